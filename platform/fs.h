@@ -1,0 +1,60 @@
+#pragma once
+// File-system calls of the whole system, over POSIX. Every function takes a full
+// path (the process's current folder is never changed) and reports failure by its
+// result; none throws. Read-only means "no write bit in the mode" (never access(),
+// which says yes to root).
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace platform::fs {
+
+bool Exists(const std::string& path);            // anything at the path (no link following for the final link itself)
+bool IsFolder(const std::string& path);          // an existing folder
+bool IsFile(const std::string& path);            // an existing regular file
+bool FileSize(const std::string& path, std::int64_t& size);
+bool ModificationTime(const std::string& path, std::time_t& time);
+
+bool IsReadOnly(const std::string& path);        // exists and has no write bit
+bool SetReadOnly(const std::string& path, bool readOnly);  // clears / restores the owner (and group/other) write bits
+
+enum class CopyMode { FailIfExists, Overwrite };
+// Copies a regular file, keeping its mode bits and modification time. With
+// FailIfExists an existing destination is left untouched and the call fails.
+// A failed copy leaves no partial destination behind.
+bool CopyFile(const std::string& source, const std::string& destination, CopyMode mode);
+// Moves a file or folder; never replaces an existing destination. Tries
+// renameat2(RENAME_NOREPLACE), then link+unlink, then (across devices, files only)
+// an exclusive copy followed by deleting the source. False means nothing changed.
+bool MoveNoReplace(const std::string& source, const std::string& destination);
+
+bool DeleteFile(const std::string& path);        // true when the file is gone afterwards (a missing file counts)
+bool CreateFolder(const std::string& path);      // one level; true when it exists as a folder afterwards
+bool RemoveFolder(const std::string& path);      // an empty folder; true when it is gone afterwards
+
+struct FolderEntry {
+  std::string name;
+  bool isFolder = false;
+  std::int64_t size = 0;
+  std::time_t modified = 0;
+};
+// Entries of a folder without "." and "..", sorted by name. False when the folder
+// cannot be read.
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
+
+bool FreeBytes(const std::string& path, std::uint64_t& bytes);   // bytes available to this user
+
+struct Volume {
+  std::string root;        // mount point, "/" always first
+  std::string label;       // file-system type and device, for display
+  bool remote = false;     // network file system
+};
+// "/" plus the local and network file systems of /proc/self/mounts (pseudo file
+// systems such as proc, sysfs, tmpfs under /run are left out).
+std::vector<Volume> MountedVolumes();
+
+// The mount root that holds the path (longest matching Volume::root).
+std::string VolumeRootOf(const std::string& path);
+
+}  // namespace platform::fs
