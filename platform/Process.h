@@ -4,7 +4,8 @@
 
 namespace platform {
 
-// The folder the process started in (captured once, absolute, without trailing '/').
+// The folder the process started in (captured at the first call, absolute, without
+// trailing '/' except for the root "/" itself).
 std::string WorkingFolder();
 // Name of the logged-on user: getpwuid(geteuid()), else $USER, else "user".
 std::string LoginName();

@@ -29,6 +29,10 @@ bool CopyFile(const std::string& source, const std::string& destination, CopyMod
 // an exclusive copy followed by deleting the source. False means nothing changed.
 bool MoveNoReplace(const std::string& source, const std::string& destination);
 
+// Creates a new, empty file; never opens or truncates an existing one.
+enum class CreateResult { Created, Exists, Refused };
+CreateResult CreateNewFile(const std::string& path);
+
 bool DeleteFile(const std::string& path);        // true when the file is gone afterwards (a missing file counts)
 bool CreateFolder(const std::string& path);      // one level; true when it exists as a folder afterwards
 bool RemoveFolder(const std::string& path);      // an empty folder; true when it is gone afterwards
@@ -53,6 +57,18 @@ struct Volume {
 // "/" plus the local and network file systems of /proc/self/mounts (pseudo file
 // systems such as proc, sysfs, tmpfs under /run are left out).
 std::vector<Volume> MountedVolumes();
+// The same from the text of a mounts file (one "device root type options ..." line
+// per mount, octal escapes such as \040 in names).
+std::vector<Volume> ParseMounts(const std::string& mountsText);
+
+// The folder part of a path: "/a/b" -> "/a", "/a" -> "/", "a" -> ".".
+std::string ParentFolder(const std::string& path);
+// Creates a new, empty file for writing beside `path` (same folder, so it can be
+// renamed or linked over it), named "." + file name + "." + tag + "-" + random hex,
+// with the given permission bits less the umask. Returns the open descriptor
+// (close-on-exec) and sets `temporary`, or -1 on failure.
+int CreateTemporaryBeside(const std::string& path, const std::string& tag, unsigned mode,
+                          std::string& temporary);
 
 // The mount root that holds the path (longest matching Volume::root).
 std::string VolumeRootOf(const std::string& path);

@@ -1,0 +1,63 @@
+#include "common/EditionRecord.h"
+
+#include "common/RecordFields.h"
+
+void EditionRecord::Clear() {
+  name_.clear();
+  internalName_.clear();
+  comments_.clear();
+  creator_.clear();
+  projectInternalName_.clear();
+  projectName_.clear();
+}
+
+std::string EditionRecord::Encode(const std::string& line) const {
+  std::string result = AppendIntField(kRecordType, line);
+  result = AppendIntField(kRecordVersion, result);
+  result = AppendStringField(name_, result);
+  result = AppendStringField(internalName_, result);
+  result = AppendDateTimeField(creationTime_, result);
+  result = AppendStringField(comments_, result);
+  result = AppendStringField(creator_, result);
+  result = AppendStringField(projectName_, result);
+  result = AppendStringField(projectInternalName_, result);
+  return EndRecord(result);
+}
+
+std::string EditionRecord::Decode(const std::string& text) {
+  EditionRecord read(*this);
+  std::int32_t type = 0;
+  std::int32_t version = 0;
+  std::string rest = ReadIntField(type, text);
+  rest = ReadIntField(version, rest);
+  rest = ReadStringField(read.name_, rest);
+  rest = ReadStringField(read.internalName_, rest);
+  rest = ReadDateTimeField(read.creationTime_, rest);
+  rest = ReadStringField(read.comments_, rest);
+  rest = ReadStringField(read.creator_, rest);
+  rest = ReadStringField(read.projectName_, rest);
+  rest = ReadStringField(read.projectInternalName_, rest);
+  if (type != kRecordType) {
+    Clear();
+    return text;
+  }
+  *this = read;
+  return rest;
+}
+
+void EditionRecord::Decode(const char* text) { Decode(std::string(text != nullptr ? text : "")); }
+
+bool EditionRecord::Write(std::ostream& out) const {
+  out << Encode(std::string());
+  return out.good();
+}
+
+bool EditionRecord::Read(std::istream& in) {
+  std::string line;
+  if (!ReadRecordOfType(in, kRecordType, line)) {
+    Clear();
+    return false;
+  }
+  Decode(line);
+  return true;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// A named, machine-wide "only one at a time" guard (one running server, one
+// library). It holds an exclusive flock on a lock file whose name is made from the
+// guard's name; the kernel drops the lock when the process ends in any way, so a
+// crashed holder never blocks the next start. Two guards of one name conflict even
+// inside one process.
+#include <string>
+
+namespace platform {
+
+class InstanceGuard {
+ public:
+  // Tries to take the guard `name` for up to `timeoutMs` milliseconds (0: one try).
+  // The lock file lives in `lockFolder`, or in DefaultLockFolder() when it is empty.
+  InstanceGuard(const std::string& name, int timeoutMs, const std::string& lockFolder = "");
+  ~InstanceGuard();
+  InstanceGuard(const InstanceGuard&) = delete;
+  InstanceGuard& operator=(const InstanceGuard&) = delete;
+
+  bool Held() const { return fd_ >= 0; }
+  void Release();   // gives the guard up early; harmless when not held
+
+  // $XDG_RUNTIME_DIR when set to an existing folder, else "/tmp".
+  static std::string DefaultLockFolder();
+  // The lock file's name for a guard name: letters, digits, '.', '-' and '_' kept,
+  // anything else replaced, with a hash of the full name when something was replaced.
+  static std::string LockFileName(const std::string& name);
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,120 @@
+#include "platform/InstanceGuard.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/ScratchFolder.h"
+
+namespace platform {
+namespace {
+
+constexpr int kChildTimeoutMs = 20000;
+
+int WaitForExit(pid_t child) {
+  int status = 0;
+  EXPECT_EQ(::waitpid(child, &status, 0), child);
+  return status;
+}
+
+class InstanceGuardTest : public ::testing::Test {
+ protected:
+  ScratchFolder locks;
+};
+
+TEST_F(InstanceGuardTest, SecondGuardInTheSameProcessIsRefusedAfterTheTimeout) {
+  InstanceGuard first("Wexmoor Server", 0, locks.Path());
+  ASSERT_TRUE(first.Held());
+
+  const auto start = std::chrono::steady_clock::now();
+  InstanceGuard second("Wexmoor Server", 150, locks.Path());
+  EXPECT_FALSE(second.Held());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+
+  InstanceGuard otherName("Wexmoor Server 2", 0, locks.Path());
+  EXPECT_TRUE(otherName.Held());
+
+  first.Release();
+  InstanceGuard third("Wexmoor Server", 0, locks.Path());
+  EXPECT_TRUE(third.Held());
+}
+
+TEST_F(InstanceGuardTest, WaiterGetsTheGuardWhenTheHolderLetsGo) {
+  auto holder = std::make_unique<InstanceGuard>("library", 0, locks.Path());
+  ASSERT_TRUE(holder->Held());
+  bool waiterHeld = false;
+  std::thread waiter([&] { waiterHeld = InstanceGuard("library", kChildTimeoutMs, locks.Path()).Held(); });
+  holder.reset();
+  waiter.join();
+  EXPECT_TRUE(waiterHeld);
+}
+
+TEST_F(InstanceGuardTest, GuardHeldByThisProcessIsRefusedToAChildProcess) {
+  InstanceGuard held("library", 0, locks.Path());
+  ASSERT_TRUE(held.Held());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool gotIt = InstanceGuard("library", 100, locks.Path()).Held();
+    ::_exit(gotIt ? 1 : 0);
+  }
+  const int status = WaitForExit(child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the child took a guard this process holds";
+}
+
+TEST_F(InstanceGuardTest, GuardOfAKilledHolderIsFreeAtOnce) {
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    InstanceGuard guard("library", 0, locks.Path());
+    const char held = guard.Held() ? 'y' : 'n';
+    (void)!::write(ready[1], &held, 1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  pollfd p{ready[0], POLLIN, 0};
+  char held = 0;
+  ASSERT_EQ(::poll(&p, 1, kChildTimeoutMs), 1);
+  ASSERT_EQ(::read(ready[0], &held, 1), 1);
+  ::close(ready[0]);
+  EXPECT_EQ(held, 'y');
+  EXPECT_FALSE(InstanceGuard("library", 0, locks.Path()).Held());
+
+  ::kill(child, SIGKILL);
+  WaitForExit(child);
+  EXPECT_TRUE(InstanceGuard("library", 0, locks.Path()).Held());
+}
+
+TEST(InstanceGuardNames, NamesBecomeSafeDistinctFileNames) {
+  EXPECT_EQ(InstanceGuard::LockFileName("Wexmoor"), "wex-Wexmoor.lock");
+  const std::string odd = InstanceGuard::LockFileName("../Wexmoor Server/1");
+  EXPECT_EQ(odd.find('/'), std::string::npos);
+  EXPECT_EQ(odd.find(' '), std::string::npos);
+  EXPECT_NE(odd, InstanceGuard::LockFileName(".._Wexmoor_Server_1"));
+  EXPECT_NE(InstanceGuard::LockFileName(""), "wex-.lock");
+  EXPECT_LT(InstanceGuard::LockFileName(std::string(1000, 'x')).size(), 200u);
+}
+
+TEST(InstanceGuardNames, DefaultFolderIsTheRuntimeFolderElseTmp) {
+  ScratchFolder runtime;
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string savedValue = saved != nullptr ? saved : "";
+  ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+  EXPECT_EQ(InstanceGuard::DefaultLockFolder(), runtime.Path());
+  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(InstanceGuard::DefaultLockFolder(), "/tmp");
+  if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace platform

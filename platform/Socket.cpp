@@ -1,0 +1,174 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace platform {
+namespace {
+
+bool IsRetryable(int error) {
+  return error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS || error == EINTR;
+}
+
+bool SetNonBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+// A blocking connect that is interrupted goes on in the background; wait for it.
+bool ConnectBlocking(int fd, const sockaddr* address, socklen_t length) {
+  if (::connect(fd, address, length) == 0) return true;
+  if (errno != EINTR) return false;
+  pollfd p{fd, POLLOUT, 0};
+  while (::poll(&p, 1, -1) < 0) {
+    if (errno != EINTR) return false;
+  }
+  int error = 0;
+  socklen_t size = sizeof error;
+  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+}
+
+using NameGetter = int (*)(int, sockaddr*, socklen_t*);
+
+bool AddressOf(int fd, NameGetter getter, sockaddr_in& address) {
+  socklen_t length = sizeof address;
+  return fd >= 0 && getter(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+         address.sin_family == AF_INET;
+}
+
+std::string DottedAddress(int fd, NameGetter getter) {
+  sockaddr_in address{};
+  char text[INET_ADDRSTRLEN] = {};
+  if (!AddressOf(fd, getter, address) ||
+      ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) {
+    return "";
+  }
+  return text;
+}
+
+std::uint16_t PortOf(int fd, NameGetter getter) {
+  sockaddr_in address{};
+  return AddressOf(fd, getter, address) ? ntohs(address.sin_port) : 0;
+}
+
+}  // namespace
+
+Socket::~Socket() { Close(); }
+
+Socket::Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+Socket Socket::Connect(const std::string& host, std::uint16_t port) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return Socket();
+  Socket connected;
+  for (const addrinfo* candidate = found; candidate != nullptr; candidate = candidate->ai_next) {
+    sockaddr_in address{};
+    address = *reinterpret_cast<const sockaddr_in*>(candidate->ai_addr);
+    address.sin_port = htons(port);
+    Socket attempt(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (attempt.IsOpen() &&
+        ConnectBlocking(attempt.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) &&
+        SetNonBlocking(attempt.fd_)) {
+      connected = std::move(attempt);
+      break;
+    }
+  }
+  ::freeaddrinfo(found);
+  return connected;
+}
+
+Socket Socket::Listen(std::uint16_t port, int backlog, const std::string& address) {
+  sockaddr_in bound{};
+  bound.sin_family = AF_INET;
+  bound.sin_port = htons(port);
+  bound.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (!address.empty() && ::inet_pton(AF_INET, address.c_str(), &bound.sin_addr) != 1) return Socket();
+  Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  const int reuse = 1;
+  if (!listener.IsOpen() ||
+      ::setsockopt(listener.fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
+      ::bind(listener.fd_, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
+      ::listen(listener.fd_, backlog) != 0) {
+    return Socket();
+  }
+  return listener;
+}
+
+IoStatus Socket::Accept(Socket& accepted) {
+  const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd >= 0) {
+    accepted = Socket(fd);
+    return IoStatus::Ok;
+  }
+  // A connection that died while queued is the caller's cue to try again.
+  return IsRetryable(errno) || errno == ECONNABORTED ? IoStatus::WouldBlock : IoStatus::Failed;
+}
+
+IoResult Socket::Send(const void* data, std::size_t length) {
+  if (fd_ < 0) return IoResult{IoStatus::Failed, 0};
+  if (length == 0) return IoResult{IoStatus::Ok, 0};
+  const ssize_t sent = ::send(fd_, data, length, MSG_NOSIGNAL);
+  if (sent >= 0) return IoResult{IoStatus::Ok, static_cast<std::size_t>(sent)};
+  return IoResult{IsRetryable(errno) ? IoStatus::WouldBlock : IoStatus::Failed, 0};
+}
+
+IoResult Socket::Receive(void* buffer, std::size_t length) {
+  if (fd_ < 0 || length == 0) return IoResult{fd_ < 0 ? IoStatus::Failed : IoStatus::Ok, 0};
+  const ssize_t got = ::recv(fd_, buffer, length, 0);
+  if (got > 0) return IoResult{IoStatus::Ok, static_cast<std::size_t>(got)};
+  if (got == 0) return IoResult{IoStatus::Closed, 0};
+  return IoResult{IsRetryable(errno) ? IoStatus::WouldBlock : IoStatus::Failed, 0};
+}
+
+bool Socket::Wait(short events, int timeoutMs) const {
+  if (fd_ < 0) return true;   // the next call reports the failure at once
+  pollfd p{fd_, events, 0};
+  const int result = ::poll(&p, 1, timeoutMs);
+  return result != 0;         // ready, error or interrupted: let the caller look
+}
+
+bool Socket::WaitReadable(int timeoutMs) const { return Wait(POLLIN, timeoutMs); }
+
+bool Socket::WaitWritable(int timeoutMs) const { return Wait(POLLOUT, timeoutMs); }
+
+bool Socket::Shutdown() { return fd_ >= 0 && ::shutdown(fd_, SHUT_RDWR) == 0; }
+
+void Socket::Close() {
+  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+}
+
+bool Socket::SetBufferSizes(int sendBytes, int receiveBytes) {
+  if (fd_ < 0) return false;
+  bool ok = true;
+  if (sendBytes > 0) ok = ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &sendBytes, sizeof sendBytes) == 0;
+  if (receiveBytes > 0) {
+    ok = ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBytes, sizeof receiveBytes) == 0 && ok;
+  }
+  return ok;
+}
+
+std::string Socket::LocalAddress() const { return DottedAddress(fd_, ::getsockname); }
+std::uint16_t Socket::LocalPort() const { return PortOf(fd_, ::getsockname); }
+std::string Socket::PeerAddress() const { return DottedAddress(fd_, ::getpeername); }
+std::uint16_t Socket::PeerPort() const { return PortOf(fd_, ::getpeername); }
+
+}  // namespace platform

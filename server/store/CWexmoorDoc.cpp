@@ -1,0 +1,385 @@
+#include "server/store/CWexmoorDoc.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+
+#include "common/FileHelpers.h"
+#include "common/RecordFields.h"
+#include "common/ServerPathContext.h"
+#include "common/StringHelpers.h"
+#include "platform/AtomicFile.h"
+#include "platform/Notifier.h"
+#include "platform/Process.h"
+#include "platform/fs.h"
+#include "server/store/ProjectFileList.h"
+
+namespace {
+
+constexpr std::size_t kRootPathFileLimit = 4096;
+constexpr const char* kTemporaryFolderName = "TemporaryFiles";
+
+std::string ProjectFileListPath(const std::string& folder, const std::string& projectInternalName) {
+  return folder + projectInternalName + "_ProjectFileList.wxf";
+}
+
+std::string StatisticsPath(const std::string& folder, const std::string& internalFileName) {
+  return folder + internalFileName + "_FileStatistics.wxf";
+}
+
+// Loads the statistics of the document `displayName` of the project in `folder`.
+bool LoadDocumentStatistics(const std::string& folder, const std::string& projectInternalName,
+                            const std::string& displayName, FileStatistics& statistics) {
+  ProjectFileList list;
+  if (!list.Load(ProjectFileListPath(folder, projectInternalName))) return false;
+  const std::string internalFileName = list.Lookup(displayName);
+  if (internalFileName.empty()) return false;
+  statistics.Clear();
+  int lineCounter = 0;
+  return statistics.Load(StatisticsPath(folder, internalFileName), lineCounter) == 0;
+}
+
+// The version number in the header (FileStatistics hides FileEntry::GetVersion()).
+int HeaderVersion(const FileStatistics& statistics) { return static_cast<const FileEntry&>(statistics).GetVersion(); }
+
+}  // namespace
+
+std::atomic<CWexmoorDoc*> CWexmoorDoc::current_{nullptr};
+
+CWexmoorDoc* CWexmoorDoc::GetDocument() { return current_.load(); }
+void CWexmoorDoc::SetDocument(CWexmoorDoc* document) { current_.store(document); }
+
+CWexmoorDoc::CWexmoorDoc(const Setup& setup)
+    : settings_(setup.usersFileKey),
+      workingFolder_(setup.workingFolder.empty() ? platform::WorkingFolder() : setup.workingFolder),
+      lockFolder_(setup.lockFolder) {}
+
+CWexmoorDoc::~CWexmoorDoc() {
+  if (pathHooksInstalled_) ServerPathContext::Uninstall();
+  if (!noSaveOnExit_) {
+    settings_.SaveUsers(GetRootPath());
+    SaveRootPath();
+  }
+  projectMap_.clear();
+  for (int i = 0; i < projects_.GetSize(); ++i) delete projects_.GetAt(i);
+  projects_.RemoveAll();
+  CWexmoorDoc* self = this;
+  current_.compare_exchange_strong(self, nullptr);
+}
+
+// --- start-up -------------------------------------------------------------------
+
+bool CWexmoorDoc::OnNewDocument() {
+  if (started_) return false;
+  if (!ReadRootPathFile()) return false;
+  const bool rootWasEmpty = GetRootPath().empty();
+  if (rootWasEmpty) {
+    if (workingFolder_.empty()) {
+      platform::NotifyText("_getcwd() error", platform::NotifyIcon::None);
+      return false;
+    }
+    SetRootPath(workingFolder_);
+  }
+  const std::string root = GetRootPath();
+  bool usersFileLoaded = false;
+  if (!TakeInstanceGuards(root, usersFileLoaded)) return false;
+
+  // Both guards are held: from here on files may be written.
+  if (rootWasEmpty) SaveRootPath();
+  if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root))) return false;
+  settings_.SetRootPath(root);
+  if (!LoadInventory()) return false;
+  if (!LoadInternalNameCounters(projects_.GetSize() == 0)) return false;
+  CreateFolderPath(EnsureTrailingBackslash(root) + kTemporaryFolderName);
+
+  ServerPathContext::Install(ServerPathHooks{[this] { return GetRootPath(); },
+                                             [this] { return tempFileCounter_.Next(); }});
+  pathHooksInstalled_ = true;
+  started_ = true;
+  noSaveOnExit_ = false;
+  return true;
+}
+
+bool CWexmoorDoc::TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded) {
+  rootGuard_ = std::make_unique<platform::InstanceGuard>(RootGuardName(rootPath), kGuardTimeoutMs, lockFolder_);
+  if (!rootGuard_->Held()) return RefuseSecondInstance();
+
+  // The port comes from an existing users file, read without writing anything.
+  int port = kDefaultPort;
+  if (platform::fs::Exists(EnsureTrailingBackslash(rootPath) + ServerSettings::kUsersFileName)) {
+    if (!settings_.LoadUsers(rootPath)) {
+      rootGuard_.reset();
+      return false;
+    }
+    usersFileLoaded = true;
+    port = settings_.GetPort();
+  }
+  portGuard_ = std::make_unique<platform::InstanceGuard>("WX" + std::to_string(port), kGuardTimeoutMs, lockFolder_);
+  if (!portGuard_->Held()) return RefuseSecondInstance();
+  return true;
+}
+
+bool CWexmoorDoc::RefuseSecondInstance() {
+  platform::Notify(platform::Notification{kAlreadyRunningText, "", platform::NotifyIcon::Error,
+                                          platform::NotifyButtons::Ok});
+  portGuard_.reset();
+  rootGuard_.reset();
+  noSaveOnExit_ = true;
+  return false;
+}
+
+std::string CWexmoorDoc::RootGuardName(const std::string& rootPath) {
+  std::string name = "WX" + rootPath;
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return c == ':' || c == '/' || c == '\\' || c == '.'; }, '_');
+  return name;
+}
+
+// --- the root-path file ---------------------------------------------------------
+
+bool CWexmoorDoc::ReadRootPathFile() {
+  const std::string path = EnsureTrailingBackslash(workingFolder_) + kRootPathFileName;
+  std::string root;
+  std::string pendingOldRoot;
+  bool onlyLatest = IsOnlyLatestCheckOut();
+  if (platform::fs::Exists(path)) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string text(kRootPathFileLimit, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    text.resize(std::min(text.size(), text.find('\0')));
+    std::string rest = ReadStringField(pendingOldRoot, ReadStringField(root, text));
+    if (!rest.empty()) ReadBoolField(onlyLatest, rest);
+  }
+  std::lock_guard<std::mutex> hold(rootMutex_);
+  rootPath_ = root;
+  pendingOldRoot_ = pendingOldRoot;
+  onlyLatestCheckOut_ = onlyLatest;
+  return true;
+}
+
+bool CWexmoorDoc::SaveRootPath() {
+  std::string line;
+  {
+    std::lock_guard<std::mutex> hold(rootMutex_);
+    line = AppendBoolField(onlyLatestCheckOut_, AppendStringField(pendingOldRoot_, AppendStringField(rootPath_, "")));
+  }
+  return platform::AtomicFile::Write(EnsureTrailingBackslash(workingFolder_) + kRootPathFileName, line);
+}
+
+std::string CWexmoorDoc::GetRootPath() const {
+  std::lock_guard<std::mutex> hold(rootMutex_);
+  return rootPath_;
+}
+
+void CWexmoorDoc::SetRootPath(const std::string& rootPath) {
+  std::lock_guard<std::mutex> hold(rootMutex_);
+  rootPath_ = rootPath;
+}
+
+std::string CWexmoorDoc::GetPendingOldRoot() const {
+  std::lock_guard<std::mutex> hold(rootMutex_);
+  return pendingOldRoot_;
+}
+
+void CWexmoorDoc::SetPendingOldRoot(const std::string& oldRoot) {
+  std::lock_guard<std::mutex> hold(rootMutex_);
+  pendingOldRoot_ = oldRoot;
+}
+
+bool CWexmoorDoc::IsOnlyLatestCheckOut() const {
+  std::lock_guard<std::mutex> hold(rootMutex_);
+  return onlyLatestCheckOut_;
+}
+
+void CWexmoorDoc::SetOnlyLatestCheckOut(bool onlyLatest) {
+  std::lock_guard<std::mutex> hold(rootMutex_);
+  onlyLatestCheckOut_ = onlyLatest;
+}
+
+std::string CWexmoorDoc::LibraryFilePath(const std::string& name) const {
+  return EnsureTrailingBackslash(GetRootPath()) + name;
+}
+
+// --- inventory and internal names -----------------------------------------------
+
+bool CWexmoorDoc::LoadInventory() {
+  std::unique_lock<std::shared_mutex> latch(treeLatch_);
+  bool damaged = false;
+  if (!ServerProject::ReadInventoryFile(LibraryFilePath(kInventoryFileName), projects_, damaged)) return false;
+  int nodeCount = 0;
+  for (int i = 0; i < projects_.GetSize(); ++i) nodeCount += CountProjectNodes(*projects_.GetAt(i));
+  projectMap_.clear();
+  projectMap_.rehash(static_cast<std::size_t>(GetHashTableSize(nodeCount)));
+  for (int i = 0; i < projects_.GetSize(); ++i) MapProjectNodes(*projects_.GetAt(i));
+  return true;
+}
+
+int CWexmoorDoc::CountProjectNodes(const ServerProject& project) {
+  int count = 1;
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) count += CountProjectNodes(*project.GetSubProjects().GetAt(i));
+  return count;
+}
+
+void CWexmoorDoc::MapProjectNodes(ServerProject& project) {
+  projectMap_[project.GetInternalName()] = &project;
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) MapProjectNodes(*project.GetSubProjects().GetAt(i));
+}
+
+int CWexmoorDoc::GetHashTableSize(int nodeCount) {
+  constexpr int kLimit = 1000000;
+  const int m = std::max(nodeCount, 50000);
+  std::vector<int> primes{2, 3};
+  const auto isPrime = [&primes](int candidate) {
+    for (const int p : primes) {
+      if (p * p > candidate) return true;
+      if (candidate % p == 0) return false;
+    }
+    return true;
+  };
+  for (int k = 1; 6 * k < kLimit; ++k) {
+    for (const int candidate : {6 * k - 1, 6 * k + 1}) {
+      if (!isPrime(candidate)) continue;
+      if (candidate > m) return candidate;
+      primes.push_back(candidate);
+    }
+  }
+  const long long grown = static_cast<long long>(m) + m / 5;
+  return static_cast<int>(std::min<long long>(grown, INT_MAX));
+}
+
+bool CWexmoorDoc::SaveInventory() {
+  std::shared_lock<std::shared_mutex> latch(treeLatch_);
+  return ServerProject::WriteInventoryFile(LibraryFilePath(kInventoryFileName), projects_);
+}
+
+bool CWexmoorDoc::LoadInternalNameCounters(bool newLibrary) {
+  platform::CriticalSection::Lock hold(inventorySection_);
+  nameCounter_ = std::make_unique<InternalNameCounter>(LibraryFilePath(InternalNameCounter::kFileName));
+  return nameCounter_->Load(newLibrary);
+}
+
+std::string CWexmoorDoc::GenerateInternalName() {
+  platform::CriticalSection::Lock hold(inventorySection_);
+  return nameCounter_ ? nameCounter_->Generate() : "";
+}
+
+bool CWexmoorDoc::AddUser(UserAccount& account) {
+  platform::CriticalSection::Lock hold(userTableSection_);
+  return settings_.AddUserChecked(account);
+}
+
+// --- look-ups -------------------------------------------------------------------
+
+ServerProject* CWexmoorDoc::FindProjectByInternalName(const std::string& internalName) {
+  auto found = projectMap_.find(internalName);
+  return found == projectMap_.end() ? nullptr : found->second;
+}
+
+namespace {
+
+std::string FindFolderDepthFirst(const ServerProject& project, const std::string& internalName) {
+  if (project.GetInternalName() == internalName) return project.GetFolderPath();
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
+    std::string folder = FindFolderDepthFirst(*project.GetSubProjects().GetAt(i), internalName);
+    if (!folder.empty()) return folder;
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string CWexmoorDoc::GetProjectFolderPath(const std::string& internalName) {
+  std::shared_lock<std::shared_mutex> latch(treeLatch_);
+  for (int i = 0; i < projects_.GetSize(); ++i) {
+    std::string folder = FindFolderDepthFirst(*projects_.GetAt(i), internalName);
+    if (!folder.empty()) return folder;
+  }
+  return "";
+}
+
+std::string CWexmoorDoc::GetProjectDisplayPath(const std::string& folderPath) {
+  static const std::string kMarker = "WXFiName_Hi";
+  std::string display = settings_.GetLibraryName();
+  std::shared_lock<std::shared_mutex> latch(treeLatch_);
+  for (std::size_t at = folderPath.find(kMarker); at != std::string::npos; at = folderPath.find(kMarker, at)) {
+    const std::size_t end = std::min(folderPath.find('/', at), folderPath.size());
+    if (const ServerProject* project = FindProjectByInternalName(folderPath.substr(at, end - at))) {
+      display += "->" + project->GetName();
+    }
+    at = end;
+  }
+  return display;
+}
+
+std::string CWexmoorDoc::FolderOfProject(const std::string& internalName) {
+  std::shared_lock<std::shared_mutex> latch(treeLatch_);
+  const ServerProject* project = FindProjectByInternalName(internalName);
+  return project ? EnsureTrailingBackslash(project->GetFolderPath()) : "";
+}
+
+// --- reference walks ------------------------------------------------------------
+
+std::string CWexmoorDoc::GetVersionFilePath(const FileStatistics& statistics) {
+  FileStatistics walk(statistics);
+  std::string folder = FolderOfProject(walk.GetOwnerProject());
+  std::set<std::string> visited;
+  for (int depth = 0; !folder.empty() && depth <= kMaxReferenceDepth; ++depth) {
+    if (walk.GetInternalProjectName().empty()) return folder + walk.GetVersionFileName();
+    const int linkVersion = walk.GetLinkVersion();
+    const std::string project = walk.GetInternalProjectName();
+    if (!visited.insert(project + "/" + walk.GetName() + "/" + std::to_string(linkVersion)).second) return "";
+    folder = FolderOfProject(project);
+    if (folder.empty() || !LoadDocumentStatistics(folder, project, walk.GetName(), walk)) return "";
+    int found = -1;
+    for (int i = 0; i < walk.GetVersionCount() && found < 0; ++i) {
+      if (walk.GetVersion(i).GetVersion() == linkVersion) found = i;
+    }
+    if (found < 0) return "";
+    walk.SetHeader(walk.GetVersion(found));
+  }
+  return "";
+}
+
+int CWexmoorDoc::CheckOutAlongReferences(std::vector<FileStatistics>& changed, const FileStatistics& current,
+                                         const FileStatistics& origin, const std::string& user,
+                                         const std::string& reference, ProjectLockSet& locks) {
+  std::set<std::string> visited;
+  return CheckOutAlong(changed, current, origin, user, reference, locks, visited);
+}
+
+int CWexmoorDoc::CheckOutAlong(std::vector<FileStatistics>& changed, FileStatistics current,
+                               const FileStatistics& origin, const std::string& user, const std::string& reference,
+                               ProjectLockSet& locks, std::set<std::string>& visited) {
+  const std::string owner = current.GetOwnerProject();
+  if (owner == origin.GetOwnerProject()) return 0;
+  if (!visited.insert(owner + "/" + current.GetInternalFileName()).second ||
+      visited.size() > static_cast<std::size_t>(kMaxReferenceDepth)) {
+    return kReferenceWalkFailed;
+  }
+  if (!locks.TryAdd(owner, LockTable::kShared)) return kRetryAfterLockRefusal;
+  const int checkedOut = current.CheckOutVersion(user, reference, HeaderVersion(current));
+  if (checkedOut != 0) return checkedOut;
+  changed.push_back(current);
+
+  for (int i = 0; i < current.GetLinkCount(); ++i) {
+    const std::string project = current.GetLinkAt(i).GetName();
+    const std::string folder = FolderOfProject(project);
+    if (folder.empty()) return 15001;
+    // The referencing project's files are read only under its lock.
+    if (!locks.TryAdd(project, LockTable::kShared)) return kRetryAfterLockRefusal;
+    FileStatistics referencing;
+    if (!LoadDocumentStatistics(folder, project, current.GetName(), referencing)) return 15002;
+    int match = -1;
+    for (int v = 0; v < referencing.GetVersionCount() && match < 0; ++v) {
+      if (referencing.GetVersion(v).GetLinkVersion() == HeaderVersion(current)) match = v;
+    }
+    if (match < 0 || match != referencing.GetLatestVersionIndex()) continue;
+    referencing.SetHeader(referencing.GetVersion(match));
+    const int result = CheckOutAlong(changed, referencing, origin, user, reference, locks, visited);
+    if (result != 0) return result;
+  }
+  return 0;
+}

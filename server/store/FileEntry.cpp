@@ -1,0 +1,222 @@
+#include "server/store/FileEntry.h"
+
+#include <array>
+#include <bitset>
+#include <string_view>
+
+#include "common/RecordFields.h"
+#include "common/StringHelpers.h"
+#include "server/store/RecordLines.h"
+
+namespace {
+
+enum Key {
+  kName = 1,
+  kInternalFileName,
+  kInternalProjectName,
+  kLinkVersion,
+  kVersion,
+  kAuthor,
+  kCreatedTime,
+  kComments,
+  kCheckInStatus,
+  kCheckedOutTo,
+  kCheckedOutTime,
+  kCheckOutStatus,
+  kFileSize,
+  kOriginalEdition,
+  kBreakReferenceOnCheckIn,
+  kCheckOutReference,
+  kKeyCount = kCheckOutReference
+};
+
+// Indexed by Key; slot 0 unused.
+constexpr std::array<std::string_view, kKeyCount + 1> kKeyNames = {
+    "",
+    "NAME",
+    "INTERNALFILENAME",
+    "INTERNALPROJECTNAME",
+    "LINKVERSION",
+    "VERSION",
+    "AUTHOR",
+    "VERSIONCREATEDDATETIME",
+    "COMMENTS",
+    "CHECKINSTATUS",
+    "CHECKEDOUTTO",
+    "CHECKEDOUTDATETIME",
+    "CHECKOUTSTATUS",
+    "FILESIZEBYTES",
+    "ORIGINALEDITION",
+    "BREAKREFERENCEONCHECKIN",
+    "CHECKOUTREFERENCE",
+};
+
+constexpr std::string_view kStart = "Start FileEntry";
+constexpr std::string_view kEnd = "End FileEntry";
+constexpr std::string_view kLinksStart = "Start ActiveFileLink";
+
+int KeyNumber(std::string_view key) {
+  for (int number = 1; number <= kKeyCount; ++number) {
+    if (RecordTextEqualsNoCase(key, kKeyNames[number])) return number;
+  }
+  return -1;
+}
+
+void WriteField(std::ostream& out, Key key, std::string_view value) {
+  std::string line(kKeyNames[key]);
+  line += '=';
+  line += value;
+  WriteRecordLine(out, line);
+}
+
+void WriteField(std::ostream& out, Key key, int value) { WriteField(out, key, std::to_string(value)); }
+
+}  // namespace
+
+void FileEntry::SetCheckedOutTime(bool reset) {
+  if (reset) {
+    checkedOutTime_ = DateTime();
+  } else {
+    checkedOutTime_.SetNow();
+  }
+}
+
+std::string FileEntry::GetVersionFileName() const {
+  return internalFileName_ + "Ver" + std::to_string(version_) + ".wxf";
+}
+
+int FileEntry::Write(std::ostream& out) const {
+  if (!out) return kNotWritable;
+  WriteRecordLine(out, kStart);
+  if (!out) return kNotWritable;
+
+  std::string comments = comments_;
+  EscapeLineBreaks(comments);
+  WriteField(out, kName, name_);
+  WriteField(out, kInternalFileName, internalFileName_);
+  WriteField(out, kInternalProjectName, internalProjectName_);
+  WriteField(out, kLinkVersion, linkVersion_);
+  WriteField(out, kVersion, version_);
+  WriteField(out, kAuthor, author_);
+  WriteField(out, kCreatedTime, createdTime_.Format());
+  WriteField(out, kComments, comments);
+  WriteField(out, kCheckInStatus, checkInStatus_);
+  WriteField(out, kCheckedOutTo, checkedOutTo_);
+  WriteField(out, kCheckedOutTime, checkedOutTime_.Format());
+  WriteField(out, kCheckOutStatus, checkOutStatus_);
+  WriteField(out, kFileSize, fileSize_);
+  WriteField(out, kOriginalEdition, originalEdition_ ? 1 : 0);
+  WriteField(out, kBreakReferenceOnCheckIn, breakReferenceOnCheckIn_ ? 1 : 0);
+  WriteField(out, kCheckOutReference, checkOutReference_);
+  if (!out) return kNotWritable;
+
+  const int result = links_.Write(out);
+  if (result != 0) return result;
+  WriteRecordLine(out, kEnd);
+  return out ? 0 : kNotWritable;
+}
+
+int FileEntry::ParseLine(const std::string& rawLine) {
+  std::string line = rawLine;
+  TrimString(line);
+  if (line == kEnd || line == kLinksStart) return 0;
+  const std::size_t equals = line.find('=');
+  if (equals == std::string::npos || equals == 0) return -1;
+  std::string key = line.substr(0, equals);
+  std::string value = line.substr(equals + 1);
+  TrimString(key);
+  TrimString(value);
+
+  const int number = KeyNumber(key);
+  switch (number) {
+    case kName: name_ = value; break;
+    case kInternalFileName: internalFileName_ = value; break;
+    case kInternalProjectName: internalProjectName_ = value; break;
+    case kLinkVersion: linkVersion_ = RecordTextToInt(value); break;
+    case kVersion: version_ = RecordTextToInt(value); break;
+    case kAuthor: author_ = value; break;
+    case kCreatedTime: createdTime_.Parse(value); break;
+    case kComments: comments_ = UnescapeLineBreaks(value); break;
+    case kCheckInStatus: checkInStatus_ = RecordTextToInt(value); break;
+    case kCheckedOutTo: checkedOutTo_ = value; break;
+    case kCheckedOutTime: checkedOutTime_.Parse(value); break;
+    case kCheckOutStatus: checkOutStatus_ = RecordTextToInt(value); break;
+    case kFileSize: fileSize_ = RecordTextToInt(value); break;
+    case kOriginalEdition: originalEdition_ = RecordTextToInt(value) != 0; break;
+    case kBreakReferenceOnCheckIn: breakReferenceOnCheckIn_ = RecordTextToInt(value) != 0; break;
+    case kCheckOutReference: checkOutReference_ = value; break;
+    default: break;
+  }
+  return number;
+}
+
+int FileEntry::Read(std::istream& in, int& lineCounter, const std::string& firstLine) {
+  if (!in) return kEndOfFile;
+  Reset();
+  int result = 0;
+  std::string line = firstLine;
+  if (line.empty()) {
+    line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
+    if (result != 0) return result;
+  }
+  if (line != kStart) return kStartMissing;
+
+  std::bitset<kKeyCount + 1> seen;
+  bool linksSeen = false;
+  for (;;) {
+    line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
+    if (result != 0) return result;
+    const int key = ParseLine(line);
+    if (key < 0) return kBadLine;
+    if (key == 0) {
+      if (line == kEnd) break;
+      result = links_.Read(in, lineCounter, line);
+      if (result != 0) return result;
+      linksSeen = true;
+      continue;
+    }
+    seen.set(static_cast<std::size_t>(key));
+    if (key == kName && name_.empty()) return kNameMissing;
+    if (key == kInternalFileName && internalFileName_.empty()) return kInternalFileNameMissing;
+    if (key == kVersion && version_ < 1) return kVersionMissing;
+    if (key == kAuthor && author_.empty()) return kAuthorMissing;
+  }
+
+  if (!seen[kName]) return kNameMissing;
+  if (!seen[kInternalFileName]) return kInternalFileNameMissing;
+  if (seen[kInternalProjectName] && !internalProjectName_.empty() && (!seen[kLinkVersion] || linkVersion_ < 1)) {
+    return kLinkVersionMissing;
+  }
+  // Each key, in the order its absence is reported.
+  constexpr std::pair<Key, int> kRequired[] = {
+      {kVersion, kVersionMissing},           {kAuthor, kAuthorMissing},
+      {kCreatedTime, kCreatedTimeMissing},   {kComments, kCommentsMissing},
+      {kCheckInStatus, kCheckInStatusMissing}, {kCheckedOutTo, kCheckedOutToMissing},
+      {kCheckedOutTime, kCheckedOutTimeMissing}, {kCheckOutStatus, kCheckOutStatusMissing},
+      {kFileSize, kFileSizeMissing},
+  };
+  for (const auto& [key, code] : kRequired) {
+    if (!seen[key]) return code;
+  }
+  return linksSeen ? 0 : kLinksMissing;
+}
+
+std::string& FileEntry::EncodeRow(std::string& line) const {
+  // A raw line break would end the row early; the client decodes bytes 1 and 2.
+  std::string comments = comments_;
+  EncodeFieldLineBreaks(comments);
+  line = AppendStringField(name_, line);
+  line = AppendStringField(internalFileName_, line);
+  line = AppendIntField(version_, line);
+  line = AppendIntField(fileSize_, line);
+  line = AppendStringField(author_, line);
+  line = AppendDateTimeField(createdTime_, line);
+  line = AppendStringField(comments, line);
+  line = AppendStringField(checkedOutTo_, line);
+  line = AppendDateTimeField(checkedOutTime_, line);
+  line = AppendBoolField(!internalProjectName_.empty(), line);
+  line = AppendBoolField(links_.GetCount() > 0, line);
+  line = AppendBoolField(originalEdition_, line);
+  line = EndRecord(line);
+  return line;
+}

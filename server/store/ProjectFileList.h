@@ -1,0 +1,60 @@
+#pragma once
+// The documents of one project: display name -> internal file name, kept in the
+// order in which the names were first stored, with the path of the file it was
+// last loaded from. On disk ("<project>_ProjectFileList.wxf"), two lines per
+// document, the name then the internal name, each ending CR CR LF; nothing else.
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "server/store/StringList.h"
+
+class ProjectFileList {
+ public:
+  ProjectFileList() = default;
+  // Constructs empty and loads `path`; check LoadFailed() before trusting the content.
+  explicit ProjectFileList(const std::string& path);
+
+  // Removes every pair, empties the path and forgets a failed load.
+  void Clear();
+
+  bool Contains(const std::string& key) const;
+  // The value of `key`, or "" when absent.
+  std::string Lookup(const std::string& key) const;
+  // False when key or value is empty or the key is present; else stores the pair.
+  bool Add(const std::string& key, const std::string& value);
+  // False when the key is empty or absent; else removes it.
+  bool Remove(const std::string& key);
+  // Stores the pair; an existing key keeps its place and takes the new value.
+  void SetAt(const std::string& key, const std::string& value);
+  int GetCount() const { return static_cast<int>(pairs_.size()); }
+
+  // Append every key (value) to `list` in stored order; return it.
+  StringList& GetKeys(StringList& list) const;
+  StringList& GetValues(StringList& list) const;
+
+  // Adds the pairs of the file at the full `path` to what the list holds and
+  // remembers the path. True when the file was read whole, or when it does not
+  // exist (a new project: nothing added, FileWasAbsent() is true). False for an
+  // empty path, a missing folder, a file that cannot be read or that ends after a
+  // name; the pairs read so far stay, and LoadFailed() stays true until the next
+  // successful Load or Clear so that the list is never saved over its file.
+  bool Load(const std::string& path);
+  bool FileWasAbsent() const { return fileWasAbsent_; }
+  bool LoadFailed() const { return loadFailed_; }
+
+  // Replaces the file at the full `path` atomically with the pairs in stored order.
+  // False (the old file unchanged) for an empty path, a missing folder, a failed
+  // write, or while LoadFailed() is true.
+  bool Save(const std::string& path) const;
+  bool SaveToOwnPath() const { return Save(path_); }
+  const std::string& GetPath() const { return path_; }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> pairs_;
+  std::unordered_map<std::string, std::size_t> indexOf_;
+  std::string path_;
+  bool fileWasAbsent_ = false;
+  bool loadFailed_ = false;
+};

@@ -1,0 +1,304 @@
+#include "server/store/ServerProject.h"
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include "common/RecordFields.h"
+#include "common/StringHelpers.h"
+#include "platform/AtomicFile.h"
+#include "platform/fs.h"
+
+namespace {
+
+constexpr const char* kStartProject = "Start Project";
+constexpr const char* kEndProject = "End Project";
+constexpr const char* kStartSubProjects = "Start Sub Projects";
+constexpr const char* kEndSubProjects = "End Sub Projects";
+constexpr const char* kStartEdition = "Start Edition";
+constexpr const char* kEndEdition = "End Edition";
+constexpr const char* kStartSupplement = "Start Supplement";
+constexpr const char* kEndSupplement = "End Supplement";
+
+bool IsMarker(const std::string& line) {
+  static constexpr std::array<std::string_view, 8> kMarkers = {
+      kStartProject, kEndProject, kStartSubProjects, kEndSubProjects,
+      kStartEdition, kEndEdition, kStartSupplement,  kEndSupplement};
+  for (std::string_view marker : kMarkers) {
+    if (line == marker) return true;
+  }
+  return false;
+}
+
+std::string Trimmed(const std::string& value) {
+  std::string copy = value;
+  TrimString(copy);
+  return copy;
+}
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// A record line as written: exactly one line, ended by its line feed.
+bool IsSingleRecordLine(const std::string& line) {
+  return !line.empty() && line.back() == '\n' && !HasLineBreak(std::string_view(line).substr(0, line.size() - 1));
+}
+
+EditionRecord WithFieldLineBreaks(EditionRecord edition) {
+  std::string comments = edition.GetComments();
+  EncodeFieldLineBreaks(comments);
+  edition.SetComments(comments);
+  return edition;
+}
+
+SupplementRecord WithFieldLineBreaks(SupplementRecord supplement) {
+  std::string comments = supplement.GetComments();
+  EncodeFieldLineBreaks(comments);
+  supplement.SetComments(comments);
+  return supplement;
+}
+
+template <typename Record>
+void DecodeCommentLineBreaks(Record& record) {
+  std::string comments = record.GetComments();
+  DecodeFieldLineBreaks(comments);
+  record.SetComments(comments);
+}
+
+}  // namespace
+
+ServerProject::ServerProject(const ServerProject& other) { CopyFrom(other); }
+
+ServerProject& ServerProject::operator=(const ServerProject& other) {
+  if (this == &other) return *this;
+  ServerProject copy(other);  // `other` may lie inside this subtree
+  Clear();
+  name_ = std::move(copy.name_);
+  folderPath_ = std::move(copy.folderPath_);
+  internalName_ = std::move(copy.internalName_);
+  edition_ = copy.edition_;
+  supplement_ = copy.supplement_;
+  originalProject_ = copy.originalProject_;
+  withinEdition_ = copy.withinEdition_;
+  withinSupplement_ = copy.withinSupplement_;
+  subProjects_ = copy.subProjects_;
+  copy.subProjects_.RemoveAll();  // the children now belong to this node
+  return *this;
+}
+
+ServerProject::~ServerProject() { DeleteSubProjects(); }
+
+void ServerProject::CopyFrom(const ServerProject& other) {
+  name_ = other.name_;
+  folderPath_ = other.folderPath_;
+  internalName_ = other.internalName_;
+  edition_ = other.edition_;
+  supplement_ = other.supplement_;
+  originalProject_ = other.originalProject_;
+  withinEdition_ = other.withinEdition_;
+  withinSupplement_ = other.withinSupplement_;
+  for (int i = 0; i < other.subProjects_.GetSize(); ++i) {
+    subProjects_.Add(new ServerProject(*other.subProjects_.GetAt(i)));
+  }
+}
+
+void ServerProject::DeleteSubProjects() {
+  for (int i = 0; i < subProjects_.GetSize(); ++i) delete subProjects_.GetAt(i);
+  subProjects_.RemoveAll();
+}
+
+void ServerProject::Clear() {
+  name_.clear();
+  folderPath_.clear();
+  internalName_.clear();
+  edition_.Clear();
+  supplement_.Clear();
+  originalProject_ = false;
+  withinEdition_ = false;
+  withinSupplement_ = false;
+  DeleteSubProjects();
+}
+
+void ServerProject::SetName(const std::string& name) { name_ = Trimmed(name); }
+void ServerProject::SetFolderPath(const std::string& folderPath) { folderPath_ = Trimmed(folderPath); }
+void ServerProject::SetInternalName(const std::string& internalName) { internalName_ = Trimmed(internalName); }
+
+int ServerProject::AddSubProject(const ServerProject& node) {
+  int index = -1;
+  return AddSubProject(node, index);
+}
+
+int ServerProject::AddSubProject(const ServerProject& node, int& index) {
+  index = -1;
+  if (node.name_.empty()) return kEmptyName;
+  if (node.folderPath_.empty()) return kEmptyFolderPath;
+  if (node.internalName_.empty()) return kEmptyInternalName;
+  index = subProjects_.Add(new ServerProject(node));
+  return kOk;
+}
+
+ServerProject* ServerProject::GetSubProject(int index) {
+  ServerProject* child = subProjects_.GetAt(index);
+  return child != nullptr ? child : this;
+}
+
+bool ServerProject::HoldsOnlySingleLines() const {
+  return !HasLineBreak(name_) && !HasLineBreak(folderPath_) && !HasLineBreak(internalName_) &&
+         IsSingleRecordLine(WithFieldLineBreaks(edition_).Encode("")) &&
+         IsSingleRecordLine(WithFieldLineBreaks(supplement_).Encode(""));
+}
+
+int ServerProject::Write(std::ostream& out) const {
+  if (!out || !HoldsOnlySingleLines()) return kWriteFailed;
+  const auto line = [&out](const std::string& text) {
+    out << text << '\n';
+    return static_cast<bool>(out);
+  };
+  const auto flag = [](bool value) { return std::string(value ? "1" : "0"); };
+  if (!line(kStartProject) || !line(name_) || !line(folderPath_) || !line(internalName_) ||
+      !line(flag(originalProject_)) || !line(flag(withinEdition_)) || !line(flag(withinSupplement_))) {
+    return kWriteFailed;
+  }
+  int result = kOk;
+  if (HasSubProjects()) {
+    if (!line(kStartSubProjects)) return kWriteFailed;
+    for (int i = 0; i < subProjects_.GetSize() && result == kOk; ++i) {
+      result = subProjects_.GetAt(i)->Write(out);
+    }
+    if (!line(kEndSubProjects)) return kWriteFailed;
+  }
+  if (!line(kStartEdition) || !WithFieldLineBreaks(edition_).Write(out) || !line(kEndEdition) ||
+      !line(kStartSupplement) || !WithFieldLineBreaks(supplement_).Write(out) || !line(kEndSupplement) ||
+      !line(kEndProject)) {
+    return kWriteFailed;
+  }
+  return result;
+}
+
+std::string ServerProject::ReadLine(std::istream& in, int& status) {
+  std::string raw;
+  while (ReadWholeLine(in, raw)) {
+    while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n')) raw.pop_back();
+    std::string cleaned = raw;
+    CapitaliseWords(cleaned);
+    BarsToQuotes(cleaned);
+    if (IsMarker(cleaned)) {
+      status = kOk;
+      return cleaned;
+    }
+    if (cleaned.empty() || cleaned.front() == '!') continue;
+    status = kOk;
+    return Trimmed(raw);
+  }
+  status = kReadFailed;
+  return std::string();
+}
+
+int ServerProject::Read(std::istream& in, const std::string& readAhead) {
+  Clear();
+  int status = kOk;
+  std::string line = readAhead;
+  const auto next = [&in, &status, &line] {
+    line = ReadLine(in, status);
+    return status == kOk;
+  };
+  if (line.empty() && !next()) return status;
+  if (line != kStartProject) return kMissingStart;
+
+  if (!next()) return status;
+  SetName(line);
+  if (!next()) return status;
+  SetFolderPath(line);
+  if (!next()) return status;
+  SetInternalName(line);
+  bool* const flags[] = {&originalProject_, &withinEdition_, &withinSupplement_};
+  for (bool* flag : flags) {
+    if (!next()) return status;
+    *flag = std::atoi(line.c_str()) != 0;
+  }
+  if (!next()) return status;
+
+  if (line == kStartSubProjects) {
+    for (;;) {
+      if (!next()) return status;
+      if (line == kEndSubProjects) {
+        if (!next()) return status;
+        break;
+      }
+      ServerProject child;
+      const int result = child.Read(in, line);
+      if (result != kOk) return result;
+      AddSubProject(child);  // a child without name, path or internal name is dropped
+    }
+  }
+  if (line == kStartEdition) {
+    if (!edition_.Read(in)) return kReadFailed;
+    DecodeCommentLineBreaks(edition_);
+    do {
+      if (!next()) return status;
+    } while (line == kEndEdition);
+  }
+  if (line == kStartSupplement) {
+    if (!supplement_.Read(in)) return kReadFailed;
+    DecodeCommentLineBreaks(supplement_);
+    do {
+      if (!next()) return status;
+    } while (line == kEndSupplement);
+  }
+  return line == kEndProject ? kOk : kMissingEnd;
+}
+
+std::string ServerProject::Encode(const std::string& text) const {
+  std::string out = AppendStringField(name_, text);
+  out = AppendStringField(internalName_, out);
+  out = AppendIntField(subProjects_.GetSize(), out);
+  out = AppendBoolField(originalProject_, out);
+  out = AppendBoolField(withinEdition_, out);
+  out = AppendBoolField(withinSupplement_, out);
+  out = EndRecord(out);
+  out = edition_.Encode(out);
+  out = supplement_.Encode(out);
+  for (int i = 0; i < subProjects_.GetSize(); ++i) out = subProjects_.GetAt(i)->Encode(out);
+  return out;
+}
+
+bool ServerProject::WriteInventoryFile(const std::string& path, const PointerArray<ServerProject>& projects) {
+  std::ostringstream out;
+  for (int i = 0; i < projects.GetSize(); ++i) {
+    if (projects.GetAt(i)->Write(out) != kOk) return false;
+  }
+  return platform::AtomicFile::Write(path, out.str());
+}
+
+bool ServerProject::ReadInventoryFile(const std::string& path, PointerArray<ServerProject>& projects, bool& damaged) {
+  damaged = false;
+  if (!platform::fs::Exists(path) && !platform::AtomicFile::Write(path, "")) return false;
+  if (!platform::fs::IsFile(path)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+
+  std::vector<std::unique_ptr<ServerProject>> loaded;
+  for (;;) {
+    int status = kOk;
+    const std::string first = ReadLine(in, status);
+    if (status != kOk) {
+      damaged = in.bad() || !in.eof();  // only the end of the file ends the inventory cleanly
+      break;
+    }
+    auto project = std::make_unique<ServerProject>();
+    if (project->Read(in, first) != kOk) {
+      damaged = true;
+      break;
+    }
+    loaded.push_back(std::move(project));
+  }
+  in.close();
+  if (damaged && !platform::fs::CopyFile(path, path + kDamagedSuffix, platform::fs::CopyMode::Overwrite)) {
+    return false;
+  }
+  for (auto& project : loaded) projects.Add(project.release());
+  return true;
+}

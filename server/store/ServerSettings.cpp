@@ -1,0 +1,383 @@
+#include "server/store/ServerSettings.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "common/RecordFields.h"
+#include "common/StringHelpers.h"
+#include "platform/AtomicFile.h"
+#include "platform/fs.h"
+
+namespace {
+
+constexpr int kUsersFileKeyIndex = 0;
+constexpr const char* kNewLibraryServerAddress = "127.0.0.1";
+constexpr int kNewLibraryPort = 6000;
+constexpr int kNewLibraryNextUserId = 1;
+
+std::string Trimmed(const std::string& value) {
+  std::string copy = value;
+  TrimString(copy);
+  return copy;
+}
+
+bool IsDuplicateOf(const UserAccount& existing, const UserAccount& candidate) {
+  if (existing.GetId() == candidate.GetId()) return true;
+  if (existing.GetName() != candidate.GetName()) return false;
+  if (existing.GetConnectionType() != candidate.GetConnectionType()) return false;
+  switch (candidate.GetConnectionType()) {
+    case UserAccount::kTcpIp:
+      return existing.GetIpAddress() == candidate.GetIpAddress() || existing.GetIpAddress().empty() ||
+             candidate.GetIpAddress().empty();
+    case UserAccount::kEmail:
+      return existing.GetEmailAddress() == candidate.GetEmailAddress();
+    case UserAccount::kRas:
+    case UserAccount::kDialIn:
+      return existing.GetDialInField2() == candidate.GetDialInField2();
+    default:
+      return false;
+  }
+}
+
+int FirstDuplicate(const std::vector<UserAccount>& users, const UserAccount& candidate) {
+  for (std::size_t i = 0; i < users.size(); ++i) {
+    if (IsDuplicateOf(users[i], candidate)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int IndexOfId(const std::vector<UserAccount>& users, int id) {
+  for (std::size_t i = 0; i < users.size(); ++i) {
+    if (users[i].GetId() == id) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Reads a whole regular file; false when it is not one or cannot be read.
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+  if (!platform::fs::IsFile(path)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// The header values of the users file, parsed before anything is taken over.
+struct UsersFileHeader {
+  std::string libraryName;
+  int userCount = 0;
+  int nextUserId = 0;
+  std::string serverAddress;
+  int port = 0;
+  std::string mailSettings[5];
+  std::string defaultKey;
+  int defaultKeyLength = 0;
+};
+
+// Every header field must find text left in front of it.
+bool ParseHeader(std::string& text, UsersFileHeader& header) {
+  const auto readString = [&text](std::string& value) {
+    if (text.empty()) return false;
+    text = ReadStringField(value, text);
+    return true;
+  };
+  const auto readInt = [&text](int& value) {
+    if (text.empty()) return false;
+    text = ReadIntField(value, text);
+    return true;
+  };
+  bool ok = readString(header.libraryName) && readInt(header.userCount) && readInt(header.nextUserId) &&
+            readString(header.serverAddress) && readInt(header.port);
+  for (std::string& setting : header.mailSettings) ok = ok && readString(setting);
+  return ok && readString(header.defaultKey) && readInt(header.defaultKeyLength);
+}
+
+}  // namespace
+
+ServerSettings::ServerSettings(const BuiltInKey& usersFileKey) {
+  usersFileCodec_.Add(static_cast<int>(usersFileKey.size()), usersFileKey.data(), 1);
+}
+
+// --- user table ---
+
+int ServerSettings::GetUserCount() const {
+  std::shared_lock lock(latch_);
+  return static_cast<int>(users_.size());
+}
+
+std::optional<UserAccount> ServerSettings::GetUser(int index) const {
+  std::shared_lock lock(latch_);
+  if (index < 0 || index >= static_cast<int>(users_.size())) return std::nullopt;
+  return users_[static_cast<std::size_t>(index)];
+}
+
+int ServerSettings::FindUserIndex(int id) const {
+  std::shared_lock lock(latch_);
+  return IndexOfId(users_, id);
+}
+
+std::optional<UserAccount> ServerSettings::FindUser(int id) const {
+  std::shared_lock lock(latch_);
+  const int index = IndexOfId(users_, id);
+  if (index < 0) return std::nullopt;
+  return users_[static_cast<std::size_t>(index)];
+}
+
+void ServerSettings::CopySettingsIntoLocked(UserAccount& account) const {
+  account.SetServerAddress(serverAddress_);
+  account.SetServerPort(port_);
+  account.SetServerMailField1(mailSettings_[0]);
+  account.SetServerMailField2(mailSettings_[1]);
+  account.SetServerMailField3(mailSettings_[2]);
+  account.SetServerMailField4(mailSettings_[3]);
+  account.SetDialInField4(mailSettings_[4]);
+}
+
+void ServerSettings::AddUser(UserAccount account) {
+  std::unique_lock lock(latch_);
+  CopySettingsIntoLocked(account);
+  users_.push_back(std::move(account));
+}
+
+bool ServerSettings::UpdateUser(int id, const std::function<void(UserAccount&)>& change) {
+  std::unique_lock lock(latch_);
+  const int index = IndexOfId(users_, id);
+  if (index < 0) return false;
+  change(users_[static_cast<std::size_t>(index)]);
+  return true;
+}
+
+void ServerSettings::RemoveUser(int id) {
+  std::unique_lock lock(latch_);
+  const int index = IndexOfId(users_, id);
+  if (index >= 0) users_.erase(users_.begin() + index);
+}
+
+void ServerSettings::RemoveAllUsers() {
+  std::unique_lock lock(latch_);
+  users_.clear();
+}
+
+int ServerSettings::FindDuplicate(const UserAccount& candidate) const {
+  std::shared_lock lock(latch_);
+  return FirstDuplicate(users_, candidate);
+}
+
+bool ServerSettings::AddUserChecked(UserAccount& account) {
+  if (account.GetId() == -1) {
+    const int id = AllocateUserId();
+    if (id == -1) return false;
+    account.SetId(id);
+  }
+  std::lock_guard save(saveMutex_);
+  std::string plainText;
+  std::string rootPath;
+  {
+    std::unique_lock lock(latch_);
+    if (FirstDuplicate(users_, account) != -1) return false;
+    UserAccount stored = account;
+    CopySettingsIntoLocked(stored);
+    users_.push_back(std::move(stored));
+    plainText = BuildPlainTextLocked();
+    rootPath = rootPath_;
+  }
+  if (WriteUsersFile(rootPath, plainText)) return true;
+  RemoveUser(account.GetId());  // the id was unique, so this is the account just added
+  return false;
+}
+
+// --- values ---
+
+std::string ServerSettings::GetLibraryName() const { return ReadShared(libraryName_); }
+
+void ServerSettings::SetLibraryName(const std::string& name) {
+  std::unique_lock lock(latch_);
+  libraryName_ = Trimmed(name);
+}
+
+std::string ServerSettings::GetServerAddress() const { return ReadShared(serverAddress_); }
+
+void ServerSettings::SetServerAddress(const std::string& address) {
+  std::unique_lock lock(latch_);
+  serverAddress_ = Trimmed(address);
+  for (UserAccount& account : users_) account.SetServerAddress(serverAddress_);
+}
+
+int ServerSettings::GetPort() const { return ReadShared(port_); }
+
+void ServerSettings::SetPort(int port) {
+  std::unique_lock lock(latch_);
+  port_ = port;
+}
+
+std::string ServerSettings::GetMailSetting1() const { return ReadShared(mailSettings_[0]); }
+
+std::string ServerSettings::GetMailSetting2() const { return ReadShared(mailSettings_[1]); }
+
+std::string ServerSettings::GetMailSetting3() const { return ReadShared(mailSettings_[2]); }
+
+std::string ServerSettings::GetMailSetting4() const { return ReadShared(mailSettings_[3]); }
+
+std::string ServerSettings::GetMailSetting5() const { return ReadShared(mailSettings_[4]); }
+
+std::string ServerSettings::GetDefaultKey() const { return ReadShared(defaultKey_); }
+
+int ServerSettings::GetDefaultKeyLength() const { return ReadShared(defaultKeyLength_); }
+
+void ServerSettings::SetDefaultKeyLength(int length) {
+  std::unique_lock lock(latch_);
+  defaultKeyLength_ = length;
+}
+
+void ServerSettings::GenerateDefaultKey() {
+  std::unique_lock lock(latch_);
+  defaultKey_ = UserAccount::RandomKeyText(defaultKeyLength_);
+}
+
+std::string ServerSettings::GetRootPath() const { return ReadShared(rootPath_); }
+
+void ServerSettings::SetRootPath(const std::string& rootPath) {
+  std::unique_lock lock(latch_);
+  rootPath_ = Trimmed(rootPath);
+}
+
+int ServerSettings::GetNextUserId() const { return ReadShared(nextUserId_); }
+
+// --- users file ---
+
+std::string ServerSettings::UsersFilePath(const std::string& rootPath) {
+  return EnsureTrailingBackslash(rootPath) + kUsersFileName;
+}
+
+std::string ServerSettings::BuildPlainTextLocked() const {
+  std::string text = AppendStringField(libraryName_, "");
+  text = AppendIntField(static_cast<int>(users_.size()), text);
+  text = AppendIntField(nextUserId_, text);
+  text = AppendStringField(serverAddress_, text);
+  text = AppendIntField(port_, text);
+  for (const std::string& setting : mailSettings_) text = AppendStringField(setting, text);
+  text = AppendStringField(defaultKey_, text);
+  text = AppendIntField(defaultKeyLength_, text);
+  text = EndRecord(text);
+  for (const UserAccount& account : users_) text = account.Save(text);
+  return text;
+}
+
+bool ServerSettings::WriteUsersFile(const std::string& rootPath, const std::string& plainText) const {
+  if (rootPath.empty()) return false;  // never relative to the process's current folder
+  std::string scrambled = plainText;
+  if (!usersFileCodec_.Encode(kUsersFileKeyIndex, static_cast<std::int64_t>(scrambled.size()), scrambled.data())) {
+    return false;
+  }
+  return platform::AtomicFile::Write(UsersFilePath(rootPath), scrambled);
+}
+
+bool ServerSettings::SaveUsers(const std::string& rootPath) const {
+  std::lock_guard save(saveMutex_);
+  std::string plainText;
+  {
+    std::shared_lock lock(latch_);
+    plainText = BuildPlainTextLocked();
+  }
+  return WriteUsersFile(rootPath, plainText);
+}
+
+bool ServerSettings::EnsureUsersFile(const std::string& rootPath) {
+  if (rootPath.empty()) return false;
+  const std::string path = UsersFilePath(rootPath);
+  if (std::ifstream(path, std::ios::binary).is_open()) return true;
+  if (platform::fs::Exists(path)) return false;  // there but unreadable: keep the accounts
+  {
+    std::unique_lock lock(latch_);
+    defaultKeyLength_ = UserAccount::kDefaultKeyLength;
+    defaultKey_ = UserAccount::RandomKeyText(defaultKeyLength_);
+    serverAddress_ = kNewLibraryServerAddress;
+    port_ = kNewLibraryPort;
+    nextUserId_ = kNewLibraryNextUserId;
+    users_.clear();
+  }
+  return SaveUsers(rootPath);
+}
+
+bool ServerSettings::LoadUsers(const std::string& rootPath) {
+  if (rootPath.empty()) return false;
+  std::string text;
+  if (!ReadFileBytes(UsersFilePath(rootPath), text)) return false;
+  if (!usersFileCodec_.Decode(kUsersFileKeyIndex, static_cast<std::int64_t>(text.size()), text.data())) return false;
+  text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+
+  UsersFileHeader header;
+  if (!ParseHeader(text, header)) return false;
+  std::vector<UserAccount> loaded;
+  for (int i = 0; i < header.userCount && !text.empty(); ++i) {
+    UserAccount account;
+    std::string rest = account.Load(text);
+    if (rest.size() >= text.size()) break;  // nothing consumed: stop rather than loop
+    text = std::move(rest);
+    loaded.push_back(std::move(account));
+  }
+
+  std::unique_lock lock(latch_);
+  libraryName_ = header.libraryName;
+  nextUserId_ = header.nextUserId;
+  serverAddress_ = header.serverAddress;
+  port_ = header.port;
+  for (int i = 0; i < 5; ++i) mailSettings_[i] = header.mailSettings[i];
+  defaultKey_ = header.defaultKey;
+  defaultKeyLength_ = header.defaultKeyLength;
+  users_.insert(users_.end(), loaded.begin(), loaded.end());
+  return true;
+}
+
+int ServerSettings::AllocateUserId() {
+  std::lock_guard save(saveMutex_);
+  int id = 0;
+  std::string plainText;
+  std::string rootPath;
+  {
+    std::unique_lock lock(latch_);
+    id = ++nextUserId_;
+    plainText = BuildPlainTextLocked();
+    rootPath = rootPath_;
+  }
+  return WriteUsersFile(rootPath, plainText) ? id : -1;
+}
+
+bool ServerSettings::BuildCertificateText(int index, std::string& text) {
+  text.clear();
+  std::lock_guard save(saveMutex_);
+  std::string certificate;
+  std::string plainText;
+  std::string rootPath;
+  int id = -1;
+  std::string previousCode;
+  std::string previousKey;
+  std::string issuedCode;
+  {
+    std::unique_lock lock(latch_);
+    if (index < 0 || index >= static_cast<int>(users_.size())) return false;
+    UserAccount& account = users_[static_cast<std::size_t>(index)];
+    id = account.GetId();
+    previousCode = account.GetLogonCode();
+    previousKey = account.GetKeyText();
+    certificate = AppendStringField(libraryName_, "");
+    certificate = AppendIntField(defaultKeyLength_, certificate);
+    certificate = AppendStringField(defaultKey_, certificate);
+    certificate = EndRecord(certificate);
+    certificate += account.BuildCertificateLine();
+    issuedCode = account.GetLogonCode();
+    plainText = BuildPlainTextLocked();
+    rootPath = rootPath_;
+  }
+  if (WriteUsersFile(rootPath, plainText)) {
+    text = std::move(certificate);
+    return true;
+  }
+  std::unique_lock lock(latch_);
+  const int current = IndexOfId(users_, id);
+  if (current >= 0 && users_[static_cast<std::size_t>(current)].GetLogonCode() == issuedCode) {
+    users_[static_cast<std::size_t>(current)].SetLogonCode(previousCode);
+    users_[static_cast<std::size_t>(current)].SetKeyText(previousKey);
+  }
+  return false;
+}

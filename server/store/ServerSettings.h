@@ -1,0 +1,124 @@
+#pragma once
+// The library's name, the server's address and port, the pre-logon default key,
+// five mail settings and the user table, all kept in one scrambled file
+// "WXUsers.wxf" in the library root. Plain text before scrambling: a header line
+//   "library name",user count,next user id,"server address",port,"mail 1",...,
+//   "mail 5","default key hex",default key length\n
+// then one UserAccount line per user; the whole text is XORed with the users-file
+// key (given at construction) and written without a terminating zero.
+//
+// Every value is guarded by one reader/writer latch: look-ups take it shared and
+// return copies; changes take it exclusive. Saves are serialised with each other.
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "common/BuiltInKeys.h"
+#include "common/Codec.h"
+#include "server/store/UserAccount.h"
+
+class ServerSettings {
+ public:
+  static constexpr const char* kUsersFileName = "WXUsers.wxf";
+  static constexpr const char* kDefaultLibraryName = "Default Library Name";
+
+  // `usersFileKey` scrambles and unscrambles "WXUsers.wxf".
+  explicit ServerSettings(const BuiltInKey& usersFileKey);
+  ServerSettings(const ServerSettings&) = delete;
+  ServerSettings& operator=(const ServerSettings&) = delete;
+
+  // --- the user table (copies in, copies out) ---
+  int GetUserCount() const;
+  std::optional<UserAccount> GetUser(int index) const;   // none for an index out of range
+  int FindUserIndex(int id) const;                      // -1 when absent
+  std::optional<UserAccount> FindUser(int id) const;    // none when absent
+  // Gives the account the server address and port and the mail settings
+  // (1-4 as server mail fields 1-4, 5 as dial-in field 4), then appends it.
+  void AddUser(UserAccount account);
+  // Applies `change` to the account with that id under the exclusive latch; false
+  // (nothing called) when there is none. The only way to change a stored account.
+  bool UpdateUser(int id, const std::function<void(UserAccount&)>& change);
+  void RemoveUser(int id);   // nothing when absent
+  void RemoveAllUsers();
+
+  // Index of the first account that the candidate would duplicate, or -1: same id,
+  // or same name and connection type with, for TCP/IP, equal or empty IP address,
+  // for e-mail equal e-mail address, for RAS and dial-in equal dial-in field 2.
+  int FindDuplicate(const UserAccount& candidate) const;
+  // Adds a validated account the way the administration does: an id of -1 first
+  // gets AllocateUserId (written back into `account`); a duplicate is refused; the
+  // users file is saved in the settings' root path. False when refused or not
+  // saved; a failed save takes the account out of the table again.
+  bool AddUserChecked(UserAccount& account);
+
+  // --- values (string setters trim) ---
+  std::string GetLibraryName() const;
+  void SetLibraryName(const std::string& name);
+  std::string GetServerAddress() const;
+  void SetServerAddress(const std::string& address);   // also into every account
+  int GetPort() const;
+  void SetPort(int port);
+  std::string GetMailSetting1() const;
+  std::string GetMailSetting2() const;
+  std::string GetMailSetting3() const;
+  std::string GetMailSetting4() const;
+  std::string GetMailSetting5() const;
+  std::string GetDefaultKey() const;
+  int GetDefaultKeyLength() const;
+  void SetDefaultKeyLength(int length);
+  // A new default key: default-key-length random bytes as upper-case hex text.
+  void GenerateDefaultKey();
+  std::string GetRootPath() const;
+  void SetRootPath(const std::string& rootPath);
+  int GetNextUserId() const;   // the last id handed out
+
+  // --- the users file in a library root (a full path) ---
+  // True when the file exists and opens. Only when it does not exist are the
+  // defaults of a new library made and saved (result of the save); a file that
+  // exists but cannot be opened gives false and is left alone.
+  bool EnsureUsersFile(const std::string& rootPath);
+  // Appends the file's users to the table and takes its header values. False when
+  // the file cannot be read or its header lacks a field (the settings are then
+  // unchanged).
+  bool LoadUsers(const std::string& rootPath);
+  // Replaces the file atomically with the current settings; false when not written.
+  bool SaveUsers(const std::string& rootPath) const;
+
+  // Advances the next user id and saves in the settings' root path: the new id,
+  // or -1 when the save failed (the counter stays advanced).
+  int AllocateUserId();
+  // Certificate text for the account at `index`: a line of library name, default
+  // key length and default key, then the account's certificate line (new logon code
+  // and key). True only when the new code and key were saved; otherwise `text` is
+  // emptied and the account keeps its previous code and key.
+  bool BuildCertificateText(int index, std::string& text);
+
+ private:
+  template <typename T>
+  T ReadShared(const T& field) const {
+    std::shared_lock lock(latch_);
+    return field;
+  }
+  static std::string UsersFilePath(const std::string& rootPath);
+  std::string BuildPlainTextLocked() const;
+  void CopySettingsIntoLocked(UserAccount& account) const;
+  bool WriteUsersFile(const std::string& rootPath, const std::string& plainText) const;
+
+  Codec usersFileCodec_;   // holds the users-file key as key 0
+
+  mutable std::shared_mutex latch_;   // guards everything below
+  std::vector<UserAccount> users_;
+  std::string serverAddress_;
+  int port_ = 0;
+  std::string mailSettings_[5];
+  std::string defaultKey_;
+  int defaultKeyLength_ = 0;
+  std::string libraryName_ = kDefaultLibraryName;
+  std::string rootPath_;
+  int nextUserId_ = 0;
+
+  mutable std::mutex saveMutex_;   // taken before latch_, never after it
+};
