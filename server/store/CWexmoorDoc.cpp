@@ -13,20 +13,13 @@
 #include "platform/Notifier.h"
 #include "platform/Process.h"
 #include "platform/fs.h"
+#include "server/store/StoreFilePaths.h"
 #include "server/store/ProjectFileList.h"
 
 namespace {
 
 constexpr std::size_t kRootPathFileLimit = 4096;
 constexpr const char* kTemporaryFolderName = "TemporaryFiles";
-
-std::string ProjectFileListPath(const std::string& folder, const std::string& projectInternalName) {
-  return folder + projectInternalName + "_ProjectFileList.wxf";
-}
-
-std::string StatisticsPath(const std::string& folder, const std::string& internalFileName) {
-  return folder + internalFileName + "_FileStatistics.wxf";
-}
 
 // Loads the statistics of the document `displayName` of the project in `folder`.
 bool LoadDocumentStatistics(const std::string& folder, const std::string& projectInternalName,

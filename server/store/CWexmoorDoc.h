@@ -7,6 +7,7 @@
 // "root","pending old root",flag without a line ending), and the two single-instance
 // guards that keep a second server off the same root or port.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -23,9 +24,11 @@
 #include "server/store/FileStatistics.h"
 #include "server/store/InternalNameCounter.h"
 #include "server/store/LockTable.h"
+#include "server/store/ProjectFileList.h"
 #include "server/store/ProjectLockSet.h"
 #include "server/store/ServerProject.h"
 #include "server/store/ServerSettings.h"
+#include "server/store/StringList.h"
 
 class CWexmoorDoc {
  public:
@@ -116,6 +119,86 @@ class CWexmoorDoc {
   // "WX" + root with ':', '/', '\' and '.' as '_'.
   static std::string RootGuardName(const std::string& rootPath);
 
+  // --- documents, references, projects, editions and supplements ---
+  // Each operation names projects by internal name, takes every named lock it knows
+  // of at once (before any section), then the inventory section, and resolves the
+  // names under the tree latch; no node pointer outlives a call. A failed step
+  // undoes the earlier ones before the code is returned.
+  static constexpr int kProjectFolderNotCreated = 10007;
+  static constexpr int kProjectFolderExists = 10008;
+  static constexpr int kBadProjectName = 10009;  // blank or not a valid stored name
+  static constexpr int kDuplicateProjectName = 10010;
+  static constexpr int kDuplicateFileName = 10011;
+  static constexpr int kNoProjectMatch = 10012;
+  static constexpr int kBadParameters = 10013;
+  static constexpr int kReferenceToSameProject = 10014;
+  static constexpr int kFileCopyFailed = 10015;
+  static constexpr int kDestinationMissing = 10016;
+  static constexpr int kOriginalProjectMissing = 10017;
+  static constexpr int kOriginalDocumentMissing = 10018;
+  static constexpr int kOriginalVersionMissing = 10019;
+  static constexpr int kDestinationListNotSaved = 10020;
+  static constexpr int kReferenceNotSaved = 10021;
+  static constexpr int kOriginalNotSaved = 10022;
+  static constexpr int kExistingReferenceNotLoaded = 10023;
+  static constexpr int kExistingReferenceCheckedOut = 10024;
+  static constexpr int kHasDependents = 10025;
+  static constexpr const char* kDeletedProjectsFolder = "DeletedProjects";
+  static constexpr const char* kDeletedDocumentsFolder = "DeletedProjects/IndividualFiles";
+  static constexpr const char* kUnresolvedHierarchy = "<Unresolved project hierarchy>";
+
+  // Makes the received file version 1 of a new document `name` of the project:
+  // 0, 10011 name listed, 10012 no such project, 10013 empty or invalid name,
+  // empty project or author, 10015 the file could not be moved in (an existing
+  // file is never replaced) or the list not saved, or the statistics save's code.
+  // `result` receives the new statistics. On failure the received file is back
+  // where it was and nothing is listed.
+  int AddDocument(const std::string& name, const std::string& projectInternalName, const std::string& author,
+                  const std::string& comments, const std::string& receivedFilePath, int fileSize,
+                  FileStatistics& result);
+  // Lists the document `name` of the original project in the destination as a
+  // reference to its version `version` (with `replaceExisting`, an existing
+  // reference of that name gains a further version instead). 0 or 10011, 10014-10024.
+  // The original version's link count for the destination rises by one; on failure
+  // every file written is restored. `result` receives the reference's statistics.
+  int AddReference(const std::string& name, const std::string& destinationInternalName,
+                   const std::string& comments, const std::string& originalProjectInternalName, int version,
+                   FileStatistics& result, bool originalEdition, bool replaceExisting);
+  // Deletes the document whose internal file name is a value of the project's file
+  // list, keeping its files under "DeletedProjects/IndividualFiles/" and giving back
+  // its references. 0 (also when there is no such document), 10025 with one report
+  // line per dependent (nothing changed), 10015 when the copies could not be kept
+  // or the list not saved (the document stays).
+  int DeleteDocument(const std::string& projectInternalName, const std::string& internalFileName,
+                     StringList& report);
+  // Renames the listed document to the valid name `newName`; false (nothing
+  // changed) for a name already listed, a reference, a referenced document or a
+  // failed save.
+  bool RenameDocument(const std::string& projectInternalName, const std::string& internalFileName,
+                      const std::string& newName);
+  // Creates a project under the parent ("" for a top level project). 0, 10003
+  // inventory not saved (nothing kept), 10007, 10008, 10009, 10010, 10012 no such
+  // parent. `created` receives a copy of the new node.
+  int CreateProject(const std::string& parentInternalName, const std::string& name, const std::string& folderPath,
+                    ServerProject& created, bool originalProject);
+  // The same for an edition "<E> name" and a supplement "<S> name" with their records;
+  // an empty name is allowed (the node is named "<E>" / "<S>").
+  int CreateEdition(const std::string& parentInternalName, const std::string& name, const std::string& folderPath,
+                    const std::string& creator, const std::string& comments, ServerProject& created);
+  int CreateSupplement(const std::string& parentInternalName, const std::string& name,
+                       const std::string& folderPath, const std::string& creator, const std::string& comments,
+                       ServerProject& created);
+  // Deletes the project and everything below it, detached from its real parent in
+  // the tree (the parent a caller names is not trusted), moving its files under
+  // "DeletedProjects/". 0 (also for a project that no longer exists), 10025 with the
+  // report lines (nothing changed), 10003 inventory not saved (nothing changed).
+  int DeleteProject(const std::string& projectInternalName, const std::string& parentInternalName,
+                    StringList& report);
+  // 0 renamed; 10009 invalid name, 10010 a sibling has it, 10012 no such project,
+  // 10003 inventory not saved (the old name stays).
+  int RenameProject(const std::string& projectInternalName, const std::string& newName);
+  // --- end of documents, references, projects, editions and supplements ---
+
   // --- the fields other store parts work on ---
   std::shared_mutex& GetProjectTreeLatch() { return treeLatch_; }
   // The tree and its map; the caller holds the tree latch (exclusive to change them).
@@ -136,6 +219,89 @@ class CWexmoorDoc {
   void SetOnlyLatestCheckOut(bool onlyLatest);
   const std::string& GetWorkingFolder() const { return workingFolder_; }
 
+  // ===== check-out and check-in (defined in CWexmoorDocCheckOut.cpp) =====
+  // Result codes of check-out and check-in; the codes of FileStatistics pass through
+  // (10016, 11007, 11008 for an empty user or check-out reference, 11012, 11013).
+  static constexpr int kVersionFileNotMoved = 15000;     // check-in: the received file was not moved into place
+  static constexpr int kLinkedProjectMissing = 15001;    // also: check-in could not save a statistics file
+  static constexpr int kLinkedFileNotLoaded = 15002;     // also: the stored file of the version is unusable
+  static constexpr int kProjectNotFound = 15003;
+  static constexpr int kDocumentNotListed = 15004;
+  static constexpr int kCheckOutNotSaved = 15005;        // without references
+  static constexpr int kOriginalNotListed = 15006;
+  static constexpr int kOriginalNotLoaded = 15007;
+  static constexpr int kCheckOutRolledBack = 15008;      // with references: every save undone
+
+  struct CheckOutResult {
+    int code = 0;
+    std::string path;   // the stored file of the checked-out version; "" on failure
+    FileEntry version;  // the checked-out version entry (valid when code is 0)
+  };
+  // Checks version `version` (below 1: the latest) of the document `name` of the
+  // project `projectInternalName` out to `user` under a fresh check-out reference.
+  // `referencing` also checks out, down their chains, the references whose latest
+  // version shows that version; `referenced` also the originals it shows, up to the
+  // first one that is checked out or moved on, with their other references. The
+  // code is 0 only when the stored file exists with the version's FILESIZEBYTES;
+  // otherwise nothing stays checked out (saves already made are cancelled, 15008).
+  CheckOutResult CheckOutDocuments(const std::string& projectInternalName, const std::string& name, int version,
+                                   const std::string& user, bool referencing, bool referenced);
+  // Makes the file at `receivedPath` the next version of the document `name`, and
+  // gives every document checked out with it a new version that points at the new
+  // one; the file is stored in the project of the topmost of them. True when done
+  // (`resultCode` 0). On failure no statistics file is changed, the received file is
+  // where it was (or gone when it was moved and the saves failed) and no new version
+  // file is left behind. An empty `user` is refused (11013).
+  bool CheckInDocuments(const std::string& projectInternalName, const std::string& user, const std::string& name,
+                        int fileSize, const std::string& comments, const std::string& receivedPath, int& resultCode);
+  // Checks out under `reference`, into `changed`, every reference document down the
+  // chains whose latest version shows the header version of `document`, which the
+  // caller has checked out already. Locks as CheckOutAlongReferences; same codes.
+  int CheckOutReferencingDocuments(std::vector<FileStatistics>& changed, const FileStatistics& document,
+                                   const std::string& user, const std::string& reference, ProjectLockSet& locks);
+  // Checks the checked-out version of `document` in (pointing at `originalProject`
+  // version `linkVersion`; "" and -1 for an original), appends it to `changed`, and
+  // does the same for every reference checked out under the same non-empty
+  // `reference` whose version shows the one checked in. The new version carries a
+  // link only for those references. References checked out otherwise (11012, 11013)
+  // are passed over. Locks as CheckOutAlongReferences; other codes: 15001, 15002,
+  // the codes of FileStatistics::CheckInVersion, kReferenceWalkFailed for a cycle.
+  int CheckInWithReferences(std::vector<FileStatistics>& changed, const FileStatistics& document,
+                            const std::string& user, int fileSize, const std::string& comments,
+                            const std::string& reference, const std::string& originalProject, int linkVersion,
+                            ProjectLockSet& locks);
+
+ private:
+  struct CheckInRequest;
+  // Runs `attempt` with the project's lock held (polled) and the project-tree and
+  // inventory sections entered; starts over after kRetryAfterLockRefusal.
+  int RunCheckOperation(const std::string& projectInternalName, const std::function<int(ProjectLockSet&)>& attempt);
+  int CheckOutAttempt(const std::string& projectInternalName, const std::string& name, int version,
+                      const std::string& user, bool referencing, bool referenced, ProjectLockSet& locks,
+                      CheckOutResult& result);
+  int CheckInAttempt(const std::string& projectInternalName, const std::string& name,
+                     const std::string& receivedPath, const CheckInRequest& request, ProjectLockSet& locks);
+  int CheckInAlong(std::vector<FileStatistics>& changed, FileStatistics document, const CheckInRequest& request,
+                   const std::string& originalProject, int linkVersion, ProjectLockSet& locks,
+                   std::set<std::string>& visited);
+  // Climbs from `start` to the original it shows while that original's latest
+  // version is the one shown and it is held under `reference` ("": not held at all).
+  int FindTopOfChain(const FileStatistics& start, const std::string& reference, FileStatistics& top);
+  // Loads the document `name` of `project` and the path it came from; the three
+  // codes are returned for a missing project, an unlisted name, an unreadable file.
+  int LoadDocument(const std::string& project, const std::string& name, int projectMissing, int notListed,
+                   int notLoaded, FileStatistics& statistics, std::string& statisticsPath);
+  // The statistics file of `statistics` in its owner's folder; "" when the owner is gone.
+  std::string StatisticsPathOf(const FileStatistics& statistics);
+  // Saves every member, then the requested document; a failure cancels and saves
+  // again the members saved so far (kCheckOutRolledBack).
+  int SaveCheckedOut(std::vector<FileStatistics>& changed, const FileStatistics& requested,
+                     const std::string& requestedPath);
+  // Saves every member after copying its file to ".bak"; on a failure the copies
+  // are put back. The copies are removed in both cases.
+  bool SaveWithBackups(const std::vector<FileStatistics>& changed);
+  // ===== end of check-out and check-in =====
+
  private:
   bool ReadRootPathFile();
   bool TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded);
@@ -149,6 +315,65 @@ class CWexmoorDoc {
                     const std::string& user, const std::string& reference, ProjectLockSet& locks,
                     std::set<std::string>& visited);
   std::string LibraryFilePath(const std::string& name) const;
+
+  // --- helpers of documents, references, projects, editions and supplements ---
+  // A project's names and folder (ending in the separator), copied under the latch.
+  struct ProjectSnapshot {
+    std::string name;
+    std::string internalName;
+    std::string folder;
+  };
+  // A reference version that gives its link back when its document goes.
+  struct ReferenceVersion {
+    std::string originalProject;
+    int linkVersion = -1;
+    std::string referencingProject;
+    std::string documentName;
+  };
+  enum class NodeKind { Project, Edition, Supplement };
+  using LockRequests = std::vector<ProjectLockSet::Request>;
+
+  // Takes the requested locks, enters the inventory section and runs `body`; when
+  // `body` returns kRetryAfterLockRefusal everything is given back, and after 10 ms
+  // the requests are formed again and the whole runs again.
+  int RunUnderLocks(const std::function<LockRequests()>& requests, const std::function<int(ProjectLockSet&)>& body);
+  // True when `locks` holds `name` in any mode or now takes it with `mode`.
+  static bool HoldOrTake(ProjectLockSet& locks, const std::string& name, int mode);
+  bool SnapshotProject(const std::string& internalName, ProjectSnapshot& snapshot);
+  // The node and every node below it, parents first; the caller holds the latch.
+  static void AppendSubtree(const ServerProject& project, std::vector<ProjectSnapshot>& subtree);
+  // The node whose sub-projects hold `internalName`; null for a top-level or unknown
+  // node. The caller holds the latch.
+  ServerProject* FindParentProject(const std::string& internalName);
+  // Whether a sibling of another internal name under `parent` (null: top level) is
+  // called `name`. The caller holds the latch.
+  bool HasSiblingNamed(const ServerProject* parent, const std::string& name, const std::string& exceptInternalName);
+  // Writes the inventory; the caller holds the latch.
+  bool WriteInventoryLatched();
+  void UnmapProjectNodes(const ServerProject& project);
+  int CreateNode(NodeKind kind, const std::string& parentInternalName, const std::string& fullName,
+                 const std::string& folderPath, const std::string& creator, const std::string& comments,
+                 bool originalProject, ServerProject& created);
+
+  // Appends a report line per link with a count above 0 of every version; true when any.
+  bool AppendDependentLines(const ProjectSnapshot& project, const FileStatistics& statistics, StringList& report);
+  // True when the report had lines on entry or the document has dependents.
+  bool CheckDocumentDependents(const ProjectSnapshot& project, const std::string& internalFileName,
+                               StringList& report);
+  // The same over every document of every project of the subtree.
+  bool CheckProjectDependents(const std::vector<ProjectSnapshot>& subtree, StringList& report);
+  static void CollectReferences(const FileStatistics& statistics, const std::string& referencingProject,
+                                std::vector<ReferenceVersion>& references);
+  static bool HoldOriginals(ProjectLockSet& locks, const std::vector<ReferenceVersion>& references);
+  // Lowers the original version's link count for the referencing project; the
+  // caller holds the original project's lock.
+  void ReleaseReference(const ReferenceVersion& reference);
+  int DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFileList& list, const std::string& displayName,
+                          const FileStatistics& statistics, const std::vector<ReferenceVersion>& references);
+  // Moves the files of the copied subtree into `targetFolder`/<internal name>;
+  // reference versions have no file. False when anything stayed behind.
+  bool MoveProjectTree(const ServerProject& project, const std::string& targetFolder);
+  // --- end of helpers of documents, references, projects, editions and supplements ---
 
   // The five sections, in the order of their roles; the lock-table section is the
   // table's own.

@@ -1,0 +1,181 @@
+// Store operations against projects of 100 and of 10000 documents: adding a small
+// document, checking one document out, checking it in, and resolving the stored
+// file of a reference to it. Each is reported as operations per second. Run it from
+// a build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_store
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "common/BuiltInKeys.h"
+#include "platform/ScratchFolder.h"
+#include "platform/fs.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/StoreFilePaths.h"
+
+namespace {
+
+const std::string kDoc = "Measured.txt";
+const std::string kUser = "bench";
+
+// One library for the whole run: a project per size holding kDoc and filler
+// documents (copies of kDoc's files under their own names), and a project "Refs"
+// with a reference to kDoc of each sized project.
+class BenchLibrary {
+ public:
+  static BenchLibrary& Get() {
+    static BenchLibrary library;
+    return library;
+  }
+
+  CWexmoorDoc& Doc() { return *doc_; }
+  const std::string& Project(int size) {
+    auto found = projects_.find(size);
+    if (found == projects_.end()) found = projects_.emplace(size, MakeProject(size)).first;
+    return found->second;
+  }
+  const std::string& Refs() const { return refs_; }
+  std::string Received(const std::string& content) {
+    const std::string path = root_ + "/TemporaryFiles/bench" + std::to_string(++received_) + ".wxf";
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+ private:
+  BenchLibrary() : root_(scratch_ / "lib") {
+    const std::string work = scratch_ / "work";
+    const std::string locks = scratch_ / "locks";
+    for (const std::string& folder : {work, root_, locks}) platform::fs::CreateFolder(folder);
+    std::ofstream(work + "/" + CWexmoorDoc::kRootPathFileName, std::ios::binary) << "\"" << root_ << "\",\"\",0";
+    doc_ = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work, locks, CertificateBuiltInKey()});
+    if (!doc_->OnNewDocument()) throw std::runtime_error("library did not start");
+    refs_ = NewProject("Refs");
+  }
+
+  std::string NewProject(const std::string& name) {
+    ServerProject created;
+    if (doc_->CreateProject("", name, "", created, false) != 0) throw std::runtime_error("project " + name);
+    return created.GetInternalName();
+  }
+
+  std::string MakeProject(int size) {
+    const std::string project = NewProject("Size" + std::to_string(size));
+    FileStatistics added;
+    if (doc_->AddDocument(kDoc, project, kUser, "", Received("measured"), 8, added) != 0) {
+      throw std::runtime_error("add");
+    }
+    const std::string folder = doc_->GetProjectFolderPath(project) + "/";
+    const std::string listPath = ProjectFileListPath(folder, project);
+    ProjectFileList list;
+    list.Load(listPath);
+    const std::string measured = added.GetInternalFileName();
+    for (int i = 1; i < size; ++i) {
+      const std::string filler = "WXFiName_Hi900Lo" + std::to_string(i);
+      platform::fs::CopyFile(StatisticsPath(folder, measured), StatisticsPath(folder, filler),
+                             platform::fs::CopyMode::FailIfExists);
+      platform::fs::CopyFile(folder + measured + "Ver1.wxf", folder + filler + "Ver1.wxf",
+                             platform::fs::CopyMode::FailIfExists);
+      list.SetAt("Filler" + std::to_string(i) + ".txt", filler);
+    }
+    if (!list.Save(listPath)) throw std::runtime_error("list");
+    FileStatistics reference;
+    if (doc_->AddReference(kDoc, refs_, "", project, 1, reference, false, true) != 0) {
+      throw std::runtime_error("reference");
+    }
+    return project;
+  }
+
+  platform::ScratchFolder scratch_;
+  std::string root_;
+  std::unique_ptr<CWexmoorDoc> doc_;
+  std::string refs_;
+  std::map<int, std::string> projects_;
+  int received_ = 0;
+};
+
+// Stops the benchmark with the failed operation's code; false then.
+bool Succeeded(benchmark::State& state, int code, const char* what) {
+  if (code == 0) return true;
+  static std::string message;
+  message = std::string(what) + " failed with " + std::to_string(code);
+  state.SkipWithError(message.c_str());
+  return false;
+}
+
+void BM_AddDocument(benchmark::State& state) {
+  BenchLibrary& library = BenchLibrary::Get();
+  const std::string& project = library.Project(static_cast<int>(state.range(0)));
+  static int added = 0;  // names stay unique across the repeated runs
+  for (auto _ : state) {
+    state.PauseTiming();
+    const std::string received = library.Received("small");
+    const std::string name = "Added" + std::to_string(++added) + ".txt";
+    state.ResumeTiming();
+    FileStatistics result;
+    if (!Succeeded(state, library.Doc().AddDocument(name, project, kUser, "", received, 5, result), "add")) break;
+  }
+  state.counters["ops/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_CheckOut(benchmark::State& state) {
+  BenchLibrary& library = BenchLibrary::Get();
+  const std::string& project = library.Project(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    const int checkedOut = library.Doc().CheckOutDocuments(project, kDoc, -1, kUser, false, false).code;
+    if (!Succeeded(state, checkedOut, "check-out")) break;
+    state.PauseTiming();
+    int code = 0;
+    library.Doc().CheckInDocuments(project, kUser, kDoc, 8, "", library.Received("measured"), code);
+    state.ResumeTiming();
+  }
+  state.counters["ops/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_CheckIn(benchmark::State& state) {
+  BenchLibrary& library = BenchLibrary::Get();
+  const std::string& project = library.Project(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    library.Doc().CheckOutDocuments(project, kDoc, -1, kUser, false, false);
+    const std::string received = library.Received("measured");
+    state.ResumeTiming();
+    int code = 0;
+    library.Doc().CheckInDocuments(project, kUser, kDoc, 8, "", received, code);
+    if (!Succeeded(state, code, "check-in")) break;
+  }
+  state.counters["ops/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_VersionFilePathThroughReference(benchmark::State& state) {
+  BenchLibrary& library = BenchLibrary::Get();
+  const std::string& project = library.Project(static_cast<int>(state.range(0)));
+  const std::string folder = library.Doc().GetProjectFolderPath(library.Refs()) + "/";
+  ProjectFileList list;
+  list.Load(ProjectFileListPath(folder, library.Refs()));
+  FileStatistics reference;
+  int lines = 0;
+  reference.Load(StatisticsPath(folder, list.Lookup(kDoc)), lines);
+  // The reference's newest version points into the project of this size.
+  for (int i = 0; i < reference.GetVersionCount(); ++i) {
+    if (reference.GetVersion(i).GetInternalProjectName() == project) reference.SetHeader(reference.GetVersion(i));
+  }
+  for (auto _ : state) {
+    const std::string path = library.Doc().GetVersionFilePath(reference);
+    if (!Succeeded(state, path.empty() ? -1 : 0, "path")) break;
+    benchmark::DoNotOptimize(path.data());
+  }
+  state.counters["ops/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(BM_AddDocument)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckOut)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckIn)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_VersionFilePathThroughReference)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

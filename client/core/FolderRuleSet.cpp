@@ -1,0 +1,192 @@
+#include "client/core/FolderRuleSet.h"
+
+#include <algorithm>
+
+#include "common/RecordFields.h"
+#include "common/StringHelpers.h"
+
+namespace {
+
+std::string ReadHeader(const std::string& text, std::int32_t& recordType, std::int32_t& inclusions,
+                       std::int32_t& exclusions) {
+  std::int32_t version = 0;
+  std::string rest = ReadIntField(recordType, text);
+  rest = ReadIntField(version, rest);
+  rest = ReadIntField(inclusions, rest);
+  return ReadIntField(exclusions, rest);
+}
+
+// One scanned entry as the rules see it.
+struct Entry {
+  std::string name;         // N
+  std::string path;         // Q: folder, '/', name
+  std::string folderPath;   // F': the folder without a trailing '/'
+  std::string folderName;   // L': the folder's last component
+  bool isFolder;
+};
+
+Entry Describe(const std::string& folder, const std::string& name, bool isFolder) {
+  Entry entry{name, EnsureTrailingBackslash(folder) + name, StripTrailingBackslash(folder), "", isFolder};
+  const std::size_t slash = entry.folderPath.rfind('/');
+  entry.folderName = slash == std::string::npos ? entry.folderPath : entry.folderPath.substr(slash + 1);
+  return entry;
+}
+
+// The entry's name matches `namePattern` or its path matches the parameter
+// without a trailing separator.
+bool NameOrPathMatches(const Entry& entry, const std::string& namePattern, const std::string& parameter) {
+  return WildcardMatchNoCase(entry.name, namePattern) ||
+         WildcardMatchNoCase(entry.path, StripTrailingBackslash(parameter));
+}
+
+bool ExclusionApplies(const FolderRule& rule, const Entry& entry) {
+  const std::string parameter = rule.GetParameter();
+  const std::string bare = StripTrailingBackslash(parameter);
+  switch (rule.GetType()) {
+    case FolderRule::kNoFolders:
+      return entry.isFolder;
+    case FolderRule::kNoFoldersNamed:
+      return entry.isFolder && NameOrPathMatches(entry, bare, parameter);
+    case FolderRule::kNoDocumentsNamed:
+      return !entry.isFolder && NameOrPathMatches(entry, parameter, parameter);
+    case FolderRule::kNoSubFoldersOfFoldersNamed:
+      return entry.isFolder &&
+             (WildcardMatchNoCase(entry.folderName, bare) || WildcardMatchNoCase(entry.folderPath, bare));
+    default:
+      return false;
+  }
+}
+
+bool InclusionApplies(const FolderRule& rule, const Entry& entry) {
+  const std::string parameter = rule.GetParameter();
+  switch (rule.GetType()) {
+    case FolderRule::kAllFolders:
+      return entry.isFolder;
+    case FolderRule::kFoldersNamed:
+      return entry.isFolder && NameOrPathMatches(entry, StripTrailingBackslash(parameter), parameter);
+    case FolderRule::kAllDocuments:
+      return !entry.isFolder;
+    case FolderRule::kDocumentsNamed:
+      return !entry.isFolder && NameOrPathMatches(entry, parameter, parameter);
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void FolderRuleSet::RemoveAll() {
+  inclusions_.clear();
+  exclusions_.clear();
+}
+
+bool FolderRuleSet::Add(std::vector<FolderRule>& list, const FolderRule& rule) {
+  if (std::find(list.begin(), list.end(), rule) != list.end()) return false;
+  list.push_back(rule);
+  return true;
+}
+
+void FolderRuleSet::Remove(std::vector<FolderRule>& list, std::int32_t type, const std::string& parameter) {
+  const auto found = std::find_if(list.begin(), list.end(), [&](const FolderRule& rule) {
+    return rule.GetType() == type && rule.GetParameter() == parameter;
+  });
+  if (found != list.end()) list.erase(found);
+}
+
+bool FolderRuleSet::AddInclusion(std::int32_t type, const std::string& parameter) {
+  FolderRule rule;
+  rule.SetType(type);
+  return rule.SetParameter(parameter) && Add(inclusions_, rule);
+}
+
+bool FolderRuleSet::AddInclusion(const FolderRule& rule) { return Add(inclusions_, rule); }
+
+bool FolderRuleSet::AddExclusion(std::int32_t type, const std::string& parameter) {
+  FolderRule rule;
+  rule.SetType(type);
+  return rule.SetParameter(parameter) && Add(exclusions_, rule);
+}
+
+bool FolderRuleSet::AddExclusion(const FolderRule& rule) { return Add(exclusions_, rule); }
+
+void FolderRuleSet::RemoveInclusion(std::int32_t type, const std::string& parameter) {
+  Remove(inclusions_, type, parameter);
+}
+
+void FolderRuleSet::RemoveExclusion(std::int32_t type, const std::string& parameter) {
+  Remove(exclusions_, type, parameter);
+}
+
+std::string FolderRuleSet::ToRecordString() const { return ToRecordString(""); }
+
+std::string FolderRuleSet::ToRecordString(const std::string& text) const {
+  std::string record = AppendIntField(kRecordType, text);
+  record = AppendIntField(1, record);
+  record = AppendIntField(GetInclusionCount(), record);
+  record = EndRecord(AppendIntField(GetExclusionCount(), record));
+  for (const FolderRule& rule : inclusions_) record = rule.ToRecordString(record);
+  for (const FolderRule& rule : exclusions_) record = rule.ToRecordString(record);
+  return record;
+}
+
+std::string FolderRuleSet::ReadRules(const std::string& text, std::int32_t count, std::vector<FolderRule>& list,
+                                     bool& ended) {
+  std::string rest = text;
+  for (std::int32_t i = 0; i < count && !ended; ++i) {
+    FolderRule rule;
+    std::string after = rule.FromRecordString(rest);
+    ended = after.size() == rest.size();
+    if (!ended) {
+      Add(list, rule);
+      rest = std::move(after);
+    }
+  }
+  return rest;
+}
+
+std::string FolderRuleSet::FromRecordString(const std::string& text) {
+  RemoveAll();
+  std::int32_t recordType = 0;
+  std::int32_t inclusions = 0;
+  std::int32_t exclusions = 0;
+  std::string rest = ReadHeader(text, recordType, inclusions, exclusions);
+  if (recordType != kRecordType) return text;
+  bool ended = false;
+  rest = ReadRules(rest, inclusions, inclusions_, ended);
+  return ReadRules(rest, exclusions, exclusions_, ended);
+}
+
+bool FolderRuleSet::Read(std::istream& in) {
+  RemoveAll();
+  if (in.fail()) return false;
+  std::string header;
+  if (!ReadRecordOfType(in, kRecordType, header)) return false;
+  std::int32_t recordType = 0;
+  std::int32_t inclusions = 0;
+  std::int32_t exclusions = 0;
+  ReadHeader(header, recordType, inclusions, exclusions);
+  return ReadRuleLines(in, inclusions, inclusions_) && ReadRuleLines(in, exclusions, exclusions_);
+}
+
+bool FolderRuleSet::ReadRuleLines(std::istream& in, std::int32_t count, std::vector<FolderRule>& list) {
+  for (std::int32_t i = 0; i < count; ++i) {
+    FolderRule rule;
+    if (!rule.Read(in)) return false;
+    Add(list, rule);
+  }
+  return true;
+}
+
+bool FolderRuleSet::Write(std::ostream& out) const {
+  if (out.fail()) return false;
+  out << ToRecordString();
+  return !out.fail();
+}
+
+bool FolderRuleSet::Keeps(const std::string& folder, const std::string& name, bool isFolder) const {
+  const Entry entry = Describe(folder, name, isFolder);
+  const auto excludes = [&](const FolderRule& rule) { return ExclusionApplies(rule, entry); };
+  const auto includes = [&](const FolderRule& rule) { return InclusionApplies(rule, entry); };
+  return std::none_of(exclusions_.begin(), exclusions_.end(), excludes) &&
+         std::any_of(inclusions_.begin(), inclusions_.end(), includes);
+}

@@ -1,0 +1,91 @@
+#include "server/engine/CWexmoorApp.h"
+
+#include "common/BuiltInKeys.h"
+#include "common/FileHelpers.h"
+#include "common/RecordFields.h"
+#include "platform/AtomicFile.h"
+#include "platform/fs.h"
+#include "server/engine/ServerConsole.h"
+#include "server/store/CWexmoorDoc.h"
+
+namespace {
+
+constexpr int kXorKey = 1;
+
+// Gives a new installation the root it was started with: writes the root-path file
+// only when it is missing or empty.
+void SeedRootPathFile(const std::string& workingFolder, const std::string& rootPath) {
+  const std::string file = workingFolder + "/" + CWexmoorDoc::kRootPathFileName;
+  std::int64_t size = 0;
+  if (rootPath.empty() || (platform::fs::FileSize(file, size) && size > 0)) return;
+  CreateFolderPath(rootPath);
+  platform::AtomicFile::Write(file, AppendBoolField(false, AppendStringField("", AppendStringField(rootPath, ""))));
+}
+
+}  // namespace
+
+CWexmoorApp::CWexmoorApp() = default;
+
+CWexmoorApp::~CWexmoorApp() { ExitInstance(); }
+
+bool CWexmoorApp::InitInstance(const StartOptions& options) {
+  {
+    std::lock_guard<std::mutex> lock(countMutex_);
+    threadCount_ = 0;
+    connectionNumber_ = 1;
+  }
+  codec_.Reset();
+  const BuiltInKey settingsKey = SettingsBuiltInKey();
+  const BuiltInKey certificateKey = CertificateBuiltInKey();
+  codec_.Add(static_cast<int>(settingsKey.size()), settingsKey.data(), kXorKey);
+  codec_.Add(static_cast<int>(certificateKey.size()), certificateKey.data(), kXorKey);
+
+  auto document =
+      std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{options.workingFolder, options.lockFolder, certificateKey});
+  SeedRootPathFile(document->GetWorkingFolder(), options.rootPath);
+  CWexmoorDoc::SetDocument(document.get());
+  if (!document->OnNewDocument()) {
+    CWexmoorDoc::SetDocument(nullptr);
+    return false;
+  }
+  document_ = std::move(document);
+  console_ = std::make_unique<ServerConsole>(*this, *document_);
+  console_->Start();
+  return true;
+}
+
+void CWexmoorApp::ExitInstance() {
+  if (console_) console_->Shutdown();
+  console_.reset();
+  document_.reset();   // saves the users and root-path files
+  WaitForThreadCount(0, kThreadWaitBound);
+}
+
+CWexmoorDoc* CWexmoorApp::GetDocument() { return CWexmoorDoc::GetDocument(); }
+
+void CWexmoorApp::IncrementThreadCount() {
+  std::lock_guard<std::mutex> lock(countMutex_);
+  ++threadCount_;
+  countChanged_.notify_all();
+}
+
+void CWexmoorApp::DecrementThreadCount() {
+  std::lock_guard<std::mutex> lock(countMutex_);
+  --threadCount_;
+  countChanged_.notify_all();
+}
+
+int CWexmoorApp::GetThreadCount() const {
+  std::lock_guard<std::mutex> lock(countMutex_);
+  return threadCount_;
+}
+
+bool CWexmoorApp::WaitForThreadCount(int count, std::chrono::milliseconds bound) const {
+  std::unique_lock<std::mutex> lock(countMutex_);
+  return countChanged_.wait_for(lock, bound, [&] { return threadCount_ <= count; });
+}
+
+std::int32_t CWexmoorApp::TakeConnectionNumber() {
+  std::lock_guard<std::mutex> lock(countMutex_);
+  return connectionNumber_++;
+}

@@ -1,0 +1,77 @@
+#include "server/engine/HeadlessServer.h"
+
+#include <signal.h>
+
+#include <chrono>
+#include <ctime>
+
+#include "common/FileHelpers.h"
+#include "common/PathParser.h"
+#include "server/engine/CWexmoorApp.h"
+#include "server/engine/RequestDispatcher.h"
+#include "server/engine/ServerConsole.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kListenerStartBound{10000};
+constexpr int kTickSeconds = 2;
+
+std::string Absolute(const std::string& path) { return path.empty() ? path : PathParser::FullPath(path); }
+
+}  // namespace
+
+bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOptions& options, std::string& error) {
+  options = HeadlessOptions{};
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--headless") {
+      options.headless = true;
+    } else if (argument == "--workdir" || argument == "--root") {
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+        error = argument + " needs a folder";
+        return false;
+      }
+      (argument == "--workdir" ? options.workingFolder : options.rootPath) = arguments[++i];
+    } else {
+      error = "unknown argument " + argument;
+      return false;
+    }
+  }
+  return true;
+}
+
+int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  const std::string workingFolder = Absolute(options.workingFolder);
+  if (!workingFolder.empty() && !CreateFolderPath(workingFolder)) {
+    err << "Cannot create the working folder " << workingFolder << std::endl;
+    return 1;
+  }
+  CWexmoorApp app;
+  RequestDispatcher dispatcher;
+  app.SetMessageHandler([&dispatcher](RTE& engine, const Msg& request) { return dispatcher.Dispatch(engine, request); });
+  if (!app.InitInstance({workingFolder, "", Absolute(options.rootPath)})) {
+    err << "Wexmoor did not start." << std::endl;
+    return 1;
+  }
+  ServerConsole& console = *app.GetConsole();
+  const ServerConsole::ListenerState state = console.WaitForListener(kListenerStartBound);
+  for (const std::string& line : console.GetStatusLines()) out << line << '\n';
+  out << console.GetUpTimeText() << '\n' << console.GetActiveUserText() << std::endl;
+  if (state != ServerConsole::ListenerState::Listening) {
+    err << "The server is not listening: " << console.GetListenerFailure() << std::endl;
+    app.ExitInstance();
+    return 2;
+  }
+
+  const timespec tick{kTickSeconds, 0};
+  while (sigtimedwait(&signals, nullptr, &tick) < 0) console.Tick();
+  app.ExitInstance();
+  out << "Wexmoor stopped" << std::endl;
+  return 0;
+}

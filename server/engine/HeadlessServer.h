@@ -1,0 +1,23 @@
+#pragma once
+// The server run without a window: "wexmoor --headless [--workdir DIR] [--root DIR]".
+// It starts the application, prints the console's status lines, serves until SIGINT
+// or SIGTERM, then shuts down in order (console, document save, thread wait).
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct HeadlessOptions {
+  bool headless = false;
+  std::string workingFolder;   // holds "WexmoorRootPath.wxf"; empty: the current folder
+  std::string rootPath;        // used only when the root-path file is missing or empty
+};
+
+// Reads the arguments after the program name; false with `error` set for an
+// unknown argument or a missing folder name.
+bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOptions& options, std::string& error);
+
+// Serves until SIGINT or SIGTERM. Result 0 after an orderly shutdown; 1 when the
+// document refused to start (another instance, unreadable files); 2 when the
+// listener could not listen. Call before any other thread is started: the two
+// signals are blocked in every thread and taken by this one.
+int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::ostream& err);

@@ -1,0 +1,34 @@
+#pragma once
+// Checks a logon request against the user table and hands out the account's next
+// logon code. The look-up, the tests, the lock-out, the new code and the save of
+// the users file run as one region under the document's user-table section, so a
+// logon code is accepted at most once however many connections present it.
+#include <cstdint>
+#include <string>
+
+class CWexmoorDoc;
+
+class LogonService {
+ public:
+  struct Result {
+    bool accepted = false;
+    // Accepted only: the code the client must present next time, as it stands in
+    // the users file (the previous code when the file could not be saved).
+    std::string code;
+  };
+
+  explicit LogonService(CWexmoorDoc& document) : document_(document) {}
+
+  // `userId` is the request header's user number, `body` the request body of
+  // account name, password and logon code. Refusals are not told apart: every one
+  // gives accepted false. A refused known account with its lock-out trap set is
+  // locked out; an unknown number locks out every trapped account of that name.
+  Result Logon(std::uint32_t userId, const std::string& body);
+
+ private:
+  Result RefuseUnknownUser(const std::string& name);
+  Result CheckKnownUser(int userId, const std::string& name, const std::string& password, const std::string& code);
+  bool SaveUsers();
+
+  CWexmoorDoc& document_;
+};

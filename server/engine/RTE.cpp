@@ -1,0 +1,580 @@
+#include "server/engine/RTE.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <vector>
+
+#include "common/FileHelpers.h"
+#include "common/MessageIds.h"
+#include "common/PathParser.h"
+#include "common/ServerPathContext.h"
+#include "common/TraceError.h"
+#include "server/engine/CWexmoorApp.h"
+#include "server/engine/FileListBody.h"
+#include "server/engine/TcpEngineSocket.h"
+#include "server/store/CWexmoorDoc.h"
+
+namespace {
+
+constexpr int kXorKey = 1;
+constexpr int kAcceptWaitMs = 100;
+constexpr std::size_t kReceiveBufferSize = 64 * 1024;
+
+const char* ReceiveFilesTrace(FileRequestError error) {
+  switch (error) {
+    case FileRequestError::Empty1: return "RTE::ReceiveFiles() - CSV body is empty 1";
+    case FileRequestError::Empty2: return "RTE::ReceiveFiles() - CSV body is empty 2";
+    case FileRequestError::Empty3: return "RTE::ReceiveFiles() - CSV body is empty 3";
+    case FileRequestError::Empty4: return "RTE::ReceiveFiles() - CSV body is empty 4";
+    case FileRequestError::Empty5: return "RTE::ReceiveFiles() - CSV body is empty 5";
+    case FileRequestError::BadCount: return "RTE::ReceiveFiles() - Negative file count";
+    case FileRequestError::BadSize: return "RTE::ReceiveFiles() - Missing or bad file size";
+    case FileRequestError::None: break;
+  }
+  return "";
+}
+
+void DeleteFiles(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (!path.empty()) DeleteFileLongPath(path);
+  }
+}
+
+}  // namespace
+
+RTE::RTE(CWexmoorApp& app) : app_(app) {
+  try {
+    if (CWexmoorDoc* document = CWexmoorApp::GetDocument()) {
+      const ServerSettings& settings = document->GetSettings();
+      codec_.Add(settings.GetDefaultKeyLength(), settings.GetDefaultKey(), kXorKey);
+    }
+  } catch (const std::bad_alloc&) {
+    TraceError("Exception in RTE::RTE()");
+  }
+}
+
+RTE::~RTE() {
+  if (connected_) {
+    Disconnect();
+  } else {
+    StopThreads();
+    JoinThreads();
+  }
+}
+
+// --- connection -----------------------------------------------------------------
+
+bool RTE::Accept(platform::Socket& listening, const std::atomic<bool>& cancel) {
+  while (!cancel) {
+    if (!listening.WaitReadable(kAcceptWaitMs)) continue;
+    platform::Socket accepted;
+    const platform::IoStatus status = listening.Accept(accepted);
+    if (status == platform::IoStatus::Ok) {
+      Attach(std::make_unique<TcpEngineSocket>(std::move(accepted)));
+      return true;
+    }
+    if (status != platform::IoStatus::WouldBlock) break;
+  }
+  connected_ = false;
+  loggedOn_ = false;
+  return false;
+}
+
+void RTE::Attach(std::unique_ptr<EngineSocket> socket) {
+  socket_ = std::move(socket);
+  connected_ = true;
+  loggedOn_ = false;
+  IncrementThreadCount();
+}
+
+void RTE::Run() {
+  if (!connected_) {
+    finished_ = true;
+    return;
+  }
+  // Both threads count as running before either starts, so a slow start is
+  // never mistaken for an ended one.
+  readerFinished_ = false;
+  writerFinished_ = false;
+  readerStop_ = false;
+  writerStop_ = false;
+  reader_ = std::thread(&RTE::ReaderThread, this);
+  writer_ = std::thread(&RTE::WriterThread, this);
+
+  Msg message;
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(queueMutex_);
+      inboundReady_.wait_for(lock, std::chrono::milliseconds(kQueueWaitMs), [this] {
+        return !inbound_.empty() || stopRequested_ || readerFinished_ || writerFinished_ || !connected_;
+      });
+    }
+    if (!connected_ || readerFinished_ || writerFinished_ || stopRequested_) break;
+    if (!GetNextMessage(message) || message.GetMessageId() == 0) continue;
+    if (message.GetMessageId() == MSGID_BYE) {
+      Disconnect();
+      loggedOn_ = false;
+      break;
+    }
+    if (!ProcessMessage(message)) break;
+  }
+  Disconnect();
+  DeleteFilesOfUnhandledRequests();
+  finished_ = true;
+}
+
+void RTE::Stop() {
+  stopRequested_ = true;
+  Wake();
+}
+
+UserIdentity RTE::GetUserIdentity() const {
+  std::lock_guard<std::mutex> lock(identityMutex_);
+  return identity_;
+}
+
+bool RTE::CompleteLogon(const UserIdentity& identity) {
+  const int keyIndex = AddUserKey(static_cast<int>(identity.GetUserId()));
+  if (keyIndex < 0) return false;
+  {
+    std::lock_guard<std::mutex> lock(identityMutex_);
+    identity_ = identity;
+  }
+  userKeyIndex_ = keyIndex;
+  loggedOn_ = true;
+  Wake();
+  return true;
+}
+
+bool RTE::ProcessMessage(const Msg& request) {
+  const CWexmoorApp::MessageHandler& handler = app_.GetMessageHandler();
+  if (!handler) return false;
+  try {
+    return handler(*this, request);
+  } catch (const std::bad_alloc&) {
+    TraceError("Exception in RTE::ProcessMessage()");
+    return false;
+  }
+}
+
+bool RTE::QueueMessage(const Msg& message) {
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    outbound_.push_back(message);
+  }
+  outboundReady_.notify_all();
+  return true;
+}
+
+std::int32_t RTE::NextReplyNumber() { return ++replyCounter_; }
+
+bool RTE::Logoff() {
+  reply_.SetMessageId(MSGID_BYE);
+  reply_.SetBody(std::string());
+  loggedOn_ = false;
+  return QueueMessage(reply_);
+}
+
+bool RTE::Disconnect() {
+  if (!connected_) {
+    StopThreads();
+    JoinThreads();
+    return false;
+  }
+  if (loggedOn_) Logoff();
+  {
+    // Whatever is queued (a farewell, a refusal) gets its chance to go out.
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    outboundDrained_.wait_for(lock, std::chrono::milliseconds(kFarewellWaitMs),
+                              [this] { return outbound_.empty() || writerFinished_ || userKeyIndex_ < 0; });
+  }
+  StopThreads();
+  JoinThreads();
+  CloseSocket();
+  return true;
+}
+
+void RTE::StopThreads() {
+  readerStop_ = true;
+  writerStop_ = true;
+  Wake();
+}
+
+void RTE::JoinThreads() {
+  if (reader_.joinable()) reader_.join();
+  if (writer_.joinable()) writer_.join();
+}
+
+void RTE::CloseSocket() {
+  if (socket_) socket_->Close();
+  DecrementThreadCount();
+  connected_ = false;
+}
+
+void RTE::Wake() {
+  { std::lock_guard<std::mutex> lock(queueMutex_); }
+  inboundReady_.notify_all();
+  outboundReady_.notify_all();
+  outboundDrained_.notify_all();
+}
+
+bool RTE::GetNextMessage(Msg& message) {
+  message.SetMessageId(0);
+  message.SetBody(std::string());
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  if (!inbound_.empty()) {
+    message = inbound_.front();
+    inbound_.pop_front();
+  }
+  return true;
+}
+
+void RTE::DeleteFilesOfUnhandledRequests() {
+  std::deque<Msg> left;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    left.swap(inbound_);
+  }
+  for (const Msg& message : left) {
+    if (IsRequestWithFiles(message.GetMessageId()) && message.GetBody() != nullptr) {
+      DeleteFiles(TemporaryPathsOf(std::string(message.GetBody(), message.GetBodyLength())));
+    }
+  }
+}
+
+std::size_t RTE::InboundCount() const {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  return inbound_.size();
+}
+
+std::size_t RTE::OutboundCount() const {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  return outbound_.size();
+}
+
+// --- counters and names ---------------------------------------------------------
+
+std::string RTE::GetTempFileName(bool generate) {
+  std::lock_guard<std::mutex> lock(tempNameMutex_);
+  if (generate) {
+    try {
+      CWexmoorDoc* document = CWexmoorApp::GetDocument();
+      std::string base = document ? document->GetRootPath() : std::string();
+      if (!base.empty() && base.back() != '/') base += '/';
+      base += "TemporaryFiles/";
+      lastTempFileName_ = base + "Temp" + std::to_string(GetUserIdentity().GetUserId()) + "_" +
+                          std::to_string(ServerPathContext::NextTempNumber()) + ".wxf";
+    } catch (const std::bad_alloc&) {
+      TraceError("Exception in RTE::GetTempFileName(bool generate = true)");
+    }
+  }
+  return lastTempFileName_;
+}
+
+void RTE::IncrementThreadCount() { app_.IncrementThreadCount(); }
+void RTE::DecrementThreadCount() { app_.DecrementThreadCount(); }
+
+// --- keys -----------------------------------------------------------------------
+
+bool RTE::Transform(int keyIndex, void* buffer, std::size_t length) const {
+  std::shared_lock<std::shared_mutex> lock(codecLatch_);
+  return codec_.Encode(keyIndex, static_cast<std::int64_t>(length), buffer);
+}
+
+bool RTE::TransformFile(int keyIndex, const std::string& path) const {
+  std::shared_lock<std::shared_mutex> lock(codecLatch_);
+  return codec_.DecodeFile(keyIndex, path);
+}
+
+int RTE::AddUserKey(int userId) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) return -1;
+  const std::optional<UserAccount> account = document->GetSettings().FindUser(userId);
+  if (!account) return -1;
+  std::unique_lock<std::shared_mutex> lock(codecLatch_);
+  return codec_.Add(account->GetKeyLength(), account->GetKeyText(), kXorKey);
+}
+
+int RTE::KeyLength(int keyIndex) const {
+  std::shared_lock<std::shared_mutex> lock(codecLatch_);
+  try {
+    return codec_.GetKeyLength(keyIndex);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+// --- reader ---------------------------------------------------------------------
+
+void RTE::ReaderThread() {
+  if (threadStartHook_) threadStartHook_();
+  bool ok = true;
+  while (ok && !readerStop_) {
+    if (socket_->WaitReadable(kIdleWaitMs)) ok = ReadMessage();
+  }
+  readerFinished_ = true;
+  writerStop_ = true;
+  Wake();
+}
+
+RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothing) {
+  std::size_t received = 0;
+  int errorCount = 0;
+  while (received < length) {
+    if (readerStop_) return Transfer::Stopped;
+    const platform::IoResult result = socket_->Receive(buffer + received, length - received);
+    switch (result.status) {
+      case platform::IoStatus::Ok:
+        received += result.bytes;
+        errorCount = 0;
+        break;
+      case platform::IoStatus::WouldBlock:
+        if (idleIfNothing && received == 0) return Transfer::Nothing;
+        if (++errorCount >= kMaxSocketErrorCount) return Transfer::GaveUp;
+        socket_->WaitReadable(kRetryWaitMs);
+        break;
+      case platform::IoStatus::Closed:
+        return Transfer::Closed;
+      case platform::IoStatus::Failed:
+        return Transfer::Failed;
+    }
+  }
+  return Transfer::Done;
+}
+
+bool RTE::ReadMessage() {
+  if (!connected_) return false;
+  try {
+    unsigned char header[Msg::kHeaderSize];
+    switch (ReceiveAll(reinterpret_cast<char*>(header), sizeof header, true)) {
+      case Transfer::Done: break;
+      case Transfer::Nothing: return true;
+      case Transfer::Stopped: return false;
+      case Transfer::Failed:
+        TraceError("RTE::ReadMessage() - Unknown socket error while receiving header");
+        return false;
+      case Transfer::Closed:
+        TraceError("RTE::ReadMessage() - inCount not zero after receiving header");
+        return false;
+      case Transfer::GaveUp:
+        TraceError("RTE::ReadMessage() - errCount reached MAXSOCKETERRORCOUNT while receiving header");
+        return false;
+    }
+    const bool loggedOn = loggedOn_;
+    const int headerKey = loggedOn ? userKeyIndex_.load() : 0;
+    if (headerKey >= 0) Transform(headerKey, header, sizeof header);
+    Msg message;
+    const std::uint32_t length = message.ReadHeader(header);
+
+    if (!loggedOn) {
+      const int keyIndex = AddUserKey(static_cast<int>(message.GetUserIdentity().GetUserId()));
+      if (keyIndex < 0) {
+        TraceError("RTE::ReadMessage() - Unknown user");
+        return false;
+      }
+      userKeyIndex_ = keyIndex;
+    }
+    if (length > Msg::kMaxBodyLength) {
+      TraceError("RTE::ReadMessage() - Body length above the limit");
+      return false;
+    }
+
+    if (IsRequestWithFiles(message.GetMessageId())) {
+      if (!loggedOn) {
+        TraceError("RTE::ReadMessage() - Files announced before logon");
+        return false;
+      }
+      if (!ReceiveFiles(message, length)) {
+        TraceError("RTE::ReadMessage() - ReceiveFiles() returned false");
+        return false;
+      }
+    } else if (length >= 1) {
+      if (!message.SetBodyLength(length)) {
+        TraceError("Exception 2 in RTE::ReadMessage()");
+        return false;
+      }
+      const Transfer body = ReceiveAll(message.GetBody(), length, false);
+      if (body == Transfer::Failed) TraceError("RTE::ReadMessage() - Unknown socket error while receiving body");
+      if (body != Transfer::Done) return false;
+      Transform(userKeyIndex_, message.GetBody(), length);
+    }
+
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      inbound_.push_back(std::move(message));
+    }
+    inboundReady_.notify_all();
+    return true;
+  } catch (const std::bad_alloc&) {
+    TraceError("Exception 1 in RTE::ReadMessage()");
+    return false;
+  }
+}
+
+bool RTE::ReceiveFiles(Msg& message, std::uint32_t length) {
+  if (length < 1) {
+    TraceError("RTE::ReceiveFiles() - CSV body length is zero");
+    return false;
+  }
+  std::string text(length, '\0');
+  const Transfer body = ReceiveAll(text.data(), length, false);
+  if (body == Transfer::Failed) TraceError("RTE::ReceiveFiles() - Unknown socket error while receiving CSV body");
+  if (body != Transfer::Done) return false;
+  Transform(userKeyIndex_, text.data(), length);
+
+  FileRequest request;
+  const FileRequestError error = ParseFileRequest(text, request);
+  if (error != FileRequestError::None) {
+    TraceError(ReceiveFilesTrace(error));
+    return false;
+  }
+  std::vector<std::string> paths;
+  for (ReceivedFile& file : request.files) {
+    file.temporaryPath = GetTempFileName(true);
+    paths.push_back(file.temporaryPath);
+  }
+  bool ok = message.SetBody(BuildFileRequestBody(request));
+  for (std::size_t i = 0; ok && i < request.files.size(); ++i) {
+    ok = ReceiveFileContents(request.files[i].temporaryPath, request.files[i].size);
+  }
+  if (!ok) DeleteFiles(paths);
+  return ok;
+}
+
+bool RTE::ReceiveFileContents(const std::string& path, std::int32_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    TraceError("RTE::ReceiveFiles() - Failed to create temporary file");
+    return false;
+  }
+  std::vector<char> buffer(kReceiveBufferSize);
+  std::size_t remaining = static_cast<std::size_t>(size);
+  while (remaining > 0) {
+    const std::size_t piece = std::min(remaining, kMaxSendCall);
+    std::fill(buffer.begin(), buffer.end(), 0);
+    const Transfer result = ReceiveAll(buffer.data(), piece, false);
+    if (result == Transfer::Stopped) TraceError("RTE::ReceiveFiles() - Terminate thread received while receiving file");
+    if (result == Transfer::Failed) TraceError("RTE::ReceiveFiles() - Unknown socket error while receiving file");
+    if (result != Transfer::Done) return false;
+    if (!out.write(buffer.data(), static_cast<std::streamsize>(piece))) return false;
+    remaining -= piece;
+  }
+  out.close();
+  return !out.fail() && TransformFile(userKeyIndex_, path);
+}
+
+// --- writer ---------------------------------------------------------------------
+
+void RTE::WriterThread() {
+  if (threadStartHook_) threadStartHook_();
+  bool ok = true;
+  while (ok && !writerStop_) {
+    {
+      std::unique_lock<std::mutex> lock(queueMutex_);
+      outboundReady_.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs),
+                              [this] { return writerStop_ || (!outbound_.empty() && userKeyIndex_ >= 0); });
+    }
+    if (writerStop_) break;
+    if (connected_ && userKeyIndex_ >= 0) ok = WriteMessage();
+  }
+  writerFinished_ = true;
+  readerStop_ = true;
+  Wake();
+}
+
+RTE::Transfer RTE::SendAll(const char* data, std::size_t length) {
+  std::size_t sent = 0;
+  int errorCount = 0;
+  while (sent < length) {
+    if (writerStop_) return Transfer::Stopped;
+    const platform::IoResult result = socket_->Send(data + sent, std::min(length - sent, kMaxSendCall));
+    if (result.status == platform::IoStatus::Ok && result.bytes > 0) {
+      sent += result.bytes;
+      errorCount = 0;
+    } else if (result.status == platform::IoStatus::Ok || result.status == platform::IoStatus::WouldBlock) {
+      if (++errorCount >= kMaxSocketErrorCount) return Transfer::GaveUp;
+      socket_->WaitWritable(kRetryWaitMs);
+    } else {
+      return Transfer::Failed;
+    }
+  }
+  return Transfer::Done;
+}
+
+bool RTE::WriteMessage() {
+  const int keyIndex = userKeyIndex_;
+  if (!connected_ || keyIndex < 0) return false;
+  try {
+    Msg message;
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      if (outbound_.empty()) return true;
+      message = outbound_.front();   // stays queued while it is sent
+    }
+    message.SetUserIdentity(GetUserIdentity());
+    message.StampSendTime();
+
+    const bool withFiles = IsReplyWithFiles(message.GetMessageId());
+    std::vector<OutgoingFile> files;
+    if (withFiles) {
+      std::string field1;
+      ParseFileReply(std::string(message.GetBody(), message.GetBodyLength()), field1, files);
+      if (!message.SetBody(BuildWireFileReply(field1, files))) return false;
+    }
+
+    const std::size_t bodyLength = message.GetBodyLength();
+    std::vector<char> wire(Msg::kHeaderSize + bodyLength);
+    message.WriteHeader(reinterpret_cast<unsigned char*>(wire.data()));
+    Transform(keyIndex, wire.data(), Msg::kHeaderSize);
+    if (bodyLength > 0) {
+      std::memcpy(wire.data() + Msg::kHeaderSize, message.GetBody(), bodyLength);
+      Transform(keyIndex, wire.data() + Msg::kHeaderSize, bodyLength);
+    }
+    const Transfer sent = SendAll(wire.data(), wire.size());
+    if (sent == Transfer::Failed) TraceError("RTE::WriteMessage() - Unknown socket error while sending message");
+    if (sent != Transfer::Done) return false;
+
+    for (const OutgoingFile& file : files) {
+      if (file.send && !file.serverPath.empty() && !SendFile(file.serverPath, file.size)) return false;
+    }
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      outbound_.pop_front();
+    }
+    outboundDrained_.notify_all();
+    return true;
+  } catch (const std::bad_alloc&) {
+    TraceError("Exception 1 in RTE::WriteMessage()");
+    return false;
+  }
+}
+
+bool RTE::SendFile(const std::string& path, std::int32_t expectedSize) {
+  const int keyIndex = userKeyIndex_;
+  if (!connected_ || keyIndex < 0 || expectedSize < 0) return false;
+  PathParser parser;
+  parser.SetSecondPath(path);
+  std::ifstream in(PathParser::FullPath(parser.SplitSecondPath()), std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size != expectedSize) return false;
+
+  const int keyLength = KeyLength(keyIndex);
+  if (keyLength < 1 || static_cast<std::size_t>(keyLength) > kMaxSendCall) return false;
+  const std::size_t block = (kMaxSendCall / static_cast<std::size_t>(keyLength)) * static_cast<std::size_t>(keyLength);
+  std::vector<char> buffer(block);
+  std::size_t remaining = static_cast<std::size_t>(expectedSize);
+  while (remaining > 0) {
+    const std::size_t wanted = std::min(block, remaining);
+    if (!in.read(buffer.data(), static_cast<std::streamsize>(wanted))) return false;
+    Transform(keyIndex, buffer.data(), wanted);
+    if (SendAll(buffer.data(), wanted) != Transfer::Done) return false;
+    remaining -= wanted;
+  }
+  return true;
+}

@@ -1,0 +1,161 @@
+#pragma once
+// One client connection: the socket, the inbound queue (requests for the connection
+// thread) and the outbound queue (replies for the writer), the connection's key list
+// (key 0 = the library's pre-logon key, then one key per identified user), the
+// logged-on state and the user's identity. Three threads work on it: the connection
+// thread in Run, which passes requests to the application's handler, and the reader
+// and writer threads that Run starts and joins.
+//
+// Wire: a 52-byte header, then body-length body bytes; behind 5018 / 5026 (inbound)
+// and 5022 / 5024 (outbound) the listed files' bytes. Headers, bodies and files are
+// each XORed with a key from their own first byte.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+
+#include "common/Codec.h"
+#include "common/Msg.h"
+#include "common/UserIdentity.h"
+#include "platform/Socket.h"
+#include "server/engine/EngineSocket.h"
+
+class CWexmoorApp;
+
+class RTE {
+ public:
+  static constexpr std::size_t kMaxSendCall = 60000;   // bytes per socket call, both ways
+  static constexpr int kMaxSocketErrorCount = 12000;   // consecutive retries before giving up
+  static constexpr int kIdleWaitMs = 20;               // reader / writer idle bound
+  static constexpr int kQueueWaitMs = 10;              // connection thread idle bound
+  static constexpr int kRetryWaitMs = 10;              // wait after a would-block
+  static constexpr int kFarewellWaitMs = 1500;         // Disconnect's wait for the outbound queue
+
+  // Adds the library's default key (from the server document) as key 0.
+  explicit RTE(CWexmoorApp& app);
+  // Ends the connection when it is still connected.
+  ~RTE();
+  RTE(const RTE&) = delete;
+  RTE& operator=(const RTE&) = delete;
+
+  // Waits for the next connection on the listening socket until one arrives, the
+  // listener fails or is shut, or `cancel` is set. True when connected.
+  bool Accept(platform::Socket& listening, const std::atomic<bool>& cancel);
+  // Takes an already open stream as the connection (counted like an accept).
+  void Attach(std::unique_ptr<EngineSocket> socket);
+
+  // The connection's whole life, on the connection thread; returns after the
+  // reader and writer have been joined and the socket closed, with IsFinished true.
+  void Run();
+  // Asks Run to end the connection (a logged-on user gets 5002 first).
+  void Stop();
+  bool IsFinished() const { return finished_; }
+  bool IsConnected() const { return connected_; }
+  bool IsLoggedOn() const { return loggedOn_; }
+  UserIdentity GetUserIdentity() const;
+
+  // The logon's last step: the identity becomes the engine's, the user's key is
+  // used from now on and the connection counts as logged on. False (nothing
+  // changed) when no account has the identity's user number.
+  bool CompleteLogon(const UserIdentity& identity);
+
+  // Passes a request to the application's handler; with none installed every
+  // request ends the connection. False ends the connection.
+  bool ProcessMessage(const Msg& request);
+  // The message handlers fill to build a reply (connection thread only).
+  Msg& GetReplyMessage() { return reply_; }
+  // Appends a copy to the outbound queue; always true.
+  bool QueueMessage(const Msg& message);
+  // 2 for the first reply of a connection, then 3, 4, ...
+  std::int32_t NextReplyNumber();
+  // Queues 5002 with an empty body and clears logged on.
+  bool Logoff();
+  // Ends the connection: farewell when logged on, waits up to 1.5 s for the
+  // outbound queue to empty (or the writer to end), stops and joins reader and
+  // writer, closes the socket. True when it closed a socket. Connection thread only.
+  bool Disconnect();
+
+  // With `generate`: a new name "<root>/TemporaryFiles/Temp<user>_<n>.wxf";
+  // otherwise the name made last.
+  std::string GetTempFileName(bool generate = true);
+
+  void IncrementThreadCount();
+  void DecrementThreadCount();
+
+  // Runs at the start of the reader and writer threads (tests delay it).
+  void SetThreadStartHook(std::function<void()> hook) { threadStartHook_ = std::move(hook); }
+
+  std::size_t InboundCount() const;
+  std::size_t OutboundCount() const;
+
+ private:
+  enum class Transfer { Done, Nothing, Stopped, Failed, Closed, GaveUp };
+
+  void ReaderThread();
+  void WriterThread();
+  bool ReadMessage();
+  bool ReceiveFiles(Msg& message, std::uint32_t length);
+  bool ReceiveFileContents(const std::string& path, std::int32_t size);
+  bool WriteMessage();
+  bool SendFile(const std::string& path, std::int32_t expectedSize);
+  bool GetNextMessage(Msg& message);
+
+  // Receives exactly `length` bytes; with `idleIfNothing` a would-block before the
+  // first byte gives Nothing.
+  Transfer ReceiveAll(char* buffer, std::size_t length, bool idleIfNothing);
+  // Sends all bytes in calls of at most kMaxSendCall.
+  Transfer SendAll(const char* data, std::size_t length);
+
+  bool Transform(int keyIndex, void* buffer, std::size_t length) const;
+  bool TransformFile(int keyIndex, const std::string& path) const;
+  int AddUserKey(int userId);
+  int KeyLength(int keyIndex) const;
+
+  void StopThreads();
+  void JoinThreads();
+  void CloseSocket();
+  void DeleteFilesOfUnhandledRequests();
+  void Wake();
+
+  CWexmoorApp& app_;
+
+  mutable std::mutex queueMutex_;
+  std::condition_variable inboundReady_;
+  std::condition_variable outboundReady_;
+  std::condition_variable outboundDrained_;
+  std::deque<Msg> inbound_;
+  std::deque<Msg> outbound_;
+
+  Msg reply_;
+  mutable std::mutex identityMutex_;
+  UserIdentity identity_;
+  std::unique_ptr<EngineSocket> socket_;
+
+  std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> loggedOn_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> connected_{false};
+  std::atomic<bool> readerFinished_{true};
+  std::atomic<bool> writerFinished_{true};
+  std::atomic<bool> readerStop_{true};
+  std::atomic<bool> writerStop_{true};
+  std::atomic<int> userKeyIndex_{-1};
+  std::atomic<std::int32_t> replyCounter_{1};
+
+  std::mutex tempNameMutex_;
+  std::string lastTempFileName_;
+
+  // The key list is shared by reader and writer: adding takes it exclusively.
+  mutable std::shared_mutex codecLatch_;
+  Codec codec_;
+
+  std::function<void()> threadStartHook_;
+  std::thread reader_;
+  std::thread writer_;
+};

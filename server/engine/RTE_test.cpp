@@ -1,0 +1,369 @@
+#include "server/engine/RTE.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "common/MessageIds.h"
+#include "common/TraceError.h"
+#include "server/engine/EngineTestLibrary_test.h"
+#include "server/engine/FileListBody.h"
+
+namespace {
+
+using enginetest::Library;
+using enginetest::Loopback;
+using enginetest::WaitUntil;
+
+UserIdentity User7() {
+  UserIdentity identity;
+  identity.SetUserId(enginetest::kUserId);
+  return identity;
+}
+
+// Collects the requests the engine hands on, and the traces of the process.
+class Recorder {
+ public:
+  explicit Recorder(CWexmoorApp& app) {
+    app.SetMessageHandler([this](RTE& engine, const Msg& request) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      requests_.push_back(request);
+      return reply_ ? reply_(engine, request) : true;
+    });
+    SetTraceErrorSink([this](const std::string& text) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      traces_.push_back(text);
+    });
+  }
+  ~Recorder() { SetTraceErrorSink(nullptr); }
+
+  void SetReply(std::function<bool(RTE&, const Msg&)> reply) { reply_ = std::move(reply); }
+  std::vector<Msg> Requests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+  }
+  bool HasTrace(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::find(traces_.begin(), traces_.end(), text) != traces_.end();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<Msg> requests_;
+  std::vector<std::string> traces_;
+  std::function<bool(RTE&, const Msg&)> reply_;
+};
+
+// An engine on a loopback connection, run on its own thread.
+class EngineOnLoopback {
+ public:
+  EngineOnLoopback(CWexmoorApp& app, bool logOn, std::function<void()> startHook = nullptr) : engine(app) {
+    std::atomic<bool> never{false};
+    EXPECT_TRUE(engine.Accept(link.listening, never));
+    if (logOn) {
+      EXPECT_TRUE(engine.CompleteLogon(User7()));
+    }
+    if (startHook) engine.SetThreadStartHook(std::move(startHook));
+    thread = std::thread([this] { engine.Run(); });
+  }
+  ~EngineOnLoopback() {
+    engine.Stop();
+    thread.join();
+  }
+  bool Ends() { return WaitUntil([this] { return engine.IsFinished(); }); }
+
+  Loopback link;
+  RTE engine;
+  std::thread thread;
+};
+
+class RTETest : public ::testing::Test {
+ protected:
+  Library library_;
+  Recorder recorder_{library_.App()};
+};
+
+// --- reading ----------------------------------------------------------------------
+
+TEST_F(RTETest, HeaderInThreePartsIsAssembledAndQueued) {
+  EngineOnLoopback connection(library_.App(), true);
+  const std::string frame = library_.Frame(MSGID_REFRESH_PROJECTS, "hello", false, 41);
+  ASSERT_TRUE(connection.link.Send(frame.substr(0, 10)));
+  ASSERT_TRUE(connection.link.Send(frame.substr(10, 30)));
+  ASSERT_TRUE(connection.link.Send(frame.substr(40)));
+  ASSERT_TRUE(WaitUntil([&] { return recorder_.Requests().size() == 1; }));
+  const Msg request = recorder_.Requests()[0];
+  EXPECT_EQ(MSGID_REFRESH_PROJECTS, request.GetMessageId());
+  EXPECT_EQ(41u, request.GetOriginalStamp());
+  EXPECT_EQ(enginetest::kUserId, static_cast<int>(request.GetUserIdentity().GetUserId()));
+  EXPECT_EQ("hello", std::string(request.GetBody(), request.GetBodyLength()));
+  EXPECT_FALSE(connection.engine.IsFinished());
+}
+
+TEST_F(RTETest, AddDocumentsReceivesEveryFileIntoTemporaryFiles) {
+  EngineOnLoopback connection(library_.App(), true);
+  std::string big(60001, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  const std::string body = "\"WXP\",2\n\"empty.txt\",0,\"one\"\n\"big.bin\",60001,\"two\r\nlines, \"\"quoted\"\"\"\n";
+  ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_ADD_DOCUMENTS, body, false) + library_.Scramble(big)));
+  ASSERT_TRUE(WaitUntil([&] { return recorder_.Requests().size() == 1; }));
+
+  const Msg request = recorder_.Requests()[0];
+  const std::string handed(request.GetBody(), request.GetBodyLength());
+  FileRequest parsed;
+  ASSERT_EQ(FileRequestError::None, ParseFileRequest(handed, parsed));
+  ASSERT_EQ(2u, parsed.files.size());
+  EXPECT_EQ("two\r\nlines, \"quoted\"", parsed.files[1].third);
+  const std::vector<std::string> paths = TemporaryPathsOf(handed);
+  ASSERT_EQ(2u, paths.size());
+  EXPECT_EQ(library_.TemporaryFolder() + "/Temp7_", paths[0].substr(0, library_.TemporaryFolder().size() + 7));
+  EXPECT_EQ("", platform::ScratchFolder::Read(paths[0]));
+  EXPECT_EQ(big, platform::ScratchFolder::Read(paths[1]));
+}
+
+TEST_F(RTETest, CountWithoutRowEndsTheConnectionWithoutFiles) {
+  EngineOnLoopback connection(library_.App(), true);
+  ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_ADD_DOCUMENTS, "\"WXP\",1\n", false)));
+  ASSERT_TRUE(connection.Ends());
+  EXPECT_TRUE(recorder_.HasTrace("RTE::ReceiveFiles() - CSV body is empty 3"));
+  EXPECT_TRUE(recorder_.Requests().empty());
+  EXPECT_TRUE(library_.TemporaryFiles().empty());
+}
+
+TEST_F(RTETest, BadFileSizesEndTheConnectionBeforeAnyFile) {
+  for (const std::string size : {"-1", "", "12x", "2147483648"}) {
+    SCOPED_TRACE(size);
+    EngineOnLoopback connection(library_.App(), true);
+    const std::string body = "\"WXP\",1\n\"a.txt\"," + size + ",\"c\"\n";
+    ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_ADD_DOCUMENTS, body, false)));
+    ASSERT_TRUE(connection.Ends());
+    EXPECT_TRUE(library_.TemporaryFiles().empty());
+  }
+  EXPECT_TRUE(recorder_.Requests().empty());
+}
+
+TEST_F(RTETest, PeerClosingMidTransferLeavesNoTemporaryFile) {
+  const std::string body = "\"WXP\",1\n\"a.bin\",100000,\"c\"\n";
+  const std::string whole = library_.Frame(MSGID_ADD_DOCUMENTS, body, false) + library_.Scramble(std::string(100000, 'z'));
+  const std::size_t headerAndBody = Msg::kHeaderSize + body.size();
+  for (const std::size_t cut : {std::size_t{30}, Msg::kHeaderSize + 5, headerAndBody + 70000}) {
+    SCOPED_TRACE(cut);
+    EngineOnLoopback connection(library_.App(), true);
+    ASSERT_TRUE(connection.link.Send(whole.substr(0, cut)));
+    connection.link.peer.Close();
+    ASSERT_TRUE(connection.Ends());
+    EXPECT_TRUE(library_.TemporaryFiles().empty());
+  }
+  EXPECT_TRUE(recorder_.Requests().empty());
+}
+
+TEST_F(RTETest, OversizedBodyLengthEndsTheConnectionUnqueued) {
+  for (const std::uint32_t length : {Msg::kMaxBodyLength + 1, 0x80000000u}) {
+    SCOPED_TRACE(length);
+    EngineOnLoopback connection(library_.App(), true);
+    ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_REFRESH_PROJECTS, "", false, 0, length) + "abc"));
+    ASSERT_TRUE(connection.Ends());
+    EXPECT_EQ(0u, connection.engine.InboundCount());
+  }
+  EXPECT_TRUE(recorder_.Requests().empty());
+}
+
+TEST_F(RTETest, FilesAnnouncedBeforeLogonEndTheConnection) {
+  EngineOnLoopback connection(library_.App(), false);
+  const std::string body = "\"WXP\",1\n\"a.txt\",3,\"c\"\n";
+  ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_ADD_DOCUMENTS, body, true) + library_.Scramble("abc")));
+  ASSERT_TRUE(connection.Ends());
+  EXPECT_TRUE(recorder_.Requests().empty());
+  EXPECT_TRUE(library_.TemporaryFiles().empty());
+}
+
+TEST_F(RTETest, UnknownUserEndsTheConnection) {
+  EngineOnLoopback connection(library_.App(), false);
+  std::string frame = library_.Frame(MSGID_LOGON, "", true);
+  frame[0] = static_cast<char>(frame[0] ^ 1);   // user 6: no such account
+  ASSERT_TRUE(connection.link.Send(frame));
+  ASSERT_TRUE(connection.Ends());
+  EXPECT_TRUE(recorder_.HasTrace("RTE::ReadMessage() - Unknown user"));
+}
+
+TEST_F(RTETest, FilesOfRequestsLeftInTheQueueAreDeleted) {
+  EngineOnLoopback connection(library_.App(), true);
+  RTE& engine = connection.engine;
+  // The first request ends the connection once the second one is queued behind it.
+  recorder_.SetReply([&engine](RTE&, const Msg& request) {
+    if (request.GetMessageId() != MSGID_REFRESH_PROJECTS) return true;
+    return !WaitUntil([&engine] { return engine.InboundCount() == 1; });
+  });
+  const std::string body = "\"WXP\",1\n\"a.txt\",3,\"c\"\n";
+  ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_REFRESH_PROJECTS, "", false) +
+                                   library_.Frame(MSGID_ADD_DOCUMENTS, body, false) + library_.Scramble("abc")));
+  ASSERT_TRUE(connection.Ends());
+  EXPECT_EQ(1u, recorder_.Requests().size());
+  EXPECT_TRUE(library_.TemporaryFiles().empty());
+}
+
+// --- replies and ending ---------------------------------------------------------------
+
+TEST_F(RTETest, RefusalQueuedBeforeEndingReachesThePeer) {
+  EngineOnLoopback connection(library_.App(), false);
+  recorder_.SetReply([](RTE& engine, const Msg& request) {
+    Msg& reply = engine.GetReplyMessage();
+    reply.SetMessageId(MSGID_BYE);
+    reply.SetBody(std::string());
+    reply.SetOriginalStamp(request.GetOriginalStamp());
+    reply.SetReplyStamp(static_cast<std::uint32_t>(engine.NextReplyNumber()));
+    engine.QueueMessage(reply);
+    return false;
+  });
+  ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_REFRESH_PROJECTS, "", true, 9)));
+  const Msg reply = library_.DecodeHeader(connection.link.Receive(Msg::kHeaderSize));
+  EXPECT_EQ(MSGID_BYE, reply.GetMessageId());
+  EXPECT_EQ(9u, reply.GetOriginalStamp());
+  EXPECT_EQ(2u, reply.GetReplyStamp());
+  EXPECT_TRUE(connection.link.ClosedByServer());
+}
+
+TEST_F(RTETest, StopSendsFarewellOnlyWhenLoggedOn) {
+  {
+    EngineOnLoopback connection(library_.App(), true);
+    connection.engine.Stop();
+    const Msg farewell = library_.DecodeHeader(connection.link.Receive(Msg::kHeaderSize));
+    EXPECT_EQ(MSGID_BYE, farewell.GetMessageId());
+    EXPECT_EQ(0u, farewell.GetBodyLength());
+    EXPECT_TRUE(connection.link.ClosedByServer());
+    EXPECT_TRUE(connection.Ends());
+  }
+  {
+    EngineOnLoopback connection(library_.App(), false);
+    connection.engine.Stop();
+    EXPECT_TRUE(connection.Ends());
+    EXPECT_EQ("", connection.link.Receive(1));
+  }
+  EXPECT_EQ(0, library_.App().GetThreadCount());
+}
+
+TEST_F(RTETest, SlowThreadStartKeepsTheConnection) {
+  EngineOnLoopback connection(library_.App(), true,
+                              [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
+  ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_REFRESH_PROJECTS, "", false)));
+  ASSERT_TRUE(WaitUntil([&] { return recorder_.Requests().size() == 1; }));
+  EXPECT_FALSE(connection.engine.IsFinished());
+}
+
+TEST_F(RTETest, ClientGoodbyeEndsTheConnection) {
+  EngineOnLoopback connection(library_.App(), true);
+  ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_BYE, "", false)));
+  ASSERT_TRUE(connection.Ends());
+  EXPECT_FALSE(connection.engine.IsLoggedOn());
+  EXPECT_TRUE(recorder_.Requests().empty());
+}
+
+TEST_F(RTETest, TemporaryNamesCountUpAndRepeatOnRequest) {
+  RTE engine(library_.App());
+  const std::string first = engine.GetTempFileName();
+  const std::string second = engine.GetTempFileName(true);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(second, engine.GetTempFileName(false));
+  EXPECT_EQ(library_.TemporaryFolder() + "/Temp0_", first.substr(0, library_.TemporaryFolder().size() + 7));
+}
+
+// --- sending through a recording stream ------------------------------------------------
+
+// Takes every byte at once and records the size of each send call.
+class RecordingSocket : public EngineSocket {
+ public:
+  platform::IoResult Send(const void* data, std::size_t length) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(length);
+    bytes_.append(static_cast<const char*>(data), length);
+    return platform::IoResult{platform::IoStatus::Ok, length};
+  }
+  platform::IoResult Receive(void*, std::size_t) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return platform::IoResult{closed_ ? platform::IoStatus::Closed : platform::IoStatus::WouldBlock, 0};
+  }
+  bool WaitReadable(int timeoutMs) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return closed_; });
+  }
+  bool WaitWritable(int) override { return true; }
+  void Close() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+  }
+  std::vector<std::size_t> Calls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::size_t> calls_;
+  std::string bytes_;
+  bool closed_ = false;
+};
+
+class RTESendTest : public ::testing::TestWithParam<int> {
+ protected:
+  RTESendTest() : library_(GetParam()) {}
+
+  // Runs an engine over a recording stream and queues `reply` on it.
+  void Send(const Msg& reply) {
+    auto socket = std::make_unique<RecordingSocket>();
+    socket_ = socket.get();
+    engine_ = std::make_unique<RTE>(library_.App());
+    engine_->Attach(std::move(socket));
+    ASSERT_TRUE(engine_->CompleteLogon(User7()));
+    thread_ = std::thread([this] { engine_->Run(); });
+    engine_->QueueMessage(reply);
+  }
+  void TearDown() override {
+    if (engine_) engine_->Stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  static Msg Reply(std::uint32_t id, const std::string& body) {
+    Msg message;
+    message.SetMessageId(id);
+    message.SetBody(body);
+    return message;
+  }
+
+  Library library_;
+  RecordingSocket* socket_ = nullptr;
+  std::unique_ptr<RTE> engine_;
+  std::thread thread_;
+};
+
+TEST_P(RTESendTest, LongBodyGoesOutInCallsOfAtMost60000Bytes) {
+  // Wire body: "<x...>",0 of exactly 100000 bytes.
+  Send(Reply(MSGID_RETRIEVED_DOCUMENTS, "\"" + std::string(99996, 'x') + "\",0\n"));
+  ASSERT_TRUE(WaitUntil([&] { return engine_->OutboundCount() == 0; }));
+  EXPECT_EQ((std::vector<std::size_t>{60000, 40052}), socket_->Calls());
+}
+
+TEST_P(RTESendTest, FilesGoOutInBlocksOnKeyBoundaries) {
+  const std::string path = library_.Put("doc.bin", std::string(130000, 'd'));
+  Send(Reply(MSGID_CHECKED_OUT_DOCUMENTS, "\"WXP\",1\n\"doc.bin\",3,1,\"" + path + "\",130000\n"));
+  ASSERT_TRUE(WaitUntil([&] { return engine_->OutboundCount() == 0; }));
+  const std::size_t block = (60000 / GetParam()) * GetParam();
+  const std::vector<std::size_t> calls = socket_->Calls();
+  ASSERT_EQ(4u, calls.size());
+  EXPECT_EQ(block, calls[1]);
+  EXPECT_EQ(block, calls[2]);
+  EXPECT_EQ(130000 - 2 * block, calls[3]);
+}
+
+TEST_P(RTESendTest, FileOfTheWrongSizeEndsTheConnectionUnsent) {
+  const std::string path = library_.Put("doc.bin", std::string(100, 'd'));
+  Send(Reply(MSGID_CHECKED_OUT_DOCUMENTS, "\"WXP\",1\n\"doc.bin\",3,1,\"" + path + "\",101\n"));
+  ASSERT_TRUE(WaitUntil([&] { return engine_->IsFinished(); }));
+  EXPECT_EQ(1u, socket_->Calls().size());   // the reply itself, no file bytes
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyLengths, RTESendTest, ::testing::Values(7, 16));
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "server/engine/RequestDispatcher.h"
+
+#include <mutex>
+#include <utility>
+
+#include "server/engine/CWexmoorApp.h"
+#include "server/engine/LogonService.h"
+#include "server/engine/RTE.h"
+#include "server/store/CWexmoorDoc.h"
+
+namespace {
+
+std::mutex replyHookMutex;
+std::function<void()> replyQueuedHook;
+
+}  // namespace
+
+RequestDispatcher::RequestDispatcher() {
+  Register(MSGID_LOGON, &RequestDispatcher::Logon);
+  Register(MSGID_LOGOFF, &RequestDispatcher::Logoff);
+}
+
+void RequestDispatcher::Register(MessageId id, Handler handler) { handlers_[id] = std::move(handler); }
+
+bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
+  const MessageId id = request.GetMessageId();
+  if (!engine.IsLoggedOn() && id != MSGID_LOGON) {
+    SendReply(engine, request, MSGID_BYE, "");
+    return false;
+  }
+  if (!IsRequestId(id)) return false;
+  const auto found = handlers_.find(id);
+  return found != handlers_.end() && found->second(engine, request);
+}
+
+bool RequestDispatcher::SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body) {
+  Msg& reply = engine.GetReplyMessage();
+  reply.SetMessageId(id);
+  reply.SetBody(body);
+  reply.SetOriginalStamp(request.GetOriginalStamp());
+  reply.SetReplyStamp(static_cast<std::uint32_t>(engine.NextReplyNumber()));
+  const bool queued = engine.QueueMessage(reply);
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(replyHookMutex);
+    hook = replyQueuedHook;
+  }
+  if (hook) hook();
+  return queued;
+}
+
+std::optional<std::string> RequestDispatcher::ActingUserName(const RTE& engine) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr || !engine.IsLoggedOn()) return std::nullopt;
+  const std::optional<UserAccount> account =
+      document->GetSettings().FindUser(static_cast<int>(engine.GetUserIdentity().GetUserId()));
+  if (!account) return std::nullopt;
+  return account->GetName();
+}
+
+void RequestDispatcher::SetReplyQueuedHookForTesting(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(replyHookMutex);
+  replyQueuedHook = std::move(hook);
+}
+
+bool RequestDispatcher::Logon(RTE& engine, const Msg& request) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) return false;
+  const UserIdentity identity = request.GetUserIdentity();
+  const LogonService::Result result =
+      LogonService(*document).Logon(identity.GetUserId(), request.GetBody() ? request.GetBody() : "");
+  // The connection counts as logged on before 5009 is queued, so a request sent
+  // the moment 5009 arrives is already read with the user's key.
+  if (!result.accepted || !engine.CompleteLogon(identity)) {
+    SendReply(engine, request, MSGID_LOGON_REFUSED, "");
+    return false;
+  }
+  return SendReply(engine, request, MSGID_LOGON_ACCEPTED, result.code);
+}
+
+bool RequestDispatcher::Logoff(RTE& engine, const Msg& request) {
+  // The answer is a reply like any other: the 5008's stamp and a fresh reply number.
+  Msg& reply = engine.GetReplyMessage();
+  reply.SetOriginalStamp(request.GetOriginalStamp());
+  reply.SetReplyStamp(static_cast<std::uint32_t>(engine.NextReplyNumber()));
+  engine.Logoff();
+  return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The table from request id to handler and the rules every request meets before
+// its handler: before logon only 5003 is taken (anything else is answered with
+// 5002 and ends the connection), 5008 logs off and keeps the connection, and ids
+// without a handler end the connection without a reply. Handlers answer through
+// SendReply, which gives every reply its request's stamp and the next reply number.
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "common/MessageIds.h"
+#include "common/Msg.h"
+
+class RTE;
+
+class RequestDispatcher {
+ public:
+  // True keeps the connection, false ends it.
+  using Handler = std::function<bool(RTE& engine, const Msg& request)>;
+
+  // A table holding every request handler the server has.
+  RequestDispatcher();
+
+  // Adds (or replaces) the handler of a request id; ids that are not request ids
+  // are never dispatched, whatever is registered for them.
+  void Register(MessageId id, Handler handler);
+
+  // The decision for one request, on the connection thread. Memory exhaustion
+  // inside a handler is traced and ends the connection.
+  bool Dispatch(RTE& engine, const Msg& request) const;
+
+  // Fills the engine's reply message with `id` and `body`, the request's original
+  // stamp and the connection's next reply number, and queues a copy.
+  static bool SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body);
+
+  // The account name of the user the connection logged on as, read as a copy from
+  // the user table; none when the connection is not logged on or the account is gone.
+  static std::optional<std::string> ActingUserName(const RTE& engine);
+
+  // Test seam: runs on the connection thread right after each reply is queued.
+  static void SetReplyQueuedHookForTesting(std::function<void()> hook);
+
+ private:
+  static bool Logon(RTE& engine, const Msg& request);
+  static bool Logoff(RTE& engine, const Msg& request);
+
+  std::unordered_map<MessageId, Handler> handlers_;
+};

@@ -1,0 +1,341 @@
+#include "server/store/CWexmoorDoc.h"
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+#include "common/FileHelpers.h"
+#include "platform/fs.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/StoreFilePaths.h"
+
+// What every document of one check-in is checked in with.
+struct CWexmoorDoc::CheckInRequest {
+  std::string user;
+  int fileSize = 0;
+  std::string comments;
+  std::string reference;  // the check-out reference of the requested document; may be empty
+};
+
+namespace {
+
+constexpr auto kLockRetryPause = std::chrono::milliseconds(10);
+
+std::string DocumentKey(const FileStatistics& statistics) {
+  return statistics.GetOwnerProject() + "/" + statistics.GetInternalFileName();
+}
+
+// Index of the first version that somebody holds; -1 when none.
+int FirstCheckedOutIndex(const FileStatistics& statistics) {
+  for (int i = 0; i < statistics.GetVersionCount(); ++i) {
+    if (!statistics.GetVersion(i).GetCheckedOutTo().empty()) return i;
+  }
+  return -1;
+}
+
+// True when the document is checked out under `reference`, or, for an empty
+// reference, when no version of it is checked out at all.
+bool IsHeldUnder(const FileStatistics& statistics, const std::string& reference) {
+  const int held = FirstCheckedOutIndex(statistics);
+  if (held < 0) return reference.empty();
+  return !reference.empty() && statistics.GetVersion(held).GetCheckOutReference() == reference;
+}
+
+// Index of the first version of `statistics` that shows version `version` of the
+// same document in `project`; -1 when none.
+int FindVersionShowing(const FileStatistics& statistics, const std::string& project, int version) {
+  for (int i = 0; i < statistics.GetVersionCount(); ++i) {
+    const FileEntry& entry = statistics.GetVersion(i);
+    if (entry.GetInternalProjectName() == project && entry.GetLinkVersion() == version) return i;
+  }
+  return -1;
+}
+
+void RemoveAllLinks(FileEntry& entry) {
+  while (entry.GetLinkCount() > 0) entry.RemoveLink(entry.GetLinkAt(0).GetName());
+}
+
+FileEntry& NewestVersion(FileStatistics& statistics) { return statistics.GetVersion(statistics.GetVersionCount() - 1); }
+
+bool StoredFileHasSize(const std::string& path, int size) {
+  std::int64_t actual = -1;
+  return platform::fs::IsFile(path) && platform::fs::FileSize(path, actual) && actual == size;
+}
+
+}  // namespace
+
+// --- the operations -------------------------------------------------------------
+
+CWexmoorDoc::CheckOutResult CWexmoorDoc::CheckOutDocuments(const std::string& projectInternalName,
+                                                           const std::string& name, int version,
+                                                           const std::string& user, bool referencing,
+                                                           bool referenced) {
+  CheckOutResult result;
+  if (user.empty()) {
+    result.code = FileStatistics::kCheckOutWithoutHolder;
+    return result;
+  }
+  result.code = RunCheckOperation(projectInternalName, [&](ProjectLockSet& locks) {
+    return CheckOutAttempt(projectInternalName, name, version, user, referencing, referenced, locks, result);
+  });
+  return result;
+}
+
+bool CWexmoorDoc::CheckInDocuments(const std::string& projectInternalName, const std::string& user,
+                                   const std::string& name, int fileSize, const std::string& comments,
+                                   const std::string& receivedPath, int& resultCode) {
+  if (user.empty()) {
+    resultCode = FileStatistics::kCheckedOutByOther;
+    return false;
+  }
+  const CheckInRequest request{user, fileSize, comments, ""};
+  resultCode = RunCheckOperation(projectInternalName, [&](ProjectLockSet& locks) {
+    return CheckInAttempt(projectInternalName, name, receivedPath, request, locks);
+  });
+  return resultCode == 0;
+}
+
+int CWexmoorDoc::CheckOutReferencingDocuments(std::vector<FileStatistics>& changed, const FileStatistics& document,
+                                              const std::string& user, const std::string& reference,
+                                              ProjectLockSet& locks) {
+  // The walk starts at the document itself, already checked out under `reference`,
+  // so its own step changes nothing; only what it takes along is kept. No origin:
+  // a chain that leads back to the document is a cycle.
+  std::vector<FileStatistics> along;
+  const int code = CheckOutAlongReferences(along, document, FileStatistics(), user, reference, locks);
+  if (code != 0) return code;
+  if (along.size() > 1) changed.insert(changed.end(), along.begin() + 1, along.end());
+  return 0;
+}
+
+int CWexmoorDoc::CheckInWithReferences(std::vector<FileStatistics>& changed, const FileStatistics& document,
+                                       const std::string& user, int fileSize, const std::string& comments,
+                                       const std::string& reference, const std::string& originalProject,
+                                       int linkVersion, ProjectLockSet& locks) {
+  std::set<std::string> visited;
+  return CheckInAlong(changed, document, CheckInRequest{user, fileSize, comments, reference}, originalProject,
+                      linkVersion, locks, visited);
+}
+
+// --- steps ----------------------------------------------------------------------
+
+int CWexmoorDoc::RunCheckOperation(const std::string& projectInternalName,
+                                   const std::function<int(ProjectLockSet&)>& attempt) {
+  ProjectLockSet locks(locks_, {{projectInternalName, LockTable::kShared}});
+  for (;;) {
+    locks.Acquire();
+    {
+      // The inventory section keeps every other writer of record files out.
+      platform::CriticalSection::Lock tree(projectTreeSection_);
+      platform::CriticalSection::Lock inventory(inventorySection_);
+      const int code = attempt(locks);
+      if (code != kRetryAfterLockRefusal) return code;
+    }
+    locks.Release();
+    std::this_thread::sleep_for(kLockRetryPause);
+  }
+}
+
+int CWexmoorDoc::CheckOutAttempt(const std::string& projectInternalName, const std::string& name, int version,
+                                 const std::string& user, bool referencing, bool referenced, ProjectLockSet& locks,
+                                 CheckOutResult& result) {
+  FileStatistics requested;
+  std::string statisticsPath;
+  int code = LoadDocument(projectInternalName, name, kProjectNotFound, kDocumentNotListed, kLinkedFileNotLoaded,
+                          requested, statisticsPath);
+  if (code != 0) return code;
+  if (version < 1) version = requested.GetVersion(requested.GetLatestVersionIndex()).GetVersion();
+  const std::string reference = GenerateInternalName();
+  if (reference.empty()) return FileStatistics::kCheckOutWithoutHolder;
+  code = requested.CheckOutVersion(user, reference, version);
+  if (code != 0) return code;
+  // Settled before anything is saved: a version whose file cannot be delivered is
+  // not checked out to anybody.
+  const std::string path = GetVersionFilePath(requested);
+  if (path.empty() || !StoredFileHasSize(path, requested.GetFileSize())) return kLinkedFileNotLoaded;
+
+  std::vector<FileStatistics> changed;
+  if (referenced) {
+    FileStatistics top;
+    code = FindTopOfChain(requested, "", top);
+    if (code == 0) code = CheckOutAlongReferences(changed, top, requested, user, reference, locks);
+    if (code != 0) return code;
+  }
+  if (referencing) {
+    code = CheckOutReferencingDocuments(changed, requested, user, reference, locks);
+    if (code != 0) return code;
+  }
+  if (!referenced && !referencing) {
+    if (requested.Save(statisticsPath) != 0) return kCheckOutNotSaved;
+  } else {
+    code = SaveCheckedOut(changed, requested, statisticsPath);
+    if (code != 0) return code;
+  }
+  result.path = path;
+  result.version = requested;
+  return 0;
+}
+
+int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const std::string& name,
+                                const std::string& receivedPath, const CheckInRequest& request,
+                                ProjectLockSet& locks) {
+  FileStatistics requested;
+  std::string statisticsPath;
+  int code = LoadDocument(projectInternalName, name, kProjectNotFound, kDocumentNotListed, kLinkedFileNotLoaded,
+                          requested, statisticsPath);
+  if (code != 0) return code;
+  CheckInRequest along = request;
+  along.reference = requested.GetCheckOutReference();
+  const int held = FirstCheckedOutIndex(requested);
+  requested.SetHeader(requested.GetVersion(held >= 0 ? held : requested.GetLatestVersionIndex()));
+
+  // A check-out without a reference cannot be told apart from others: it stands alone.
+  FileStatistics top = requested;
+  if (!along.reference.empty()) {
+    code = FindTopOfChain(requested, along.reference, top);
+    if (code != 0) return code;
+  }
+  std::vector<FileStatistics> changed;
+  std::set<std::string> visited;
+  code = CheckInAlong(changed, top, along, "", -1, locks, visited);
+  if (code != 0) return code;
+
+  const FileStatistics& stored = changed.front();
+  const std::string folder = FolderOfProject(stored.GetOwnerProject());
+  if (folder.empty()) return kLinkedProjectMissing;
+  const std::string target = folder + stored.GetVersionFileName();
+  if (!MoveFileLongPath(receivedPath, target)) return kVersionFileNotMoved;
+  if (!SaveWithBackups(changed)) {
+    // Left in place, the file would make every later check-in of the document fail.
+    DeleteFileLongPath(target);
+    return kLinkedProjectMissing;
+  }
+  return 0;
+}
+
+int CWexmoorDoc::CheckInAlong(std::vector<FileStatistics>& changed, FileStatistics document,
+                              const CheckInRequest& request, const std::string& originalProject, int linkVersion,
+                              ProjectLockSet& locks, std::set<std::string>& visited) {
+  if (!visited.insert(DocumentKey(document)).second || visited.size() > static_cast<std::size_t>(kMaxReferenceDepth)) {
+    return kReferenceWalkFailed;
+  }
+  const std::string owner = document.GetOwnerProject();
+  if (!locks.TryAdd(owner, LockTable::kShared)) return kRetryAfterLockRefusal;
+  const int held = FirstCheckedOutIndex(document);
+  const int oldVersion =
+      held >= 0 && document.GetCheckOutReference() == request.reference ? document.GetVersion(held).GetVersion() : -1;
+  int code = document.CheckInVersion(request.user, request.reference, request.fileSize, request.comments,
+                                     originalProject, linkVersion);
+  if (code != 0) return code;
+
+  // The new version links only the references that receive a version pointing at it.
+  const ActiveFileLink formerLinks = document.GetLinks();
+  RemoveAllLinks(document);
+  RemoveAllLinks(NewestVersion(document));
+  const std::size_t self = changed.size();
+  changed.push_back(document);
+  if (request.reference.empty()) return 0;
+
+  const int newVersion = document.GetVersion();
+  for (int i = 0; i < formerLinks.GetCount(); ++i) {
+    const std::string project = formerLinks.GetAt(i).GetName();
+    FileStatistics referencing;
+    std::string ignoredPath;
+    code = LoadDocument(project, document.GetName(), kLinkedProjectMissing, kLinkedFileNotLoaded, kLinkedFileNotLoaded,
+                        referencing, ignoredPath);
+    if (code != 0) return code;
+    const int shown = FindVersionShowing(referencing, owner, oldVersion);
+    if (shown < 0) continue;
+    referencing.SetHeader(referencing.GetVersion(shown));
+    code = CheckInAlong(changed, referencing, request, owner, newVersion, locks, visited);
+    if (code == FileStatistics::kNothingCheckedOut || code == FileStatistics::kCheckedOutByOther) continue;
+    if (code != 0) return code;
+    changed[self].AddLink(project);
+    NewestVersion(changed[self]).AddLink(project);
+  }
+  return 0;
+}
+
+int CWexmoorDoc::FindTopOfChain(const FileStatistics& start, const std::string& reference, FileStatistics& top) {
+  top = start;
+  std::set<std::string> visited{DocumentKey(start)};
+  while (!top.GetInternalProjectName().empty()) {
+    FileStatistics original;
+    std::string ignoredPath;
+    const int code = LoadDocument(top.GetInternalProjectName(), top.GetName(), kLinkedProjectMissing,
+                                  kOriginalNotListed, kOriginalNotLoaded, original, ignoredPath);
+    if (code != 0) return code;
+    original.SetHeader(original.GetVersion(original.GetLatestVersionIndex()));
+    if (original.GetVersion() != top.GetLinkVersion() || !IsHeldUnder(original, reference)) return 0;
+    if (!visited.insert(DocumentKey(original)).second ||
+        visited.size() > static_cast<std::size_t>(kMaxReferenceDepth)) {
+      return kReferenceWalkFailed;
+    }
+    top = original;
+  }
+  return 0;
+}
+
+int CWexmoorDoc::LoadDocument(const std::string& project, const std::string& name, int projectMissing,
+                              int notListed, int notLoaded, FileStatistics& statistics, std::string& statisticsPath) {
+  const std::string folder = FolderOfProject(project);
+  if (folder.empty()) return projectMissing;
+  ProjectFileList list;
+  const std::string internalFileName = list.Load(ProjectFileListPath(folder, project)) ? list.Lookup(name) : "";
+  if (internalFileName.empty()) return notListed;
+  statisticsPath = StatisticsPath(folder, internalFileName);
+  int lines = 0;
+  return statistics.Load(statisticsPath, lines) == 0 ? 0 : notLoaded;
+}
+
+std::string CWexmoorDoc::StatisticsPathOf(const FileStatistics& statistics) {
+  const std::string folder = FolderOfProject(statistics.GetOwnerProject());
+  return folder.empty() ? "" : StatisticsPath(folder, statistics.GetInternalFileName());
+}
+
+int CWexmoorDoc::SaveCheckedOut(std::vector<FileStatistics>& changed, const FileStatistics& requested,
+                                const std::string& requestedPath) {
+  std::size_t saved = 0;
+  for (; saved < changed.size(); ++saved) {
+    const std::string path = StatisticsPathOf(changed[saved]);
+    if (path.empty() || changed[saved].Save(path) != 0) break;
+  }
+  if (saved == changed.size() && requested.Save(requestedPath) == 0) return 0;
+  for (std::size_t i = 0; i < saved; ++i) {
+    changed[i].CancelCheckOut();
+    changed[i].Save(StatisticsPathOf(changed[i]));
+  }
+  return kCheckOutRolledBack;
+}
+
+bool CWexmoorDoc::SaveWithBackups(const std::vector<FileStatistics>& changed) {
+  struct Backup {
+    std::string file;
+    std::string copy;
+  };
+  std::vector<Backup> backups;
+  bool saved = true;
+  for (const FileStatistics& member : changed) {
+    const std::string folder = FolderOfProject(member.GetOwnerProject());
+    if (folder.empty()) {
+      saved = false;
+      break;
+    }
+    Backup backup{StatisticsPath(folder, member.GetInternalFileName()),
+                  StatisticsBackupPath(folder, member.GetInternalFileName())};
+    if (!CopyFileLongPath(false, backup.file, backup.copy)) {
+      saved = false;
+      break;
+    }
+    backups.push_back(backup);
+    if (member.Save(backup.file) != 0) {
+      saved = false;
+      break;
+    }
+  }
+  // A copy that cannot be put back stays beside the file.
+  for (const Backup& backup : backups) {
+    if (saved || CopyFileLongPath(false, backup.copy, backup.file)) DeleteFileLongPath(backup.copy);
+  }
+  return saved;
+}

@@ -1,0 +1,355 @@
+// Adding, deleting and renaming documents and references, and the dependency report.
+#include <string>
+#include <vector>
+
+#include "common/FileHelpers.h"
+#include "common/NameValidation.h"
+#include "common/StringHelpers.h"
+#include "platform/fs.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreFilePaths.h"
+
+namespace {
+
+std::string Trimmed(std::string text) { return TrimString(text); }
+
+// The key whose value is `internalFileName`, "" when the list has no such value.
+std::string KeyOfValue(const ProjectFileList& list, const std::string& internalFileName) {
+  if (internalFileName.empty()) return "";
+  StringList keys;
+  StringList values;
+  list.GetKeys(keys);
+  list.GetValues(values);
+  for (int i = 0; i < values.GetSize(); ++i) {
+    if (values.GetAt(i) == internalFileName) return keys.GetAt(i);
+  }
+  return "";
+}
+
+bool LoadStatistics(const std::string& path, FileStatistics& statistics) {
+  int lineCounter = 0;
+  return statistics.Load(path, lineCounter) == 0;
+}
+
+bool IsReferenceVersion(const FileEntry& version) { return !version.GetInternalProjectName().empty(); }
+
+bool IsReferenced(const FileEntry& version) {
+  for (int i = 0; i < version.GetLinkCount(); ++i) {
+    if (version.GetLinkAt(i).GetCount() > 0) return true;
+  }
+  return false;
+}
+
+// Puts a moved-in version file back where it came from.
+void MoveBack(const std::string& versionPath, const std::string& receivedPath) {
+  SetFileAttributesLongPath(versionPath, FileAttributes::Normal);
+  MoveFileLongPath(versionPath, receivedPath);
+}
+
+}  // namespace
+
+// --- adding -------------------------------------------------------------------------
+
+int CWexmoorDoc::AddDocument(const std::string& name, const std::string& projectInternalName,
+                             const std::string& author, const std::string& comments,
+                             const std::string& receivedFilePath, int fileSize, FileStatistics& result) {
+  const std::string documentName = Trimmed(name);
+  if (projectInternalName.empty() || author.empty() || !IsValidStoredName(documentName)) return kBadParameters;
+  const auto requests = [&] { return LockRequests{{projectInternalName, LockTable::kShared}}; };
+  return RunUnderLocks(requests, [&](ProjectLockSet&) {
+    const std::string folder = FolderOfProject(projectInternalName);
+    if (folder.empty()) return kNoProjectMatch;
+    ProjectFileList list;
+    if (!list.Load(ProjectFileListPath(folder, projectInternalName))) return kFileCopyFailed;
+    if (list.Contains(documentName)) return kDuplicateFileName;
+    const std::string internalFileName = GenerateInternalName();
+    if (internalFileName.empty()) return kFileCopyFailed;
+
+    FileEntry header;
+    header.SetName(documentName);
+    header.SetAuthor(author);
+    header.SetComments(comments);
+    header.SetVersion(1);
+    header.SetFileSize(fileSize);
+    header.SetInternalFileName(internalFileName);
+    header.StampCreated();
+    FileStatistics statistics;
+    statistics.SetOwnerProject(projectInternalName);
+    statistics.SetHeader(header);
+    statistics.AddVersion(header);
+    result = statistics;
+
+    // The file first, so that nothing is ever listed without it.
+    const std::string versionPath = folder + header.GetVersionFileName();
+    if (!MoveFileLongPath(receivedFilePath, versionPath)) return kFileCopyFailed;
+    SetFileAttributesLongPath(versionPath, FileAttributes::ReadOnly);
+    const std::string statisticsPath = StatisticsPath(folder, internalFileName);
+    const int saved = statistics.Save(statisticsPath);
+    if (saved != 0) {
+      MoveBack(versionPath, receivedFilePath);
+      return saved;
+    }
+    if (!list.Add(documentName, internalFileName) || !list.SaveToOwnPath()) {
+      DeleteFileLongPath(statisticsPath);
+      MoveBack(versionPath, receivedFilePath);
+      return kFileCopyFailed;
+    }
+    return 0;
+  });
+}
+
+int CWexmoorDoc::AddReference(const std::string& name, const std::string& destinationInternalName,
+                              const std::string& comments, const std::string& originalProjectInternalName,
+                              int version, FileStatistics& result, bool originalEdition, bool replaceExisting) {
+  if (originalProjectInternalName == destinationInternalName) return kReferenceToSameProject;
+  const auto requests = [&] {
+    return LockRequests{{originalProjectInternalName, LockTable::kShared}, {destinationInternalName, LockTable::kShared}};
+  };
+  return RunUnderLocks(requests, [&](ProjectLockSet&) {
+    const std::string originalFolder = FolderOfProject(originalProjectInternalName);
+    if (originalFolder.empty()) return kOriginalProjectMissing;
+    const std::string destinationFolder = FolderOfProject(destinationInternalName);
+    if (destinationFolder.empty()) return kDestinationMissing;
+
+    // The destination's list is read here, under its lock, so that no document
+    // added meanwhile is lost when it is saved.
+    ProjectFileList destinationList;
+    if (!destinationList.Load(ProjectFileListPath(destinationFolder, destinationInternalName))) {
+      return kDestinationListNotSaved;
+    }
+    const bool replace = destinationList.Contains(name);
+    if (replace && !replaceExisting) return kDuplicateFileName;
+
+    ProjectFileList originalList;
+    if (!originalList.Load(ProjectFileListPath(originalFolder, originalProjectInternalName))) {
+      return kOriginalDocumentMissing;
+    }
+    const std::string originalFileName = originalList.Lookup(name);
+    if (originalFileName.empty()) return kOriginalDocumentMissing;
+    const std::string originalPath = StatisticsPath(originalFolder, originalFileName);
+    FileStatistics original;
+    if (!LoadStatistics(originalPath, original)) return kOriginalDocumentMissing;
+    int found = -1;
+    for (int i = 0; i < original.GetVersionCount() && found < 0; ++i) {
+      if (original.GetVersion(i).GetVersion() == version) found = i;
+    }
+    if (found < 0) return kOriginalVersionMissing;
+
+    FileStatistics existing;
+    if (replace) {
+      if (!LoadStatistics(StatisticsPath(destinationFolder, destinationList.Lookup(name)), existing)) {
+        return kExistingReferenceNotLoaded;
+      }
+      for (int i = 0; i < existing.GetVersionCount(); ++i) {
+        if (!existing.GetVersion(i).GetCheckedOutTo().empty()) return kExistingReferenceCheckedOut;
+      }
+    }
+    const std::string internalFileName =
+        replace ? existing.GetVersion(0).GetInternalFileName() : GenerateInternalName();
+    if (internalFileName.empty()) return kReferenceNotSaved;
+
+    FileEntry header = original.GetVersion(found);
+    header.SetComments(comments);
+    header.SetInternalFileName(internalFileName);
+    header.SetInternalProjectName(originalProjectInternalName);
+    header.SetOriginalEdition(originalEdition);
+    const int latest = existing.GetLatestVersionIndex();
+    header.SetVersion(replace && latest >= 0 ? existing.GetVersion(latest).GetVersion() + 1 : 1);
+    header.SetLinkVersion(version);
+    while (header.GetLinkCount() > 0) header.RemoveLink(header.GetLinkAt(0).GetName());
+    FileStatistics reference = replace ? existing : FileStatistics();
+    reference.SetOwnerProject(destinationInternalName);
+    reference.SetHeader(header);
+    reference.AddVersion(header);
+    result = reference;
+
+    FileStatistics linkedOriginal = original;
+    linkedOriginal.GetVersion(found).AddLink(destinationInternalName);
+    linkedOriginal.SetHeader(linkedOriginal.GetVersion(found));
+
+    const std::string referencePath = StatisticsPath(destinationFolder, internalFileName);
+    if (reference.Save(referencePath) != 0) return kReferenceNotSaved;
+    const auto restoreReference = [&] {
+      if (replace) {
+        existing.Save(referencePath);
+      } else {
+        DeleteFileLongPath(referencePath);
+      }
+    };
+    if (linkedOriginal.Save(originalPath) != 0) {
+      restoreReference();
+      return kOriginalNotSaved;
+    }
+    if (!replace && (!destinationList.Add(name, internalFileName) || !destinationList.SaveToOwnPath())) {
+      original.Save(originalPath);
+      restoreReference();
+      return kDestinationListNotSaved;
+    }
+    return 0;
+  });
+}
+
+// --- dependents -----------------------------------------------------------------------
+
+bool CWexmoorDoc::AppendDependentLines(const ProjectSnapshot& project, const FileStatistics& statistics,
+                                       StringList& report) {
+  bool found = false;
+  for (int v = 0; v < statistics.GetVersionCount(); ++v) {
+    const FileEntry& version = statistics.GetVersion(v);
+    for (int l = 0; l < version.GetLinkCount(); ++l) {
+      const ActiveFileLinkEntry link = version.GetLinkAt(l);
+      if (link.GetCount() <= 0) continue;
+      const std::string folder = GetProjectFolderPath(link.GetName());
+      const std::string displayPath = folder.empty() ? kUnresolvedHierarchy : GetProjectDisplayPath(folder);
+      report.Add("[" + project.name + " (" + project.internalName + ")]:[" + version.GetName() + ";" +
+                 std::to_string(version.GetVersion()) + " (" + version.GetInternalFileName() +
+                 ")] has dependent in project [" + displayPath + " (" + link.GetName() + ")]\r\n");
+      found = true;
+    }
+  }
+  return found;
+}
+
+bool CWexmoorDoc::CheckDocumentDependents(const ProjectSnapshot& project, const std::string& internalFileName,
+                                          StringList& report) {
+  bool result = !report.IsEmpty();
+  FileStatistics statistics;
+  if (!LoadStatistics(StatisticsPath(project.folder, internalFileName), statistics)) return result;
+  return AppendDependentLines(project, statistics, report) || result;
+}
+
+bool CWexmoorDoc::CheckProjectDependents(const std::vector<ProjectSnapshot>& subtree, StringList& report) {
+  bool result = !report.IsEmpty();
+  for (const ProjectSnapshot& project : subtree) {
+    ProjectFileList list;
+    if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) continue;
+    StringList values;
+    list.GetValues(values);
+    for (int i = 0; i < values.GetSize(); ++i) {
+      FileStatistics statistics;
+      if (!LoadStatistics(StatisticsPath(project.folder, values.GetAt(i)), statistics)) continue;
+      if (AppendDependentLines(project, statistics, report)) result = true;
+    }
+  }
+  return result;
+}
+
+// --- giving references back -----------------------------------------------------------
+
+void CWexmoorDoc::CollectReferences(const FileStatistics& statistics, const std::string& referencingProject,
+                                    std::vector<ReferenceVersion>& references) {
+  for (int v = 0; v < statistics.GetVersionCount(); ++v) {
+    const FileEntry& version = statistics.GetVersion(v);
+    if (!IsReferenceVersion(version)) continue;
+    references.push_back(
+        ReferenceVersion{version.GetInternalProjectName(), version.GetLinkVersion(), referencingProject, version.GetName()});
+  }
+}
+
+bool CWexmoorDoc::HoldOriginals(ProjectLockSet& locks, const std::vector<ReferenceVersion>& references) {
+  for (const ReferenceVersion& reference : references) {
+    if (!HoldOrTake(locks, reference.originalProject, LockTable::kShared)) return false;
+  }
+  return true;
+}
+
+void CWexmoorDoc::ReleaseReference(const ReferenceVersion& reference) {
+  const std::string folder = FolderOfProject(reference.originalProject);
+  if (folder.empty()) return;
+  ProjectFileList list;
+  if (!list.Load(ProjectFileListPath(folder, reference.originalProject))) return;
+  const std::string internalFileName = list.Lookup(reference.documentName);
+  if (internalFileName.empty()) return;
+  const std::string path = StatisticsPath(folder, internalFileName);
+  FileStatistics original;
+  if (!LoadStatistics(path, original)) return;
+  for (int v = 0; v < original.GetVersionCount(); ++v) {
+    if (original.GetVersion(v).GetVersion() != reference.linkVersion) continue;
+    original.GetVersion(v).RemoveLink(reference.referencingProject);
+    break;
+  }
+  if (original.GetVersion() == reference.linkVersion) original.RemoveLink(reference.referencingProject);
+  original.Save(path);
+}
+
+// --- deleting and renaming ---------------------------------------------------------------
+
+int CWexmoorDoc::DeleteDocument(const std::string& projectInternalName, const std::string& internalFileName,
+                                StringList& report) {
+  const auto requests = [&] { return LockRequests{{projectInternalName, LockTable::kShared}}; };
+  return RunUnderLocks(requests, [&](ProjectLockSet& locks) {
+    ProjectSnapshot project;
+    if (!SnapshotProject(projectInternalName, project)) return 0;
+    ProjectFileList list;
+    if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) return 0;
+    const std::string displayName = KeyOfValue(list, internalFileName);
+    if (displayName.empty()) return 0;  // not a document of this project
+    if (CheckDocumentDependents(project, internalFileName, report)) return kHasDependents;
+    FileStatistics statistics;
+    if (!LoadStatistics(StatisticsPath(project.folder, internalFileName), statistics)) return 0;
+    std::vector<ReferenceVersion> references;
+    CollectReferences(statistics, project.internalName, references);
+    if (!HoldOriginals(locks, references)) return kRetryAfterLockRefusal;
+    return DeleteDocumentFiles(project, list, displayName, statistics, references);
+  });
+}
+
+int CWexmoorDoc::DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFileList& list,
+                                     const std::string& displayName, const FileStatistics& statistics,
+                                     const std::vector<ReferenceVersion>& references) {
+  // Copies first: an original goes only once everything is kept.
+  const std::string keepFolder = EnsureTrailingBackslash(GetRootPath()) + kDeletedDocumentsFolder;
+  if (!CreateFolderPath(keepFolder)) return kFileCopyFailed;
+  std::vector<std::string> versionFiles;
+  for (int v = 0; v < statistics.GetVersionCount(); ++v) {
+    const FileEntry& version = statistics.GetVersion(v);
+    if (IsReferenceVersion(version)) continue;
+    const std::string source = project.folder + version.GetVersionFileName();
+    if (!platform::fs::Exists(source)) continue;
+    if (!CopyFileLongPath(false, source, keepFolder + "/" + version.GetVersionFileName())) return kFileCopyFailed;
+    versionFiles.push_back(source);
+  }
+  const std::string statisticsName = statistics.GetVersion(0).GetInternalFileName();
+  if (statistics.Save(StatisticsPath(keepFolder + "/", statisticsName)) != 0) return kFileCopyFailed;
+
+  if (!list.Remove(displayName) || !list.SaveToOwnPath()) return kFileCopyFailed;
+  for (const ReferenceVersion& reference : references) ReleaseReference(reference);
+  for (const std::string& path : versionFiles) {
+    SetFileAttributesLongPath(path, FileAttributes::Normal);
+    DeleteFileLongPath(path);
+  }
+  DeleteFileLongPath(StatisticsPath(project.folder, statisticsName));
+  return 0;
+}
+
+bool CWexmoorDoc::RenameDocument(const std::string& projectInternalName, const std::string& internalFileName,
+                                 const std::string& newName) {
+  const std::string name = Trimmed(newName);
+  if (!IsValidStoredName(name)) return false;
+  const auto requests = [&] { return LockRequests{{projectInternalName, LockTable::kExclusive}}; };
+  const int renamed = RunUnderLocks(requests, [&](ProjectLockSet&) {
+    ProjectSnapshot project;
+    if (!SnapshotProject(projectInternalName, project)) return 0;
+    ProjectFileList list;
+    if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) return 0;
+    const std::string oldName = KeyOfValue(list, internalFileName);
+    if (oldName.empty() || list.Contains(name)) return 0;
+    const std::string path = StatisticsPath(project.folder, internalFileName);
+    FileStatistics statistics;
+    if (!LoadStatistics(path, statistics)) return 0;
+    FileStatistics renamedStatistics = statistics;
+    for (int v = 0; v < renamedStatistics.GetVersionCount(); ++v) {
+      FileEntry& version = renamedStatistics.GetVersion(v);
+      if (IsReferenceVersion(version) || IsReferenced(version)) return 0;
+      version.SetName(name);
+    }
+    renamedStatistics.SetName(name);
+    if (renamedStatistics.Save(path) != 0) return 0;
+    if (!list.Remove(oldName) || !list.Add(name, internalFileName) || !list.SaveToOwnPath()) {
+      statistics.Save(path);
+      return 0;
+    }
+    return 1;
+  });
+  return renamed == 1;
+}

@@ -1,0 +1,364 @@
+// Creating, deleting and renaming projects, editions and supplements, and the lock
+// and tree helpers that the document operations share.
+#include <chrono>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/FileHelpers.h"
+#include "common/NameValidation.h"
+#include "common/StringHelpers.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreFilePaths.h"
+
+namespace {
+
+constexpr const char* kEditionPrefix = "<E> ";
+constexpr const char* kSupplementPrefix = "<S> ";
+
+std::string Trimmed(std::string text) { return TrimString(text); }
+
+// A library name made fit to be one folder name.
+std::string SafeFolderName(const std::string& name) {
+  std::string safe = Trimmed(name);
+  for (char& c : safe) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) c = '_';
+  }
+  if (safe.empty() || safe == "." || safe == "..") safe = "_" + safe;
+  return safe;
+}
+
+void InsertAt(PointerArray<ServerProject>& array, int index, ServerProject* node) {
+  array.Add(node);
+  for (int i = array.GetSize() - 1; i > index; --i) array.SetAt(i, array.GetAt(i - 1));
+  array.SetAt(index, node);
+}
+
+int IndexOf(const PointerArray<ServerProject>& array, const std::string& internalName) {
+  for (int i = 0; i < array.GetSize(); ++i) {
+    if (array.GetAt(i)->GetInternalName() == internalName) return i;
+  }
+  return -1;
+}
+
+// Moves one document's version files and statistics from `source` to `destination`
+// (both ending in the separator); an original goes only after its copy was made.
+bool MoveDocumentFiles(const std::string& source, const std::string& destination, const std::string& internalFileName) {
+  FileStatistics statistics;
+  int lineCounter = 0;
+  if (statistics.Load(StatisticsPath(source, internalFileName), lineCounter) != 0) return false;
+  if (statistics.Save(StatisticsPath(destination, internalFileName)) != 0) return false;
+  bool moved = true;
+  for (int v = 0; v < statistics.GetVersionCount(); ++v) {
+    const FileEntry& version = statistics.GetVersion(v);
+    if (!version.GetInternalProjectName().empty()) continue;  // a reference has no file
+    const std::string from = source + version.GetVersionFileName();
+    SetFileAttributesLongPath(from, FileAttributes::Normal);
+    if (CopyFileLongPath(false, from, destination + version.GetVersionFileName())) {
+      DeleteFileLongPath(from);
+    } else {
+      moved = false;
+    }
+  }
+  return moved && DeleteFileLongPath(StatisticsPath(source, internalFileName));
+}
+
+}  // namespace
+
+// --- shared helpers -------------------------------------------------------------------
+
+int CWexmoorDoc::RunUnderLocks(const std::function<LockRequests()>& requests,
+                               const std::function<int(ProjectLockSet&)>& body) {
+  for (;;) {
+    ProjectLockSet locks(locks_, requests());
+    locks.Acquire();
+    {
+      platform::CriticalSection::Lock hold(inventorySection_);
+      const int result = body(locks);
+      if (result != kRetryAfterLockRefusal) return result;
+    }
+    locks.Release();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+bool CWexmoorDoc::HoldOrTake(ProjectLockSet& locks, const std::string& name, int mode) {
+  return locks.Holds(name) || locks.TryAdd(name, mode);
+}
+
+bool CWexmoorDoc::SnapshotProject(const std::string& internalName, ProjectSnapshot& snapshot) {
+  std::shared_lock<std::shared_mutex> latch(treeLatch_);
+  const ServerProject* project = FindProjectByInternalName(internalName);
+  if (project == nullptr) return false;
+  snapshot = ProjectSnapshot{project->GetName(), project->GetInternalName(),
+                             EnsureTrailingBackslash(project->GetFolderPath())};
+  return true;
+}
+
+void CWexmoorDoc::AppendSubtree(const ServerProject& project, std::vector<ProjectSnapshot>& subtree) {
+  subtree.push_back(ProjectSnapshot{project.GetName(), project.GetInternalName(),
+                                    EnsureTrailingBackslash(project.GetFolderPath())});
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) AppendSubtree(*project.GetSubProjects().GetAt(i), subtree);
+}
+
+namespace {
+
+ServerProject* FindParentBelow(ServerProject& node, const std::string& internalName) {
+  for (int i = 0; i < node.GetSubProjectCount(); ++i) {
+    ServerProject* child = node.GetSubProjects().GetAt(i);
+    if (child->GetInternalName() == internalName) return &node;
+    if (ServerProject* parent = FindParentBelow(*child, internalName)) return parent;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ServerProject* CWexmoorDoc::FindParentProject(const std::string& internalName) {
+  for (int i = 0; i < projects_.GetSize(); ++i) {
+    if (ServerProject* parent = FindParentBelow(*projects_.GetAt(i), internalName)) return parent;
+  }
+  return nullptr;
+}
+
+bool CWexmoorDoc::HasSiblingNamed(const ServerProject* parent, const std::string& name,
+                                  const std::string& exceptInternalName) {
+  const ProjectArray& siblings = parent ? parent->GetSubProjects() : projects_;
+  for (int i = 0; i < siblings.GetSize(); ++i) {
+    const ServerProject* sibling = siblings.GetAt(i);
+    if (sibling->GetName() == name && sibling->GetInternalName() != exceptInternalName) return true;
+  }
+  return false;
+}
+
+bool CWexmoorDoc::WriteInventoryLatched() {
+  return ServerProject::WriteInventoryFile(LibraryFilePath(kInventoryFileName), projects_);
+}
+
+void CWexmoorDoc::UnmapProjectNodes(const ServerProject& project) {
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) UnmapProjectNodes(*project.GetSubProjects().GetAt(i));
+  projectMap_.erase(project.GetInternalName());
+}
+
+// --- creating -------------------------------------------------------------------------
+
+int CWexmoorDoc::CreateProject(const std::string& parentInternalName, const std::string& name,
+                               const std::string& folderPath, ServerProject& created, bool originalProject) {
+  created.Clear();
+  const std::string trimmed = Trimmed(name);
+  if (!IsValidStoredName(trimmed)) return kBadProjectName;
+  return CreateNode(NodeKind::Project, parentInternalName, trimmed, folderPath, "", "", originalProject, created);
+}
+
+int CWexmoorDoc::CreateEdition(const std::string& parentInternalName, const std::string& name,
+                               const std::string& folderPath, const std::string& creator,
+                               const std::string& comments, ServerProject& created) {
+  created.Clear();
+  if (!Trimmed(name).empty() && !IsValidStoredName(name)) return kBadProjectName;
+  return CreateNode(NodeKind::Edition, parentInternalName, Trimmed(kEditionPrefix + name), folderPath, creator,
+                    comments, false, created);
+}
+
+int CWexmoorDoc::CreateSupplement(const std::string& parentInternalName, const std::string& name,
+                                  const std::string& folderPath, const std::string& creator,
+                                  const std::string& comments, ServerProject& created) {
+  created.Clear();
+  if (!Trimmed(name).empty() && !IsValidStoredName(name)) return kBadProjectName;
+  return CreateNode(NodeKind::Supplement, parentInternalName, Trimmed(kSupplementPrefix + name), folderPath,
+                    creator, comments, false, created);
+}
+
+int CWexmoorDoc::CreateNode(NodeKind kind, const std::string& parentInternalName, const std::string& fullName,
+                            const std::string& folderPath, const std::string& creator,
+                            const std::string& comments, bool originalProject, ServerProject& created) {
+  const auto requests = [&] {
+    return parentInternalName.empty() ? LockRequests{} : LockRequests{{parentInternalName, LockTable::kShared}};
+  };
+  return RunUnderLocks(requests, [&](ProjectLockSet&) {
+    ServerProject node;
+    node.SetName(fullName);
+    std::string baseFolder = Trimmed(folderPath);
+    {
+      std::shared_lock<std::shared_mutex> latch(treeLatch_);
+      const ServerProject* parent = nullptr;
+      if (!parentInternalName.empty()) {
+        parent = FindProjectByInternalName(parentInternalName);
+        if (parent == nullptr) return kNoProjectMatch;
+      }
+      if (HasSiblingNamed(parent, fullName, "")) return kDuplicateProjectName;
+      if (baseFolder.empty()) baseFolder = parent ? parent->GetFolderPath() : GetRootPath();
+      if (kind == NodeKind::Project) {
+        node.SetOriginalProject(originalProject);
+        node.SetWithinEdition(parent && (parent->HasEdition() || parent->IsWithinEdition()));
+        node.SetWithinSupplement(parent && (parent->HasSupplement() || parent->IsWithinSupplement()));
+      } else if (kind == NodeKind::Edition && parent) {
+        node.GetEdition().SetProjectName(parent->GetName());
+        node.GetEdition().SetProjectInternalName(parent->GetInternalName());
+      } else if (kind == NodeKind::Supplement && parent) {
+        node.GetSupplement().SetProjectName(parent->GetEdition().GetProjectName());
+        node.GetSupplement().SetProjectInternalName(parent->GetEdition().GetProjectInternalName());
+        node.GetSupplement().SetEditionInternalName(parent->GetInternalName());
+      }
+    }
+    const std::string internalName = GenerateInternalName();
+    if (internalName.empty()) return kProjectFolderNotCreated;
+    node.SetInternalName(internalName);
+    const std::string folder = EnsureTrailingBackslash(baseFolder) + internalName;
+    node.SetFolderPath(folder);
+    DateTime now;
+    now.SetNow();
+    if (kind == NodeKind::Edition) {
+      EditionRecord& edition = node.GetEdition();
+      edition.SetName(fullName);
+      edition.SetInternalName(internalName);
+      edition.SetComments(comments);
+      edition.SetCreator(creator);
+      edition.SetCreationTime(now);
+    } else if (kind == NodeKind::Supplement) {
+      SupplementRecord& supplement = node.GetSupplement();
+      supplement.SetName(fullName);
+      supplement.SetInternalName(internalName);
+      supplement.SetComments(comments);
+      supplement.SetCreator(creator);
+      supplement.SetCreationTime(now);
+    }
+    if (IsFolderWritable(folder)) return kProjectFolderExists;
+    if (!CreateFolderPath(folder)) return kProjectFolderNotCreated;
+
+    std::unique_lock<std::shared_mutex> latch(treeLatch_);
+    // The parent cannot have gone: its lock is held.
+    ServerProject* parent = parentInternalName.empty() ? nullptr : FindProjectByInternalName(parentInternalName);
+    ProjectArray& siblings = parent ? parent->GetSubProjects() : projects_;
+    ServerProject* added = new ServerProject(node);
+    siblings.Add(added);
+    if (!WriteInventoryLatched()) {
+      siblings.RemoveAt(siblings.GetSize() - 1);
+      delete added;
+      RemoveFolderLongPath(folder);
+      return ServerProject::kWriteFailed;
+    }
+    projectMap_[internalName] = added;
+    created = *added;
+    return 0;
+  });
+}
+
+// --- deleting -------------------------------------------------------------------------
+
+int CWexmoorDoc::DeleteProject(const std::string& projectInternalName,
+                               [[maybe_unused]] const std::string& parentInternalName, StringList& report) {
+  // Only the tree says which node is the parent; the one a caller names may be wrong.
+  std::string parentName;
+  const auto requests = [&] {
+    std::shared_lock<std::shared_mutex> latch(treeLatch_);
+    const ServerProject* parent = FindParentProject(projectInternalName);
+    parentName = parent ? parent->GetInternalName() : "";
+    LockRequests wanted{{projectInternalName, LockTable::kExclusive}};
+    if (parent) wanted.push_back({parentName, LockTable::kExclusive});
+    return wanted;
+  };
+  return RunUnderLocks(requests, [&](ProjectLockSet& locks) {
+    std::vector<ProjectSnapshot> subtree;
+    ServerProject copy;
+    {
+      std::shared_lock<std::shared_mutex> latch(treeLatch_);
+      const ServerProject* project = FindProjectByInternalName(projectInternalName);
+      if (project == nullptr) return 0;  // gone already
+      const ServerProject* parent = FindParentProject(projectInternalName);
+      if ((parent ? parent->GetInternalName() : "") != parentName) return kRetryAfterLockRefusal;
+      AppendSubtree(*project, subtree);
+      copy = *project;
+    }
+    // Every node below is read and removed under its own exclusive lock.
+    for (const ProjectSnapshot& node : subtree) {
+      if (!HoldOrTake(locks, node.internalName, LockTable::kExclusive)) return kRetryAfterLockRefusal;
+    }
+    if (CheckProjectDependents(subtree, report)) return kHasDependents;
+    std::vector<ReferenceVersion> references;
+    for (const ProjectSnapshot& node : subtree) {
+      ProjectFileList list;
+      if (!list.Load(ProjectFileListPath(node.folder, node.internalName))) continue;
+      StringList values;
+      list.GetValues(values);
+      for (int i = 0; i < values.GetSize(); ++i) {
+        FileStatistics statistics;
+        int lineCounter = 0;
+        if (statistics.Load(StatisticsPath(node.folder, values.GetAt(i)), lineCounter) != 0) continue;
+        CollectReferences(statistics, node.internalName, references);
+      }
+    }
+    if (!HoldOriginals(locks, references)) return kRetryAfterLockRefusal;
+
+    {
+      // The inventory is saved without the node before any file moves.
+      std::unique_lock<std::shared_mutex> latch(treeLatch_);
+      ServerProject* parent = parentName.empty() ? nullptr : FindProjectByInternalName(parentName);
+      ProjectArray& siblings = parent ? parent->GetSubProjects() : projects_;
+      const int index = IndexOf(siblings, projectInternalName);
+      if (index < 0) return 0;
+      ServerProject* node = siblings.GetAt(index);
+      siblings.RemoveAt(index);
+      if (!WriteInventoryLatched()) {
+        InsertAt(siblings, index, node);
+        return ServerProject::kWriteFailed;
+      }
+      UnmapProjectNodes(*node);
+      delete node;
+    }
+    for (const ReferenceVersion& reference : references) ReleaseReference(reference);
+    const std::string target = EnsureTrailingBackslash(GetRootPath()) + kDeletedProjectsFolder + "/" +
+                               (parentName.empty() ? SafeFolderName(settings_.GetLibraryName()) : parentName);
+    MoveProjectTree(copy, target);
+    return 0;
+  });
+}
+
+bool CWexmoorDoc::MoveProjectTree(const ServerProject& project, const std::string& targetFolder) {
+  const std::string destination = EnsureTrailingBackslash(targetFolder) + project.GetInternalName();
+  if (!CreateFolderPath(destination)) return false;
+  const std::string to = destination + "/";
+  const std::string from = EnsureTrailingBackslash(project.GetFolderPath());
+  bool moved = true;
+  ProjectFileList list;
+  const std::string listPath = ProjectFileListPath(from, project.GetInternalName());
+  if (list.Load(listPath)) {
+    StringList values;
+    list.GetValues(values);
+    for (int i = 0; i < values.GetSize(); ++i) moved = MoveDocumentFiles(from, to, values.GetAt(i)) && moved;
+    if (!list.FileWasAbsent()) {
+      moved = list.Save(ProjectFileListPath(to, project.GetInternalName())) && DeleteFileLongPath(listPath) && moved;
+    }
+  } else {
+    moved = false;
+  }
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
+    moved = MoveProjectTree(*project.GetSubProjects().GetAt(i), destination) && moved;
+  }
+  return moved && RemoveFolderLongPath(StripTrailingBackslash(from));
+}
+
+// --- renaming -------------------------------------------------------------------------
+
+int CWexmoorDoc::RenameProject(const std::string& projectInternalName, const std::string& newName) {
+  const std::string name = Trimmed(newName);
+  if (!IsValidStoredName(name)) return kBadProjectName;
+  const auto requests = [&] { return LockRequests{{projectInternalName, LockTable::kExclusive}}; };
+  return RunUnderLocks(requests, [&](ProjectLockSet&) {
+    std::unique_lock<std::shared_mutex> latch(treeLatch_);
+    ServerProject* project = FindProjectByInternalName(projectInternalName);
+    if (project == nullptr) return kNoProjectMatch;
+    if (HasSiblingNamed(FindParentProject(projectInternalName), name, projectInternalName)) {
+      return kDuplicateProjectName;
+    }
+    const std::string oldName = project->GetName();
+    project->SetName(name);
+    if (!WriteInventoryLatched()) {
+      project->SetName(oldName);
+      return ServerProject::kWriteFailed;
+    }
+    return 0;
+  });
+}

@@ -1,0 +1,11 @@
+#pragma once
+// Where a project's record files lie: every name is a project folder that ends in
+// the separator followed by an internal name and a fixed suffix.
+#include <string>
+
+// <folder><project internal name>_ProjectFileList.wxf
+std::string ProjectFileListPath(const std::string& folder, const std::string& projectInternalName);
+// <folder><internal file name>_FileStatistics.wxf
+std::string StatisticsPath(const std::string& folder, const std::string& internalFileName);
+// <folder><internal file name>_FileStatistics.bak, the copy kept while a check-in saves.
+std::string StatisticsBackupPath(const std::string& folder, const std::string& internalFileName);

@@ -1,0 +1,112 @@
+#pragma once
+// Test fixture: a started library in a temporary folder (working folder, root and
+// lock folder), with helpers to create projects and documents through the store
+// and to read the record files back. Header-only; for the store's own tests.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "common/BuiltInKeys.h"
+#include "platform/AtomicFile.h"
+#include "platform/Notifier.h"
+#include "platform/ScratchFolder.h"
+#include "platform/fs.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/StoreFilePaths.h"
+
+class StoreTestLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    work_ = scratch_ / "work";
+    root_ = scratch_ / "lib";
+    locks_ = scratch_ / "locks";
+    for (const std::string& folder : {work_, root_, locks_}) ASSERT_TRUE(platform::fs::CreateFolder(folder));
+    std::ofstream(work_ + "/" + CWexmoorDoc::kRootPathFileName, std::ios::binary) << "\"" << root_ << "\",\"\",0";
+    platform::SetNotifyHandler([](const platform::Notification&) { return platform::NotifyAnswer::Ok; });
+    Restart();
+  }
+  void TearDown() override {
+    platform::AtomicFile::SetWriteHookForTesting(nullptr);
+    doc_.reset();
+    platform::SetNotifyHandler(nullptr);
+  }
+
+  // Shuts the document down and starts a new one on the same library.
+  void Restart() {
+    doc_.reset();
+    doc_ = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work_, locks_, CertificateBuiltInKey()});
+    ASSERT_TRUE(doc_->OnNewDocument());
+  }
+  CWexmoorDoc& Doc() { return *doc_; }
+
+  // Makes the `n`th content write of a record file from now on fail (1: the next).
+  static void FailWrite(int n) {
+    auto count = std::make_shared<int>(0);
+    platform::AtomicFile::SetWriteHookForTesting([count, n](std::size_t) { return ++*count != n; });
+  }
+  static void StopFailing() { platform::AtomicFile::SetWriteHookForTesting(nullptr); }
+
+  // A new project's internal name; "" (and a test failure) when it was refused.
+  std::string NewProject(const std::string& name, const std::string& parent = "") {
+    ServerProject created;
+    EXPECT_EQ(doc_->CreateProject(parent, name, "", created, false), 0) << name;
+    return created.GetInternalName();
+  }
+  // A file as the request handler would have received it.
+  std::string Received(const std::string& content) {
+    const std::string path = root_ + "/TemporaryFiles/Temp_" + std::to_string(++received_) + ".wxf";
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+  // Adds a document and returns its internal file name ("" and a failure when refused).
+  std::string NewDocument(const std::string& project, const std::string& name, const std::string& content = "v1") {
+    FileStatistics result;
+    EXPECT_EQ(doc_->AddDocument(name, project, "ann", "first", Received(content), static_cast<int>(content.size()),
+                                result),
+              0)
+        << name;
+    return result.GetInternalFileName();
+  }
+
+  std::string FolderOf(const std::string& project) { return doc_->GetProjectFolderPath(project) + "/"; }
+  ProjectFileList ListOf(const std::string& project) {
+    ProjectFileList list;
+    EXPECT_TRUE(list.Load(ProjectFileListPath(FolderOf(project), project)));
+    return list;
+  }
+  FileStatistics StatisticsOf(const std::string& project, const std::string& internalFileName) {
+    FileStatistics statistics;
+    int lines = 0;
+    EXPECT_EQ(statistics.Load(StatisticsPath(FolderOf(project), internalFileName), lines), 0);
+    return statistics;
+  }
+  void SaveStatistics(const std::string& project, const FileStatistics& statistics) {
+    ASSERT_EQ(statistics.Save(StatisticsPath(FolderOf(project), statistics.GetVersion(0).GetInternalFileName())), 0);
+  }
+  bool ProjectExists(const std::string& internalName) {
+    std::shared_lock<std::shared_mutex> latch(doc_->GetProjectTreeLatch());
+    return doc_->FindProjectByInternalName(internalName) != nullptr;
+  }
+
+  // Every file and folder under `top` with its content; the name counter is left
+  // out because failed operations may consume names.
+  static std::map<std::string, std::string> Snapshot(const std::string& top) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(top)) {
+      if (entry.path().filename() == "GenInternalValue.wxf") continue;
+      files[entry.path().string()] = entry.is_regular_file() ? platform::ScratchFolder::Read(entry.path()) : "<dir>";
+    }
+    return files;
+  }
+
+  platform::ScratchFolder scratch_;
+  std::string work_, root_, locks_;
+  std::unique_ptr<CWexmoorDoc> doc_;
+  std::atomic<int> received_{0};  // names received files; tests may receive from several threads
+};

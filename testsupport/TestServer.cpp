@@ -1,0 +1,72 @@
+#include "testsupport/TestServer.h"
+
+#include "common/BuiltInKeys.h"
+#include "platform/Socket.h"
+#include "platform/fs.h"
+#include "server/engine/ServerConsole.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/ServerSettings.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kListenerStartBound{10000};
+
+}  // namespace
+
+TestServer::TestServer() : work_(scratch_ / "work"), root_(scratch_ / "library"), locks_(scratch_ / "locks") {
+  for (const std::string& folder : {work_, root_, locks_}) platform::fs::CreateFolder(folder);
+}
+
+TestServer::~TestServer() { Stop(); }
+
+bool TestServer::WriteUsersFileWithFreePort() {
+  // A port the kernel just handed out and took back is free for the server to take.
+  port_ = platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
+  ServerSettings settings(CertificateBuiltInKey());
+  if (port_ == 0 || !settings.EnsureUsersFile(root_) || !settings.LoadUsers(root_)) return false;
+  settings.SetRootPath(root_);
+  settings.SetPort(port_);
+  return settings.SaveUsers(root_);
+}
+
+bool TestServer::Start() {
+  if (app_) return true;
+  if (port_ == 0 && !WriteUsersFileWithFreePort()) return false;
+  auto app = std::make_unique<CWexmoorApp>();
+  app->SetMessageHandler([this](RTE& engine, const Msg& request) { return dispatcher_.Dispatch(engine, request); });
+  if (!app->InitInstance(CWexmoorApp::StartOptions{work_, locks_, root_})) return false;
+  app_ = std::move(app);
+  if (app_->GetConsole()->WaitForListener(kListenerStartBound) == ServerConsole::ListenerState::Listening) return true;
+  Stop();
+  return false;
+}
+
+void TestServer::Stop() {
+  if (!app_) return;
+  app_->ExitInstance();
+  app_.reset();
+}
+
+CWexmoorDoc& TestServer::Document() const { return *CWexmoorApp::GetDocument(); }
+
+std::optional<UserAccount> TestServer::AddUser(const std::string& name, const std::string& password, bool lockoutTrap) {
+  UserAccount account;
+  account.SetName(name);
+  account.SetPassword(password);
+  account.SetConnectionType(UserAccount::kTcpIp);
+  account.SetLockoutTrap(lockoutTrap);
+  account.GenerateKeyText();
+  if (!Document().AddUser(account)) return std::nullopt;
+  return Document().GetSettings().FindUser(account.GetId());
+}
+
+std::unique_ptr<TestClient> TestServer::MakeClient(const UserAccount& account) const {
+  return std::make_unique<TestClient>(static_cast<std::uint32_t>(account.GetId()),
+                                      Document().GetSettings().GetDefaultKey(), account.GetKeyText());
+}
+
+std::optional<UserAccount> TestServer::StoredUser(int id) const {
+  ServerSettings settings(CertificateBuiltInKey());
+  if (!settings.LoadUsers(root_)) return std::nullopt;
+  return settings.FindUser(id);
+}

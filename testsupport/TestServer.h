@@ -1,0 +1,62 @@
+#pragma once
+// A whole server for end-to-end tests: a temporary working folder and library root,
+// a users file that names a free port written before start-up, the request
+// dispatcher installed, users added the way the administration adds them, and an
+// orderly stop that waits for every connection. The folders live until destruction,
+// so a test can stop the server and start it again on the same library.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/ScratchFolder.h"
+#include "server/engine/CWexmoorApp.h"
+#include "server/engine/RequestDispatcher.h"
+#include "server/store/UserAccount.h"
+#include "testsupport/TestClient.h"
+
+class CWexmoorDoc;
+
+class TestServer {
+ public:
+  TestServer();
+  // Stops the server when it runs.
+  ~TestServer();
+  TestServer(const TestServer&) = delete;
+  TestServer& operator=(const TestServer&) = delete;
+
+  // Starts the server on the library (the first start picks a free port and writes
+  // it into a new users file) and waits until it listens. False when the server
+  // refused to start or does not listen within 10 s.
+  bool Start();
+  // The application's exit: console shutdown, document save, wait for threads.
+  void Stop();
+  bool IsRunning() const { return app_ != nullptr; }
+
+  // Adds a TCP/IP account with a fresh key and logon code through the document;
+  // none when the document refused it.
+  std::optional<UserAccount> AddUser(const std::string& name, const std::string& password, bool lockoutTrap = true);
+  // A client that speaks as `account` (its number and key, the library's default key).
+  std::unique_ptr<TestClient> MakeClient(const UserAccount& account) const;
+  // The account as "WXUsers.wxf" in the root holds it now (decoded and read back).
+  std::optional<UserAccount> StoredUser(int id) const;
+
+  std::uint16_t Port() const { return port_; }
+  const std::string& RootPath() const { return root_; }
+  // Running server only.
+  CWexmoorDoc& Document() const;
+  CWexmoorApp& App() const { return *app_; }
+  // Handlers registered here before Start serve the next start.
+  RequestDispatcher& Dispatcher() { return dispatcher_; }
+
+ private:
+  bool WriteUsersFileWithFreePort();
+
+  platform::ScratchFolder scratch_;
+  std::string work_;
+  std::string root_;
+  std::string locks_;
+  std::uint16_t port_ = 0;
+  RequestDispatcher dispatcher_;
+  std::unique_ptr<CWexmoorApp> app_;
+};
