@@ -1,16 +1,26 @@
-// The server program. Without a window for now: it runs with --headless.
+// The server program: "wexmoor --headless" serves without a window and never
+// starts Qt; without that option (in a build with windows) it is the windowed server.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "server/engine/HeadlessServer.h"
+#ifdef WEX_WITH_UI
+#include "server/ui/WindowedServer.h"
+#endif
 
 int main(int argc, char** argv) {
   HeadlessOptions options;
   std::string error;
-  if (!ParseServerArguments(std::vector<std::string>(argv + 1, argv + argc), options, error) || !options.headless) {
-    std::cerr << (error.empty() ? "only --headless is supported" : error) << "\n"
-              << "usage: wexmoor --headless [--workdir DIR] [--root DIR]" << std::endl;
+  const bool parsed = ParseServerArguments(std::vector<std::string>(argv + 1, argv + argc), options, error);
+#ifdef WEX_WITH_UI
+  if (parsed && !options.headless) return RunWindowedServer(options, argc, argv, std::cerr);
+  const char* usage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR]";
+#else
+  const char* usage = "usage: wexmoor --headless [--workdir DIR] [--root DIR]";
+#endif
+  if (!parsed || !options.headless) {
+    std::cerr << (error.empty() ? "only --headless is supported" : error) << "\n" << usage << std::endl;
     return 64;
   }
   return RunHeadlessServer(options, std::cout, std::cerr);

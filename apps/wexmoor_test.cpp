@@ -25,7 +25,10 @@ using Clock = std::chrono::steady_clock;
 // The server program with its standard output and error read through pipes.
 class ServerChild {
  public:
-  explicit ServerChild(const std::vector<std::string>& arguments) {
+  // With `headless` the arguments follow "--headless"; `environment` (none: this
+  // process's) is the child's whole environment.
+  explicit ServerChild(const std::vector<std::string>& arguments, bool headless = true,
+                       const std::vector<std::string>* environment = nullptr) {
     int out[2], err[2];
     EXPECT_EQ(0, pipe(out));
     EXPECT_EQ(0, pipe(err));
@@ -34,12 +37,18 @@ class ServerChild {
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     for (const int fd : {out[0], out[1], err[0], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
-    std::vector<std::string> all{WEXMOOR_PROGRAM, "--headless"};
+    std::vector<std::string> all{WEXMOOR_PROGRAM};
+    if (headless) all.push_back("--headless");
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : all) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    EXPECT_EQ(0, posix_spawn(&pid_, WEXMOOR_PROGRAM, &actions, nullptr, argv.data(), environ));
+    std::vector<std::string> variables = environment != nullptr ? *environment : std::vector<std::string>{};
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    EXPECT_EQ(0, posix_spawn(&pid_, WEXMOOR_PROGRAM, &actions, nullptr, argv.data(),
+                             environment != nullptr ? envp.data() : environ));
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
@@ -157,6 +166,31 @@ TEST_F(WexmoorProgramTest, BusyPortEndsWithAFailure) {
   ServerChild server(Arguments("work"));
   EXPECT_EQ(2, server.Finish());
   EXPECT_NE(std::string::npos, server.Errors().find("Cannot listen on port " + std::to_string(port_)));
+}
+
+// This process's environment without anything that names a display.
+std::vector<std::string> EnvironmentWithoutDisplay() {
+  std::vector<std::string> kept;
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    const std::string text = *variable;
+    const std::string name = text.substr(0, text.find('='));
+    if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "QT_QPA_PLATFORM") kept.push_back(text);
+  }
+  return kept;
+}
+
+TEST_F(WexmoorProgramTest, WithoutHeadlessAndWithoutADisplayItSaysSoAndEnds) {
+  const std::vector<std::string> environment = EnvironmentWithoutDisplay();
+  ServerChild server(Arguments("work"), /*headless=*/false, &environment);
+#ifdef WEX_WITH_UI
+  EXPECT_EQ(1, server.Finish());
+  EXPECT_NE(std::string::npos, server.Errors().find("no display")) << server.Errors();
+  EXPECT_NE(std::string::npos, server.Errors().find("wexmoor --headless")) << server.Errors();
+#else
+  EXPECT_EQ(64, server.Finish());
+  EXPECT_NE(std::string::npos, server.Errors().find("only --headless is supported")) << server.Errors();
+#endif
+  EXPECT_FALSE(platform::fs::IsFile(scratch_ / "work/WexmoorRootPath.wxf"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "common/CertificateFile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -21,8 +23,11 @@ std::string Transformed(std::string bytes) {
 
 }  // namespace
 
-bool CertificateFile::Write(const std::string& path, const std::string& text) {
-  return platform::AtomicFile::Write(path, Transformed(text));
+bool CertificateFile::Write(const std::string& path, const std::string& text, std::string* reason) {
+  errno = 0;
+  if (platform::AtomicFile::WriteOwnerOnly(path, Transformed(text))) return true;
+  if (reason) *reason = errno != 0 ? std::strerror(errno) : "the file could not be written";
+  return false;
 }
 
 CertificateFile::ReadResult CertificateFile::Read(const std::string& path, std::string& text) {

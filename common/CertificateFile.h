@@ -14,9 +14,11 @@ class CertificateFile {
 
   enum class ReadResult { Read, Unreadable, TooLarge };
 
-  // Replaces the file at `path` atomically with the transformed text; false (the
-  // old file, if any, untouched) when it cannot be written.
-  static bool Write(const std::string& path, const std::string& text);
+  // Replaces the file at `path` atomically with the transformed text, readable by
+  // its owner only (it holds the user's key); false (the old file, if any,
+  // untouched) when it cannot be written, with the system's reason in `reason`
+  // when one is given.
+  static bool Write(const std::string& path, const std::string& text, std::string* reason = nullptr);
 
   // Reads and decodes the file; `text` is the decoded content up to its first zero
   // byte. Unreadable when the file does not exist or cannot be read, TooLarge above

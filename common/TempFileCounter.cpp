@@ -8,6 +8,11 @@ std::int32_t TempFileCounter::Next() {
   return value_;
 }
 
+void TempFileCounter::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  value_ = 0;
+}
+
 TempFileCounter& TempFileCounter::Client() {
   static TempFileCounter counter;
   return counter;

@@ -15,6 +15,9 @@ class TempFileCounter {
 
   // Adds 1 and returns the new value; 1 when the result would not be positive.
   std::int32_t Next();
+  // Back to 0, so the next number is 1 (a program that has just emptied its
+  // temporary folder starts its names again).
+  void Reset();
 
   // The client application's counter, shared by its own "%sTemporaryFile_%d.wxf"
   // names and the client form of MakeTempFileName, so the two never share a number.

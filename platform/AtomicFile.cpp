@@ -48,20 +48,22 @@ bool SyncFolder(const std::string& folder) {
   return ok;
 }
 
-}  // namespace
+constexpr unsigned kOwnerOnly = 0600;
 
-bool AtomicFile::Write(const std::string& path, std::string_view content) {
+// `ownerOnly`: the new file gets kOwnerOnly; otherwise a replaced file keeps its
+// permissions and a new one gets the usual 0666 less umask.
+bool WriteFile(const std::string& path, std::string_view content, bool ownerOnly) {
   if (path.empty() || path.back() == '/') return false;
-  // A replaced file keeps its permissions; a new one gets the usual 0666 less umask.
   struct stat existing;
   const bool replacing = ::stat(path.c_str(), &existing) == 0;
   if (replacing && !S_ISREG(existing.st_mode)) return false;
 
   std::string temporary;
-  const int fd = fs::CreateTemporaryBeside(path, "tmp", 0666, temporary);
+  const int fd = fs::CreateTemporaryBeside(path, "tmp", ownerOnly ? kOwnerOnly : 0666, temporary);
   if (fd < 0) return false;
-  bool ok = WriteContent(fd, content) &&
-            (!replacing || ::fchmod(fd, existing.st_mode & 07777) == 0) && ::fsync(fd) == 0;
+  const bool keepMode = replacing && !ownerOnly;
+  bool ok = WriteContent(fd, content) && (!keepMode || ::fchmod(fd, existing.st_mode & 07777) == 0) &&
+            ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
@@ -69,6 +71,14 @@ bool AtomicFile::Write(const std::string& path, std::string_view content) {
     return false;
   }
   return SyncFolder(fs::ParentFolder(path));
+}
+
+}  // namespace
+
+bool AtomicFile::Write(const std::string& path, std::string_view content) { return WriteFile(path, content, false); }
+
+bool AtomicFile::WriteOwnerOnly(const std::string& path, std::string_view content) {
+  return WriteFile(path, content, true);
 }
 
 void AtomicFile::SetWriteHookForTesting(WriteHook hook) {

@@ -13,6 +13,9 @@ class AtomicFile {
  public:
   // Writes `content` as the new content of `path`. False on any failure.
   static bool Write(const std::string& path, std::string_view content);
+  // The same for content that holds secrets: the new file is readable and writable
+  // by its owner only, whatever the replaced file allowed, from its first byte on.
+  static bool WriteOwnerOnly(const std::string& path, std::string_view content);
 
   // Test seam: called before each write(2) of the content with the number of bytes
   // about to be written; returning false makes that write fail. Null: no check.

@@ -260,6 +260,7 @@ bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) {
     FolderEntry item;
     item.name = name;
     struct stat st;
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) item.isLink = S_ISLNK(st.st_mode);
     if (::fstatat(dirFd, entry->d_name, &st, 0) == 0 ||
         ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       item.isFolder = S_ISDIR(st.st_mode);

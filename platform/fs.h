@@ -39,7 +39,8 @@ bool RemoveFolder(const std::string& path);      // an empty folder; true when i
 
 struct FolderEntry {
   std::string name;
-  bool isFolder = false;
+  bool isFolder = false;  // a folder, or a link to one (see isLink)
+  bool isLink = false;    // the entry itself is a symbolic link
   std::int64_t size = 0;
   std::time_t modified = 0;
 };

@@ -159,18 +159,22 @@ TEST_F(FsTest, ListFolderGivesSortedEntriesWithDetails) {
   dir.Put("b.txt", "12345");
   ASSERT_TRUE(CreateFolder(dir / "a"));
   dir.Put("c", "");
+  ASSERT_EQ(::symlink("a", (dir / "d").c_str()), 0);
   SetModificationTime(dir / "b.txt", 1500000000);
 
   std::vector<FolderEntry> entries;
   ASSERT_TRUE(ListFolder(dir.Path(), entries));
-  ASSERT_EQ(entries.size(), 3u);
+  ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(entries[0].name, "a");
   EXPECT_TRUE(entries[0].isFolder);
+  EXPECT_FALSE(entries[0].isLink);
   EXPECT_EQ(entries[1].name, "b.txt");
   EXPECT_FALSE(entries[1].isFolder);
   EXPECT_EQ(entries[1].size, 5);
   EXPECT_EQ(entries[1].modified, 1500000000);
   EXPECT_EQ(entries[2].name, "c");
+  EXPECT_TRUE(entries[3].isFolder);
+  EXPECT_TRUE(entries[3].isLink);
 
   EXPECT_FALSE(ListFolder(dir / "missing", entries));
   EXPECT_FALSE(ListFolder(dir / "b.txt", entries));

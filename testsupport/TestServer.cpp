@@ -1,6 +1,7 @@
 #include "testsupport/TestServer.h"
 
 #include "common/BuiltInKeys.h"
+#include "common/CertificateFile.h"
 #include "platform/Socket.h"
 #include "platform/fs.h"
 #include "server/engine/ServerConsole.h"
@@ -39,6 +40,18 @@ bool TestServer::Start() {
   if (app_->GetConsole()->WaitForListener(kListenerStartBound) == ServerConsole::ListenerState::Listening) return true;
   Stop();
   return false;
+}
+
+CWexmoorApp::StartOptions TestServer::PrepareLibrary() {
+  if (port_ == 0) WriteUsersFileWithFreePort();
+  return CWexmoorApp::StartOptions{work_, locks_, root_};
+}
+
+bool TestServer::WriteCertificate(int id, const std::string& path) const {
+  ServerSettings& settings = Document().GetSettings();
+  const int index = settings.FindUserIndex(id);
+  std::string text;
+  return index >= 0 && settings.BuildCertificateText(index, text) && CertificateFile::Write(path, text);
 }
 
 void TestServer::Stop() {

@@ -32,10 +32,18 @@ class TestServer {
   // The application's exit: console shutdown, document save, wait for threads.
   void Stop();
   bool IsRunning() const { return app_ != nullptr; }
+  // For a server the test starts itself on this library: writes the users file
+  // with a free port (first use only) and gives the start options; the port is 0
+  // when the file could not be written.
+  CWexmoorApp::StartOptions PrepareLibrary();
 
   // Adds a TCP/IP account with a fresh key and logon code through the document;
   // none when the document refused it.
   std::optional<UserAccount> AddUser(const std::string& name, const std::string& password, bool lockoutTrap = true);
+  // Writes the account's connection certificate to `path` as the user
+  // administration does (a new logon code and key for the account). False when the
+  // account is unknown or the certificate was not made or written.
+  bool WriteCertificate(int id, const std::string& path) const;
   // A client that speaks as `account` (its number and key, the library's default key).
   std::unique_ptr<TestClient> MakeClient(const UserAccount& account) const;
   // The account as "WXUsers.wxf" in the root holds it now (decoded and read back).

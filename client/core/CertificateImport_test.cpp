@@ -10,6 +10,8 @@
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
+#include "server/store/CWexmoorDoc.h"
+#include "testsupport/TestServer.h"
 
 namespace {
 
@@ -270,6 +272,49 @@ TEST_F(CertificateImportTest, FailedSaveOfEitherFileChangesNothing) {
     EXPECT_EQ(Now(), before);
     EXPECT_FALSE(ClientAppState::AreUsersModified());
   }
+}
+
+// A certificate as the server's user administration writes it, imported and then
+// used for a logon with nothing but what the import stored.
+TEST_F(CertificateImportTest, ServerWrittenCertificateLogsOnWithTheImportedRecords) {
+  TestServer server;
+  ASSERT_TRUE(server.Start());
+  const std::optional<UserAccount> added = server.AddUser("ann", "secret");
+  ASSERT_TRUE(added.has_value());
+  const std::string path = folder_ / "ann.wxc";
+  ASSERT_TRUE(server.WriteCertificate(added->GetId(), path));
+  const std::optional<UserAccount> account = server.StoredUser(added->GetId());
+  ASSERT_TRUE(account.has_value());
+  ServerSettings& settings = server.Document().GetSettings();
+
+  ASSERT_EQ(ImportFile(path), CertificateImport::Result::Imported);
+  ASSERT_EQ(entries_.size(), 1u);
+  const LibraryEntry& entry = entries_[0];
+  EXPECT_EQ(entry, LibraryEntry(settings.GetLibraryName(), settings.GetDefaultKey(), settings.GetDefaultKeyLength()));
+  ASSERT_EQ(profiles_[0].GetConnectionCount(), 1);
+  const LibraryConnection& connection = *Stored();
+  EXPECT_EQ(connection.GetName(), settings.GetLibraryName());
+  EXPECT_TRUE(connection.IsTcpIp());
+  EXPECT_EQ(connection.GetHost(), account->GetServerAddress());
+  EXPECT_EQ(connection.GetPort(), account->GetServerPort());
+  EXPECT_EQ(connection.GetPort(), server.Port());
+  EXPECT_EQ(connection.GetTcpIpText(), account->GetIpAddress());
+  EXPECT_EQ(connection.GetTcpIpNumber(), account->GetPort());
+  EXPECT_EQ(connection.GetUserNumber(), account->GetId());
+  EXPECT_EQ(connection.GetUserText(), "ann");
+  EXPECT_EQ(connection.GetSecondLogonText(), "secret");
+  EXPECT_EQ(connection.GetKeyText(), account->GetKeyText());
+  EXPECT_EQ(connection.GetKeyLength(), account->GetKeyLength());
+  EXPECT_EQ(connection.GetLogonCode(), account->GetLogonCode());
+  EXPECT_EQ(connection.GetLocalFolder(), work_ + "/login/ann/" + settings.GetLibraryName());
+
+  TestClient client(static_cast<std::uint32_t>(connection.GetUserNumber()), entry.GetKeyText(),
+                    connection.GetKeyText());
+  ASSERT_TRUE(client.Connect(static_cast<std::uint16_t>(connection.GetPort())));
+  TestClient::Reply reply;
+  ASSERT_EQ(client.Logon(connection.GetUserText(), connection.GetSecondLogonText(), connection.GetLogonCode(), reply),
+            TestClient::ReceiveStatus::Ok);
+  EXPECT_EQ(reply.message.GetMessageId(), MSGID_LOGON_ACCEPTED);
 }
 
 }  // namespace

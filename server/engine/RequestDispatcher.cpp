@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "server/engine/CWexmoorApp.h"
+#include "server/engine/LibraryRequests.h"
 #include "server/engine/LogonService.h"
 #include "server/engine/RTE.h"
 #include "server/store/CWexmoorDoc.h"
@@ -18,6 +19,11 @@ std::function<void()> replyQueuedHook;
 RequestDispatcher::RequestDispatcher() {
   Register(MSGID_LOGON, &RequestDispatcher::Logon);
   Register(MSGID_LOGOFF, &RequestDispatcher::Logoff);
+  RegisterProjectTreeRequests(*this);
+  RegisterDocumentListRequests(*this);
+  RegisterCheckOutRequests(*this);
+  RegisterRetrievalRequests(*this);
+  RegisterReferenceRequests(*this);
 }
 
 void RequestDispatcher::Register(MessageId id, Handler handler) { handlers_[id] = std::move(handler); }

@@ -48,11 +48,8 @@ void ServerConsole::Start() {
   listener_ = std::thread(StartSockets, this);
 }
 
-void ServerConsole::Tick() {
-  DateTime now;
-  now.SetNow();
+std::vector<std::string> ServerConsole::GetLoggedOnUserNames() const {
   std::vector<std::uint32_t> userIds;
-  int active = 0;
   {
     platform::CriticalSection::Lock hold(document_.GetQueueSection());
     for (const auto& [number, connection] : connections_) {
@@ -60,15 +57,26 @@ void ServerConsole::Tick() {
         userIds.push_back(connection.engine->GetUserIdentity().GetUserId());
       }
     }
+  }
+  std::vector<std::string> names;
+  for (const std::uint32_t id : userIds) {
+    if (const std::optional<UserAccount> account = document_.GetSettings().FindUser(static_cast<int>(id))) {
+      names.push_back(account->GetName());
+    }
+  }
+  return names;
+}
+
+void ServerConsole::Tick() {
+  DateTime now;
+  now.SetNow();
+  std::vector<std::string> lines = GetLoggedOnUserNames();
+  int active = 0;
+  {
+    platform::CriticalSection::Lock hold(document_.GetQueueSection());
     active = activeUserCount_;
   }
   const ServerSettings& settings = document_.GetSettings();
-  std::vector<std::string> lines;
-  for (const std::uint32_t id : userIds) {
-    if (const std::optional<UserAccount> account = settings.FindUser(static_cast<int>(id))) {
-      lines.push_back(account->GetName());
-    }
-  }
   int locked = 0;
   for (int i = 0; i < settings.GetUserCount(); ++i) {
     const std::optional<UserAccount> account = settings.GetUser(i);

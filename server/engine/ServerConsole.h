@@ -52,6 +52,8 @@ class ServerConsole {
   std::string GetUpTimeText() const;
   std::string GetActiveUserText() const;
   std::vector<std::string> GetUserLines() const;
+  // The account names of the logged-on connections that have not ended, read now.
+  std::vector<std::string> GetLoggedOnUserNames() const;
   int GetActiveUserCount() const;
   // Engines in the list (running ones plus ended ones not yet deleted).
   std::size_t GetListedEngineCount() const;

@@ -199,6 +199,24 @@ class CWexmoorDoc {
   int RenameProject(const std::string& projectInternalName, const std::string& newName);
   // --- end of documents, references, projects, editions and supplements ---
 
+  // --- project look-up for the document lists (defined in CWexmoorDocLists.cpp) ---
+  // A project's display name, internal name and folder (ending in the separator).
+  struct ProjectListing {
+    std::string name;
+    std::string internalName;
+    std::string folder;
+  };
+  // Copies the project's names and folder under the tree latch, so that the caller
+  // holds no node; false (and `listing` unchanged) when there is no such project.
+  bool CopyProjectListing(const std::string& internalName, ProjectListing& listing);
+  // --- end of project look-up for the document lists ---
+
+  // --- project-tree look-up for the tree requests (defined in CWexmoorDocTree.cpp) ---
+  // Whether the project of `internalName` is an edition, read under the tree latch;
+  // false when there is no such project.
+  bool IsEditionProject(const std::string& internalName);
+  // --- end of project-tree look-up for the tree requests ---
+
   // --- the fields other store parts work on ---
   std::shared_mutex& GetProjectTreeLatch() { return treeLatch_; }
   // The tree and its map; the caller holds the tree latch (exclusive to change them).
@@ -218,6 +236,22 @@ class CWexmoorDoc {
   bool IsOnlyLatestCheckOut() const;
   void SetOnlyLatestCheckOut(bool onlyLatest);
   const std::string& GetWorkingFolder() const { return workingFolder_; }
+
+  // ===== moving the library root (defined in CWexmoorDocRoot.cpp) =====
+  // Writes the internal-name counters (unadvanced), the users file, the inventory
+  // and the "TemporaryFiles" folder into `newRoot`, each checked; then `newRoot`
+  // becomes the root with the current root as the pending old root, and the
+  // root-path file is saved last. On any failure the old root stays in force and
+  // whatever was written into `newRoot` is removed again. Runs under the inventory
+  // and user-table sections.
+  bool BeginRootMove(const std::string& newRoot);
+  // Clears the pending old root and saves the root-path file.
+  bool EndRootMove();
+  // Under the inventory section: gives the project the folder `newFolder` and saves
+  // the inventory; when the save fails the old folder is put back. False also for an
+  // unknown project.
+  bool SwitchProjectFolder(const std::string& internalName, const std::string& newFolder);
+  // ===== end of moving the library root =====
 
   // ===== check-out and check-in (defined in CWexmoorDocCheckOut.cpp) =====
   // Result codes of check-out and check-in; the codes of FileStatistics pass through

@@ -58,6 +58,8 @@ std::string InternalNameCounter::Generate() {
   return name;
 }
 
-bool InternalNameCounter::Save() const {
-  return platform::AtomicFile::Write(filePath_, FormatPair("%d,%d", high_, low_));
+bool InternalNameCounter::Save() const { return SaveAs(filePath_); }
+
+bool InternalNameCounter::SaveAs(const std::string& filePath) const {
+  return platform::AtomicFile::Write(filePath, FormatPair("%d,%d", high_, low_));
 }

@@ -4,6 +4,7 @@
 // "%d,%d" without a line ending, holding the pair of the next name to hand out.
 // Not thread-safe: the document calls it under its inventory section.
 #include <string>
+#include <utility>
 
 class InternalNameCounter {
  public:
@@ -22,6 +23,11 @@ class InternalNameCounter {
   // is missing or cannot be written, or when the counters are exhausted; the
   // counters in memory stay advanced either way.
   std::string Generate();
+
+  // Writes the counters, unadvanced, to another counter file (a new library root).
+  bool SaveAs(const std::string& filePath) const;
+  // Makes `filePath` the counter file from now on.
+  void SetFilePath(std::string filePath) { filePath_ = std::move(filePath); }
 
   int GetHigh() const { return high_; }
   int GetLow() const { return low_; }

@@ -208,6 +208,8 @@ int ServerSettings::GetPort() const { return ReadShared(port_); }
 void ServerSettings::SetPort(int port) {
   std::unique_lock lock(latch_);
   port_ = port;
+  // Certificates are made from the account, so existing users must see the new port too.
+  for (UserAccount& account : users_) account.SetServerPort(port_);
 }
 
 std::string ServerSettings::GetMailSetting1() const { return ReadShared(mailSettings_[0]); }

@@ -60,7 +60,7 @@ class ServerSettings {
   std::string GetServerAddress() const;
   void SetServerAddress(const std::string& address);   // also into every account
   int GetPort() const;
-  void SetPort(int port);
+  void SetPort(int port);                              // also into every account
   std::string GetMailSetting1() const;
   std::string GetMailSetting2() const;
   std::string GetMailSetting3() const;

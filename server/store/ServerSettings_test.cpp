@@ -254,6 +254,8 @@ TEST_F(ServerSettingsTest, ChangesGoThroughTheSettings) {
   settings_.SetServerAddress("  192.168.1.4 ");
   EXPECT_EQ(settings_.GetServerAddress(), "192.168.1.4");
   EXPECT_EQ(settings_.GetUser(1)->GetServerAddress(), "192.168.1.4");
+  settings_.SetPort(7123);
+  EXPECT_EQ(settings_.GetUser(1)->GetServerPort(), 7123);  // later certificates carry it
 
   UserAccount copy = *settings_.FindUser(2);
   copy.LockOut();

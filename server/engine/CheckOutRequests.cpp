@@ -1,0 +1,270 @@
+// The requests that move files: check-out (5023), check-in (5026) and add
+// documents (5018). Bodies are read row by row (a row's missing fields read as
+// empty and 0), a reply carries exactly the rows it counts, and every file
+// received for a request has been moved into the library or deleted before its
+// reply is queued.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/FileHelpers.h"
+#include "common/RecordFields.h"
+#include "server/engine/CWexmoorApp.h"
+#include "server/engine/FileListBody.h"
+#include "server/engine/LibraryRequests.h"
+#include "server/engine/RequestDispatcher.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/StoreFilePaths.h"
+
+namespace {
+
+// The body of 5025, the refusal of a check-out from a project that does not exist.
+constexpr const char* kCheckOutRefusedBody = "21";
+
+std::string BodyOf(const Msg& request) {
+  return request.GetBody() != nullptr ? std::string(request.GetBody(), request.GetBodyLength()) : std::string();
+}
+
+// The acting account's name; "" when the connection has none, which every store
+// operation refuses.
+std::string UserOf(const RTE& engine) { return RequestDispatcher::ActingUserName(engine).value_or(""); }
+
+// The project's file list (empty when it cannot be read); none when the project
+// does not exist.
+std::optional<ProjectFileList> FileListOf(CWexmoorDoc& document, const std::string& projectInternalName) {
+  CWexmoorDoc::ProjectListing listing;
+  if (!document.CopyProjectListing(projectInternalName, listing)) return std::nullopt;
+  ProjectFileList list;
+  list.Load(ProjectFileListPath(listing.folder, projectInternalName));
+  return list;
+}
+
+// One row of a request that files follow, as the engine hands it on.
+struct ReceivedRow {
+  std::string name;
+  std::int32_t size = 0;
+  std::string comments;
+  std::string temporaryPath;
+};
+
+ReceivedRow ReadReceivedRow(const std::string& row) {
+  ReceivedRow received;
+  std::string rest = ReadStringField(received.name, row);
+  rest = ReadIntField(received.size, rest);
+  rest = ReadStringField(received.comments, rest);
+  ReadStringField(received.temporaryPath, rest);
+  return received;
+}
+
+// The rows behind the first line of a request that files follow; the engine
+// wrote one row per received file, so these are exactly the files.
+std::vector<ReceivedRow> ReceivedRowsOf(const std::vector<std::string>& rows) {
+  std::vector<ReceivedRow> received;
+  for (std::size_t i = 1; i < rows.size(); ++i) received.push_back(ReadReceivedRow(rows[i]));
+  return received;
+}
+
+// Called once the store has had the file: a file it moved in is gone already,
+// one it refused is deleted here, so that nothing stays in the temporary
+// folder.
+void DiscardReceivedFile(const ReceivedRow& file) {
+  if (!file.temporaryPath.empty()) DeleteFileLongPath(file.temporaryPath);
+}
+
+// Deletes every received file of a request that cannot be handled.
+void DiscardReceivedFiles(const Msg& request) {
+  for (const std::string& path : TemporaryPathsOf(BodyOf(request))) DeleteFileLongPath(path);
+}
+
+std::string ReplyHead(const std::string& projectInternalName, std::size_t rowCount) {
+  return EndRecord(AppendIntField(static_cast<std::int32_t>(rowCount), AppendStringField(projectInternalName, "")));
+}
+
+// --- check-out (5023) --------------------------------------------------------
+
+struct CheckOutRow {
+  std::string name;
+  int version = -1;  // below 1: the latest
+};
+
+// The documents asked for: with a count of 0 or less every document of the list
+// in its order, otherwise the rows present, at most count of them.
+std::vector<CheckOutRow> RequestedDocuments(const std::vector<std::string>& rows, std::int32_t count,
+                                            const ProjectFileList& list) {
+  std::vector<CheckOutRow> wanted;
+  if (count <= 0) {
+    StringList keys;
+    list.GetKeys(keys);
+    for (int i = 0; i < keys.GetSize(); ++i) wanted.push_back(CheckOutRow{keys.GetAt(i), -1});
+    return wanted;
+  }
+  for (std::size_t i = 1; i < rows.size() && wanted.size() < static_cast<std::size_t>(count); ++i) {
+    CheckOutRow row;
+    ReadIntField(row.version, ReadStringField(row.name, rows[i]));
+    wanted.push_back(row);
+  }
+  return wanted;
+}
+
+// name, version, checked-out flag, server path, size: the version the store
+// checked out, or -1, 0, "", 0.
+std::string CheckOutReplyRow(const std::string& name, const CWexmoorDoc::CheckOutResult& result) {
+  const bool checkedOut = result.code == 0 && !result.path.empty();
+  std::string row = AppendStringField(name, "");
+  row = AppendIntField(checkedOut ? result.version.GetVersion() : -1, row);
+  row = AppendBoolField(checkedOut, row);
+  row = AppendStringField(checkedOut ? result.path : std::string(), row);
+  return EndRecord(AppendIntField(checkedOut ? result.version.GetFileSize() : 0, row));
+}
+
+bool HandleCheckOut(RTE& engine, const Msg& request) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) return false;
+  const std::vector<std::string> rows = SplitRecordRows(BodyOf(request));
+  const std::string head = rows.empty() ? std::string() : rows.front();
+  std::string project;
+  std::int32_t count = 0;
+  bool referencing = false;
+  bool referenced = false;
+  ReadBoolField(referenced, ReadBoolField(referencing, ReadIntField(count, ReadStringField(project, head))));
+
+  const std::optional<ProjectFileList> list = FileListOf(*document, project);
+  if (!list) return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED, kCheckOutRefusedBody);
+
+  const std::string user = UserOf(engine);
+  const bool onlyLatest = document->IsOnlyLatestCheckOut();
+  const std::vector<CheckOutRow> wanted = RequestedDocuments(rows, count, *list);
+  std::string body = ReplyHead(project, wanted.size());
+  for (const CheckOutRow& row : wanted) {
+    const CWexmoorDoc::CheckOutResult result =
+        document->CheckOutDocuments(project, row.name, onlyLatest ? -1 : row.version, user, referencing, referenced);
+    body += CheckOutReplyRow(row.name, result);
+  }
+  return RequestDispatcher::SendReply(engine, request, MSGID_CHECKED_OUT_DOCUMENTS, body);
+}
+
+// --- check-in (5026) ---------------------------------------------------------
+
+// Store codes of a check-in, by range, and the code its reply row carries; any
+// other store code gives 19.
+struct CheckInCodeRange {
+  int first;
+  int last;
+  int result;
+};
+constexpr CheckInCodeRange kCheckInCodes[] = {
+    {0, 0, 0},
+    {CWexmoorDoc::kVersionFileNotMoved, CWexmoorDoc::kVersionFileNotMoved, 13},
+    {CWexmoorDoc::kLinkedProjectMissing, CWexmoorDoc::kLinkedProjectMissing, 14},
+    {CWexmoorDoc::kProjectNotFound, CWexmoorDoc::kProjectNotFound, 14},
+    {11015, 11015, 14},  // grouped with a missing project; this store never returns it
+    {FileStatistics::kNothingCheckedOut, FileStatistics::kNothingCheckedOut, 15},
+    {FileStatistics::kCheckedOutByOther, FileStatistics::kCheckedOutByOther, 16},
+    {FileStatistics::kCannotOpen, FileStatistics::kCannotOpen, 17},
+    {CWexmoorDoc::kLinkedFileNotLoaded, CWexmoorDoc::kLinkedFileNotLoaded, 17},
+    {FileStatistics::kFrameStartMissing, FileStatistics::kArrayNotClosed, 18},
+    {FileStatistics::kFrameEndMissing, FileStatistics::kFrameEndMissing, 18},
+    {FileEntry::kLinksMissing, FileEntry::kFileSizeMissing, 18},
+    {CWexmoorDoc::kDocumentNotListed, CWexmoorDoc::kDocumentNotListed, 18},
+    {CWexmoorDoc::kOriginalNotListed, CWexmoorDoc::kOriginalNotLoaded, 18},
+};
+
+int CheckInResultCode(int storeCode) {
+  for (const CheckInCodeRange& range : kCheckInCodes) {
+    if (storeCode >= range.first && storeCode <= range.last) return range.result;
+  }
+  return 19;
+}
+
+// What a request that brings files asks for: its project, the acting user and the
+// received files.
+struct FileDelivery {
+  CWexmoorDoc& document;
+  std::string project;
+  std::string user;
+};
+
+// The frame of 5026 and 5018: `storeFile` stores one received file and gives its
+// reply row (without the line end); each file is deleted after it, when the store
+// did not take it. A reply carries a row for every file received.
+bool AnswerDelivery(RTE& engine, const Msg& request, MessageId replyId,
+                    const std::function<std::string(const FileDelivery&, const ReceivedRow&)>& storeFile) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) {
+    DiscardReceivedFiles(request);
+    return false;
+  }
+  const std::vector<std::string> rows = SplitRecordRows(BodyOf(request));
+  FileDelivery delivery{*document, "", UserOf(engine)};
+  ReadStringField(delivery.project, rows.empty() ? std::string() : rows.front());
+  const std::vector<ReceivedRow> files = ReceivedRowsOf(rows);
+  std::string body = ReplyHead(delivery.project, files.size());
+  for (const ReceivedRow& file : files) {
+    const std::string row = storeFile(delivery, file);
+    DiscardReceivedFile(file);
+    body += EndRecord(row);
+  }
+  return RequestDispatcher::SendReply(engine, request, replyId, body);
+}
+
+bool HandleCheckIn(RTE& engine, const Msg& request) {
+  std::optional<ProjectFileList> list;  // read once, for the internal names of the rows
+  return AnswerDelivery(engine, request, MSGID_CHECK_IN_RESULT, [&list](const FileDelivery& delivery,
+                                                                       const ReceivedRow& file) {
+    int storeCode = 0;
+    const bool done = delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name, file.size,
+                                                         file.comments, file.temporaryPath, storeCode);
+    if (done && !list) list = FileListOf(delivery.document, delivery.project).value_or(ProjectFileList());
+    std::string row = AppendStringField(file.name, "");
+    row = AppendStringField(done ? list->Lookup(file.name) : std::string(), row);
+    row = AppendIntField(-1, row);
+    row = AppendIntField(done ? file.size : -1, row);
+    row = AppendBoolField(done, row);
+    return AppendIntField(done ? 0 : CheckInResultCode(storeCode), row);
+  });
+}
+
+// --- add documents (5018) ----------------------------------------------------
+
+int AddResultCode(int storeCode) {
+  switch (storeCode) {
+    case 0:
+      return 0;
+    case CWexmoorDoc::kBadParameters:
+      return 8;
+    case CWexmoorDoc::kNoProjectMatch:
+      return 9;
+    case CWexmoorDoc::kDuplicateFileName:
+      return 10;
+    case CWexmoorDoc::kFileCopyFailed:
+      return 11;
+    default:
+      return 12;
+  }
+}
+
+bool HandleAddDocuments(RTE& engine, const Msg& request) {
+  return AnswerDelivery(engine, request, MSGID_ADD_DOCUMENTS_RESULT, [](const FileDelivery& delivery,
+                                                                        const ReceivedRow& file) {
+    FileStatistics added;
+    const int storeCode = delivery.document.AddDocument(file.name, delivery.project, delivery.user, file.comments,
+                                                        file.temporaryPath, file.size, added);
+    std::string row = AppendStringField(file.name, "");
+    row = AppendStringField(added.GetInternalFileName(), row);
+    row = AppendIntField(added.GetVersion(), row);
+    row = AppendIntField(added.GetFileSize(), row);
+    row = AppendBoolField(storeCode == 0, row);
+    return AppendIntField(AddResultCode(storeCode), row);
+  });
+}
+
+}  // namespace
+
+void RegisterCheckOutRequests(RequestDispatcher& dispatcher) {
+  dispatcher.Register(MSGID_CHECK_OUT, &HandleCheckOut);
+  dispatcher.Register(MSGID_CHECK_IN, &HandleCheckIn);
+  dispatcher.Register(MSGID_ADD_DOCUMENTS, &HandleAddDocuments);
+}

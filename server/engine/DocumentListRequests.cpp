@@ -1,0 +1,134 @@
+// The document-list requests. 5015 and 5028 read a project's file list and each
+// document's statistics file straight from the project's folder, without locks:
+// every save replaces its file atomically, so a reader sees the old file or the new
+// one whole, at worst a moment out of date. 5046 deletes through the store and
+// reports the documents that stayed because others depend on them.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/RecordFields.h"
+#include "server/engine/CWexmoorApp.h"
+#include "server/engine/FileListBody.h"
+#include "server/engine/LibraryRequests.h"
+#include "server/engine/RequestDispatcher.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/FileStatistics.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/StoreFilePaths.h"
+#include "server/store/StringList.h"
+
+namespace {
+
+constexpr const char* kReportSeparator = "---------------------------------------------------------\r\n";
+
+std::string BodyOf(const Msg& request) {
+  const char* body = request.GetBody();
+  return body == nullptr ? std::string() : std::string(body, request.GetBodyLength());
+}
+
+std::string ErrorBody(int code) { return AppendIntField(code, ""); }
+
+// How one of the two lists answers and what it writes for each listed document.
+struct DocumentListKind {
+  MessageId listed;
+  MessageId failed;
+  int emptyBodyCode;
+  int unknownProjectCode;
+  std::function<void(const FileStatistics& document, std::string& rows)> appendRows;
+};
+
+// Calls `visit` for every document of the project's file list, in list order, whose
+// statistics file loads and holds a version; a list that does not load has none.
+void ForEachListedDocument(const CWexmoorDoc::ProjectListing& project,
+                           const std::function<void(const FileStatistics&)>& visit) {
+  ProjectFileList list;
+  if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) return;
+  StringList values;
+  list.GetValues(values);
+  FileStatistics statistics;
+  for (int i = 0; i < values.GetSize(); ++i) {
+    int lines = 0;
+    if (statistics.Load(StatisticsPath(project.folder, values.GetAt(i)), lines) != 0) continue;
+    if (statistics.GetLatestVersionIndex() >= 0) visit(statistics);
+  }
+}
+
+bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) return false;
+  const std::string body = BodyOf(request);
+  if (body.empty()) return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.emptyBodyCode));
+  std::string internalName;
+  ReadStringField(internalName, body);
+  CWexmoorDoc::ProjectListing project;
+  if (!document->CopyProjectListing(internalName, project)) {
+    return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.unknownProjectCode));
+  }
+  std::int32_t count = 0;
+  std::string rows;
+  ForEachListedDocument(project, [&](const FileStatistics& statistics) {
+    ++count;
+    kind.appendRows(statistics, rows);
+  });
+  std::string reply = AppendStringField(project.name, "");
+  reply = AppendStringField(project.internalName, reply);
+  reply = EndRecord(AppendIntField(count, reply));
+  return RequestDispatcher::SendReply(engine, request, kind.listed, reply + rows);
+}
+
+bool ListLatestVersions(RTE& engine, const Msg& request) {
+  static const DocumentListKind kind{
+      MSGID_DOCUMENT_LIST, MSGID_DOCUMENT_LIST_FAILED, 6, 7, [](const FileStatistics& document, std::string& rows) {
+        // Encoded on its own: the field writers copy the text they continue.
+        std::string row;
+        rows += document.GetVersion(document.GetLatestVersionIndex()).EncodeRow(row);
+      }};
+  return ListDocuments(engine, request, kind);
+}
+
+bool ListAllVersions(RTE& engine, const Msg& request) {
+  static const DocumentListKind kind{
+      MSGID_VERSION_LIST, MSGID_VERSION_LIST_FAILED, 22, 23,
+      [](const FileStatistics& document, std::string& rows) { rows += document.EncodeVersions(); }};
+  return ListDocuments(engine, request, kind);
+}
+
+// Body: "project",count on the first line, then one internal file name per line.
+// Only the names present are read, however large the count; the store deletes only
+// names that its file list holds for the project.
+bool DeleteDocuments(RTE& engine, const Msg& request) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) return false;
+  const std::vector<std::string> rows = SplitRecordRows(BodyOf(request));
+  std::string projectName;
+  std::int32_t count = 0;
+  if (!rows.empty()) ReadIntField(count, ReadStringField(projectName, rows.front()));
+  std::string reply = EndRecord(AppendStringField(projectName, ""));
+  CWexmoorDoc::ProjectListing project;
+  if (count > 0 && document->CopyProjectListing(projectName, project)) {
+    const std::size_t names = std::min(static_cast<std::size_t>(count), rows.size() - 1);
+    StringList report;
+    for (std::size_t row = 1; row <= names; ++row) {
+      std::string internalFileName;
+      ReadStringField(internalFileName, rows[row]);
+      document->DeleteDocument(project.internalName, internalFileName, report);
+      if (report.IsEmpty()) continue;
+      reply += kReportSeparator;
+      for (int line = 0; line < report.GetSize(); ++line) reply += report.GetAt(line);
+      report.RemoveAll();
+    }
+  }
+  return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_DOCUMENTS_RESULT, reply);
+}
+
+}  // namespace
+
+void RegisterDocumentListRequests(RequestDispatcher& dispatcher) {
+  dispatcher.Register(MSGID_LIST_DOCUMENTS, &ListLatestVersions);
+  dispatcher.Register(MSGID_LIST_VERSIONS, &ListAllVersions);
+  dispatcher.Register(MSGID_DELETE_DOCUMENTS, &DeleteDocuments);
+}

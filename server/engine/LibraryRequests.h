@@ -1,0 +1,17 @@
+#pragma once
+// The handlers of the library's requests, one group per kind of work, each
+// registering its request ids in the dispatch table. Every handler answers its
+// request (a reply or a documented error body) and keeps no project node across a
+// store call: the store resolves internal names under its own latch and locks.
+class RequestDispatcher;
+
+// 5004, 5012, 5034, 5031, 5043, 5048, 5051.
+void RegisterProjectTreeRequests(RequestDispatcher& dispatcher);
+// 5015, 5028, 5046.
+void RegisterDocumentListRequests(RequestDispatcher& dispatcher);
+// 5023, 5026 and 5018 (the requests that bring files).
+void RegisterCheckOutRequests(RequestDispatcher& dispatcher);
+// 5020, 5039.
+void RegisterRetrievalRequests(RequestDispatcher& dispatcher);
+// 5037, 5041.
+void RegisterReferenceRequests(RequestDispatcher& dispatcher);

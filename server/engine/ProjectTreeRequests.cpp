@@ -1,0 +1,220 @@
+// The requests that read or change the project tree: 5004 the whole tree, 5012 and
+// 5034 a new project, 5031 a new edition or supplement, 5043 and 5048 deleting and
+// renaming a project, 5051 renaming a document. Each request gets one reply; projects
+// reach the store by internal name only, and the tree is encoded under its latch.
+#include <functional>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/EditionRecord.h"
+#include "common/MessageIds.h"
+#include "common/Msg.h"
+#include "common/RecordFields.h"
+#include "common/StringHelpers.h"
+#include "common/SupplementRecord.h"
+#include "server/engine/CWexmoorApp.h"
+#include "server/engine/LibraryRequests.h"
+#include "server/engine/RequestDispatcher.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/StringList.h"
+
+namespace {
+
+constexpr const char* kRenameRestrictionsText =
+    "The following restrictions apply to renaming a document:\r\n"
+    " 1. Renamed document cannot have same name as sibling document within project.\r\n"
+    " 2. The document cannot be referenced by or contain references to any other document.\r\n";
+constexpr const char* kInvalidRenameParametersText = "Supplied parameters are invalid.  Document rename aborted.\r\n";
+constexpr int kDeleteProjectBadRequest = 56;
+
+// The replies of a request that creates a node. Its codes run on from `emptyBody`:
+// nothing after field 1 or an unusable name, a sibling of that name, the folder not
+// created, the folder already there.
+struct CreationReplies {
+  MessageId created;
+  MessageId failed;
+  int emptyBody;
+};
+constexpr CreationReplies kAddProjectReplies{MSGID_PROJECT_ADDED, MSGID_ADD_PROJECT_FAILED, 1};
+constexpr CreationReplies kAddOriginalProjectReplies{MSGID_ORIGINAL_PROJECT_ADDED,
+                                                     MSGID_ADD_ORIGINAL_PROJECT_FAILED, 29};
+constexpr CreationReplies kCreateEditionReplies{MSGID_EDITION_CREATED, MSGID_CREATE_EDITION_FAILED, 24};
+
+using DocumentHandler = std::function<bool(RTE&, const Msg&, CWexmoorDoc&)>;
+
+// Without a server document the connection ends unanswered.
+RequestDispatcher::Handler WithDocument(DocumentHandler handler) {
+  return [handler = std::move(handler)](RTE& engine, const Msg& request) {
+    CWexmoorDoc* document = CWexmoorApp::GetDocument();
+    return document != nullptr && handler(engine, request, *document);
+  };
+}
+
+// The leading string fields of a request body; `present` counts those that had text
+// in front of them, the others read as empty.
+struct RequestFields {
+  std::vector<std::string> values;
+  int present = 0;
+};
+
+RequestFields ReadRequestFields(const Msg& request, int count) {
+  std::string rest = request.GetBody() != nullptr ? std::string(request.GetBody(), request.GetBodyLength()) : "";
+  RequestFields fields;
+  fields.values.resize(static_cast<std::size_t>(count));
+  for (std::string& value : fields.values) {
+    if (rest.empty()) break;
+    rest = ReadStringField(value, rest);
+    ++fields.present;
+  }
+  return fields;
+}
+
+std::string CodeBody(int code) { return AppendIntField(code, ""); }
+
+std::string ProjectLine(const std::string& internalName) { return EndRecord(AppendStringField(internalName, "")); }
+
+std::string Trimmed(std::string text) { return TrimString(text); }
+
+// The root line, the empty edition and supplement lines, then every top-level
+// project with its subtree, read under the tree latch.
+std::string EncodeProjectTree(CWexmoorDoc& document) {
+  std::shared_lock<std::shared_mutex> latch(document.GetProjectTreeLatch());
+  const CWexmoorDoc::ProjectArray& projects = document.GetProjects();
+  std::string text = AppendStringField("Root", AppendStringField("Root", ""));
+  text = AppendIntField(projects.GetSize(), text);
+  for (int flag = 0; flag < 3; ++flag) text = AppendBoolField(false, text);
+  text = SupplementRecord().Encode(EditionRecord().Encode(EndRecord(text)));
+  // Appended one project at a time: Encode copies the text it continues.
+  for (int i = 0; i < projects.GetSize(); ++i) text += projects.GetAt(i)->Encode("");
+  return text;
+}
+
+// Answers a creation's store result: the new node behind the request's first field,
+// or the failure's code. An inventory that could not be saved left nothing created.
+// Results without a code get no reply.
+bool AnswerCreation(RTE& engine, const Msg& request, const CreationReplies& replies, int result,
+                    const std::string& field1, const ServerProject& created) {
+  int code = replies.emptyBody;
+  switch (result) {
+    case 0:
+      return RequestDispatcher::SendReply(engine, request, replies.created, created.Encode(ProjectLine(field1)));
+    case CWexmoorDoc::kBadProjectName:
+      code += 1;
+      break;
+    case CWexmoorDoc::kDuplicateProjectName:
+      code += 2;
+      break;
+    case CWexmoorDoc::kProjectFolderNotCreated:
+    case ServerProject::kWriteFailed:
+      code += 3;
+      break;
+    case CWexmoorDoc::kProjectFolderExists:
+      code += 4;
+      break;
+    default:
+      return true;
+  }
+  return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(code));
+}
+
+bool AddProject(RTE& engine, const Msg& request, CWexmoorDoc& document, const CreationReplies& replies,
+                bool originalProject) {
+  const RequestFields fields = ReadRequestFields(request, 2);
+  if (fields.present < 2) {
+    return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody + fields.present));
+  }
+  const std::string& parent = fields.values[0];
+  const std::string& name = fields.values[1];
+  ServerProject created;
+  int result = document.CreateProject(parent, name, "", created, originalProject);
+  // A parent that no project has (the client's root, or one deleted meanwhile)
+  // places the project at the top level.
+  if (result == CWexmoorDoc::kNoProjectMatch) result = document.CreateProject("", name, "", created, originalProject);
+  return AnswerCreation(engine, request, replies, result, parent, created);
+}
+
+bool CreateEditionOrSupplement(RTE& engine, const Msg& request, CWexmoorDoc& document) {
+  const RequestFields fields = ReadRequestFields(request, 3);
+  const CreationReplies& replies = kCreateEditionReplies;
+  if (fields.present < 2) {
+    return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody + fields.present));
+  }
+  const std::string& project = fields.values[0];
+  const std::string& name = fields.values[1];
+  const std::string& comments = fields.values[2];
+  const std::string creator = RequestDispatcher::ActingUserName(engine).value_or("");
+  ServerProject created;
+  int result = document.IsEditionProject(project)
+                   ? document.CreateSupplement(project, name, "", creator, comments, created)
+                   : document.CreateEdition(project, name, "", creator, comments, created);
+  // A project that does not exist (or is gone by now) gets a top-level edition.
+  if (result == CWexmoorDoc::kNoProjectMatch) result = document.CreateEdition("", name, "", creator, comments, created);
+  return AnswerCreation(engine, request, replies, result, project, created);
+}
+
+bool DeleteProject(RTE& engine, const Msg& request, CWexmoorDoc& document) {
+  const RequestFields fields = ReadRequestFields(request, 2);
+  if (fields.present < 2) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_PROJECT_FAILED,
+                                        CodeBody(kDeleteProjectBadRequest));
+  }
+  StringList report;
+  // A project that is not there counts as deleted.
+  if (document.DeleteProject(fields.values[1], fields.values[0], report) == 0) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_PROJECT_DELETED, "");
+  }
+  std::string lines;
+  for (int i = 0; i < report.GetSize(); ++i) lines += report.GetAt(i);
+  return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_PROJECT_FAILED, lines);
+}
+
+bool RenameProject(RTE& engine, const Msg& request, CWexmoorDoc& document) {
+  const RequestFields fields = ReadRequestFields(request, 2);
+  const std::string name = Trimmed(fields.values[1]);
+  const bool renamed =
+      fields.present == 2 && !name.empty() && document.RenameProject(fields.values[0], name) == 0;
+  return RequestDispatcher::SendReply(engine, request, renamed ? MSGID_PROJECT_RENAMED : MSGID_RENAME_PROJECT_FAILED,
+                                      "");
+}
+
+bool RenameDocument(RTE& engine, const Msg& request, CWexmoorDoc& document) {
+  const RequestFields fields = ReadRequestFields(request, 3);
+  if (fields.present < 3) return RequestDispatcher::SendReply(engine, request, MSGID_RENAME_DOCUMENT_FAILED, "");
+  const std::string& project = fields.values[0];
+  const std::string& internalFileName = fields.values[1];
+  const std::string name = Trimmed(fields.values[2]);
+  const std::string text = ProjectLine(project);
+  CWexmoorDoc::ProjectListing listing;
+  if (!document.CopyProjectListing(project, listing) || internalFileName.empty() || name.empty()) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_RENAME_DOCUMENT_FAILED,
+                                        AppendStringField(kInvalidRenameParametersText, text));
+  }
+  if (document.RenameDocument(project, internalFileName, name)) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_DOCUMENT_RENAMED, text);
+  }
+  return RequestDispatcher::SendReply(engine, request, MSGID_RENAME_DOCUMENT_FAILED,
+                                      AppendStringField(kRenameRestrictionsText, text));
+}
+
+}  // namespace
+
+void RegisterProjectTreeRequests(RequestDispatcher& dispatcher) {
+  dispatcher.Register(MSGID_REFRESH_PROJECTS, WithDocument([](RTE& engine, const Msg& request, CWexmoorDoc& document) {
+                        return RequestDispatcher::SendReply(engine, request, MSGID_PROJECT_TREE,
+                                                            EncodeProjectTree(document));
+                      }));
+  dispatcher.Register(MSGID_ADD_PROJECT, WithDocument([](RTE& engine, const Msg& request, CWexmoorDoc& document) {
+                        return AddProject(engine, request, document, kAddProjectReplies, false);
+                      }));
+  dispatcher.Register(MSGID_ADD_ORIGINAL_PROJECT,
+                      WithDocument([](RTE& engine, const Msg& request, CWexmoorDoc& document) {
+                        return AddProject(engine, request, document, kAddOriginalProjectReplies, true);
+                      }));
+  dispatcher.Register(MSGID_CREATE_EDITION, WithDocument(&CreateEditionOrSupplement));
+  dispatcher.Register(MSGID_DELETE_PROJECT, WithDocument(&DeleteProject));
+  dispatcher.Register(MSGID_RENAME_PROJECT, WithDocument(&RenameProject));
+  dispatcher.Register(MSGID_RENAME_DOCUMENT, WithDocument(&RenameDocument));
+}

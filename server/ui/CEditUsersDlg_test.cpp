@@ -1,0 +1,328 @@
+#include "server/ui/CEditUsersDlg.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+
+#include "common/CertificateFile.h"
+#include "common/MessageIds.h"
+#include "common/RecordFields.h"
+#include "platform/AtomicFile.h"
+#include "platform/ScratchFolder.h"
+#include "platform/fs.h"
+#include "platform/ui/QtTestApplication.h"
+#include "platform/ui/ScriptedNotifier.h"
+#include "server/store/CWexmoorDoc.h"
+#include "testsupport/TestServer.h"
+
+namespace {
+
+using platform::NotifyAnswer;
+
+constexpr const char* kInvalid = "User details are invalid.  Do you want help?";
+constexpr const char* kSaveFailed = "Failed to save updated user table to disk";
+
+// A running server with the account "ann" and the dialog over its document; each
+// test acts inside one modal run of the dialog.
+class EditUsersDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Start());
+    const std::optional<UserAccount> ann = server_.AddUser("ann", "pw");
+    ASSERT_TRUE(ann);
+    annId_ = ann->GetId();
+    dialog_ = std::make_unique<CEditUsersDlg>(server_.Document());
+    dialog_->SetPathChooser([this](const std::string& defaultName) {
+      offeredName_ = defaultName;
+      return chosenPath_;
+    });
+    dialog_->SetHelpRequest([this](int context) { helpContext_ = context; });
+  }
+  void TearDown() override { platform::AtomicFile::SetWriteHookForTesting(nullptr); }
+
+  void Run(const std::function<void()>& steps) {
+    QTimer::singleShot(0, dialog_.get(), [this, steps] {
+      steps();
+      dialog_->accept();
+    });
+    dialog_->exec();
+  }
+
+  template <typename Widget = QWidget>
+  Widget* Find(const char* name) {
+    Widget* widget = dialog_->findChild<Widget*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  bool On(const char* name) { return Find(name)->isEnabled(); }
+  void Type(const char* edit, const QString& text) {
+    Find<QLineEdit>(edit)->setText(text);
+    emit Find<QLineEdit>(edit)->textEdited(text);
+  }
+  void ChooseType(int item) {
+    Find<QComboBox>("typeBox")->setCurrentIndex(item);
+    emit Find<QComboBox>("typeBox")->activated(item);
+  }
+  QTreeWidgetItem* Row(int id) {
+    QTreeWidget* list = Find<QTreeWidget>("userList");
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      if (list->topLevelItem(i)->data(0, Qt::UserRole).toInt() == id) return list->topLevelItem(i);
+    }
+    return nullptr;
+  }
+  void Click(int id) { Find<QTreeWidget>("userList")->setCurrentItem(Row(id)); }
+  void DoubleClick(int id) {
+    Click(id);
+    emit Find<QTreeWidget>("userList")->itemDoubleClicked(Row(id), 0);
+  }
+  // A new TCP/IP user through the dialog's add and save.
+  void AddThroughDialog(const QString& name, const QString& port = "") {
+    dialog_->AddNewUser();
+    Type("nameEdit", name);
+    Type("passwordEdit", "secret");
+    ChooseType(UserAccount::kTcpIp);
+    Type("portEdit", port);
+    dialog_->SaveChanges();
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const platform::Notification& n : notifier_.Received()) texts.push_back(n.text);
+    return texts;
+  }
+  UserAccount Stored(int id) {
+    const std::optional<UserAccount> account = server_.StoredUser(id);
+    EXPECT_TRUE(account) << id;
+    return account.value_or(UserAccount());
+  }
+
+  platform::ui::ScriptedNotifier notifier_;
+  TestServer server_;
+  platform::ScratchFolder scratch_;
+  int annId_ = -1;
+  std::unique_ptr<CEditUsersDlg> dialog_;
+  std::string chosenPath_;
+  std::string offeredName_;
+  int helpContext_ = 0;
+};
+
+TEST_F(EditUsersDlgTest, ControlStatesFollowTheMode) {
+  Run([&] {
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
+    EXPECT_EQ(dialog_->GetSelectedId(), annId_);
+    EXPECT_EQ(Row(annId_)->text(2), "Unlocked");
+    EXPECT_EQ(Row(annId_)->text(3), "TCP/IP");
+    EXPECT_EQ(Row(annId_)->text(5), "");  // no port without an IP address
+    for (const char* on : {"userList", "lockButton", "certificateButton", "deleteButton", "addButton"}) {
+      EXPECT_TRUE(On(on)) << on;
+    }
+    for (const char* off : {"nameEdit", "passwordEdit", "typeBox", "saveButton", "ipAddressEdit", "portEdit",
+                            "emailAddressEdit", "dialBackEdit"}) {
+      EXPECT_FALSE(On(off)) << off;
+    }
+
+    dialog_->AddNewUser();
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding);
+    EXPECT_TRUE(On("nameEdit") && On("typeBox"));
+    EXPECT_FALSE(On("lockButton"));
+    Type("nameEdit", "bob");
+    Type("passwordEdit", "pw");
+    EXPECT_FALSE(On("saveButton"));  // no connection type yet
+    ChooseType(UserAccount::kEmail);  // only "<Unspecified>" and "TCP/IP" can be chosen
+    EXPECT_EQ(Find<QComboBox>("typeBox")->currentIndex(), UserAccount::kTcpIp);
+    EXPECT_TRUE(On("saveButton") && On("ipAddressEdit") && On("portEdit"));
+    EXPECT_FALSE(On("emailAddressEdit") || On("dialBackEdit"));
+
+    dialog_->SaveChanges();
+    ASSERT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
+    EXPECT_NE(dialog_->GetSelectedId(), annId_);  // bob's row
+    DoubleClick(annId_);
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kEditing);
+    EXPECT_EQ(Find<QLineEdit>("nameEdit")->text(), "ann");
+    EXPECT_TRUE(On("nameEdit") && On("ipAddressEdit"));
+    EXPECT_FALSE(On("typeBox") || On("lockButton") || On("saveButton"));
+    Type("ipAddressEdit", "10.0.0.9");
+    EXPECT_TRUE(On("saveButton"));
+  });
+}
+
+TEST_F(EditUsersDlgTest, ChangesReachTheUsersFile) {
+  Run([&] {
+    AddThroughDialog("bob", "8901");
+    const int bobId = dialog_->GetSelectedId();
+    ASSERT_NE(bobId, annId_);
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
+    EXPECT_EQ(Stored(bobId).GetName(), "bob");
+    EXPECT_EQ(Stored(bobId).GetPort(), 8901);
+    EXPECT_EQ(Stored(bobId).GetServerPort(), server_.Port());
+
+    AddThroughDialog("bob");  // same name, type and (empty) address
+    EXPECT_EQ(Texts().back(), "Failed to add this user.  User details must be unique in the user table.");
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding);
+    Type("nameEdit", "bob2");
+    Click(annId_);  // leaving the row saves first
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
+    EXPECT_EQ(dialog_->GetSelectedId(), annId_);
+    EXPECT_EQ(server_.Document().GetSettings().GetUserCount(), 3);
+
+    DoubleClick(annId_);
+    Type("ipAddressEdit", "10.0.0.9");
+    dialog_->SaveChanges();
+    EXPECT_EQ(Stored(annId_).GetIpAddress(), "10.0.0.9");
+
+    dialog_->ToggleLockStatus();
+    EXPECT_TRUE(Stored(annId_).IsLockedOut());
+    EXPECT_EQ(Row(annId_)->text(2), "Locked Out");
+    dialog_->ToggleLockStatus();
+    EXPECT_FALSE(Stored(annId_).IsLockedOut());
+
+    Click(bobId);
+    dialog_->DeleteUser();
+    EXPECT_EQ(Texts().back(), "User bob will be deleted.  Proceed ?");
+    EXPECT_FALSE(server_.StoredUser(bobId));
+    EXPECT_EQ(Row(bobId), nullptr);
+  });
+}
+
+TEST_F(EditUsersDlgTest, BadPortsAndUnsafeNamesAreInvalid) {
+  Run([&] {
+    for (const char* port : {"70000", "abc", "-1", "8 0"}) {
+      if (dialog_->IsModified()) notifier_.QueueAnswer(NotifyAnswer::No);  // drop the last try
+      notifier_.QueueAnswer(NotifyAnswer::No);                             // no help
+      AddThroughDialog("carl", port);
+      EXPECT_EQ(Texts().back(), kInvalid) << port;
+      EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding) << port;
+    }
+    notifier_.QueueAnswer(NotifyAnswer::No);
+    AddThroughDialog("../carl");  // the default answer asks for help
+    EXPECT_EQ(Texts().back(), kInvalid);
+    EXPECT_EQ(helpContext_, CEditUsersDlg::kUserDetailsHelpContext);
+  });
+  EXPECT_EQ(server_.Document().GetSettings().GetUserCount(), 1);
+}
+
+// The plain certificate of `account` as the users file now holds it.
+std::string ExpectedCertificate(const ServerSettings& settings, const UserAccount& account) {
+  return "\"" + settings.GetLibraryName() + "\",16,\"" + settings.GetDefaultKey() + "\"\n" +
+         std::to_string(account.GetId()) + ",\"" + account.GetName() + "\",\"" + account.GetPassword() + "\",\"" +
+         account.GetKeyText() + "\",16,1,\"" + account.GetLogonCode() + "\",\"" + account.GetServerAddress() + "\"," +
+         std::to_string(account.GetServerPort()) + ",\"" + account.GetIpAddress() + "\"," +
+         std::to_string(account.GetPort()) + "\n";
+}
+
+TEST_F(EditUsersDlgTest, CertificateHoldsTheSavedCodeAndKey) {
+  chosenPath_ = scratch_ / "ann.wxc";
+  std::string first;
+  Run([&] {
+    dialog_->CreateCertificate();
+    ASSERT_EQ(CertificateFile::Read(chosenPath_, first), CertificateFile::ReadResult::Read);
+    dialog_->CreateCertificate();
+  });
+  EXPECT_EQ(offeredName_.size(), std::string("ann_").size() + 14);
+  EXPECT_EQ(offeredName_.rfind("ann_", 0), 0u);
+  EXPECT_EQ(Texts().back(), "Certificate " + chosenPath_ + " created successfully and is now operational");
+
+  std::string second;
+  ASSERT_EQ(CertificateFile::Read(chosenPath_, second), CertificateFile::ReadResult::Read);
+  const UserAccount stored = Stored(annId_);
+  EXPECT_EQ(second, ExpectedCertificate(server_.Document().GetSettings(), stored));
+  EXPECT_EQ(server_.Document().GetSettings().GetDefaultKey().size(), 32u);
+  EXPECT_EQ(stored.GetKeyText().size(), 32u);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.find(stored.GetLogonCode()), std::string::npos);
+  struct stat mode;
+  ASSERT_EQ(::stat(chosenPath_.c_str(), &mode), 0);
+  EXPECT_EQ(mode.st_mode & 0777, 0600u);
+}
+
+TEST_F(EditUsersDlgTest, FailedCertificateChangesNothing) {
+  const UserAccount before = Stored(annId_);
+  chosenPath_ = scratch_ / "missing/ann.wxc";
+  Run([&] {
+    dialog_->CreateCertificate();
+    EXPECT_EQ(Texts().back(), "Failed to write certificate " + chosenPath_ + ": No such file or directory");
+    chosenPath_ = scratch_ / "ann.wxc";
+    platform::AtomicFile::SetWriteHookForTesting([](std::size_t) { return false; });
+    dialog_->CreateCertificate();
+    EXPECT_EQ(Texts().back(), kSaveFailed);
+    dialog_->ToggleLockStatus();
+    EXPECT_EQ(Texts().back(), kSaveFailed);
+    dialog_->DeleteUser();
+    EXPECT_EQ(Texts().back(), kSaveFailed);
+    platform::AtomicFile::SetWriteHookForTesting(nullptr);
+  });
+  EXPECT_FALSE(platform::fs::Exists(chosenPath_));
+  const UserAccount after = Stored(annId_);
+  EXPECT_EQ(after.GetLogonCode(), before.GetLogonCode());
+  EXPECT_EQ(after.GetKeyText(), before.GetKeyText());
+  EXPECT_FALSE(after.IsLockedOut());
+}
+
+// What a client takes from a certificate to log on.
+struct Certificate {
+  std::string defaultKey;
+  int id = -1;
+  std::string name;
+  std::string password;
+  std::string key;
+  std::string code;
+};
+
+Certificate Decode(const std::string& path) {
+  std::string text;
+  EXPECT_EQ(CertificateFile::Read(path, text), CertificateFile::ReadResult::Read);
+  Certificate certificate;
+  std::string library;
+  int number = 0;
+  text = ReadStringField(library, text);
+  text = ReadIntField(number, text);
+  text = ReadStringField(certificate.defaultKey, text);
+  text = ReadIntField(certificate.id, text);
+  text = ReadStringField(certificate.name, text);
+  text = ReadStringField(certificate.password, text);
+  text = ReadStringField(certificate.key, text);
+  text = ReadIntField(number, text);
+  text = ReadIntField(number, text);
+  ReadStringField(certificate.code, text);
+  return certificate;
+}
+
+TEST_F(EditUsersDlgTest, CertificateMadeWhileEditingStillLogsOnAfterSave) {
+  chosenPath_ = scratch_ / "ann.wxc";
+  Run([&] {
+    DoubleClick(annId_);
+    dialog_->CreateCertificate();
+    Type("ipAddressEdit", "10.0.0.9");
+    dialog_->SaveChanges();
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
+  });
+  const Certificate certificate = Decode(chosenPath_);
+  EXPECT_EQ(Stored(annId_).GetIpAddress(), "10.0.0.9");
+
+  TestClient client(static_cast<std::uint32_t>(certificate.id), certificate.defaultKey, certificate.key);
+  ASSERT_TRUE(client.Connect(server_.Port()));
+  TestClient::Reply reply;
+  ASSERT_EQ(client.Logon(certificate.name, certificate.password, certificate.code, reply),
+            TestClient::ReceiveStatus::Ok);
+  EXPECT_EQ(reply.message.GetMessageId(), MSGID_LOGON_ACCEPTED);
+}
+
+TEST(EditUsersDlgFileDialogTest, AsksForACertificateWithoutOverwritePrompt) {
+  QFileDialog dialog;
+  CEditUsersDlg::PrepareCertificateFileDialog(dialog, "ann_20261208120000");
+  EXPECT_EQ(dialog.windowTitle(), "Specify Certificate Name");
+  EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_EQ(dialog.defaultSuffix(), "wxc");
+  EXPECT_EQ(dialog.nameFilters(), QStringList{"Certificate Files (*.wxc)"});
+  EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_TRUE(dialog.selectedFiles().front().endsWith("/ann_20261208120000.wxc"));
+}
+
+}  // namespace

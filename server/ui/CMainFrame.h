@@ -1,0 +1,68 @@
+#pragma once
+// The server's main window: menu 128 (Exit, View, Administration, Help), the
+// toolbar with the administration commands, the status bar with each command's
+// prompt, and the status console as its only view. Closing the window runs the
+// server's shutdown before anything of the window goes.
+#include <QMainWindow>
+#include <functional>
+#include <map>
+#include <string>
+
+class CWexmoorView;
+class ConsoleRuntime;
+class QAction;
+class QMenu;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Command ids of the menu and toolbar.
+  static constexpr int kExit = 57665;
+  static constexpr int kViewToolbar = 59392;
+  static constexpr int kViewStatusBar = 59393;
+  static constexpr int kUserAdministration = 32771;
+  static constexpr int kSetRootPath = 32773;
+  static constexpr int kSetServerAddress = 32774;
+  static constexpr int kSetLibraryName = 32775;
+  static constexpr int kCheckOutControl = 32776;
+  static constexpr int kHelpTopics = 57667;
+  static constexpr int kAbout = 57664;
+  static constexpr int kContextHelp = 57669;
+  // The help topic of the main window.
+  static constexpr int kFrameHelpTopic = 131200;
+
+  struct Commands {
+    // Runs the server's shutdown; called once, when the window closes.
+    std::function<void()> shutdown;
+    // The administration commands by command id, each run with the window as
+    // parent; an id without one is disabled.
+    std::map<int, std::function<void(QWidget* parent)>> administration;
+  };
+
+  // `runtime` must outlive the window or the shutdown, whichever comes first.
+  CMainFrame(ConsoleRuntime& runtime, const std::string& libraryName, Commands commands,
+             QWidget* parent = nullptr);
+
+  CWexmoorView& View() const { return *view_; }
+  // The action of a command id, or null for an id the window does not carry.
+  QAction* Action(int command) const;
+
+  // The About box (modal).
+  void ShowAbout();
+  // The help window at `topic`.
+  void ShowHelp(int topic);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QAction* AddCommand(QMenu* menu, int command, const char* text);
+  void BuildMenus();
+  void BuildToolBar();
+
+  CWexmoorView* view_;
+  Commands commands_;
+  std::map<int, QAction*> actions_;
+  bool shutDown_ = false;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// Shows the server's address (read-only) and sets its listening port, which the
+// running listener keeps until the next start; existing accounts take the new port
+// so that their next certificates carry it.
+#include <QDialog>
+#include <string>
+
+class CWexmoorDoc;
+class QLineEdit;
+
+class CServerAddressDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CServerAddressDlg(CWexmoorDoc& document, QWidget* parent = nullptr);
+
+  // OK: refuses a port that is not a decimal number, 0 or above 65535 and an empty
+  // address, staying open; a failed save is told and changes nothing.
+  void accept() override;
+
+  // The port text as a number 0-65535; -1 when it is not plain decimal digits,
+  // -2 when the value is above 65535.
+  static int ParsePort(const std::string& text);
+
+ private:
+  CWexmoorDoc& document_;
+  QLineEdit* address_ = nullptr;
+  QLineEdit* port_ = nullptr;
+};

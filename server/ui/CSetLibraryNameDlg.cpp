@@ -1,0 +1,46 @@
+#include "server/ui/CSetLibraryNameDlg.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "common/NameValidation.h"
+#include "platform/Notifier.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/ui/SettingsSave.h"
+
+CSetLibraryNameDlg::CSetLibraryNameDlg(CWexmoorDoc& document, QWidget* parent)
+    : QDialog(parent), document_(document) {
+  setWindowTitle("Set Library Name");
+  name_ = new QLineEdit(QString::fromStdString(document_.GetSettings().GetLibraryName()), this);
+  name_->setObjectName("libraryName");
+  name_->setWhatsThis("The name of the library as every client shows it; clients make a folder of it.");
+  auto* form = new QFormLayout;
+  form->addRow("Library name ", name_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CSetLibraryNameDlg::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CSetLibraryNameDlg::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+}
+
+void CSetLibraryNameDlg::accept() {
+  const std::string name = name_->text().trimmed().toStdString();
+  if (name.empty()) {
+    platform::NotifyText("You must specify a name for the library", platform::NotifyIcon::Warning);
+    return;
+  }
+  // Clients make a folder of the library's name.
+  if (!IsValidStoredName(name)) {
+    platform::NotifyText("The library name cannot be used as a folder name", platform::NotifyIcon::Warning);
+    return;
+  }
+  const bool saved = SaveSettingsChange(document_, [&name](ServerSettings& settings) {
+    const std::string before = settings.GetLibraryName();
+    settings.SetLibraryName(name);
+    return [before](ServerSettings& undo) { undo.SetLibraryName(before); };
+  });
+  if (saved) QDialog::accept();
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Sets the library's name in the settings and saves the users file that holds it.
+// The title and status line keep the old name until the next start.
+#include <QDialog>
+
+class CWexmoorDoc;
+class QLineEdit;
+
+class CSetLibraryNameDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CSetLibraryNameDlg(CWexmoorDoc& document, QWidget* parent = nullptr);
+
+  // OK: a blank name, or one that cannot be a folder name on a client, is refused
+  // and the dialog stays open; a failed save is told and changes nothing.
+  void accept() override;
+
+ private:
+  CWexmoorDoc& document_;
+  QLineEdit* name_ = nullptr;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// The status console's view of the running server's console: its refresh reads
+// the engines as one snapshot under the queue section and the user names through
+// the user table's locked look-ups. While the listener has failed, the line
+// "Listening port is %d" is replaced by what went wrong.
+#include "server/ui/ConsoleRuntime.h"
+
+class ServerConsole;
+
+class ServerConsoleRuntime : public ConsoleRuntime {
+ public:
+  static constexpr const char* kNotListeningPrefix = "Not listening: ";
+
+  // `console` must outlive every call.
+  explicit ServerConsoleRuntime(ServerConsole& console) : console_(console) {}
+
+  ConsoleSnapshot Refresh() override;
+  ConsoleSnapshot Current() const override;
+
+ private:
+  ServerConsole& console_;
+};

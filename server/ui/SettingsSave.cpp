@@ -1,0 +1,18 @@
+#include "server/ui/SettingsSave.h"
+
+#include "platform/Notifier.h"
+#include "server/store/CWexmoorDoc.h"
+
+bool SaveSettingsChange(CWexmoorDoc& document,
+                        const std::function<std::function<void(ServerSettings&)>(ServerSettings&)>& change) {
+  bool saved = false;
+  {
+    platform::CriticalSection::Lock hold(document.GetUserTableSection());
+    ServerSettings& settings = document.GetSettings();
+    const std::function<void(ServerSettings&)> undo = change(settings);
+    saved = settings.SaveUsers(document.GetRootPath());
+    if (!saved) undo(settings);
+  }
+  if (!saved) platform::NotifyText("Failed to save updated user table to disk", platform::NotifyIcon::Error);
+  return saved;
+}

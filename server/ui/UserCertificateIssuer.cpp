@@ -1,0 +1,25 @@
+#include "server/ui/UserCertificateIssuer.h"
+
+#include "common/CertificateFile.h"
+#include "platform/CriticalSection.h"
+#include "server/store/CWexmoorDoc.h"
+
+UserCertificateIssuer::Result UserCertificateIssuer::Issue(int userId, const std::string& path,
+                                                           std::string& reason) {
+  platform::CriticalSection::Lock hold(document_.GetUserTableSection());
+  ServerSettings& settings = document_.GetSettings();
+  const int index = settings.FindUserIndex(userId);
+  const std::optional<UserAccount> before = settings.GetUser(index);
+  if (!before) return Result::UserAbsent;
+  std::string text;
+  if (!settings.BuildCertificateText(index, text)) return Result::UsersNotSaved;
+  if (CertificateFile::Write(path, text, &reason)) return Result::Written;
+
+  // No certificate carries the new code and key, so the old certificate stays valid.
+  settings.UpdateUser(userId, [&before](UserAccount& account) {
+    account.SetLogonCode(before->GetLogonCode());
+    account.SetKeyText(before->GetKeyText());
+  });
+  return settings.SaveUsers(document_.GetRootPath()) ? Result::FileNotWritten
+                                                     : Result::FileNotWrittenUsersNotRestored;
+}

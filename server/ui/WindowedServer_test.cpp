@@ -1,0 +1,125 @@
+#include "server/ui/WindowedServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+
+#include "platform/ui/HelpWindow.h"
+#include "platform/ui/QtTestApplication.h"
+#include "platform/ui/ScriptedNotifier.h"
+#include "server/engine/ServerConsole.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/ui/CWexmoorView.h"
+#include "testsupport/TestServer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kWaitMs = 10000;
+
+class WindowedServerTest : public ::testing::Test {
+ protected:
+  // Starts the windowed server on the test library and waits until it listens.
+  void StartWindowed() {
+    ASSERT_TRUE(windowed_.Start(library_.PrepareLibrary()));
+    ASSERT_NE(nullptr, windowed_.Frame());
+    ASSERT_EQ(ServerConsole::ListenerState::Listening,
+              windowed_.App().GetConsole()->WaitForListener(std::chrono::milliseconds(kWaitMs)));
+  }
+
+  platform::ui::ScriptedNotifier notifier_;
+  TestServer library_;   // the library and its clients; the windowed server serves it
+  WindowedServer windowed_;
+};
+
+TEST_F(WindowedServerTest, TitleAndStatusLinesDescribeTheLibrary) {
+  StartWindowed();
+  CMainFrame& frame = *windowed_.Frame();
+  const std::string name = CWexmoorApp::GetDocument()->GetSettings().GetLibraryName();
+  EXPECT_EQ(QString::fromStdString(name + " - Wexmoor"), frame.windowTitle());
+  const ConsoleSnapshot& shown = frame.View().Snapshot();
+  ASSERT_EQ(5u, shown.statusLines.size());
+  EXPECT_EQ(0u, shown.statusLines[0].rfind("Wexmoor started at ", 0));
+  EXPECT_EQ("Library Name is " + name, shown.statusLines[1]);
+  EXPECT_EQ("Library root path is [" + library_.RootPath() + "]", shown.statusLines[2]);
+  EXPECT_EQ(0u, shown.statusLines[3].rfind("Machine name is ", 0));
+  EXPECT_EQ("Listening port is " + std::to_string(library_.Port()), shown.statusLines[4]);
+  EXPECT_EQ("Up Time is 0 week(s), 0 day(s), 0 hour(s), 0 minute(s)", shown.upTimeText);
+  EXPECT_EQ("Active user count is 0", shown.activeUserText);
+  EXPECT_TRUE(notifier_.Received().empty());
+  windowed_.Show();
+  EXPECT_TRUE(frame.isMaximized());
+}
+
+TEST_F(WindowedServerTest, UserAdministrationShowsOneUsersDialogWithItsHelp) {
+  StartWindowed();
+  CMainFrame& frame = *windowed_.Frame();
+  std::vector<QWidget*> shown;
+  for (int i = 0; i < 2; ++i) {
+    QTimer::singleShot(0, &frame, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      shown.push_back(modal);
+      auto* dialog = qobject_cast<CEditUsersDlg*>(modal);
+      if (dialog == nullptr) return;
+      if (i == 0) {   // invalid details; the scripted answer Yes asks for help
+        dialog->AddNewUser();
+        QLineEdit* name = dialog->findChild<QLineEdit*>("nameEdit");
+        name->setText("../ann");
+        emit name->textEdited(name->text());
+        dialog->SaveChanges();
+      }
+      dialog->reject();
+    });
+    frame.Action(CMainFrame::kUserAdministration)->trigger();
+  }
+  ASSERT_EQ(2u, shown.size());
+  ASSERT_NE(nullptr, qobject_cast<CEditUsersDlg*>(shown[0]));
+  EXPECT_EQ(shown[0], shown[1]);
+  EXPECT_EQ(&frame, shown[0]->parentWidget());
+  platform::ui::HelpWindow* help = platform::ui::HelpWindow::Find(shown[0]);
+  ASSERT_NE(nullptr, help);
+  EXPECT_EQ(CEditUsersDlg::kUserDetailsHelpContext, help->Topic());
+  EXPECT_TRUE(help->toPlainText().contains("User accounts"));
+}
+
+TEST_F(WindowedServerTest, SecondInstanceOnTheSameLibraryIsRefusedWithoutAWindow) {
+  StartWindowed();
+  WindowedServer second;
+  EXPECT_FALSE(second.Start(library_.PrepareLibrary()));
+  EXPECT_EQ(nullptr, second.Frame());
+  ASSERT_EQ(1u, notifier_.Received().size());
+  EXPECT_EQ(CWexmoorDoc::kAlreadyRunningText, notifier_.Received()[0].text);
+}
+
+TEST_F(WindowedServerTest, LoggedOnClientIsListedAndClosingWithItConnectedEndsInBounds) {
+  StartWindowed();
+  const std::optional<UserAccount> ann = library_.AddUser("ann", "secret", false);
+  ASSERT_TRUE(ann);
+  std::unique_ptr<TestClient> client = library_.MakeClient(*ann);
+  ASSERT_TRUE(client->Connect(library_.Port()));
+  TestClient::Reply reply;
+  ASSERT_EQ(TestClient::ReceiveStatus::Ok, client->Logon("ann", "secret", ann->GetLogonCode(), reply));
+  ASSERT_EQ(MSGID_LOGON_ACCEPTED, reply.message.GetMessageId());
+
+  // The window's own 2-second refresh lists the user.
+  CMainFrame& frame = *windowed_.Frame();
+  frame.show();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return frame.View().Snapshot().userLines == std::vector<std::string>{"ann"}; }, kWaitMs));
+  EXPECT_EQ("Active user count is 1,       Locked out user count is 0", frame.View().Snapshot().activeUserText);
+
+  const auto begun = Clock::now();
+  frame.close();
+  EXPECT_LT(Clock::now() - begun, std::chrono::seconds(10));
+  EXPECT_EQ(nullptr, windowed_.App().GetConsole());
+  EXPECT_EQ(0, windowed_.App().GetThreadCount());
+  EXPECT_EQ(TestClient::ReceiveStatus::Ok, client->Receive(reply));
+  EXPECT_EQ(MSGID_BYE, reply.message.GetMessageId());
+}
+
+}  // namespace
