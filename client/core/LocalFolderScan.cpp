@@ -1,0 +1,62 @@
+#include "client/core/LocalFolderScan.h"
+
+#include <algorithm>
+#include <ctime>
+#include <utility>
+
+#include "common/StringHelpers.h"
+#include "platform/fs.h"
+
+namespace fs = platform::fs;
+
+namespace {
+
+bool IsRootIndexName(const std::string& indexName) { return indexName.empty() || indexName == "Root"; }
+
+void SetLocalTime(LocalFileEntry& entry, std::time_t time) {
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr) return;
+  entry.SetModified(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                    local.tm_sec);
+}
+
+}  // namespace
+
+LocalFolderScan::LocalFolderScan(LocalFolderLookups lookups) : lookups_(std::move(lookups)) {}
+
+void LocalFolderScan::Scan(const std::string& folder, const FolderRuleSet& rules,
+                           std::vector<LocalFileEntry>& entries) const {
+  entries.clear();
+  if (folder.empty()) return;
+  const std::optional<std::vector<std::string>> documents = MemberDocuments(folder);
+  std::vector<fs::FolderEntry> found;
+  if (!fs::ListFolder(folder, found)) return;
+  const std::string prefix = EnsureTrailingBackslash(folder);
+  for (const fs::FolderEntry& item : found) {
+    const std::string path = prefix + item.name;
+    const bool directory = item.isFolder && !item.isLink;
+    if (item.isFolder ? item.isLink : !fs::IsFile(path)) continue;
+    LocalFileEntry entry;
+    entry.SetBaseName(item.name);
+    entry.SetDirectory(directory);
+    entry.SetReadOnly(fs::IsReadOnly(path));
+    entry.SetSize(item.size);
+    SetLocalTime(entry, item.modified);
+    const bool member = directory ? FindProject(path).has_value()
+                                  : documents && std::find(documents->begin(), documents->end(), item.name) !=
+                                                     documents->end();
+    entry.SetProjectMember(member);
+    if (rules.Keeps(folder, item.name, directory)) entries.push_back(entry);
+  }
+}
+
+std::optional<std::string> LocalFolderScan::FindProject(const std::string& folder) const {
+  if (!lookups_.findProjectByLocalFolder) return std::nullopt;
+  return lookups_.findProjectByLocalFolder(folder);
+}
+
+std::optional<std::vector<std::string>> LocalFolderScan::MemberDocuments(const std::string& folder) const {
+  const std::optional<std::string> project = FindProject(folder);
+  if (!project || IsRootIndexName(*project) || !lookups_.loadProjectDocuments) return std::nullopt;
+  return lookups_.loadProjectDocuments(*project);
+}
