@@ -1,0 +1,50 @@
+#pragma once
+// One step of a multi-step operation: its kind (which request it sends), the earlier
+// instruction of its batch it waits for, the names and local folders it works with,
+// and how far it got (sent, done, succeeded). A cleared instruction has kind and
+// prerequisite -1, empty texts and no flags set.
+#include <cstdint>
+#include <string>
+
+class Instruction {
+ public:
+  // Prerequisite and kind -1, texts empty, flags 0.
+  void Clear();
+
+  // The text the progress list shows for a kind, followed there by the instruction's
+  // name; empty for a kind outside 1-17.
+  static std::string KindCaption(std::int32_t kind);
+
+  void SetPrerequisite(std::int32_t index) { prerequisite_ = index; }
+  std::int32_t GetPrerequisite() const { return prerequisite_; }
+  void SetKind(std::int32_t kind) { kind_ = kind; }
+  std::int32_t GetKind() const { return kind_; }
+  void SetName(const std::string& name) { name_ = name; }
+  std::string GetName() const { return name_; }
+  // The server's internal name of the project the request is about.
+  void SetIndexName(const std::string& indexName) { indexName_ = indexName; }
+  std::string GetIndexName() const { return indexName_; }
+  // The local folder that receives the documents the reply brings.
+  void SetTargetFolder(const std::string& folder) { targetFolder_ = folder; }
+  std::string GetTargetFolder() const { return targetFolder_; }
+  // The local folder whose documents are added, or the path of document-list cache files.
+  void SetSourceFolder(const std::string& folder) { sourceFolder_ = folder; }
+  std::string GetSourceFolder() const { return sourceFolder_; }
+  void SetSent(bool sent) { sent_ = sent; }
+  bool IsSent() const { return sent_; }
+  void SetDone(bool done) { done_ = done; }
+  bool IsDone() const { return done_; }
+  void SetSucceeded(bool succeeded) { succeeded_ = succeeded; }
+  bool HasSucceeded() const { return succeeded_; }
+
+ private:
+  std::int32_t prerequisite_ = -1;
+  std::int32_t kind_ = -1;
+  std::string name_;
+  std::string indexName_;
+  std::string targetFolder_;
+  std::string sourceFolder_;
+  bool sent_ = false;
+  bool done_ = false;
+  bool succeeded_ = false;
+};
