@@ -1,6 +1,10 @@
 #include "common/CertificateFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "common/BuiltInKeys.h"
 #include "platform/AtomicFile.h"
@@ -62,6 +66,28 @@ TEST(CertificateFileTest, FailedWriteKeepsTheOldFile) {
   std::string read;
   ASSERT_EQ(CertificateFile::Read(path, read), CertificateFile::ReadResult::Read);
   EXPECT_EQ(read, "old\n");
+}
+
+TEST(CertificateFileTest, FileIsOwnerOnlyAndFailuresSayWhy) {
+  platform::ScratchFolder folder;
+  const std::string fresh = folder / "fresh.wxc";
+  const std::string shared = folder.Put("shared.wxc", "old");
+  ASSERT_EQ(::chmod(shared.c_str(), 0644), 0);
+  for (const std::string& path : {fresh, shared}) {
+    ASSERT_TRUE(CertificateFile::Write(path, kText));
+    struct stat written;
+    ASSERT_EQ(::stat(path.c_str(), &written), 0);
+    EXPECT_EQ(written.st_mode & 0777, 0600u) << path;
+  }
+
+  std::string reason;
+  EXPECT_FALSE(CertificateFile::Write(folder / "missing/x.wxc", kText, &reason));
+  EXPECT_EQ(reason, std::strerror(ENOENT));
+  platform::AtomicFile::SetWriteHookForTesting([](std::size_t) { return false; });
+  reason.clear();
+  EXPECT_FALSE(CertificateFile::Write(fresh, kText, &reason));
+  platform::AtomicFile::SetWriteHookForTesting(nullptr);
+  EXPECT_FALSE(reason.empty());
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // An owned IPv4 TCP socket. Connecting blocks; once connected (or accepted) all I/O
 // is non-blocking, so Send and Receive report "try again" instead of waiting, and
 // Wait* let a caller sleep until the socket is ready. Sends never raise SIGPIPE.
+#include <netinet/in.h>
+
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +34,10 @@ class Socket {
 
   // Connects to `host` (a name or a dotted address). Not open on failure.
   static Socket Connect(const std::string& host, std::uint16_t port);
+  // Connects to `address` without blocking the caller for long: the attempt is
+  // polled in steps of at most 20 ms, giving up when `stop` becomes true or after
+  // `limitMs`. Not open on failure, refusal, stop or time-out.
+  static Socket ConnectStoppable(const sockaddr_in& address, const std::atomic<bool>& stop, int limitMs = 10000);
   // Listens on `port` (0: a free port, see LocalPort) of every address, or of the
   // dotted `address` when given, with SO_REUSEADDR. Not open on failure.
   static Socket Listen(std::uint16_t port, int backlog, const std::string& address = "");

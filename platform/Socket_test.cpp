@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
+#include <atomic>
 #include <chrono>
 #include <vector>
 
@@ -155,6 +158,47 @@ TEST(Socket, FailuresAreReportedNotThrown) {
   EXPECT_EQ(none.Send(&byte, 1).status, IoStatus::Failed);
   EXPECT_EQ(none.Receive(&byte, 1).status, IoStatus::Failed);
   EXPECT_FALSE(none.Shutdown());
+}
+
+sockaddr_in LoopbackAddress(std::uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+TEST(Socket, StoppableConnectEndsOnSuccessRefusalStopAndTimeLimit) {
+  std::atomic<bool> stop{false};
+  Socket listener = Socket::Listen(0, 0, kLoopback);
+  ASSERT_TRUE(listener.IsOpen());
+  const sockaddr_in address = LoopbackAddress(listener.LocalPort());
+  Socket first = Socket::ConnectStoppable(address, stop);
+  ASSERT_TRUE(first.IsOpen());
+  EXPECT_EQ(first.PeerPort(), listener.LocalPort());
+  char byte = 0;
+  EXPECT_EQ(first.Receive(&byte, 1).status, IoStatus::WouldBlock);  // non-blocking once connected
+
+  // Nobody accepts: once the queue is full a connect stays pending until its limit.
+  std::vector<Socket> queued;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 8; ++i) {
+    Socket next = Socket::ConnectStoppable(address, stop, 100);
+    if (!next.IsOpen()) break;
+    queued.push_back(std::move(next));
+  }
+  EXPECT_LT(queued.size(), 8u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+
+  stop = true;
+  const auto stopped = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Socket::ConnectStoppable(address, stop).IsOpen());
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(500));
+
+  stop = false;
+  const std::uint16_t freePort = listener.LocalPort();
+  listener.Close();
+  EXPECT_FALSE(Socket::ConnectStoppable(LoopbackAddress(freePort), stop).IsOpen());
 }
 
 }  // namespace

@@ -23,23 +23,6 @@ bool ParseSize(const std::string& text, std::int32_t& size) {
 
 }  // namespace
 
-std::vector<std::string> SplitRecordRows(const std::string& text) {
-  std::vector<std::string> rows;
-  std::string row;
-  bool quoted = false;
-  for (const char c : text) {
-    if (c == '"') quoted = !quoted;
-    if (c == '\n' && !quoted) {
-      rows.push_back(row);
-      row.clear();
-    } else {
-      row += c;
-    }
-  }
-  if (!row.empty()) rows.push_back(row);
-  return rows;
-}
-
 FileRequestError ParseFileRequest(const std::string& text, FileRequest& request) {
   request = FileRequest{};
   if (text.empty()) return FileRequestError::Empty1;

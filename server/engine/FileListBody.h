@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-// The rows of `text`: split at line feeds outside double quotes (the feed dropped);
-// a last row without a feed counts, an empty tail does not.
-std::vector<std::string> SplitRecordRows(const std::string& text);
+#include "common/RecordRows.h"
 
 struct ReceivedFile {
   std::string name;

@@ -4,12 +4,6 @@
 
 namespace {
 
-TEST(FileListBody, RowsSplitOnlyAtLineFeedsOutsideQuotes) {
-  EXPECT_EQ((std::vector<std::string>{"\"a\",1", "\"b\r\nc\",2", "tail"}),
-            SplitRecordRows("\"a\",1\n\"b\r\nc\",2\ntail"));
-  EXPECT_TRUE(SplitRecordRows("").empty());
-}
-
 TEST(FileListBody, RequestRoundTripsWithTemporaryPaths) {
   FileRequest request;
   ASSERT_EQ(FileRequestError::None,

@@ -1,0 +1,31 @@
+#include "client/core/AbandonedRequestNotice.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/Notifier.h"
+
+namespace {
+
+TEST(AbandonedRequestNotice, HandBacksFromAnyThreadAreToldOnceEach) {
+  std::vector<std::string> shown;
+  platform::SetNotifyHandler([&](const platform::Notification& n) {
+    shown.push_back(n.text);
+    return platform::NotifyAnswer::Ok;
+  });
+  AbandonedRequestNotice notice;
+  EXPECT_FALSE(notice.TellUser());
+  std::vector<std::thread> links;
+  for (int i = 0; i < 4; ++i) links.emplace_back([&] { notice.Note(); });
+  for (std::thread& link : links) link.join();
+  EXPECT_TRUE(notice.TellUser());
+  EXPECT_FALSE(notice.TellUser());
+  notice.Note();
+  EXPECT_TRUE(notice.TellUser());
+  platform::SetNotifyHandler(nullptr);
+  EXPECT_EQ(shown, std::vector<std::string>(2, AbandonedRequestNotice::kText));
+}
+
+}  // namespace

@@ -1,0 +1,517 @@
+#include "client/core/IPConnection.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <utility>
+
+#include "client/core/FileReplyBody.h"
+#include "client/core/FileRequestBody.h"
+#include "client/core/LibraryEntry.h"
+#include "client/core/SocketTransfer.h"
+#include "common/MessageIds.h"
+#include "common/RecordFields.h"
+#include "common/TraceError.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kThreadStepMs = 20;
+constexpr int kSupervisionStepMs = 10;
+constexpr int kReceiveIdleAllowance = 750;
+constexpr int kConnectLimitMs = 10000;
+constexpr auto kLogonAnswerLimit = std::chrono::seconds(11);
+constexpr auto kLogonWriteLimit = std::chrono::milliseconds(3000 * 50);
+constexpr auto kReconnectLogonLimit = std::chrono::milliseconds(10000 * 10);
+
+bool CarriesFilesOut(MessageId id) { return id == MSGID_ADD_DOCUMENTS || id == MSGID_CHECK_IN; }
+bool CarriesFilesIn(MessageId id) { return id == MSGID_RETRIEVED_DOCUMENTS || id == MSGID_CHECKED_OUT_DOCUMENTS; }
+
+std::string BodyText(const Msg& message) {
+  const char* body = message.GetBody();
+  return body == nullptr ? std::string() : std::string(body, message.GetBodyLength());
+}
+
+}  // namespace
+
+IPConnection::IPConnection(Hooks hooks, int retryLimit) : hooks_(std::move(hooks)), retryLimit_(retryLimit) {}
+
+IPConnection::~IPConnection() {
+  RequestStop();
+  StopThreads();
+}
+
+bool IPConnection::SetConnection(const LibraryConnection& connection, const LibraryEntry* entry) {
+  if (entry == nullptr || entry->GetName() != connection.GetName()) return false;
+  // A key longer than one send call would leave no whole key to a file block.
+  const auto usable = [](const std::string& text, int length) {
+    return LibraryConnection::IsValidKey(text, length) && length <= static_cast<int>(SocketTransfer::kMaxCallBytes);
+  };
+  if (!usable(entry->GetKeyText(), entry->GetKeyLength()) ||
+      !usable(connection.GetKeyText(), connection.GetKeyLength())) {
+    return false;
+  }
+  Codec codec;
+  if (codec.Add(entry->GetKeyLength(), entry->GetKeyText(), 1) != kLibraryKey ||
+      codec.Add(connection.GetKeyLength(), connection.GetKeyText(), 1) != kUserKey) {
+    return false;
+  }
+  const std::optional<sockaddr_in> address = connection.ResolveAddress();
+  if (!address) return false;
+  std::lock_guard lock(mutex_);
+  connection_ = connection;
+  codec_ = codec;
+  address_ = *address;
+  keysSet_ = true;
+  return true;
+}
+
+int IPConnection::SendMessage(Msg& message) {
+  if (logonState_ == kLoggedOff || logonState_ == kLogonConnected) return kNotLoggedOn;
+  if (linkState_ == kLinkDrained || socketState_ == kSocketClosed) return kNotConnected;
+  std::lock_guard lock(mutex_);
+  if (identity_.GetUserId() == 0 && message.GetMessageId() != MSGID_LOGON) return kNotLoggedOn;
+  message.SetUserIdentity(identity_);
+  message.SetOriginalStamp(static_cast<std::uint32_t>(++stampCounter_));
+  outbound_.push_back(message);
+  wake_.notify_all();
+  return kDone;
+}
+
+int IPConnection::ReceiveMessage(Msg& message) {
+  std::lock_guard lock(mutex_);
+  if (inbound_.empty()) return kNothingToDo;
+  message = inbound_.front();
+  inbound_.pop_front();
+  return kDone;
+}
+
+bool IPConnection::Logoff() {
+  if (logonState_ == kLoggedOff) return true;
+  Msg logoff;
+  logoff.SetMessageId(MSGID_LOGOFF);
+  logoff.SetBody(std::string());
+  if (SendMessage(logoff) != kDone) return false;
+  logonState_ = kLoggedOff;
+  return true;
+}
+
+void IPConnection::RequestStop() {
+  std::lock_guard lock(mutex_);
+  stop_ = true;
+  sendStop_ = true;
+  receiveStop_ = true;
+  wake_.notify_all();
+}
+
+bool IPConnection::Pause(int ms) {
+  std::unique_lock lock(mutex_);
+  return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stop_.load(); });
+}
+
+// ---- the connection thread -------------------------------------------------
+
+bool IPConnection::Connect() {
+  if (!keysSet_ || stop_) return false;
+  if (!OpenSocket()) return false;
+  bool wasLoggedOn = false;
+  if (Logon()) {
+    const Clock::time_point answerDeadline = Clock::now() + kLogonAnswerLimit;
+    while (logonState_ == kLogonSent && Clock::now() < answerDeadline && Supervise() && Pause(kSupervisionStepMs)) {
+    }
+    if (logonState_ == kLoggedOn || logonState_ == kLoggedOff) {
+      wasLoggedOn = true;
+      while (Supervise() && Pause(kSupervisionStepMs)) {
+      }
+    }
+  }
+  if (logonState_ == kLogonSent || logonState_ == kLogonRefused) linkState_ = kLinkDrained;
+  Close();
+  return wasLoggedOn;
+}
+
+bool IPConnection::OpenSocket() {
+  socketState_ = kSocketConnecting;
+  platform::Socket opened = platform::Socket::ConnectStoppable(address_, stop_, kConnectLimitMs);
+  logonState_ = kLogonConnected;
+  if (!opened.IsOpen()) {
+    socketState_ = kSocketError;
+    linkState_ = kLinkConnectFailed;
+    return false;
+  }
+  socket_ = std::move(opened);
+  linkState_ = kLinkConnected;
+  socketState_ = kSocketConnected;
+  return true;
+}
+
+bool IPConnection::Logon() {
+  if (socketState_ == kSocketClosed || logonState_ != kLogonConnected) return false;
+  Msg logon;
+  logon.SetMessageId(MSGID_LOGON);
+  int written = 0;
+  {
+    std::lock_guard lock(mutex_);
+    UserIdentity identity;
+    identity.SetUserId(static_cast<std::uint32_t>(connection_.GetUserNumber()));
+    logon.SetUserIdentity(identity);
+    std::string body = AppendStringField(connection_.GetUserText(), "");
+    body = AppendStringField(connection_.GetSecondLogonText(), body);
+    logon.SetBody(EndRecord(AppendStringField(connection_.GetLogonCode(), body)));
+    std::erase_if(outbound_, [](const Msg& m) { return m.GetMessageId() == MSGID_LOGON; });
+    outbound_.push_front(logon);
+    written = writtenCount_;
+  }
+  brokenBy_ = kNoSide;
+  if (!StartThread(sendThread_, sendStop_, sendEnded_, &IPConnection::SendThreadRun)) return false;
+  {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, kLogonWriteLimit, [&] { return writtenCount_ != written || sendEnded_ || stop_; });
+  }
+  if (writtenCount_ == written || sendEnded_ || stop_) return false;
+  logonState_ = kLogonSent;
+  return StartThread(receiveThread_, receiveStop_, receiveEnded_, &IPConnection::ReceiveThreadRun);
+}
+
+bool IPConnection::Supervise() {
+  if (stop_) return false;
+  if (!sendEnded_ || !receiveEnded_) return true;  // an ended thread stops its partner within a step
+  const bool lostLink = brokenBy_ == kReceiveSide && receiveResult_ == kReceiveFailed &&
+                        socketState_ == kSocketError && logonState_ == kLoggedOn;
+  return lostLink && Reconnect();
+}
+
+bool IPConnection::Reconnect() {
+  StopThreads();
+  if (socketState_ == kSocketClosed) return false;
+  socket_.Close();
+  HandBackAwaited();
+  if (!OpenSocket()) return false;
+  if (!Logon()) {
+    linkState_ = kLinkDrained;
+    return false;
+  }
+  const Clock::time_point deadline = Clock::now() + kReconnectLogonLimit;
+  while (logonState_ == kLogonSent && Clock::now() < deadline) {
+    if (receiveEnded_ || !Pause(kSupervisionStepMs)) return false;
+  }
+  // Logged on again; should the new socket already have failed, the next pass sees it.
+  return logonState_ == kLoggedOn;
+}
+
+void IPConnection::HandBackAwaited() {
+  std::vector<Msg> abandoned;
+  {
+    std::lock_guard lock(mutex_);
+    for (Msg& message : awaiting_) {
+      const MessageId id = message.GetMessageId();
+      if (id != MSGID_LOGON && id != MSGID_LOGOFF) abandoned.push_back(std::move(message));
+    }
+    awaiting_.clear();
+  }
+  if (!abandoned.empty() && hooks_.requestsAbandoned) hooks_.requestsAbandoned(std::move(abandoned));
+}
+
+bool IPConnection::Close() {
+  StopThreads();
+  socket_.Close();
+  socketState_ = kSocketClosed;
+  return true;
+}
+
+// ---- the link's threads ------------------------------------------------------
+
+bool IPConnection::StartThread(std::thread& thread, std::atomic<bool>& stop, std::atomic<bool>& ended,
+                               void (IPConnection::*run)()) {
+  if (!ended) return true;  // already running
+  if (thread.joinable()) thread.join();
+  {
+    std::lock_guard lock(mutex_);
+    if (stop_) return false;
+    stop = false;
+    ended = false;
+  }
+  thread = std::thread(run, this);
+  return true;
+}
+
+void IPConnection::StopThreads() {
+  {
+    std::lock_guard lock(mutex_);
+    sendStop_ = true;
+    receiveStop_ = true;
+    wake_.notify_all();
+  }
+  if (sendThread_.joinable()) sendThread_.join();
+  if (receiveThread_.joinable()) receiveThread_.join();
+}
+
+void IPConnection::ThreadEnded(Side side, int result) {
+  std::lock_guard lock(mutex_);
+  if (side == kSendSide) {
+    sendResult_ = result;
+    receiveStop_ = true;
+    sendEnded_ = true;
+  } else {
+    receiveResult_ = result;
+    sendStop_ = true;
+    receiveEnded_ = true;
+  }
+  wake_.notify_all();
+}
+
+void IPConnection::MarkBroken(Side side) {
+  int none = kNoSide;
+  brokenBy_.compare_exchange_strong(none, side);
+  socketState_ = kSocketError;
+}
+
+void IPConnection::SendThreadRun() {
+  int result = kDone;
+  while (!sendStop_) {
+    result = WriteNextMessage();
+    if (result == kNothingToDo) {
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, std::chrono::milliseconds(kThreadStepMs), [this] { return !outbound_.empty() || sendStop_; });
+    } else if (result != kDone) {
+      break;
+    }
+  }
+  ThreadEnded(kSendSide, result);
+}
+
+void IPConnection::ReceiveThreadRun() {
+  int result = kDone;
+  int allowance = kReceiveIdleAllowance;
+  while (!receiveStop_ && allowance-- > 0) {
+    result = ReadNextMessage();
+    if (result != kDone) break;
+    if (logonState_ != kLoggedOff) allowance = kReceiveIdleAllowance;
+  }
+  ThreadEnded(kReceiveSide, result);
+}
+
+// ---- writing -----------------------------------------------------------------
+
+int IPConnection::FileBlockSize() const {
+  const int keyLength = codec_.GetKeyLength(kUserKey);
+  return static_cast<int>(SocketTransfer::kMaxCallBytes) / keyLength * keyLength;
+}
+
+int IPConnection::WriteNextMessage() {
+  if (socketState_ != kSocketConnected) return kNotConnected;
+  Msg message;
+  {
+    std::lock_guard lock(mutex_);
+    if (outbound_.empty()) return kNothingToDo;
+    message = outbound_.front();
+  }
+  const MessageId id = message.GetMessageId();
+  if (message.GetUserIdentity().GetUserId() == 0 && id != MSGID_LOGON) return kNotLoggedOn;
+  message.SetReplyStamp(0);
+  message.StampSendTime();
+
+  SocketTransfer transfer(socket_, sendStop_, retryLimit_);
+  const auto fail = [&] {
+    // Whatever reached the server may be acted on: never resend it.
+    std::lock_guard lock(mutex_);
+    if (!outbound_.empty()) {
+      awaiting_.push_back(std::move(outbound_.front()));
+      outbound_.pop_front();
+    }
+    MarkBroken(kSendSide);
+    return kWriteFailed;
+  };
+
+  std::optional<FileRequestBody> files;
+  if (CarriesFilesOut(id)) {
+    files = FileRequestBody::Parse(BodyText(message));
+    if (!files || !message.SetBody(files->wireBody)) return fail();
+  }
+  const std::uint32_t length = message.GetBodyLength();
+  std::string wire(Msg::kHeaderSize + length, '\0');
+  message.WriteHeader(reinterpret_cast<unsigned char*>(wire.data()));
+  if (length > 0) std::memcpy(wire.data() + Msg::kHeaderSize, message.GetBody(), length);
+  codec_.Encode(id == MSGID_LOGON ? kLibraryKey : kUserKey, Msg::kHeaderSize, wire.data());
+  codec_.Encode(kUserKey, length, wire.data() + Msg::kHeaderSize);
+
+  if (transfer.Write(wire.data(), wire.size()) != SocketTransfer::Outcome::Done) {
+    TraceError("IPConnection::SendMessage() - Unhandled socket error");
+    return fail();
+  }
+  if (files && !SendFiles(transfer, *files)) return fail();
+
+  std::lock_guard lock(mutex_);
+  if (!outbound_.empty()) {
+    awaiting_.push_back(std::move(outbound_.front()));
+    outbound_.pop_front();
+  }
+  ++writtenCount_;
+  wake_.notify_all();
+  return kDone;
+}
+
+bool IPConnection::SendFiles(SocketTransfer& transfer, const FileRequestBody& files) {
+  return std::all_of(files.files.begin(), files.files.end(),
+                     [&](const FileRequestBody::File& file) { return SendFile(transfer, file.path, file.size); });
+}
+
+bool IPConnection::SendFile(SocketTransfer& transfer, const std::string& path, std::int64_t size) {
+  if (size == 0) return true;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    TraceError("IPConnection::SendFile() - Failed to open file for transmission.");
+    return false;
+  }
+  std::vector<char> block(static_cast<std::size_t>(FileBlockSize()));
+  for (std::int64_t left = size; left > 0;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+    // A file shorter than its row says cannot be framed: the link ends.
+    if (!in.read(block.data(), static_cast<std::streamsize>(n))) return false;
+    codec_.Encode(kUserKey, static_cast<std::int64_t>(n), block.data());
+    if (transfer.Write(block.data(), n) != SocketTransfer::Outcome::Done) return false;
+    left -= static_cast<std::int64_t>(n);
+  }
+  return true;
+}
+
+// ---- reading -----------------------------------------------------------------
+
+int IPConnection::ReadNextMessage() {
+  if (socketState_ == kSocketClosed) return kNotConnected;
+  if (logonState_ == kLogonConnected) {
+    TraceError("IPConnection::ReceiveMessage() - Not logged on");
+    return kNotLoggedOn;
+  }
+  SocketTransfer transfer(socket_, receiveStop_, retryLimit_);
+  const auto lost = [this](const char* why) {
+      TraceError(why);
+    MarkBroken(kReceiveSide);
+    return kReceiveFailed;
+  };
+
+  unsigned char header[Msg::kHeaderSize];
+  const SocketTransfer::Outcome headerOutcome =
+      transfer.Read(reinterpret_cast<char*>(header), sizeof header, kThreadStepMs);
+  if (headerOutcome == SocketTransfer::Outcome::Idle) return kDone;
+  if (headerOutcome != SocketTransfer::Outcome::Done) {
+    return lost("IPConnection::ReceiveMessage() - Unknown socket error while receiving header");
+  }
+  codec_.Decode(kUserKey, sizeof header, header);
+  Msg message;
+  const std::uint32_t length = message.ReadHeader(header);
+  if (length > Msg::kMaxBodyLength) return lost("IPConnection::ReceiveMessage() - body length out of range");
+  if (!message.SetBodyLength(length)) return lost("IPConnection::ReceiveMessage() - no room for the body");
+  if (length > 0) {
+    if (transfer.Read(message.GetBody(), length) != SocketTransfer::Outcome::Done) {
+      return lost("IPConnection::ReceiveMessage() - Unknown socket error while receiving body");
+    }
+    codec_.Decode(kUserKey, length, message.GetBody());
+  }
+  if (CarriesFilesIn(message.GetMessageId()) && !ReceiveFiles(transfer, message)) {
+    return lost("IPConnection::ReceiveMessage() - files behind the reply not received");
+  }
+
+  {
+    std::lock_guard lock(mutex_);
+    inbound_.push_back(message);
+    const auto answered = std::find_if(awaiting_.begin(), awaiting_.end(), [&](const Msg& request) {
+      return request.GetOriginalStamp() == message.GetOriginalStamp();
+    });
+    if (answered != awaiting_.end()) awaiting_.erase(answered);
+    wake_.notify_all();
+  }
+  if (logonState_ == kLogonSent) {
+    const int result = TakeLogonReply(message);
+    if (result != kDone) return result;
+  }
+  if (message.GetMessageId() == MSGID_BYE) {
+    {
+      std::lock_guard lock(mutex_);
+      sendStop_ = true;
+      receiveStop_ = true;
+      wake_.notify_all();
+    }
+    linkState_ = kLinkDrained;
+    TraceError("IPConnection::ReceiveMessage() - Wexmoor sent MSGID_BYE");
+    return kNotLoggedOn;
+  }
+  return kDone;
+}
+
+int IPConnection::TakeLogonReply(const Msg& reply) {
+  if (reply.GetMessageId() == MSGID_LOGON_REFUSED) {
+    TraceError("IPConnection::ReceiveMessage() - Logon rejected");
+    logonState_ = kLogonRefused;
+    return kDone;
+  }
+  if (reply.GetMessageId() != MSGID_LOGON_ACCEPTED) return kDone;
+  const std::string body = BodyText(reply);
+  if (body.empty()) {
+    TraceError("IPConnection::ReceiveMessage() - Logon faulty");
+    logonState_ = kLogonRefused;
+    MarkBroken(kReceiveSide);
+    return kReceiveFailed;
+  }
+  std::string code;
+  const std::string rest = ReadStringField(code, body);
+  std::string libraryName;
+  int userNumber = 0;
+  {
+    std::lock_guard lock(mutex_);
+    identity_ = reply.GetUserIdentity();
+    // Stamps keep rising across logons: earlier ones may still be awaited or mapped.
+    if (!rest.empty()) {
+      std::int32_t counter = 0;
+      ReadIntField(counter, rest);
+      stampCounter_ = std::max(stampCounter_, counter);
+    }
+    connection_.SetLogonCode(code);
+    libraryName = connection_.GetName();
+    userNumber = connection_.GetUserNumber();
+  }
+  if (hooks_.logonCodeChanged) hooks_.logonCodeChanged(libraryName, userNumber, code);
+  logonState_ = kLoggedOn;
+  return kDone;
+}
+
+bool IPConnection::ReceiveFiles(SocketTransfer& transfer, Msg& message) {
+  std::optional<FileReplyBody> body = FileReplyBody::Parse(BodyText(message));
+  if (!body) return false;
+  std::vector<std::string> created;
+  bool ok = true;
+  for (FileReplyRow& row : body->rows) {
+    if (!row.flagged) continue;
+    row.temporaryPath = hooks_.temporaryFileName ? hooks_.temporaryFileName() : std::string();
+    if (row.temporaryPath.empty()) {
+      ok = false;
+      break;
+    }
+    created.push_back(row.temporaryPath);
+    if (!ReceiveFile(transfer, row.temporaryPath, row.size)) {
+      ok = false;
+      break;
+    }
+  }
+  if (ok && message.SetBody(body->Rewrite())) return true;
+  for (const std::string& path : created) std::remove(path.c_str());
+  return false;
+}
+
+bool IPConnection::ReceiveFile(SocketTransfer& transfer, const std::string& path, std::int64_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  std::vector<char> block(static_cast<std::size_t>(FileBlockSize()));
+  for (std::int64_t left = size; left > 0;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+    if (transfer.Read(block.data(), n) != SocketTransfer::Outcome::Done) return false;
+    codec_.Decode(kUserKey, static_cast<std::int64_t>(n), block.data());
+    if (!out.write(block.data(), static_cast<std::streamsize>(n))) return false;
+    left -= static_cast<std::int64_t>(n);
+  }
+  out.close();
+  return static_cast<bool>(out);
+}
