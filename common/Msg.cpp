@@ -97,6 +97,8 @@ const char* Msg::GetBody() const { return m_body.get(); }
 
 char* Msg::GetBody() { return m_body.get(); }
 
+std::string Msg::GetBodyText() const { return m_body ? std::string(m_body.get(), m_bodyLength) : std::string(); }
+
 bool Msg::ReplaceBody(const char* bytes, std::size_t n) {
   m_body.reset();
   m_bodyLength = 0;

@@ -58,6 +58,8 @@ class Msg {
   const char* GetBody() const;
   // Writable body, for receiving straight into the room made by SetBodyLength.
   char* GetBody();
+  // The body's bytes as a text; empty without a body.
+  std::string GetBodyText() const;
 
   // Writes the 52-byte plain header.
   void WriteHeader(unsigned char* header) const;

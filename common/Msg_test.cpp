@@ -110,6 +110,10 @@ TEST(MsgTest, BodySettersTerminateAndCount) {
   ASSERT_TRUE(msg.SetBody(bytes, 3));
   EXPECT_EQ(msg.GetBodyLength(), 3u);
   EXPECT_STREQ(msg.GetBody(), "abc");
+  EXPECT_EQ(msg.GetBodyText(), "abc");
+  EXPECT_EQ(Msg().GetBodyText(), "");
+  ASSERT_TRUE(msg.SetBody(std::string("a\0b", 3)));
+  EXPECT_EQ(msg.GetBodyText(), std::string("a\0b", 3));  // every byte, zeros too
 
   ASSERT_TRUE(msg.SetBody(nullptr, 0));
   EXPECT_EQ(msg.GetBodyLength(), 0u);

@@ -32,7 +32,11 @@ std::string WithName(const std::string& text, const std::string& name) {
 
 }  // namespace
 
-CBrannockDoc::CBrannockDoc(CBrannockApp& app) : app_(app) {}
+CBrannockDoc::CBrannockDoc(CBrannockApp& app)
+    : app_(app), listCache_([this](const std::string& projectIndexName) {
+        SendListDocuments(projectIndexName);
+        SendListVersions(projectIndexName);
+      }) {}
 
 CBrannockDoc::~CBrannockDoc() {
   StopConnection();
@@ -135,9 +139,13 @@ void CBrannockDoc::LoadTree(const LibraryConnection& connection) {
 bool CBrannockDoc::MakeConnection(const LibraryConnection& connection, const std::optional<LibraryEntry>& entry) {
   IPConnection::Hooks hooks;
   hooks.logonCodeChanged = [this](const std::string& libraryName, int userNumber, const std::string& code) {
+    ++logons_;
     app_.UpdateLogonCode(libraryName, userNumber, code);
   };
-  hooks.requestsAbandoned = [this](std::vector<Msg>) { abandonedRequests_.Note(); };
+  hooks.requestsAbandoned = [this](std::vector<Msg> requests) {
+    NoteAbandonedRequests(requests);
+    abandonedRequests_.Note();
+  };
   hooks.temporaryFileName = [this] { return app_.MakeTemporaryFileName(); };
   auto link = std::make_unique<IPConnection>(std::move(hooks));
   if (!link->SetConnection(connection, entry ? &*entry : nullptr)) return false;
@@ -185,21 +193,12 @@ void CBrannockDoc::ProcessMessages(bool closing) {
     return;
   }
   Msg reply;
-  if (connection_->Receive(reply) != IPConnection::kDone) return;
-  SendHint(kHintReplyReceived, UpdateHint::kTreeView);
-  Dispatch(reply);
-}
-
-void CBrannockDoc::Dispatch(const Msg& reply) {
-  switch (reply.GetMessageId()) {
-    case MSGID_BYE:
-    case MSGID_LOGON_REFUSED:
-    case MSGID_UNUSED:
-      goodbye_ = true;
-      break;
-    default:   // 5009 needs nothing here: the connection has acted on it
-      break;
+  if (connection_->Receive(reply) == IPConnection::kDone) {
+    SendHint(kHintReplyReceived, UpdateHint::kTreeView);
+    Dispatch(reply);
   }
+  // The queue moves on every step, with or without a reply.
+  ProcessNextInstruction();
 }
 
 void CBrannockDoc::RequestProjectTree(bool force) {

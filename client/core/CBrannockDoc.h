@@ -4,15 +4,26 @@
 // flags through which pump, senders and views cooperate. Opened by connection index
 // (Visit Library), driven by the application's periodic pass, closed after it.
 #include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "client/core/AbandonedRequestNotice.h"
+#include "client/core/DocumentListCache.h"
 #include "client/core/DocumentViews.h"
+#include "client/core/FolderMapping.h"
+#include "client/core/InstructionBatch.h"
 #include "client/core/IPConnection.h"
 #include "client/core/LibraryDocument.h"
+#include "client/core/LocalFileEntry.h"
+#include "client/core/ProjectDocumentList.h"
 #include "client/core/ProjectInventory.h"
 #include "client/core/ProjectTree.h"
 
@@ -102,7 +113,249 @@ class CBrannockDoc : public LibraryDocument {
   bool AreTipsOn() const { return tipsOn_; }
   void SetTipsOn(bool on) { tipsOn_ = on; }
 
+  // What a request remembers for its reply, by the request's stamp: the replace
+  // mode, the writable choice and the check-in mode as they were when it was sent,
+  // and for 5018 / 5026 the folder its files were read from.
+  struct RequestMemory {
+    std::int32_t replaceMode = 0;
+    bool writable = false;
+    std::int32_t checkInMode = 0;
+    std::string folder;
+  };
+  // Null when the stamp's request left no memory.
+  const RequestMemory* FindRequestMemory(std::uint32_t stamp) const;
+
+  // The local file list's folder (may end in a separator); "" when it shows none.
+  void SetShownLocalFolder(const std::string& folder) { shownLocalFolder_ = folder; }
+  const std::string& GetShownLocalFolder() const { return shownLocalFolder_; }
+  // The program: the publisher handles deletion and renaming; the plain client does not.
+  void SetPublisher(bool publisher) { publisher_ = publisher; }
+  bool IsPublisher() const { return publisher_; }
+
+  // ===== reply dispatch and error texts (CBrannockDocDispatch.cpp) =====
+  // Marks the head batch's instruction of `stamp` done with `succeeded` (and, on
+  // success, its index name); a stamp no instruction holds marks nothing.
+  void MarkInstructionDone(std::uint32_t stamp, const std::string& indexName, bool succeeded);
+  void MarkInstructionFailed(std::uint32_t stamp, bool succeeded);
+  // The folders of the instruction that `stamp` answers; "" when none.
+  std::string GetInstructionTargetFolder(std::uint32_t stamp) const;
+  std::string GetInstructionSourceFolder(std::uint32_t stamp) const;
+  // The text of a server error number, from "ErrorStringLookup.txt" in the working folder.
+  std::string GetServerErrorText(int number) const;
+  // Shows a text in the information dialog (headless: the Notifier); tests replace it.
+  using InformationHook = std::function<void(const std::string& text)>;
+  void SetInformationHook(InformationHook hook) { informationHook_ = std::move(hook); }
+  void ShowInformation(const std::string& text);
+  // Error boxes of the failure replies: the body's first field is the server's error
+  // number; the reply's instruction is marked failed and the number's text shown.
+  void OnAddProjectFailed(const Msg& reply);          // 5013
+  void OnListFailed(const Msg& reply);                // 5017, 5029 (5017 also ends the pending list request)
+  void OnCheckOutFailed(const Msg& reply);            // 5025
+  void OnCreateEditionFailed(const Msg& reply);       // 5032
+  void OnAddOriginalProjectFailed(const Msg& reply);  // 5035
+  // ===== end of reply dispatch =====
+
+  // ===== project tree and document-list replies (CBrannockDocListReplies.cpp) =====
+  // Shown when a project-added reply (5014, 5036) lacks the new project's names.
+  static constexpr const char* kAddedProjectWithoutName =
+      "Wexmoor has reported that the project was successfully added but has not returned the Project Name";
+  static constexpr const char* kAddedProjectWithoutIndexName =
+      "Wexmoor has reported that the project was successfully added but has not returned the Internal Project Name";
+  void OnProjectTreeReply(const Msg& reply);
+  void OnProjectAdded(const Msg& reply);
+  void OnDocumentListReply(const Msg& reply);
+  void OnVersionListReply(const Msg& reply);
+  // The behaviour of 5014, 5033 and 5036: the new node read from the reply, put under
+  // its parent (the root when unknown) with its folder made and mapped; the
+  // instruction marked. Null (instruction failed, the text shown) when the reply
+  // lacks the name or the index name.
+  const ProjectNode* InsertReplyNode(const Msg& reply, const char* noNameText, const char* noIndexNameText);
+  // The document list of a project (cache slot, cache file or a request for it).
+  bool LoadProjectDocuments(ProjectNode& node);
+  DocumentListCache& GetListCache() { return listCache_; }
+  // ===== end of project tree and document-list replies =====
+
+  // ===== request senders (CBrannockDocRequests.cpp) =====
+  bool SendAddProject(const std::string& parentIndexName, const std::string& name);
+  bool SendListDocuments(const std::string& projectIndexName);
+  bool SendAddDocuments(const std::string& projectIndexName, const std::vector<std::string>& fileNames,
+                        const std::string& comments);
+  bool SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode);
+  bool SendCheckOutDocuments(const ProjectDocumentList& documents, bool referencing, bool referenced,
+                             std::int32_t replaceMode);
+  bool SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode);
+  bool SendListVersions(const std::string& projectIndexName);
+  bool SendDeleteProject(const std::string& parentIndexName, const std::string& projectIndexName);
+  bool SendDeleteDocuments(const ProjectDocumentList& documents);
+  bool SendRenameProject(const std::string& projectIndexName, const std::string& newName);
+  bool SendRenameDocument(const std::string& projectIndexName, const std::string& documentIndexName,
+                          const std::string& newName);
+  // Forgets the pending document-list request of the project (its 5016 or 5017 came).
+  void ForgetListRequest(const std::string& projectIndexName);
+  void ForgetListRequestByStamp(std::uint32_t stamp);
+  // Forgets every pending document-list request: after a new logon their replies
+  // will not come, and the lists may be asked for again.
+  void ForgetAllListRequests();
+  // True while a list request of the project is out, sent since the link's last logon.
+  bool IsListRequestPending(const std::string& projectIndexName) const;
+  // The answer to "Make documents writable on retrieval ?", kept with each retrieve.
+  void SetWritableOnRetrieval(bool writable) { writableOnRetrieval_ = writable; }
+  bool IsWritableOnRetrieval() const { return writableOnRetrieval_; }
+  // ===== end of request senders =====
+
  private:
+  // Hands a request to the link: its stamp when queued, none when the link is gone
+  // or refuses it.
+  std::optional<std::uint32_t> SendRequest(std::uint32_t id, const std::string& body);
+  // SendRequest, then keeps `memory` under the stamp of the queued request.
+  bool SendRemembered(std::uint32_t id, const std::string& body, RequestMemory memory);
+  bool writableOnRetrieval_ = false;
+  // Logons the link accepted, counted on its thread; the pending list requests were
+  // sent under logon listRequestsLogon_ and are void once the link logged on again.
+  std::atomic<int> logons_{0};
+  int listRequestsLogon_ = 0;
+
+ public:
+
+  // ===== batch queue and execution (CBrannockDocQueue.cpp) =====
+  // What the file replies of a batch's retrievals (kinds 1 and 16) apply.
+  struct BatchRetrieval {
+    std::int32_t replaceMode = 0;
+    bool writable = false;
+  };
+  // Starts the batch and appends it to the queue; its retrievals use the given
+  // settings, by default the document's replace mode and writable choice. True.
+  bool QueueBatch(InstructionBatch batch);
+  bool QueueBatch(InstructionBatch batch, const BatchRetrieval& retrieval);
+  // Runs at most one instruction step of the head batch, or removes the head batch
+  // once every instruction is done and goes on with the next. An instruction whose
+  // request cannot go out, or whose kind sends none, is done and failed at once; one
+  // whose request the link lost is done and failed at the next pass.
+  void ProcessNextInstruction();
+  // Appends the list requests (kinds 11 and 10) of the project and every project
+  // below it, depth first; clears the refresh-after-tree flag.
+  void QueueProjectListRequests(const ProjectNode& project, InstructionBatch& batch);
+  // While a publication runs: restores its staging copies, leaves publication mode
+  // and asks for the project tree again. Otherwise nothing.
+  void EndPublication();
+  // The admitted entries of one local folder (see LocalFolderScan); the root
+  // project has no member documents.
+  void ScanLocalFolder(std::vector<LocalFileEntry>& entries, const std::string& folder, const FolderRuleSet& rules);
+  // Requests the link handed back unanswered (any thread).
+  void NoteAbandonedRequests(const std::vector<Msg>& requests);
+  const std::deque<InstructionBatch>& GetBatches() const { return batches_; }
+  int GetCurrentInstructionIndex() const { return currentInstruction_; }
+  bool GetLastOutcome() const { return lastOutcome_; }
+
+ private:
+  // The steps return false when they closed the document: nothing of it may be
+  // touched after that.
+  bool RunStep(InstructionBatch& batch, int index);
+  enum class StepStart { kClosed, kFinished, kProceed };
+  // The checks every step makes first: the link, the prerequisite, already sent.
+  StepStart BeginStep(InstructionBatch& batch, int index);
+  // Marks the instruction sent and done with `succeeded` and tells the tree view.
+  void FinishInstruction(InstructionBatch& batch, int index, bool succeeded);
+  // Hands the request to the link and maps its stamp; a request the link refuses
+  // fails the instruction. The stamp, or none when refused.
+  std::optional<std::uint32_t> SendStepRequest(InstructionBatch& batch, int index, std::uint32_t id,
+                                               const std::string& body);
+  bool ExecuteGetProject(InstructionBatch& batch, int index);
+  bool ExecuteAddProject(InstructionBatch& batch, int index);
+  bool ExecuteAddDocuments(InstructionBatch& batch, int index);
+  bool ExecuteCreateEdition(InstructionBatch& batch, int index);
+  bool ExecuteListVersions(InstructionBatch& batch, int index);
+  bool ExecuteListDocuments(InstructionBatch& batch, int index);
+  bool ExecuteAddOriginalReferences(InstructionBatch& batch, int index);
+  bool ExecuteAddDocumentReferences(InstructionBatch& batch, int index);
+  bool ExecuteAddOriginalProject(InstructionBatch& batch, int index);
+  bool ExecuteGetOriginalDocuments(InstructionBatch& batch, int index);
+  bool ExecuteRefreshProjects(InstructionBatch& batch, int index);
+  // Kinds 1 and 16: nothing to get for an empty or the root's index name; the
+  // reply finds the batch's retrieval settings by the stamp.
+  bool ExecuteRetrieval(InstructionBatch& batch, int index, std::uint32_t id, const std::string& body);
+  // Kinds 12 and 13 take the prerequisite's index name; an empty source folder
+  // finishes them as succeeded (kFinished).
+  StepStart BeginReferenceStep(InstructionBatch& batch, int index);
+  // The step of kinds that need only the frame before their request.
+  bool ExecuteRequest(InstructionBatch& batch, int index, std::uint32_t id, const std::string& body);
+  // Fails the head batch's instructions whose requests the link handed back.
+  void FailAbandonedInstructions();
+
+  std::map<const InstructionBatch*, BatchRetrieval> batchRetrieval_;   // by queued batch
+  std::mutex abandonedMutex_;
+  std::vector<std::uint32_t> abandonedStamps_;
+
+ public:
+  // ===== end of batch queue =====
+
+  // ===== file, deletion and renaming replies (CBrannockDocFileReplies.cpp) =====
+  void OnDocumentFilesReply(const Msg& reply, bool readOnly, bool checkOut);
+  void OnCheckInReply(const Msg& reply);
+  void OnAddDocumentsReply(const Msg& reply);
+  void OnDeleteProjectReply(const Msg& reply);
+  void OnRenameProjectReply(const Msg& reply);
+  void OnDeleteDocumentsReply(const Msg& reply);
+  void OnRenameDocumentReply(const Msg& reply);
+  // Shown for a refused project rename, which the server answers with no text.
+  static constexpr const char* kProjectRenameRefused = "Wexmoor refused to rename the project.";
+
+ private:
+  // 5027 and 5019: marks the accepted documents' local copies read-only (when
+  // `mark`), reports refused rows, refreshes the project's lists and views.
+  void OnLocalCopiesReply(const Msg& reply, const char* notMarkedText, bool mark, int hint);
+  // 5044/5045 and 5049/5050: a refusal fails the instruction and shows its text.
+  void OnProjectChangedReply(const Msg& reply, bool refused);
+  // 5047 and 5052/5053: `reasonField` reads the text behind the project line as one
+  // string field, else as it stands.
+  void OnDocumentsChangedReply(const Msg& reply, bool reasonField, bool refused);
+  // The current user's backup root; empty when there is no current user.
+  std::string GetUserBackupRoot();
+
+ public:
+  // ===== end of file, deletion and renaming replies =====
+
+  // ===== publication (CBrannockDocPublication.cpp) =====
+  // Appended to a versions cache file's path for the copy kept while a publication is prepared.
+  static constexpr const char* kStagingCopySuffix = "_BPTemp";
+  static constexpr const char* kEditionNoNameText =
+      "Wexmoor has reported that the edition was successfully added but has not returned the edition name";
+  static constexpr const char* kEditionNoIndexNameText =
+      "Wexmoor has reported that the edition was successfully added but has not returned the internal edition name";
+  // Stores where the publication is made (the parent's index name), its name and its
+  // comments, and tells the tree to show its publication check boxes.
+  void SetPublicationSelection(const std::string& parentIndexName, const std::string& name,
+                               const std::string& comments);
+  // Confirms the prepared publication: the views save their ticks and collect the
+  // ticked projects into the publication mapping; then the batch that creates the
+  // edition or supplement and fills it is queued. Nothing ticked queues nothing,
+  // restores the staged cache copies and leaves preparing mode.
+  void QueueEditionBatch();
+  // Appends the add-original-project and add-original-references pair of `node` (the
+  // first waiting on `prerequisite`, the second on the first) and, waiting on that
+  // second one, the pairs of its children, recursively.
+  void AddOriginalProjectInstructions(InstructionBatch& batch, int prerequisite, const FolderMapping& node);
+  // Puts the staged copy back over the versions cache file of `node` and of every
+  // project below it, and deletes the copy. Missing copies and nodes whose cache name
+  // is not one safe file name are passed over; a copy that cannot be put back stays.
+  void RestorePublicationCopies(const ProjectNode& node);
+  // 5033 and 5036: the new node is inserted as a new project is, without hints.
+  void OnEditionCreated(const Msg& reply);
+  void OnOriginalProjectAdded(const Msg& reply);
+  void OnOriginalReferencesAdded(const Msg& reply);
+  // 5038 and 5042: one message per refused reference, shown together once; the
+  // instruction succeeds whatever was refused, and fails only for an unknown project.
+  void OnDocumentReferencesAdded(const Msg& reply);
+  FolderMapping& GetPublicationMapping() { return publicationMapping_; }
+  void SetPreparingPublication(bool preparing) { publicationPreparing_ = preparing; }
+  bool IsPreparingPublication() const { return publicationPreparing_; }
+  bool IsPublicationRunning() const { return publicationRunning_; }
+  // ===== end of publication =====
+
+ private:
+  // The shared behaviour of 5038 and 5042 (publication part).
+  void OnReferencesAdded(const Msg& reply);
+
   // Reads the chosen connection and the library entry of its name under the profile
   // lock; false (nothing read) when the index or the kind does not fit.
   bool ReadConnection(int index, LibraryConnection& connection, std::optional<LibraryEntry>& entry);
@@ -135,6 +388,24 @@ class CBrannockDoc : public LibraryDocument {
   std::int32_t checkInMode_ = 0;
 
   AbandonedRequestNotice abandonedRequests_;
+
+  // Shared by the parts of the document (see the blocks above).
+  std::string shownLocalFolder_;
+  bool publisher_ = true;
+  InformationHook informationHook_;
+  DocumentListCache listCache_;
+  std::map<std::uint32_t, RequestMemory> requestMemory_;
+  std::map<std::string, std::uint32_t> pendingListRequests_;   // project index name -> stamp of its 5015
+  std::deque<InstructionBatch> batches_;
+  int currentInstruction_ = -1;
+  bool lastOutcome_ = false;
+  bool refreshAfterTree_ = false;
+  bool publicationRunning_ = false;
+  bool publicationPreparing_ = false;
+  FolderMapping publicationMapping_;
+  std::string publicationParent_;
+  std::string publicationName_;
+  std::string publicationComments_;
 
   std::atomic<bool> connectionEnded_{true};
   std::unique_ptr<IPConnection> connection_;

@@ -11,8 +11,8 @@
 
 #include "client/core/CBrannockApp.h"
 #include "client/core/ClientAppState.h"
+#include "client/core/ClientLibraryTest_test.h"
 #include "client/core/ServerTreeText.h"
-#include "common/CertificateFile.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
@@ -21,99 +21,20 @@
 
 namespace {
 
-using std::chrono::milliseconds;
-using std::chrono::seconds;
-using Clock = std::chrono::steady_clock;
+using namespace client_test;
 
-int ThreadCount() {
-  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                        std::filesystem::directory_iterator()));
-}
-
-// A view that records the hint codes meant for it and may act on one.
-class RecordingView : public DocumentView {
- public:
-  explicit RecordingView(std::uint32_t kind) : DocumentView(kind) {}
-  std::vector<int> codes;
-  std::function<void(int)> onUpdate;
-
+// The shared fixture with an e-mail connection at index 0, so ann's is index 1.
+class CBrannockDocTest : public ClientLibraryTest {
  protected:
-  void OnUpdate(int code) override {
-    codes.push_back(code);
-    if (onUpdate) onUpdate(code);
-  }
-};
-
-// A running server with user "ann", and a client application whose current user holds
-// an e-mail connection (index 0) and ann's imported TCP/IP connection (index 1).
-class CBrannockDocTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    platform::SetNotifyHandler([this](const platform::Notification& n) {
-      std::lock_guard lock(shownMutex_);
-      shown_.push_back(n.text);
-      return platform::NotifyAnswer::Ok;
-    });
+  void RegisterCounters() override {
     Count(MSGID_REFRESH_PROJECTS, treeRequests_);
     Count(MSGID_LOGOFF, logoffs_);
-    ASSERT_TRUE(server_.Start());
-    const std::optional<UserAccount> ann = server_.AddUser("ann", "secret");
-    ASSERT_TRUE(ann.has_value());
-    ServerSettings& settings = server_.Document().GetSettings();
-    library_ = settings.GetLibraryName();
-    std::string text;
-    ASSERT_TRUE(settings.BuildCertificateText(settings.FindUserIndex(ann->GetId()), text));
-    ASSERT_TRUE(CertificateFile::Write(folder_ / "ann.wxc", text));
-
-    app_ = std::make_unique<CBrannockApp>(work_, "login");
-    ASSERT_TRUE(app_->InitInstance());
+  }
+  void AddConnectionsBeforeImport() override {
     LibraryConnection mail;
     mail.SetName("Mail");
     mail.SetEmailAddress("ann@example.invalid");
     AddConnection(mail);
-    ASSERT_EQ(app_->ImportCertificate(folder_ / "ann.wxc"), CertificateImport::Result::Imported);
-    shown_.clear();
-  }
-  void TearDown() override {
-    app_.reset();
-    platform::SetNotifyHandler(nullptr);
-    ClientAppState::ClearUsersModified();
-  }
-
-  // Counts the requests of `id` reaching the server, which then handles them as usual.
-  void Count(MessageId id, std::atomic<int>& counter) {
-    server_.Dispatcher().Register(id, [this, &counter](RTE& engine, const Msg& request) {
-      ++counter;
-      return standard_.Dispatch(engine, request);
-    });
-  }
-  void AddConnection(const LibraryConnection& connection) {
-    platform::CriticalSection::Lock lock(app_->GetProfileLock());
-    app_->GetCurrentUser()->AddConnection(connection);
-  }
-  LibraryConnection Connection(int index) {
-    platform::CriticalSection::Lock lock(app_->GetProfileLock());
-    return *app_->GetCurrentUser()->GetConnection(index);
-  }
-  // Waits until `done`, for at most `limit`; PassUntil runs the application's passes meanwhile.
-  bool WaitUntil(const std::function<bool()>& done, Clock::duration limit = seconds(10), bool pass = false) {
-    for (const Clock::time_point end = Clock::now() + limit; Clock::now() < end;) {
-      if (pass) app_->DoProcessing();
-      if (done()) return true;
-      std::this_thread::sleep_for(milliseconds(5));
-    }
-    return done();
-  }
-  bool PassUntil(const std::function<bool()>& done, Clock::duration limit = seconds(10)) {
-    return WaitUntil(done, limit, true);
-  }
-  CBrannockDoc* OpenReady(const std::string& path) {
-    CBrannockDoc* document = CBrannockDoc::VisitLibrary(*app_, path);
-    EXPECT_NE(document, nullptr) << path;
-    if (document != nullptr) {
-      EXPECT_TRUE(PassUntil([&] { return document->IsFirstRequestSent(); }));
-    }
-    return document;
   }
   Clock::duration TimedClose(CBrannockDoc& document) {
     const Clock::time_point start = Clock::now();
@@ -122,16 +43,8 @@ class CBrannockDocTest : public ::testing::Test {
   }
   std::string InventoryPath() { return Connection(1).GetLocalFolder() + "/" + ProjectInventory::kFileName; }
 
-  RequestDispatcher standard_;
   std::atomic<int> treeRequests_{0};
   std::atomic<int> logoffs_{0};
-  TestServer server_;
-  platform::ScratchFolder folder_;
-  const std::string work_ = folder_.Path();
-  std::string library_;
-  std::unique_ptr<CBrannockApp> app_;
-  std::mutex shownMutex_;
-  std::vector<std::string> shown_;
 };
 
 TEST(CBrannockDocPath, TheLastComponentIsTheDecimalIndex) {
@@ -189,7 +102,9 @@ TEST_F(CBrannockDocTest, CloseLogsOffEndsOnTheGoodbyeAndWritesTheInventory) {
   const int threadsAtStart = ThreadCount();
   CBrannockDoc* document = OpenReady(work_ + "/1");
   ASSERT_NE(document, nullptr);
-  // The first tree keeps the root's folder and derives its projects' folders.
+  // The server's own first tree comes first, so it cannot replace the one applied here.
+  ASSERT_TRUE(PassUntil([&] { return !document->GetProjectTree().GetRoot().GetName().empty(); }));
+  // The tree applied here keeps the root's folder and derives its projects' folders.
   ASSERT_TRUE(document->GetProjectTree().ApplyServerTree(
       ServerTreeText().Node("Main", "Root", 1).Node("A", "PA", 0).Text()));
 

@@ -24,10 +24,6 @@ namespace {
 // The body of 5025, the refusal of a check-out from a project that does not exist.
 constexpr const char* kCheckOutRefusedBody = "21";
 
-std::string BodyOf(const Msg& request) {
-  return request.GetBody() != nullptr ? std::string(request.GetBody(), request.GetBodyLength()) : std::string();
-}
-
 // The acting account's name; "" when the connection has none, which every store
 // operation refuses.
 std::string UserOf(const RTE& engine) { return RequestDispatcher::ActingUserName(engine).value_or(""); }
@@ -76,7 +72,7 @@ void DiscardReceivedFile(const ReceivedRow& file) {
 
 // Deletes every received file of a request that cannot be handled.
 void DiscardReceivedFiles(const Msg& request) {
-  for (const std::string& path : TemporaryPathsOf(BodyOf(request))) DeleteFileLongPath(path);
+  for (const std::string& path : TemporaryPathsOf(request.GetBodyText())) DeleteFileLongPath(path);
 }
 
 std::string ReplyHead(const std::string& projectInternalName, std::size_t rowCount) {
@@ -123,7 +119,7 @@ std::string CheckOutReplyRow(const std::string& name, const CWexmoorDoc::CheckOu
 bool HandleCheckOut(RTE& engine, const Msg& request) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
-  const std::vector<std::string> rows = SplitRecordRows(BodyOf(request));
+  const std::vector<std::string> rows = SplitRecordRows(request.GetBodyText());
   const std::string head = rows.empty() ? std::string() : rows.front();
   std::string project;
   std::int32_t count = 0;
@@ -197,7 +193,7 @@ bool AnswerDelivery(RTE& engine, const Msg& request, MessageId replyId,
     DiscardReceivedFiles(request);
     return false;
   }
-  const std::vector<std::string> rows = SplitRecordRows(BodyOf(request));
+  const std::vector<std::string> rows = SplitRecordRows(request.GetBodyText());
   FileDelivery delivery{*document, "", UserOf(engine)};
   ReadStringField(delivery.project, rows.empty() ? std::string() : rows.front());
   const std::vector<ReceivedRow> files = ReceivedRowsOf(rows);

@@ -25,11 +25,6 @@ namespace {
 
 constexpr const char* kReportSeparator = "---------------------------------------------------------\r\n";
 
-std::string BodyOf(const Msg& request) {
-  const char* body = request.GetBody();
-  return body == nullptr ? std::string() : std::string(body, request.GetBodyLength());
-}
-
 std::string ErrorBody(int code) { return AppendIntField(code, ""); }
 
 // How one of the two lists answers and what it writes for each listed document.
@@ -60,7 +55,7 @@ void ForEachListedDocument(const CWexmoorDoc::ProjectListing& project,
 bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
-  const std::string body = BodyOf(request);
+  const std::string body = request.GetBodyText();
   if (body.empty()) return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.emptyBodyCode));
   std::string internalName;
   ReadStringField(internalName, body);
@@ -103,7 +98,7 @@ bool ListAllVersions(RTE& engine, const Msg& request) {
 bool DeleteDocuments(RTE& engine, const Msg& request) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
-  const std::vector<std::string> rows = SplitRecordRows(BodyOf(request));
+  const std::vector<std::string> rows = SplitRecordRows(request.GetBodyText());
   std::string projectName;
   std::int32_t count = 0;
   if (!rows.empty()) ReadIntField(count, ReadStringField(projectName, rows.front()));

@@ -77,7 +77,7 @@ class LibraryRequestsTest : public ::testing::Test {
     return reply;
   }
   static std::string BodyOf(const TestClient::Reply& reply) {
-    return reply.message.GetBody() ? std::string(reply.message.GetBody(), reply.message.GetBodyLength()) : "";
+    return reply.message.GetBodyText();
   }
 
   TestServer server_;

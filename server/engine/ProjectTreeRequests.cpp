@@ -61,7 +61,7 @@ struct RequestFields {
 };
 
 RequestFields ReadRequestFields(const Msg& request, int count) {
-  std::string rest = request.GetBody() != nullptr ? std::string(request.GetBody(), request.GetBodyLength()) : "";
+  std::string rest = request.GetBodyText();
   RequestFields fields;
   fields.values.resize(static_cast<std::size_t>(count));
   for (std::string& value : fields.values) {

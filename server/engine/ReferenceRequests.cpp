@@ -79,7 +79,7 @@ const ReferenceRequest& DocumentReferences() {
 bool AddReferences(RTE& engine, const Msg& request, const ReferenceRequest& kind) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
-  QuotedLines lines(request.GetBody() ? std::string(request.GetBody(), request.GetBodyLength()) : std::string());
+  QuotedLines lines(request.GetBodyText());
   std::string line, destination;
   std::int32_t count = 0;
   lines.Next(line);

@@ -57,10 +57,6 @@ struct ProjectDocuments {
   }
 };
 
-std::string BodyOf(const Msg& request) {
-  return request.GetBody() ? std::string(request.GetBody(), request.GetBodyLength()) : std::string();
-}
-
 // A 5022 row (with the server path) of a document that is not delivered.
 std::string FailedRow(const std::string& name) {
   std::string row = AppendBoolField(false, AppendIntField(-1, AppendStringField(name, "")));
@@ -110,7 +106,7 @@ std::string RetrievedRow(CWexmoorDoc& document, const ProjectDocuments& project,
 bool Retrieve(RTE& engine, const Msg& request) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
-  QuotedLines lines(BodyOf(request));
+  QuotedLines lines(request.GetBodyText());
   std::string line, projectInternalName;
   std::int32_t count = 0;
   lines.Next(line);
@@ -145,7 +141,7 @@ bool Retrieve(RTE& engine, const Msg& request) {
 bool GetOriginalDocuments(RTE& engine, const Msg& request) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
-  QuotedLines lines(BodyOf(request));
+  QuotedLines lines(request.GetBodyText());
   std::string line, projectInternalName;
   lines.Next(line);
   ReadStringField(projectInternalName, line);

@@ -1,0 +1,136 @@
+#pragma once
+// Test fixture for the client document end to end: a running test server with user
+// "ann", and a client application on a scratch working folder whose current user
+// holds ann's imported TCP/IP connection (after any connections a test adds first
+// in AddConnectionsBeforeImport). Waits are bounded; PassUntil drives the
+// application's periodic pass while waiting.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/core/CBrannockApp.h"
+#include "client/core/CBrannockDoc.h"
+#include "client/core/ClientAppState.h"
+#include "platform/Notifier.h"
+#include "platform/ScratchFolder.h"
+#include "server/store/CWexmoorDoc.h"
+#include "testsupport/TestServer.h"
+
+namespace client_test {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using Clock = std::chrono::steady_clock;
+
+inline int ThreadCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                        std::filesystem::directory_iterator()));
+}
+
+// A view that records the hint codes meant for it and may act on one.
+class RecordingView : public DocumentView {
+ public:
+  explicit RecordingView(std::uint32_t kind) : DocumentView(kind) {}
+  std::vector<int> codes;
+  std::function<void(int)> onUpdate;
+
+ protected:
+  void OnUpdate(int code) override {
+    codes.push_back(code);
+    if (onUpdate) onUpdate(code);
+  }
+};
+
+class ClientLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetNotifyHandler([this](const platform::Notification& n) {
+      std::lock_guard lock(shownMutex_);
+      shown_.push_back(n.text);
+      return platform::NotifyAnswer::Ok;
+    });
+    RegisterCounters();
+    ASSERT_TRUE(server_.Start());
+    const std::optional<UserAccount> ann = server_.AddUser("ann", "secret");
+    ASSERT_TRUE(ann.has_value());
+    ann_ = *ann;
+    library_ = server_.Document().GetSettings().GetLibraryName();
+    ASSERT_TRUE(server_.WriteCertificate(ann->GetId(), folder_ / "ann.wxc"));
+
+    app_ = std::make_unique<CBrannockApp>(work_, "login");
+    ASSERT_TRUE(app_->InitInstance());
+    AddConnectionsBeforeImport();
+    ASSERT_EQ(app_->ImportCertificate(folder_ / "ann.wxc"), CertificateImport::Result::Imported);
+    shown_.clear();
+  }
+  void TearDown() override {
+    app_.reset();
+    platform::SetNotifyHandler(nullptr);
+    ClientAppState::ClearUsersModified();
+  }
+
+  // Registers request counters (Count) before the server starts.
+  virtual void RegisterCounters() {}
+  // Adds connections that come before the imported one.
+  virtual void AddConnectionsBeforeImport() {}
+
+  // Counts the requests of `id` reaching the server, which then handles them as usual.
+  void Count(MessageId id, std::atomic<int>& counter) {
+    server_.Dispatcher().Register(id, [this, &counter](RTE& engine, const Msg& request) {
+      ++counter;
+      return standard_.Dispatch(engine, request);
+    });
+  }
+  void AddConnection(const LibraryConnection& connection) {
+    platform::CriticalSection::Lock lock(app_->GetProfileLock());
+    app_->GetCurrentUser()->AddConnection(connection);
+  }
+  LibraryConnection Connection(int index) {
+    platform::CriticalSection::Lock lock(app_->GetProfileLock());
+    return *app_->GetCurrentUser()->GetConnection(index);
+  }
+  // Waits until `done`, for at most `limit`; PassUntil runs the application's passes meanwhile.
+  bool WaitUntil(const std::function<bool()>& done, Clock::duration limit = seconds(10), bool pass = false) {
+    for (const Clock::time_point end = Clock::now() + limit; Clock::now() < end;) {
+      if (pass) app_->DoProcessing();
+      if (done()) return true;
+      std::this_thread::sleep_for(milliseconds(5));
+    }
+    return done();
+  }
+  bool PassUntil(const std::function<bool()>& done, Clock::duration limit = seconds(10)) {
+    return WaitUntil(done, limit, true);
+  }
+  CBrannockDoc* OpenReady(const std::string& path) {
+    CBrannockDoc* document = CBrannockDoc::VisitLibrary(*app_, path);
+    EXPECT_NE(document, nullptr) << path;
+    if (document != nullptr) {
+      EXPECT_TRUE(PassUntil([&] { return document->IsFirstRequestSent(); }));
+    }
+    return document;
+  }
+  std::vector<std::string> Shown() {
+    std::lock_guard lock(shownMutex_);
+    return shown_;
+  }
+
+  RequestDispatcher standard_;
+  TestServer server_;
+  UserAccount ann_;
+  platform::ScratchFolder folder_;
+  const std::string work_ = folder_.Path();
+  std::string library_;
+  std::unique_ptr<CBrannockApp> app_;
+  std::mutex shownMutex_;
+  std::vector<std::string> shown_;
+};
+
+}  // namespace client_test

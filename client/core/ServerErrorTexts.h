@@ -1,0 +1,21 @@
+#pragma once
+// The texts of the server's error numbers, kept outside the program in the working
+// folder's "ErrorStringLookup.txt" so they can be reworded without a new build. Each
+// line: a decimal number, a comma and the text (best in double quotes, inner quotes
+// doubled); LF or CR LF line ends; empty lines are skipped; the first matching line wins.
+#include <string>
+
+class ServerErrorTexts {
+ public:
+  static constexpr const char* kFileName = "ErrorStringLookup.txt";
+  static constexpr const char* kDefaultText =
+      "Wexmoor has reported an error that cannot be identified with this version of Brannock.  "
+      "Try downloading the latest Brannock from the Internet.";
+
+  // The lookup file of the working folder `workingFolder`.
+  static std::string FilePath(const std::string& workingFolder);
+
+  // The text of `number` in the file at `path`; kDefaultText when the file cannot be
+  // read or no line lists the number. A listed number with an empty text gives "".
+  static std::string Lookup(const std::string& path, int number);
+};

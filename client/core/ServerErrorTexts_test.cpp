@@ -1,0 +1,66 @@
+#include "client/core/ServerErrorTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "platform/ScratchFolder.h"
+
+namespace {
+
+constexpr const char* kDefault = ServerErrorTexts::kDefaultText;
+
+TEST(ServerErrorTexts, DefaultTextIsExact) {
+  EXPECT_STREQ(kDefault,
+               "Wexmoor has reported an error that cannot be identified with this version of Brannock.  Try "
+               "downloading the latest Brannock from the Internet.");
+}
+
+TEST(ServerErrorTexts, MissingFileOrUnlistedNumberGivesTheDefault) {
+  platform::ScratchFolder folder;
+  EXPECT_EQ(ServerErrorTexts::Lookup(ServerErrorTexts::FilePath(folder.Path()), 3), kDefault);
+  EXPECT_FALSE(std::filesystem::exists(ServerErrorTexts::FilePath(folder.Path())));   // not created
+  const std::string path = folder.Put(ServerErrorTexts::kFileName, "1,\"one\"\n2,\"two\"\n");
+  EXPECT_EQ(ServerErrorTexts::FilePath(folder.Path()), path);
+  for (int unlisted : {0, 3, -1}) EXPECT_EQ(ServerErrorTexts::Lookup(path, unlisted), kDefault) << unlisted;
+}
+
+TEST(ServerErrorTexts, FirstMatchingLineWinsWithAnyLineEnd) {
+  platform::ScratchFolder folder;
+  struct Case {
+    const char* content;
+    int number;
+    const char* text;
+  };
+  for (const Case& c : {
+           Case{"3,\"first\"\n3,\"second\"\n", 3, "first"},
+           Case{"1,\"one\"\r\n\r\n2,\"two, with \"\"quotes\"\"\"\r\n", 2, "two, with \"quotes\""},
+           Case{"\n\n7,bare text,ignored\n", 7, "bare text"},
+           Case{"5,\"\"\n5,\"later\"\n", 5, ""},
+           Case{"12,\"twelve\"\n1,\"one\"", 1, "one"},   // last line without a line feed
+       }) {
+    const std::string path = folder.Put(ServerErrorTexts::kFileName, c.content);
+    EXPECT_EQ(ServerErrorTexts::Lookup(path, c.number), c.text) << c.content;
+  }
+}
+
+TEST(ServerErrorTexts, ShippedFileNamesEveryNumberTheServerSends) {
+  const std::filesystem::path shipped =
+      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" /
+      ServerErrorTexts::kFileName;
+  ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped;
+  std::set<std::string> texts;
+  for (int number = 1; number <= 56; ++number) {
+    const std::string text = ServerErrorTexts::Lookup(shipped.string(), number);
+    EXPECT_NE(text, kDefault) << number;
+    EXPECT_FALSE(text.empty()) << number;
+    texts.insert(text);
+  }
+  EXPECT_EQ(texts.size(), 56u);   // each number says what went wrong in its own words
+  EXPECT_EQ(ServerErrorTexts::Lookup(shipped.string(), 0), kDefault);
+  EXPECT_EQ(ServerErrorTexts::Lookup(shipped.string(), 57), kDefault);
+}
+
+}  // namespace
