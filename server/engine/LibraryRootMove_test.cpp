@@ -1,6 +1,8 @@
 #include "server/engine/LibraryRootMove.h"
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -205,5 +207,71 @@ TEST_F(LibraryRootMoveTest, AnUnreadableFileListFailsItsProjectInsteadOfLosingDo
   EXPECT_TRUE(LibraryRootMove::IsSameOrBelow(Doc().GetProjectFolderPath(sub_), root_));
   EXPECT_EQ(Doc().GetPendingOldRoot(), root_);
 }
+
+// A move killed at its n-th record write (one instance per write of the whole move),
+// the way a crash or a power cut would end it.
+class LibraryRootMoveCrashTest : public LibraryRootMoveTest, public ::testing::WithParamInterface<int> {
+ protected:
+  // Runs the whole move in a child process that kills itself at the n-th write.
+  void MoveInAChildKilledAtWrite(int n) {
+    doc_.reset();  // the child takes the library's guards
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      CWexmoorDoc document(CWexmoorDoc::Setup{work_, locks_, CertificateBuiltInKey()});
+      if (!document.OnNewDocument()) ::_exit(2);
+      int writes = 0;
+      platform::AtomicFile::SetWriteHookForTesting([&writes, n](std::size_t) {
+        if (++writes == n) ::raise(SIGKILL);
+        return true;
+      });
+      LibraryRootMove::Environment environment;
+      environment.freeBytes = [](const std::string&) { return std::uint64_t{1} << 40; };
+      LibraryRootMove mover(document, environment);
+      const bool moved = mover.BeginMove(newRoot_) && mover.MoveAllProjects() && document.EndRootMove();
+      ::_exit(moved ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << status;
+    Restart();
+  }
+};
+
+TEST_P(LibraryRootMoveCrashTest, AKilledMoveLeavesTheOldRootWholeOrResumesToTheNewOne) {
+  BuildLibrary();
+  doc_.reset();
+  const auto oldRoot = Snapshot(root_);
+  Restart();
+  MoveInAChildKilledAtWrite(GetParam());
+  if (Doc().GetRootPath() == root_) {
+    // Killed before the switch: the old root is in force and untouched.
+    EXPECT_EQ(Doc().GetPendingOldRoot(), "");
+  } else {
+    EXPECT_EQ(Doc().GetRootPath(), newRoot_);
+    EXPECT_TRUE(Mover().MoveAllProjects());
+    EXPECT_TRUE(Doc().EndRootMove());
+    Restart();
+  }
+  EXPECT_EQ(Doc().GetPendingOldRoot(), "");
+  const std::string root = Doc().GetRootPath();
+  for (const std::string& project : {top_, sub_}) {
+    ASSERT_TRUE(ProjectExists(project)) << project;
+    EXPECT_TRUE(LibraryRootMove::IsSameOrBelow(Doc().GetProjectFolderPath(project), root)) << project;
+  }
+  EXPECT_EQ(ReadFile(FolderOf(sub_) + file_ + "Ver3.wxf"), "version three");
+  EXPECT_EQ(ReadFile(Doc().GetVersionFilePath(StatisticsOf(top_, reference_))), "version 2");
+  doc_.reset();
+  auto oldNow = Snapshot(root_);
+  oldNow.erase(root_ + "/WXUsers.wxf");  // rewritten by every shutdown
+  auto oldBefore = oldRoot;
+  oldBefore.erase(root_ + "/WXUsers.wxf");
+  EXPECT_EQ(oldNow, oldBefore);  // nothing in the old root ever changes
+  Restart();
+}
+
+// Every record write of the move: four library files, then per project its list,
+// its statistics and the inventory, then the root-path file that ends the move.
+INSTANTIATE_TEST_SUITE_P(EveryWrite, LibraryRootMoveCrashTest, ::testing::Range(1, 13));
 
 }  // namespace

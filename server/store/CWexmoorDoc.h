@@ -396,6 +396,10 @@ class CWexmoorDoc {
                                StringList& report);
   // The same over every document of every project of the subtree.
   bool CheckProjectDependents(const std::vector<ProjectSnapshot>& subtree, StringList& report);
+  // Whether the reference chain from `version` of the document `name` passes
+  // through `project` (or is too deep to follow); a chain that ends, or cannot be
+  // followed further, does not.
+  bool ReferenceChainReaches(FileEntry version, const std::string& name, const std::string& project);
   static void CollectReferences(const FileStatistics& statistics, const std::string& referencingProject,
                                 std::vector<ReferenceVersion>& references);
   static bool HoldOriginals(ProjectLockSet& locks, const std::vector<ReferenceVersion>& references);

@@ -134,6 +134,11 @@ int CWexmoorDoc::AddReference(const std::string& name, const std::string& destin
       if (original.GetVersion(i).GetVersion() == version) found = i;
     }
     if (found < 0) return kOriginalVersionMissing;
+    // A reference whose original leads back into the destination would make a
+    // chain without end, and its document could never be read again.
+    if (ReferenceChainReaches(original.GetVersion(found), name, destinationInternalName)) {
+      return kReferenceToSameProject;
+    }
 
     FileStatistics existing;
     if (replace) {
@@ -187,6 +192,25 @@ int CWexmoorDoc::AddReference(const std::string& name, const std::string& destin
     }
     return 0;
   });
+}
+
+bool CWexmoorDoc::ReferenceChainReaches(FileEntry version, const std::string& name, const std::string& project) {
+  for (int depth = 0; !version.GetInternalProjectName().empty(); ++depth) {
+    const std::string next = version.GetInternalProjectName();
+    if (next == project || depth >= kMaxReferenceDepth) return true;
+    FileStatistics statistics;
+    std::string ignoredPath;
+    if (LoadDocument(next, name, kNoProjectMatch, kNoProjectMatch, kNoProjectMatch, statistics, ignoredPath) != 0) {
+      return false;
+    }
+    int shown = -1;
+    for (int i = 0; i < statistics.GetVersionCount() && shown < 0; ++i) {
+      if (statistics.GetVersion(i).GetVersion() == version.GetLinkVersion()) shown = i;
+    }
+    if (shown < 0) return false;
+    version = statistics.GetVersion(shown);
+  }
+  return false;
 }
 
 // --- dependents -----------------------------------------------------------------------

@@ -138,6 +138,18 @@ TEST_F(CWexmoorDocDocumentsTest, ReferenceRefusals) {
   EXPECT_EQ(Doc().GetLocks().GetCount(), 0u);
 }
 
+TEST_F(CWexmoorDocDocumentsTest, AReferenceWhoseOriginalLeadsBackIntoItsProjectIsRefused) {
+  NewDocument(a_, "Plan.doc");
+  ASSERT_EQ(Reference("Plan.doc", b_, a_, 1), 0);  // B -> A
+  ASSERT_EQ(Reference("Plan.doc", c_, b_, 1), 0);  // C -> B -> A
+  const auto before = Snapshot(root_);
+  // A -> C would close the chain into a ring that no read could resolve.
+  EXPECT_EQ(Reference("Plan.doc", a_, c_, 1, true), CWexmoorDoc::kReferenceToSameProject);
+  EXPECT_EQ(Reference("Plan.doc", b_, c_, 1, true), CWexmoorDoc::kReferenceToSameProject);
+  EXPECT_EQ(Snapshot(root_), before);
+  EXPECT_EQ(Doc().GetLocks().GetCount(), 0u);
+}
+
 TEST_F(CWexmoorDocDocumentsTest, ReferenceTwiceWithReplaceModeAddsAVersionAndALink) {
   const std::string file = NewDocument(a_, "Plan.doc");
   AddSecondVersion(a_, file);
