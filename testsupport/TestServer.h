@@ -3,7 +3,8 @@
 // a users file that names a free port written before start-up, the request
 // dispatcher installed, users added the way the administration adds them, and an
 // orderly stop that waits for every connection. The folders live until destruction,
-// so a test can stop the server and start it again on the same library.
+// so a test can stop the server and start it again on the same library. The server's
+// document is the process's one, so one test server runs per process at a time.
 #include <cstdint>
 #include <memory>
 #include <optional>

@@ -109,13 +109,19 @@ class ClientLibraryTest : public ::testing::Test {
   bool PassUntil(const std::function<bool()>& done, Clock::duration limit = seconds(10)) {
     return WaitUntil(done, limit, true);
   }
+  // The opened document once it asked for its first tree; null (and a failure) when
+  // the open was refused or a pass closed the document meanwhile.
   CBrannockDoc* OpenReady(const std::string& path) {
     CBrannockDoc* document = CBrannockDoc::VisitLibrary(*app_, path);
     EXPECT_NE(document, nullptr) << path;
-    if (document != nullptr) {
-      EXPECT_TRUE(PassUntil([&] { return document->IsFirstRequestSent(); }));
-    }
-    return document;
+    if (document == nullptr) return nullptr;
+    const auto isOpen = [&] {
+      return app_->GetOpenLibraries().Find([&](const LibraryDocument& open) { return &open == document; }) != nullptr;
+    };
+    EXPECT_TRUE(PassUntil([&] { return !isOpen() || document->IsFirstRequestSent(); }));
+    if (isOpen()) return document;
+    ADD_FAILURE() << "the library " << path << " closed while opening";
+    return nullptr;
   }
   std::vector<std::string> Shown() {
     std::lock_guard lock(shownMutex_);

@@ -43,9 +43,10 @@ bool CWexmoorApp::InitInstance(const StartOptions& options) {
   auto document =
       std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{options.workingFolder, options.lockFolder, certificateKey});
   SeedRootPathFile(document->GetWorkingFolder(), options.rootPath);
+  CWexmoorDoc* const previous = CWexmoorDoc::GetDocument();
   CWexmoorDoc::SetDocument(document.get());
   if (!document->OnNewDocument()) {
-    CWexmoorDoc::SetDocument(nullptr);
+    CWexmoorDoc::SetDocument(previous);  // a refused start leaves a running server's document in place
     return false;
   }
   document_ = std::move(document);
