@@ -131,19 +131,6 @@ class FileRepliesTest : public ClientLibraryTest {
   std::atomic<int> listRequests_{0};
 };
 
-// A list of one document for the senders.
-ProjectDocumentList One(const std::string& project, const std::string& name, const std::string& indexName,
-                        std::int32_t version) {
-  ProjectDocumentList list;
-  list.SetProjectIndexName(project);
-  DocumentVersionEntry entry;
-  entry.SetName(name);
-  entry.SetIndexName(indexName);
-  entry.SetVersion(version);
-  list.Add(entry);
-  return list;
-}
-
 std::string Entry(const std::string& text, const std::string& name, const std::string& project = "Alpha") {
   return text + " : " + project + "\r\n    " + name + "\r\n\r\n";
 }
@@ -205,7 +192,7 @@ TEST_F(FileRepliesTest, SeveralFailuresShowOneBoxInLineOrder) {
 
 TEST_F(FileRepliesTest, EachReplyUsesTheModeItsOwnRequestWasSentWith) {
   AddLocalProject();
-  ASSERT_TRUE(doc_->SendGetDocuments(One("PAlpha", "a.txt", "", 1), 3));
+  ASSERT_TRUE(doc_->SendGetDocuments(OneDocument("PAlpha", "a.txt", "", 1), 3));
   std::uint32_t compared = 0;
   for (std::uint32_t stamp = 1; stamp < 10000 && compared == 0; ++stamp) {
     const CBrannockDoc::RequestMemory* memory = doc_->FindRequestMemory(stamp);
@@ -386,21 +373,21 @@ TEST_F(FileRepliesEndToEndTest, RetrieveCheckOutCheckInBackUpAndDeleteAReference
   EXPECT_TRUE(fs::IsReadOnly(Local("plan.txt")));
 
   // Check out (writable), edit, check in (read-only again).
-  ASSERT_TRUE(doc_->SendCheckOutDocuments(One(project, "plan.txt", plan, 1), false, false, 0));
+  ASSERT_TRUE(doc_->SendCheckOutDocuments(OneDocument(project, "plan.txt", plan, 1), false, false, 0));
   ASSERT_TRUE(PassUntil([&] { return !fs::IsReadOnly(Local("plan.txt")); }));
   PutLocal("plan.txt", "v2");
-  ASSERT_TRUE(doc_->SendCheckInDocuments(One(project, "plan.txt", plan, 1), 1));
+  ASSERT_TRUE(doc_->SendCheckInDocuments(OneDocument(project, "plan.txt", plan, 1), 1));
   ASSERT_TRUE(PassUntil([&] { return fs::IsReadOnly(Local("plan.txt")); }));
 
   // A retrieve in mode 3 over an edited copy keeps the copy in the backup folder.
   PutLocal("plan.txt", "mine");
-  ASSERT_TRUE(doc_->SendGetDocuments(One(project, "plan.txt", plan, 2), 3));
+  ASSERT_TRUE(doc_->SendGetDocuments(OneDocument(project, "plan.txt", plan, 2), 3));
   ASSERT_TRUE(PassUntil([&] { return ScratchFolder::Read(Local("plan.txt")) == "v2"; }));
   EXPECT_EQ(ScratchFolder::Read(BackupFolder(alpha_, project) + "/plan.txt"), "mine");
 
   // A referenced document stays, and the server's report is shown.
   boxes_.clear();
-  ASSERT_TRUE(doc_->SendDeleteDocuments(One(project, "plan.txt", plan, 2)));
+  ASSERT_TRUE(doc_->SendDeleteDocuments(OneDocument(project, "plan.txt", plan, 2)));
   ASSERT_TRUE(PassUntil([&] { return !boxes_.empty(); }));
   EXPECT_NE(boxes_[0].find(std::string(57, '-')), std::string::npos) << boxes_[0];
   EXPECT_TRUE(fs::IsFile(server_.Document().GetProjectFolderPath(project) + "/" + plan + "Ver2.wxf"));

@@ -19,6 +19,8 @@
 #include "client/core/CBrannockApp.h"
 #include "client/core/CBrannockDoc.h"
 #include "client/core/ClientAppState.h"
+#include "client/core/DocumentVersionEntry.h"
+#include "client/core/ProjectDocumentList.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
 #include "server/store/CWexmoorDoc.h"
@@ -33,6 +35,19 @@ using Clock = std::chrono::steady_clock;
 inline int ThreadCount() {
   return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                                         std::filesystem::directory_iterator()));
+}
+
+// A list of one document of `project`, as the senders take it.
+inline ProjectDocumentList OneDocument(const std::string& project, const std::string& name,
+                                       const std::string& indexName, std::int32_t version) {
+  ProjectDocumentList list;
+  list.SetProjectIndexName(project);
+  DocumentVersionEntry entry;
+  entry.SetName(name);
+  entry.SetIndexName(indexName);
+  entry.SetVersion(version);
+  list.Add(entry);
+  return list;
 }
 
 // A view that records the hint codes meant for it and may act on one.

@@ -87,17 +87,6 @@ class ClientScenarioTest : public ClientLibraryTest {
     const ProjectNode* node = document.GetProjectTree().FindProjectByPath(project);
     return node != nullptr ? node->GetName() : std::string("<none>");
   }
-  static ProjectDocumentList One(const std::string& project, const std::string& name, const std::string& indexName,
-                                 std::int32_t version) {
-    ProjectDocumentList list;
-    list.SetProjectIndexName(project);
-    DocumentVersionEntry entry;
-    entry.SetName(name);
-    entry.SetIndexName(indexName);
-    entry.SetVersion(version);
-    list.Add(entry);
-    return list;
-  }
   static Instruction Make(std::int32_t kind, std::int32_t prerequisite, const std::string& indexName,
                           const std::string& name, const std::string& source, const std::string& target) {
     Instruction instruction;
@@ -158,15 +147,15 @@ TEST_F(ClientScenarioTest, AWorkingDayOnOneLibraryLeavesStoreAndFoldersInStep) {
 
   // Check out, edit, check in.
   const std::string planCopy = topFolder + "/plan.txt";
-  ASSERT_TRUE(doc->SendCheckOutDocuments(One(top, "plan.txt", plan, 1), false, false, 0));
+  ASSERT_TRUE(doc->SendCheckOutDocuments(OneDocument(top, "plan.txt", plan, 1), false, false, 0));
   ASSERT_TRUE(PassUntil([&] { return !fs::IsReadOnly(planCopy); }));
   Write(planCopy, "plan 2");
-  ASSERT_TRUE(doc->SendCheckInDocuments(One(top, "plan.txt", plan, 1), 1));
+  ASSERT_TRUE(doc->SendCheckInDocuments(OneDocument(top, "plan.txt", plan, 1), 1));
   ASSERT_TRUE(PassUntil([&] { return fs::IsReadOnly(planCopy); }));
 
   // Mode 3 over an edited copy: the server's version comes in, the edit goes to the backup.
   Write(planCopy, "my edit");
-  ASSERT_TRUE(doc->SendGetDocuments(One(top, "plan.txt", plan, 2), 3));
+  ASSERT_TRUE(doc->SendGetDocuments(OneDocument(top, "plan.txt", plan, 2), 3));
   ASSERT_TRUE(PassUntil([&] { return ScratchFolder::Read(planCopy) == "plan 2"; }));
   const std::string backup =
       FilePlacement::BackupFolderFor(topFolder, doc->GetProjectTree().GetRoot().GetLocalFolder(), backups, top);
@@ -196,7 +185,7 @@ TEST_F(ClientScenarioTest, AWorkingDayOnOneLibraryLeavesStoreAndFoldersInStep) {
 
   // A referenced document stays, with the server's report shown; a project goes.
   boxes.clear();
-  ASSERT_TRUE(doc->SendDeleteDocuments(One(top, "plan.txt", plan, 2)));
+  ASSERT_TRUE(doc->SendDeleteDocuments(OneDocument(top, "plan.txt", plan, 2)));
   ASSERT_TRUE(PassUntil([&] { return !boxes.empty(); }));
   EXPECT_NE(boxes[0].find("Others"), std::string::npos) << boxes[0];
   ASSERT_TRUE(doc->SendDeleteProject(top, two));
