@@ -44,20 +44,3 @@ std::string EditionRecord::Decode(const std::string& text) {
   *this = read;
   return rest;
 }
-
-void EditionRecord::Decode(const char* text) { Decode(std::string(text != nullptr ? text : "")); }
-
-bool EditionRecord::Write(std::ostream& out) const {
-  out << Encode(std::string());
-  return out.good();
-}
-
-bool EditionRecord::Read(std::istream& in) {
-  std::string line;
-  if (!ReadRecordOfType(in, kRecordType, line)) {
-    Clear();
-    return false;
-  }
-  Decode(line);
-  return true;
-}

@@ -50,20 +50,3 @@ std::string SupplementRecord::Decode(const std::string& text) {
   *this = read;
   return rest;
 }
-
-void SupplementRecord::Decode(const char* text) { Decode(std::string(text != nullptr ? text : "")); }
-
-bool SupplementRecord::Write(std::ostream& out) const {
-  out << Encode(std::string());
-  return out.good();
-}
-
-bool SupplementRecord::Read(std::istream& in) {
-  std::string line;
-  if (!ReadRecordOfType(in, kRecordType, line)) {
-    Clear();
-    return false;
-  }
-  Decode(line);
-  return true;
-}

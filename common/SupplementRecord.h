@@ -9,8 +9,9 @@
 #include <string>
 
 #include "common/DateTime.h"
+#include "common/RecordLine.h"
 
-class SupplementRecord {
+class SupplementRecord : public RecordLine<SupplementRecord> {
  public:
   static constexpr int kRecordType = 1020;
   static constexpr int kRecordVersion = 1;
@@ -47,15 +48,8 @@ class SupplementRecord {
   // of another record type clears the record and is returned whole. Missing fields read
   // as empty / false; a missing creation time leaves the creation time unchanged.
   std::string Decode(const std::string& text);
-  // The same without the rest; null reads as an empty text (and clears the record).
-  void Decode(const char* text);
+  using RecordLine::Decode;  // with Write and Read: one line on a stream
 
-  // Writes Encode("") to the stream; true when the stream is good afterwards.
-  bool Write(std::ostream& out) const;
-  // Reads one whole line: true when it is a supplement line. At end of stream, on an
-  // error or on a line of another record type: the record is cleared, the stream is set
-  // back to where it was (the line is not consumed) and the result is false.
-  bool Read(std::istream& in);
 
  private:
   std::string name_;
