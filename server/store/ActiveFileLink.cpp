@@ -44,15 +44,9 @@ int ActiveFileLink::Write(std::ostream& out) const {
 
 int ActiveFileLink::Read(std::istream& in, int& lineCounter, const std::string& firstLine) {
   Reset();
-  int result = 0;
-  std::string line = firstLine;
-  if (line.empty()) {
-    line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
-    if (result != 0) return result;
-  }
-  if (line != "Start ActiveFileLink") return kStartMissing;
-
-  line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
+  int result = ReadSectionStart(in, lineCounter, firstLine, "Start ActiveFileLink", kEndOfFile, kStartMissing);
+  if (result != 0) return result;
+  std::string line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
   if (result != 0) return result;
   while (line != "End ActiveFileLink") {
     ActiveFileLinkEntry entry;

@@ -32,14 +32,8 @@ int ActiveFileLinkEntry::Write(std::ostream& out) const {
 
 int ActiveFileLinkEntry::Read(std::istream& in, int& lineCounter, const std::string& firstLine) {
   Reset();
-  int result = 0;
-  std::string line = firstLine;
-  if (line.empty()) {
-    line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
-    if (result != 0) return result;
-  }
-  if (line != "Start ActiveFileLinkEntry") return kStartMissing;
-
+  int result = ReadSectionStart(in, lineCounter, firstLine, "Start ActiveFileLinkEntry", kEndOfFile, kStartMissing);
+  if (result != 0) return result;
   name_ = ReadRecordLine(in, lineCounter, kEndOfFile, result);
   if (result != 0) return result;
   const std::string count = ReadRecordLine(in, lineCounter, kEndOfFile, result);
@@ -49,7 +43,7 @@ int ActiveFileLinkEntry::Read(std::istream& in, int& lineCounter, const std::str
   if (result != 0) return result;
   flag_ = RecordTextEqualsNoCase(flag, "TRUE");
 
-  line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
+  const std::string end = ReadRecordLine(in, lineCounter, kEndOfFile, result);
   if (result != 0) return result;
-  return line == "End ActiveFileLinkEntry" ? 0 : kEndMissing;
+  return end == "End ActiveFileLinkEntry" ? 0 : kEndMissing;
 }

@@ -153,18 +153,13 @@ int FileEntry::ParseLine(const std::string& rawLine) {
 int FileEntry::Read(std::istream& in, int& lineCounter, const std::string& firstLine) {
   if (!in) return kEndOfFile;
   Reset();
-  int result = 0;
-  std::string line = firstLine;
-  if (line.empty()) {
-    line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
-    if (result != 0) return result;
-  }
-  if (line != kStart) return kStartMissing;
+  int result = ReadSectionStart(in, lineCounter, firstLine, kStart, kEndOfFile, kStartMissing);
+  if (result != 0) return result;
 
   std::bitset<kKeyCount + 1> seen;
   bool linksSeen = false;
   for (;;) {
-    line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
+    const std::string line = ReadRecordLine(in, lineCounter, kEndOfFile, result);
     if (result != 0) return result;
     const int key = ParseLine(line);
     if (key < 0) return kBadLine;

@@ -63,3 +63,11 @@ RecordFileOpening OpenRecordFile(const std::string& path, std::ifstream& in) {
   in.open(path, std::ios::in | std::ios::binary);
   return in.is_open() ? RecordFileOpening::Opened : RecordFileOpening::Unreadable;
 }
+
+int ReadSectionStart(std::istream& in, int& lineCounter, const std::string& firstLine, std::string_view marker,
+                     int endOfFileCode, int startMissingCode) {
+  int result = 0;
+  const std::string line = firstLine.empty() ? ReadRecordLine(in, lineCounter, endOfFileCode, result) : firstLine;
+  if (result != 0) return result;
+  return line == marker ? 0 : startMissingCode;
+}

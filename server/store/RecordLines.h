@@ -21,6 +21,12 @@ void WriteRecordLine(std::ostream& out, std::string_view text);
 // line is empty (the stream stays failed); otherwise `result` := 0.
 std::string ReadRecordLine(std::istream& in, int& lineCounter, int endOfFileCode, int& result);
 
+// Opens a section that starts with the line `marker`: `firstLine` when a caller read
+// it already, else the next meaningful line. 0 when it is the marker; `endOfFileCode`
+// when no line came, `startMissingCode` when another line came.
+int ReadSectionStart(std::istream& in, int& lineCounter, const std::string& firstLine, std::string_view marker,
+                     int endOfFileCode, int startMissingCode);
+
 // Decimal value with atoi rules (leading blanks, optional sign, leading digits,
 // 0 when none), saturated to the int range instead of overflowing.
 int RecordTextToInt(std::string_view text);
