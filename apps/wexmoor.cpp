@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   const bool parsed = ParseServerArguments(std::vector<std::string>(argv + 1, argv + argc), options, error);
 #ifdef WEX_WITH_UI
   if (parsed && !options.headless) return RunWindowedServer(options, argc, argv, std::cerr);
-  const char* usage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR]";
+  const char* usage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR] [--test-hooks]";
 #else
   const char* usage = "usage: wexmoor --headless [--workdir DIR] [--root DIR]";
 #endif

@@ -44,6 +44,11 @@ class CBrannockApp {
 
   std::string GetWorkingDirectory() const { return workingFolder_; }
 
+  // The publishing program ("brannockpublisher"); the plain client has publishing,
+  // deletion and renaming off. Set before InitInstance; documents take it when made.
+  void SetPublisher(bool publisher) { publisher_ = publisher; }
+  bool IsPublisher() const { return publisher_; }
+
   // "<working folder>/TemporaryFiles/TemporaryFile_<n>.wxf"; any thread.
   std::string MakeTemporaryFileName() const { return temporaryFiles_.MakeTemporaryFileName(); }
   bool PurgeTemporaryFiles() const { return temporaryFiles_.PurgeTemporaryFiles(); }
@@ -79,4 +84,5 @@ class CBrannockApp {
   UserProfiles profiles_;
   TemporaryFiles temporaryFiles_;
   OpenLibraries libraries_;
+  bool publisher_ = true;
 };

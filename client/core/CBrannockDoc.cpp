@@ -5,22 +5,16 @@
 #include <vector>
 
 #include "client/core/CBrannockApp.h"
+#include "client/core/ClientHints.h"
 #include "client/core/FileComparison.h"
 #include "common/FileHelpers.h"
 #include "common/MessageIds.h"
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
 #include "platform/Notifier.h"
+#include "platform/fs.h"
 
 namespace {
-
-// Hint codes of the updates this document sends.
-constexpr int kHintChooseLocalFolder = -1000;
-constexpr int kHintAddSelectedLocalFiles = -1010;
-constexpr int kHintReplyReceived = -1080;
-constexpr int kHintClosing = -1090;
-constexpr int kHintProjectTree = 5005;
-constexpr int kHintDocumentList = 5016;
 
 // `text` with its "%s" replaced by `name`.
 std::string WithName(const std::string& text, const std::string& name) {
@@ -33,15 +27,22 @@ std::string WithName(const std::string& text, const std::string& name) {
 }  // namespace
 
 CBrannockDoc::CBrannockDoc(CBrannockApp& app)
-    : app_(app), listCache_([this](const std::string& projectIndexName) {
+    : app_(app), publisher_(app.IsPublisher()), listCache_([this](const std::string& projectIndexName) {
         SendListDocuments(projectIndexName);
         SendListVersions(projectIndexName);
       }) {}
 
 CBrannockDoc::~CBrannockDoc() {
   StopConnection();
-  if (inventory_ != nullptr) inventory_->Save(tree_.GetRoot());
+  SaveInventory();
   connection_.reset();
+  for (const InstructionBatch& batch : batches_) DeleteOwnedFiles(batch);
+}
+
+bool CBrannockDoc::SaveInventory() { return inventory_ != nullptr && inventory_->Save(tree_.GetRoot()); }
+
+void CBrannockDoc::DeleteOwnedFiles(const InstructionBatch& batch) {
+  for (const std::string& path : batch.GetOwnedFiles()) platform::fs::DeleteFile(path);
 }
 
 // ---- opening -------------------------------------------------------------------
@@ -179,8 +180,12 @@ void CBrannockDoc::Close() {
   // A logoff that could not be queued (logon under way) or went unanswered still
   // ends the link here: nothing may be freed under a running connection thread.
   StopConnection();
-  SendHint(kHintClosing, UpdateHint::kTreeView);
+  SendHint(ClientHints::kQueueEmpty, UpdateHint::kTreeView);
 }
+
+void CBrannockDoc::OnClosePending() { SendHint(ClientHints::kQueueEmpty, UpdateHint::kTreeView); }
+
+bool CBrannockDoc::IsClosePending() const { return app_.GetOpenLibraries().IsClosePending(*this); }
 
 // ---- the pump and the tree request ----------------------------------------------
 
@@ -194,7 +199,7 @@ void CBrannockDoc::ProcessMessages(bool closing) {
   }
   Msg reply;
   if (connection_->Receive(reply) == IPConnection::kDone) {
-    SendHint(kHintReplyReceived, UpdateHint::kTreeView);
+    SendHint(ClientHints::kReplyReceived, UpdateHint::kTreeView);
     Dispatch(reply);
   }
   // The queue moves on every step, with or without a reply.
@@ -207,7 +212,7 @@ void CBrannockDoc::RequestProjectTree(bool force) {
   const ProjectNode& root = tree_.GetRoot();
   if (!force && !root.GetName().empty() && !root.IsRefreshNeeded()) {
     for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
-      SendHint(kHintProjectTree, view);
+      SendHint(ClientHints::kProjectTree, view);
     }
     return;
   }
@@ -224,13 +229,13 @@ void CBrannockDoc::SendHint(int code, std::uint32_t view) {
   views_.UpdateAllViews(code, &hint);
 }
 
-void CBrannockDoc::ChooseLocalFolder() { SendHint(kHintChooseLocalFolder, UpdateHint::kLocalFileListView); }
+void CBrannockDoc::ChooseLocalFolder() { SendHint(ClientHints::kChooseLocalFolder, UpdateHint::kLocalFileListView); }
 
-void CBrannockDoc::AddSelectedLocalFiles() { SendHint(kHintAddSelectedLocalFiles, UpdateHint::kLocalFileListView); }
+void CBrannockDoc::AddSelectedLocalFiles() { SendHint(ClientHints::kAddSelectedLocalFiles, UpdateHint::kLocalFileListView); }
 
 void CBrannockDoc::SetCurrentProject(TreeItem item) {
   currentProjectItem_ = item;
-  SendHint(kHintDocumentList, UpdateHint::kDocumentListView);
+  SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
 }
 
 bool CBrannockDoc::CompareFiles(const std::string& first, const std::string& second) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "client/core/ProjectDocumentList.h"
 #include "client/core/ProjectInventory.h"
 #include "client/core/ProjectTree.h"
+#include "client/core/PublicationSelection.h"
 
 class CBrannockApp;
 
@@ -64,8 +66,9 @@ class CBrannockDoc : public LibraryDocument {
   // a folder level or a connection the link refuses (both told to the user), or a
   // library folder that cannot be made.
   bool OnOpenDocument(const std::string& path);
-  // Asks the application to close this library: after the pass when one runs, else
-  // at once (so not from inside this document's own updates outside a pass).
+  // Asks the application to close this library: after the pass when one runs, or
+  // after the windows' holds end (OpenLibraries::Hold), else at once (so not from
+  // inside this document's own updates outside a pass or a hold).
   void OnCloseDocument();
 
   // LibraryDocument.
@@ -84,6 +87,12 @@ class CBrannockDoc : public LibraryDocument {
   // Logs off and waits (at most kLogoffPasses passes) for the goodbye or the end of
   // the link, then stops the connection and joins its thread.
   void Close() override;
+  // A window holds this document: the tree closes its progress dialog (hint -1090).
+  void OnClosePending() override;
+  // A close was asked for and waits for the windows' holds to end: a handler back
+  // from a nested loop stops without touching the document.
+  bool IsClosePending() const;
+  CBrannockApp& GetApp() const { return app_; }
 
   // True when both files open and hold the same bytes (two empty files are equal).
   static bool CompareFiles(const std::string& first, const std::string& second);
@@ -112,6 +121,11 @@ class CBrannockDoc : public LibraryDocument {
   int GetConnectionIndex() const { return connectionIndex_; }
   bool AreTipsOn() const { return tipsOn_; }
   void SetTipsOn(bool on) { tipsOn_ = on; }
+  // Set by the local file list while its selection holds something that can be added.
+  void SetLocalSelection(bool selected) { localSelection_ = selected; }
+  bool HasLocalSelection() const { return localSelection_; }
+  // Writes the tree to the inventory file; false when it was never loaded or cannot be written.
+  bool SaveInventory();
 
   // What a request remembers for its reply, by the request's stamp: the replace
   // mode, the writable choice and the check-in mode as they were when it was sent,
@@ -128,7 +142,8 @@ class CBrannockDoc : public LibraryDocument {
   // The local file list's folder (may end in a separator); "" when it shows none.
   void SetShownLocalFolder(const std::string& folder) { shownLocalFolder_ = folder; }
   const std::string& GetShownLocalFolder() const { return shownLocalFolder_; }
-  // The program: the publisher handles deletion and renaming; the plain client does not.
+  // The program: the publisher handles deletion and renaming; the plain client does
+  // not. Taken from the application when made.
   void SetPublisher(bool publisher) { publisher_ = publisher; }
   bool IsPublisher() const { return publisher_; }
 
@@ -178,8 +193,10 @@ class CBrannockDoc : public LibraryDocument {
   // ===== request senders (CBrannockDocRequests.cpp) =====
   bool SendAddProject(const std::string& parentIndexName, const std::string& name);
   bool SendListDocuments(const std::string& projectIndexName);
-  bool SendAddDocuments(const std::string& projectIndexName, const std::vector<std::string>& fileNames,
-                        const std::string& comments);
+  // Sends the files named, read from `folder` (the folder they are listed in, which
+  // need not be the project's own); the reply marks them read-only there.
+  bool SendAddDocuments(const std::string& projectIndexName, const std::string& folder,
+                        const std::vector<std::string>& fileNames, const std::string& comments);
   bool SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode);
   bool SendCheckOutDocuments(const ProjectDocumentList& documents, bool referencing, bool referenced,
                              std::int32_t replaceMode);
@@ -196,6 +213,9 @@ class CBrannockDoc : public LibraryDocument {
   // Forgets every pending document-list request: after a new logon their replies
   // will not come, and the lists may be asked for again.
   void ForgetAllListRequests();
+  // Requests sent through the senders or the queue whose reply has not been handled
+  // yet (a request the link handed back counts as answered).
+  std::size_t GetUnansweredRequestCount() const { return unanswered_.size(); }
   // True while a list request of the project is out, sent since the link's last logon.
   bool IsListRequestPending(const std::string& projectIndexName) const;
   // The answer to "Make documents writable on retrieval ?", kept with each retrieve.
@@ -223,8 +243,9 @@ class CBrannockDoc : public LibraryDocument {
     std::int32_t replaceMode = 0;
     bool writable = false;
   };
-  // Starts the batch and appends it to the queue; its retrievals use the given
-  // settings, by default the document's replace mode and writable choice. True.
+  // Starts the batch, numbers it (1, 2, ... per document) and appends it to the
+  // queue; its retrievals use the given settings, by default the document's replace
+  // mode and writable choice. True.
   bool QueueBatch(InstructionBatch batch);
   bool QueueBatch(InstructionBatch batch, const BatchRetrieval& retrieval);
   // Runs at most one instruction step of the head batch, or removes the head batch
@@ -281,8 +302,11 @@ class CBrannockDoc : public LibraryDocument {
   bool ExecuteRequest(InstructionBatch& batch, int index, std::uint32_t id, const std::string& body);
   // Fails the head batch's instructions whose requests the link handed back.
   void FailAbandonedInstructions();
+  // Deletes the files a batch owns, once the batch leaves the queue.
+  static void DeleteOwnedFiles(const InstructionBatch& batch);
 
   std::map<const InstructionBatch*, BatchRetrieval> batchRetrieval_;   // by queued batch
+  std::uint64_t batchesQueued_ = 0;
   std::mutex abandonedMutex_;
   std::vector<std::uint32_t> abandonedStamps_;
 
@@ -322,10 +346,15 @@ class CBrannockDoc : public LibraryDocument {
       "Wexmoor has reported that the edition was successfully added but has not returned the edition name";
   static constexpr const char* kEditionNoIndexNameText =
       "Wexmoor has reported that the edition was successfully added but has not returned the internal edition name";
-  // Stores where the publication is made (the parent's index name), its name and its
-  // comments, and tells the tree to show its publication check boxes.
-  void SetPublicationSelection(const std::string& parentIndexName, const std::string& name,
+  // Stores the selection (its project becomes the publication's parent), the name and
+  // the comments, and tells the tree to show its publication check boxes.
+  void SetPublicationSelection(const PublicationSelection& selection, const std::string& name,
                                const std::string& comments);
+  const PublicationSelection& GetPublicationSelection() const { return publicationSelection_; }
+  const std::string& GetPublicationName() const { return publicationName_; }
+  const std::string& GetPublicationComments() const { return publicationComments_; }
+  // Gives up the publication being prepared: marks it running and ends it.
+  void AbandonPublication();
   // Confirms the prepared publication: the views save their ticks and collect the
   // ticked projects into the publication mapping; then the batch that creates the
   // edition or supplement and fills it is queued. Nothing ticked queues nothing,
@@ -382,6 +411,7 @@ class CBrannockDoc : public LibraryDocument {
   bool openComplete_ = false;
   bool firstRequestSent_ = false;
   bool tipsOn_ = false;
+  bool localSelection_ = false;
   bool documentCheckBoxes_ = false;
   TreeItem currentProjectItem_ = 0;
   std::int32_t replaceMode_ = 0;
@@ -395,6 +425,7 @@ class CBrannockDoc : public LibraryDocument {
   InformationHook informationHook_;
   DocumentListCache listCache_;
   std::map<std::uint32_t, RequestMemory> requestMemory_;
+  std::set<std::uint32_t> unanswered_;   // stamps of requests awaiting their reply
   std::map<std::string, std::uint32_t> pendingListRequests_;   // project index name -> stamp of its 5015
   std::deque<InstructionBatch> batches_;
   int currentInstruction_ = -1;
@@ -403,7 +434,7 @@ class CBrannockDoc : public LibraryDocument {
   bool publicationRunning_ = false;
   bool publicationPreparing_ = false;
   FolderMapping publicationMapping_;
-  std::string publicationParent_;
+  PublicationSelection publicationSelection_;
   std::string publicationName_;
   std::string publicationComments_;
 

@@ -4,14 +4,13 @@
 
 #include "client/core/CBrannockApp.h"
 #include "client/core/CBrannockDoc.h"
+#include "client/core/ClientHints.h"
 #include "client/core/ServerErrorTexts.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
 #include "platform/Notifier.h"
 
 namespace {
-
-constexpr int kHintInstructionFinished = -1070;
 
 // The deletion and renaming replies: only the publisher handles them.
 bool IsPublisherReply(MessageId id) { return id >= MSGID_PROJECT_DELETED && id <= kLastMessageId && !IsRequestId(id); }
@@ -43,6 +42,7 @@ auto FindAnswered(Batches& batches, std::uint32_t stamp, int& index) -> decltype
 
 void CBrannockDoc::Dispatch(const Msg& reply) {
   const MessageId id = reply.GetMessageId();
+  unanswered_.erase(reply.GetOriginalStamp());
   if (!publisher_ && IsPublisherReply(id)) {
     ShowUnhandled(id);
     return;
@@ -153,7 +153,7 @@ void CBrannockDoc::MarkInstructionDone(std::uint32_t stamp, const std::string& i
   if (succeeded) instruction->SetIndexName(indexName);
   currentInstruction_ = index;
   lastOutcome_ = succeeded;
-  SendHint(kHintInstructionFinished, UpdateHint::kTreeView);
+  SendHint(ClientHints::kInstructionFinished, UpdateHint::kTreeView);
 }
 
 void CBrannockDoc::MarkInstructionFailed(std::uint32_t stamp, bool succeeded) {

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "client/core/CBrannockDoc.h"
-#include "client/core/ClientLibraryTest_test.h"
+#include "client/core/ClientHints.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/ServerErrorTexts.h"
 #include "common/MessageIds.h"
 #include "server/engine/RequestDispatcher.h"
@@ -15,8 +16,6 @@
 namespace {
 
 using namespace client_test;
-
-constexpr int kHintFinished = -1070;
 
 Instruction MakeInstruction(std::int32_t kind, std::int32_t prerequisite, const std::string& indexName) {
   Instruction instruction;
@@ -62,7 +61,7 @@ class CBrannockDocDispatchTest : public ClientLibraryTest {
   // Records, for every instruction finished, its index and outcome.
   void RecordFinished(CBrannockDoc& document) {
     tree_.onUpdate = [this, &document](int code) {
-      if (code == kHintFinished) finished_.emplace_back(document.GetCurrentInstructionIndex(), document.GetLastOutcome());
+      if (code == ClientHints::kInstructionFinished) finished_.emplace_back(document.GetCurrentInstructionIndex(), document.GetLastOutcome());
     };
     document.GetViews().Attach(tree_);
   }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "client/core/ClientLibraryTest_test.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/FilePlacement.h"
 #include "client/core/FileReplyBody.h"
 #include "client/core/ReadOnlyMarking.h"

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "client/core/CBrannockDoc.h"
+#include "client/core/ClientHints.h"
 #include "client/core/VersionedDocumentList.h"
 #include "common/FileHelpers.h"
 #include "common/NameValidation.h"
@@ -12,10 +13,6 @@
 #include "platform/Notifier.h"
 
 namespace {
-
-constexpr int kHintProjectTree = 5005;
-constexpr int kHintProjectAdded = 5014;
-constexpr int kHintDocumentList = 5016;
 
 // The project name and index name that open a list reply.
 struct ListHeader {
@@ -60,7 +57,7 @@ void CBrannockDoc::OnProjectTreeReply(const Msg& reply) {
   }
   MarkInstructionFailed(stamp, true);
   for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
-    SendHint(kHintProjectTree, view);
+    SendHint(ClientHints::kProjectTree, view);
   }
   if (refreshAfterTree_) {
     refreshAfterTree_ = false;
@@ -112,12 +109,12 @@ const ProjectNode* CBrannockDoc::InsertReplyNode(const Msg& reply, const char* n
 void CBrannockDoc::OnProjectAdded(const Msg& reply) {
   const ProjectNode* added = InsertReplyNode(reply, kAddedProjectWithoutName, kAddedProjectWithoutIndexName);
   if (added == nullptr) return;
-  SendHint(kHintProjectAdded, UpdateHint::kTreeView);
-  SendHint(kHintProjectAdded, UpdateHint::kDocumentListView);
+  SendHint(ClientHints::kProjectAdded, UpdateHint::kTreeView);
+  SendHint(ClientHints::kProjectAdded, UpdateHint::kDocumentListView);
   const ProjectNode* parent =
       tree_.FindProjectByPath(ProjectTree::GetParentIndexName(tree_.GetRoot(), added->GetIndexName()));
   if (parent != nullptr && ShowsParentFolder(shownLocalFolder_, parent->GetLocalFolder())) {
-    SendHint(kHintProjectAdded, UpdateHint::kLocalFileListView);
+    SendHint(ClientHints::kProjectAdded, UpdateHint::kLocalFileListView);
   }
 }
 
@@ -147,10 +144,10 @@ void CBrannockDoc::OnDocumentListReply(const Msg& reply) {
 
   const ProjectNode* current = tree_.FindProjectByTreeItem(currentProjectItem_);
   if (current != nullptr && current->GetIndexName() == header.indexName) {
-    SendHint(kHintDocumentList, UpdateHint::kDocumentListView);
+    SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
   }
   if (!shownLocalFolder_.empty() && SameFolder(shownLocalFolder_, node->GetLocalFolder())) {
-    SendHint(kHintDocumentList, UpdateHint::kLocalFileListView);
+    SendHint(ClientHints::kDocumentList, UpdateHint::kLocalFileListView);
   }
 }
 
@@ -181,7 +178,7 @@ void CBrannockDoc::OnVersionListReply(const Msg& reply) {
   MarkInstructionDone(stamp, header.indexName, true);
   const ProjectNode* current = tree_.FindProjectByTreeItem(currentProjectItem_);
   if (current != nullptr && current->GetIndexName() == header.indexName) {
-    SendHint(kHintDocumentList, UpdateHint::kDocumentListView);
+    SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
   }
 }
 

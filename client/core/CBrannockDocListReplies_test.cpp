@@ -6,7 +6,7 @@
 #include <string>
 
 #include "client/core/CBrannockDoc.h"
-#include "client/core/ClientLibraryTest_test.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/ServerErrorTexts.h"
 #include "client/core/ServerTreeText.h"
 #include "client/core/TextFileLines.h"

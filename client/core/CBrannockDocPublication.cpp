@@ -5,19 +5,13 @@
 #include <vector>
 
 #include "client/core/CBrannockDoc.h"
+#include "client/core/ClientHints.h"
 #include "client/core/FieldCursor.h"
 #include "client/core/ReplyMessages.h"
 #include "common/RecordRows.h"
 #include "platform/fs.h"
 
 namespace {
-
-constexpr int kHintPublicationMode = -1020;
-constexpr int kHintCollectTickedProjects = -1030;
-constexpr int kHintSaveTicks = -1040;
-constexpr int kHintPublicationQueued = -1110;
-constexpr int kHintProjectTree = 5005;
-constexpr int kHintDocumentList = 5016;
 
 constexpr std::int32_t kCreateEdition = 8;
 constexpr std::int32_t kAddOriginalReferences = 12;
@@ -36,33 +30,34 @@ Instruction MakeInstruction(std::int32_t kind, int prerequisite, const std::stri
 
 }  // namespace
 
-void CBrannockDoc::SetPublicationSelection(const std::string& parentIndexName, const std::string& name,
+void CBrannockDoc::SetPublicationSelection(const PublicationSelection& selection, const std::string& name,
                                            const std::string& comments) {
-  publicationParent_ = parentIndexName;
+  publicationSelection_ = selection;
   publicationName_ = name;
   publicationComments_ = comments;
-  SendHint(kHintPublicationMode, UpdateHint::kTreeView);
+  SendHint(ClientHints::kPublicationMode, UpdateHint::kTreeView);
 }
 
 void CBrannockDoc::QueueEditionBatch() {
   publicationRunning_ = true;
   refreshAfterTree_ = false;
-  SendHint(kHintSaveTicks, UpdateHint::kDocumentListView);
-  SendHint(kHintCollectTickedProjects, UpdateHint::kTreeView);
+  SendHint(ClientHints::kSaveTicks, UpdateHint::kDocumentListView);
+  SendHint(ClientHints::kCollectTickedProjects, UpdateHint::kTreeView);
 
   if (publicationMapping_.GetProjectName().empty()) {
     RestorePublicationCopies(tree_.GetRoot());
     publicationRunning_ = false;
     publicationPreparing_ = false;
-    SendHint(kHintProjectTree, UpdateHint::kTreeView);
-    SendHint(kHintDocumentList, UpdateHint::kDocumentListView);
+    SendHint(ClientHints::kProjectTree, UpdateHint::kTreeView);
+    SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
     return;
   }
 
-  const ProjectNode* parent = tree_.FindProjectByPath(publicationParent_);
+  const std::string& parentIndexName = publicationSelection_.projectIndexName;
+  const ProjectNode* parent = tree_.FindProjectByPath(parentIndexName);
   const std::string parentFolder = parent == nullptr ? std::string() : parent->GetLocalFolder();
   InstructionBatch batch;
-  batch.GetInstruction(0)->SetIndexName(publicationParent_);
+  batch.GetInstruction(0)->SetIndexName(parentIndexName);
   batch.SetComments(publicationComments_);
   const int creation =
       batch.AddInstruction(MakeInstruction(kCreateEdition, 0, publicationName_, parentFolder, parentFolder));
@@ -71,8 +66,13 @@ void CBrannockDoc::QueueEditionBatch() {
   for (int i = 0; i < publicationMapping_.GetChildCount(); ++i) {
     AddOriginalProjectInstructions(batch, references, *publicationMapping_.GetChild(i));
   }
-  SendHint(kHintPublicationQueued, UpdateHint::kTreeView);
+  SendHint(ClientHints::kPublicationQueued, UpdateHint::kTreeView);
   QueueBatch(std::move(batch));
+}
+
+void CBrannockDoc::AbandonPublication() {
+  publicationRunning_ = true;
+  EndPublication();
 }
 
 void CBrannockDoc::AddOriginalProjectInstructions(InstructionBatch& batch, int prerequisite,

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "client/core/CBrannockDoc.h"
-#include "client/core/ClientLibraryTest_test.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/ServerTreeText.h"
 #include "client/core/VersionedDocumentList.h"
 #include "common/MessageIds.h"
@@ -120,7 +120,7 @@ TEST_F(PublicationTest, NothingTickedRestoresTheCopiesQueuesNothingAndLeavesPrep
 
   Views views(*document);
   document->SetPreparingPublication(true);
-  document->SetPublicationSelection("PA", "First", "notes");
+  document->SetPublicationSelection(PublicationSelection::OfProject("PA", 0), "First", "notes");
   document->QueueEditionBatch();
 
   EXPECT_EQ(ReadFile(VersionsFile(*document, "PA")), "original PA");
@@ -134,6 +134,28 @@ TEST_F(PublicationTest, NothingTickedRestoresTheCopiesQueuesNothingAndLeavesPrep
   EXPECT_EQ(views.order, (std::vector<int>{-1020, -1040, -1030, 5005, 5016}));
 }
 
+TEST_F(PublicationTest, AbandoningRestoresTheCopiesLeavesPreparingAndKeepsTheSelectionReadable) {
+  CBrannockDoc* document = OpenWithTree();
+  ASSERT_NE(document, nullptr);
+  WriteFile(VersionsFile(*document, "PA"), "ticked");
+  WriteFile(VersionsFile(*document, "PA") + "_BPTemp", "original");
+  PublicationSelection selection = PublicationSelection::OfProject("PA", 2);
+  selection.baseIndexName = "PB";
+  document->SetPreparingPublication(true);
+  document->SetPublicationSelection(selection, "First", "notes");
+  EXPECT_EQ(document->GetPublicationSelection().projectIndexName, "PA");
+  EXPECT_EQ(document->GetPublicationSelection().baseIndexName, "PB");
+  EXPECT_EQ(document->GetPublicationSelection().versionChoice, 2);
+  EXPECT_EQ(document->GetPublicationName(), "First");
+  EXPECT_EQ(document->GetPublicationComments(), "notes");
+
+  document->AbandonPublication();
+  EXPECT_EQ(ReadFile(VersionsFile(*document, "PA")), "original");
+  EXPECT_FALSE(platform::fs::Exists(VersionsFile(*document, "PA") + "_BPTemp"));
+  EXPECT_FALSE(document->IsPreparingPublication());
+  EXPECT_FALSE(document->IsPublicationRunning());
+}
+
 TEST_F(PublicationTest, TickedProjectsBecomePairsEachWaitingForItsParentsReferences) {
   CBrannockDoc* document = OpenWithTree();
   ASSERT_NE(document, nullptr);
@@ -145,7 +167,7 @@ TEST_F(PublicationTest, TickedProjectsBecomePairsEachWaitingForItsParentsReferen
                                                                Mapping("E", "/c/e", "/l/A/B/E")}),
                                Mapping("F", "/c/f", "/l/A/F")}));
   document->SetPreparingPublication(true);
-  document->SetPublicationSelection("PA", "First", "notes");
+  document->SetPublicationSelection(PublicationSelection::OfProject("PA", 0), "First", "notes");
   document->QueueEditionBatch();
 
   ASSERT_EQ(document->GetBatches().size(), 1u);
@@ -320,7 +342,7 @@ TEST_F(PublicationEndToEndTest, AnEditionAndASupplementHoldTheTickedVersions) {
 
   // An edition of Alpha holding Alpha's document and an original copy of Beta with its own.
   Prepare(*document, alpha, {alpha, beta});
-  document->SetPublicationSelection(alpha, "First", "first edition");
+  document->SetPublicationSelection(PublicationSelection::OfProject(alpha, 0), "First", "first edition");
   views.TickOnCollect(Ticked(*document, alpha, {Ticked(*document, beta)}));
   Publish(*document, views);
 
@@ -338,7 +360,7 @@ TEST_F(PublicationEndToEndTest, AnEditionAndASupplementHoldTheTickedVersions) {
   // A supplement of that edition holding Alpha's document alone.
   ASSERT_NE(document->GetProjectTree().FindProjectByPath(edition), nullptr);
   Prepare(*document, alpha, {alpha});
-  document->SetPublicationSelection(edition, "May", "supplement");
+  document->SetPublicationSelection(PublicationSelection::OfProject(edition, 0), "May", "supplement");
   views.TickOnCollect(Ticked(*document, alpha));
   Publish(*document, views);
 

@@ -1,21 +1,16 @@
 // The batch queue and the steps of the instruction kinds.
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "client/core/CBrannockDoc.h"
+#include "client/core/ClientHints.h"
 #include "client/core/LocalFolderScan.h"
 #include "client/core/RequestBodies.h"
 #include "client/core/VersionedDocumentList.h"
 #include "common/MessageIds.h"
 
 namespace {
-
-constexpr int kHintBatchQueued = -1050;
-constexpr int kHintInstructionStarted = -1060;
-constexpr int kHintInstructionFinished = -1070;
-constexpr int kHintQueueEmpty = -1090;
-constexpr int kHintProjectTree = 5005;
-constexpr int kHintDocumentList = 5016;
 
 constexpr const char* kRootIndexName = "Root";
 
@@ -60,11 +55,12 @@ std::vector<RequestBodies::ReferenceRow> OriginalReferenceRows(const std::string
   return rows;
 }
 
-// Every document of the list file `path`; none when it does not read.
-std::vector<RequestBodies::ReferenceRow> DocumentReferenceRows(const std::string& path, const std::string& comments) {
+// Every document of the list file `path`; nothing when it does not read.
+std::optional<std::vector<RequestBodies::ReferenceRow>> DocumentReferenceRows(const std::string& path,
+                                                                             const std::string& comments) {
   ProjectDocumentList list;
   std::vector<RequestBodies::ReferenceRow> rows;
-  if (!list.ReadFile(path)) return rows;
+  if (!list.ReadFile(path)) return std::nullopt;
   for (int d = 0; d < list.GetCount(); ++d) {
     const DocumentVersionEntry& entry = *list.GetAt(d);
     rows.push_back({entry.GetName(), entry.GetVersion(), list.GetProjectIndexName(), comments});
@@ -94,18 +90,19 @@ bool CBrannockDoc::QueueBatch(InstructionBatch batch) {
 
 bool CBrannockDoc::QueueBatch(InstructionBatch batch, const BatchRetrieval& retrieval) {
   batch.Start();
+  batch.SetNumber(++batchesQueued_);
   batches_.push_back(std::move(batch));
   // Queued batches stay in place (the queue only grows at its tail and shrinks at
   // its head), so the address keys the batch until it is removed.
   batchRetrieval_[&batches_.back()] = retrieval;
-  SendHint(kHintBatchQueued, UpdateHint::kTreeView);
+  SendHint(ClientHints::kBatchQueued, UpdateHint::kTreeView);
   return true;
 }
 
 void CBrannockDoc::ProcessNextInstruction() {
   FailAbandonedInstructions();
   if (batches_.empty()) {
-    SendHint(kHintQueueEmpty, UpdateHint::kTreeView);
+    SendHint(ClientHints::kQueueEmpty, UpdateHint::kTreeView);
     return;
   }
   InstructionBatch& batch = batches_.front();
@@ -114,15 +111,16 @@ void CBrannockDoc::ProcessNextInstruction() {
     const int index = batch.TakeNextIndex();
     if (!RunStep(batch, index)) return;
     currentInstruction_ = index;
-    SendHint(kHintInstructionStarted, UpdateHint::kTreeView);
+    SendHint(ClientHints::kInstructionStarted, UpdateHint::kTreeView);
     return;
   }
   if (!IsComplete(batch)) return;
   batchRetrieval_.erase(&batch);
+  DeleteOwnedFiles(batch);
   batches_.pop_front();
   EndPublication();
-  SendHint(kHintProjectTree, UpdateHint::kTreeView);
-  SendHint(kHintDocumentList, UpdateHint::kDocumentListView);
+  SendHint(ClientHints::kProjectTree, UpdateHint::kTreeView);
+  SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
   ProcessNextInstruction();
 }
 
@@ -138,6 +136,7 @@ void CBrannockDoc::FailAbandonedInstructions() {
     stamps.swap(abandonedStamps_);
   }
   for (const std::uint32_t stamp : stamps) {
+    unanswered_.erase(stamp);
     requestMemory_.erase(stamp);
     if (batches_.empty()) continue;
     InstructionBatch& batch = batches_.front();
@@ -247,8 +246,8 @@ void CBrannockDoc::FinishInstruction(InstructionBatch& batch, int index, bool su
   instruction.SetSucceeded(succeeded);
   currentInstruction_ = index;
   lastOutcome_ = succeeded;
-  SendHint(kHintInstructionStarted, UpdateHint::kTreeView);
-  SendHint(kHintInstructionFinished, UpdateHint::kTreeView);
+  SendHint(ClientHints::kInstructionStarted, UpdateHint::kTreeView);
+  SendHint(ClientHints::kInstructionFinished, UpdateHint::kTreeView);
 }
 
 std::optional<std::uint32_t> CBrannockDoc::SendStepRequest(InstructionBatch& batch, int index, std::uint32_t id,
@@ -371,10 +370,15 @@ bool CBrannockDoc::ExecuteAddDocumentReferences(InstructionBatch& batch, int ind
   const StepStart start = BeginReferenceStep(batch, index);
   if (start != StepStart::kProceed) return start != StepStart::kClosed;
   const Instruction& instruction = *batch.GetInstruction(index);
-  const std::vector<RequestBodies::ReferenceRow> rows =
+  const std::optional<std::vector<RequestBodies::ReferenceRow>> rows =
       DocumentReferenceRows(instruction.GetSourceFolder(), batch.GetComments());
+  // An empty list would be reported as references added when none were.
+  if (!rows) {
+    FinishInstruction(batch, index, false);
+    return true;
+  }
   SendStepRequest(batch, index, MSGID_ADD_REFERENCES,
-                  RequestBodies::AddDocumentReferences(instruction.GetIndexName(), rows));
+                  RequestBodies::AddDocumentReferences(instruction.GetIndexName(), *rows));
   return true;
 }
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "client/core/CBrannockDoc.h"
-#include "client/core/ClientLibraryTest_test.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/ServerTreeText.h"
 #include "client/core/VersionedDocumentList.h"
 #include "common/FileHelpers.h"
@@ -167,6 +167,9 @@ TEST_F(CBrannockDocQueueTest, BatchesRunOneAfterTheOtherAndAnEmptyQueueClosesThe
   ASSERT_TRUE(doc_->QueueBatch(InstructionBatch()));
   ASSERT_TRUE(doc_->QueueBatch(InstructionBatch()));
   EXPECT_EQ(treeView_.codes, (Codes{-1050, -1050}));
+  // Each queued batch has its own number, so a new head can be told from the old.
+  EXPECT_EQ(doc_->GetBatches().front().GetNumber(), 1u);
+  EXPECT_EQ(doc_->GetBatches().back().GetNumber(), 2u);
 
   treeView_.codes.clear();
   Passes(1);   // the placeholder: nothing sent
@@ -178,7 +181,8 @@ TEST_F(CBrannockDocQueueTest, BatchesRunOneAfterTheOtherAndAnEmptyQueueClosesThe
   Passes(1);   // the first batch goes, the second starts in the same pass
   EXPECT_EQ(treeView_.codes, (Codes{5005, -1060}));
   EXPECT_EQ(listView_.codes, (Codes{5016}));
-  EXPECT_EQ(doc_->GetBatches().size(), 1u);
+  ASSERT_EQ(doc_->GetBatches().size(), 1u);
+  EXPECT_EQ(doc_->GetBatches().front().GetNumber(), 2u);
 
   treeView_.codes.clear();
   Passes(1);
@@ -449,6 +453,33 @@ TEST_F(CBrannockDocQueueTest, AddingAFolderTreeWithRulesReachesTheStore) {
   // The server's view of the first request: the folder taken off, each row naming where its file landed.
   const std::string expected = "\"" + added + "\",1\n\"a.txt\",5,\"first\",";
   EXPECT_EQ(Reached(MSGID_ADD_DOCUMENTS, 1).body.substr(0, expected.size()), expected);
+}
+
+TEST_F(CBrannockDocQueueTest, ABatchOwnsItsFilesUntilItLeavesTheQueueOrTheDocumentGoes) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  const std::string done = local_.Put("done", "x");
+  const std::string waiting = local_.Put("waiting", "y");
+  InstructionBatch first;
+  first.AddOwnedFile(done);
+  InstructionBatch second = Batch("", {Make(17, 0)});
+  second.AddOwnedFile(waiting);
+  ASSERT_TRUE(doc_->QueueBatch(first));
+  ASSERT_TRUE(doc_->QueueBatch(second));
+  Passes(2);
+  EXPECT_FALSE(platform::fs::Exists(done));
+  EXPECT_TRUE(platform::fs::Exists(waiting));   // its request is still out
+  app_->GetOpenLibraries().RequestClose(*doc_);
+  EXPECT_FALSE(platform::fs::Exists(waiting));
+}
+
+TEST_F(CBrannockDocQueueTest, AReferenceStepWhoseListCannotBeReadFailsAndSendsNothing) {
+  const std::string project = CreateProject("", "P");
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_TRUE(doc_->QueueBatch(Batch(project, {Make(13, 0, "", "", local_.Path() + "/missing")})));
+  Passes(2);
+  EXPECT_TRUE(Failed(Head(1)));
+  EXPECT_FALSE(doc_->GetLastOutcome());
+  EXPECT_TRUE(SeenOf(MSGID_ADD_REFERENCES).empty());
 }
 
 }  // namespace

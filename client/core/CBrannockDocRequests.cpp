@@ -43,6 +43,7 @@ std::optional<std::uint32_t> CBrannockDoc::SendRequest(std::uint32_t id, const s
   request.SetMessageId(id);
   request.SetBody(body);
   if (connection_->Send(request) != IPConnection::kDone) return std::nullopt;
+  unanswered_.insert(request.GetOriginalStamp());
   return request.GetOriginalStamp();
 }
 
@@ -70,12 +71,10 @@ bool CBrannockDoc::SendListDocuments(const std::string& projectIndexName) {
   return true;
 }
 
-bool CBrannockDoc::SendAddDocuments(const std::string& projectIndexName, const std::vector<std::string>& fileNames,
-                                    const std::string& comments) {
+bool CBrannockDoc::SendAddDocuments(const std::string& projectIndexName, const std::string& folder,
+                                    const std::vector<std::string>& fileNames, const std::string& comments) {
   if (IsLinkEnded()) return false;
-  const ProjectNode* project = tree_.FindProjectByPath(projectIndexName);
-  if (project == nullptr) return false;
-  const std::string& folder = project->GetLocalFolder();
+  if (tree_.FindProjectByPath(projectIndexName) == nullptr) return false;
   std::vector<std::pair<std::string, std::string>> namesAndComments;
   for (const std::string& name : fileNames) namesAndComments.emplace_back(name, comments);
   const auto rows = ReadFileRows(folder, namesAndComments);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -8,9 +9,11 @@
 #include <sstream>
 
 #include "client/core/CBrannockDoc.h"
-#include "client/core/ClientLibraryTest_test.h"
+#include "client/core/ClientHints.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/ServerTreeText.h"
 #include "common/FileHelpers.h"
+#include "platform/fs.h"
 #include "server/store/FileStatistics.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ServerProject.h"
@@ -150,7 +153,7 @@ TEST_F(CBrannockDocRequestsTest, EachRequestReachesTheStoreAsSent) {
   Reached(MSGID_ADD_PROJECT, 1);
   ASSERT_TRUE(WaitUntil([&] { return !TopProject("Second, \"2\"").empty(); }));
 
-  ASSERT_TRUE(doc.SendAddDocuments(project_, {kFirst, kSecond}, kComment));
+  ASSERT_TRUE(doc.SendAddDocuments(project_, folder_, {kFirst, kSecond}, kComment));
   const RequestMemory* added = doc.FindRequestMemory(Reached(MSGID_ADD_DOCUMENTS, 1));
   ASSERT_NE(added, nullptr);
   EXPECT_EQ(added->folder, folder_);
@@ -250,8 +253,32 @@ TEST_F(CBrannockDocRequestsTest, AListRequestLostWithTheLinkIsSentAgainAfterTheN
   // The abandoned request is told to the user once the link is back.
   ASSERT_TRUE(PassUntil([&] { return !Shown().empty() && doc.IsReady(); }));
   EXPECT_FALSE(doc.IsListRequestPending(project_));
+  EXPECT_EQ(doc.GetUnansweredRequestCount(), 0u) << "a request the link handed back counts as answered";
   ASSERT_TRUE(doc.SendListDocuments(project_));
+  EXPECT_EQ(doc.GetUnansweredRequestCount(), 1u);
   Reached(MSGID_LIST_DOCUMENTS, 2);
+  EXPECT_TRUE(PassUntil([&] { return doc.GetUnansweredRequestCount() == 0; })) << "the reply answers it";
+}
+
+TEST_F(CBrannockDocRequestsTest, AddedFilesAreReadAndMarkedInTheGivenFolder) {
+  ASSERT_NO_FATAL_FAILURE(OpenWithProject());
+  CBrannockDoc& doc = *document_;
+  // The first tree reply may predate the project: take it in, then show the store's tree again.
+  RecordingView tree(UpdateHint::kTreeView);
+  doc.GetViews().Attach(tree);
+  ASSERT_TRUE(PassUntil([&] { return std::ranges::count(tree.codes, ClientHints::kProjectTree) > 0; }));
+  doc.GetViews().Detach(tree);
+  ShowStoreTree(doc);
+  // A file of the same name lies in the project's own folder; the listed one must go.
+  const std::string listed = folder_ + "/listed";
+  ASSERT_TRUE(CreateFolderPath(listed));
+  std::ofstream(listed + "/" + kSecond, std::ios::binary) << "from the listed folder";
+
+  ASSERT_TRUE(doc.SendAddDocuments(project_, listed, {kSecond}, kComment));
+  EXPECT_EQ(doc.FindRequestMemory(Reached(MSGID_ADD_DOCUMENTS, 1))->folder, listed);
+  ASSERT_TRUE(PassUntil([&] { return platform::fs::IsReadOnly(listed + "/" + kSecond); }));
+  EXPECT_EQ(Content(Store().GetVersionFilePath(StoreDocument(project_, kSecond))), "from the listed folder");
+  EXPECT_FALSE(platform::fs::IsReadOnly(folder_ + "/" + kSecond));
 }
 
 TEST_F(CBrannockDocRequestsTest, RefusedRequestsSendNothing) {
@@ -262,11 +289,11 @@ TEST_F(CBrannockDocRequestsTest, RefusedRequestsSendNothing) {
   std::filesystem::resize_file(folder_ + "/" + huge, 0x80000000ull);
   std::ofstream(folder_ + "/../outside.txt", std::ios::binary) << "x";
 
-  EXPECT_FALSE(doc.SendAddDocuments("WXNoSuch", {kFirst}, ""));
-  EXPECT_FALSE(doc.SendAddDocuments(project_, {kFirst, "missing.txt"}, ""));
-  EXPECT_FALSE(doc.SendAddDocuments(project_, {"../outside.txt"}, ""));
-  EXPECT_FALSE(doc.SendAddDocuments(project_, {"."}, ""));
-  EXPECT_FALSE(doc.SendAddDocuments(project_, {kFirst, huge}, ""));
+  EXPECT_FALSE(doc.SendAddDocuments("WXNoSuch", folder_, {kFirst}, ""));
+  EXPECT_FALSE(doc.SendAddDocuments(project_, folder_, {kFirst, "missing.txt"}, ""));
+  EXPECT_FALSE(doc.SendAddDocuments(project_, folder_, {"../outside.txt"}, ""));
+  EXPECT_FALSE(doc.SendAddDocuments(project_, folder_, {"."}, ""));
+  EXPECT_FALSE(doc.SendAddDocuments(project_, folder_, {kFirst, huge}, ""));
   ProjectDocumentList unknown;
   unknown.SetProjectIndexName("WXNoSuch");
   EXPECT_FALSE(doc.SendCheckInDocuments(unknown, 1));
@@ -306,7 +333,7 @@ TEST_F(CBrannockDocRequestsTest, ALostLinkRefusesEverySenderWithoutClosingUnderT
   EXPECT_FALSE(doc.SendAddProject("", "x"));
   EXPECT_FALSE(doc.SendListDocuments(project_));
   EXPECT_FALSE(doc.IsListRequestPending(project_));
-  EXPECT_FALSE(doc.SendAddDocuments(project_, {kFirst}, ""));
+  EXPECT_FALSE(doc.SendAddDocuments(project_, folder_, {kFirst}, ""));
   EXPECT_FALSE(doc.SendGetDocuments(documents, 3));
   EXPECT_FALSE(doc.SendCheckOutDocuments(documents, false, false, 3));
   EXPECT_FALSE(doc.SendCheckInDocuments(documents, 1));

@@ -11,7 +11,7 @@
 
 #include "client/core/CBrannockApp.h"
 #include "client/core/ClientAppState.h"
-#include "client/core/ClientLibraryTest_test.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/ServerTreeText.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
@@ -183,6 +183,25 @@ TEST_F(CBrannockDocTest, ViewClosingTheDocumentFromItsUpdateClosesItAfterThePass
   EXPECT_TRUE(PassUntil([&] { return app_->GetOpenLibraries().GetCount() == 0; }));
   EXPECT_EQ(logoffs_, 1);
   EXPECT_EQ(tree.codes.back(), -1090);
+}
+
+TEST_F(CBrannockDocTest, AHeldDocumentTellsItsTreeAndTakesTheProgramOfItsApplication) {
+  app_->SetPublisher(false);
+  CBrannockDoc* document = OpenReady("1");
+  ASSERT_NE(document, nullptr);
+  EXPECT_FALSE(document->IsPublisher());
+  EXPECT_EQ(&document->GetApp(), app_.get());
+  RecordingView tree(UpdateHint::kTreeView);
+  document->GetViews().Attach(tree);
+  {
+    OpenLibraries::Hold hold(app_->GetOpenLibraries(), *document);
+    document->OnCloseDocument();
+    EXPECT_TRUE(document->IsClosePending());
+    EXPECT_EQ(tree.codes, std::vector<int>{-1090});
+    EXPECT_EQ(logoffs_, 0);
+  }
+  EXPECT_TRUE(PassUntil([&] { return app_->GetOpenLibraries().GetCount() == 0; }));
+  EXPECT_EQ(logoffs_, 1);
 }
 
 TEST_F(CBrannockDocTest, RefusedOpensStartNoThreadAndMakeNothing) {

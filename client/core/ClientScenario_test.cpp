@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "client/core/ClientLibraryTest_test.h"
+#include "testsupport/ClientLibraryTest.h"
 #include "client/core/FilePlacement.h"
 #include "common/FileHelpers.h"
 #include "common/MessageIds.h"

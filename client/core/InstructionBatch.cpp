@@ -6,6 +6,7 @@ void InstructionBatch::Clear() {
   nextIndex_ = -1;
   rules_.RemoveAll();
   comments_.clear();
+  number_ = 0;
   Instruction placeholder;
   placeholder.SetSent(true);
   placeholder.SetDone(true);

@@ -16,8 +16,13 @@ class InstructionBatch {
  public:
   InstructionBatch() { Clear(); }
 
-  // Only the placeholder, not started, no stamps, no rules, no comments.
+  // Only the placeholder, not started, no stamps, no rules, no comments, number 0.
   void Clear();
+
+  // The queue's number for this batch (0 until queued): the progress dialog tells a
+  // new head batch from the one it lists by it.
+  std::uint64_t GetNumber() const { return number_; }
+  void SetNumber(std::uint64_t number) { number_ = number; }
 
   // Appends a copy; returns its index.
   int AddInstruction(const Instruction& instruction);
@@ -55,6 +60,10 @@ class InstructionBatch {
   void SetRuleSet(const FolderRuleSet& rules) { rules_ = rules; }
   void SetComments(const std::string& comments) { comments_ = comments; }
   std::string GetComments() const { return comments_; }
+  // Files that live as long as the batch (a copy its steps read when they run): the
+  // document deletes them when it removes the batch or goes. Clear keeps them.
+  void AddOwnedFile(const std::string& path) { ownedFiles_.push_back(path); }
+  const std::vector<std::string>& GetOwnedFiles() const { return ownedFiles_; }
 
  private:
   // The earlier instruction `index` waits on, or null.
@@ -65,4 +74,6 @@ class InstructionBatch {
   std::unordered_map<std::uint32_t, int> stamps_;
   FolderRuleSet rules_;
   std::string comments_;
+  std::vector<std::string> ownedFiles_;
+  std::uint64_t number_ = 0;
 };

@@ -22,4 +22,7 @@ class LibraryDocument {
   // Ends the library (log off, drain, save). Called once, outside any pass, just
   // before the document is destroyed.
   virtual void Close() = 0;
+  // A close was asked for while a window holds this document (OpenLibraries::Hold):
+  // the close waits for the last hold to end. Called once, at the request.
+  virtual void OnClosePending() {}
 };

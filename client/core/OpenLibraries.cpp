@@ -21,6 +21,18 @@ class BusyScope {
 
 }  // namespace
 
+OpenLibraries::Hold::Hold(OpenLibraries& libraries, LibraryDocument& document)
+    : libraries_(libraries), document_(document) {
+  ++libraries_.holds_[&document_];
+}
+
+OpenLibraries::Hold::~Hold() {
+  // The close itself waits for the next pass: the releasing handler may still be
+  // on the stack of a window of this document.
+  const auto held = libraries_.holds_.find(&document_);
+  if (--held->second == 0) libraries_.holds_.erase(held);
+}
+
 LibraryDocument& OpenLibraries::Open(std::unique_ptr<LibraryDocument> document) {
   documents_.push_back(std::move(document));
   return *documents_.back();
@@ -31,7 +43,11 @@ void OpenLibraries::RequestClose(LibraryDocument& document) {
                                  [&](const std::unique_ptr<LibraryDocument>& open) { return open.get() == &document; });
   if (!known || IsCloseRequested(document)) return;
   closeRequests_.push_back(&document);
-  if (!busy_) RunRequestedCloses();
+  if (IsHeld(document)) {
+    document.OnClosePending();
+  } else if (!busy_) {
+    RunRequestedCloses();
+  }
 }
 
 LibraryDocument* OpenLibraries::Find(const std::function<bool(const LibraryDocument&)>& match) const {
@@ -73,17 +89,23 @@ bool OpenLibraries::IsCloseRequested(const LibraryDocument& document) const {
   return std::find(closeRequests_.begin(), closeRequests_.end(), &document) != closeRequests_.end();
 }
 
+std::vector<LibraryDocument*>::iterator OpenLibraries::NextRunnableClose() {
+  return std::find_if(closeRequests_.begin(), closeRequests_.end(),
+                      [&](const LibraryDocument* document) { return !IsHeld(*document); });
+}
+
 void OpenLibraries::RunRequestedCloses() {
   BusyScope scope(busy_);
   // A close may ask for further closes; each stays requested until it is gone.
-  while (!closeRequests_.empty()) {
-    LibraryDocument* document = closeRequests_.front();
+  for (auto request = NextRunnableClose(); request != closeRequests_.end(); request = NextRunnableClose()) {
+    LibraryDocument* document = *request;
     document->Close();
+    if (closedObserver_) closedObserver_(*document);
     const auto open = std::find_if(documents_.begin(), documents_.end(),
                                    [&](const std::unique_ptr<LibraryDocument>& d) { return d.get() == document; });
     std::unique_ptr<LibraryDocument> closed = std::move(*open);
     documents_.erase(open);
-    closeRequests_.erase(closeRequests_.begin());
+    closeRequests_.erase(std::find(closeRequests_.begin(), closeRequests_.end(), document));
     closed.reset();
   }
 }

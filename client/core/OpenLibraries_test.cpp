@@ -32,6 +32,7 @@ class FakeDocument : public LibraryDocument {
     log_.push_back(name_ + " close");
     if (onClose) onClose();
   }
+  void OnClosePending() override { log_.push_back(name_ + " pending"); }
 
   bool firstSent_ = false;
   bool ready_ = false;
@@ -128,6 +129,44 @@ TEST_F(OpenLibrariesTest, RunningOutOfMemoryStopsThePassWithItsMessage) {
   EXPECT_EQ(Pass(), (Log{"a pump", "a close", "a destroyed"}));
   EXPECT_EQ(shown, Log{OpenLibraries::kPassFailed});
   EXPECT_EQ(Pass(), (Log{"b pump", "b pump end"}));
+}
+
+TEST_F(OpenLibrariesTest, AHeldDocumentClosesInTheFirstPassAfterItsLastHold) {
+  FakeDocument& a = Open("a");
+  FakeDocument& b = Open("b");
+  a.firstSent_ = b.firstSent_ = true;
+  libraries_.SetClosedObserver([&](LibraryDocument& closed) {
+    log_.push_back(std::string(&closed == &a ? "a" : "b") + " observed");
+  });
+  log_.clear();
+  auto outer = std::make_unique<OpenLibraries::Hold>(libraries_, a);
+  {
+    OpenLibraries::Hold inner(libraries_, a);
+    libraries_.RequestClose(a);
+    libraries_.RequestClose(a);   // told once
+    EXPECT_TRUE(libraries_.IsClosePending(a));
+    EXPECT_EQ(libraries_.Find([](const LibraryDocument&) { return true; }), &b);
+  }
+  EXPECT_EQ(log_, (Log{"a pending"}));
+  // Still held by the outer hold: the pass leaves it alone, neither pumped nor closed.
+  EXPECT_EQ(Pass(), (Log{"b pump", "b pump end"}));
+  log_.clear();
+  outer.reset();
+  EXPECT_EQ(log_, Log{});   // the release closes nothing under the releasing handler
+  EXPECT_EQ(Pass(), (Log{"b pump", "b pump end", "a close", "a observed", "a destroyed"}));
+  EXPECT_EQ(libraries_.GetCount(), 1);
+  EXPECT_FALSE(libraries_.IsClosePending(b));
+}
+
+TEST_F(OpenLibrariesTest, HoldsOfOneDocumentLeaveTheClosesOfOthersAlone) {
+  FakeDocument& a = Open("a");
+  FakeDocument& b = Open("b");
+  libraries_.SetClosedObserver([&](LibraryDocument&) { log_.push_back("observed"); });
+  OpenLibraries::Hold hold(libraries_, a);
+  log_.clear();
+  libraries_.RequestClose(b);
+  EXPECT_EQ(log_, (Log{"b close", "observed", "b destroyed"}));
+  EXPECT_FALSE(libraries_.IsClosePending(a));
 }
 
 }  // namespace

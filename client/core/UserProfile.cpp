@@ -71,6 +71,12 @@ void UserProfile::SetWindowState(int state) {
   MarkModified();
 }
 
+void UserProfile::SetBackupRoot(const std::string& root) {
+  if (root == backupRoot_) return;
+  backupRoot_ = root;
+  MarkModified();
+}
+
 void UserProfile::SetCurrentConnection(const LibraryConnection& connection) {
   currentConnection_ = connection;
   MarkModified();
@@ -98,7 +104,20 @@ void UserProfile::AddConnection(const LibraryConnection& connection) {
 
 int UserProfile::AddFolderRuleSet(const FolderRuleSet& set) {
   ruleSets_.push_back(set);
+  MarkModified();
   return GetFolderRuleSetCount() - 1;
+}
+
+bool UserProfile::SetFolderRuleSet(int i, const FolderRuleSet& set) {
+  if (i < 0 || i >= GetFolderRuleSetCount()) return false;
+  ruleSets_[static_cast<std::size_t>(i)] = set;
+  MarkModified();
+  return true;
+}
+
+void UserProfile::SetCurrentFolderRuleSet(int i) {
+  selectedRuleSet_ = i;
+  MarkModified();
 }
 
 const FolderRuleSet* UserProfile::GetFolderRuleSet(int i) const {

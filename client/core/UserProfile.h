@@ -73,16 +73,18 @@ class UserProfile {
   // marks modified either way.
   void AddConnection(const LibraryConnection& connection);
 
-  // Index of the appended copy.
+  // Rule-set changes mark modified. Index of the appended copy.
   int AddFolderRuleSet(const FolderRuleSet& set);
+  // Replaces set i with a copy of `set`; false, nothing changed, outside 0 <= i < count.
+  bool SetFolderRuleSet(int i, const FolderRuleSet& set);
   // Null outside 0 <= i < count.
   const FolderRuleSet* GetFolderRuleSet(int i) const;
   int GetFolderRuleSetCount() const { return static_cast<int>(ruleSets_.size()); }
-  void SetCurrentFolderRuleSet(int i) { selectedRuleSet_ = i; }
+  void SetCurrentFolderRuleSet(int i);
   int GetCurrentFolderRuleSet() const { return selectedRuleSet_; }
 
   const std::string& GetBackupRoot() const { return backupRoot_; }
-  void SetBackupRoot(const std::string& root) { backupRoot_ = root; }
+  void SetBackupRoot(const std::string& root);   // marks modified when it changes
 
   // False only on a stream that has already failed (or fails while writing).
   bool Write(std::ostream& out) const;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
+#include <vector>
 
 #include "client/core/ClientAppState.h"
 
@@ -165,6 +167,41 @@ TEST_F(UserProfileTest, LongValuesRoundTrip) {
   const UserProfile read = ReadBack(Written(profile), ok);
   ASSERT_TRUE(ok);
   EXPECT_EQ(read, profile);
+}
+
+TEST_F(UserProfileTest, EveryRuleSetChangeMarksTheUsersModified) {
+  FolderRuleSet documents;
+  documents.AddInclusion(FolderRule::kAllDocuments, "");
+  const std::vector<std::pair<std::function<bool(UserProfile&)>, bool>> changes = {
+      {[](UserProfile& p) { return p.AddFolderRuleSet(FolderRuleSet()) == 1; }, true},
+      {[&](UserProfile& p) { return p.SetFolderRuleSet(0, documents) && *p.GetFolderRuleSet(0) == documents; }, true},
+      {[](UserProfile& p) { return p.SetCurrentFolderRuleSet(0), true; }, true},
+      {[&](UserProfile& p) { return !p.SetFolderRuleSet(1, documents) && !p.SetFolderRuleSet(-1, documents); }, false},
+  };
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    UserProfile profile;
+    profile.AddFolderRuleSet(FolderRuleSet());
+    ClientAppState::ClearUsersModified();
+    EXPECT_TRUE(changes[i].first(profile)) << i;
+    EXPECT_EQ(ClientAppState::AreUsersModified(), changes[i].second) << i;
+  }
+}
+
+TEST_F(UserProfileTest, ChangingTheBackupRootMarksTheUsersModified) {
+  struct Case {
+    std::string before;
+    std::string after;
+    bool modified;
+  };
+  for (const Case& c : {Case{"", "/w/Backup", true}, Case{"/w/Backup", "/w/Other", true},
+                        Case{"/w/Backup", "/w/Backup", false}, Case{"/w/Backup", "", true}}) {
+    UserProfile profile;
+    profile.SetBackupRoot(c.before);
+    ClientAppState::ClearUsersModified();
+    profile.SetBackupRoot(c.after);
+    EXPECT_EQ(ClientAppState::AreUsersModified(), c.modified) << c.before << " -> " << c.after;
+    EXPECT_EQ(profile.GetBackupRoot(), c.after);
+  }
 }
 
 }  // namespace

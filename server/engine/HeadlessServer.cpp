@@ -26,6 +26,8 @@ bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOpt
     const std::string& argument = arguments[i];
     if (argument == "--headless") {
       options.headless = true;
+    } else if (argument == "--test-hooks") {
+      options.testHooks = true;
     } else if (argument == "--workdir" || argument == "--root") {
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
         error = argument + " needs a folder";
@@ -36,6 +38,10 @@ bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOpt
       error = "unknown argument " + argument;
       return false;
     }
+  }
+  if (options.headless && options.testHooks) {
+    error = "--test-hooks needs the windowed server";
+    return false;
   }
   return true;
 }

@@ -10,6 +10,7 @@ struct HeadlessOptions {
   bool headless = false;
   std::string workingFolder;   // holds "WexmoorRootPath.wxf"; empty: the current folder
   std::string rootPath;        // used only when the root-path file is missing or empty
+  bool testHooks = false;      // windowed only: commands on standard input (scripts, screenshots)
 };
 
 // Reads the arguments after the program name; false with `error` set for an

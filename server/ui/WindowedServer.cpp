@@ -1,12 +1,18 @@
 #include "server/ui/WindowedServer.h"
 
+#include <unistd.h>
+
 #include <QApplication>
-#include <cstdlib>
+#include <QTimer>
+#include <iostream>
 
 #include "common/FileHelpers.h"
 #include "common/PathParser.h"
+#include "platform/ui/CloseOnSignal.h"
+#include "platform/ui/Display.h"
 #include "platform/ui/HelpWindow.h"
 #include "platform/ui/WhatsThisKey.h"
+#include "platform/ui/WindowPlacement.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/ui/CCheckOutControlDlg.h"
@@ -14,13 +20,9 @@
 #include "server/ui/CSetLibraryNameDlg.h"
 #include "server/ui/RootMoveCommand.h"
 #include "server/ui/ServerNotifier.h"
+#include "server/ui/ServerTestHooks.h"
 
 namespace {
-
-bool IsSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
 
 std::string Absolute(const std::string& path) { return path.empty() ? path : PathParser::FullPath(path); }
 
@@ -72,7 +74,13 @@ bool WindowedServer::Start(const CWexmoorApp::StartOptions& options) {
 }
 
 void WindowedServer::Show() {
-  if (frame_) frame_->showMaximized();
+  if (frame_) platform::ui::ShowMaximized(*frame_);
+}
+
+void WindowedServer::CloseInOrder() {
+  platform::ui::CloseOnSignal::RejectModalWindows();
+  // Posted: the rejected dialogs' loops return before the window goes.
+  if (frame_) QTimer::singleShot(0, frame_.get(), &QWidget::close);
 }
 
 void WindowedServer::ShowUserAdministration(CWexmoorDoc& document, QWidget* parent) {
@@ -85,10 +93,8 @@ void WindowedServer::ShowUserAdministration(CWexmoorDoc& document, QWidget* pare
   usersDialog_->exec();
 }
 
-bool HasDisplay() { return IsSet("QT_QPA_PLATFORM") || IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
-
 int RunWindowedServer(const HeadlessOptions& options, int argc, char** argv, std::ostream& err) {
-  if (!HasDisplay()) {
+  if (!platform::ui::HasDisplay()) {
     err << "wexmoor: no display to show the server's window on; use wexmoor --headless to serve without one"
         << std::endl;
     return 1;
@@ -98,11 +104,16 @@ int RunWindowedServer(const HeadlessOptions& options, int argc, char** argv, std
     err << "Cannot create the working folder " << workingFolder << std::endl;
     return 1;
   }
+  platform::ui::CloseOnSignal::Install();
   QApplication application(argc, argv);
   ServerNotifier::Install();
   WindowedServer server;
   if (!server.Start({workingFolder, "", Absolute(options.rootPath)})) return 1;
+  platform::ui::CloseOnSignal closeOnSignal;
+  QObject::connect(&closeOnSignal, &platform::ui::CloseOnSignal::requested, [&server] { server.CloseInOrder(); });
   server.Show();
+  std::unique_ptr<ServerTestHooks> hooks;
+  if (options.testHooks) hooks = std::make_unique<ServerTestHooks>(server, STDIN_FILENO, std::cout);
   application.exec();
   return 0;
 }

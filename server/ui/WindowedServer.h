@@ -27,6 +27,9 @@ class WindowedServer {
   bool Start(const CWexmoorApp::StartOptions& options);
   // Shows the main window maximised (after a successful Start).
   void Show();
+  // What SIGINT and SIGTERM do: every open dialog ends with Cancel, then, once their
+  // loops have returned, the window closes (which shuts the server down).
+  void CloseInOrder();
   // The main window; null before a successful Start.
   CMainFrame* Frame() const { return frame_.get(); }
   CWexmoorApp& App() { return app_; }
@@ -41,10 +44,6 @@ class WindowedServer {
   std::unique_ptr<CMainFrame> frame_;
   QPointer<CEditUsersDlg> usersDialog_;
 };
-
-// Whether a Qt window can be shown: a platform chosen in QT_QPA_PLATFORM, or an X11
-// or Wayland display named in the environment.
-bool HasDisplay();
 
 // The windowed program: the message boxes, the server and its maximised window
 // until the window is closed. 0 after an orderly close; 1 without a display (said

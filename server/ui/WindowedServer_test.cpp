@@ -122,4 +122,22 @@ TEST_F(WindowedServerTest, LoggedOnClientIsListedAndClosingWithItConnectedEndsIn
   EXPECT_EQ(MSGID_BYE, reply.message.GetMessageId());
 }
 
+TEST_F(WindowedServerTest, ASignalEndsTheOpenDialogThenClosesTheWindowAndTheServer) {
+  StartWindowed();
+  CMainFrame& frame = *windowed_.Frame();
+  frame.show();
+  bool consoleDuringDialog = false;
+  QTimer::singleShot(0, &frame, [&] {
+    consoleDuringDialog = QApplication::activeModalWidget() != nullptr && windowed_.App().GetConsole() != nullptr;
+    windowed_.CloseInOrder();
+    // The window stays until the dialog's loop has returned.
+    EXPECT_TRUE(frame.isVisible());
+  });
+  frame.Action(CMainFrame::kUserAdministration)->trigger();
+  EXPECT_TRUE(consoleDuringDialog);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return windowed_.App().GetConsole() == nullptr; }, kWaitMs));
+  EXPECT_FALSE(frame.isVisible());
+  EXPECT_EQ(0, windowed_.App().GetThreadCount());
+}
+
 }  // namespace

@@ -1,0 +1,32 @@
+#include "client/ui/CAboutDlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr const char* kProgramIcon = ":/brannock/brannock-program.xpm";
+
+}  // namespace
+
+CAboutDlg::CAboutDlg(bool publisher, QWidget* parent)
+    : ClientDialog("CAboutDlg", kDialogId, "About " + ProgramName(publisher), parent) {
+  auto* icon = new QLabel(this);
+  icon->setPixmap(QPixmap(kProgramIcon).scaled(48, 48));
+  auto* name = new QLabel(ProgramName(publisher) + " " + kVersion, this);
+  name->setObjectName("1000");
+  auto* text = new QHBoxLayout;
+  text->addWidget(icon);
+  text->addWidget(name, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(text);
+  QDialogButtonBox* buttons = MakeButtonBox(QDialogButtonBox::Ok);
+  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+  SetControlHelp(ok, 1, "Closes this box.");
+  layout->addWidget(buttons);
+  setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 160);
+}
+
+QString CAboutDlg::ProgramName(bool publisher) { return publisher ? "BrannockPublisher" : "Brannock"; }

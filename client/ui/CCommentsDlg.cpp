@@ -1,0 +1,39 @@
+#include "client/ui/CCommentsDlg.h"
+
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CCommentsDlg::CCommentsDlg(QWidget* parent)
+    : ClientDialog("CCommentsDlg", kDialogId, "Add / Check-in Comments", parent),
+      edit_(new QPlainTextEdit(this)) {
+  SetControlHelp(edit_, 1069, "Your remarks on the documents; they are kept with the versions in the library.");
+  auto* group = new QGroupBox("Your comments and remarks", this);
+  auto* groupLayout = new QVBoxLayout(group);
+  groupLayout->addWidget(edit_);
+
+  QDialogButtonBox* buttons = MakeButtonBox();
+  // Enter inside the text breaks the line; the edit takes the key before the default button.
+  AddButton(*buttons, 1070, "OK", QDialogButtonBox::AcceptRole)->setDefault(true);
+  AddButton(*buttons, 1071, "Cancel", QDialogButtonBox::RejectRole);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(group);
+  layout->addWidget(buttons);
+  edit_->setFocus();
+}
+
+void CCommentsDlg::SetComments(const std::string& comments) {
+  comments_ = comments;
+  edit_->setPlainText(QString::fromStdString(comments));
+}
+
+void CCommentsDlg::accept() {
+  comments_ = edit_->toPlainText().toStdString();
+  ClientDialog::accept();
+}
+
+bool CCommentsDlg::HasTypedInput() const {
+  return edit_->toPlainText().toStdString() != comments_;
+}

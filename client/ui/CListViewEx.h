@@ -1,0 +1,84 @@
+#pragma once
+// The report list under the client's two list views: flat rows of text cells, drawn
+// by its own delegate so that a selected row is highlighted across all columns
+// (Highlight on HighlightedText while the view has the focus, window-frame text on
+// the menu colour while it has not), cell texts that do not fit are shortened with
+// "...", and each row may carry a state image (the tick boxes 1-4) before its icon.
+// The header is a CSortHeaderCtrl that paints the sort triangle itself.
+#include <QHeaderView>
+#include <QPixmap>
+#include <QString>
+#include <QTreeWidget>
+#include <functional>
+#include <vector>
+
+class CSortHeaderCtrl : public QHeaderView {
+  Q_OBJECT
+
+ public:
+  explicit CSortHeaderCtrl(QWidget* parent = nullptr);
+  // Marks `column` (-1: none) as the sort column; returns the column marked before.
+  int SetSortMark(int column, bool ascending);
+  int GetSortColumn() const { return sortColumn_; }
+  bool IsAscending() const { return ascending_; }
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+
+ private:
+  // The sort triangle at the right end of `rect`, `offset` being twice a blank's width.
+  void PaintTriangle(QPainter* painter, const QRect& rect, int offset) const;
+
+  int sortColumn_ = -1;
+  bool ascending_ = true;
+};
+
+class CListViewEx : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  // Item data roles: the row's state image (0 none, 1 empty box, 2 ticked box,
+  // 3 greyed empty box, 4 greyed ticked box) and the caller's own row data.
+  static constexpr int kStateImageRole = Qt::UserRole + 1;
+  static constexpr int kItemDataRole = Qt::UserRole;
+  // Width of the state image in front of the first column.
+  static constexpr int kStateImageWidth = 16;
+
+  explicit CListViewEx(QWidget* parent = nullptr);
+
+  // Adds a column at the end with its header text, cell alignment and width.
+  void AddColumn(const QString& text, Qt::Alignment alignment, int width);
+  Qt::Alignment ColumnAlignment(int column) const;
+
+  CSortHeaderCtrl& GetSortHeader() const { return *sortHeader_; }
+
+  // The pictures of state images 1..N (index 0 of the vector is state image 1).
+  void SetStateImages(std::vector<QPixmap> images);
+  static int GetStateImage(const QTreeWidgetItem& item);
+  static void SetStateImage(QTreeWidgetItem& item, int state);
+
+  // True between gaining and losing the keyboard focus (not to the view's own editor).
+  bool HasFocusFlag() const { return hasFocus_; }
+
+  // `text` as drawn in `width` pixels less `offset`: unchanged when it fits, else as
+  // many leading characters (at least one, never part of one) as fit with "..."
+  // appended. `measure` gives a text's width in pixels.
+  static QString ShortenToFit(const QString& text, int width, int offset,
+                              const std::function<int(const QString&)>& measure);
+
+ signals:
+  // A left click on a row's state image; the selection is not changed by it.
+  void stateImageClicked(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  friend class CListViewExDelegate;
+  CSortHeaderCtrl* sortHeader_;
+  std::vector<QPixmap> stateImages_;
+  std::vector<Qt::Alignment> alignments_;
+  bool hasFocus_ = false;
+};

@@ -1,0 +1,106 @@
+#include "client/ui/COperationProgressDlg.h"
+
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QProgressBar>
+#include <QVBoxLayout>
+#include <array>
+
+#include "client/core/CBrannockApp.h"
+#include "client/core/CBrannockDoc.h"
+#include "client/ui/CListViewEx.h"
+#include "client/ui/ProgressAnimation.h"
+
+namespace {
+
+constexpr int kColumnWidth = 350;
+// The dialog's size in dialog units (a quarter of the average character width, an
+// eighth of the line height).
+constexpr int kWidthUnits = 500;
+constexpr int kHeightUnits = 250;
+
+const QIcon& RowIcon(ProgressRows::Icon icon) {
+  static const std::array<QIcon, 4> kIcons = {
+      QIcon(":/progress/progress-notsent.xpm"), QIcon(":/progress/progress-sent.xpm"),
+      QIcon(":/progress/progress-succeeded.xpm"), QIcon(":/progress/progress-failed.xpm")};
+  return kIcons[static_cast<std::size_t>(icon)];
+}
+
+}  // namespace
+
+COperationProgressDlg::COperationProgressDlg(CBrannockDoc& document, QWidget* parent)
+    : ClientDialog("COperationProgressDlg", kDialogId, "Brannock Publisher - Operation progress", parent),
+      document_(document),
+      list_(new CListViewEx(this)),
+      progress_(new QProgressBar(this)),
+      animation_(new ProgressAnimation(this)) {
+  // A title bar without a close button: the dialog closes by Escape or when done.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowContextHelpButtonHint);
+  SetControlHelp(list_, 1064, "The steps of the operation under way and how far each got.");
+  SetControlHelp(progress_, 1062, "How many steps of the operation are done.");
+  animation_->setWhatsThis("Moves while the operation runs.");
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->header()->setSectionsClickable(false);
+  list_->AddColumn("Batch Instructions", Qt::AlignLeft, kColumnWidth);
+  progress_->setTextVisible(false);
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(list_, 1);
+  right->addWidget(progress_);
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(animation_, 0, Qt::AlignTop);
+  layout->addLayout(right, 1);
+  resize(kWidthUnits * fontMetrics().averageCharWidth() / 4, kHeightUnits * fontMetrics().height() / 8);
+
+  FillInstructionList();
+  timer_.setInterval(kTimerMs);
+  connect(&timer_, &QTimer::timeout, this, &COperationProgressDlg::OnTimer);
+  timer_.start();
+}
+
+void COperationProgressDlg::FillInstructionList() {
+  animation_->Start();
+  rows_.Fill(document_.GetBatches());
+  list_->clear();
+  for (const ProgressRows::Row& row : rows_.GetRows()) {
+    auto* item = new QTreeWidgetItem(list_, {QString::fromStdString(row.text)});
+    item->setIcon(0, RowIcon(row.icon));
+  }
+  progress_->setRange(0, rows_.GetRange());
+  ShowProgress();
+}
+
+void COperationProgressDlg::RefillWhenStale() {
+  if (rows_.IsStale(document_.GetBatches())) FillInstructionList();
+}
+
+void COperationProgressDlg::MarkInstructionSent(int row) {
+  RefillWhenStale();
+  if (rows_.MarkSent(row)) ShowIcon(row);
+}
+
+void COperationProgressDlg::MarkInstructionDone(int row, bool succeeded) {
+  RefillWhenStale();
+  if (!rows_.MarkDone(row, succeeded)) return;
+  ShowIcon(row);
+  list_->scrollToItem(list_->topLevelItem(row), QAbstractItemView::EnsureVisible);
+  ShowProgress();
+}
+
+void COperationProgressDlg::ShowIcon(int row) {
+  list_->topLevelItem(row)->setIcon(0, RowIcon(rows_.GetRows()[static_cast<std::size_t>(row)].icon));
+}
+
+void COperationProgressDlg::ShowProgress() { progress_->setValue(rows_.GetDoneCount()); }
+
+void COperationProgressDlg::OnTimer() {
+  if (!timer_.isActive()) return;
+  document_.GetApp().DoProcessing();
+  if (++idleTicks_ == kIdleTicksLimit) reject();
+}
+
+void COperationProgressDlg::reject() {
+  timer_.stop();
+  animation_->Stop();
+  Dismiss();
+}

@@ -1,0 +1,62 @@
+#pragma once
+// Shows the instructions of the batch a document is working through, each with an
+// icon of how far it got, with a progress bar and an animation. While open, its own
+// 200 ms timer runs the application's periodic pass, so the queue advances under
+// the modal dialog. It has no buttons: Escape, the document's "queue empty" hint or
+// 3000 ticks without a reply close it; closing leaves the queue running.
+#include <QTimer>
+
+#include "client/core/ProgressRows.h"
+#include "client/ui/ClientDialog.h"
+
+class CBrannockDoc;
+class CListViewEx;
+class ProgressAnimation;
+class QProgressBar;
+
+class COperationProgressDlg : public ClientDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDialogId = 153;
+  static constexpr int kTimerMs = 200;
+  // Ticks without a received reply after which the dialog closes (10 minutes).
+  static constexpr int kIdleTicksLimit = 3000;
+
+  COperationProgressDlg(CBrannockDoc& document, QWidget* parent = nullptr);
+
+  // Lists the head batch of the document's queue anew.
+  void FillInstructionList();
+  // The hints' rows (instruction index - 1). A head batch other than the one listed
+  // is listed anew first; rows outside the list are ignored.
+  void MarkInstructionSent(int row);
+  void MarkInstructionDone(int row, bool succeeded);
+  void ResetIdleCount() { idleTicks_ = 0; }
+
+  // One tick of the dialog's timer.
+  void OnTimer();
+  int GetIdleTicks() const { return idleTicks_; }
+  bool IsTimerActive() const { return timer_.isActive(); }
+
+  // Escape, the close hint and the idle limit: stops timer and animation, then closes.
+  void reject() override;
+
+  const ProgressRows& GetRows() const { return rows_; }
+  CListViewEx& GetList() const { return *list_; }
+  QProgressBar& GetProgressBar() const { return *progress_; }
+  ProgressAnimation& GetAnimation() const { return *animation_; }
+
+ private:
+  // Keeps the list and the bar in step with the document's head batch.
+  void RefillWhenStale();
+  void ShowIcon(int row);
+  void ShowProgress();
+
+  CBrannockDoc& document_;
+  ProgressRows rows_;
+  CListViewEx* list_;
+  QProgressBar* progress_;
+  ProgressAnimation* animation_;
+  QTimer timer_;
+  int idleTicks_ = 0;
+};

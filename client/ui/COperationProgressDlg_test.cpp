@@ -1,0 +1,138 @@
+#include "client/ui/COperationProgressDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QProgressBar>
+#include <QTest>
+
+#include "client/ui/CListViewEx.h"
+#include "client/ui/ProgressAnimation.h"
+#include "platform/ui/QtTestApplication.h"
+#include "testsupport/ClientLibraryTest.h"
+
+namespace {
+
+using namespace client_test;
+
+Instruction Step(const std::string& name, bool sent = false, bool done = false, bool succeeded = false) {
+  Instruction instruction;
+  instruction.SetKind(2);
+  instruction.SetName(name);
+  instruction.SetSent(sent);
+  instruction.SetDone(done);
+  instruction.SetSucceeded(succeeded);
+  return instruction;
+}
+
+InstructionBatch Batch(const std::vector<Instruction>& instructions) {
+  InstructionBatch batch;
+  for (const Instruction& instruction : instructions) batch.AddInstruction(instruction);
+  return batch;
+}
+
+QImage Picture(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
+
+// A document that is not opened: its queue moves only when a test moves it, and the
+// dialog's passes do not touch it.
+class COperationProgressDlgTest : public ClientLibraryTest {
+ protected:
+  void SetUp() override {
+    ClientLibraryTest::SetUp();
+    document_ = std::make_unique<CBrannockDoc>(*app_);
+  }
+  void TearDown() override {
+    document_.reset();
+    ClientLibraryTest::TearDown();
+  }
+  std::vector<std::string> ListedTexts(const COperationProgressDlg& dialog) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < dialog.GetList().topLevelItemCount(); ++i) {
+      texts.push_back(dialog.GetList().topLevelItem(i)->text(0).toStdString());
+    }
+    return texts;
+  }
+  QImage RowPicture(const COperationProgressDlg& dialog, int row) {
+    return Picture(dialog.GetList().topLevelItem(row)->icon(0));
+  }
+
+  std::unique_ptr<CBrannockDoc> document_;
+};
+
+TEST_F(COperationProgressDlgTest, APlaceholderOnlyBatchListsNothingWithRangeZeroToOne) {
+  document_->QueueBatch(InstructionBatch());
+  COperationProgressDlg dialog(*document_);
+  EXPECT_EQ(dialog.GetList().topLevelItemCount(), 0);
+  EXPECT_EQ(dialog.GetProgressBar().minimum(), 0);
+  EXPECT_EQ(dialog.GetProgressBar().maximum(), 1);
+  EXPECT_TRUE(dialog.GetAnimation().IsPlaying());
+  EXPECT_TRUE(dialog.IsTimerActive());
+}
+
+TEST_F(COperationProgressDlgTest, RowsShowTheirIconsAndDoneRowsStepTheBar) {
+  document_->QueueBatch(Batch({Step("a"), Step("b", true), Step("c", true, true, true), Step("d", true, true)}));
+  COperationProgressDlg dialog(*document_);
+  const std::vector<QImage> pictures = {
+      Picture(QIcon(":/progress/progress-notsent.xpm")), Picture(QIcon(":/progress/progress-sent.xpm")),
+      Picture(QIcon(":/progress/progress-succeeded.xpm")), Picture(QIcon(":/progress/progress-failed.xpm"))};
+  for (const QImage& picture : pictures) ASSERT_FALSE(picture.isNull());
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(RowPicture(dialog, row), pictures[static_cast<std::size_t>(row)]);
+  EXPECT_EQ(dialog.GetProgressBar().maximum(), 5);
+  EXPECT_EQ(dialog.GetProgressBar().value(), 2);
+
+  dialog.MarkInstructionSent(0);
+  EXPECT_EQ(RowPicture(dialog, 0), pictures[1]);
+  dialog.MarkInstructionDone(0, true);
+  EXPECT_EQ(RowPicture(dialog, 0), pictures[2]);
+  EXPECT_EQ(dialog.GetProgressBar().value(), 3);
+  dialog.MarkInstructionDone(0, true);   // told twice: counted once
+  dialog.MarkInstructionSent(-1);
+  dialog.MarkInstructionDone(4, true);
+  EXPECT_EQ(dialog.GetProgressBar().value(), 3);
+}
+
+TEST_F(COperationProgressDlgTest, TheIdleLimitClosesAndAReplyRestartsTheCount) {
+  document_->QueueBatch(Batch({Step("a")}));
+  COperationProgressDlg dialog(*document_);
+  for (int tick = 1; tick < COperationProgressDlg::kIdleTicksLimit; ++tick) dialog.OnTimer();
+  dialog.ResetIdleCount();   // a reply at tick 2999
+  for (int tick = 1; tick < COperationProgressDlg::kIdleTicksLimit; ++tick) dialog.OnTimer();
+  EXPECT_TRUE(dialog.IsTimerActive());
+  dialog.OnTimer();
+  EXPECT_FALSE(dialog.IsTimerActive());
+  EXPECT_FALSE(dialog.GetAnimation().IsPlaying());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  dialog.OnTimer();   // a late tick does nothing
+  EXPECT_EQ(dialog.GetIdleTicks(), COperationProgressDlg::kIdleTicksLimit);
+}
+
+TEST_F(COperationProgressDlgTest, EscapeClosesTheDialogAndLeavesTheQueue) {
+  document_->QueueBatch(Batch({Step("a")}));
+  COperationProgressDlg dialog(*document_);
+  dialog.show();
+  QTest::keyClick(&dialog, Qt::Key_Escape);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_FALSE(dialog.IsTimerActive());
+  EXPECT_EQ(document_->GetBatches().size(), 1u);
+}
+
+TEST_F(COperationProgressDlgTest, OnlyTheHeadBatchIsListedAndANewHeadIsListedAnew) {
+  // A first batch whose every step ran: the next queue step removes it.
+  InstructionBatch first = Batch({Step("first", true, true, true)});
+  first.Start();
+  while (first.TakeNextIndex() >= 0) {
+  }
+  document_->QueueBatch(first);
+  COperationProgressDlg dialog(*document_);
+  document_->QueueBatch(Batch({Step("second"), Step("third")}));
+  dialog.FillInstructionList();
+  EXPECT_EQ(ListedTexts(dialog), std::vector<std::string>{"Add Project: first"});
+
+  document_->ProcessNextInstruction();
+  ASSERT_EQ(document_->GetBatches().front().GetNumber(), 2u);
+  dialog.MarkInstructionDone(1, false);
+  EXPECT_EQ(ListedTexts(dialog), (std::vector<std::string>{"Add Project: second", "Add Project: third"}));
+  EXPECT_EQ(RowPicture(dialog, 1), Picture(QIcon(":/progress/progress-failed.xpm")));
+  EXPECT_EQ(dialog.GetProgressBar().maximum(), 3);
+}
+
+}  // namespace

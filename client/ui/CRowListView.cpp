@@ -1,0 +1,444 @@
+#include "client/ui/CRowListView.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QResizeEvent>
+#include <unordered_set>
+
+#include "client/core/CBrannockApp.h"
+#include "client/core/CBrannockDoc.h"
+#include "client/core/ClientHints.h"
+#include "client/core/DocumentListCache.h"
+#include "client/core/DocumentRowTexts.h"
+#include "client/core/PaneLayout.h"
+#include "client/core/TreeCommandRules.h"
+#include "client/ui/CCheckoutOptionsDlg.h"
+#include "client/ui/CCommentsDlg.h"
+#include "client/ui/CInformationDlg.h"
+#include "client/ui/CMainFrame.h"
+#include "client/ui/CNewEditionDlg.h"
+#include "client/ui/CRenameDlg.h"
+#include "client/ui/CommandIds.h"
+#include "client/ui/DragCursor.h"
+#include "client/ui/DragMime.h"
+#include "client/ui/ModalRunner.h"
+#include "client/ui/TickBoxImages.h"
+#include "common/RecordFields.h"
+#include "common/StringHelpers.h"
+#include "platform/Notifier.h"
+#include "platform/fs.h"
+
+namespace {
+
+namespace rules = DocumentCommandRules;
+
+// Item roles beside CListViewEx's: which model row an item shows, and at which change.
+constexpr int kRowIdRole = Qt::UserRole + 2;
+constexpr int kRowStampRole = Qt::UserRole + 3;
+
+std::uint64_t ItemId(const QTreeWidgetItem* item) {
+  return item == nullptr ? 0 : item->data(0, kRowIdRole).toULongLong();
+}
+
+// The wait cursor for the lifetime of a fill.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+struct Column {
+  const char* heading;
+  Qt::Alignment alignment;
+  int width;
+};
+constexpr Column kColumns[] = {
+    {"Document Name", Qt::AlignLeft, 250}, {"Revision", Qt::AlignRight, 80},   {"Revision Date", Qt::AlignLeft, 120},
+    {"Status", Qt::AlignLeft, 150},        {"File Size", Qt::AlignRight, 120}, {"Summary Information", Qt::AlignLeft, 300},
+};
+
+}  // namespace
+
+CRowListView::CRowListView(CBrannockDoc& document, QWidget* parent)
+    : CListViewEx(parent), DocumentView(UpdateHint::kDocumentListView), document_(document) {
+  setObjectName("CRowListView");
+  connect(this, &CListViewEx::stateImageClicked, this, &CRowListView::OnStateImageClicked);
+  connect(&GetSortHeader(), &QHeaderView::sectionClicked, this, &CRowListView::OnColumnClick);
+}
+
+void CRowListView::OnInitialUpdate() {
+  SetStateImages(TickBoxImages::Make());
+  for (const Column& column : kColumns) AddColumn(column.heading, column.alignment, column.width);
+  GetSortHeader().SetSortMark(rows_.GetSortOrder().GetColumn(), rows_.GetSortOrder().IsAscending());
+  // The list's own sorting is off, which also made the headings unclickable.
+  GetSortHeader().setSectionsClickable(true);
+  setProperty("helpTopic", kHelpTopic);
+  setWhatsThis(tr("The documents of the current project. Tick documents to act on them; double-click one to show "
+                  "its versions; right-click one for its details."));
+}
+
+PublicationFlags CRowListView::Flags() const {
+  return {document_.IsPreparingPublication(), document_.IsPublicationRunning(),
+          document_.AreDocumentCheckBoxesEnabled()};
+}
+
+ProjectNode* CRowListView::FindCurrentProject() {
+  const TreeItem item = document_.GetCurrentProjectItem();
+  return item == 0 ? nullptr : document_.GetProjectTree().FindProjectByTreeItem(item);
+}
+
+DocumentCommandRules::Situation CRowListView::CurrentSituation() {
+  return {Flags(), document_.IsPublisher(), document_.HasLocalSelection(), document_.GetUserText()};
+}
+
+bool CRowListView::IsClosePending() const { return document_.IsClosePending(); }
+
+std::string CRowListView::DragFilePath() const {
+  return EnsureTrailingBackslash(document_.GetLibraryFolder()) + kDragFileName;
+}
+
+// ----- filling -----
+
+void CRowListView::FillDocumentRows(bool keepList) {
+  const PublicationFlags flags = Flags();
+  if (flags.running) return;
+  WaitCursor wait;
+  locale_ = platform::UserNumberLocale();
+  const ProjectNode* project = FindCurrentProject();
+  const std::string path =
+      project == nullptr ? "" : DocumentListCache::VersionsFilePath(document_.GetLibraryFolder(), project->GetCacheFilePath());
+  rows_.Fill(path, keepList, flags);
+  GetSortHeader().SetSortMark(rows_.GetSortOrder().GetColumn(), rows_.GetSortOrder().IsAscending());
+  ShowRows();
+}
+
+void CRowListView::RefillDocumentList() {
+  rows_.ClearRows();
+  ShowRows();
+  rows_.SaveTicks();
+  ProjectNode* project = FindCurrentProject();
+  if (project == nullptr || project->GetIndexName().empty() || project->GetIndexName() == "Root" ||
+      !document_.LoadProjectDocuments(*project)) {
+    return;
+  }
+  FillDocumentRows(false);
+}
+
+void CRowListView::ShowRows() {
+  const std::vector<DocumentRowModel::Row>& rows = rows_.GetRows();
+  std::unordered_set<std::uint64_t> ids;
+  for (const auto& row : rows) ids.insert(row.id);
+  std::vector<int> gone;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    if (ids.count(ItemId(topLevelItem(i))) == 0) gone.push_back(i);
+  }
+  if (static_cast<int>(gone.size()) == topLevelItemCount()) {
+    clear();   // a fill: every row is new
+  } else {
+    for (auto i = gone.rbegin(); i != gone.rend(); ++i) delete takeTopLevelItem(*i);
+  }
+  // The kept items are the model's rows in order with new rows between them.
+  for (int r = 0; r < static_cast<int>(rows.size());) {
+    QTreeWidgetItem* item = topLevelItem(r);
+    const std::uint64_t nextKept = ItemId(item);
+    if (item != nullptr && nextKept == rows[static_cast<std::size_t>(r)].id) {
+      ShowItem(*item, rows[static_cast<std::size_t>(r)]);
+      ++r;
+      continue;
+    }
+    QList<QTreeWidgetItem*> fresh;
+    const int start = r;
+    for (; r < static_cast<int>(rows.size()) && rows[static_cast<std::size_t>(r)].id != nextKept; ++r) {
+      auto* made = new QTreeWidgetItem();
+      made->setData(0, kRowIdRole, QVariant::fromValue<qulonglong>(rows[static_cast<std::size_t>(r)].id));
+      ShowItem(*made, rows[static_cast<std::size_t>(r)]);
+      fresh.append(made);
+    }
+    insertTopLevelItems(start, fresh);
+  }
+}
+
+void CRowListView::ShowItem(QTreeWidgetItem& item, const DocumentRowModel::Row& row) {
+  if (item.data(0, kRowStampRole).toULongLong() == row.stamp) return;
+  item.setData(0, kRowStampRole, QVariant::fromValue<qulonglong>(row.stamp));
+  item.setData(0, kItemDataRole, row.document);
+  SetStateImage(item, row.state);
+  item.setIcon(0, icons_.Icon(row.image));
+  const DocumentVersionEntry* version = rows_.GetList().GetAt(row.document)->GetVersion(row.version);
+  if (version == nullptr) return;
+  const auto cells = DocumentRowTexts::Cells(*version, row.versionRow, row.status, locale_);
+  for (int c = 0; c < static_cast<int>(cells.size()); ++c) {
+    item.setText(c, QString::fromStdString(cells[static_cast<std::size_t>(c)]));
+    item.setTextAlignment(c, ColumnAlignment(c) | Qt::AlignVCenter);
+  }
+}
+
+int CRowListView::RowAt(const QPoint& point) const {
+  QTreeWidgetItem* item = itemAt(point);
+  return item == nullptr ? -1 : indexOfTopLevelItem(item);
+}
+
+// ----- hints and size -----
+
+void CRowListView::OnUpdate(int code) {
+  if (code == ClientHints::kSaveTicks) {
+    rows_.SaveTicks();
+  } else if (code == ClientHints::kDocumentList) {
+    RefillDocumentList();
+  }
+}
+
+bool CRowListView::event(QEvent* event) {
+  // The pane's own size (resizeEvent sees the viewport's).
+  if (event->type() != QEvent::Resize) return CListViewEx::event(event);
+  const QSize size = static_cast<QResizeEvent*>(event)->size();
+  if (size.width() == 0 || size.height() == 0) return true;
+  const bool handled = CListViewEx::event(event);
+  StorePaneSize(size);
+  return handled;
+}
+
+void CRowListView::StorePaneSize(const QSize& size) {
+  if (!PaneLayout::MayStorePaneSizes()) return;
+  CBrannockApp& app = document_.GetApp();
+  platform::CriticalSection::Lock lock(app.GetProfileLock());
+  UserProfile* user = app.GetCurrentUser();
+  if (user == nullptr) return;
+  user->SetRowListWidth(size.width());
+  user->SetRowListHeight(size.height());
+}
+
+// ----- mouse -----
+
+void CRowListView::OnStateImageClicked(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers) {
+  const int row = indexOfTopLevelItem(item);
+  const PublicationFlags flags = Flags();
+  if (!rows_.ToggleRowTick(row, (modifiers & Qt::ShiftModifier) != 0, flags)) return;
+  rows_.RefreshDocumentRows(row, flags);
+  ShowRows();
+}
+
+void CRowListView::OnColumnClick(int column) {
+  rows_.GetSortOrder().OnColumnClick(column);
+  FillDocumentRows(true);
+}
+
+void CRowListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  const int row = RowAt(event->position().toPoint());
+  const PublicationFlags flags = Flags();
+  if (row >= 0 && !flags.running) {
+    rows_.ToggleExpansion(row, flags);
+    ShowRows();
+  }
+  CListViewEx::mouseDoubleClickEvent(event);
+}
+
+void CRowListView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    ShowRowInformation(event->position().toPoint());
+    if (IsClosePending()) return;
+  } else if (event->button() == Qt::LeftButton) {
+    pressPoint_ = event->position().toPoint();
+    dragArmed_ = true;
+  }
+  CListViewEx::mousePressEvent(event);
+}
+
+void CRowListView::ShowRowInformation(const QPoint& point) {
+  OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
+  // The plain client keeps the text of its last right click.
+  const std::string text = rows_.BuildRowInformation(RowAt(point), !document_.IsPublisher(), Flags());
+  platform::Notify({text, CMainFrame::kTitle, platform::NotifyIcon::None, platform::NotifyButtons::Ok});
+}
+
+void CRowListView::mouseMoveEvent(QMouseEvent* event) {
+  const bool leftDown = (event->buttons() & Qt::LeftButton) != 0;
+  const bool preparing = document_.IsPublisher() && document_.IsPreparingPublication();
+  if (leftDown && dragArmed_ && !preparing &&
+      (event->position().toPoint() - pressPoint_).manhattanLength() >= QApplication::startDragDistance()) {
+    StartDrag();
+    return;
+  }
+  CListViewEx::mouseMoveEvent(event);
+}
+
+void CRowListView::StartDrag() {
+  dragArmed_ = false;   // one attempt per press, refused or not
+  OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
+  const std::string path = DragFilePath();
+  platform::fs::DeleteFile(path);
+  if (FindCurrentProject() == nullptr) {
+    Refuse(kNoCheckInProject);
+    return;
+  }
+  const ProjectDocumentList dragged = rules::CollectDrag(rows_);
+  if (dragged.GetCount() == 0 || !dragged.WriteFile(path)) return;
+  QDrag drag(this);
+  drag.setMimeData(DragMime::Make({DragMime::What::kDocuments, document_.GetLibraryFolder(), path}));
+  DragCursor::Apply(drag);
+  ModalRunner::ExecDrag(drag, Qt::CopyAction, Qt::CopyAction);
+  platform::fs::DeleteFile(path);
+}
+
+// ----- commands -----
+
+CommandStatus CRowListView::Shared(TreeCommandRules::Command command) const {
+  // Publishing belongs to the document as a whole: the tree's rule answers.
+  const TreeCommandRules::State state = TreeCommandRules(document_).Query(command);
+  return {state.handled, state.enabled, state.checked};
+}
+
+CommandStatus CRowListView::QueryCommand(int command) {
+  const DocumentCommandRules::Situation situation = CurrentSituation();
+  switch (command) {
+    case CommandIds::kChooseLocalFolder: return {true, true, false};
+    case CommandIds::kAddToLibrary: return {true, rules::CanAdd(situation), false};
+    case CommandIds::kCheckOut: return {true, rules::CanCheckOut(rows_, situation), false};
+    case CommandIds::kCheckIn: return {true, rules::CanCheckIn(rows_, situation), false};
+    case CommandIds::kRetrieve: return {true, rules::CanRetrieve(rows_, situation), false};
+    case CommandIds::kPublish: return Shared(TreeCommandRules::Command::kPublish);
+    case CommandIds::kConfirmPublication: return Shared(TreeCommandRules::Command::kConfirm);
+    case CommandIds::kToolTips: return {true, false, document_.AreTipsOn()};
+    case CommandIds::kDelete:
+      if (!situation.publisher) return {};
+      return {true, rules::CanDelete(rows_, situation), false};
+    case CommandIds::kRename:
+      if (!situation.publisher) return {};
+      return {true, rules::CanRename(rows_, situation), false};
+    default: return {};
+  }
+}
+
+void CRowListView::RunCommand(int command) {
+  // A command whose state went stale since it was shown does nothing; this also
+  // keeps every command but publishing and confirming inert during a publication.
+  if (!QueryCommand(command).enabled) return;
+  OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
+  switch (command) {
+    case CommandIds::kChooseLocalFolder: document_.ChooseLocalFolder(); break;
+    case CommandIds::kAddToLibrary: document_.AddSelectedLocalFiles(); break;
+    case CommandIds::kCheckOut: CheckOut(); break;
+    case CommandIds::kCheckIn: CheckIn(); break;
+    case CommandIds::kRetrieve: Retrieve(); break;
+    case CommandIds::kPublish: Publish(); break;
+    case CommandIds::kConfirmPublication: ConfirmPublication(); break;
+    case CommandIds::kDelete: Delete(); break;
+    case CommandIds::kRename: Rename(); break;
+    default: break;
+  }
+}
+
+bool CRowListView::Ask(const char* question) {
+  return platform::Notify({question, "", platform::NotifyIcon::Question, platform::NotifyButtons::YesNo}) ==
+         platform::NotifyAnswer::Yes;
+}
+
+void CRowListView::Refuse(const char* text) {
+  platform::Notify({text, "", platform::NotifyIcon::Error, platform::NotifyButtons::Ok});
+}
+
+void CRowListView::CheckOut() {
+  const ProjectDocumentList documents = rules::CollectCheckOut(rows_, Flags());
+  ShowRows();
+  if (documents.GetCount() == 0) return;
+  CCheckoutOptionsDlg options(this);
+  options.SetOption(0);
+  if (ModalRunner::Exec(options) != QDialog::Accepted || IsClosePending()) return;
+  const auto [referencing, referenced] = rules::CheckOutReferenceFlags(options.GetOption());
+  document_.SendCheckOutDocuments(documents, referencing, referenced, kReplaceIfChanged);
+}
+
+void CRowListView::CheckIn() {
+  CCommentsDlg commentsDialog(this);
+  if (ModalRunner::Exec(commentsDialog) != QDialog::Accepted || IsClosePending()) return;
+  std::string comments = commentsDialog.GetComments();
+  if (TrimString(comments).empty()) {
+    Refuse(kNoComments);
+    return;
+  }
+  const ProjectNode* project = FindCurrentProject();
+  if (project == nullptr) {
+    Refuse(kNoCheckInProject);
+    return;
+  }
+  EncodeFieldLineBreaks(comments);
+  const rules::CheckIn checkIn =
+      rules::CollectCheckIn(rows_, Flags(), document_.GetUserText(), project->GetLocalFolder(), comments);
+  ShowRows();
+  const bool missing = !checkIn.missingFiles.empty();
+  if (missing) {
+    CInformationDlg information(this);
+    information.SetText(rules::kMissingFilesText + checkIn.missingFiles);
+    ModalRunner::Exec(information);
+    if (IsClosePending()) return;
+  }
+  if (checkIn.documents.GetCount() == 0) return;
+  if (missing && (!Ask(kProceedWithCheckIn) || IsClosePending())) return;
+  document_.SendCheckInDocuments(checkIn.documents, kCheckInReadOnly);
+}
+
+void CRowListView::Retrieve() {
+  const ProjectDocumentList documents = rules::CollectRetrieve(rows_, Flags());
+  ShowRows();
+  if (documents.GetCount() == 0) return;
+  const bool writable = Ask(kWritableOnRetrieval);
+  if (IsClosePending()) return;
+  document_.SetWritableOnRetrieval(writable);
+  document_.SendGetDocuments(documents, kReplaceIfChanged);
+}
+
+void CRowListView::Delete() {
+  if (FindCurrentProject() == nullptr) {
+    Refuse(kNoDeleteProject);
+    return;
+  }
+  const ProjectDocumentList documents = rules::CollectDelete(rows_, Flags());
+  ShowRows();
+  if (documents.GetCount() == 0) return;
+  if (Ask(kProceedWithDeletion) && !IsClosePending()) document_.SendDeleteDocuments(documents);
+}
+
+void CRowListView::Rename() {
+  const ProjectNode* project = FindCurrentProject();
+  if (project == nullptr) {
+    Refuse(kNoDeleteProject);
+    return;
+  }
+  const std::string projectIndexName = project->GetIndexName();
+  for (const rules::RenameTarget& target : rules::CollectRename(rows_)) {
+    CRenameDlg rename(this);
+    rename.SetName(target.version.GetName());
+    const bool accepted = ModalRunner::Exec(rename) == QDialog::Accepted;
+    if (IsClosePending()) return;
+    if (accepted) document_.SendRenameDocument(projectIndexName, target.version.GetIndexName(), rename.GetName());
+    // The rows may have been refilled meanwhile: untick only the row still showing it.
+    const int version = rows_.GetRowVersionIndex(target.row);
+    if (rows_.IsTicked(target.row) && version >= 0 &&
+        rows_.GetList().GetAt(rows_.GetRow(target.row).document)->GetVersion(version)->GetIndexName() ==
+            target.version.GetIndexName()) {
+      rows_.ToggleRowTick(target.row, false, Flags());
+    }
+    ShowRows();
+  }
+}
+
+void CRowListView::Publish() {
+  if (document_.IsPreparingPublication()) {
+    document_.AbandonPublication();
+    return;
+  }
+  document_.SetPreparingPublication(true);
+  CNewEditionDlg dialog(document_, this);
+  const int result = ModalRunner::Exec(dialog);
+  if (IsClosePending()) return;
+  if (result != QDialog::Accepted) document_.AbandonPublication();
+}
+
+void CRowListView::ConfirmPublication() {
+  if (rows_.IsSelectionChanged() && !rows_.GetCachePath().empty()) rows_.GetList().WriteFile(rows_.GetCachePath());
+  document_.QueueEditionBatch();
+}

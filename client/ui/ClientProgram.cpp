@@ -1,0 +1,101 @@
+#include "client/ui/ClientProgram.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <iostream>
+#include <memory>
+
+#include "client/core/CBrannockApp.h"
+#include "client/ui/CAboutDlg.h"
+#include "client/ui/CMainFrame.h"
+#include "client/ui/ClientTestHooks.h"
+#include "common/FileHelpers.h"
+#include "common/PathParser.h"
+#include "platform/Notifier.h"
+#include "platform/Process.h"
+#include "platform/ui/CloseOnSignal.h"
+#include "platform/ui/Display.h"
+#include "platform/ui/QtNotifier.h"
+
+namespace {
+
+// Every box of the program carries its name, for as long as the program's windows run.
+class ProgramNotifier {
+ public:
+  ProgramNotifier() {
+    platform::SetNotifyHandler([](const platform::Notification& notification) {
+      platform::Notification named = notification;
+      if (named.caption.empty()) named.caption = CMainFrame::kTitle;
+      return platform::ui::ShowMessageBox(named);
+    });
+  }
+  ~ProgramNotifier() { platform::SetNotifyHandler(nullptr); }
+  ProgramNotifier(const ProgramNotifier&) = delete;
+  ProgramNotifier& operator=(const ProgramNotifier&) = delete;
+};
+
+}  // namespace
+
+bool ParseClientArguments(const std::vector<std::string>& arguments, ClientOptions& options, std::string& error) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--test-hooks") {
+      options.testHooks = true;
+      continue;
+    }
+    if (arguments[i] != "--workdir") {
+      error = "unknown argument " + arguments[i];
+      return false;
+    }
+    if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+      error = "--workdir needs a folder";
+      return false;
+    }
+    options.workingFolder = arguments[++i];
+  }
+  return true;
+}
+
+int RunClientProgram(bool publisher, int argc, char** argv, std::ostream& err) {
+  platform::ui::CloseOnSignal::Install();
+  const std::string program = CAboutDlg::ProgramName(publisher).toLower().toStdString();
+  ClientOptions options;
+  std::string error;
+  if (!ParseClientArguments(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    err << program << ": " << error << "\nusage: " << program << " [--workdir DIR] [--test-hooks]" << std::endl;
+    return 64;
+  }
+  if (!platform::ui::HasDisplay()) {
+    err << program << ": no display to show the program's window on" << std::endl;
+    return 1;
+  }
+  std::string workingFolder = platform::WorkingFolder();
+  if (!options.workingFolder.empty()) {
+    workingFolder = PathParser::FullPath(options.workingFolder);
+    if (!CreateFolderPath(workingFolder)) {
+      err << program << ": cannot use the working folder " << workingFolder << std::endl;
+      return 1;
+    }
+  }
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(CAboutDlg::ProgramName(publisher));
+  const ProgramNotifier notifier;
+  QPointer<CMainFrame> frame;
+  platform::ui::CloseOnSignal signalWatcher;
+  QObject::connect(&signalWatcher, &platform::ui::CloseOnSignal::requested, [&frame] {
+    platform::ui::CloseOnSignal::RejectModalWindows();
+    if (frame != nullptr) QMetaObject::invokeMethod(frame.data(), &QWidget::close, Qt::QueuedConnection);
+  });
+
+  CBrannockApp app(workingFolder, platform::LoginName());
+  app.SetPublisher(publisher);
+  if (!app.InitInstance()) return 1;
+  CMainFrame mainFrame(app);
+  frame = &mainFrame;
+  mainFrame.ShowAtStart();
+  std::unique_ptr<ClientTestHooks> hooks;
+  if (options.testHooks) hooks = std::make_unique<ClientTestHooks>(app, mainFrame, STDIN_FILENO, std::cout);
+  QApplication::exec();
+  return 0;
+}

@@ -1,0 +1,310 @@
+#include "client/ui/ClientTestHooks.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+#include <map>
+#include <optional>
+
+#include "client/core/CBrannockApp.h"
+#include "client/core/CBrannockDoc.h"
+#include "client/ui/CListViewEx.h"
+#include "client/ui/CMainFrame.h"
+#include "client/ui/CommandIds.h"
+#include "client/ui/ModalRunner.h"
+#include "client/ui/SplitterFrame.h"
+#include "platform/ui/WindowPlacement.h"
+
+namespace {
+
+constexpr int kIdlePollMs = 20;
+constexpr int kDefaultIdleSeconds = 30;
+constexpr const char* kPanes[] = {"tree", "documents", "local"};
+
+std::optional<int> WholeNumber(const std::string& text) {
+  try {
+    std::size_t used = 0;
+    const int value = std::stoi(text, &used);
+    if (used == text.size()) return value;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+// One step of a dialog script, acting through the dialog's own control.
+bool RunStep(QDialog& dialog, const std::string& verb, const QString& id, const std::string& value) {
+  QWidget* control = dialog.findChild<QWidget*>(id);
+  if (control == nullptr) return false;
+  const QString text = QString::fromStdString(value);
+  if (verb == "click") {
+    auto* button = qobject_cast<QAbstractButton*>(control);
+    if (button != nullptr) button->click();
+    return button != nullptr;
+  }
+  if (verb == "check") {
+    auto* button = qobject_cast<QAbstractButton*>(control);
+    if (button != nullptr) button->setChecked(value == "1");
+    return button != nullptr;
+  }
+  if (verb == "row") {
+    auto* view = qobject_cast<QAbstractItemView*>(control);
+    const std::optional<int> row = WholeNumber(value);
+    if (view == nullptr || !row || view->model() == nullptr) return false;
+    view->setCurrentIndex(view->model()->index(*row, 0));
+    return true;
+  }
+  if (auto* line = qobject_cast<QLineEdit*>(control)) {
+    line->setText(text);
+  } else if (auto* plain = qobject_cast<QPlainTextEdit*>(control)) {
+    plain->setPlainText(text);
+  } else if (auto* rich = qobject_cast<QTextEdit*>(control)) {
+    rich->setPlainText(text);
+  } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    if (combo->isEditable()) {
+      combo->setEditText(text);
+    } else {
+      combo->setCurrentIndex(combo->findText(text));
+    }
+  } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+    const std::optional<int> number = WholeNumber(value);
+    if (!number) return false;
+    spin->setValue(*number);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::optional<platform::NotifyAnswer> AnswerNamed(const std::string& name) {
+  static const std::map<std::string, platform::NotifyAnswer> answers = {{"ok", platform::NotifyAnswer::Ok},
+                                                                        {"cancel", platform::NotifyAnswer::Cancel},
+                                                                        {"yes", platform::NotifyAnswer::Yes},
+                                                                        {"no", platform::NotifyAnswer::No}};
+  const auto found = answers.find(name);
+  if (found == answers.end()) return std::nullopt;
+  return found->second;
+}
+
+// Cells, one line per row, with the row's tick state when it has one.
+std::string RowText(const QTreeWidgetItem& item, int columns) {
+  std::string line;
+  for (int column = 0; column < columns; ++column) {
+    if (column > 0) line += " | ";
+    line += item.text(column).toStdString();
+  }
+  const int state = CListViewEx::GetStateImage(item);
+  if (state != 0) line += " [" + std::to_string(state) + "]";
+  return line;
+}
+
+}  // namespace
+
+ClientTestHooks::ClientTestHooks(CBrannockApp& app, CMainFrame& frame, int fd, std::ostream& out, QObject* parent)
+    : QObject(parent), app_(app), frame_(frame), out_(out), commands_(fd, out, this) {
+  ModalRunner::SetScripted(true);
+  AddCommands();
+}
+
+ClientTestHooks::~ClientTestHooks() { ModalRunner::SetScripted(false); }
+
+void ClientTestHooks::AddCommands() {
+  commands_.Add("import", [this](const Words& words, Reply reply) {
+    if (words.size() != 1) return reply(false, "import needs a file");
+    const CertificateImport::Result result = app_.ImportCertificate(words.front());
+    reply(result == CertificateImport::Result::Imported, "the certificate was not imported");
+  });
+  commands_.Add("visit", [this](const Words& words, Reply reply) {
+    const std::optional<int> index = words.size() == 1 ? WholeNumber(words.front()) : std::nullopt;
+    if (!index) return reply(false, "visit needs a library index");
+    Words script{"COpenLibraryDlg", "row", "1001", std::to_string(*index), "click", "1083"};
+    std::string error;
+    if (!QueueDialogScript(script, error)) return reply(false, error);
+    frame_.RunRoutedCommand(CommandIds::kVisitLibrary);
+    reply(frame_.ActiveLibraryWindow() != nullptr, "no library window opened");
+  });
+  commands_.Add("answer", [this](const Words& words, Reply reply) {
+    const std::optional<platform::NotifyAnswer> answer =
+        words.size() == 1 ? AnswerNamed(words.front()) : std::nullopt;
+    if (!answer) return reply(false, "answer takes ok, cancel, yes or no");
+    boxes_.QueueAnswer(*answer);
+    reply(true, "");
+  });
+  commands_.Add("dialog", [this](const Words& words, Reply reply) {
+    std::string error;
+    reply(QueueDialogScript(words, error), error);
+  });
+  commands_.Add("focus", [this](const Words& words, Reply reply) {
+    for (int pane = 0; pane < 3; ++pane) {
+      if (words.size() == 1 && words.front() == kPanes[pane] && Pane(pane) != nullptr) {
+        Pane(pane)->setFocus(Qt::OtherFocusReason);
+        return reply(true, "");
+      }
+    }
+    reply(false, "focus takes tree, documents or local, with a library open");
+  });
+  commands_.Add("select-project", [this](const Words& words, Reply reply) {
+    QTreeWidget* tree = Pane(0);
+    QTreeWidgetItem* item = tree != nullptr && words.size() == 1 ? FindRow(*tree, QString::fromStdString(words[0]))
+                                                                 : nullptr;
+    if (item == nullptr) return reply(false, "no such project in the tree");
+    tree->setCurrentItem(item);
+    reply(true, "");
+  });
+  commands_.Add("tick", [this](const Words& words, Reply reply) {
+    auto* list = qobject_cast<CListViewEx*>(Pane(1));
+    if (list == nullptr || words.empty() || words.size() > 2) return reply(false, "tick needs a document row");
+    QTreeWidgetItem* item = FindRow(*list, QString::fromStdString(words[0]));
+    if (item != nullptr && words.size() == 2) {
+      // A version row follows its document row and shows its version in a later column.
+      const int start = list->indexOfTopLevelItem(item);
+      item = nullptr;
+      for (int row = start + 1; row < list->topLevelItemCount() && item == nullptr; ++row) {
+        QTreeWidgetItem* candidate = list->topLevelItem(row);
+        if (!candidate->text(0).trimmed().isEmpty() && candidate->text(0) != QString::fromStdString(words[0])) break;
+        for (int column = 1; column < list->columnCount(); ++column) {
+          if (candidate->text(column) == QString::fromStdString(words[1])) item = candidate;
+        }
+      }
+    }
+    if (item == nullptr) return reply(false, "no such row");
+    emit list->stateImageClicked(item, Qt::NoModifier);
+    reply(true, "");
+  });
+  commands_.Add("select-local", [this](const Words& words, Reply reply) {
+    QTreeWidget* list = Pane(2);
+    if (list == nullptr) return reply(false, "no local file list");
+    list->clearSelection();
+    for (const std::string& name : words) {
+      QTreeWidgetItem* item = FindRow(*list, QString::fromStdString(name));
+      if (item == nullptr) return reply(false, "no such local row: " + name);
+      item->setSelected(true);
+    }
+    reply(true, "");
+  });
+  commands_.Add("command", [this](const Words& words, Reply reply) {
+    const std::optional<int> command = words.size() == 1 ? WholeNumber(words.front()) : std::nullopt;
+    QAction* action = command ? frame_.Action(*command) : nullptr;
+    if (action == nullptr) return reply(false, "no such command");
+    frame_.RefreshCommands();
+    if (!action->isEnabled()) return reply(false, "command " + words.front() + " is disabled");
+    frame_.RunRoutedCommand(*command);
+    reply(true, "");
+  });
+  commands_.Add("wait-idle", [this](const Words& words, Reply reply) {
+    const std::optional<int> seconds = words.empty() ? kDefaultIdleSeconds : WholeNumber(words.front());
+    if (!seconds || *seconds < 0) return reply(false, "wait-idle takes seconds");
+    WaitIdle(reply, *seconds * 1000 / kIdlePollMs);
+  });
+  commands_.Add("dump", [this](const Words&, Reply reply) {
+    Dump();
+    reply(true, "");
+  });
+  commands_.Add("grab", [this](const Words& words, Reply reply) {
+    if (words.size() != 1) return reply(false, "grab needs a file name");
+    const bool saved = platform::ui::GrabWindow(frame_, QString::fromStdString(words.front()));
+    reply(saved, "cannot write " + (words.empty() ? std::string() : words.front()));
+  });
+  commands_.Add("quit", [this](const Words&, Reply reply) {
+    reply(true, "");
+    QMetaObject::invokeMethod(&frame_, &QWidget::close, Qt::QueuedConnection);
+  });
+}
+
+bool ClientTestHooks::QueueDialogScript(const Words& words, std::string& error) {
+  if (words.empty() || (words.size() - 1) % 3 != 0) {
+    error = "dialog needs a name and steps of three words";
+    return false;
+  }
+  struct Step {
+    std::string verb;
+    QString id;
+    std::string value;
+  };
+  std::vector<Step> steps;
+  for (std::size_t i = 1; i < words.size(); i += 3) {
+    const std::string& verb = words[i];
+    if (verb != "set" && verb != "check" && verb != "row" && verb != "click") {
+      error = "unknown dialog step " + verb;
+      return false;
+    }
+    steps.push_back({verb, QString::fromStdString(words[i + 1]), words[i + 2]});
+  }
+  // "click ID x": the third word of a click is not used.
+  ModalRunner::QueueDialog(
+      [steps, this](QDialog& dialog) {
+        for (const Step& step : steps) {
+          if (!RunStep(dialog, step.verb, step.id, step.value)) {
+            out_ << "note: dialog step " << step.verb << " " << step.id.toStdString() << " found no control"
+                 << std::endl;
+          }
+        }
+      },
+      QString::fromStdString(words.front()));
+  return true;
+}
+
+QTreeWidget* ClientTestHooks::Pane(int index) const {
+  SplitterFrame* window = frame_.ActiveLibraryWindow();
+  return window != nullptr ? qobject_cast<QTreeWidget*>(window->GetPane(index)) : nullptr;
+}
+
+QTreeWidgetItem* ClientTestHooks::FindRow(QTreeWidget& list, const QString& text, int column) {
+  const QList<QTreeWidgetItem*> found =
+      list.findItems(text, Qt::MatchExactly | Qt::MatchRecursive, column);
+  return found.isEmpty() ? nullptr : found.front();
+}
+
+bool ClientTestHooks::IsIdle() const {
+  if (QApplication::activeModalWidget() != nullptr) return false;
+  const LibraryDocument* busy = app_.GetOpenLibraries().Find([](const LibraryDocument& library) {
+    const auto* document = dynamic_cast<const CBrannockDoc*>(&library);
+    return document == nullptr || !document->IsFirstRequestSent() || !document->IsReady() ||
+           !document->GetBatches().empty() || document->GetUnansweredRequestCount() > 0;
+  });
+  return busy == nullptr;
+}
+
+void ClientTestHooks::WaitIdle(Reply reply, int ticksLeft) {
+  if (IsIdle()) return reply(true, "");
+  if (ticksLeft <= 0) return reply(false, "still busy");
+  QTimer::singleShot(kIdlePollMs, this, [this, reply, ticksLeft] { WaitIdle(reply, ticksLeft - 1); });
+}
+
+void ClientTestHooks::DumpList(const char* title, QTreeWidget* list) {
+  if (list == nullptr) return;
+  QTreeWidgetItemIterator it(list);
+  for (; *it != nullptr; ++it) {
+    int depth = 0;
+    for (const QTreeWidgetItem* parent = (*it)->parent(); parent != nullptr; parent = parent->parent()) ++depth;
+    out_ << title << ": " << std::string(static_cast<std::size_t>(depth) * 2, ' ') << RowText(**it, list->columnCount())
+         << "\n";
+  }
+}
+
+void ClientTestHooks::Dump() {
+  out_ << "window: " << frame_.windowTitle().toStdString() << "\n";
+  for (QMdiSubWindow* window : frame_.Area().subWindowList()) out_ << "library: " << window->windowTitle().toStdString() << "\n";
+  frame_.RefreshCommands();
+  for (const int command : {CommandIds::kVisitLibrary, CommandIds::kMapToFolder, CommandIds::kImportCertificate,
+                            CommandIds::kToolTips, CommandIds::kRetrieve, CommandIds::kCheckOut, CommandIds::kCheckIn,
+                            CommandIds::kAddToLibrary, CommandIds::kDelete, CommandIds::kRename, CommandIds::kPublish,
+                            CommandIds::kConfirmPublication, CommandIds::kChooseLocalFolder}) {
+    const QAction* action = frame_.Action(command);
+    out_ << "command: " << command << " " << (action == nullptr ? "absent" : action->isEnabled() ? "enabled" : "disabled")
+         << "\n";
+  }
+  for (int pane = 0; pane < 3; ++pane) DumpList(kPanes[pane], Pane(pane));
+  for (const platform::Notification& box : boxes_.Received()) out_ << "box: " << box.text << "\n";
+  for (const std::string& name : ModalRunner::Unscripted()) out_ << "unscripted: " << name << "\n";
+  out_ << std::flush;
+}

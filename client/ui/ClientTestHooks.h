@@ -1,0 +1,63 @@
+#pragma once
+// The client's --test-hooks: commands on standard input that drive the program as
+// a user would, for end-to-end tests and the screenshots. Every box is answered
+// from the answers queued with "answer", and every dialog runs the script queued
+// with "dialog" (ModalRunner in scripted mode); nothing waits for a person.
+//
+//   import PATH                  imports a certificate file
+//   visit INDEX                  Visit Library, choosing the INDEXth library
+//   answer ok|cancel|yes|no      the answer to the next message box
+//   dialog NAME STEP...          the script of the next dialog (object name NAME);
+//                                steps: set ID TEXT, check ID 0|1, row ID N, click ID
+//   focus tree|documents|local   gives a pane of the active library window the focus
+//   select-project NAME          makes the tree's project NAME current
+//   tick NAME [VERSION]          clicks the tick box of a document row (or its version row)
+//   select-local NAME...         selects rows of the local file list
+//   command ID                   runs a command as its menu item would (error when disabled)
+//   wait-idle [SECONDS]          waits until every library is logged on and has no
+//                                queued batch, unanswered request or dialog
+//   dump                         prints windows, commands, tree, rows, boxes, then "ok"
+//   grab PATH                    saves the main window as a PNG
+//   quit                         closes the main window in order
+#include <QObject>
+#include <QString>
+#include <ostream>
+
+#include "platform/ui/LineCommands.h"
+#include "platform/ui/ScriptedNotifier.h"
+
+class CBrannockApp;
+class CMainFrame;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class ClientTestHooks : public QObject {
+  Q_OBJECT
+
+ public:
+  ClientTestHooks(CBrannockApp& app, CMainFrame& frame, int fd, std::ostream& out, QObject* parent = nullptr);
+  ~ClientTestHooks() override;
+
+  // Runs one line as if it was read (tests).
+  void Feed(const std::string& line) { commands_.Feed(line); }
+
+ private:
+  using Words = platform::ui::LineCommands::Words;
+  using Reply = platform::ui::LineCommands::Reply;
+
+  void AddCommands();
+  bool QueueDialogScript(const Words& words, std::string& error);
+  // The tree, document list or local list of the active library window; null when none.
+  QTreeWidget* Pane(int index) const;
+  static QTreeWidgetItem* FindRow(QTreeWidget& list, const QString& text, int column = 0);
+  bool IsIdle() const;
+  void WaitIdle(Reply reply, int ticksLeft);
+  void Dump();
+  void DumpList(const char* title, QTreeWidget* list);
+
+  CBrannockApp& app_;
+  CMainFrame& frame_;
+  std::ostream& out_;
+  platform::ui::ScriptedNotifier boxes_;
+  platform::ui::LineCommands commands_;
+};

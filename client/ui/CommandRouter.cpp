@@ -1,0 +1,31 @@
+#include "client/ui/CommandRouter.h"
+
+#include <utility>
+
+CommandRouter::CommandRouter(Targets targets, Veto veto) : targets_(std::move(targets)), veto_(std::move(veto)) {}
+
+CommandTarget* CommandRouter::Handler(int command, CommandStatus& status) const {
+  status = {};
+  if (veto_ && veto_(command)) return nullptr;
+  for (CommandTarget* target : targets_()) {
+    if (target == nullptr) continue;
+    status = target->QueryCommand(command);
+    if (status.handled) return target;
+  }
+  status = {};
+  return nullptr;
+}
+
+CommandStatus CommandRouter::Query(int command) const {
+  CommandStatus status;
+  Handler(command, status);
+  return status;
+}
+
+bool CommandRouter::Run(int command) const {
+  CommandStatus status;
+  CommandTarget* target = Handler(command, status);
+  if (target == nullptr || !status.enabled) return false;
+  target->RunCommand(command);
+  return true;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The window of one open library inside the main frame: the library tree on the
+// left, the document list above the local file list on the right, in two
+// splitters. It makes the three views, attaches them to the document and lets go
+// of them when the document has closed (the main frame tells it from the open
+// libraries' closed observer); the window itself goes once that handler returns.
+// Closing the window closes the library: at once, or, while a handler of the
+// library holds it, at the first pass after the last hold.
+#include <QMdiSubWindow>
+#include <array>
+
+#include "client/ui/CommandTarget.h"
+
+class CBrannockDoc;
+class CBrannockView;
+class CRowListView;
+class DocumentView;
+class LocalFileListView;
+class PaneLayout;
+class QSplitter;
+
+class SplitterFrame : public QMdiSubWindow, public CommandTarget {
+  Q_OBJECT
+
+ public:
+  // `layout` (the main frame's) outlives the window.
+  SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget* parent = nullptr);
+  // Lets go of a document still open (the views detach from it).
+  ~SplitterFrame() override;
+
+  // The library shown; null once it closed.
+  CBrannockDoc* GetDocument() const { return document_; }
+  // The document has closed and is about to go: the views detach and are destroyed
+  // now, the window at the next turn of the event loop.
+  void OnDocumentClosed();
+
+  // Gives the splitters the current user's pane sizes for the main window's state.
+  void ApplyPaneSizes();
+  // Shows the window maximised in its area with the stored sizes; the panes'
+  // first sizes, on the way there, are not stored.
+  void ShowMaximised();
+  // F6 / Shift+F6: the focus moves to the next / previous pane, round the three.
+  void ActivateNextPane(bool forward);
+  // The pane that has, or last had, the focus (the tree at first); null once closed.
+  CommandTarget* GetActiveView() const;
+  QWidget* GetPane(int index) const { return panes_[static_cast<std::size_t>(index)]; }
+
+  // The window's own commands: none; the active view answers for them.
+  CommandStatus QueryCommand(int command) override;
+  void RunCommand(int command) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void DestroyViews();
+  void SetSplitterSizes();
+
+  CBrannockDoc* document_;
+  PaneLayout& layout_;
+  QSplitter* outer_;
+  QSplitter* inner_;
+  CBrannockView* tree_;
+  CRowListView* rowList_;
+  LocalFileListView* localList_;
+  std::array<QWidget*, 3> panes_;
+  std::array<DocumentView*, 3> views_;
+  std::array<CommandTarget*, 3> targets_;
+  int activePane_ = 0;
+  bool sizesApplied_ = false;
+};
