@@ -216,10 +216,7 @@ void CBrannockDoc::RequestProjectTree(bool force) {
     }
     return;
   }
-  Msg request;
-  request.SetMessageId(MSGID_REFRESH_PROJECTS);
-  request.SetBody(std::string());
-  connection_->Send(request);
+  SendRequest(MSGID_REFRESH_PROJECTS, std::string());
 }
 
 // ---- hints ------------------------------------------------------------------------

@@ -252,17 +252,15 @@ void CBrannockDoc::FinishInstruction(InstructionBatch& batch, int index, bool su
 
 std::optional<std::uint32_t> CBrannockDoc::SendStepRequest(InstructionBatch& batch, int index, std::uint32_t id,
                                                            const std::string& body) {
-  Msg request;
-  request.SetMessageId(id);
-  request.SetBody(body);
   // A request that cannot go out would hold its batch for ever: it fails instead.
-  if (IsLinkEnded() || connection_->Send(request) != IPConnection::kDone) {
+  const std::optional<std::uint32_t> stamp = SendRequest(id, body);
+  if (!stamp) {
     FinishInstruction(batch, index, false);
     return std::nullopt;
   }
   batch.GetInstruction(index)->SetSent(true);
-  batch.MapMessage(index, request.GetOriginalStamp());
-  return request.GetOriginalStamp();
+  batch.MapMessage(index, *stamp);
+  return stamp;
 }
 
 bool CBrannockDoc::ExecuteRequest(InstructionBatch& batch, int index, std::uint32_t id, const std::string& body) {

@@ -42,8 +42,17 @@ std::optional<int> WholeNumber(const std::string& text) {
 }
 
 // One step of a dialog script, acting through the dialog's own control.
+// The control named `id`, else the button whose text (without its '&') is `id`.
+QWidget* FindControl(QDialog& dialog, const QString& id) {
+  if (auto* named = dialog.findChild<QWidget*>(id)) return named;
+  for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+    if (button->text().remove('&') == id) return button;
+  }
+  return nullptr;
+}
+
 bool RunStep(QDialog& dialog, const std::string& verb, const QString& id, const std::string& value) {
-  QWidget* control = dialog.findChild<QWidget*>(id);
+  QWidget* control = FindControl(dialog, id);
   if (control == nullptr) return false;
   const QString text = QString::fromStdString(value);
   if (verb == "click") {
@@ -121,7 +130,8 @@ void ClientTestHooks::AddCommands() {
   commands_.Add("import", [this](const Words& words, Reply reply) {
     if (words.size() != 1) return reply(false, "import needs a file");
     const CertificateImport::Result result = app_.ImportCertificate(words.front());
-    reply(result == CertificateImport::Result::Imported, "the certificate was not imported");
+    const bool imported = result == CertificateImport::Result::Imported;
+    reply(imported, imported ? "" : "the certificate was not imported");
   });
   commands_.Add("visit", [this](const Words& words, Reply reply) {
     const std::optional<int> index = words.size() == 1 ? WholeNumber(words.front()) : std::nullopt;
@@ -130,7 +140,8 @@ void ClientTestHooks::AddCommands() {
     std::string error;
     if (!QueueDialogScript(script, error)) return reply(false, error);
     frame_.RunRoutedCommand(CommandIds::kVisitLibrary);
-    reply(frame_.ActiveLibraryWindow() != nullptr, "no library window opened");
+    const bool opened = frame_.ActiveLibraryWindow() != nullptr;
+    reply(opened, opened ? "" : "no library window opened");
   });
   commands_.Add("answer", [this](const Words& words, Reply reply) {
     const std::optional<platform::NotifyAnswer> answer =
@@ -146,8 +157,11 @@ void ClientTestHooks::AddCommands() {
   commands_.Add("focus", [this](const Words& words, Reply reply) {
     for (int pane = 0; pane < 3; ++pane) {
       if (words.size() == 1 && words.front() == kPanes[pane] && Pane(pane) != nullptr) {
+        // Without a window manager nothing activates the window: the focus needs that.
+        QApplication::setActiveWindow(&frame_);
         Pane(pane)->setFocus(Qt::OtherFocusReason);
-        return reply(true, "");
+        const bool focused = QApplication::focusWidget() == Pane(pane);
+        return reply(focused, focused ? "" : "the pane did not take the focus");
       }
     }
     reply(false, "focus takes tree, documents or local, with a library open");
@@ -203,7 +217,13 @@ void ClientTestHooks::AddCommands() {
   commands_.Add("wait-idle", [this](const Words& words, Reply reply) {
     const std::optional<int> seconds = words.empty() ? kDefaultIdleSeconds : WholeNumber(words.front());
     if (!seconds || *seconds < 0) return reply(false, "wait-idle takes seconds");
-    WaitIdle(reply, *seconds * 1000 / kIdlePollMs);
+    WaitFor([this] { return IsIdle(); }, "still busy", reply, *seconds * 1000 / kIdlePollMs);
+  });
+  commands_.Add("wait-closed", [this](const Words& words, Reply reply) {
+    const std::optional<int> seconds = words.empty() ? kDefaultIdleSeconds : WholeNumber(words.front());
+    if (!seconds || *seconds < 0) return reply(false, "wait-closed takes seconds");
+    WaitFor([this] { return frame_.Area().subWindowList().isEmpty(); }, "a library is still open", reply,
+            *seconds * 1000 / kIdlePollMs);
   });
   commands_.Add("dump", [this](const Words&, Reply reply) {
     Dump();
@@ -211,8 +231,9 @@ void ClientTestHooks::AddCommands() {
   });
   commands_.Add("grab", [this](const Words& words, Reply reply) {
     if (words.size() != 1) return reply(false, "grab needs a file name");
+    frame_.showMaximized();
     const bool saved = platform::ui::GrabWindow(frame_, QString::fromStdString(words.front()));
-    reply(saved, "cannot write " + (words.empty() ? std::string() : words.front()));
+    reply(saved, saved ? "" : "cannot write " + words.front());
   });
   commands_.Add("quit", [this](const Words&, Reply reply) {
     reply(true, "");
@@ -221,25 +242,27 @@ void ClientTestHooks::AddCommands() {
 }
 
 bool ClientTestHooks::QueueDialogScript(const Words& words, std::string& error) {
-  if (words.empty() || (words.size() - 1) % 3 != 0) {
-    error = "dialog needs a name and steps of three words";
-    return false;
-  }
   struct Step {
     std::string verb;
     QString id;
     std::string value;
   };
   std::vector<Step> steps;
-  for (std::size_t i = 1; i < words.size(); i += 3) {
+  if (words.empty()) {
+    error = "dialog needs a name";
+    return false;
+  }
+  for (std::size_t i = 1; i < words.size();) {
     const std::string& verb = words[i];
-    if (verb != "set" && verb != "check" && verb != "row" && verb != "click") {
-      error = "unknown dialog step " + verb;
+    // "click ID"; "set ID TEXT", "check ID 0|1", "row ID N".
+    const std::size_t length = verb == "click" ? 2 : (verb == "set" || verb == "check" || verb == "row") ? 3 : 0;
+    if (length == 0 || i + length > words.size()) {
+      error = "bad dialog step " + verb;
       return false;
     }
-    steps.push_back({verb, QString::fromStdString(words[i + 1]), words[i + 2]});
+    steps.push_back({verb, QString::fromStdString(words[i + 1]), length == 3 ? words[i + 2] : std::string()});
+    i += length;
   }
-  // "click ID x": the third word of a click is not used.
   ModalRunner::QueueDialog(
       [steps, this](QDialog& dialog) {
         for (const Step& step : steps) {
@@ -274,10 +297,12 @@ bool ClientTestHooks::IsIdle() const {
   return busy == nullptr;
 }
 
-void ClientTestHooks::WaitIdle(Reply reply, int ticksLeft) {
-  if (IsIdle()) return reply(true, "");
-  if (ticksLeft <= 0) return reply(false, "still busy");
-  QTimer::singleShot(kIdlePollMs, this, [this, reply, ticksLeft] { WaitIdle(reply, ticksLeft - 1); });
+void ClientTestHooks::WaitFor(const std::function<bool()>& done, const std::string& failure, Reply reply,
+                              int ticksLeft) {
+  if (done()) return reply(true, "");
+  if (ticksLeft <= 0) return reply(false, failure);
+  QTimer::singleShot(kIdlePollMs, this,
+                     [this, done, failure, reply, ticksLeft] { WaitFor(done, failure, reply, ticksLeft - 1); });
 }
 
 void ClientTestHooks::DumpList(const char* title, QTreeWidget* list) {
@@ -293,7 +318,17 @@ void ClientTestHooks::DumpList(const char* title, QTreeWidget* list) {
 
 void ClientTestHooks::Dump() {
   out_ << "window: " << frame_.windowTitle().toStdString() << "\n";
-  for (QMdiSubWindow* window : frame_.Area().subWindowList()) out_ << "library: " << window->windowTitle().toStdString() << "\n";
+  for (QMdiSubWindow* window : frame_.Area().subWindowList()) {
+    out_ << "library: " << window->windowTitle().toStdString() << "\n";
+    const auto* library = qobject_cast<SplitterFrame*>(window);
+    if (const CBrannockDoc* document = library != nullptr ? library->GetDocument() : nullptr) {
+      const OpenLibraries& open = app_.GetOpenLibraries();
+      out_ << "library state: ready " << document->IsReady() << ", link ended " << document->IsLinkEnded()
+           << ", close pending " << open.IsClosePending(*document) << ", held " << open.IsHeld(*document)
+           << ", batches " << document->GetBatches().size() << ", unanswered "
+           << document->GetUnansweredRequestCount() << "\n";
+    }
+  }
   frame_.RefreshCommands();
   for (const int command : {CommandIds::kVisitLibrary, CommandIds::kMapToFolder, CommandIds::kImportCertificate,
                             CommandIds::kToolTips, CommandIds::kRetrieve, CommandIds::kCheckOut, CommandIds::kCheckIn,

@@ -9,6 +9,7 @@
 //   answer ok|cancel|yes|no      the answer to the next message box
 //   dialog NAME STEP...          the script of the next dialog (object name NAME);
 //                                steps: set ID TEXT, check ID 0|1, row ID N, click ID
+//                                (ID: the control's object name, or a button's text)
 //   focus tree|documents|local   gives a pane of the active library window the focus
 //   select-project NAME          makes the tree's project NAME current
 //   tick NAME [VERSION]          clicks the tick box of a document row (or its version row)
@@ -16,12 +17,15 @@
 //   command ID                   runs a command as its menu item would (error when disabled)
 //   wait-idle [SECONDS]          waits until every library is logged on and has no
 //                                queued batch, unanswered request or dialog
+//   wait-closed [SECONDS]        waits until no library window is open
 //   dump                         prints windows, commands, tree, rows, boxes, then "ok"
-//   grab PATH                    saves the main window as a PNG
+//   grab PATH                    maximises the main window and saves it as a PNG
 //   quit                         closes the main window in order
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <ostream>
+#include <string>
 
 #include "platform/ui/LineCommands.h"
 #include "platform/ui/ScriptedNotifier.h"
@@ -51,7 +55,8 @@ class ClientTestHooks : public QObject {
   QTreeWidget* Pane(int index) const;
   static QTreeWidgetItem* FindRow(QTreeWidget& list, const QString& text, int column = 0);
   bool IsIdle() const;
-  void WaitIdle(Reply reply, int ticksLeft);
+  // Replies once `done` holds, checked every few milliseconds, or with `failure` after `ticksLeft` checks.
+  void WaitFor(const std::function<bool()>& done, const std::string& failure, Reply reply, int ticksLeft);
   void Dump();
   void DumpList(const char* title, QTreeWidget* list);
 

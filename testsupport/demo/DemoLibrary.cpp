@@ -10,13 +10,14 @@
 #include "common/FileHelpers.h"
 #include "common/RecordFields.h"
 #include "platform/AtomicFile.h"
+#include "platform/Socket.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/UserAccount.h"
 
 namespace {
 
-constexpr const char* kAuthor = "demo";
+constexpr const char* kAuthor = "editor";
 
 struct DemoDocument {
   const char* name;
@@ -43,7 +44,7 @@ class DemoBuilder {
 
   bool Build() {
     const std::string locks = options_.serverFolder + "/locks";
-    for (const std::string& folder : {options_.serverFolder, options_.rootPath, locks}) {
+    for (const std::string& folder : {options_.serverFolder, options_.rootPath, locks, options_.certificateFolder}) {
       if (!CreateFolderPath(folder)) return Fail("folder " + folder);
     }
     const std::string rootFile = options_.serverFolder + "/" + CWexmoorDoc::kRootPathFileName;
@@ -59,11 +60,12 @@ class DemoBuilder {
     for (const DemoProject& project : kProjects) {
       if (!AddProject(project)) return false;
     }
-    if (!AddEdition()) return false;
-    if (!AddUser()) return false;
+    if (!AddEdition() || !AddUser("editor") || !AddUser("reader")) return false;
     document_.reset();   // the shutdown save writes the users file with the port
     return true;
   }
+
+  const std::map<std::string, std::string>& Projects() const { return names_; }
 
  private:
   bool Fail(const std::string& what) {
@@ -122,19 +124,19 @@ class DemoBuilder {
     return true;
   }
 
-  bool AddUser() {
+  bool AddUser(const std::string& name) {
     UserAccount account;
-    account.SetName("demo");
-    account.SetPassword("demo");
+    account.SetName(name);
+    account.SetPassword(name);
     account.SetConnectionType(UserAccount::kTcpIp);
     account.GenerateKeyText();
-    if (!document_->AddUser(account)) return Fail("user");
+    if (!document_->AddUser(account)) return Fail("user " + name);
     ServerSettings& settings = document_->GetSettings();
     std::string text;
     const int index = settings.FindUserIndex(account.GetId());
     if (index < 0 || !settings.BuildCertificateText(index, text) ||
-        !CertificateFile::Write(options_.certificatePath, text)) {
-      return Fail("certificate");
+        !CertificateFile::Write(options_.certificateFolder + "/" + name + ".wxc", text)) {
+      return Fail("certificate of " + name);
     }
     return true;
   }
@@ -148,6 +150,13 @@ class DemoBuilder {
 
 }  // namespace
 
-bool MakeDemoLibrary(const DemoLibraryOptions& options, std::string& error) {
-  return DemoBuilder(options, error).Build();
+bool MakeDemoLibrary(const DemoLibraryOptions& options, std::string& error, DemoLibrary& made) {
+  DemoLibraryOptions chosen = options;
+  // A port the kernel just handed out and took back is free for the server to take.
+  if (chosen.port == 0) chosen.port = platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
+  DemoBuilder builder(chosen, error);
+  if (!builder.Build()) return false;
+  made.port = chosen.port;
+  made.projects = builder.Projects();
+  return true;
 }

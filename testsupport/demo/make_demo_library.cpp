@@ -1,16 +1,15 @@
 // Makes the demo library for the screenshots:
-//   make_demo_library SERVER_FOLDER ROOT CERTIFICATE PORT
+//   make_demo_library SERVER_FOLDER ROOT CERTIFICATE_FOLDER PORT
 // PORT 0 takes a free port of this machine; the port is printed on standard output.
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
-#include "platform/Socket.h"
 #include "testsupport/demo/DemoLibrary.h"
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    std::cerr << "usage: make_demo_library SERVER_FOLDER ROOT CERTIFICATE PORT" << std::endl;
+    std::cerr << "usage: make_demo_library SERVER_FOLDER ROOT CERTIFICATE_FOLDER PORT" << std::endl;
     return 64;
   }
   char* end = nullptr;
@@ -19,14 +18,13 @@ int main(int argc, char** argv) {
     std::cerr << "make_demo_library: the port must be a number from 0 to 65535" << std::endl;
     return 64;
   }
-  // A port the kernel just handed out and took back is free for the server to take.
-  const int chosen = port != 0 ? static_cast<int>(port) : platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
-  DemoLibraryOptions options{argv[1], argv[2], argv[3], chosen};
+  DemoLibraryOptions options{argv[1], argv[2], argv[3], static_cast<int>(port)};
   std::string error;
-  if (!MakeDemoLibrary(options, error)) {
+  DemoLibrary made;
+  if (!MakeDemoLibrary(options, error, made)) {
     std::cerr << error << std::endl;
     return 1;
   }
-  std::cout << chosen << std::endl;
+  std::cout << made.port << std::endl;
   return 0;
 }
