@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
+#include <shared_mutex>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -135,6 +137,19 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
                     "select-project Specifications", "wait-idle", "focus tree",
                     "dialog CRenameDlg set 1002 Standards click OK", "command 32787", "wait-idle"}));
   EXPECT_TRUE(platform::fs::IsReadOnly(drawings)) << "a checked-in copy is read-only";
+  // A new file and a folder of the project's local folder go into the library; an
+  // edition of Manuals is published (the project is ticked when it is prepared).
+  const std::string drawingsFolder = publisher.LibraryFolder() + "/Engineering/Drawings";
+  ASSERT_TRUE(platform::fs::CreateFolder(drawingsFolder + "/Details"));
+  std::ofstream(drawingsFolder + "/Notes.txt", std::ios::binary) << "notes\n";
+  std::ofstream(drawingsFolder + "/Details/Part.txt", std::ios::binary) << "part\n";
+  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"select-project Drawings", "wait-idle", "local-folder \"" + drawingsFolder + "\"",
+                                            "focus local", "select-local Notes.txt Details",
+                                            "dialog CAddToLibraryDlg set 1066 Added click 1", "command 32777",
+                                            "wait-idle", "select-project Manuals", "wait-idle", "focus tree",
+                                            "dialog CNewEditionDlg set 1072 \"Release 2\" set 1015 Second click 1075",
+                                            "dialog COperationProgressDlg wait 30", "command 32782", "wait-idle",
+                                            "command 32783", "wait-idle"}));
 
   ClientChild reader(BRANNOCK_PROGRAM, scratch_ / "reader");
   ASSERT_NO_FATAL_FAILURE(reader.RunAll({"import " + (scratch_ / "certificates/reader.wxc"), "visit 0", "wait-idle",
@@ -143,6 +158,9 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   EXPECT_TRUE(Contains(seen, "documents: Valve.dxf | 2 |")) << seen;
   EXPECT_FALSE(Contains(seen, "Pump-Assembly.dxf")) << seen;
   EXPECT_TRUE(Contains(seen, "tree:     Standards\n")) << seen;
+  EXPECT_TRUE(Contains(seen, "tree:       Details\n")) << seen;
+  EXPECT_TRUE(Contains(seen, "tree:     <E> Release 2")) << seen;
+  EXPECT_TRUE(Contains(seen, "documents: Notes.txt | 1 |")) << seen;
   EXPECT_TRUE(Contains(seen, "command: 32786 absent\n") && Contains(seen, "command: 32787 absent\n")) << seen;
   EXPECT_TRUE(Contains(seen, "command: 32782 disabled\n")) << seen;
   // Retrieved as it was checked in, read-only when not asked to be writable.
@@ -172,6 +190,18 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   EXPECT_EQ(valve->versions, 2);
   EXPECT_EQ(valve->content, "valve, edited\n");
   EXPECT_FALSE(StoredDocument(document, "Engineering/Drawings", "Pump-Assembly.dxf").has_value());
+  EXPECT_EQ(StoredDocument(document, "Engineering/Drawings", "Notes.txt")->content, "notes\n");
+  {
+    std::shared_lock latch(document.GetProjectTreeLatch());
+    std::vector<std::string> children;
+    for (const char* parent : {"Engineering/Drawings", "Manuals"}) {
+      ServerProject* project = document.FindProjectByInternalName(projects_.at(parent));
+      ASSERT_NE(project, nullptr);
+      for (int i = 0; i < project->GetSubProjectCount(); ++i) children.push_back(project->GetSubProject(i)->GetName());
+    }
+    EXPECT_NE(std::find(children.begin(), children.end(), "Details"), children.end());
+    EXPECT_NE(std::find(children.begin(), children.end(), "<E> Release 2"), children.end());
+  }
   CWexmoorDoc::ProjectListing renamed;
   ASSERT_TRUE(document.CopyProjectListing(projects_.at("Engineering/Specifications"), renamed));
   EXPECT_EQ(renamed.name, "Standards");

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,11 @@
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/FileStatistics.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/ServerProject.h"
+#include "server/store/StoreFilePaths.h"
+#include "server/store/StringList.h"
 #include "testsupport/TestServer.h"
 
 namespace client_test {
@@ -112,6 +118,39 @@ class ClientLibraryTest : public ::testing::Test {
     platform::CriticalSection::Lock lock(app_->GetProfileLock());
     return *app_->GetCurrentUser()->GetConnection(index);
   }
+  // The server's store, for building a library and reading back what it holds.
+  CWexmoorDoc& Store() { return server_.Document(); }
+  std::string NewProject(const std::string& parent, const std::string& name) {
+    ServerProject created;
+    EXPECT_EQ(Store().CreateProject(parent, name, "", created, false), 0) << name;
+    return created.GetInternalName();
+  }
+  void AddDocument(const std::string& project, const std::string& name, const std::string& content) {
+    const std::string received = folder_.Put("received_" + name, content);
+    FileStatistics result;
+    EXPECT_EQ(Store().AddDocument(name, project, "ann", "", received, static_cast<int>(content.size()), result), 0)
+        << name;
+  }
+  // The internal name of the stored child of `parent` named `name`; "" when none.
+  std::string StoredChild(const std::string& parent, const std::string& name) {
+    std::shared_lock latch(Store().GetProjectTreeLatch());
+    ServerProject* project = Store().FindProjectByInternalName(parent);
+    for (int i = 0; project != nullptr && i < project->GetSubProjectCount(); ++i) {
+      if (project->GetSubProject(i)->GetName() == name) return project->GetSubProject(i)->GetInternalName();
+    }
+    return "";
+  }
+  // The names the project's file list holds, in its order.
+  std::vector<std::string> StoredDocuments(const std::string& project) {
+    ProjectFileList list;
+    EXPECT_TRUE(list.Load(ProjectFileListPath(Store().GetProjectFolderPath(project) + "/", project))) << project;
+    StringList keys;
+    list.GetKeys(keys);
+    std::vector<std::string> names;
+    for (int i = 0; i < keys.GetSize(); ++i) names.push_back(keys.GetAt(i));
+    return names;
+  }
+
   // Waits until `done`, for at most `limit`; PassUntil runs the application's passes meanwhile.
   bool WaitUntil(const std::function<bool()>& done, Clock::duration limit = seconds(10), bool pass = false) {
     for (const Clock::time_point end = Clock::now() + limit; Clock::now() < end;) {

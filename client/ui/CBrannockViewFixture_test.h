@@ -68,36 +68,6 @@ class CBrannockViewTest : public ClientLibraryTest {
            nullptr;
   }
 
-  // The store.
-  CWexmoorDoc& Store() { return server_.Document(); }
-  std::string NewProject(const std::string& parent, const std::string& name) {
-    ServerProject created;
-    EXPECT_EQ(Store().CreateProject(parent, name, "", created, false), 0) << name;
-    return created.GetInternalName();
-  }
-  void AddDocument(const std::string& project, const std::string& name, const std::string& content) {
-    const std::string received = folder_.Put("received_" + name, content);
-    FileStatistics result;
-    EXPECT_EQ(Store().AddDocument(name, project, "ann", "", received, static_cast<int>(content.size()), result), 0);
-  }
-  // The internal name of the stored child of `parent` named `name`; "" when none.
-  std::string StoredChild(const std::string& parent, const std::string& name) {
-    std::shared_lock latch(Store().GetProjectTreeLatch());
-    ServerProject* project = Store().FindProjectByInternalName(parent);
-    for (int i = 0; project != nullptr && i < project->GetSubProjectCount(); ++i) {
-      if (project->GetSubProject(i)->GetName() == name) return project->GetSubProject(i)->GetInternalName();
-    }
-    return "";
-  }
-  std::vector<std::string> StoredDocuments(const std::string& project) {
-    ProjectFileList list;
-    EXPECT_TRUE(list.Load(ProjectFileListPath(Store().GetProjectFolderPath(project) + "/", project))) << project;
-    StringList keys;
-    list.GetKeys(keys);
-    std::vector<std::string> names;
-    for (int i = 0; i < keys.GetSize(); ++i) names.push_back(keys.GetAt(i));
-    return names;
-  }
 
   // The view.
   ProjectNode* Node(const std::string& indexName) { return document_->GetProjectTree().FindProjectByPath(indexName); }

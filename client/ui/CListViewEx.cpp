@@ -206,6 +206,9 @@ CListViewEx::CListViewEx(QWidget* parent)
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
   setSortingEnabled(false);
+  // The views sort themselves on a column click: switching the list's own sorting
+  // off also made the headings unclickable.
+  sortHeader_->setSectionsClickable(true);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setIconSize(QSize(kIconSize, kIconSize));

@@ -23,6 +23,7 @@
 #include "client/ui/CRenameDlg.h"
 #include "client/ui/ItemDecoration.h"
 #include "client/ui/LibraryImages.h"
+#include "client/ui/WaitCursor.h"
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
 #include "platform/Notifier.h"
@@ -32,15 +33,6 @@ namespace {
 constexpr int kWaitTickMs = 10;
 constexpr int kFirstVersionRadio = 1051;
 constexpr int kRowDataRole = Qt::UserRole;
-
-// The wait cursor for as long as it lives.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 void Refuse(const std::string& text) {
   platform::Notify({text, "", platform::NotifyIcon::Warning, platform::NotifyButtons::Ok});

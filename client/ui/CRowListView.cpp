@@ -25,6 +25,7 @@
 #include "client/ui/DragMime.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/TickBoxImages.h"
+#include "client/ui/WaitCursor.h"
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
 #include "platform/Notifier.h"
@@ -41,15 +42,6 @@ constexpr int kRowStampRole = Qt::UserRole + 3;
 std::uint64_t ItemId(const QTreeWidgetItem* item) {
   return item == nullptr ? 0 : item->data(0, kRowIdRole).toULongLong();
 }
-
-// The wait cursor for the lifetime of a fill.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 struct Column {
   const char* heading;
@@ -74,8 +66,6 @@ void CRowListView::OnInitialUpdate() {
   SetStateImages(TickBoxImages::Make());
   for (const Column& column : kColumns) AddColumn(column.heading, column.alignment, column.width);
   GetSortHeader().SetSortMark(rows_.GetSortOrder().GetColumn(), rows_.GetSortOrder().IsAscending());
-  // The list's own sorting is off, which also made the headings unclickable.
-  GetSortHeader().setSectionsClickable(true);
   setProperty("helpTopic", kHelpTopic);
   setWhatsThis(tr("The documents of the current project. Tick documents to act on them; double-click one to show "
                   "its versions; right-click one for its details."));

@@ -6,8 +6,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -18,9 +21,11 @@
 
 #include "client/core/CBrannockApp.h"
 #include "client/core/CBrannockDoc.h"
+#include "client/ui/CBrannockView.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/CMainFrame.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/LocalFileListView.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/SplitterFrame.h"
 #include "platform/ui/WindowPlacement.h"
@@ -52,6 +57,16 @@ QWidget* FindControl(QDialog& dialog, const QString& id) {
 }
 
 bool RunStep(QDialog& dialog, const std::string& verb, const QString& id, const std::string& value) {
+  if (verb == "wait") {
+    // The dialog closes itself (the progress dialog once its queue is empty).
+    const std::optional<int> seconds = WholeNumber(id.toStdString());
+    QElapsedTimer waited;
+    waited.start();
+    while (seconds && dialog.isVisible() && waited.elapsed() < *seconds * 1000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, kIdlePollMs);
+    }
+    return !dialog.isVisible();
+  }
   QWidget* control = FindControl(dialog, id);
   if (control == nullptr) return false;
   const QString text = QString::fromStdString(value);
@@ -194,6 +209,26 @@ void ClientTestHooks::AddCommands() {
     emit list->stateImageClicked(item, Qt::NoModifier);
     reply(true, "");
   });
+  commands_.Add("tick-project", [this](const Words& words, Reply reply) {
+    auto* tree = qobject_cast<CBrannockView*>(Pane(0));
+    QTreeWidgetItem* item = tree != nullptr && words.size() == 1 ? FindRow(*tree, QString::fromStdString(words[0]))
+                                                                 : nullptr;
+    const QRect box = item != nullptr ? tree->CheckBoxRect(item) : QRect();
+    if (box.isEmpty()) return reply(false, "no such project with a tick box");
+    // A click on the box as the user makes it.
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent click(type, box.center(), tree->viewport()->mapToGlobal(box.center()), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(tree->viewport(), &click);
+    }
+    reply(true, "");
+  });
+  commands_.Add("local-folder", [this](const Words& words, Reply reply) {
+    auto* list = qobject_cast<LocalFileListView*>(Pane(2));
+    if (list == nullptr || words.size() != 1) return reply(false, "local-folder needs a folder and a library");
+    list->ShowFolder(words.front());
+    reply(true, "");
+  });
   commands_.Add("select-local", [this](const Words& words, Reply reply) {
     QTreeWidget* list = Pane(2);
     if (list == nullptr) return reply(false, "no local file list");
@@ -254,8 +289,10 @@ bool ClientTestHooks::QueueDialogScript(const Words& words, std::string& error) 
   }
   for (std::size_t i = 1; i < words.size();) {
     const std::string& verb = words[i];
-    // "click ID"; "set ID TEXT", "check ID 0|1", "row ID N".
-    const std::size_t length = verb == "click" ? 2 : (verb == "set" || verb == "check" || verb == "row") ? 3 : 0;
+    // "click ID", "wait SECONDS"; "set ID TEXT", "check ID 0|1", "row ID N".
+    const std::size_t length = (verb == "click" || verb == "wait")                     ? 2
+                               : (verb == "set" || verb == "check" || verb == "row") ? 3
+                                                                                      : 0;
     if (length == 0 || i + length > words.size()) {
       error = "bad dialog step " + verb;
       return false;

@@ -66,6 +66,10 @@ NotifyAnswer ShowOnThisThread(const Notification& notification) {
                   QString::fromStdString(notification.text), ToQtButtons(notification.buttons),
                   QApplication::activeWindow());
   box.setEscapeButton(ToQtButton(EscapeAnswer(notification.buttons)));
+  // A question is answered by Enter as by Escape: with No (or Cancel), never by accident with Yes.
+  if (notification.buttons == NotifyButtons::YesNo || notification.buttons == NotifyButtons::YesNoCancel) {
+    box.setDefaultButton(ToQtButton(EscapeAnswer(notification.buttons)));
+  }
   box.exec();
   return FromQtButton(box.clickedButton(), box, notification.buttons);
 }

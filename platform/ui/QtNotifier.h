@@ -9,7 +9,8 @@ namespace platform::ui {
 // Shows the box and waits for the user. Callable from any thread: a call from
 // another thread blocks until the GUI thread has shown the box and been answered,
 // so the GUI thread must not be waiting for the caller. Closing the box with
-// Escape answers Cancel, or No for a Yes/No box, or Ok for an OK box. Without a
+// Escape answers Cancel, or No for a Yes/No box, or Ok for an OK box; in a Yes/No
+// (and Yes/No/Cancel) box that answer is also the default button. Without a
 // QApplication nothing is shown and that same answer is given.
 NotifyAnswer ShowMessageBox(const Notification& notification);
 

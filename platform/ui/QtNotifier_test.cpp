@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -24,6 +25,7 @@ struct SeenBox {
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QMessageBox::StandardButtons buttons;
+  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
   bool onGuiThread = false;
 };
 
@@ -59,6 +61,7 @@ class BoxAnswerer {
       return;
     }
     seen_ = SeenBox{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                    box->defaultButton() != nullptr ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton,
                     QThread::currentThread() == box->thread()};
     sinceAnswer_.start();
     if (!press_) {
@@ -110,18 +113,25 @@ TEST(QtNotifierTest, EachButtonSetShowsItsButtonsAndMapsThePressedOne) {
   }
 }
 
-TEST(QtNotifierTest, EscapeGivesTheCautiousAnswer) {
-  const std::pair<NotifyButtons, NotifyAnswer> cases[] = {
-      {NotifyButtons::Ok, NotifyAnswer::Ok},
-      {NotifyButtons::OkCancel, NotifyAnswer::Cancel},
-      {NotifyButtons::YesNo, NotifyAnswer::No},
-      {NotifyButtons::YesNoCancel, NotifyAnswer::Cancel},
+TEST(QtNotifierTest, EscapeGivesTheCautiousAnswerWhichIsAQuestionsDefault) {
+  const struct {
+    NotifyButtons buttons;
+    NotifyAnswer answer;
+    bool isDefault;   // Enter gives it too
+  } cases[] = {
+      {NotifyButtons::Ok, NotifyAnswer::Ok, false},
+      {NotifyButtons::OkCancel, NotifyAnswer::Cancel, false},
+      {NotifyButtons::YesNo, NotifyAnswer::No, true},
+      {NotifyButtons::YesNoCancel, NotifyAnswer::Cancel, true},
   };
-  for (const auto& [buttons, answer] : cases) {
+  for (const auto& c : cases) {
     BoxAnswerer answerer(std::nullopt);
-    EXPECT_EQ(ShowMessageBox(MakeNotification(buttons)), answer);
-    EXPECT_TRUE(answerer.Seen());
+    EXPECT_EQ(ShowMessageBox(MakeNotification(c.buttons)), c.answer);
+    ASSERT_TRUE(answerer.Seen());
     EXPECT_FALSE(answerer.Stuck()) << "Escape did not close the box";
+    if (c.isDefault) {
+      EXPECT_EQ(answerer.Seen()->defaultButton, c.answer == NotifyAnswer::No ? QMessageBox::No : QMessageBox::Cancel);
+    }
   }
 }
 
