@@ -24,6 +24,7 @@
 #include "client/ui/SplitterFrame.h"
 #include "platform/Notifier.h"
 #include "platform/ui/HelpWindow.h"
+#include "platform/ui/WindowPlacement.h"
 
 namespace {
 
@@ -308,7 +309,7 @@ void CMainFrame::RunCommand(int command) {
 
 void CMainFrame::ShowAtStart() {
   if (ClientAppState::GetWindowState() == ClientAppState::kMaximised) {
-    showMaximized();
+    platform::ui::ShowMaximized(*this);
   } else {
     show();
   }
