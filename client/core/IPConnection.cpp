@@ -199,7 +199,8 @@ bool IPConnection::Reconnect() {
     if (receiveEnded_ || !Pause(kSupervisionStepMs)) return false;
   }
   // Logged on again; should the new socket already have failed, the next pass sees it.
-  return logonState_ == kLoggedOn;
+  // A logoff queued the moment the logon was accepted still needs the link to carry it.
+  return logonState_ == kLoggedOn || logonState_ == kLoggedOff;
 }
 
 void IPConnection::HandBackAwaited() {
