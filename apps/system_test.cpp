@@ -37,8 +37,8 @@ class ClientChild {
     options.environment.push_back("QT_QPA_PLATFORM=offscreen");
     options.ownEnvironment = true;
     options.withInput = true;
-    process_ = std::make_unique<ChildProcess>(program, std::vector<std::string>{"--workdir", workingFolder, "--test-hooks"},
-                                              options);
+    process_ = std::make_unique<ChildProcess>(
+        program, std::vector<std::string>{"--workdir", workingFolder, "--test-hooks"}, options);
   }
 
   // Runs one command and returns what it printed up to and with its reply line
@@ -131,7 +131,8 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   ASSERT_EQ(Read(drawings), "valve\n");
   ASSERT_FALSE(platform::fs::IsReadOnly(drawings));
   std::ofstream(drawings, std::ios::binary | std::ios::trunc) << "valve, edited\n";
-  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"tick Valve.dxf", "dialog CCommentsDlg set 1069 Edited click 1070", "command 32778", "wait-idle",
+  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"tick Valve.dxf", "dialog CCommentsDlg set 1069 Edited click 1070",
+                                            "command 32778", "wait-idle",
                     // delete a document, rename a project
                     "tick Pump-Assembly.dxf", "answer yes", "command 32786", "wait-idle",
                     "select-project Specifications", "wait-idle", "focus tree",
@@ -143,7 +144,8 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   ASSERT_TRUE(platform::fs::CreateFolder(drawingsFolder + "/Details"));
   std::ofstream(drawingsFolder + "/Notes.txt", std::ios::binary) << "notes\n";
   std::ofstream(drawingsFolder + "/Details/Part.txt", std::ios::binary) << "part\n";
-  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"select-project Drawings", "wait-idle", "local-folder \"" + drawingsFolder + "\"",
+  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"select-project Drawings", "wait-idle",
+                                            "local-folder \"" + drawingsFolder + "\"",
                                             "focus local", "select-local Notes.txt Details",
                                             "dialog CAddToLibraryDlg set 1066 Added click 1", "command 32777",
                                             "wait-idle", "select-project Manuals", "wait-idle", "focus tree",
@@ -164,7 +166,8 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   EXPECT_TRUE(Contains(seen, "command: 32786 absent\n") && Contains(seen, "command: 32787 absent\n")) << seen;
   EXPECT_TRUE(Contains(seen, "command: 32782 disabled\n")) << seen;
   // Retrieved as it was checked in, read-only when not asked to be writable.
-  ASSERT_NO_FATAL_FAILURE(reader.RunAll({"focus documents", "tick Valve.dxf", "answer no", "command 32780", "wait-idle"}));
+  ASSERT_NO_FATAL_FAILURE(
+      reader.RunAll({"focus documents", "tick Valve.dxf", "answer no", "command 32780", "wait-idle"}));
   const std::string retrieved = reader.LibraryFolder() + "/Engineering/Drawings/Valve.dxf";
   EXPECT_EQ(Read(retrieved), "valve, edited\n");
   EXPECT_TRUE(platform::fs::IsReadOnly(retrieved));

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr const char* kRootIndexName = "Root";
-
 enum Kind {
   kGetProject = 1,
   kAddProject = 2,
@@ -27,8 +25,6 @@ enum Kind {
   kGetOriginalDocuments = 16,
   kRefreshProjects = 17,
 };
-
-bool IsRootIndexName(const std::string& indexName) { return indexName.empty() || indexName == kRootIndexName; }
 
 bool IsComplete(const InstructionBatch& batch) {
   for (int i = 0; i < batch.GetCount(); ++i) {
@@ -147,7 +143,7 @@ void CBrannockDoc::FailAbandonedInstructions() {
 }
 
 void CBrannockDoc::QueueProjectListRequests(const ProjectNode& project, InstructionBatch& batch) {
-  if (!IsRootIndexName(project.GetIndexName())) {
+  if (!ProjectNode::IsRootIndexName(project.GetIndexName())) {
     Instruction list;
     list.SetPrerequisite(0);
     list.SetName(project.GetName());
@@ -274,7 +270,7 @@ bool CBrannockDoc::ExecuteRequest(InstructionBatch& batch, int index, std::uint3
 bool CBrannockDoc::ExecuteRetrieval(InstructionBatch& batch, int index, std::uint32_t id, const std::string& body) {
   const StepStart start = BeginStep(batch, index);
   if (start != StepStart::kProceed) return start != StepStart::kClosed;
-  if (IsRootIndexName(batch.GetInstruction(index)->GetIndexName())) {
+  if (ProjectNode::IsRootIndexName(batch.GetInstruction(index)->GetIndexName())) {
     FinishInstruction(batch, index, true);
     return true;
   }
@@ -323,7 +319,7 @@ bool CBrannockDoc::ExecuteCreateEdition(InstructionBatch& batch, int index) {
   if (start != StepStart::kProceed) return start != StepStart::kClosed;
   const Instruction& instruction = *batch.GetInstruction(index);
   Instruction& project = *batch.GetInstruction(instruction.GetPrerequisite());
-  if (project.GetIndexName() == kRootIndexName) project.SetIndexName(std::string());
+  if (project.GetIndexName() == ProjectNode::kRootIndexName) project.SetIndexName(std::string());
   SendStepRequest(batch, index, MSGID_CREATE_EDITION,
                   RequestBodies::CreateEdition(project.GetIndexName(), instruction.GetName(), batch.GetComments()));
   return true;

@@ -5,15 +5,7 @@
 
 namespace {
 
-constexpr const char* kRootName = "Root";
-
 bool IsPlainProject(const ProjectNode& node) { return !node.IsEdition() && !node.IsSupplement(); }
-
-// The project name an edition or supplement records, "Root" for the root's.
-std::string RecordedProjectName(const ProjectNode& node) {
-  const std::string name = node.IsEdition() ? node.GetEdition().GetProjectName() : node.GetSupplement().GetProjectName();
-  return name.empty() ? kRootName : name;
-}
 
 }  // namespace
 
@@ -59,7 +51,7 @@ FolderMapping& CheckedProjectsWalk::EnterMapping(const ProjectNode& node, bool t
     if (!mapping.GetProjectName().empty()) {
       mapping.AddFolder(cacheFile);
     } else {
-      mapping.SetProjectName(IsPlainProject(node) ? node.GetName() : RecordedProjectName(node));
+      mapping.SetProjectName(IsPlainProject(node) ? node.GetName() : node.GetRecordedProjectName());
       mapping.SetFolderList(cacheFile);
       mapping.SetLocalFolder(node.GetLocalFolder());
     }
@@ -92,7 +84,7 @@ void CheckedProjectsWalk::Walk(TreeItem id, std::string path, FolderMapping& map
     path.pop_back();
     top = true;
   } else {
-    path = RecordedProjectName(*node);
+    path = node->GetRecordedProjectName();
   }
 
   std::map<std::string, std::string> selections;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "client/core/ProjectNode.h"
+
 namespace {
 
 bool IsSafeFileName(const std::string& name) {
@@ -23,7 +25,6 @@ std::string DocumentListCache::VersionsFilePath(const std::string& libraryFolder
   return path.empty() ? path : path + "WithVersions";
 }
 
-bool DocumentListCache::IsRoot(const std::string& indexName) { return indexName.empty() || indexName == "Root"; }
 
 int DocumentListCache::FindSlot(const std::string& indexName) const {
   if (indexName.empty()) return -1;  // free slots hold no index name
@@ -50,7 +51,7 @@ int DocumentListCache::ChooseSlot(const DateTime& now) const {
 }
 
 bool DocumentListCache::LoadProjectDocuments(ProjectNode& node, const std::string& libraryFolder) {
-  if (IsRoot(node.GetIndexName())) return true;
+  if (ProjectNode::IsRootIndexName(node.GetIndexName())) return true;
   DateTime now;
   now.SetNow();
   const int held = FindSlot(node.GetIndexName());
@@ -76,7 +77,7 @@ bool DocumentListCache::LoadProjectDocuments(ProjectNode& node, const std::strin
 
 bool DocumentListCache::GetProjectDocumentList(const std::string& indexName, ProjectTree& tree,
                                                const std::string& libraryFolder, ProjectDocumentList& list) const {
-  if (IsRoot(indexName)) return false;
+  if (ProjectNode::IsRootIndexName(indexName)) return false;
   const int held = FindSlot(indexName);
   if (held >= 0) {
     list = slots_[static_cast<std::size_t>(held)];

@@ -52,7 +52,6 @@ class DocumentListCache {
   const ProjectDocumentList* GetCurrentList() const;
 
  private:
-  static bool IsRoot(const std::string& indexName);
   // The slot holding the project, or -1.
   int FindSlot(const std::string& indexName) const;
   int ChooseSlot(const DateTime& now) const;

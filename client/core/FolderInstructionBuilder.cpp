@@ -122,7 +122,7 @@ int FolderInstructionBuilder::AddProjectInstruction(InstructionBatch& batch, int
   if (const ProjectNode* child = ChildNamed(existing, name)) {
     // The project exists: it is walked for new documents and sub-folders, not made again.
     const ProjectNode* known = tree_.FindProjectByPath(child->GetIndexName());
-    if (known == nullptr || LocalAddRules::IsRoot(child->GetIndexName())) {
+    if (known == nullptr || ProjectNode::IsRootIndexName(child->GetIndexName())) {
       mismatch_ = name;
       return -1;
     }

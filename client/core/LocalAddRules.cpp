@@ -43,7 +43,7 @@ LocalAddRules::QuickPlan LocalAddRules::PlanQuick(const ProjectNode* current, co
     }
     if (!IsKnown(entry.GetFileName(), documents)) plan.files.push_back(entry.GetFileName());
   }
-  if (!plan.files.empty() && IsRoot(current->GetIndexName())) {
+  if (!plan.files.empty() && ProjectNode::IsRootIndexName(current->GetIndexName())) {
     plan.outcome = QuickPlan::kRootRefused;
   } else if (!reachedFolder) {
     plan.outcome = QuickPlan::kSend;
@@ -63,7 +63,7 @@ std::string LocalAddRules::PresetParent(const std::vector<std::string>& mappedIn
 }
 
 bool LocalAddRules::RefusesRoot(const std::string& parentIndexName, const std::vector<LocalFileEntry>& selected) {
-  return IsRoot(parentIndexName) && std::any_of(selected.begin(), selected.end(), [](const LocalFileEntry& entry) {
+  return ProjectNode::IsRootIndexName(parentIndexName) && std::any_of(selected.begin(), selected.end(), [](const LocalFileEntry& entry) {
            return !entry.IsDirectory() && !entry.IsProjectMember();
          });
 }

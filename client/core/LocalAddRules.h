@@ -53,6 +53,5 @@ class LocalAddRules {
   // The selected folders other than "." and "..", in selection order.
   static std::vector<std::string> FoldersToAdd(const std::vector<LocalFileEntry>& selected);
 
-  static bool IsRoot(const std::string& indexName) { return indexName.empty() || indexName == "Root"; }
   static bool SameNameIgnoringCase(const std::string& first, const std::string& second);
 };

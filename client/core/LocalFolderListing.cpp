@@ -66,7 +66,7 @@ void LocalFolderListing::Fill() {
   const std::vector<std::string> mapped = library_.projectsMappedTo(folder_);
   std::vector<std::string> documents;
   for (const std::string& indexName : mapped) {
-    if (LocalAddRules::IsRoot(indexName)) continue;
+    if (ProjectNode::IsRootIndexName(indexName)) continue;
     if (const auto names = library_.documentNames(indexName))
       documents.insert(documents.end(), names->begin(), names->end());
   }

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <utility>
 
+#include "client/core/ProjectNode.h"
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 
@@ -11,7 +12,6 @@ namespace fs = platform::fs;
 
 namespace {
 
-bool IsRootIndexName(const std::string& indexName) { return indexName.empty() || indexName == "Root"; }
 
 void SetLocalTime(LocalFileEntry& entry, std::time_t time) {
   std::tm local{};
@@ -57,6 +57,6 @@ std::optional<std::string> LocalFolderScan::FindProject(const std::string& folde
 
 std::optional<std::vector<std::string>> LocalFolderScan::MemberDocuments(const std::string& folder) const {
   const std::optional<std::string> project = FindProject(folder);
-  if (!project || IsRootIndexName(*project) || !lookups_.loadProjectDocuments) return std::nullopt;
+  if (!project || ProjectNode::IsRootIndexName(*project) || !lookups_.loadProjectDocuments) return std::nullopt;
   return lookups_.loadProjectDocuments(*project);
 }

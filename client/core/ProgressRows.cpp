@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-namespace {
+#include "client/core/ProjectNode.h"
 
-constexpr const char* kRootName = "Root";
+namespace {
 
 // The kinds whose step sends nothing for the root or for no project.
 bool SkipsRoot(std::int32_t kind) { return kind == 1 || kind == 10 || kind == 11 || kind == 16; }
@@ -13,7 +13,7 @@ bool SkipsRoot(std::int32_t kind) { return kind == 1 || kind == 10 || kind == 11
 
 ProgressRows::Icon ProgressRows::IconFor(const Instruction& instruction) {
   const std::string name = instruction.GetName();
-  if (SkipsRoot(instruction.GetKind()) && (name.empty() || name == kRootName)) return kSucceeded;
+  if (SkipsRoot(instruction.GetKind()) && ProjectNode::IsRootIndexName(name)) return kSucceeded;
   if (!instruction.IsSent()) return kNotSent;
   if (!instruction.IsDone()) return kSent;
   return instruction.HasSucceeded() ? kSucceeded : kFailed;

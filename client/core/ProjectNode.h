@@ -28,6 +28,11 @@ class ProjectNode {
  public:
   // Deepest level a decoded tree may reach (the root is level 0).
   static constexpr int kMaxDepth = 1000;
+  // The root's index name; an empty index name also stands for the root.
+  static constexpr const char* kRootIndexName = "Root";
+  static bool IsRootIndexName(const std::string& indexName) {
+    return indexName.empty() || indexName == kRootIndexName;
+  }
 
   ProjectNode();
   // Deep copies. The refresh-needed byte is not copied: every copied node holds 1.
@@ -56,6 +61,11 @@ class ProjectNode {
   bool IsNewNode() const { return newNode_; }
   bool IsRefreshNeeded() const { return refreshNeeded_; }
   bool IsEdition() const { return !edition_.GetName().empty(); }
+  // The project name this edition or supplement records, "Root" for the root's.
+  std::string GetRecordedProjectName() const {
+    const std::string name = IsEdition() ? edition_.GetProjectName() : supplement_.GetProjectName();
+    return name.empty() ? kRootIndexName : name;
+  }
   bool IsSupplement() const { return !supplement_.GetName().empty(); }
 
   void SetTreeItem(TreeItem item) { treeItem_ = item; }

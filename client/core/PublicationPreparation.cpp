@@ -1,32 +1,15 @@
 #include "client/core/PublicationPreparation.h"
 
 #include "client/core/DocumentListCache.h"
+#include "client/core/TreeBatchBuilder.h"
 #include "client/core/VersionedDocumentList.h"
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 
 namespace {
 
-constexpr int kListVersions = 10;
-constexpr int kListDocuments = 11;
-constexpr const char* kRootName = "Root";
-
-bool IsRootIndexName(const std::string& indexName) { return indexName.empty() || indexName == kRootName; }
-
-std::string RecordedProjectName(const ProjectNode& node) {
-  const std::string name = node.IsEdition() ? node.GetEdition().GetProjectName() : node.GetSupplement().GetProjectName();
-  return name.empty() ? kRootName : name;
-}
-
 Instruction Make(int kind, int prerequisite, const ProjectNode& node, const std::string& folder) {
-  Instruction instruction;
-  instruction.SetKind(kind);
-  instruction.SetPrerequisite(prerequisite);
-  instruction.SetName(node.GetName());
-  instruction.SetIndexName(node.GetIndexName());
-  instruction.SetTargetFolder(folder);
-  instruction.SetSourceFolder(folder);
-  return instruction;
+  return TreeBatchBuilder::MakeInstruction(kind, prerequisite, node, folder, folder);
 }
 
 void AddSubtree(InstructionBatch& batch, int kind, const ProjectNode& node, int prerequisite, bool skipPublications) {
@@ -38,15 +21,17 @@ void AddSubtree(InstructionBatch& batch, int kind, const ProjectNode& node, int 
 
 // The project's own two requests (none for the root); the index the next level waits on.
 int AddOwnLists(InstructionBatch& batch, const ProjectNode& project) {
-  const bool root = IsRootIndexName(project.GetIndexName());
+  const bool root = ProjectNode::IsRootIndexName(project.GetIndexName());
   batch.GetInstruction(0)->SetIndexName(root ? std::string() : project.GetIndexName());
   if (root) return 0;
-  batch.AddInstruction(Make(kListDocuments, 0, project, project.GetLocalFolder()));
-  return batch.AddInstruction(Make(kListVersions, 0, project, project.GetLocalFolder()));
+  batch.AddInstruction(Make(TreeBatchBuilder::kListDocuments, 0, project, project.GetLocalFolder()));
+  return batch.AddInstruction(Make(TreeBatchBuilder::kListVersions, 0, project, project.GetLocalFolder()));
 }
 
 void AddChildLists(InstructionBatch& batch, const ProjectNode& child, int prerequisite, bool skipPublications) {
-  for (const int kind : {kListDocuments, kListVersions}) AddSubtree(batch, kind, child, prerequisite, skipPublications);
+  for (const int kind : {TreeBatchBuilder::kListDocuments, TreeBatchBuilder::kListVersions}) {
+    AddSubtree(batch, kind, child, prerequisite, skipPublications);
+  }
 }
 
 }  // namespace
@@ -155,9 +140,9 @@ std::set<std::string> PublicationPreparation::ProjectPaths(const ProjectNode& ed
     std::string path;
     if (node.IsSupplement()) {
       if (!selection.IncludesSupplement(node.GetIndexName())) continue;
-      path = RecordedProjectName(node);
+      path = node.GetRecordedProjectName();
     } else if (node.IsEdition()) {
-      path = next.parentPath + RecordedProjectName(node);
+      path = next.parentPath + node.GetRecordedProjectName();
     } else {
       path = next.parentPath + node.GetName();
     }
@@ -207,7 +192,7 @@ void PublicationPreparation::PreTickLatestProject(const ProjectNode& node, const
     return;
   }
   const std::string path =
-      node.IsEdition() || node.IsSupplement() ? RecordedProjectName(node) : parentPath + node.GetName();
+      node.IsEdition() || node.IsSupplement() ? node.GetRecordedProjectName() : parentPath + node.GetName();
   if (paths.count(path) == 0) {
     ClearSubtree(node);
   } else if (!Retick(node, Tick::kLatest)) {

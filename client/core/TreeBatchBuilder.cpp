@@ -9,8 +9,10 @@ namespace {
 
 bool IsPlainProject(const ProjectNode& node) { return !node.IsEdition() && !node.IsSupplement(); }
 
-Instruction Make(int kind, int prerequisite, const ProjectNode& node, const std::string& target,
-                 const std::string& source) {
+}  // namespace
+
+Instruction TreeBatchBuilder::MakeInstruction(int kind, int prerequisite, const ProjectNode& node,
+                                              const std::string& target, const std::string& source) {
   Instruction instruction;
   instruction.SetKind(kind);
   instruction.SetPrerequisite(prerequisite);
@@ -19,6 +21,13 @@ Instruction Make(int kind, int prerequisite, const ProjectNode& node, const std:
   instruction.SetTargetFolder(target);
   instruction.SetSourceFolder(source);
   return instruction;
+}
+
+namespace {
+
+Instruction Make(int kind, int prerequisite, const ProjectNode& node, const std::string& target,
+                 const std::string& source) {
+  return TreeBatchBuilder::MakeInstruction(kind, prerequisite, node, target, source);
 }
 
 }  // namespace
@@ -110,7 +119,7 @@ InstructionBatch TreeBatchBuilder::DropDocuments(const ProjectNode& target, cons
 
 InstructionBatch TreeBatchBuilder::Refresh(const ProjectNode& node) {
   InstructionBatch batch;
-  if (node.GetIndexName() == "Root") {
+  if (node.GetIndexName() == ProjectNode::kRootIndexName) {
     Instruction refresh;
     refresh.SetKind(kRefreshProjects);
     refresh.SetPrerequisite(0);

@@ -22,6 +22,10 @@ class TreeBatchBuilder {
     kRefreshProjects = 17,
   };
 
+  // An instruction of `kind` for `node`, waiting on `prerequisite`.
+  static Instruction MakeInstruction(int kind, int prerequisite, const ProjectNode& node, const std::string& target,
+                                     const std::string& source);
+
   // The choices of the retrieve dialog.
   struct RetrieveChoices {
     std::string localFolder;

@@ -5,7 +5,6 @@
 namespace {
 
 bool IsPlainProject(const ProjectNode& node) { return !node.IsEdition() && !node.IsSupplement(); }
-bool IsRootIndexName(const std::string& indexName) { return indexName.empty() || indexName == "Root"; }
 
 }  // namespace
 
@@ -69,7 +68,7 @@ std::string TreeCommandRules::InformationText() const {
   if (node->IsEdition()) text += "This is an edition.\n";
   if (node->IsSupplement()) text += "This is a supplement.\n";
   text += "\rIndex name of project: " + node->GetIndexName();
-  if (!IsRootIndexName(node->GetIndexName())) {
+  if (!ProjectNode::IsRootIndexName(node->GetIndexName())) {
     text += "\nLocal cache files for this project:\n" + node->GetCacheFilePath() + "\n" +
             node->GetVersionsCacheFilePath();
   }
@@ -78,13 +77,13 @@ std::string TreeCommandRules::InformationText() const {
 
 bool TreeCommandRules::CanStartProjectDrag(const ProjectNode* underCursor) const {
   return underCursor != nullptr && underCursor == CurrentProject() && IsPlainProject(*underCursor) &&
-         !IsRootIndexName(underCursor->GetIndexName());
+         !ProjectNode::IsRootIndexName(underCursor->GetIndexName());
 }
 
 bool TreeCommandRules::MayDropDocuments(const ProjectNode* target) const {
   const ProjectNode* current = CurrentProject();
   return target != nullptr && current != nullptr && target != current && IsPlainProject(*target) &&
-         IsPlainProject(*current) && !IsRootIndexName(target->GetIndexName());
+         IsPlainProject(*current) && !ProjectNode::IsRootIndexName(target->GetIndexName());
 }
 
 bool TreeCommandRules::MayDropProject(const std::string& dragged, const ProjectNode* target) const {

@@ -166,7 +166,7 @@ void CAddToLibraryDlg::FillTree(const std::string& rootText) {
   items_.RebuildPlain(rootText);
   items_.SetListener(nullptr);
   QTreeWidgetItem* selected = nullptr;
-  if (LocalAddRules::IsRoot(parentIndexName_)) {
+  if (ProjectNode::IsRootIndexName(parentIndexName_)) {
     selected = shown_[items_.GetRoot()];
   } else {
     items_.VisitSubtree(items_.GetRoot(), [&](const LibraryTreeItems::Item& item) {

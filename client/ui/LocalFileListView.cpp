@@ -232,7 +232,7 @@ ProjectNode* LocalFileListView::CurrentProject() const {
 std::vector<std::string> LocalFileListView::DocumentNames(const std::string& indexName) const {
   ProjectDocumentList list;
   std::vector<std::string> names;
-  if (!LocalAddRules::IsRoot(indexName) &&
+  if (!ProjectNode::IsRootIndexName(indexName) &&
       document_.GetListCache().GetProjectDocumentList(indexName, document_.GetProjectTree(),
                                                       document_.GetLibraryFolder(), list)) {
     for (int i = 0; i < list.GetCount(); ++i) names.push_back(list.GetAt(i)->GetName());
@@ -277,7 +277,7 @@ void LocalFileListView::AddThroughDialog(const std::vector<LocalFileEntry>& sele
     Tell(LocalAddRules::kRootRefusal, platform::NotifyIcon::Error);
     return;
   }
-  if (LocalAddRules::IsRoot(parent)) parent.clear();
+  if (ProjectNode::IsRootIndexName(parent)) parent.clear();
   // Files never go to the root, members of a project here included.
   const std::vector<std::string> files =
       parent.empty() ? std::vector<std::string>() : LocalAddRules::FilesToSend(selected, DocumentNames(parent));
