@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +30,17 @@ std::unique_ptr<ChildProcess> StartServer(const std::vector<std::string>& argume
     options.ownEnvironment = true;
   }
   return std::make_unique<ChildProcess>(WEXMOOR_PROGRAM, all, options);
+}
+
+// Name -> content of every file in `folder`.
+std::map<std::string, std::string> FilesIn(const std::string& folder) {
+  std::vector<platform::fs::FolderEntry> entries;
+  EXPECT_TRUE(platform::fs::ListFolder(folder, entries));
+  std::map<std::string, std::string> files;
+  for (const auto& entry : entries) {
+    if (!entry.isFolder) files[entry.name] = platform::ScratchFolder::Read(folder + "/" + entry.name);
+  }
+  return files;
 }
 
 class WexmoorProgramTest : public ::testing::Test {
@@ -81,6 +94,19 @@ TEST_F(WexmoorProgramTest, SecondInstanceOnTheSameRootAborts) {
                                  "same listening Port.  Application aborting!"));
   first->Signal(SIGTERM);
   EXPECT_EQ(0, first->Finish());
+}
+
+TEST_F(WexmoorProgramTest, DamagedInventoryIsReportedAndLeftAsItIs) {
+  const std::string inventory = root_ + "/WexmoorInventory.wxf";
+  std::ofstream(inventory, std::ios::binary)
+      << "Start Project\nA\n/lib/A\nA\n0\n0\n0\n" + std::string(1024 * 1024 + 1, 'x') + "\n";
+  const std::map<std::string, std::string> before = FilesIn(root_);
+
+  const auto server = StartServer(Arguments("work"));
+  EXPECT_EQ(1, server->Finish());
+  EXPECT_NE(std::string::npos, server->Errors().find(inventory + " cannot be read: top-level project 1 holds a line"))
+      << server->Errors();
+  EXPECT_TRUE(FilesIn(root_) == before) << "nothing set aside, replaced or added";
 }
 
 TEST_F(WexmoorProgramTest, BusyPortEndsWithAFailure) {

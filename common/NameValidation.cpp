@@ -16,6 +16,9 @@ bool IsForbiddenByte(char c) {
 bool IsValidStoredName(const std::string& name) {
   std::string trimmed = name;
   TrimString(trimmed);
-  if (trimmed.empty() || trimmed == "." || trimmed == ".." || trimmed.front() == '!') return false;
+  if (trimmed.empty() || trimmed.size() > kMaxStoredNameBytes || trimmed == "." || trimmed == ".." ||
+      trimmed.front() == '!') {
+    return false;
+  }
   return std::none_of(trimmed.begin(), trimmed.end(), IsForbiddenByte);
 }

@@ -11,14 +11,16 @@ TEST(NameValidationTest, AcceptsOrdinaryNames) {
   EXPECT_TRUE(IsValidStoredName("Caf\xC3\xA9 notes"));  // UTF-8 bytes above 0x7F
   EXPECT_TRUE(IsValidStoredName("  padded  "));        // checked after trimming
   EXPECT_TRUE(IsValidStoredName("mid!bang"));
+  EXPECT_TRUE(IsValidStoredName(" " + std::string(kMaxStoredNameBytes, 'n') + " "));
 }
 
-TEST(NameValidationTest, RefusesBlankAndDotNames) {
+TEST(NameValidationTest, RefusesBlankDotAndOverLongNames) {
   EXPECT_FALSE(IsValidStoredName(""));
   EXPECT_FALSE(IsValidStoredName("   \t "));
   EXPECT_FALSE(IsValidStoredName("."));
   EXPECT_FALSE(IsValidStoredName(".."));
   EXPECT_FALSE(IsValidStoredName(" .. "));
+  EXPECT_FALSE(IsValidStoredName(std::string(kMaxStoredNameBytes + 1, 'n')));
 }
 
 TEST(NameValidationTest, RefusesCommentMarkerAfterTrimming) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/DiskChangeHook.h"
 #include "platform/fs.h"
 
 namespace platform {
@@ -29,6 +30,7 @@ bool WriteContent(int fd, std::string_view content) {
   const AtomicFile::WriteHook hook = CurrentHook();
   while (!content.empty()) {
     const std::size_t piece = std::min(content.size(), kPiece);
+    BeforeDiskChange();
     if (hook && !hook(piece)) return false;
     const ssize_t written = ::write(fd, content.data(), piece);
     if (written < 0) {
@@ -43,6 +45,7 @@ bool WriteContent(int fd, std::string_view content) {
 bool SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
+  BeforeDiskChange();
   const bool ok = ::fsync(fd) == 0;
   ::close(fd);
   return ok;
@@ -62,11 +65,13 @@ bool WriteFile(const std::string& path, std::string_view content, bool ownerOnly
   const int fd = fs::CreateTemporaryBeside(path, "tmp", ownerOnly ? kOwnerOnly : 0666, temporary);
   if (fd < 0) return false;
   const bool keepMode = replacing && !ownerOnly;
-  bool ok = WriteContent(fd, content) && (!keepMode || ::fchmod(fd, existing.st_mode & 07777) == 0) &&
-            ::fsync(fd) == 0;
+  bool ok = WriteContent(fd, content) &&
+            (!keepMode || ChangeDisk([&] { return ::fchmod(fd, existing.st_mode & 07777); })) &&
+            ChangeDisk([&] { return ::fsync(fd); });
   ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+  ok = ok && ChangeDisk([&] { return ::rename(temporary.c_str(), path.c_str()); });
   if (!ok) {
+    BeforeDiskChange();
     ::unlink(temporary.c_str());
     return false;
   }

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "platform/DiskChangeHook.h"
 #include "platform/Random.h"
 
 namespace platform::fs {
@@ -41,12 +42,14 @@ mode_t CurrentUmask() {
 // rename(2) that fails with EEXIST instead of replacing the destination. ENOSYS or
 // EINVAL when the kernel or file system cannot do it.
 int RenameNoReplace(const std::string& source, const std::string& destination) {
+  BeforeDiskChange();
   return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, source.c_str(), AT_FDCWD,
                                     destination.c_str(), RENAME_NOREPLACE));
 }
 
 bool WriteAll(int fd, const char* data, std::size_t length) {
   while (length > 0) {
+    BeforeDiskChange();
     const ssize_t written = ::write(fd, data, length);
     if (written < 0) {
       if (errno == EINTR) continue;
@@ -73,8 +76,10 @@ bool CopyContent(int from, int to) {
 
 // Puts the finished temporary file at `destination`, replacing it only in Overwrite mode.
 bool PlaceFile(const std::string& temporary, const std::string& destination, CopyMode mode) {
+  BeforeDiskChange();
   if (mode == CopyMode::Overwrite) return ::rename(temporary.c_str(), destination.c_str()) == 0;
   if (::link(temporary.c_str(), destination.c_str()) == 0) {
+    BeforeDiskChange();
     ::unlink(temporary.c_str());
     return true;
   }
@@ -83,15 +88,20 @@ bool PlaceFile(const std::string& temporary, const std::string& destination, Cop
 }
 
 bool MoveByLink(const std::string& source, const std::string& destination) {
+  BeforeDiskChange();
   if (::link(source.c_str(), destination.c_str()) != 0) return false;
+  BeforeDiskChange();
   if (::unlink(source.c_str()) == 0) return true;
+  BeforeDiskChange();
   ::unlink(destination.c_str());
   return false;
 }
 
 bool MoveByCopy(const std::string& source, const std::string& destination) {
   if (!IsFile(source) || !CopyFile(source, destination, CopyMode::FailIfExists)) return false;
+  BeforeDiskChange();
   if (::unlink(source.c_str()) == 0) return true;
+  BeforeDiskChange();
   ::unlink(destination.c_str());
   return false;
 }
@@ -190,6 +200,7 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
     const mode_t readersToWriters = static_cast<mode_t>((mode & (S_IRGRP | S_IROTH)) >> 1);
     mode |= S_IWUSR | (readersToWriters & ~CurrentUmask());
   }
+  BeforeDiskChange();
   return ::chmod(path.c_str(), mode) == 0;
 }
 
@@ -209,12 +220,15 @@ bool CopyFile(const std::string& source, const std::string& destination, CopyMod
     return false;
   }
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
-  bool ok = CopyContent(from, to) && ::fchmod(to, st.st_mode & 07777) == 0 &&
-            ::futimens(to, times) == 0 && ::fsync(to) == 0;
+  bool ok = CopyContent(from, to) && ChangeDisk([&] { return ::fchmod(to, st.st_mode & 07777); }) &&
+            ChangeDisk([&] { return ::futimens(to, times); }) && ChangeDisk([&] { return ::fsync(to); });
   ok = (::close(to) == 0) && ok;
   ::close(from);
   ok = ok && PlaceFile(temporary, destination, mode);
-  if (!ok) ::unlink(temporary.c_str());
+  if (!ok) {
+    BeforeDiskChange();
+    ::unlink(temporary.c_str());
+  }
   return ok;
 }
 
@@ -230,6 +244,7 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
 }
 
 CreateResult CreateNewFile(const std::string& path) {
+  BeforeDiskChange();
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return errno == EEXIST ? CreateResult::Exists : CreateResult::Refused;
   ::close(fd);
@@ -237,15 +252,18 @@ CreateResult CreateNewFile(const std::string& path) {
 }
 
 bool DeleteFile(const std::string& path) {
+  BeforeDiskChange();
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 bool CreateFolder(const std::string& path) {
+  BeforeDiskChange();
   if (::mkdir(path.c_str(), 0777) == 0) return true;
   return errno == EEXIST && IsFolder(path);
 }
 
 bool RemoveFolder(const std::string& path) {
+  BeforeDiskChange();
   return ::rmdir(path.c_str()) == 0 || errno == ENOENT;
 }
 
@@ -298,6 +316,7 @@ int CreateTemporaryBeside(const std::string& path, const std::string& tag, unsig
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(RandomBelow(0xffffffffu)));
     temporary = prefix + suffix;
+    BeforeDiskChange();
     const int fd =
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd >= 0 || errno != EEXIST) return fd;

@@ -17,6 +17,7 @@
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ProjectFileList.h"
+#include "server/store/StoreLimits.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
@@ -145,7 +146,7 @@ bool HandleCheckOut(RTE& engine, const Msg& request) {
 // --- check-in (5026) ---------------------------------------------------------
 
 // Store codes of a check-in, by range, and the code its reply row carries; any
-// other store code gives 19.
+// other store code, and a request the store is not asked about, gives 19.
 struct CheckInCodeRange {
   int first;
   int last;
@@ -168,11 +169,13 @@ constexpr CheckInCodeRange kCheckInCodes[] = {
     {CWexmoorDoc::kOriginalNotListed, CWexmoorDoc::kOriginalNotLoaded, 18},
 };
 
+constexpr int kOtherCheckInFailure = 19;
+
 int CheckInResultCode(int storeCode) {
   for (const CheckInCodeRange& range : kCheckInCodes) {
     if (storeCode >= range.first && storeCode <= range.last) return range.result;
   }
-  return 19;
+  return kOtherCheckInFailure;
 }
 
 // What a request that brings files asks for: its project, the acting user and the
@@ -211,15 +214,17 @@ bool HandleCheckIn(RTE& engine, const Msg& request) {
   return AnswerDelivery(engine, request, MSGID_CHECK_IN_RESULT, [&list](const FileDelivery& delivery,
                                                                        const ReceivedRow& file) {
     int storeCode = 0;
-    const bool done = delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name, file.size,
-                                                         file.comments, file.temporaryPath, storeCode);
+    const bool storable = IsStorableFreeText(file.comments);
+    const bool done = storable && delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name,
+                                                                     file.size, file.comments, file.temporaryPath,
+                                                                     storeCode);
     if (done && !list) list = FileListOf(delivery.document, delivery.project).value_or(ProjectFileList());
     std::string row = AppendStringField(file.name, "");
     row = AppendStringField(done ? list->Lookup(file.name) : std::string(), row);
     row = AppendIntField(-1, row);
     row = AppendIntField(done ? file.size : -1, row);
     row = AppendBoolField(done, row);
-    return AppendIntField(done ? 0 : CheckInResultCode(storeCode), row);
+    return AppendIntField(done ? 0 : storable ? CheckInResultCode(storeCode) : kOtherCheckInFailure, row);
   });
 }
 
@@ -246,8 +251,10 @@ bool HandleAddDocuments(RTE& engine, const Msg& request) {
   return AnswerDelivery(engine, request, MSGID_ADD_DOCUMENTS_RESULT, [](const FileDelivery& delivery,
                                                                         const ReceivedRow& file) {
     FileStatistics added;
-    const int storeCode = delivery.document.AddDocument(file.name, delivery.project, delivery.user, file.comments,
-                                                        file.temporaryPath, file.size, added);
+    const int storeCode = IsStorableFreeText(file.comments)
+                              ? delivery.document.AddDocument(file.name, delivery.project, delivery.user,
+                                                              file.comments, file.temporaryPath, file.size, added)
+                              : CWexmoorDoc::kBadParameters;
     std::string row = AppendStringField(file.name, "");
     row = AppendStringField(added.GetInternalFileName(), row);
     row = AppendIntField(added.GetVersion(), row);

@@ -15,6 +15,7 @@
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreFilePaths.h"
+#include "server/store/StoreLimits.h"
 
 namespace {
 
@@ -289,6 +290,27 @@ TEST_F(CheckOutRequestsTest, RefusedCheckInsGetTheirCodesAndLeaveNoFile) {
             "\"nosuch\",\"\",-1,-1,0,14\n");
   EXPECT_EQ(Statistics("held").GetVersionCount(), 1);
   EXPECT_EQ(TemporaryFiles(), std::vector<std::string>());
+}
+
+TEST_F(CheckOutRequestsTest, CommentsLongerThanTheStoreTakesAreRefusedBeforeAnythingIsStored) {
+  StoreDocument("d1", 1, 10, 90);
+  ASSERT_EQ(Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",0\n", 1)).files.size(), 1u);
+  const std::set<std::string> before = LibraryFiles();
+  const std::string longest(kMaxFreeTextBytes, 'c');
+  const std::string head = AppendStringField(project_, "") + ",1\n";
+  const std::vector<Upload> added = {{"d2", "new"}};
+  const std::vector<Upload> checkedIn = {{"d1", "new"}};
+  TestClient::Reply reply =
+      Exchange(*client_, MSGID_ADD_DOCUMENTS, FilesBody(project_, added, longest + "c"), BytesOf(added));
+  EXPECT_EQ(BodyOf(reply), head + "\"d2\",\"\",-1,0,0,8\n");
+  reply = Exchange(*client_, MSGID_CHECK_IN, FilesBody(project_, checkedIn, longest + "c"), BytesOf(checkedIn));
+  EXPECT_EQ(BodyOf(reply), head + "\"d1\",\"\",-1,-1,0,19\n");
+  EXPECT_EQ(LibraryFiles(), before);
+  EXPECT_EQ(TemporaryFiles(), std::vector<std::string>());
+
+  reply = Exchange(*client_, MSGID_CHECK_IN, FilesBody(project_, checkedIn, longest), BytesOf(checkedIn));
+  EXPECT_EQ(BodyOf(reply), head + "\"d1\",\"" + InternalName("d1") + "\",-1,3,1,0\n");
+  EXPECT_TRUE(Statistics("d1").GetVersion(1).GetComments() == longest);
 }
 
 // --- the acting user ---------------------------------------------------------

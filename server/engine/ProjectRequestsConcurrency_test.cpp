@@ -216,16 +216,16 @@ TEST_F(ProjectRequestsConcurrencyTest, ReadersAndWritersOfTheTreeAndItsDocuments
   TestClient::Reply reply;
   ASSERT_TRUE(Exchange(*clients.front(), MSGID_REFRESH_PROJECTS, "", reply));
   PointerArray<ServerProject> stored;
-  bool damaged = false;
+  std::string fault;
   ASSERT_TRUE(ServerProject::ReadInventoryFile(server_.RootPath() + "/" + CWexmoorDoc::kInventoryFileName, stored,
-                                               damaged));
+                                               fault))
+      << fault;
   std::vector<std::unique_ptr<ServerProject>> owned;  // the array does not own its nodes
   std::string projectsText;
   for (int i = 0; i < stored.GetSize(); ++i) {
     owned.emplace_back(stored.GetAt(i));
     projectsText += owned.back()->Encode("");
   }
-  EXPECT_FALSE(damaged);
   const std::string tree = BodyText(reply);
   const std::vector<std::string> rows = SplitRecordRows(tree);
   ASSERT_GE(rows.size(), 3u);

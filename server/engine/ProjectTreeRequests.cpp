@@ -19,6 +19,7 @@
 #include "server/engine/LibraryRequests.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreLimits.h"
 #include "server/store/StringList.h"
 
 namespace {
@@ -30,9 +31,10 @@ constexpr const char* kRenameRestrictionsText =
 constexpr const char* kInvalidRenameParametersText = "Supplied parameters are invalid.  Document rename aborted.\r\n";
 constexpr int kDeleteProjectBadRequest = 56;
 
-// The replies of a request that creates a node. Its codes run on from `emptyBody`:
-// nothing after field 1 or an unusable name, a sibling of that name, the folder not
-// created, the folder already there.
+// The replies of a request that creates a node. Its codes run on from `emptyBody`
+// (also given for a free text too long to store): nothing after field 1 or an
+// unusable name, a sibling of that name, the folder not created, the folder already
+// there.
 struct CreationReplies {
   MessageId created;
   MessageId failed;
@@ -146,6 +148,9 @@ bool CreateEditionOrSupplement(RTE& engine, const Msg& request, CWexmoorDoc& doc
   const std::string& name = fields.values[1];
   const std::string& comments = fields.values[2];
   const std::string creator = RequestDispatcher::ActingUserName(engine).value_or("");
+  if (!IsStorableFreeText(comments) || !IsStorableFreeText(creator)) {
+    return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody));
+  }
   ServerProject created;
   int result = document.IsEditionProject(project)
                    ? document.CreateSupplement(project, name, "", creator, comments, created)

@@ -15,11 +15,13 @@
 #include <utility>
 
 #include "common/EditionRecord.h"
+#include "common/NameValidation.h"
 #include "common/RecordFields.h"
 #include "common/SupplementRecord.h"
 #include "platform/AtomicFile.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreLimits.h"
 #include "testsupport/TestServer.h"
 
 namespace {
@@ -86,9 +88,9 @@ bool HoldsItsCountOfFlatProjects(const std::string& body) {
 class ReloadedInventory {
  public:
   explicit ReloadedInventory(const std::string& root) {
-    bool damaged = false;
-    EXPECT_TRUE(ServerProject::ReadInventoryFile(root + "/" + CWexmoorDoc::kInventoryFileName, projects_, damaged));
-    EXPECT_FALSE(damaged);
+    std::string fault;
+    EXPECT_TRUE(ServerProject::ReadInventoryFile(root + "/" + CWexmoorDoc::kInventoryFileName, projects_, fault))
+        << fault;
   }
   ~ReloadedInventory() {
     for (int i = 0; i < projects_.GetSize(); ++i) delete projects_.GetAt(i);
@@ -212,6 +214,7 @@ TEST_F(ProjectTreeRequestsTest, AddProjectPlacesTheProjectAndAnswersEveryRefusal
     const char* code;
   } refusals[] = {{"empty body", "", "1"},          {"only a parent", "abc", "2"},
                   {"blank name", Body({"", "  "}), "2"}, {"slash", Body({"", "a/b"}), "2"},
+                  {"name too long", Body({alpha, std::string(kMaxStoredNameBytes + 1, 'n')}), "2"},
                   {"duplicate", Body({"", "Alpha"}), "3"}};
   for (const auto& refusal : refusals) {
     answer = Ask(MSGID_ADD_PROJECT, refusal.body);
@@ -290,7 +293,12 @@ TEST_F(ProjectTreeRequestsTest, CreateEditionMakesEditionsAndSupplementsByTheLog
   }
 
   const std::pair<std::string, const char*> refusals[] = {
-      {"", "24"}, {Body({a}), "25"}, {Body({a, "a/b"}), "25"}, {Body({a, "2024"}), "26"}};
+      {"", "24"},
+      {Body({a, "2025", std::string(kMaxFreeTextBytes + 1, 'c')}), "24"},
+      {Body({a}), "25"},
+      {Body({a, "a/b"}), "25"},
+      {Body({a, std::string(kMaxStoredNameBytes + 1, 'n')}), "25"},
+      {Body({a, "2024"}), "26"}};
   for (const auto& [body, code] : refusals) {
     answer = Ask(MSGID_CREATE_EDITION, body);
     EXPECT_EQ(answer.id, MSGID_CREATE_EDITION_FAILED) << body;

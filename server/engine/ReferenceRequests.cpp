@@ -15,6 +15,7 @@
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
+#include "server/store/StoreLimits.h"
 
 namespace {
 
@@ -98,13 +99,17 @@ bool AddReferences(RTE& engine, const Msg& request, const ReferenceRequest& kind
     if (kind.readsReplaceFlag) ReadBoolField(replaceExisting, rest);
 
     FileStatistics result;
-    const int code = document->AddReference(name, destination, comments, originalProject, version, result,
-                                            kind.originalEdition, replaceExisting);
-    if (code == 0) continue;
+    std::int32_t replyCode = kind.otherCode;  // comments too long to store: the store is not asked
+    if (IsStorableFreeText(comments)) {
+      const int code = document->AddReference(name, destination, comments, originalProject, version, result,
+                                              kind.originalEdition, replaceExisting);
+      if (code == 0) continue;
+      replyCode = kind.ReplyCode(code);
+    }
     ++failures;
     std::string row = AppendStringField(result.GetInternalFileName(), AppendStringField(name, ""));
     row = AppendBoolField(false, AppendIntField(result.GetFileSize(), AppendIntField(result.GetVersion(), row)));
-    rows += EndRecord(AppendIntField(kind.ReplyCode(code), row));
+    rows += EndRecord(AppendIntField(replyCode, row));
   }
   const std::string body = EndRecord(AppendIntField(failures, AppendStringField(destination, ""))) + rows;
   return RequestDispatcher::SendReply(engine, request, kind.reply, body);

@@ -19,7 +19,6 @@
 namespace {
 
 constexpr std::size_t kRootPathFileLimit = 4096;
-constexpr const char* kTemporaryFolderName = "TemporaryFiles";
 
 // Loads the statistics of the document `displayName` of the project in `folder`.
 bool LoadDocumentStatistics(const std::string& folder, const std::string& projectInternalName,
@@ -82,9 +81,12 @@ bool CWexmoorDoc::OnNewDocument() {
   if (rootWasEmpty) SaveRootPath();
   if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root))) return false;
   settings_.SetRootPath(root);
+  RecoverJournal();
   if (!LoadInventory()) return false;
   if (!LoadInternalNameCounters(projects_.GetSize() == 0)) return false;
   CreateFolderPath(EnsureTrailingBackslash(root) + kTemporaryFolderName);
+  CreateFolderPath(JournalFolder());
+  SweepLeftovers();
 
   ServerPathContext::Install(ServerPathHooks{[this] { return GetRootPath(); },
                                              [this] { return tempFileCounter_.Next(); }});
@@ -200,8 +202,15 @@ std::string CWexmoorDoc::LibraryFilePath(const std::string& name) const {
 
 bool CWexmoorDoc::LoadInventory() {
   std::unique_lock<std::shared_mutex> latch(treeLatch_);
-  bool damaged = false;
-  if (!ServerProject::ReadInventoryFile(LibraryFilePath(kInventoryFileName), projects_, damaged)) return false;
+  const std::string path = LibraryFilePath(kInventoryFileName);
+  std::string fault;
+  if (!ServerProject::ReadInventoryFile(path, projects_, fault)) {
+    // Serving a partial tree would let the next change save it over the whole one.
+    platform::NotifyText("The library's inventory " + path + " cannot be read: " + fault +
+                             ". Wexmoor stops without changing it; repair or restore the file, then start again.",
+                         platform::NotifyIcon::Error);
+    return false;
+  }
   int nodeCount = 0;
   for (int i = 0; i < projects_.GetSize(); ++i) nodeCount += CountProjectNodes(*projects_.GetAt(i));
   projectMap_.clear();

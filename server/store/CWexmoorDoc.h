@@ -30,10 +30,16 @@
 #include "server/store/ServerSettings.h"
 #include "server/store/StringList.h"
 
+class StoreChange;
+
 class CWexmoorDoc {
  public:
   static constexpr const char* kRootPathFileName = "WexmoorRootPath.wxf";
   static constexpr const char* kInventoryFileName = "WexmoorInventory.wxf";
+  // Folder of the library root that holds one record per multi-file operation in progress.
+  static constexpr const char* kJournalFolderName = "Journal";
+  // Folder of the library root where received files wait to be stored.
+  static constexpr const char* kTemporaryFolderName = "TemporaryFiles";
   static constexpr const char* kAlreadyRunningText =
       "An instance of Wexmoor is already running and using the same Library root or the same "
       "listening Port.  Application aborting!";
@@ -284,8 +290,9 @@ class CWexmoorDoc {
   // gives every document checked out with it a new version that points at the new
   // one; the file is stored in the project of the topmost of them. True when done
   // (`resultCode` 0). On failure no statistics file is changed, the received file is
-  // where it was (or gone when it was moved and the saves failed) and no new version
-  // file is left behind. An empty `user` is refused (11013).
+  // where it was and no new version file is left behind. The same check-in repeated
+  // after its reply was lost succeeds without a further version. An empty `user` is
+  // refused (11013).
   bool CheckInDocuments(const std::string& projectInternalName, const std::string& user, const std::string& name,
                         int fileSize, const std::string& comments, const std::string& receivedPath, int& resultCode);
   // Checks out under `reference`, into `changed`, every reference document down the
@@ -327,17 +334,30 @@ class CWexmoorDoc {
                    int notLoaded, FileStatistics& statistics, std::string& statisticsPath);
   // The statistics file of `statistics` in its owner's folder; "" when the owner is gone.
   std::string StatisticsPathOf(const FileStatistics& statistics);
-  // Saves every member, then the requested document; a failure cancels and saves
-  // again the members saved so far (kCheckOutRolledBack).
-  int SaveCheckedOut(std::vector<FileStatistics>& changed, const FileStatistics& requested,
+  // Saves every member and the requested document as one change; nothing is saved
+  // when any cannot be (kCheckOutRolledBack).
+  int SaveCheckedOut(const std::vector<FileStatistics>& changed, const FileStatistics& requested,
                      const std::string& requestedPath);
-  // Saves every member after copying its file to ".bak"; on a failure the copies
-  // are put back. The copies are removed in both cases.
-  bool SaveWithBackups(const std::vector<FileStatistics>& changed);
+  // Whether nothing of `document` is checked out and its latest version is what
+  // this check-in would make: same holder, comments, size and content.
+  bool IsRepeatedCheckIn(const FileStatistics& document, const CheckInRequest& request,
+                         const std::string& receivedPath);
   // ===== end of check-out and check-in =====
 
  private:
   bool ReadRootPathFile();
+  // Finishes, before anything else reads the library, every operation that a crash
+  // cut short, from the records left in the journal folder (CWexmoorDocJournal.cpp).
+  void RecoverJournal();
+  // "<root>/Journal", where the multi-file operations keep their records.
+  std::string JournalFolder() const;
+  // Add a record file's new content to `change`: 0 or the statistics writer's code;
+  // false when the list refuses to be written.
+  static int StageStatistics(StoreChange& change, const std::string& path, const FileStatistics& statistics);
+  static bool StageList(StoreChange& change, const ProjectFileList& list);
+  // Moves what no file list, inventory node or journal record names into one dated
+  // folder under "DeletedProjects" and tells the console (CWexmoorDocSweep.cpp).
+  void SweepLeftovers();
   bool TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded);
   bool RefuseSecondInstance();
   bool LoadInventory();
@@ -403,14 +423,16 @@ class CWexmoorDoc {
   static void CollectReferences(const FileStatistics& statistics, const std::string& referencingProject,
                                 std::vector<ReferenceVersion>& references);
   static bool HoldOriginals(ProjectLockSet& locks, const std::vector<ReferenceVersion>& references);
-  // Lowers the original version's link count for the referencing project; the
-  // caller holds the original project's lock.
-  void ReleaseReference(const ReferenceVersion& reference);
+  // Adds to `change` each original's statistics with one link count lowered per
+  // reference version, for the referencing project; the caller holds the originals' locks.
+  void StageReleasedReferences(const std::vector<ReferenceVersion>& references, StoreChange& change);
   int DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFileList& list, const std::string& displayName,
                           const FileStatistics& statistics, const std::vector<ReferenceVersion>& references);
-  // Moves the files of the copied subtree into `targetFolder`/<internal name>;
-  // reference versions have no file. False when anything stayed behind.
-  bool MoveProjectTree(const ServerProject& project, const std::string& targetFolder);
+  // Adds to `change` the moves of the subtree's folders into `targetFolder`/<internal
+  // name>; a folder inside its parent's moves with it.
+  // `movedFolders` are the ancestors' folders that move.
+  static void StageProjectTreeMove(const ServerProject& project, std::vector<std::string> movedFolders,
+                                   const std::string& targetFolder, StoreChange& change);
   // --- end of helpers of documents, references, projects, editions and supplements ---
 
   // The five sections, in the order of their roles; the lock-table section is the

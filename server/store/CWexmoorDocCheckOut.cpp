@@ -1,12 +1,16 @@
 #include "server/store/CWexmoorDoc.h"
 
 #include <chrono>
+#include <algorithm>
 #include <cstdint>
+#include <fstream>
+#include <vector>
 #include <thread>
 
 #include "common/FileHelpers.h"
 #include "platform/fs.h"
 #include "server/store/ProjectFileList.h"
+#include "server/store/StoreChange.h"
 #include "server/store/StoreFilePaths.h"
 
 // What every document of one check-in is checked in with.
@@ -56,6 +60,20 @@ void RemoveAllLinks(FileEntry& entry) {
 }
 
 FileEntry& NewestVersion(FileStatistics& statistics) { return statistics.GetVersion(statistics.GetVersionCount() - 1); }
+
+bool HaveSameContent(const std::string& first, const std::string& second) {
+  std::ifstream a(first, std::ios::binary);
+  std::ifstream b(second, std::ios::binary);
+  if (!a || !b) return false;
+  std::vector<char> left(1 << 16);
+  std::vector<char> right(1 << 16);
+  for (;;) {
+    a.read(left.data(), static_cast<std::streamsize>(left.size()));
+    b.read(right.data(), static_cast<std::streamsize>(right.size()));
+    if (a.gcount() != b.gcount() || !std::equal(left.begin(), left.begin() + a.gcount(), right.begin())) return false;
+    if (a.gcount() == 0 || !a || !b) return a.eof() && b.eof() && !a.bad() && !b.bad();
+  }
+}
 
 bool StoredFileHasSize(const std::string& path, int size) {
   std::int64_t actual = -1;
@@ -184,6 +202,12 @@ int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const st
   int code = LoadDocument(projectInternalName, name, kProjectNotFound, kDocumentNotListed, kLinkedFileNotLoaded,
                           requested, statisticsPath);
   if (code != 0) return code;
+  // The reply of a finished check-in may have been lost: the same check-in again
+  // changes nothing and succeeds.
+  if (IsRepeatedCheckIn(requested, request, receivedPath)) {
+    DeleteFileLongPath(receivedPath);
+    return 0;
+  }
   CheckInRequest along = request;
   along.reference = requested.GetCheckOutReference();
   const int held = FirstCheckedOutIndex(requested);
@@ -204,13 +228,27 @@ int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const st
   const std::string folder = FolderOfProject(stored.GetOwnerProject());
   if (folder.empty()) return kLinkedProjectMissing;
   const std::string target = folder + stored.GetVersionFileName();
-  if (!MoveFileLongPath(receivedPath, target)) return kVersionFileNotMoved;
-  if (!SaveWithBackups(changed)) {
-    // Left in place, the file would make every later check-in of the document fail.
-    DeleteFileLongPath(target);
-    return kLinkedProjectMissing;
+  if (!platform::fs::IsFile(receivedPath) || platform::fs::Exists(target)) return kVersionFileNotMoved;
+  StoreChange change(JournalFolder());
+  change.MoveFile(receivedPath, target, false);
+  for (const FileStatistics& member : changed) {
+    const std::string path = StatisticsPathOf(member);
+    if (path.empty() || StageStatistics(change, path, member) != 0) return kLinkedProjectMissing;
   }
-  return 0;
+  return change.Commit() ? 0 : kLinkedProjectMissing;
+}
+
+bool CWexmoorDoc::IsRepeatedCheckIn(const FileStatistics& document, const CheckInRequest& request,
+                                    const std::string& receivedPath) {
+  if (FirstCheckedOutIndex(document) >= 0) return false;
+  FileStatistics latest = document;
+  latest.SetHeader(latest.GetVersion(latest.GetLatestVersionIndex()));
+  if (latest.GetAuthor() != request.user || latest.GetComments() != request.comments ||
+      latest.GetFileSize() != request.fileSize || latest.GetVersion() < 2) {
+    return false;
+  }
+  const std::string stored = GetVersionFilePath(latest);
+  return !stored.empty() && HaveSameContent(stored, receivedPath);
 }
 
 int CWexmoorDoc::CheckInAlong(std::vector<FileStatistics>& changed, FileStatistics document,
@@ -293,49 +331,13 @@ std::string CWexmoorDoc::StatisticsPathOf(const FileStatistics& statistics) {
   return folder.empty() ? "" : StatisticsPath(folder, statistics.GetInternalFileName());
 }
 
-int CWexmoorDoc::SaveCheckedOut(std::vector<FileStatistics>& changed, const FileStatistics& requested,
+int CWexmoorDoc::SaveCheckedOut(const std::vector<FileStatistics>& changed, const FileStatistics& requested,
                                 const std::string& requestedPath) {
-  std::size_t saved = 0;
-  for (; saved < changed.size(); ++saved) {
-    const std::string path = StatisticsPathOf(changed[saved]);
-    if (path.empty() || changed[saved].Save(path) != 0) break;
-  }
-  if (saved == changed.size() && requested.Save(requestedPath) == 0) return 0;
-  for (std::size_t i = 0; i < saved; ++i) {
-    changed[i].CancelCheckOut();
-    changed[i].Save(StatisticsPathOf(changed[i]));
-  }
-  return kCheckOutRolledBack;
-}
-
-bool CWexmoorDoc::SaveWithBackups(const std::vector<FileStatistics>& changed) {
-  struct Backup {
-    std::string file;
-    std::string copy;
-  };
-  std::vector<Backup> backups;
-  bool saved = true;
+  StoreChange change(JournalFolder());
   for (const FileStatistics& member : changed) {
-    const std::string folder = FolderOfProject(member.GetOwnerProject());
-    if (folder.empty()) {
-      saved = false;
-      break;
-    }
-    Backup backup{StatisticsPath(folder, member.GetInternalFileName()),
-                  StatisticsBackupPath(folder, member.GetInternalFileName())};
-    if (!CopyFileLongPath(false, backup.file, backup.copy)) {
-      saved = false;
-      break;
-    }
-    backups.push_back(backup);
-    if (member.Save(backup.file) != 0) {
-      saved = false;
-      break;
-    }
+    const std::string path = StatisticsPathOf(member);
+    if (path.empty() || StageStatistics(change, path, member) != 0) return kCheckOutRolledBack;
   }
-  // A copy that cannot be put back stays beside the file.
-  for (const Backup& backup : backups) {
-    if (saved || CopyFileLongPath(false, backup.copy, backup.file)) DeleteFileLongPath(backup.copy);
-  }
-  return saved;
+  if (StageStatistics(change, requestedPath, requested) != 0) return kCheckOutRolledBack;
+  return change.Commit() ? 0 : kCheckOutRolledBack;
 }

@@ -1,4 +1,5 @@
 // Adding, deleting and renaming documents and references, and the dependency report.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreChange.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
@@ -40,10 +42,11 @@ bool IsReferenced(const FileEntry& version) {
   return false;
 }
 
-// Puts a moved-in version file back where it came from.
-void MoveBack(const std::string& versionPath, const std::string& receivedPath) {
-  SetFileAttributesLongPath(versionPath, FileAttributes::Normal);
-  MoveFileLongPath(versionPath, receivedPath);
+// `path`, or the first of path + ".1", ".2", … that is free: a kept copy never replaces another.
+std::string UnusedPath(const std::string& path) {
+  std::string candidate = path;
+  for (int n = 1; platform::fs::Exists(candidate); ++n) candidate = path + "." + std::to_string(n);
+  return candidate;
 }
 
 }  // namespace
@@ -80,21 +83,12 @@ int CWexmoorDoc::AddDocument(const std::string& name, const std::string& project
     result = statistics;
 
     // The file first, so that nothing is ever listed without it.
-    const std::string versionPath = folder + header.GetVersionFileName();
-    if (!MoveFileLongPath(receivedFilePath, versionPath)) return kFileCopyFailed;
-    SetFileAttributesLongPath(versionPath, FileAttributes::ReadOnly);
-    const std::string statisticsPath = StatisticsPath(folder, internalFileName);
-    const int saved = statistics.Save(statisticsPath);
-    if (saved != 0) {
-      MoveBack(versionPath, receivedFilePath);
-      return saved;
-    }
-    if (!list.Add(documentName, internalFileName) || !list.SaveToOwnPath()) {
-      DeleteFileLongPath(statisticsPath);
-      MoveBack(versionPath, receivedFilePath);
-      return kFileCopyFailed;
-    }
-    return 0;
+    StoreChange change(JournalFolder());
+    change.MoveFile(receivedFilePath, folder + header.GetVersionFileName(), true);
+    const int staged = StageStatistics(change, StatisticsPath(folder, internalFileName), statistics);
+    if (staged != 0) return staged;
+    if (!list.Add(documentName, internalFileName) || !StageList(change, list)) return kFileCopyFailed;
+    return change.Commit() ? 0 : kFileCopyFailed;
   });
 }
 
@@ -172,25 +166,15 @@ int CWexmoorDoc::AddReference(const std::string& name, const std::string& destin
     linkedOriginal.GetVersion(found).AddLink(destinationInternalName);
     linkedOriginal.SetHeader(linkedOriginal.GetVersion(found));
 
-    const std::string referencePath = StatisticsPath(destinationFolder, internalFileName);
-    if (reference.Save(referencePath) != 0) return kReferenceNotSaved;
-    const auto restoreReference = [&] {
-      if (replace) {
-        existing.Save(referencePath);
-      } else {
-        DeleteFileLongPath(referencePath);
-      }
-    };
-    if (linkedOriginal.Save(originalPath) != 0) {
-      restoreReference();
-      return kOriginalNotSaved;
+    StoreChange change(JournalFolder());
+    if (StageStatistics(change, StatisticsPath(destinationFolder, internalFileName), reference) != 0) {
+      return kReferenceNotSaved;
     }
-    if (!replace && (!destinationList.Add(name, internalFileName) || !destinationList.SaveToOwnPath())) {
-      original.Save(originalPath);
-      restoreReference();
+    if (StageStatistics(change, originalPath, linkedOriginal) != 0) return kOriginalNotSaved;
+    if (!replace && (!destinationList.Add(name, internalFileName) || !StageList(change, destinationList))) {
       return kDestinationListNotSaved;
     }
-    return 0;
+    return change.Commit() ? 0 : kReferenceNotSaved;
   });
 }
 
@@ -277,23 +261,32 @@ bool CWexmoorDoc::HoldOriginals(ProjectLockSet& locks, const std::vector<Referen
   return true;
 }
 
-void CWexmoorDoc::ReleaseReference(const ReferenceVersion& reference) {
-  const std::string folder = FolderOfProject(reference.originalProject);
-  if (folder.empty()) return;
-  ProjectFileList list;
-  if (!list.Load(ProjectFileListPath(folder, reference.originalProject))) return;
-  const std::string internalFileName = list.Lookup(reference.documentName);
-  if (internalFileName.empty()) return;
-  const std::string path = StatisticsPath(folder, internalFileName);
-  FileStatistics original;
-  if (!LoadStatistics(path, original)) return;
-  for (int v = 0; v < original.GetVersionCount(); ++v) {
-    if (original.GetVersion(v).GetVersion() != reference.linkVersion) continue;
-    original.GetVersion(v).RemoveLink(reference.referencingProject);
-    break;
+void CWexmoorDoc::StageReleasedReferences(const std::vector<ReferenceVersion>& references, StoreChange& change) {
+  // Several references may lower counts of one original: each is read and written once.
+  std::map<std::string, FileStatistics> originals;
+  for (const ReferenceVersion& reference : references) {
+    const std::string folder = FolderOfProject(reference.originalProject);
+    if (folder.empty()) continue;
+    ProjectFileList list;
+    if (!list.Load(ProjectFileListPath(folder, reference.originalProject))) continue;
+    const std::string internalFileName = list.Lookup(reference.documentName);
+    if (internalFileName.empty()) continue;
+    const std::string path = StatisticsPath(folder, internalFileName);
+    auto found = originals.find(path);
+    if (found == originals.end()) {
+      FileStatistics loaded;
+      if (!LoadStatistics(path, loaded)) continue;
+      found = originals.emplace(path, loaded).first;
+    }
+    FileStatistics& original = found->second;
+    for (int v = 0; v < original.GetVersionCount(); ++v) {
+      if (original.GetVersion(v).GetVersion() != reference.linkVersion) continue;
+      original.GetVersion(v).RemoveLink(reference.referencingProject);
+      break;
+    }
+    if (original.GetVersion() == reference.linkVersion) original.RemoveLink(reference.referencingProject);
   }
-  if (original.GetVersion() == reference.linkVersion) original.RemoveLink(reference.referencingProject);
-  original.Save(path);
+  for (const auto& [path, original] : originals) StageStatistics(change, path, original);
 }
 
 // --- deleting and renaming ---------------------------------------------------------------
@@ -321,29 +314,22 @@ int CWexmoorDoc::DeleteDocument(const std::string& projectInternalName, const st
 int CWexmoorDoc::DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFileList& list,
                                      const std::string& displayName, const FileStatistics& statistics,
                                      const std::vector<ReferenceVersion>& references) {
-  // Copies first: an original goes only once everything is kept.
-  const std::string keepFolder = EnsureTrailingBackslash(GetRootPath()) + kDeletedDocumentsFolder;
-  if (!CreateFolderPath(keepFolder)) return kFileCopyFailed;
-  std::vector<std::string> versionFiles;
+  // Everything of the document is kept: its statistics and version files move there.
+  const std::string keepFolder = EnsureTrailingBackslash(GetRootPath()) + kDeletedDocumentsFolder + "/";
+  const std::string statisticsName = statistics.GetVersion(0).GetInternalFileName();
+  StoreChange change(JournalFolder());
+  change.CreateFolder(keepFolder);
+  if (StageStatistics(change, StatisticsPath(keepFolder, statisticsName), statistics) != 0) return kFileCopyFailed;
+  if (!list.Remove(displayName) || !StageList(change, list)) return kFileCopyFailed;
+  StageReleasedReferences(references, change);
   for (int v = 0; v < statistics.GetVersionCount(); ++v) {
     const FileEntry& version = statistics.GetVersion(v);
-    if (IsReferenceVersion(version)) continue;
     const std::string source = project.folder + version.GetVersionFileName();
-    if (!platform::fs::Exists(source)) continue;
-    if (!CopyFileLongPath(false, source, keepFolder + "/" + version.GetVersionFileName())) return kFileCopyFailed;
-    versionFiles.push_back(source);
+    if (IsReferenceVersion(version) || !platform::fs::Exists(source)) continue;
+    change.MoveFile(source, UnusedPath(keepFolder + version.GetVersionFileName()), false);
   }
-  const std::string statisticsName = statistics.GetVersion(0).GetInternalFileName();
-  if (statistics.Save(StatisticsPath(keepFolder + "/", statisticsName)) != 0) return kFileCopyFailed;
-
-  if (!list.Remove(displayName) || !list.SaveToOwnPath()) return kFileCopyFailed;
-  for (const ReferenceVersion& reference : references) ReleaseReference(reference);
-  for (const std::string& path : versionFiles) {
-    SetFileAttributesLongPath(path, FileAttributes::Normal);
-    DeleteFileLongPath(path);
-  }
-  DeleteFileLongPath(StatisticsPath(project.folder, statisticsName));
-  return 0;
+  change.RemoveFile(StatisticsPath(project.folder, statisticsName));
+  return change.Commit() ? 0 : kFileCopyFailed;
 }
 
 bool CWexmoorDoc::RenameDocument(const std::string& projectInternalName, const std::string& internalFileName,
@@ -368,12 +354,10 @@ bool CWexmoorDoc::RenameDocument(const std::string& projectInternalName, const s
       version.SetName(name);
     }
     renamedStatistics.SetName(name);
-    if (renamedStatistics.Save(path) != 0) return 0;
-    if (!list.Remove(oldName) || !list.Add(name, internalFileName) || !list.SaveToOwnPath()) {
-      statistics.Save(path);
-      return 0;
-    }
-    return 1;
+    StoreChange change(JournalFolder());
+    if (StageStatistics(change, path, renamedStatistics) != 0) return 0;
+    if (!list.Remove(oldName) || !list.Add(name, internalFileName) || !StageList(change, list)) return 0;
+    return change.Commit() ? 1 : 0;
   });
   return renamed == 1;
 }

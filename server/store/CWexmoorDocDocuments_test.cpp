@@ -111,7 +111,7 @@ TEST_F(CWexmoorDocDocumentsTest, FailedSaveDuringAddLeavesNoTrace) {
   const auto before = Snapshot(root_);
   int failures = 0;
   for (int n = 1; n < 10; ++n) {
-    FailWrite(n);  // the name counter, the statistics, the list
+    FailWrite(n);  // the name counter, the journal record, the statistics, the list
     FileStatistics result;
     const int code = Doc().AddDocument("Plan.doc", a_, "ann", "", received, 4, result);
     StopFailing();
@@ -119,7 +119,7 @@ TEST_F(CWexmoorDocDocumentsTest, FailedSaveDuringAddLeavesNoTrace) {
     ++failures;
     EXPECT_EQ(Snapshot(root_), before) << "write " << n;
   }
-  EXPECT_EQ(failures, 3);
+  EXPECT_EQ(failures, 4);
   EXPECT_TRUE(ListOf(a_).Contains("Plan.doc"));
 }
 
@@ -197,14 +197,14 @@ TEST_F(CWexmoorDocDocumentsTest, FailedSaveDuringReferenceRestoresEveryFile) {
     const auto before = Snapshot(root_);
     int failures = 0;
     for (int n = 1; n < 10; ++n) {
-      FailWrite(n);  // name counter (new only), the reference, the original, the list (new only)
+      FailWrite(n);  // name counter (new only), the record, the reference, the original, the list (new only)
       const int code = Reference("Plan.doc", b_, a_, 1, replace);
       StopFailing();
       if (code == 0) break;
       ++failures;
       EXPECT_EQ(Snapshot(root_), before) << "write " << n << (replace ? " replacing" : "");
     }
-    EXPECT_EQ(failures, replace ? 2 : 4);
+    EXPECT_EQ(failures, replace ? 3 : 5);
   }
   EXPECT_EQ(StatisticsOf(a_, file).GetVersion(0).GetLinkAt(0).GetCount(), 2);
 }
@@ -286,7 +286,7 @@ TEST_F(CWexmoorDocDocumentsTest, FailedSaveDuringDeleteKeepsTheDocument) {
   const auto before = Snapshot(FolderOf(a_));
   int failures = 0;
   for (int n = 1; n < 10; ++n) {
-    FailWrite(n);  // the kept statistics, the list
+    FailWrite(n);  // the record, the kept statistics, the list
     StringList report;
     const int code = Doc().DeleteDocument(a_, file, report);
     StopFailing();
@@ -295,7 +295,7 @@ TEST_F(CWexmoorDocDocumentsTest, FailedSaveDuringDeleteKeepsTheDocument) {
     EXPECT_EQ(code, CWexmoorDoc::kFileCopyFailed);
     EXPECT_EQ(Snapshot(FolderOf(a_)), before) << "write " << n;
   }
-  EXPECT_EQ(failures, 2);
+  EXPECT_EQ(failures, 3);
   EXPECT_FALSE(ListOf(a_).Contains("Plan.doc"));
 }
 

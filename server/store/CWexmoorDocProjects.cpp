@@ -1,5 +1,6 @@
 // Creating, deleting and renaming projects, editions and supplements, and the lock
 // and tree helpers that the document operations share.
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <shared_mutex>
@@ -10,7 +11,9 @@
 #include "common/FileHelpers.h"
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
+#include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreChange.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
@@ -44,26 +47,9 @@ int IndexOf(const PointerArray<ServerProject>& array, const std::string& interna
   return -1;
 }
 
-// Moves one document's version files and statistics from `source` to `destination`
-// (both ending in the separator); an original goes only after its copy was made.
-bool MoveDocumentFiles(const std::string& source, const std::string& destination, const std::string& internalFileName) {
-  FileStatistics statistics;
-  int lineCounter = 0;
-  if (statistics.Load(StatisticsPath(source, internalFileName), lineCounter) != 0) return false;
-  if (statistics.Save(StatisticsPath(destination, internalFileName)) != 0) return false;
-  bool moved = true;
-  for (int v = 0; v < statistics.GetVersionCount(); ++v) {
-    const FileEntry& version = statistics.GetVersion(v);
-    if (!version.GetInternalProjectName().empty()) continue;  // a reference has no file
-    const std::string from = source + version.GetVersionFileName();
-    SetFileAttributesLongPath(from, FileAttributes::Normal);
-    if (CopyFileLongPath(false, from, destination + version.GetVersionFileName())) {
-      DeleteFileLongPath(from);
-    } else {
-      moved = false;
-    }
-  }
-  return moved && DeleteFileLongPath(StatisticsPath(source, internalFileName));
+bool IsInsideFolder(const std::string& path, const std::string& folder) {
+  const std::string prefix = EnsureTrailingBackslash(folder);
+  return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
@@ -292,52 +278,47 @@ int CWexmoorDoc::DeleteProject(const std::string& projectInternalName,
     }
     if (!HoldOriginals(locks, references)) return kRetryAfterLockRefusal;
 
-    {
-      // The inventory is saved without the node before any file moves.
-      std::unique_lock<std::shared_mutex> latch(treeLatch_);
-      ServerProject* parent = parentName.empty() ? nullptr : FindProjectByInternalName(parentName);
-      ProjectArray& siblings = parent ? parent->GetSubProjects() : projects_;
-      const int index = IndexOf(siblings, projectInternalName);
-      if (index < 0) return 0;
-      ServerProject* node = siblings.GetAt(index);
-      siblings.RemoveAt(index);
-      if (!WriteInventoryLatched()) {
-        InsertAt(siblings, index, node);
-        return ServerProject::kWriteFailed;
-      }
-      UnmapProjectNodes(*node);
-      delete node;
-    }
-    for (const ReferenceVersion& reference : references) ReleaseReference(reference);
+    // One change: the originals' counts, the inventory without the node, then the folders.
+    StoreChange change(JournalFolder());
+    StageReleasedReferences(references, change);
     const std::string target = EnsureTrailingBackslash(GetRootPath()) + kDeletedProjectsFolder + "/" +
                                (parentName.empty() ? SafeFolderName(settings_.GetLibraryName()) : parentName);
-    MoveProjectTree(copy, target);
+    std::unique_lock<std::shared_mutex> latch(treeLatch_);
+    ServerProject* parent = parentName.empty() ? nullptr : FindProjectByInternalName(parentName);
+    ProjectArray& siblings = parent ? parent->GetSubProjects() : projects_;
+    const int index = IndexOf(siblings, projectInternalName);
+    if (index < 0) return 0;
+    ServerProject* node = siblings.GetAt(index);
+    siblings.RemoveAt(index);
+    std::string inventory;
+    const bool encoded = ServerProject::EncodeInventory(projects_, inventory);
+    if (encoded) {
+      change.WriteFile(LibraryFilePath(kInventoryFileName), std::move(inventory));
+      StageProjectTreeMove(copy, {}, target, change);
+    }
+    if (!encoded || !change.Commit()) {
+      InsertAt(siblings, index, node);
+      return ServerProject::kWriteFailed;
+    }
+    UnmapProjectNodes(*node);
+    delete node;
     return 0;
   });
 }
 
-bool CWexmoorDoc::MoveProjectTree(const ServerProject& project, const std::string& targetFolder) {
+void CWexmoorDoc::StageProjectTreeMove(const ServerProject& project, std::vector<std::string> movedFolders,
+                                       const std::string& targetFolder, StoreChange& change) {
+  const std::string folder = StripTrailingBackslash(project.GetFolderPath());
   const std::string destination = EnsureTrailingBackslash(targetFolder) + project.GetInternalName();
-  if (!CreateFolderPath(destination)) return false;
-  const std::string to = destination + "/";
-  const std::string from = EnsureTrailingBackslash(project.GetFolderPath());
-  bool moved = true;
-  ProjectFileList list;
-  const std::string listPath = ProjectFileListPath(from, project.GetInternalName());
-  if (list.Load(listPath)) {
-    StringList values;
-    list.GetValues(values);
-    for (int i = 0; i < values.GetSize(); ++i) moved = MoveDocumentFiles(from, to, values.GetAt(i)) && moved;
-    if (!list.FileWasAbsent()) {
-      moved = list.Save(ProjectFileListPath(to, project.GetInternalName())) && DeleteFileLongPath(listPath) && moved;
-    }
-  } else {
-    moved = false;
+  const bool movesAlong = std::any_of(movedFolders.begin(), movedFolders.end(),
+                                      [&](const std::string& moved) { return IsInsideFolder(folder, moved); });
+  if (!movesAlong && platform::fs::IsFolder(folder)) {
+    change.MoveFolder(folder, destination);
+    movedFolders.push_back(folder);
   }
   for (int i = 0; i < project.GetSubProjectCount(); ++i) {
-    moved = MoveProjectTree(*project.GetSubProjects().GetAt(i), destination) && moved;
+    StageProjectTreeMove(*project.GetSubProjects().GetAt(i), movedFolders, destination, change);
   }
-  return moved && RemoveFolderLongPath(StripTrailingBackslash(from));
 }
 
 // --- renaming -------------------------------------------------------------------------

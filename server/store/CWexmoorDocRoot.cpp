@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr const char* kTemporaryFolderName = "TemporaryFiles";
 
 // What BeginRootMove put into the new root, to be taken out again on failure.
 class WrittenInNewRoot {

@@ -88,8 +88,8 @@ class FileEntry {
   // "<internal file name>Ver<version>.wxf".
   std::string GetVersionFileName() const;
 
-  // Writes the section. 0, or 13000 when the stream fails at any point (a failing
-  // links section gives its own 12000/14000).
+  // Writes the section. 0, or 13000 when the stream fails at any point or a value
+  // does not fit one record line (a failing links section gives its own 12000/14000).
   int Write(std::ostream& out) const;
   // Reads one section starting at `firstLine`, or at the next line when it is
   // empty. 0 or a code 13001-13017 (link codes pass through); a failed read leaves

@@ -135,6 +135,13 @@ std::string FileStatistics::EncodeVersions() const {
 
 int FileStatistics::Save(const std::string& path) const {
   if (!RecordFolderExists(path)) return kCannotOpen;
+  std::string content;
+  const int result = Encode(content);
+  if (result != 0) return result;
+  return platform::AtomicFile::Write(path, content) ? 0 : kCannotOpen;
+}
+
+int FileStatistics::Encode(std::string& text) const {
   std::ostringstream content;
   WriteRecordLine(content, kFrameStart);
   WriteRecordLine(content, ownerProject_);
@@ -147,7 +154,8 @@ int FileStatistics::Save(const std::string& path) const {
   }
   WriteRecordLine(content, kArrayEnd);
   WriteRecordLine(content, kFrameEnd);
-  if (!content || !platform::AtomicFile::Write(path, content.str())) return kCannotOpen;
+  if (!content) return kCannotOpen;
+  text = content.str();
   return 0;
 }
 

@@ -63,6 +63,8 @@ class FileStatistics : public FileEntry {
   // Replaces the file at the full `path` atomically. 0; 11000 when the folder is
   // missing or the file cannot be written (the old file stays); a section code.
   int Save(const std::string& path) const;
+  // The file's content as Save writes it into `content`; 0 or the code Save gives.
+  int Encode(std::string& content) const;
   // Clears, then reads the file at the full `path`. 0 or a code 11000-11006 or a
   // section code (12xxx-14xxx); what was read before a failure stays.
   int Load(const std::string& path, int& lineCounter);

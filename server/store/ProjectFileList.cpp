@@ -102,11 +102,19 @@ bool ProjectFileList::Load(const std::string& path) {
 }
 
 bool ProjectFileList::Save(const std::string& path) const {
-  if (path.empty() || loadFailed_ || !RecordFolderExists(path)) return false;
+  if (path.empty() || !RecordFolderExists(path)) return false;
+  std::string content;
+  return Encode(content) && platform::AtomicFile::Write(path, content);
+}
+
+bool ProjectFileList::Encode(std::string& text) const {
+  if (loadFailed_) return false;
   std::ostringstream content;
   for (const auto& [key, value] : pairs_) {
     WriteRecordLine(content, key);
     WriteRecordLine(content, value);
   }
-  return platform::AtomicFile::Write(path, content.str());
+  if (!content) return false;  // a name or value that would not read back
+  text = content.str();
+  return true;
 }

@@ -46,9 +46,12 @@ class ProjectFileList {
 
   // Replaces the file at the full `path` atomically with the pairs in stored order.
   // False (the old file unchanged) for an empty path, a missing folder, a failed
-  // write, or while LoadFailed() is true.
+  // write, a name or value that does not fit one record line, or while LoadFailed()
+  // is true.
   bool Save(const std::string& path) const;
   bool SaveToOwnPath() const { return Save(path_); }
+  // The file's content as Save writes it into `content`; false when Save would refuse.
+  bool Encode(std::string& content) const;
   const std::string& GetPath() const { return path_; }
 
  private:

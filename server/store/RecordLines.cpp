@@ -6,7 +6,17 @@
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 
+bool FitsRecordLine(std::string_view text, std::string_view lineEnd) {
+  // ReadWholeLine counts the carriage returns in front of the line feed.
+  const std::size_t ending = lineEnd.empty() ? 0 : lineEnd.size() - 1;
+  return text.find_first_of("\r\n") == std::string_view::npos && text.size() <= kMaxRecordLineLength - ending;
+}
+
 void WriteRecordLine(std::ostream& out, std::string_view text) {
+  if (!FitsRecordLine(text)) {
+    out.setstate(std::ios::failbit);
+    return;
+  }
   out << text << kRecordLineEnd;
 }
 

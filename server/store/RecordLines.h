@@ -11,8 +11,14 @@
 
 inline constexpr std::string_view kRecordLineEnd = "\r\r\n";
 
-// Writes `text` and the record line end. The stream's state tells the caller
-// whether it worked.
+// True when `text` followed by `lineEnd` (which ends in a line feed) stays one line
+// the readers accept: no line break inside, and the text with the line end's carriage
+// returns at most kMaxRecordLineLength bytes.
+bool FitsRecordLine(std::string_view text, std::string_view lineEnd = kRecordLineEnd);
+
+// Writes `text` and the record line end. A text that does not fit one record line
+// (FitsRecordLine) is not written and fails the stream. The stream's state tells the
+// caller whether it worked.
 void WriteRecordLine(std::ostream& out, std::string_view text);
 
 // The next meaningful line, trimmed. Adds 1 to `lineCounter` for every physical

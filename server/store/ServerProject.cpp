@@ -12,6 +12,7 @@
 #include "common/StringHelpers.h"
 #include "platform/AtomicFile.h"
 #include "platform/fs.h"
+#include "server/store/RecordLines.h"
 
 namespace {
 
@@ -40,25 +41,16 @@ std::string Trimmed(const std::string& value) {
   return copy;
 }
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
-
-// A record line as written: exactly one line, ended by its line feed.
-bool IsSingleRecordLine(const std::string& line) {
-  return !line.empty() && line.back() == '\n' && !HasLineBreak(std::string_view(line).substr(0, line.size() - 1));
-}
-
-EditionRecord WithFieldLineBreaks(EditionRecord edition) {
-  std::string comments = edition.GetComments();
+// The record's inventory line without its line feed; comment line breaks become
+// field line breaks.
+template <typename Record>
+std::string InventoryRecordLine(Record record) {
+  std::string comments = record.GetComments();
   EncodeFieldLineBreaks(comments);
-  edition.SetComments(comments);
-  return edition;
-}
-
-SupplementRecord WithFieldLineBreaks(SupplementRecord supplement) {
-  std::string comments = supplement.GetComments();
-  EncodeFieldLineBreaks(comments);
-  supplement.SetComments(comments);
-  return supplement;
+  record.SetComments(comments);
+  std::string line = record.Encode("");
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  return line;
 }
 
 template <typename Record>
@@ -66,6 +58,22 @@ void DecodeCommentLineBreaks(Record& record) {
   std::string comments = record.GetComments();
   DecodeFieldLineBreaks(comments);
   record.SetComments(comments);
+}
+
+// What a failed Read found, for a person repairing the file.
+std::string DescribeReadFailure(int code, const std::istream& in) {
+  switch (code) {
+    case ServerProject::kMissingStart:
+      return "does not begin with \"Start Project\"";
+    case ServerProject::kMissingEnd:
+      return "does not end with \"End Project\"";
+    case ServerProject::kTooDeep:
+      return "nests sub-projects deeper than " + std::to_string(ServerProject::kMaxTreeDepth) + " levels";
+    default:
+      return in.eof() ? "ends before its \"End Project\""
+                      : "holds a line longer than " + std::to_string(kMaxRecordLineLength) +
+                            " bytes or a record that cannot be read";
+  }
 }
 
 }  // namespace
@@ -145,16 +153,24 @@ ServerProject* ServerProject::GetSubProject(int index) {
   return child != nullptr ? child : this;
 }
 
-bool ServerProject::HoldsOnlySingleLines() const {
-  return !HasLineBreak(name_) && !HasLineBreak(folderPath_) && !HasLineBreak(internalName_) &&
-         IsSingleRecordLine(WithFieldLineBreaks(edition_).Encode("")) &&
-         IsSingleRecordLine(WithFieldLineBreaks(supplement_).Encode(""));
+int ServerProject::Write(std::ostream& out) const {
+  if (!out) return kWriteFailed;
+  // Built aside: a refused block leaves nothing on the stream.
+  std::ostringstream block;
+  const int result = WriteBlock(block, 1);
+  if (result != kOk) return result;
+  out << block.str();
+  return out ? kOk : kWriteFailed;
 }
 
-int ServerProject::Write(std::ostream& out) const {
-  if (!out || !HoldsOnlySingleLines()) return kWriteFailed;
-  const auto line = [&out](const std::string& text) {
-    out << text << '\n';
+int ServerProject::WriteBlock(std::ostream& out, int level) const {
+  if (level > kMaxTreeDepth) return kWriteFailed;
+  const auto line = [&out](std::string_view text) {
+    if (FitsRecordLine(text, "\n")) {
+      out << text << '\n';
+    } else {
+      out.setstate(std::ios::failbit);
+    }
     return static_cast<bool>(out);
   };
   const auto flag = [](bool value) { return std::string(value ? "1" : "0"); };
@@ -162,20 +178,19 @@ int ServerProject::Write(std::ostream& out) const {
       !line(flag(originalProject_)) || !line(flag(withinEdition_)) || !line(flag(withinSupplement_))) {
     return kWriteFailed;
   }
-  int result = kOk;
   if (HasSubProjects()) {
     if (!line(kStartSubProjects)) return kWriteFailed;
-    for (int i = 0; i < subProjects_.GetSize() && result == kOk; ++i) {
-      result = subProjects_.GetAt(i)->Write(out);
+    for (int i = 0; i < subProjects_.GetSize(); ++i) {
+      const int result = subProjects_.GetAt(i)->WriteBlock(out, level + 1);
+      if (result != kOk) return result;
     }
     if (!line(kEndSubProjects)) return kWriteFailed;
   }
-  if (!line(kStartEdition) || !WithFieldLineBreaks(edition_).Write(out) || !line(kEndEdition) ||
-      !line(kStartSupplement) || !WithFieldLineBreaks(supplement_).Write(out) || !line(kEndSupplement) ||
-      !line(kEndProject)) {
+  if (!line(kStartEdition) || !line(InventoryRecordLine(edition_)) || !line(kEndEdition) || !line(kStartSupplement) ||
+      !line(InventoryRecordLine(supplement_)) || !line(kEndSupplement) || !line(kEndProject)) {
     return kWriteFailed;
   }
-  return result;
+  return kOk;
 }
 
 std::string ServerProject::ReadLine(std::istream& in, int& status) {
@@ -197,7 +212,9 @@ std::string ServerProject::ReadLine(std::istream& in, int& status) {
   return std::string();
 }
 
-int ServerProject::Read(std::istream& in, const std::string& readAhead) {
+int ServerProject::Read(std::istream& in, const std::string& readAhead) { return ReadBlock(in, readAhead, 1); }
+
+int ServerProject::ReadBlock(std::istream& in, const std::string& readAhead, int level) {
   Clear();
   int status = kOk;
   std::string line = readAhead;
@@ -222,6 +239,7 @@ int ServerProject::Read(std::istream& in, const std::string& readAhead) {
   if (!next()) return status;
 
   if (line == kStartSubProjects) {
+    if (level >= kMaxTreeDepth) return kTooDeep;
     for (;;) {
       if (!next()) return status;
       if (line == kEndSubProjects) {
@@ -229,7 +247,7 @@ int ServerProject::Read(std::istream& in, const std::string& readAhead) {
         break;
       }
       ServerProject child;
-      const int result = child.Read(in, line);
+      const int result = child.ReadBlock(in, line, level + 1);
       if (result != kOk) return result;
       AddSubProject(child);  // a child without name, path or internal name is dropped
     }
@@ -266,38 +284,45 @@ std::string ServerProject::Encode(const std::string& text) const {
 }
 
 bool ServerProject::WriteInventoryFile(const std::string& path, const PointerArray<ServerProject>& projects) {
+  std::string content;
+  return EncodeInventory(projects, content) && platform::AtomicFile::Write(path, content);
+}
+
+bool ServerProject::EncodeInventory(const PointerArray<ServerProject>& projects, std::string& content) {
   std::ostringstream out;
   for (int i = 0; i < projects.GetSize(); ++i) {
     if (projects.GetAt(i)->Write(out) != kOk) return false;
   }
-  return platform::AtomicFile::Write(path, out.str());
+  content = out.str();
+  return true;
 }
 
-bool ServerProject::ReadInventoryFile(const std::string& path, PointerArray<ServerProject>& projects, bool& damaged) {
-  damaged = false;
-  if (!platform::fs::Exists(path) && !platform::AtomicFile::Write(path, "")) return false;
-  if (!platform::fs::IsFile(path)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+bool ServerProject::ReadInventoryFile(const std::string& path, PointerArray<ServerProject>& projects,
+                                      std::string& fault) {
+  fault.clear();
+  if (!platform::fs::Exists(path) && !platform::AtomicFile::Write(path, "")) {
+    fault = "it is missing and cannot be created";
+    return false;
+  }
+  std::ifstream in;
+  if (platform::fs::IsFile(path)) in.open(path, std::ios::binary);
+  if (!in.is_open()) {
+    fault = "it cannot be opened";
+    return false;
+  }
 
   std::vector<std::unique_ptr<ServerProject>> loaded;
   for (;;) {
     int status = kOk;
     const std::string first = ReadLine(in, status);
-    if (status != kOk) {
-      damaged = in.bad() || !in.eof();  // only the end of the file ends the inventory cleanly
-      break;
-    }
+    if (status != kOk && in.eof() && !in.bad()) break;  // only the end of the file ends the inventory cleanly
     auto project = std::make_unique<ServerProject>();
-    if (project->Read(in, first) != kOk) {
-      damaged = true;
-      break;
+    const int result = status != kOk ? status : project->Read(in, first);
+    if (result != kOk) {
+      fault = "top-level project " + std::to_string(loaded.size() + 1) + " " + DescribeReadFailure(result, in);
+      return false;
     }
     loaded.push_back(std::move(project));
-  }
-  in.close();
-  if (damaged && !platform::fs::CopyFile(path, path + kDamagedSuffix, platform::fs::CopyMode::Overwrite)) {
-    return false;
   }
   for (auto& project : loaded) projects.Add(project.release());
   return true;

@@ -27,9 +27,12 @@ class ServerProject {
   static constexpr int kReadFailed = 10004;      // also the normal end of the file
   static constexpr int kMissingStart = 10005;
   static constexpr int kMissingEnd = 10006;
+  static constexpr int kTooDeep = 10050;  // a block nested deeper than kMaxTreeDepth
 
   static constexpr const char* kInventoryFileName = "WexmoorInventory.wxf";
-  static constexpr const char* kDamagedSuffix = ".damaged";
+  // Levels of the deepest tree written or read (a top-level project is level 1);
+  // bounds the recursion of both.
+  static constexpr int kMaxTreeDepth = 256;
 
   ServerProject() = default;
   ServerProject(const ServerProject& other);
@@ -76,13 +79,14 @@ class ServerProject {
   bool IsWithinSupplement() const { return withinSupplement_; }
   void SetWithinSupplement(bool value) { withinSupplement_ = value; }
 
-  // Writes this node's block. 10003 when the stream fails, or when a name, path or
-  // record field other than the comments holds a line break (it would split the
-  // block). Comment line breaks are written as field line breaks.
+  // Writes this node's block. 10003, with nothing written, when the stream fails, the
+  // subtree is deeper than kMaxTreeDepth, or a line would not read back: a name, path
+  // or record field other than the comments holds a line break, or a line is longer
+  // than the reader takes. Comment line breaks are written as field line breaks.
   int Write(std::ostream& out) const;
   // Clears the node and reads one block; `readAhead` is its first line when not
   // empty. 0, or the first failure: 10004 (line unreadable / end of stream), 10005
-  // (no "Start Project"), 10006 (no "End Project").
+  // (no "Start Project"), 10006 (no "End Project"), 10050 (deeper than kMaxTreeDepth).
   int Read(std::istream& in, const std::string& readAhead);
   // The next line that is a marker (returned in its canonical spelling) or a value
   // (returned trimmed, case kept); blank and "!" lines are skipped. `status` is 0,
@@ -97,17 +101,19 @@ class ServerProject {
   // Replaces the inventory file at `path` atomically with the blocks of `projects`;
   // false when a block cannot be written or the file cannot be replaced.
   static bool WriteInventoryFile(const std::string& path, const PointerArray<ServerProject>& projects);
-  // Appends to `projects` (which then own them) the blocks of the inventory file,
-  // creating an empty file when none exists. A damaged block ends the reading: the
-  // blocks before it are kept, `damaged` is set and the file is first copied to
-  // path + ".damaged". False (nothing appended) when the file cannot be read or the
-  // damaged file cannot be copied aside.
-  static bool ReadInventoryFile(const std::string& path, PointerArray<ServerProject>& projects, bool& damaged);
+  // The inventory file's content for `projects`; false when a block cannot be written.
+  static bool EncodeInventory(const PointerArray<ServerProject>& projects, std::string& content);
+  // Appends to `projects` (which then own them) every block of the inventory file,
+  // creating an empty file when none exists. False, with nothing appended and no file
+  // written, when the file cannot be read whole; `fault` then says what is wrong.
+  static bool ReadInventoryFile(const std::string& path, PointerArray<ServerProject>& projects, std::string& fault);
 
  private:
   void CopyFrom(const ServerProject& other);
   void DeleteSubProjects();
-  bool HoldsOnlySingleLines() const;
+  // Write and Read of a node at `level` of the tree.
+  int WriteBlock(std::ostream& out, int level) const;
+  int ReadBlock(std::istream& in, const std::string& readAhead, int level);
 
   std::string name_;
   std::string folderPath_;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "common/RecordFields.h"
 #include "platform/AtomicFile.h"
 
 namespace {
@@ -71,6 +72,12 @@ ServerProject TwoLevelTree() {
   return plans;
 }
 
+// `levels` blocks, each the only sub-project of the one before.
+std::string Chain(int levels) {
+  const std::string children = levels > 1 ? "Start Sub Projects\n" + Chain(levels - 1) + "End Sub Projects\n" : "";
+  return "Start Project\nL\n/lib/L\nL\n0\n0\n0\n" + children + "End Project\n";
+}
+
 std::string Block(const std::string& name, const std::string& folder, const std::string& internal) {
   return "Start Project\n" + name + "\n" + folder + "\n" + internal +
          "\n0\n0\n0\nStart Edition\n1030,1,\"\",\"\",\"00000000000000\",\"\",\"\",\"\",\"\"\nEnd Edition\n"
@@ -91,9 +98,10 @@ class ServerProjectFileTest : public ::testing::Test {
     for (int i = 0; i < loaded_.GetSize(); ++i) delete loaded_.GetAt(i);
     std::filesystem::remove_all(root_);
   }
-  bool Load(bool& damaged) { return ServerProject::ReadInventoryFile(path_, loaded_, damaged); }
+  bool Load() { return ServerProject::ReadInventoryFile(path_, loaded_, fault_); }
 
   std::string root_;
+  std::string fault_;
   std::string path_;
   PointerArray<ServerProject> loaded_;
 };
@@ -114,9 +122,7 @@ TEST_F(ServerProjectFileTest, TwoLevelTreeIsByteIdenticalAfterWriteReadWrite) {
   ASSERT_TRUE(ServerProject::WriteInventoryFile(path_, projects));
   const std::string written = ReadBytes(path_);
 
-  bool damaged = true;
-  ASSERT_TRUE(Load(damaged));
-  EXPECT_FALSE(damaged);
+  ASSERT_TRUE(Load()) << fault_;
   ASSERT_EQ(loaded_.GetSize(), 2);
   const ServerProject& plans = *loaded_.GetAt(0);
   EXPECT_TRUE(plans.IsOriginalProject());
@@ -143,9 +149,7 @@ TEST_F(ServerProjectFileTest, MarkersInOtherLetterCaseAndCommentLinesReadTheSame
              "1030,1,\"<E> x\",\"A\",\"20240301123005\",\"\",\"\",\"\",\"\"\n"
              "Start Supplement\n1020,1,\"\",\"\",\"00000000000000\",\"\",\"\",\"\",\"\",\"\",1\n"
              "  END PROJECT\n");
-  bool damaged = true;
-  ASSERT_TRUE(Load(damaged));
-  EXPECT_FALSE(damaged);
+  ASSERT_TRUE(Load()) << fault_;
   ASSERT_EQ(loaded_.GetSize(), 1);
   const ServerProject& node = *loaded_.GetAt(0);
   EXPECT_EQ(node.GetName(), "Mixed Case Name");
@@ -156,45 +160,47 @@ TEST_F(ServerProjectFileTest, MarkersInOtherLetterCaseAndCommentLinesReadTheSame
 }
 
 TEST_F(ServerProjectFileTest, EmptyAndMissingFilesGiveAnEmptyTree) {
-  bool damaged = true;
-  ASSERT_TRUE(Load(damaged));  // missing: created empty
-  EXPECT_FALSE(damaged);
+  ASSERT_TRUE(Load()) << fault_;  // missing: created empty
   EXPECT_EQ(loaded_.GetSize(), 0);
   EXPECT_TRUE(std::filesystem::is_regular_file(path_));
   EXPECT_EQ(ReadBytes(path_), "");
 }
 
-TEST_F(ServerProjectFileTest, DamagedThirdBlockKeepsTheFirstTwoAndCopiesTheFileAside) {
+TEST_F(ServerProjectFileTest, DamagedBlockLoadsNothingSaysWhyAndLeavesTheFileAlone) {
   const std::string good = Block("One", "/lib/1", "I1") + Block("Two", "/lib/2", "I2");
   const struct {
-    const char* what;
     std::string tail;
+    const char* fault;
   } cases[] = {
-      {"cut short (10004)", "Start Project\nThree\n/lib/3\n"},
-      {"no Start Project (10005)", "Three\n/lib/3\n"},
-      {"no End Project (10006)", "Start Project\nThree\n/lib/3\nI3\n0\n0\n0\nsomething else\n"},
+      {"Start Project\nThree\n/lib/3\n", "top-level project 3 ends before"},
+      {"Three\n/lib/3\n", "top-level project 3 does not begin with"},
+      {"Start Project\nThree\n/lib/3\nI3\n0\n0\n0\nsomething else\n", "top-level project 3 does not end with"},
+      {std::string(kMaxRecordLineLength + 1, 'x') + "\n", "top-level project 3 holds a line longer than"},
+      {Chain(ServerProject::kMaxTreeDepth + 1), "top-level project 3 nests sub-projects deeper than"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.fault);
     WriteBytes(path_, good + c.tail);
-    std::filesystem::remove(path_ + ServerProject::kDamagedSuffix);
-    bool damaged = false;
-    ASSERT_TRUE(Load(damaged));
-    EXPECT_TRUE(damaged);
-    ASSERT_EQ(loaded_.GetSize(), 2);
-    EXPECT_EQ(loaded_.GetAt(1)->GetName(), "Two");
-    EXPECT_EQ(ReadBytes(path_ + ServerProject::kDamagedSuffix), good + c.tail);
-    for (int i = 0; i < loaded_.GetSize(); ++i) delete loaded_.GetAt(i);
-    loaded_.RemoveAll();
+    EXPECT_FALSE(Load());
+    EXPECT_NE(fault_.find(c.fault), std::string::npos) << fault_;
+    EXPECT_EQ(loaded_.GetSize(), 0);
+    EXPECT_TRUE(ReadBytes(path_) == good + c.tail) << "the file is left as it was";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_), {}), 1) << "no other file written";
   }
 }
 
-TEST_F(ServerProjectFileTest, DamagedFileThatCannotBeCopiedAsideIsNotLoaded) {
-  WriteBytes(path_, Block("One", "/lib/1", "I1") + "garbage\n");
-  std::filesystem::create_directory(path_ + ServerProject::kDamagedSuffix);  // blocks the copy
-  bool damaged = false;
-  EXPECT_FALSE(Load(damaged));
-  EXPECT_EQ(loaded_.GetSize(), 0);
+TEST_F(ServerProjectFileTest, TreeAtTheDepthLimitRoundTripsAndADeeperOneIsNotWritten) {
+  WriteBytes(path_, Chain(ServerProject::kMaxTreeDepth));
+  ASSERT_TRUE(Load()) << fault_;
+  ASSERT_EQ(loaded_.GetSize(), 1);
+  ASSERT_TRUE(ServerProject::WriteInventoryFile(path_, loaded_));
+  const std::string written = ReadBytes(path_);
+
+  ServerProject* deepest = loaded_.GetAt(0);
+  while (deepest->HasSubProjects()) deepest = deepest->GetSubProject(0);
+  ASSERT_EQ(deepest->AddSubProject(Node("L", "/lib/L", "L")), ServerProject::kOk);
+  EXPECT_FALSE(ServerProject::WriteInventoryFile(path_, loaded_));
+  EXPECT_EQ(ReadBytes(path_), written);
 }
 
 TEST_F(ServerProjectFileTest, EditionCommentWithLineBreaksSurvivesAReload) {
@@ -209,9 +215,7 @@ TEST_F(ServerProjectFileTest, EditionCommentWithLineBreaksSurvivesAReload) {
   EXPECT_EQ(bytes.find('\r'), std::string::npos);
   EXPECT_NE(bytes.find("line one\x01\x02line two\x02three"), std::string::npos);
 
-  bool damaged = true;
-  ASSERT_TRUE(Load(damaged));
-  EXPECT_FALSE(damaged);
+  ASSERT_TRUE(Load()) << fault_;
   ASSERT_EQ(loaded_.GetSize(), 1);
   EXPECT_EQ(loaded_.GetAt(0)->GetEdition().GetComments(), "line one\r\nline two\nthree");
   EXPECT_EQ(loaded_.GetAt(0)->GetSupplement().GetComments(), "s\rt");

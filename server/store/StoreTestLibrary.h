@@ -3,16 +3,21 @@
 // lock folder), with helpers to create projects and documents through the store
 // and to read the record files back. Header-only; for the store's own tests.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/BuiltInKeys.h"
 #include "platform/AtomicFile.h"
+#include "platform/DiskChangeHook.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
@@ -33,6 +38,7 @@ class StoreTestLibrary : public ::testing::Test {
   }
   void TearDown() override {
     platform::AtomicFile::SetWriteHookForTesting(nullptr);
+    platform::SetDiskChangeHookForTesting(nullptr);
     doc_.reset();
     platform::SetNotifyHandler(nullptr);
   }
@@ -74,6 +80,71 @@ class StoreTestLibrary : public ::testing::Test {
     return result.GetInternalFileName();
   }
 
+  // Checks the latest version out to `user`; the check-out's code.
+  int CheckOut(const std::string& project, const std::string& name, bool referencing = false,
+               bool referenced = false, const std::string& user = "ann") {
+    return doc_->CheckOutDocuments(project, name, -1, user, referencing, referenced).code;
+  }
+  // Checks `content` in as the next version of the document; the result code.
+  int CheckIn(const std::string& project, const std::string& name, const std::string& content,
+              const std::string& user = "ann") {
+    int code = -1;
+    doc_->CheckInDocuments(project, user, name, static_cast<int>(content.size()), "", Received(content), code);
+    return code;
+  }
+
+  // --- crash runs ---
+  static constexpr int kKilledExit = 86;  // status of a process ended by ExitAtDiskChange
+  // From now on the n-th disk change of this process (1: the next) ends it at once
+  // with kKilledExit, without any clean-up, as a crash would.
+  static void ExitAtDiskChange(int n) {
+    auto count = std::make_shared<int>(0);
+    platform::SetDiskChangeHookForTesting([count, n] {
+      if (++*count == n) ::_exit(kKilledExit);
+    });
+  }
+  // The number of disk changes `body` makes.
+  static int CountDiskChanges(const std::function<void()>& body) {
+    int count = 0;
+    platform::SetDiskChangeHookForTesting([&count] { ++count; });
+    body();
+    platform::SetDiskChangeHookForTesting(nullptr);
+    return count;
+  }
+  // Closes the document and runs `body` in a child process, which starts its own
+  // document on the library with StartDocument(). Returns the child's exit status
+  // (body's result), -1 when it did not exit. The document stays closed.
+  int RunInChild(const std::function<int()>& body) {
+    doc_.reset();
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(body());
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+  // For a child: a new document on the library; false when it did not start.
+  bool StartDocument() {
+    doc_ = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work_, locks_, CertificateBuiltInKey()});
+    return doc_->OnNewDocument();
+  }
+  // Keeps a copy of the working folder and the root under `name`, and puts it back
+  // in their place; both close the document first.
+  void KeepLibraryAs(const std::string& name) {
+    doc_.reset();
+    const std::string copy = scratch_ / name;
+    std::filesystem::remove_all(copy);
+    std::filesystem::create_directories(copy);
+    std::filesystem::copy(work_, copy + "/work", std::filesystem::copy_options::recursive);
+    std::filesystem::copy(root_, copy + "/lib", std::filesystem::copy_options::recursive);
+  }
+  void PutLibraryBack(const std::string& name) {
+    doc_.reset();
+    const std::string copy = scratch_ / name;
+    for (const std::string& folder : {work_, root_}) std::filesystem::remove_all(folder);
+    std::filesystem::copy(copy + "/work", work_, std::filesystem::copy_options::recursive);
+    std::filesystem::copy(copy + "/lib", root_, std::filesystem::copy_options::recursive);
+  }
+
   std::string FolderOf(const std::string& project) { return doc_->GetProjectFolderPath(project) + "/"; }
   ProjectFileList ListOf(const std::string& project) {
     ProjectFileList list;
@@ -105,8 +176,22 @@ class StoreTestLibrary : public ::testing::Test {
     return files;
   }
 
+  // Writes `content` to the file at `path`, making the folders above it.
+  static void Plant(const std::string& path, const std::string& content) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  // From now on every message text is kept in notices_.
+  void RecordNotices() {
+    platform::SetNotifyHandler([this](const platform::Notification& notification) {
+      notices_.push_back(notification.text);
+      return platform::NotifyAnswer::Ok;
+    });
+  }
+
   platform::ScratchFolder scratch_;
   std::string work_, root_, locks_;
   std::unique_ptr<CWexmoorDoc> doc_;
+  std::vector<std::string> notices_;
   std::atomic<int> received_{0};  // names received files; tests may receive from several threads
 };

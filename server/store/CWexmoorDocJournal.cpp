@@ -1,0 +1,33 @@
+// Finishing at start-up the operations that a crash cut short.
+#include <string>
+#include <vector>
+
+#include "platform/Notifier.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreChange.h"
+
+std::string CWexmoorDoc::JournalFolder() const { return LibraryFilePath(kJournalFolderName); }
+
+void CWexmoorDoc::RecoverJournal() {
+  std::vector<std::string> problems;
+  if (StoreChange::RecoverFolder(JournalFolder(), problems)) return;
+  // A record left in place is tried again at the next start, and the sweep leaves
+  // alone whatever it names until then.
+  std::string text = "Some interrupted changes of the library could not be finished:";
+  for (const std::string& problem : problems) text += "\n" + problem;
+  platform::NotifyText(text, platform::NotifyIcon::Warning);
+}
+
+int CWexmoorDoc::StageStatistics(StoreChange& change, const std::string& path, const FileStatistics& statistics) {
+  std::string content;
+  const int code = statistics.Encode(content);
+  if (code == 0) change.WriteFile(path, std::move(content));
+  return code;
+}
+
+bool CWexmoorDoc::StageList(StoreChange& change, const ProjectFileList& list) {
+  std::string content;
+  if (list.GetPath().empty() || !list.Encode(content)) return false;
+  change.WriteFile(list.GetPath(), std::move(content));
+  return true;
+}

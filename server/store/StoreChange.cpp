@@ -1,0 +1,310 @@
+#include "server/store/StoreChange.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <utility>
+
+#include "common/FileHelpers.h"
+#include "common/StringHelpers.h"
+#include "platform/AtomicFile.h"
+#include "platform/fs.h"
+
+namespace {
+
+constexpr const char* kRecordMagic = "WXJ1";
+
+// FNV-1a: tells whether a file still holds what it held; not a defence against tampering.
+std::uint64_t HashOf(const std::string& bytes) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char c : bytes) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
+bool ReadWhole(const std::string& path, std::string& content) {
+  if (!platform::fs::IsFile(path)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+void AppendField(std::string& out, const std::string& field) {
+  out += std::to_string(field.size());
+  out += ':';
+  out += field;
+  out += '\n';
+}
+
+// Reads a field written by AppendField at `at`; false when the text ends too soon.
+bool ReadField(const std::string& text, std::size_t& at, std::string& field) {
+  const std::size_t colon = text.find(':', at);
+  if (colon == std::string::npos || colon == at || colon - at > 12) return false;
+  std::size_t size = 0;
+  for (std::size_t i = at; i < colon; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    size = size * 10 + static_cast<std::size_t>(text[i] - '0');
+  }
+  if (size > text.size() - colon - 1 || text.size() - colon - 1 - size < 1 || text[colon + 1 + size] != '\n') {
+    return false;
+  }
+  field = text.substr(colon + 1, size);
+  at = colon + 2 + size;
+  return true;
+}
+
+std::string NewRecordName() {
+  static std::atomic<unsigned> counter{0};
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  char name[64];
+  std::snprintf(name, sizeof name, "%020lld-%06u%s",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()),
+                counter.fetch_add(1) % 1000000U, StoreChange::kRecordSuffix);
+  return name;
+}
+
+bool IsRecordName(const std::string& name) {
+  const std::string suffix = StoreChange::kRecordSuffix;
+  return name.size() > suffix.size() && name.front() != '.' &&
+         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool MoveInto(const std::string& from, const std::string& to) {
+  return CreateFolderPath(platform::fs::ParentFolder(to)) && platform::fs::MoveNoReplace(from, to);
+}
+
+}  // namespace
+
+StoreChange::StoreChange(std::string journalFolder) : journalFolder_(std::move(journalFolder)) {}
+
+void StoreChange::AddWithPreImage(Kind kind, const std::string& path, std::string target) {
+  Step step;
+  step.kind = kind;
+  step.path = path;
+  step.target = std::move(target);
+  step.hadOld = ReadWhole(path, step.oldContent);
+  step.oldHash = step.hadOld ? HashOf(step.oldContent) : 0;
+  // One step per file: a second write replaces the first and keeps its pre-image.
+  const auto same = std::find_if(steps_.begin(), steps_.end(), [&](const Step& s) { return s.path == path; });
+  if (same != steps_.end() && (same->kind == Kind::Write || same->kind == Kind::Remove)) {
+    same->kind = kind;
+    same->target = std::move(step.target);
+    return;
+  }
+  steps_.push_back(std::move(step));
+}
+
+void StoreChange::WriteFile(const std::string& path, std::string content) {
+  AddWithPreImage(Kind::Write, path, std::move(content));
+}
+
+void StoreChange::RemoveFile(const std::string& path) { AddWithPreImage(Kind::Remove, path, ""); }
+
+void StoreChange::AddPathStep(Kind kind, const std::string& path, const std::string& target) {
+  Step step;
+  step.kind = kind;
+  step.path = path;
+  step.target = target;
+  steps_.push_back(std::move(step));
+}
+
+void StoreChange::MoveFile(const std::string& from, const std::string& to, bool readOnly) {
+  AddPathStep(readOnly ? Kind::MoveReadOnly : Kind::MoveFile, from, to);
+}
+
+void StoreChange::CreateFolder(const std::string& path) { AddPathStep(Kind::CreateFolder, path, ""); }
+
+void StoreChange::MoveFolder(const std::string& from, const std::string& to) { AddPathStep(Kind::MoveFolder, from, to); }
+
+// --- committing -----------------------------------------------------------------
+
+bool StoreChange::Commit() {
+  std::string recordPath;
+  if (steps_.size() > 1 && !WriteRecord(recordPath)) return false;
+  std::size_t made = 0;
+  for (; made < steps_.size(); ++made) {
+    if (!Make(steps_[made])) break;
+  }
+  bool undone = true;
+  if (made < steps_.size()) {
+    for (std::size_t i = made; i-- > 0;) undone = Undo(steps_[i]) && undone;
+  }
+  if (!recordPath.empty() && undone) DeleteFileLongPath(recordPath);
+  return made == steps_.size();
+}
+
+bool StoreChange::WriteRecord(std::string& recordPath) const {
+  if (!CreateFolderPath(journalFolder_)) return false;
+  recordPath = EnsureTrailingBackslash(journalFolder_) + NewRecordName();
+  return platform::AtomicFile::Write(recordPath, EncodeRecord(steps_));
+}
+
+bool StoreChange::Make(Step& step) {
+  switch (step.kind) {
+    case Kind::Write:
+      return platform::AtomicFile::Write(step.path, step.target);
+    case Kind::Remove:
+      SetFileAttributesLongPath(step.path, FileAttributes::Normal);
+      return DeleteFileLongPath(step.path);
+    case Kind::MoveFile:
+    case Kind::MoveReadOnly:
+      if (!MoveFileLongPath(step.path, step.target)) return false;
+      if (step.kind == Kind::MoveReadOnly) SetFileAttributesLongPath(step.target, FileAttributes::ReadOnly);
+      return true;
+    case Kind::CreateFolder:
+      step.madeFolder = !platform::fs::IsFolder(step.path);
+      return CreateFolderPath(step.path);
+    case Kind::MoveFolder:
+      return MoveInto(step.path, step.target);
+  }
+  return false;
+}
+
+bool StoreChange::Undo(const Step& step) {
+  switch (step.kind) {
+    case Kind::Write:
+      return step.hadOld ? platform::AtomicFile::Write(step.path, step.oldContent) : DeleteFileLongPath(step.path);
+    case Kind::Remove:
+      return !step.hadOld || platform::AtomicFile::Write(step.path, step.oldContent);
+    case Kind::MoveFile:
+    case Kind::MoveReadOnly:
+      SetFileAttributesLongPath(step.target, FileAttributes::Normal);
+      return MoveFileLongPath(step.target, step.path);
+    case Kind::CreateFolder:
+      return !step.madeFolder || RemoveFolderLongPath(step.path);
+    case Kind::MoveFolder:
+      return platform::fs::MoveNoReplace(step.target, step.path);
+  }
+  return false;
+}
+
+// --- recovering -----------------------------------------------------------------
+
+// Makes the step unless it is made already or a later change has overtaken it.
+StoreChange::Outcome StoreChange::RollForward(const Step& step) {
+  switch (step.kind) {
+    case Kind::Write: {
+      std::string current;
+      const bool exists = ReadWhole(step.path, current);
+      if (exists && current == step.target) return Outcome::Done;
+      const bool untouched = step.hadOld ? exists && HashOf(current) == step.oldHash : !exists;
+      if (untouched && !platform::AtomicFile::Write(step.path, step.target)) return Outcome::Impossible;
+      return Outcome::Done;
+    }
+    case Kind::Remove: {
+      std::string current;
+      if (step.hadOld && ReadWhole(step.path, current) && HashOf(current) == step.oldHash) {
+        SetFileAttributesLongPath(step.path, FileAttributes::Normal);
+        if (!DeleteFileLongPath(step.path)) return Outcome::Impossible;
+      }
+      return Outcome::Done;
+    }
+    case Kind::MoveFile:
+    case Kind::MoveReadOnly:
+      if (!platform::fs::Exists(step.target)) {
+        // Neither here nor there: what follows would name a file that does not exist.
+        if (!platform::fs::Exists(step.path) || !MoveFileLongPath(step.path, step.target)) return Outcome::Impossible;
+      }
+      if (step.kind == Kind::MoveReadOnly) SetFileAttributesLongPath(step.target, FileAttributes::ReadOnly);
+      return Outcome::Done;
+    case Kind::CreateFolder:
+      return CreateFolderPath(step.path) ? Outcome::Done : Outcome::Impossible;
+    case Kind::MoveFolder:
+      if (platform::fs::Exists(step.path) && !platform::fs::Exists(step.target) && !MoveInto(step.path, step.target)) {
+        return Outcome::Impossible;
+      }
+      return Outcome::Done;
+  }
+  return Outcome::Impossible;
+}
+
+bool StoreChange::HasRecords(const std::string& journalFolder) {
+  std::vector<platform::fs::FolderEntry> entries;
+  if (!platform::fs::ListFolder(journalFolder, entries)) return false;
+  return std::any_of(entries.begin(), entries.end(),
+                     [](const platform::fs::FolderEntry& entry) { return !entry.isFolder && IsRecordName(entry.name); });
+}
+
+bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems) {
+  std::vector<platform::fs::FolderEntry> entries;
+  if (!platform::fs::ListFolder(journalFolder, entries)) {
+    if (!platform::fs::Exists(journalFolder)) return true;
+    problems.push_back(journalFolder + ": the folder cannot be read");
+    return false;
+  }
+  bool recovered = true;
+  // Names sort in the order the records were made.
+  for (const platform::fs::FolderEntry& entry : entries) {
+    if (entry.isFolder || !IsRecordName(entry.name)) continue;
+    std::string problem;
+    const std::string path = EnsureTrailingBackslash(journalFolder) + entry.name;
+    if (!RecoverRecord(path, problem)) {
+      problems.push_back(path + ": " + problem);
+      recovered = false;
+    }
+  }
+  return recovered;
+}
+
+bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& problem) {
+  std::string text;
+  std::vector<Step> steps;
+  if (!ReadWhole(recordPath, text) || !DecodeRecord(text, steps)) {
+    problem = "the record cannot be read";
+    return false;
+  }
+  for (const Step& step : steps) {
+    if (RollForward(step) == Outcome::Impossible) {
+      // The steps before it are kept; those after it would be made on a false footing.
+      problem = "cannot finish the change of " + step.path;
+      break;
+    }
+  }
+  return problem.empty() && DeleteFileLongPath(recordPath);
+}
+
+// --- the record -------------------------------------------------------------------
+
+std::string StoreChange::EncodeRecord(const std::vector<Step>& steps) {
+  std::string out = std::string(kRecordMagic) + "\n" + std::to_string(steps.size()) + "\n";
+  for (const Step& step : steps) {
+    out += static_cast<char>(step.kind);
+    out += step.hadOld ? '1' : '0';
+    out += std::to_string(step.oldHash);
+    out += '\n';
+    AppendField(out, step.path);
+    AppendField(out, step.target);
+  }
+  return out + "END\n";
+}
+
+bool StoreChange::DecodeRecord(const std::string& text, std::vector<Step>& steps) {
+  std::istringstream head(text);
+  std::string magic;
+  std::size_t count = 0;
+  if (!std::getline(head, magic) || magic != kRecordMagic || !(head >> count) || head.get() != '\n') return false;
+  std::size_t at = static_cast<std::size_t>(head.tellg());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t end = text.find('\n', at);
+    if (end == std::string::npos || end - at < 3) return false;
+    Step step;
+    step.kind = static_cast<Kind>(text[at]);
+    if (std::string("WRMNCF").find(text[at]) == std::string::npos) return false;
+    step.hadOld = text[at + 1] == '1';
+    const std::string hash = text.substr(at + 2, end - at - 2);
+    if (hash.empty() || hash.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (std::from_chars(hash.data(), hash.data() + hash.size(), step.oldHash).ec != std::errc()) return false;
+    at = end + 1;
+    if (!ReadField(text, at, step.path) || !ReadField(text, at, step.target)) return false;
+    steps.push_back(std::move(step));
+  }
+  return text.compare(at, std::string::npos, "END\n") == 0;
+}

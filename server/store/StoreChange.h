@@ -1,0 +1,67 @@
+#pragma once
+// The disk changes of one store operation, made whole or not at all. The steps are
+// collected first; Commit records them in one journal file (fsynced) before the
+// first change, makes them in order and removes the record last. A crash in between
+// leaves the record, and the next start-up rolls it forward. Every step can be
+// made again safely: a file is written only while it still holds what it held when
+// the step was collected (or already holds the new content), so a record that
+// outlived its operation never undoes a later change.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class StoreChange {
+ public:
+  // `journalFolder` holds the records; it is made when missing.
+  explicit StoreChange(std::string journalFolder);
+
+  // Replaces the file's whole content (a new file when there is none).
+  void WriteFile(const std::string& path, std::string content);
+  // Removes the file; its content is kept in memory to undo a failed commit.
+  void RemoveFile(const std::string& path);
+  // Moves a file to a path that must not exist yet; `readOnly` marks the moved file.
+  void MoveFile(const std::string& from, const std::string& to, bool readOnly);
+  // Makes the folder and the missing folders above it.
+  void CreateFolder(const std::string& path);
+  // Moves a folder with all it holds; the destination's parent is made.
+  void MoveFolder(const std::string& from, const std::string& to);
+
+  // Makes every step. A change of one step needs no record: that step is atomic.
+  // On a failed step the steps made are undone and the result is false; a change
+  // that cannot be undone keeps its record, so that the next start finishes it.
+  bool Commit();
+
+  // Rolls every record in `journalFolder` forward and removes it; a record that
+  // cannot be read or finished is named in `problems` and kept. False when any was.
+  static bool RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems);
+  // Whether the folder holds any record.
+  static bool HasRecords(const std::string& journalFolder);
+
+  static constexpr const char* kRecordSuffix = ".wxj";
+
+ private:
+  enum class Kind : char { Write = 'W', Remove = 'R', MoveFile = 'M', MoveReadOnly = 'N', CreateFolder = 'C', MoveFolder = 'F' };
+  struct Step {
+    Kind kind = Kind::Write;
+    std::string path;
+    std::string target;     // Write: the new content; moves: the destination
+    bool hadOld = false;    // Write, Remove: the file existed when the step was collected
+    std::string oldContent; // Write, Remove: kept for undo; not recorded
+    std::uint64_t oldHash = 0;
+    bool madeFolder = false;  // CreateFolder: made by Commit, so undo removes it
+  };
+  enum class Outcome { Done, Impossible };
+
+  void AddWithPreImage(Kind kind, const std::string& path, std::string target);
+  void AddPathStep(Kind kind, const std::string& path, const std::string& target);
+  bool WriteRecord(std::string& recordPath) const;
+  bool Make(Step& step);
+  bool Undo(const Step& step);
+  static Outcome RollForward(const Step& step);
+  static bool RecoverRecord(const std::string& recordPath, std::string& problem);
+  static std::string EncodeRecord(const std::vector<Step>& steps);
+  static bool DecodeRecord(const std::string& text, std::vector<Step>& steps);
+
+  std::string journalFolder_;
+  std::vector<Step> steps_;
+};
