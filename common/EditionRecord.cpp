@@ -11,16 +11,16 @@ void EditionRecord::Clear() {
   projectName_.clear();
 }
 
-std::string EditionRecord::Encode(const std::string& line) const {
-  std::string result = AppendIntField(kRecordType, line);
-  result = AppendIntField(kRecordVersion, result);
-  result = AppendStringField(name_, result);
-  result = AppendStringField(internalName_, result);
-  result = AppendDateTimeField(creationTime_, result);
-  result = AppendStringField(comments_, result);
-  result = AppendStringField(creator_, result);
-  result = AppendStringField(projectName_, result);
-  result = AppendStringField(projectInternalName_, result);
+std::string EditionRecord::Encode(std::string line) const {
+  std::string result = AppendIntField(kRecordType, std::move(line));
+  result = AppendIntField(kRecordVersion, std::move(result));
+  result = AppendStringField(name_, std::move(result));
+  result = AppendStringField(internalName_, std::move(result));
+  result = AppendDateTimeField(creationTime_, std::move(result));
+  result = AppendStringField(comments_, std::move(result));
+  result = AppendStringField(creator_, std::move(result));
+  result = AppendStringField(projectName_, std::move(result));
+  result = AppendStringField(projectInternalName_, std::move(result));
   return EndRecord(result);
 }
 

@@ -38,7 +38,7 @@ class EditionRecord : public RecordLine<EditionRecord> {
 
   // The line followed by this record's line (no leading comma when the line is empty or
   // ends in a line feed).
-  std::string Encode(const std::string& line) const;
+  std::string Encode(std::string line) const;
 
   // Reads the record from the front of the text and returns the rest behind it. A text
   // of another record type clears the record and is returned whole. Missing fields read

@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace {
 
 bool CommaIsDue(const std::string& line) { return !line.empty() && line.back() != '\n'; }
 
-std::string WithSeparator(const std::string& line) { return CommaIsDue(line) ? line + "," : line; }
+void AddSeparator(std::string& line) {
+  if (CommaIsDue(line)) line += ',';
+}
 
 // The text behind position `pos`; empty when pos is the last character or beyond.
 std::string RestBehind(const std::string& text, std::size_t pos) {
@@ -81,31 +84,37 @@ void ReplaceBytes(std::string& text, char carriageReturn, char lineFeed, char ne
 
 }  // namespace
 
-std::string AppendIntField(std::int32_t value, const std::string& line) {
-  return WithSeparator(line) + std::to_string(value);
+std::string AppendIntField(std::int32_t value, std::string line) {
+  AddSeparator(line);
+  line += std::to_string(value);
+  return line;
 }
 
-std::string AppendBoolField(bool flag, const std::string& line) {
-  return WithSeparator(line) + (flag ? "1" : "0");
+std::string AppendBoolField(bool flag, std::string line) {
+  AddSeparator(line);
+  line += flag ? '1' : '0';
+  return line;
 }
 
-std::string AppendStringField(const std::string& text, const std::string& line) {
-  std::string result = WithSeparator(line);
-  result.reserve(result.size() + text.size() + 2);
-  result += '"';
+std::string AppendStringField(const std::string& text, std::string line) {
+  AddSeparator(line);
+  line += '"';
   for (char c : text) {
-    result += c;
-    if (c == '"') result += '"';
+    line += c;
+    if (c == '"') line += '"';
   }
-  result += '"';
-  return result;
+  line += '"';
+  return line;
 }
 
-std::string AppendDateTimeField(const DateTime& value, const std::string& line) {
-  return AppendStringField(value.Format(), line);
+std::string AppendDateTimeField(const DateTime& value, std::string line) {
+  return AppendStringField(value.Format(), std::move(line));
 }
 
-std::string EndRecord(const std::string& line) { return line + "\n"; }
+std::string EndRecord(std::string line) {
+  line += '\n';
+  return line;
+}
 
 std::string ReadIntField(std::int32_t& value, const std::string& text) {
   std::int64_t wide = 0;

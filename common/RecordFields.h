@@ -16,12 +16,13 @@
 
 #include "common/DateTime.h"
 
-std::string AppendIntField(std::int32_t value, const std::string& line);
-std::string AppendBoolField(bool flag, const std::string& line);
-std::string AppendStringField(const std::string& text, const std::string& line);
-std::string AppendDateTimeField(const DateTime& value, const std::string& line);
+// The line is taken by value: a caller that moves its growing text in appends in place.
+std::string AppendIntField(std::int32_t value, std::string line);
+std::string AppendBoolField(bool flag, std::string line);
+std::string AppendStringField(const std::string& text, std::string line);
+std::string AppendDateTimeField(const DateTime& value, std::string line);
 // The line followed by "\n".
-std::string EndRecord(const std::string& line);
+std::string EndRecord(std::string line);
 
 // An integer field: starts at the first of "+-1234567890,\n" (a comma or line feed there
 // gives 0), an optional sign and digits; the rest begins behind the next comma, double

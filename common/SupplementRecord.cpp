@@ -13,18 +13,18 @@ void SupplementRecord::Clear() {
   included_ = true;
 }
 
-std::string SupplementRecord::Encode(const std::string& line) const {
-  std::string result = AppendIntField(kRecordType, line);
-  result = AppendIntField(kRecordVersion, result);
-  result = AppendStringField(name_, result);
-  result = AppendStringField(internalName_, result);
-  result = AppendDateTimeField(creationTime_, result);
-  result = AppendStringField(comments_, result);
-  result = AppendStringField(creator_, result);
-  result = AppendStringField(projectInternalName_, result);
-  result = AppendStringField(projectName_, result);
-  result = AppendStringField(editionInternalName_, result);
-  result = AppendBoolField(included_, result);
+std::string SupplementRecord::Encode(std::string line) const {
+  std::string result = AppendIntField(kRecordType, std::move(line));
+  result = AppendIntField(kRecordVersion, std::move(result));
+  result = AppendStringField(name_, std::move(result));
+  result = AppendStringField(internalName_, std::move(result));
+  result = AppendDateTimeField(creationTime_, std::move(result));
+  result = AppendStringField(comments_, std::move(result));
+  result = AppendStringField(creator_, std::move(result));
+  result = AppendStringField(projectInternalName_, std::move(result));
+  result = AppendStringField(projectName_, std::move(result));
+  result = AppendStringField(editionInternalName_, std::move(result));
+  result = AppendBoolField(included_, std::move(result));
   return EndRecord(result);
 }
 

@@ -3,7 +3,8 @@
 // library). It holds an exclusive flock on a lock file whose name is made from the
 // guard's name; the kernel drops the lock when the process ends in any way, so a
 // crashed holder never blocks the next start. Two guards of one name conflict even
-// inside one process.
+// inside one process. Lock files live in a folder only this user may write to, are
+// never opened through a link and are removed on release.
 #include <string>
 
 namespace platform {
@@ -20,14 +21,19 @@ class InstanceGuard {
   bool Held() const { return fd_ >= 0; }
   void Release();   // gives the guard up early; harmless when not held
 
-  // $XDG_RUNTIME_DIR when set to an existing folder, else "/tmp".
+  // $XDG_RUNTIME_DIR when it is a folder of this user that no one else may write
+  // to, else PrivateTemporaryFolder() (made 0700 when missing); empty when neither
+  // qualifies (no guard can then be held).
   static std::string DefaultLockFolder();
+  // "/tmp/wex-<effective user id>".
+  static std::string PrivateTemporaryFolder();
   // The lock file's name for a guard name: letters, digits, '.', '-' and '_' kept,
   // anything else replaced, with a hash of the full name when something was replaced.
   static std::string LockFileName(const std::string& name);
 
  private:
   int fd_ = -1;
+  std::string path_;
 };
 
 }  // namespace platform

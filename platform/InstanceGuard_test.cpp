@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,15 +106,38 @@ TEST(InstanceGuardNames, NamesBecomeSafeDistinctFileNames) {
   EXPECT_LT(InstanceGuard::LockFileName(std::string(1000, 'x')).size(), 200u);
 }
 
-TEST(InstanceGuardNames, DefaultFolderIsTheRuntimeFolderElseTmp) {
+TEST(InstanceGuardNames, DefaultFolderIsAPrivateRuntimeFolderElseOneOfOurs) {
   ScratchFolder runtime;
   const char* saved = std::getenv("XDG_RUNTIME_DIR");
   const std::string savedValue = saved != nullptr ? saved : "";
   ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+  ASSERT_EQ(::chmod(runtime.Path().c_str(), 0700), 0);
   EXPECT_EQ(InstanceGuard::DefaultLockFolder(), runtime.Path());
+  ASSERT_EQ(::chmod(runtime.Path().c_str(), 0777), 0);   // others may write there: not used
+  EXPECT_EQ(InstanceGuard::DefaultLockFolder(), InstanceGuard::PrivateTemporaryFolder());
   ::unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(InstanceGuard::DefaultLockFolder(), "/tmp");
+  ASSERT_EQ(InstanceGuard::DefaultLockFolder(), InstanceGuard::PrivateTemporaryFolder());
+  struct stat info {};
+  ASSERT_EQ(::lstat(InstanceGuard::PrivateTemporaryFolder().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0700u);
+  EXPECT_EQ(info.st_uid, ::geteuid());
   if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+}
+
+TEST_F(InstanceGuardTest, LockFileIsOwnerOnlyNeverALinkAndGoesOnRelease) {
+  const std::string path = locks.Path() + "/" + InstanceGuard::LockFileName("library");
+  InstanceGuard guard("library", 0, locks.Path());
+  ASSERT_TRUE(guard.Held());
+  struct stat info {};
+  ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  guard.Release();
+  EXPECT_NE(::lstat(path.c_str(), &info), 0);
+
+  const std::string target = locks.Put("target", "keep");
+  ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+  EXPECT_FALSE(InstanceGuard("library", 0, locks.Path()).Held());
+  EXPECT_EQ(ScratchFolder::Read(target), "keep");
 }
 
 }  // namespace

@@ -37,17 +37,17 @@ void DocumentVersionEntry::SetCheckedOutTo(const std::string& user) { SetTrimmed
 
 std::string DocumentVersionEntry::Encode() const {
   std::string line = AppendStringField(name_, "");
-  line = AppendStringField(indexName_, line);
-  line = AppendIntField(version_, line);
-  line = AppendIntField(fileSize_, line);
-  line = AppendStringField(author_, line);
-  line = AppendDateTimeField(versionDate_, line);
-  line = AppendStringField(comment_, line);
-  line = AppendStringField(checkedOutTo_, line);
-  line = AppendDateTimeField(checkOutDate_, line);
-  line = AppendBoolField(hasInternalProjectName_, line);
-  line = AppendBoolField(hasReferences_, line);
-  line = AppendBoolField(originalEdition_, line);
+  line = AppendStringField(indexName_, std::move(line));
+  line = AppendIntField(version_, std::move(line));
+  line = AppendIntField(fileSize_, std::move(line));
+  line = AppendStringField(author_, std::move(line));
+  line = AppendDateTimeField(versionDate_, std::move(line));
+  line = AppendStringField(comment_, std::move(line));
+  line = AppendStringField(checkedOutTo_, std::move(line));
+  line = AppendDateTimeField(checkOutDate_, std::move(line));
+  line = AppendBoolField(hasInternalProjectName_, std::move(line));
+  line = AppendBoolField(hasReferences_, std::move(line));
+  line = AppendBoolField(originalEdition_, std::move(line));
   return EndRecord(line);
 }
 

@@ -44,9 +44,9 @@ std::string FileReplyBody::Rewrite() const {
   std::string text = EndRecord(AppendIntField(static_cast<std::int32_t>(rows.size()), AppendStringField(project, "")));
   for (const FileReplyRow& row : rows) {
     std::string line = AppendStringField(row.name, "");
-    line = AppendIntField(row.version, line);
-    line = AppendIntField(row.flagged ? 1 : 0, line);
-    line = AppendStringField(row.temporaryPath, line);
+    line = AppendIntField(row.version, std::move(line));
+    line = AppendIntField(row.flagged ? 1 : 0, std::move(line));
+    line = AppendStringField(row.temporaryPath, std::move(line));
     text += EndRecord(AppendIntField(row.size, line));
   }
   return text;

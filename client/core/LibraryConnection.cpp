@@ -118,26 +118,26 @@ void LibraryConnection::SetDialInText(int number, const std::string& text) {
 
 std::string LibraryConnection::Write() const {
   std::string line = AppendIntField(1, "");
-  line = AppendIntField(userNumber_, line);
-  line = AppendStringField(name_, line);
-  line = AppendStringField(secondLogonText_, line);
-  line = AppendStringField(logonCode_, line);
-  line = AppendStringField(host_, line);
-  line = AppendIntField(port_, line);
-  line = AppendStringField(tcpIpText_, line);
-  line = AppendIntField(tcpIpNumber_, line);
-  line = AppendStringField(emailAddress_, line);
-  for (const std::string& text : emailTexts_) line = AppendStringField(text, line);
-  line = AppendStringField(ftpAddress_, line);
-  line = AppendStringField(dialInTexts_[0], line);
-  line = AppendStringField(dialInTexts_[1], line);
-  line = AppendStringField(dialInTexts_[3], line);
-  line = AppendStringField(dialInTexts_[2], line);
-  line = AppendIntField(kind_, line);
-  line = AppendStringField(userText_, line);
-  line = AppendStringField(keyText_, line);
-  line = AppendIntField(keyLength_, line);
-  line = AppendStringField(localFolder_, line);
+  line = AppendIntField(userNumber_, std::move(line));
+  line = AppendStringField(name_, std::move(line));
+  line = AppendStringField(secondLogonText_, std::move(line));
+  line = AppendStringField(logonCode_, std::move(line));
+  line = AppendStringField(host_, std::move(line));
+  line = AppendIntField(port_, std::move(line));
+  line = AppendStringField(tcpIpText_, std::move(line));
+  line = AppendIntField(tcpIpNumber_, std::move(line));
+  line = AppendStringField(emailAddress_, std::move(line));
+  for (const std::string& text : emailTexts_) line = AppendStringField(text, std::move(line));
+  line = AppendStringField(ftpAddress_, std::move(line));
+  line = AppendStringField(dialInTexts_[0], std::move(line));
+  line = AppendStringField(dialInTexts_[1], std::move(line));
+  line = AppendStringField(dialInTexts_[3], std::move(line));
+  line = AppendStringField(dialInTexts_[2], std::move(line));
+  line = AppendIntField(kind_, std::move(line));
+  line = AppendStringField(userText_, std::move(line));
+  line = AppendStringField(keyText_, std::move(line));
+  line = AppendIntField(keyLength_, std::move(line));
+  line = AppendStringField(localFolder_, std::move(line));
   return EndRecord(line);
 }
 

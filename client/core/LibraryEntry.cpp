@@ -26,8 +26,8 @@ void LibraryEntry::Clear() {
 
 std::string LibraryEntry::Write() const {
   std::string line = AppendStringField(name_, "");
-  line = AppendStringField(keyText_, line);
-  line = AppendIntField(keyLength_, line);
+  line = AppendStringField(keyText_, std::move(line));
+  line = AppendIntField(keyLength_, std::move(line));
   return EndRecord(line);
 }
 

@@ -27,7 +27,7 @@ const DocumentVersionEntry* ProjectDocumentList::GetAt(int i) const {
 
 std::string ProjectDocumentList::Encode() const {
   std::string text = AppendStringField(projectName_, "");
-  text = AppendStringField(projectIndexName_, text);
+  text = AppendStringField(projectIndexName_, std::move(text));
   text = EndRecord(AppendIntField(GetCount(), text));
   for (const DocumentVersionEntry& entry : entries_) text += entry.Encode();
   return text;

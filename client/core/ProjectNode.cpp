@@ -149,15 +149,15 @@ ProjectNode* ProjectNode::AddChild(const ProjectNode& child) {
 
 void ProjectNode::EncodeOwnLines(std::string& out) const {
   std::string line = AppendStringField(name_, "");
-  line = AppendStringField(indexName_, line);
-  line = AppendStringField(localFolder_, line);
-  line = AppendBoolField(newNode_, line);
-  line = AppendBoolField(refreshNeeded_, line);
-  line = AppendIntField(GetChildCount(), line);
-  line = AppendStringField(cacheFileName_, line);
-  line = AppendBoolField(flag1_, line);
-  line = AppendBoolField(flag2_, line);
-  line = AppendBoolField(flag3_, line);
+  line = AppendStringField(indexName_, std::move(line));
+  line = AppendStringField(localFolder_, std::move(line));
+  line = AppendBoolField(newNode_, std::move(line));
+  line = AppendBoolField(refreshNeeded_, std::move(line));
+  line = AppendIntField(GetChildCount(), std::move(line));
+  line = AppendStringField(cacheFileName_, std::move(line));
+  line = AppendBoolField(flag1_, std::move(line));
+  line = AppendBoolField(flag2_, std::move(line));
+  line = AppendBoolField(flag3_, std::move(line));
   out += EndRecord(line);
   out += edition_.Encode("");
   out += supplement_.Encode("");

@@ -15,11 +15,11 @@ class ServerTreeText {
                        const EditionRecord& edition = EditionRecord(),
                        const SupplementRecord& supplement = SupplementRecord()) {
     std::string line = AppendStringField(name, "");
-    line = AppendStringField(indexName, line);
-    line = AppendIntField(childCount, line);
-    line = AppendBoolField(false, line);
-    line = AppendBoolField(true, line);
-    line = AppendBoolField(false, line);
+    line = AppendStringField(indexName, std::move(line));
+    line = AppendIntField(childCount, std::move(line));
+    line = AppendBoolField(false, std::move(line));
+    line = AppendBoolField(true, std::move(line));
+    line = AppendBoolField(false, std::move(line));
     text_ += EndRecord(line) + edition.Encode("") + supplement.Encode("");
     return *this;
   }

@@ -127,13 +127,13 @@ const FolderRuleSet* UserProfile::GetFolderRuleSet(int i) const {
 bool UserProfile::Write(std::ostream& out) const {
   if (out.fail()) return false;
   std::string line = AppendIntField(kRecordVersion, "");
-  line = AppendIntField(GetConnectionCount(), line);
-  line = AppendStringField(loginName_, line);
-  for (std::int32_t size : maximised_) line = AppendIntField(size, line);
-  for (std::int32_t size : restored_) line = AppendIntField(size, line);
-  line = AppendIntField(windowState_, line);
-  line = AppendStringField(backupRoot_, line);
-  line = AppendIntField(selectedRuleSet_, line);
+  line = AppendIntField(GetConnectionCount(), std::move(line));
+  line = AppendStringField(loginName_, std::move(line));
+  for (std::int32_t size : maximised_) line = AppendIntField(size, std::move(line));
+  for (std::int32_t size : restored_) line = AppendIntField(size, std::move(line));
+  line = AppendIntField(windowState_, std::move(line));
+  line = AppendStringField(backupRoot_, std::move(line));
+  line = AppendIntField(selectedRuleSet_, std::move(line));
   line = EndRecord(AppendIntField(GetFolderRuleSetCount(), line));
   if (!connections_.empty()) {
     line += currentConnection_.Write();

@@ -39,10 +39,13 @@ bool UserProfileFile::Save(const std::vector<UserProfile>& profiles) {
   for (const UserProfile& profile : profiles) {
     if (!profile.Write(out)) return false;
   }
-  if (damaged_ && !platform::fs::CopyFile(path_, path_ + kDamagedSuffix, platform::fs::CopyMode::Overwrite)) {
+  // Both files hold passwords and keys: owner-only, whatever the old file allowed.
+  std::string damagedText;
+  if (damaged_ && !(ReadWholeFile(path_, damagedText) &&
+                    platform::AtomicFile::WriteOwnerOnly(path_ + kDamagedSuffix, damagedText))) {
     return false;
   }
-  if (!platform::AtomicFile::Write(path_, WithCrLfLineEnds(out.str()))) return false;
+  if (!platform::AtomicFile::WriteOwnerOnly(path_, WithCrLfLineEnds(out.str()))) return false;
   damaged_ = false;
   ClientAppState::ClearUsersModified();
   return true;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "client/core/ClientAppState.h"
 #include "platform/AtomicFile.h"
 #include "platform/ScratchFolder.h"
@@ -68,6 +70,9 @@ TEST_F(UserProfileFileTest, DamagedSecondProfileIsCopiedAsideBeforeTheNextSave) 
   ASSERT_NE(second, std::string::npos);
   disk.replace(second, 1, "1");   // version 1 is refused
   folder_.Put(UserProfileFile::kFileName, disk);
+  namespace fs = std::filesystem;
+  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(path_, ownerOnly | fs::perms::group_read | fs::perms::others_read);
 
   UserProfileFile file(path_);
   std::vector<UserProfile> loaded;
@@ -79,6 +84,9 @@ TEST_F(UserProfileFileTest, DamagedSecondProfileIsCopiedAsideBeforeTheNextSave) 
   ASSERT_TRUE(file.Save(loaded));
   EXPECT_EQ(platform::ScratchFolder::Read(path_ + UserProfileFile::kDamagedSuffix), disk);
   EXPECT_FALSE(file.IsDamaged());
+  // Passwords and keys: owner-only, whatever mode the file had.
+  EXPECT_EQ(fs::status(path_).permissions(), ownerOnly);
+  EXPECT_EQ(fs::status(path_ + UserProfileFile::kDamagedSuffix).permissions(), ownerOnly);
 }
 
 TEST_F(UserProfileFileTest, TrailingBlankLinesAreNoDamage) {

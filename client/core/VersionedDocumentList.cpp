@@ -37,7 +37,7 @@ bool VersionedDocumentList::Read(QuotedLines& lines) {
 
 void VersionedDocumentList::Write(std::string& out) const {
   std::string header = AppendStringField(projectName_, "");
-  header = AppendStringField(projectIndexName_, header);
+  header = AppendStringField(projectIndexName_, std::move(header));
   out += EndRecord(AppendIntField(GetCount(), header));
   for (const VersionedDocument& document : documents_) document.Write(out);
 }

@@ -111,9 +111,9 @@ std::vector<CheckOutRow> RequestedDocuments(const std::vector<std::string>& rows
 std::string CheckOutReplyRow(const std::string& name, const CWexmoorDoc::CheckOutResult& result) {
   const bool checkedOut = result.code == 0 && !result.path.empty();
   std::string row = AppendStringField(name, "");
-  row = AppendIntField(checkedOut ? result.version.GetVersion() : -1, row);
-  row = AppendBoolField(checkedOut, row);
-  row = AppendStringField(checkedOut ? result.path : std::string(), row);
+  row = AppendIntField(checkedOut ? result.version.GetVersion() : -1, std::move(row));
+  row = AppendBoolField(checkedOut, std::move(row));
+  row = AppendStringField(checkedOut ? result.path : std::string(), std::move(row));
   return EndRecord(AppendIntField(checkedOut ? result.version.GetFileSize() : 0, row));
 }
 
@@ -220,10 +220,10 @@ bool HandleCheckIn(RTE& engine, const Msg& request) {
                                                                      storeCode);
     if (done && !list) list = FileListOf(delivery.document, delivery.project).value_or(ProjectFileList());
     std::string row = AppendStringField(file.name, "");
-    row = AppendStringField(done ? list->Lookup(file.name) : std::string(), row);
-    row = AppendIntField(-1, row);
-    row = AppendIntField(done ? file.size : -1, row);
-    row = AppendBoolField(done, row);
+    row = AppendStringField(done ? list->Lookup(file.name) : std::string(), std::move(row));
+    row = AppendIntField(-1, std::move(row));
+    row = AppendIntField(done ? file.size : -1, std::move(row));
+    row = AppendBoolField(done, std::move(row));
     return AppendIntField(done ? 0 : storable ? CheckInResultCode(storeCode) : kOtherCheckInFailure, row);
   });
 }
@@ -256,10 +256,10 @@ bool HandleAddDocuments(RTE& engine, const Msg& request) {
                                                               file.comments, file.temporaryPath, file.size, added)
                               : CWexmoorDoc::kBadParameters;
     std::string row = AppendStringField(file.name, "");
-    row = AppendStringField(added.GetInternalFileName(), row);
-    row = AppendIntField(added.GetVersion(), row);
-    row = AppendIntField(added.GetFileSize(), row);
-    row = AppendBoolField(storeCode == 0, row);
+    row = AppendStringField(added.GetInternalFileName(), std::move(row));
+    row = AppendIntField(added.GetVersion(), std::move(row));
+    row = AppendIntField(added.GetFileSize(), std::move(row));
+    row = AppendBoolField(storeCode == 0, std::move(row));
     return AppendIntField(AddResultCode(storeCode), row);
   });
 }

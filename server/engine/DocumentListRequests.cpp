@@ -70,7 +70,7 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
     kind.appendRows(statistics, rows);
   });
   std::string reply = AppendStringField(project.name, "");
-  reply = AppendStringField(project.internalName, reply);
+  reply = AppendStringField(project.internalName, std::move(reply));
   reply = EndRecord(AppendIntField(count, reply));
   return RequestDispatcher::SendReply(engine, request, kind.listed, reply + rows);
 }

@@ -52,9 +52,9 @@ std::string BuildFileRequestBody(const FileRequest& request) {
   std::string body = EndRecord(
       AppendIntField(static_cast<std::int32_t>(request.files.size()), AppendStringField(request.field1, "")));
   for (const ReceivedFile& file : request.files) {
-    body = AppendStringField(file.name, body);
-    body = AppendIntField(file.size, body);
-    body = AppendStringField(file.third, body);
+    body = AppendStringField(file.name, std::move(body));
+    body = AppendIntField(file.size, std::move(body));
+    body = AppendStringField(file.third, std::move(body));
     body = EndRecord(AppendStringField(file.temporaryPath, body));
   }
   return body;
@@ -91,9 +91,9 @@ void ParseFileReply(const std::string& body, std::string& field1, std::vector<Ou
 std::string BuildWireFileReply(const std::string& field1, const std::vector<OutgoingFile>& files) {
   std::string body = AppendIntField(static_cast<std::int32_t>(files.size()), AppendStringField(field1, ""));
   for (const OutgoingFile& file : files) {
-    body = AppendStringField(file.name, body);
-    body = AppendIntField(file.number, body);
-    body = AppendBoolField(file.send, body);
+    body = AppendStringField(file.name, std::move(body));
+    body = AppendIntField(file.number, std::move(body));
+    body = AppendBoolField(file.send, std::move(body));
     body = EndRecord(AppendIntField(file.size, body));
   }
   return body;

@@ -2,7 +2,8 @@
 // Checks a logon request against the user table and hands out the account's next
 // logon code. The look-up, the tests, the lock-out, the new code and the save of
 // the users file run as one region under the document's user-table section, so a
-// logon code is accepted at most once however many connections present it.
+// logon code is accepted at most once as the current code (and once more as the
+// previous one) however many connections present it.
 #include <cstdint>
 #include <string>
 
@@ -21,12 +22,12 @@ class LogonService {
 
   // `userId` is the request header's user number, `body` the request body of
   // account name, password and logon code. Refusals are not told apart: every one
-  // gives accepted false. A refused known account with its lock-out trap set is
-  // locked out; an unknown number locks out every trapped account of that name.
+  // gives accepted false. A field longer than UserAccount::kMaxLogonFieldLength, an
+  // unknown number or a wrong name or password changes nothing; only a request
+  // with the right name and password whose code is spent locks a trapped account.
   Result Logon(std::uint32_t userId, const std::string& body);
 
  private:
-  Result RefuseUnknownUser(const std::string& name);
   Result CheckKnownUser(int userId, const std::string& name, const std::string& password, const std::string& code);
   bool SaveUsers();
 

@@ -60,7 +60,7 @@ bool IsLogonCode(const std::string& code) {
   return code.size() >= 10 && code.size() <= 50 && code.find_first_not_of("0123456789") == std::string::npos;
 }
 
-TEST_F(LogonServiceTest, RightCodeIsReplacedAndSavedAndWorksExactlyOnce) {
+TEST_F(LogonServiceTest, NewCodeIsSavedAndThePreviousOneServesOnceUntilTheNewOneIsUsed) {
   const UserAccount ann = AddUser("ann", /*trap=*/false);
   const LogonService::Result first = Logon(ann, ann.GetLogonCode());
   ASSERT_TRUE(first.accepted);
@@ -68,51 +68,61 @@ TEST_F(LogonServiceTest, RightCodeIsReplacedAndSavedAndWorksExactlyOnce) {
   EXPECT_NE(first.code, ann.GetLogonCode());
   EXPECT_EQ(OnDisk(ann.GetId()).GetLogonCode(), first.code);
 
-  EXPECT_FALSE(Logon(ann, ann.GetLogonCode()).accepted);  // the old code is spent
-  const LogonService::Result second = Logon(ann, first.code);
-  ASSERT_TRUE(second.accepted);
-  EXPECT_NE(second.code, first.code);
+  // The reply with the first new code was lost: the old code serves once more.
+  const LogonService::Result retry = Logon(ann, ann.GetLogonCode());
+  ASSERT_TRUE(retry.accepted);
+  EXPECT_FALSE(Logon(ann, ann.GetLogonCode()).accepted);
+  EXPECT_FALSE(Logon(ann, first.code).accepted);   // superseded unused
+
+  const LogonService::Result next = Logon(ann, retry.code);
+  ASSERT_TRUE(next.accepted);
+  ASSERT_TRUE(Logon(ann, next.code).accepted);
+  EXPECT_FALSE(Logon(ann, retry.code).accepted);   // spent once its successor was used
   EXPECT_FALSE(OnDisk(ann.GetId()).IsLockedOut());
 }
 
-TEST_F(LogonServiceTest, EveryRefusalLooksTheSameAndLocksOnlyATrappedAccount) {
+TEST_F(LogonServiceTest, OnlyASpentCodeWithTheRightPasswordLocksATrappedAccount) {
   struct Attempt {
     std::string what;
     std::function<std::string(const UserAccount&)> body;
+    bool provesPassword;
   };
+  const std::string overLong(UserAccount::kMaxLogonFieldLength + 1, '7');
   const std::vector<Attempt> attempts = {
-      {"wrong password", [](const UserAccount& a) { return LogonBody(a.GetName(), "Secret", a.GetLogonCode()); }},
+      {"wrong password", [](const UserAccount& a) { return LogonBody(a.GetName(), "Secret", a.GetLogonCode()); },
+       false},
       {"name in other case",
-       [](const UserAccount& a) { return LogonBody("X" + a.GetName().substr(1), "secret", a.GetLogonCode()); }},
-      {"stale code", [](const UserAccount& a) { return LogonBody(a.GetName(), "secret", "12"); }},
-      {"empty body", [](const UserAccount&) { return std::string(); }},
+       [](const UserAccount& a) { return LogonBody("X" + a.GetName().substr(1), "secret", a.GetLogonCode()); }, false},
+      {"empty body", [](const UserAccount&) { return std::string(); }, false},
+      {"over-long code", [&](const UserAccount& a) { return LogonBody(a.GetName(), "secret", overLong); }, false},
+      {"spent code", [](const UserAccount& a) { return LogonBody(a.GetName(), "secret", "12"); }, true},
   };
   int n = 0;
   for (const bool trap : {false, true}) {
     for (const Attempt& attempt : attempts) {
       const UserAccount account = AddUser("x" + std::to_string(n++), trap);
+      const UserAccount savedBefore = OnDisk(account.GetId());
       const LogonService::Result result =
           service_->Logon(static_cast<std::uint32_t>(account.GetId()), attempt.body(account));
       EXPECT_FALSE(result.accepted) << attempt.what;
       EXPECT_TRUE(result.code.empty()) << attempt.what;
       const UserAccount stored = OnDisk(account.GetId());
-      EXPECT_EQ(stored.IsLockedOut(), trap) << attempt.what;
+      EXPECT_EQ(stored.IsLockedOut(), trap && attempt.provesPassword) << attempt.what;
       EXPECT_EQ(stored.GetLogonCode(), account.GetLogonCode()) << attempt.what;
+      if (!attempt.provesPassword) {
+        EXPECT_EQ(stored.Save(""), savedBefore.Save("")) << attempt.what;
+      }
     }
   }
 }
 
-TEST_F(LogonServiceTest, UnknownNumberLocksTrappedAccountsOfThatExactName) {
-  const UserAccount trapped = AddUser("ann", /*trap=*/true);
-  const UserAccount other = AddUser("Ann", /*trap=*/true);
-  EXPECT_FALSE(service_->Logon(999, LogonBody("ann", "secret", trapped.GetLogonCode())).accepted);
-  EXPECT_TRUE(OnDisk(trapped.GetId()).IsLockedOut());
-  EXPECT_FALSE(OnDisk(other.GetId()).IsLockedOut());
-
-  // An unknown number with nothing in the body changes nothing.
-  const UserAccount bob = AddUser("bob", /*trap=*/true);
-  EXPECT_FALSE(service_->Logon(0x80000000u, "").accepted);
-  EXPECT_FALSE(OnDisk(bob.GetId()).IsLockedOut());
+TEST_F(LogonServiceTest, UnknownNumberChangesNoAccount) {
+  const UserAccount ann = AddUser("ann", /*trap=*/true);
+  for (const std::uint32_t id : {999u, 0x80000000u}) {
+    EXPECT_FALSE(service_->Logon(id, LogonBody("ann", "secret", "12")).accepted);
+    EXPECT_FALSE(service_->Logon(id, "").accepted);
+  }
+  EXPECT_FALSE(OnDisk(ann.GetId()).IsLockedOut());
 }
 
 TEST_F(LogonServiceTest, FailedSaveKeepsAndHandsOutTheCodeOnDisk) {

@@ -86,8 +86,8 @@ std::string EncodeProjectTree(CWexmoorDoc& document) {
   std::shared_lock<std::shared_mutex> latch(document.GetProjectTreeLatch());
   const CWexmoorDoc::ProjectArray& projects = document.GetProjects();
   std::string text = AppendStringField("Root", AppendStringField("Root", ""));
-  text = AppendIntField(projects.GetSize(), text);
-  for (int flag = 0; flag < 3; ++flag) text = AppendBoolField(false, text);
+  text = AppendIntField(projects.GetSize(), std::move(text));
+  for (int flag = 0; flag < 3; ++flag) text = AppendBoolField(false, std::move(text));
   text = SupplementRecord().Encode(EditionRecord().Encode(EndRecord(text)));
   // Appended one project at a time: Encode copies the text it continues.
   for (int i = 0; i < projects.GetSize(); ++i) text += projects.GetAt(i)->Encode("");

@@ -1,10 +1,15 @@
 #include "server/engine/RTE.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <system_error>
 #include <vector>
 
 #include "common/FileHelpers.h"
@@ -22,6 +27,10 @@ namespace {
 constexpr int kXorKey = 1;
 constexpr int kAcceptWaitMs = 100;
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
+// Fresh temporary names tried when a name is taken (a stale file, a planted link).
+constexpr int kTemporaryNameAttempts = 100;
+// A body's room grows by at most this much ahead of the bytes received.
+constexpr std::size_t kMaxBodyGrowth = 8 * 1024 * 1024;
 
 const char* ReceiveFilesTrace(FileRequestError error) {
   switch (error) {
@@ -35,6 +44,17 @@ const char* ReceiveFilesTrace(FileRequestError error) {
     case FileRequestError::None: break;
   }
   return "";
+}
+
+bool WriteAll(int fd, const char* data, std::size_t length) {
+  while (length > 0) {
+    const ssize_t written = ::write(fd, data, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    length -= static_cast<std::size_t>(written);
+  }
+  return true;
 }
 
 void DeleteFiles(const std::vector<std::string>& paths) {
@@ -101,11 +121,21 @@ void RTE::Run() {
   writerFinished_ = false;
   readerStop_ = false;
   writerStop_ = false;
-  reader_ = std::thread(&RTE::ReaderThread, this);
-  writer_ = std::thread(&RTE::WriterThread, this);
+  if (!StartThreads()) {
+    TraceError("RTE::Run() - No thread for the connection");
+    Disconnect();
+    finished_ = true;
+    return;
+  }
 
+  const auto connectedAt = std::chrono::steady_clock::now();
   Msg message;
   for (;;) {
+    const auto connectedFor = std::chrono::steady_clock::now() - connectedAt;
+    if (!loggedOn_ && connectedFor >= std::chrono::milliseconds(timeBoundMs_.load())) {
+      TraceError("RTE::Run() - No logon in time");
+      break;
+    }
     {
       std::unique_lock<std::mutex> lock(queueMutex_);
       inboundReady_.wait_for(lock, std::chrono::milliseconds(kQueueWaitMs), [this] {
@@ -124,6 +154,18 @@ void RTE::Run() {
   Disconnect();
   DeleteFilesOfUnhandledRequests();
   finished_ = true;
+}
+
+bool RTE::StartThreads() {
+  try {
+    reader_ = std::thread(&RTE::ReaderThread, this);
+    writer_ = std::thread(&RTE::WriterThread, this);
+    return true;
+  } catch (const std::system_error&) {
+    // No writer to wait for; Disconnect stops and joins a reader that did start.
+    writerFinished_ = true;
+    return false;
+  }
 }
 
 void RTE::Stop() {
@@ -219,6 +261,7 @@ void RTE::Wake() {
   inboundReady_.notify_all();
   outboundReady_.notify_all();
   outboundDrained_.notify_all();
+  roomReady_.notify_all();
 }
 
 bool RTE::GetNextMessage(Msg& message) {
@@ -228,6 +271,7 @@ bool RTE::GetNextMessage(Msg& message) {
   if (!inbound_.empty()) {
     message = inbound_.front();
     inbound_.pop_front();
+    roomReady_.notify_all();
   }
   return true;
 }
@@ -313,6 +357,7 @@ void RTE::ReaderThread() {
   if (threadStartHook_) threadStartHook_();
   bool ok = true;
   while (ok && !readerStop_) {
+    if (!WaitForRoom()) continue;
     if (socket_->WaitReadable(kIdleWaitMs)) ok = ReadMessage();
   }
   readerFinished_ = true;
@@ -320,20 +365,35 @@ void RTE::ReaderThread() {
   Wake();
 }
 
+bool RTE::HasRoomLocked() const {
+  std::size_t bytes = 0;
+  for (const std::deque<Msg>* queue : {&inbound_, &outbound_}) {
+    for (const Msg& message : *queue) bytes += message.GetBodyLength();
+  }
+  return inbound_.size() + outbound_.size() < kMaxPendingMessages && bytes < kMaxPendingBytes;
+}
+
+bool RTE::WaitForRoom() {
+  std::unique_lock<std::mutex> lock(queueMutex_);
+  const bool room = roomReady_.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs),
+                                        [this] { return readerStop_ || HasRoomLocked(); });
+  readingHeld_ = !room;
+  return room && !readerStop_;
+}
+
 RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothing) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeBoundMs_.load());
   std::size_t received = 0;
-  int errorCount = 0;
   while (received < length) {
     if (readerStop_) return Transfer::Stopped;
     const platform::IoResult result = socket_->Receive(buffer + received, length - received);
     switch (result.status) {
       case platform::IoStatus::Ok:
         received += result.bytes;
-        errorCount = 0;
         break;
       case platform::IoStatus::WouldBlock:
         if (idleIfNothing && received == 0) return Transfer::Nothing;
-        if (++errorCount >= kMaxSocketErrorCount) return Transfer::GaveUp;
+        if (std::chrono::steady_clock::now() >= deadline) return Transfer::TimedOut;
         socket_->WaitReadable(kRetryWaitMs);
         break;
       case platform::IoStatus::Closed:
@@ -341,6 +401,22 @@ RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothi
       case platform::IoStatus::Failed:
         return Transfer::Failed;
     }
+  }
+  return Transfer::Done;
+}
+
+RTE::Transfer RTE::ReceiveBody(std::string& body, std::uint32_t length) {
+  body.clear();
+  while (body.size() < length) {
+    const std::size_t piece = std::min<std::size_t>(kReceiveBufferSize, length - body.size());
+    if (body.capacity() < body.size() + piece) {
+      const std::size_t growth = std::clamp(body.capacity(), kReceiveBufferSize, kMaxBodyGrowth);
+      body.reserve(std::min<std::size_t>(length, body.capacity() + growth));
+    }
+    const std::size_t at = body.size();
+    body.resize(at + piece);
+    const Transfer result = ReceiveAll(body.data() + at, piece, false);
+    if (result != Transfer::Done) return result;
   }
   return Transfer::Done;
 }
@@ -360,7 +436,8 @@ bool RTE::ReadMessage() {
         TraceError("RTE::ReadMessage() - inCount not zero after receiving header");
         return false;
       case Transfer::GaveUp:
-        TraceError("RTE::ReadMessage() - errCount reached MAXSOCKETERRORCOUNT while receiving header");
+      case Transfer::TimedOut:
+        TraceError("RTE::ReadMessage() - Header not completed in time");
         return false;
     }
     const bool loggedOn = loggedOn_;
@@ -377,7 +454,7 @@ bool RTE::ReadMessage() {
       }
       userKeyIndex_ = keyIndex;
     }
-    if (length > Msg::kMaxBodyLength) {
+    if (length > Msg::kMaxBodyLength || (!loggedOn && length > kMaxLogonBodyLength)) {
       TraceError("RTE::ReadMessage() - Body length above the limit");
       return false;
     }
@@ -392,14 +469,15 @@ bool RTE::ReadMessage() {
         return false;
       }
     } else if (length >= 1) {
-      if (!message.SetBodyLength(length)) {
+      std::string body;
+      const Transfer received = ReceiveBody(body, length);
+      if (received == Transfer::Failed) TraceError("RTE::ReadMessage() - Unknown socket error while receiving body");
+      if (received != Transfer::Done) return false;
+      Transform(userKeyIndex_, body.data(), length);
+      if (!message.SetBody(body)) {
         TraceError("Exception 2 in RTE::ReadMessage()");
         return false;
       }
-      const Transfer body = ReceiveAll(message.GetBody(), length, false);
-      if (body == Transfer::Failed) TraceError("RTE::ReadMessage() - Unknown socket error while receiving body");
-      if (body != Transfer::Done) return false;
-      Transform(userKeyIndex_, message.GetBody(), length);
     }
 
     {
@@ -419,8 +497,8 @@ bool RTE::ReceiveFiles(Msg& message, std::uint32_t length) {
     TraceError("RTE::ReceiveFiles() - CSV body length is zero");
     return false;
   }
-  std::string text(length, '\0');
-  const Transfer body = ReceiveAll(text.data(), length, false);
+  std::string text;
+  const Transfer body = ReceiveBody(text, length);
   if (body == Transfer::Failed) TraceError("RTE::ReceiveFiles() - Unknown socket error while receiving CSV body");
   if (body != Transfer::Done) return false;
   Transform(userKeyIndex_, text.data(), length);
@@ -432,11 +510,14 @@ bool RTE::ReceiveFiles(Msg& message, std::uint32_t length) {
     return false;
   }
   std::vector<std::string> paths;
-  for (ReceivedFile& file : request.files) {
-    file.temporaryPath = GetTempFileName(true);
-    paths.push_back(file.temporaryPath);
+  bool ok = true;
+  for (std::size_t i = 0; ok && i < request.files.size(); ++i) {
+    request.files[i].temporaryPath = CreateTemporaryFile();
+    ok = !request.files[i].temporaryPath.empty();
+    if (ok) paths.push_back(request.files[i].temporaryPath);
   }
-  bool ok = message.SetBody(BuildFileRequestBody(request));
+  if (!ok) TraceError("RTE::ReceiveFiles() - Failed to create temporary file");
+  ok = ok && message.SetBody(BuildFileRequestBody(request));
   for (std::size_t i = 0; ok && i < request.files.size(); ++i) {
     ok = ReceiveFileContents(request.files[i].temporaryPath, request.files[i].size);
   }
@@ -444,26 +525,39 @@ bool RTE::ReceiveFiles(Msg& message, std::uint32_t length) {
   return ok;
 }
 
+std::string RTE::CreateTemporaryFile() {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    const std::string path = GetTempFileName(true);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      return path;
+    }
+    if (errno != EEXIST) break;
+  }
+  return std::string();
+}
+
 bool RTE::ReceiveFileContents(const std::string& path, std::int32_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    TraceError("RTE::ReceiveFiles() - Failed to create temporary file");
+  // The file was made by CreateTemporaryFile: it is reopened, never created or followed.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    TraceError("RTE::ReceiveFiles() - Failed to open temporary file");
     return false;
   }
   std::vector<char> buffer(kReceiveBufferSize);
   std::size_t remaining = static_cast<std::size_t>(size);
-  while (remaining > 0) {
+  bool ok = true;
+  while (ok && remaining > 0) {
     const std::size_t piece = std::min(remaining, kMaxSendCall);
-    std::fill(buffer.begin(), buffer.end(), 0);
     const Transfer result = ReceiveAll(buffer.data(), piece, false);
     if (result == Transfer::Stopped) TraceError("RTE::ReceiveFiles() - Terminate thread received while receiving file");
     if (result == Transfer::Failed) TraceError("RTE::ReceiveFiles() - Unknown socket error while receiving file");
-    if (result != Transfer::Done) return false;
-    if (!out.write(buffer.data(), static_cast<std::streamsize>(piece))) return false;
+    ok = result == Transfer::Done && WriteAll(fd, buffer.data(), piece);
     remaining -= piece;
   }
-  out.close();
-  return !out.fail() && TransformFile(userKeyIndex_, path);
+  ok = ::close(fd) == 0 && ok;
+  return ok && TransformFile(userKeyIndex_, path);
 }
 
 // --- writer ---------------------------------------------------------------------
@@ -545,6 +639,7 @@ bool RTE::WriteMessage() {
       outbound_.pop_front();
     }
     outboundDrained_.notify_all();
+    roomReady_.notify_all();
     return true;
   } catch (const std::bad_alloc&) {
     TraceError("Exception 1 in RTE::WriteMessage()");

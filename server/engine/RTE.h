@@ -9,7 +9,12 @@
 // Wire: a 52-byte header, then body-length body bytes; behind 5018 / 5026 (inbound)
 // and 5022 / 5024 (outbound) the listed files' bytes. Headers, bodies and files are
 // each XORed with a key from their own first byte.
+//
+// What a peer can make the connection hold is bounded: a body's memory grows with
+// the bytes that arrive, a begun message and the logon must complete within the
+// time bound, and the reader takes nothing more while queued work is at its bound.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -31,11 +36,21 @@ class CWexmoorApp;
 class RTE {
  public:
   static constexpr std::size_t kMaxSendCall = 60000;   // bytes per socket call, both ways
-  static constexpr int kMaxSocketErrorCount = 12000;   // consecutive retries before giving up
+  static constexpr int kMaxSocketErrorCount = 12000;   // consecutive send retries before giving up
   static constexpr int kIdleWaitMs = 20;               // reader / writer idle bound
   static constexpr int kQueueWaitMs = 10;              // connection thread idle bound
   static constexpr int kRetryWaitMs = 10;              // wait after a would-block
   static constexpr int kFarewellWaitMs = 1500;         // Disconnect's wait for the outbound queue
+  // Longest body a peer may announce before logon: room for name, password and code.
+  static constexpr std::uint32_t kMaxLogonBodyLength = 4096;
+  // A header, and each 64 KiB of a body or file, must arrive within this once
+  // begun; a connection must be logged on within it of being accepted.
+  static constexpr int kTimeBoundMs = 60000;
+  // The reader takes no further request while the requests and replies queued on
+  // the connection reach either bound, so a peer that pipelines requests or does
+  // not read its replies holds a bounded amount of memory.
+  static constexpr std::size_t kMaxPendingMessages = 16;
+  static constexpr std::size_t kMaxPendingBytes = 16u * 1024u * 1024u;
 
   // Adds the library's default key (from the server document) as key 0.
   explicit RTE(CWexmoorApp& app);
@@ -90,25 +105,40 @@ class RTE {
 
   // Runs at the start of the reader and writer threads (tests delay it).
   void SetThreadStartHook(std::function<void()> hook) { threadStartHook_ = std::move(hook); }
+  // Replaces kTimeBoundMs (tests shorten it).
+  void SetTimeBound(std::chrono::milliseconds bound) { timeBoundMs_ = bound.count(); }
 
   std::size_t InboundCount() const;
   std::size_t OutboundCount() const;
+  // True while the reader waits for queued requests and replies to drain.
+  bool IsReadingHeld() const { return readingHeld_; }
 
  private:
-  enum class Transfer { Done, Nothing, Stopped, Failed, Closed, GaveUp };
+  enum class Transfer { Done, Nothing, Stopped, Failed, Closed, GaveUp, TimedOut };
 
+  // Starts reader and writer; false (nothing left running) when a thread cannot be made.
+  bool StartThreads();
   void ReaderThread();
+  // Waits up to kIdleWaitMs for the queues to fall below their bounds; true when
+  // the reader may take the next request.
+  bool WaitForRoom();
+  bool HasRoomLocked() const;
   void WriterThread();
   bool ReadMessage();
   bool ReceiveFiles(Msg& message, std::uint32_t length);
+  // A new empty owner-only file under a fresh temporary name, made without
+  // following a link or reusing a name; empty when none could be made.
+  std::string CreateTemporaryFile();
   bool ReceiveFileContents(const std::string& path, std::int32_t size);
   bool WriteMessage();
   bool SendFile(const std::string& path, std::int32_t expectedSize);
   bool GetNextMessage(Msg& message);
 
-  // Receives exactly `length` bytes; with `idleIfNothing` a would-block before the
-  // first byte gives Nothing.
+  // Receives exactly `length` bytes within the message time bound; with
+  // `idleIfNothing` a would-block before the first byte gives Nothing.
   Transfer ReceiveAll(char* buffer, std::size_t length, bool idleIfNothing);
+  // Receives a body of `length` bytes, its room growing with the bytes that arrive.
+  Transfer ReceiveBody(std::string& body, std::uint32_t length);
   // Sends all bytes in calls of at most kMaxSendCall.
   Transfer SendAll(const char* data, std::size_t length);
 
@@ -129,6 +159,7 @@ class RTE {
   std::condition_variable inboundReady_;
   std::condition_variable outboundReady_;
   std::condition_variable outboundDrained_;
+  std::condition_variable roomReady_;
   std::deque<Msg> inbound_;
   std::deque<Msg> outbound_;
 
@@ -144,9 +175,11 @@ class RTE {
   std::atomic<bool> readerFinished_{true};
   std::atomic<bool> writerFinished_{true};
   std::atomic<bool> readerStop_{true};
+  std::atomic<bool> readingHeld_{false};
   std::atomic<bool> writerStop_{true};
   std::atomic<int> userKeyIndex_{-1};
   std::atomic<std::int32_t> replyCounter_{1};
+  std::atomic<std::chrono::milliseconds::rep> timeBoundMs_{kTimeBoundMs};
 
   std::mutex tempNameMutex_;
   std::string lastTempFileName_;

@@ -1,6 +1,8 @@
 #include "server/engine/RTE.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <deque>
@@ -43,6 +45,10 @@ class Recorder {
   std::vector<Msg> Requests() {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.clear();
   }
   bool HasTrace(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -102,7 +108,14 @@ TEST_F(RTETest, HeaderInThreePartsIsAssembledAndQueued) {
   EXPECT_FALSE(connection.engine.IsFinished());
 }
 
-TEST_F(RTETest, AddDocumentsReceivesEveryFileIntoTemporaryFiles) {
+TEST_F(RTETest, AddDocumentsReceivesEveryFileIntoNewPrivateTemporaryFiles) {
+  // A link planted under the next temporary name is neither followed nor reused.
+  const std::string probe = RTE(library_.App()).GetTempFileName();
+  const std::size_t number = std::stoul(probe.substr(probe.rfind('_') + 1));
+  const std::string planted = library_.TemporaryFolder() + "/Temp7_" + std::to_string(number + 1) + ".wxf";
+  const std::string outside = library_.Put("outside", "keep");
+  ASSERT_EQ(::symlink(outside.c_str(), planted.c_str()), 0);
+
   EngineOnLoopback connection(library_.App(), true);
   std::string big(60001, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
@@ -121,6 +134,13 @@ TEST_F(RTETest, AddDocumentsReceivesEveryFileIntoTemporaryFiles) {
   EXPECT_EQ(library_.TemporaryFolder() + "/Temp7_", paths[0].substr(0, library_.TemporaryFolder().size() + 7));
   EXPECT_EQ("", platform::ScratchFolder::Read(paths[0]));
   EXPECT_EQ(big, platform::ScratchFolder::Read(paths[1]));
+  EXPECT_EQ("keep", platform::ScratchFolder::Read(outside));
+  for (const std::string& path : paths) {
+    struct stat info {};
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode)) << path;
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << path;
+  }
 }
 
 TEST_F(RTETest, CountWithoutRowEndsTheConnectionWithoutFiles) {
@@ -168,6 +188,62 @@ TEST_F(RTETest, OversizedBodyLengthEndsTheConnectionUnqueued) {
     EXPECT_EQ(0u, connection.engine.InboundCount());
   }
   EXPECT_TRUE(recorder_.Requests().empty());
+}
+
+TEST_F(RTETest, OversizedLogonLateLogonAndStalledMessagesEndTheConnectionUnqueued) {
+  struct Case {
+    const char* what;
+    bool logOn;
+    std::string bytes;
+  };
+  const std::string request = library_.Frame(MSGID_REFRESH_PROJECTS, std::string(100, 'r'), false);
+  const std::vector<Case> cases = {
+      {"logon body above its bound", false,
+       library_.Frame(MSGID_LOGON, "", true, 0, RTE::kMaxLogonBodyLength + 1)},
+      {"no logon", false, ""},
+      {"header stalls", true, request.substr(0, 30)},
+      {"body stalls", true, request.substr(0, Msg::kHeaderSize + 10)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineOnLoopback connection(library_.App(), c.logOn);
+    connection.engine.SetTimeBound(std::chrono::milliseconds(50));
+    ASSERT_TRUE(connection.link.Send(c.bytes));
+    ASSERT_TRUE(connection.Ends());
+    EXPECT_EQ(0u, connection.engine.InboundCount());
+  }
+  EXPECT_TRUE(recorder_.Requests().empty());
+}
+
+TEST_F(RTETest, ReaderHoldsWhileQueuedWorkIsAtItsBound) {
+  struct Case {
+    const char* what;
+    std::size_t bodySize;
+    std::size_t count;
+  };
+  const std::vector<Case> cases = {
+      {"many small requests", 10, RTE::kMaxPendingMessages * 3},
+      {"a few large requests", RTE::kMaxPendingBytes / 2, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::atomic<bool> release{false};
+    recorder_.SetReply([&release](RTE&, const Msg&) { return WaitUntil([&release] { return release.load(); }); });
+    EngineOnLoopback connection(library_.App(), true);
+    const std::string frame = library_.Frame(MSGID_REFRESH_PROJECTS, std::string(c.bodySize, 'b'), false);
+    std::string all;
+    for (std::size_t i = 0; i < c.count; ++i) all += frame;
+    std::thread sender([&] { EXPECT_TRUE(connection.link.Send(all)); });
+
+    const bool held = WaitUntil([&] { return connection.engine.IsReadingHeld(); });
+    EXPECT_TRUE(held);
+    EXPECT_LE(connection.engine.InboundCount(), RTE::kMaxPendingMessages);
+    EXPECT_LE(connection.engine.InboundCount() * c.bodySize, RTE::kMaxPendingBytes + c.bodySize);
+    release = true;
+    sender.join();
+    EXPECT_TRUE(WaitUntil([&] { return recorder_.Requests().size() == c.count; }));
+    recorder_.Clear();
+  }
 }
 
 TEST_F(RTETest, FilesAnnouncedBeforeLogonEndTheConnection) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/MessageIds.h"
+#include "common/Msg.h"
 #include "server/engine/EngineTestLibrary_test.h"
 #include "server/engine/RTE.h"
 #include "server/engine/StartSockets.h"
@@ -151,12 +152,12 @@ TEST_F(ServerConsoleTest, ManyShortConnectionsKeepListAndThreadsBounded) {
 TEST_F(ServerConsoleTest, ShutdownWithClientsMidTransferEndsInBound) {
   auto console = StartConsole();
   ASSERT_EQ(ServerConsole::ListenerState::Listening, console->WaitForListener(std::chrono::seconds(10)));
-  // Each client announces a long body and sends only part of it.
-  const std::string frame = library_.Frame(MSGID_REFRESH_PROJECTS, std::string(500000, 'b'), true);
+  // Each client announces the longest logon body and sends only part of it.
+  const std::string frame = library_.Frame(MSGID_LOGON, std::string(RTE::kMaxLogonBodyLength, 'b'), true);
   std::vector<platform::Socket> clients;
   for (int i = 0; i < 8; ++i) {
     clients.push_back(Connect());
-    const std::string part = frame.substr(0, 100000);
+    const std::string part = frame.substr(0, Msg::kHeaderSize + 100);
     std::size_t sent = 0;
     while (sent < part.size()) {
       const platform::IoResult result = clients.back().Send(part.data() + sent, part.size() - sent);

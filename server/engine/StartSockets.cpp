@@ -1,10 +1,16 @@
 #include "server/engine/StartSockets.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
+#include "common/TraceError.h"
 #include "platform/Process.h"
 #include "platform/Socket.h"
 #include "server/engine/CWexmoorApp.h"
@@ -17,6 +23,40 @@ namespace {
 
 constexpr int kBacklog = 5;
 constexpr std::chrono::milliseconds kPauseAfterFailedAccept{100};
+constexpr int kRefuseWaitMs = 100;
+
+constexpr int kMaxConnections = 100;
+// Descriptors kept for the store and the users' file work, and per connection its
+// socket plus the one file it receives or sends at a time.
+constexpr unsigned long long kReservedDescriptors = 128;
+constexpr unsigned long long kDescriptorsPerConnection = 2;
+// Threads kept for the listener, the console and the rest of the process.
+constexpr unsigned long long kReservedThreads = 16;
+constexpr unsigned long long kThreadsPerConnection = 3;
+
+std::atomic<int> connectionBoundForTesting{0};
+
+unsigned long long SoftLimit(int resource) {
+  rlimit limit{};
+  if (getrlimit(resource, &limit) != 0) return RLIM_INFINITY;
+  return limit.rlim_cur;
+}
+
+// Connections a limit leaves room for, after what is kept back.
+unsigned long long RoomUnder(unsigned long long limit, unsigned long long reserved, unsigned long long each) {
+  if (limit == RLIM_INFINITY) return kMaxConnections;
+  return limit > reserved ? (limit - reserved) / each : 0;
+}
+
+// Accepts the next connection that arrives within a short wait and closes it at
+// once. False when the accept failed (say, no free descriptors).
+bool RefuseNextConnection(platform::Socket& listening) {
+  if (!listening.WaitReadable(kRefuseWaitMs)) return true;
+  platform::Socket refused;
+  const platform::IoStatus status = listening.Accept(refused);
+  refused.Close();
+  return status == platform::IoStatus::Ok || status == platform::IoStatus::WouldBlock;
+}
 
 // Replaces a numeric server address by the host's name; a failed look-up keeps it.
 void ReplaceServerAddress(ServerConsole& console, ServerSettings& settings) {
@@ -50,6 +90,22 @@ bool IsNumericServerAddress(const std::string& address) {
   return address.find_first_not_of("0123456789.") == std::string::npos;
 }
 
+int ConnectionBound(unsigned long long descriptorLimit, unsigned long long processLimit) {
+  const unsigned long long room =
+      std::min({static_cast<unsigned long long>(kMaxConnections),
+                RoomUnder(descriptorLimit, kReservedDescriptors, kDescriptorsPerConnection),
+                RoomUnder(processLimit, kReservedThreads, kThreadsPerConnection)});
+  return std::max(1, static_cast<int>(room));
+}
+
+int ConnectionBound() {
+  const int forTesting = connectionBoundForTesting;
+  if (forTesting > 0) return forTesting;
+  return ConnectionBound(SoftLimit(RLIMIT_NOFILE), SoftLimit(RLIMIT_NPROC));
+}
+
+void SetConnectionBoundForTesting(int bound) { connectionBoundForTesting = bound; }
+
 int StartSockets(ServerConsole* console) {
   CWexmoorApp& app = console->GetApp();
   app.IncrementThreadCount();
@@ -59,17 +115,28 @@ int StartSockets(ServerConsole* console) {
   platform::Socket listening = OpenListener(*console, settings.GetPort());
   if (listening.IsOpen()) {
     console->ReportListening(&listening);
+    const int bound = ConnectionBound();
     while (!console->ListenerStopFlag()) {
+      console->ReapEndedConnections();
+      if (console->GetLiveConnectionThreadCount() >= bound) {
+        if (!RefuseNextConnection(listening)) console->PauseUnlessStopping(kPauseAfterFailedAccept);
+        continue;
+      }
       ConnectionTicket ticket;
       ticket.console = console;
       ticket.connectionNumber = app.TakeConnectionNumber();
       ticket.listening = &listening;
-      console->AddConnectionThread(ticket.connectionNumber, std::thread(SocketTalk, &ticket));
+      try {
+        console->AddConnectionThread(ticket.connectionNumber, std::thread(SocketTalk, &ticket));
+      } catch (const std::system_error&) {
+        TraceError("StartSockets() - No thread for a new connection");
+        if (!RefuseNextConnection(listening)) console->PauseUnlessStopping(kPauseAfterFailedAccept);
+        continue;
+      }
       bool connected = false;
       ticket.WaitAccepted(connected);
       // A failed accept (say, no free descriptors) must not make the loop spin.
       if (!connected) console->PauseUnlessStopping(kPauseAfterFailedAccept);
-      console->ReapEndedConnections();
     }
   }
   console->ReportListenerEnded();   // the console no longer touches the socket

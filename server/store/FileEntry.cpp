@@ -200,18 +200,18 @@ std::string& FileEntry::EncodeRow(std::string& line) const {
   // A raw line break would end the row early; the client decodes bytes 1 and 2.
   std::string comments = comments_;
   EncodeFieldLineBreaks(comments);
-  line = AppendStringField(name_, line);
-  line = AppendStringField(internalFileName_, line);
-  line = AppendIntField(version_, line);
-  line = AppendIntField(fileSize_, line);
-  line = AppendStringField(author_, line);
-  line = AppendDateTimeField(createdTime_, line);
-  line = AppendStringField(comments, line);
-  line = AppendStringField(checkedOutTo_, line);
-  line = AppendDateTimeField(checkedOutTime_, line);
-  line = AppendBoolField(!internalProjectName_.empty(), line);
-  line = AppendBoolField(links_.GetCount() > 0, line);
-  line = AppendBoolField(originalEdition_, line);
-  line = EndRecord(line);
+  line = AppendStringField(name_, std::move(line));
+  line = AppendStringField(internalFileName_, std::move(line));
+  line = AppendIntField(version_, std::move(line));
+  line = AppendIntField(fileSize_, std::move(line));
+  line = AppendStringField(author_, std::move(line));
+  line = AppendDateTimeField(createdTime_, std::move(line));
+  line = AppendStringField(comments, std::move(line));
+  line = AppendStringField(checkedOutTo_, std::move(line));
+  line = AppendDateTimeField(checkedOutTime_, std::move(line));
+  line = AppendBoolField(!internalProjectName_.empty(), std::move(line));
+  line = AppendBoolField(links_.GetCount() > 0, std::move(line));
+  line = AppendBoolField(originalEdition_, std::move(line));
+  line = EndRecord(std::move(line));
   return line;
 }

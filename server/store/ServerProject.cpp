@@ -269,17 +269,17 @@ int ServerProject::ReadBlock(std::istream& in, const std::string& readAhead, int
   return line == kEndProject ? kOk : kMissingEnd;
 }
 
-std::string ServerProject::Encode(const std::string& text) const {
-  std::string out = AppendStringField(name_, text);
-  out = AppendStringField(internalName_, out);
-  out = AppendIntField(subProjects_.GetSize(), out);
-  out = AppendBoolField(originalProject_, out);
-  out = AppendBoolField(withinEdition_, out);
-  out = AppendBoolField(withinSupplement_, out);
-  out = EndRecord(out);
-  out = edition_.Encode(out);
-  out = supplement_.Encode(out);
-  for (int i = 0; i < subProjects_.GetSize(); ++i) out = subProjects_.GetAt(i)->Encode(out);
+std::string ServerProject::Encode(std::string text) const {
+  std::string out = AppendStringField(name_, std::move(text));
+  out = AppendStringField(internalName_, std::move(out));
+  out = AppendIntField(subProjects_.GetSize(), std::move(out));
+  out = AppendBoolField(originalProject_, std::move(out));
+  out = AppendBoolField(withinEdition_, std::move(out));
+  out = AppendBoolField(withinSupplement_, std::move(out));
+  out = EndRecord(std::move(out));
+  out = edition_.Encode(std::move(out));
+  out = supplement_.Encode(std::move(out));
+  for (int i = 0; i < subProjects_.GetSize(); ++i) out = subProjects_.GetAt(i)->Encode(std::move(out));
   return out;
 }
 

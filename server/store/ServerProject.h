@@ -96,7 +96,7 @@ class ServerProject {
   // `text` followed by the subtree in reply form: per node a line of name, internal
   // name, child count and the three flags, the edition line and the supplement
   // line, then the children in order.
-  std::string Encode(const std::string& text) const;
+  std::string Encode(std::string text) const;
 
   // Replaces the inventory file at `path` atomically with the blocks of `projects`;
   // false when a block cannot be written or the file cannot be replaced.

@@ -253,14 +253,14 @@ std::string ServerSettings::UsersFilePath(const std::string& rootPath) {
 
 std::string ServerSettings::BuildPlainTextLocked() const {
   std::string text = AppendStringField(libraryName_, "");
-  text = AppendIntField(static_cast<int>(users_.size()), text);
-  text = AppendIntField(nextUserId_, text);
-  text = AppendStringField(serverAddress_, text);
-  text = AppendIntField(port_, text);
-  for (const std::string& setting : mailSettings_) text = AppendStringField(setting, text);
-  text = AppendStringField(defaultKey_, text);
-  text = AppendIntField(defaultKeyLength_, text);
-  text = EndRecord(text);
+  text = AppendIntField(static_cast<int>(users_.size()), std::move(text));
+  text = AppendIntField(nextUserId_, std::move(text));
+  text = AppendStringField(serverAddress_, std::move(text));
+  text = AppendIntField(port_, std::move(text));
+  for (const std::string& setting : mailSettings_) text = AppendStringField(setting, std::move(text));
+  text = AppendStringField(defaultKey_, std::move(text));
+  text = AppendIntField(defaultKeyLength_, std::move(text));
+  text = EndRecord(std::move(text));
   for (const UserAccount& account : users_) text = account.Save(text);
   return text;
 }
@@ -271,7 +271,7 @@ bool ServerSettings::WriteUsersFile(const std::string& rootPath, const std::stri
   if (!usersFileCodec_.Encode(kUsersFileKeyIndex, static_cast<std::int64_t>(scrambled.size()), scrambled.data())) {
     return false;
   }
-  return platform::AtomicFile::Write(UsersFilePath(rootPath), scrambled);
+  return platform::AtomicFile::WriteOwnerOnly(UsersFilePath(rootPath), scrambled);
 }
 
 bool ServerSettings::SaveUsers(const std::string& rootPath) const {
@@ -363,9 +363,9 @@ bool ServerSettings::BuildCertificateText(int index, std::string& text) {
     previousCode = account.GetLogonCode();
     previousKey = account.GetKeyText();
     certificate = AppendStringField(libraryName_, "");
-    certificate = AppendIntField(defaultKeyLength_, certificate);
-    certificate = AppendStringField(defaultKey_, certificate);
-    certificate = EndRecord(certificate);
+    certificate = AppendIntField(defaultKeyLength_, std::move(certificate));
+    certificate = AppendStringField(defaultKey_, std::move(certificate));
+    certificate = EndRecord(std::move(certificate));
     certificate += account.BuildCertificateLine();
     issuedCode = account.GetLogonCode();
     plainText = BuildPlainTextLocked();

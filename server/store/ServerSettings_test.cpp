@@ -68,7 +68,11 @@ class ServerSettingsTest : public ::testing::Test {
 };
 
 TEST_F(ServerSettingsTest, MissingFileGetsTheDefaultsAndReadsBackUnchanged) {
+  namespace fs = std::filesystem;
+  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
   ASSERT_TRUE(settings_.EnsureUsersFile(root_));
+  EXPECT_EQ(fs::status(path_).permissions(), ownerOnly);
+  fs::permissions(path_, ownerOnly | fs::perms::group_read | fs::perms::others_read);
   const std::string key = settings_.GetDefaultKey();
   EXPECT_THAT(key, MatchesRegex("[0-9A-F]{32}"));
   EXPECT_EQ(PlainFile(), "\"Default Library Name\",0,1,\"127.0.0.1\",6000,\"\",\"\",\"\",\"\",\"\",\"" + key +
@@ -87,6 +91,7 @@ TEST_F(ServerSettingsTest, MissingFileGetsTheDefaultsAndReadsBackUnchanged) {
   second.SetRootPath(root_);
   ASSERT_TRUE(second.SaveUsers(root_));
   EXPECT_EQ(PlainFile(), firstText);
+  EXPECT_EQ(fs::status(path_).permissions(), ownerOnly);   // the wider mode found is not kept
 }
 
 TEST_F(ServerSettingsTest, ExistingFileIsNeverOverwrittenByTheDefaults) {

@@ -86,32 +86,32 @@ bool UserAccount::Validate() const {
 
 std::string UserAccount::Save(const std::string& text) const {
   std::string line = AppendIntField(id_, text);
-  line = AppendStringField(name_, line);
-  line = AppendStringField(password_, line);
-  line = AppendStringField(keyText_, line);
-  line = AppendIntField(keyLength_, line);
-  line = AppendIntField(connectionType_, line);
-  line = AppendStringField(serverAddress_, line);
-  line = AppendIntField(serverPort_, line);
-  line = AppendStringField(ipAddress_, line);
-  line = AppendIntField(port_, line);
-  line = AppendStringField(serverMailField1_, line);
-  line = AppendStringField(serverMailField2_, line);
-  line = AppendStringField(serverMailField3_, line);
-  line = AppendStringField(serverMailField4_, line);
-  line = AppendStringField(emailAddress_, line);
-  line = AppendStringField(emailField2_, line);
-  line = AppendStringField(emailField3_, line);
-  line = AppendStringField(emailField4_, line);
-  line = AppendStringField(dialBackNumber_, line);
-  line = AppendStringField(dialInField2_, line);
-  line = AppendStringField(dialInField3_, line);
-  line = AppendStringField(dialInField4_, line);
-  line = AppendStringField(logonCode_, line);
-  line = AppendStringField(dateTime_.Format(), line);
-  line = AppendStringField(lastCode_, line);
-  line = AppendIntField(lockoutTrap_ ? 1 : 0, line);
-  line = AppendIntField(lockedOut_ ? 1 : 0, line);
+  line = AppendStringField(name_, std::move(line));
+  line = AppendStringField(password_, std::move(line));
+  line = AppendStringField(keyText_, std::move(line));
+  line = AppendIntField(keyLength_, std::move(line));
+  line = AppendIntField(connectionType_, std::move(line));
+  line = AppendStringField(serverAddress_, std::move(line));
+  line = AppendIntField(serverPort_, std::move(line));
+  line = AppendStringField(ipAddress_, std::move(line));
+  line = AppendIntField(port_, std::move(line));
+  line = AppendStringField(serverMailField1_, std::move(line));
+  line = AppendStringField(serverMailField2_, std::move(line));
+  line = AppendStringField(serverMailField3_, std::move(line));
+  line = AppendStringField(serverMailField4_, std::move(line));
+  line = AppendStringField(emailAddress_, std::move(line));
+  line = AppendStringField(emailField2_, std::move(line));
+  line = AppendStringField(emailField3_, std::move(line));
+  line = AppendStringField(emailField4_, std::move(line));
+  line = AppendStringField(dialBackNumber_, std::move(line));
+  line = AppendStringField(dialInField2_, std::move(line));
+  line = AppendStringField(dialInField3_, std::move(line));
+  line = AppendStringField(dialInField4_, std::move(line));
+  line = AppendStringField(logonCode_, std::move(line));
+  line = AppendStringField(dateTime_.Format(), std::move(line));
+  line = AppendStringField(lastCode_, std::move(line));
+  line = AppendIntField(lockoutTrap_ ? 1 : 0, std::move(line));
+  line = AppendIntField(lockedOut_ ? 1 : 0, std::move(line));
   return EndRecord(line);
 }
 
@@ -149,34 +149,35 @@ std::string UserAccount::Load(const std::string& text) {
 }
 
 std::string UserAccount::BuildCertificateLine() {
+  previousCode_.clear();   // a new certificate spends every code handed out before
   GenerateLogonCode();
   GenerateKeyText();
   std::string line = AppendIntField(id_, "");
-  line = AppendStringField(name_, line);
-  line = AppendStringField(password_, line);
-  line = AppendStringField(keyText_, line);
-  line = AppendIntField(keyLength_, line);
-  line = AppendIntField(connectionType_, line);
-  line = AppendStringField(logonCode_, line);
+  line = AppendStringField(name_, std::move(line));
+  line = AppendStringField(password_, std::move(line));
+  line = AppendStringField(keyText_, std::move(line));
+  line = AppendIntField(keyLength_, std::move(line));
+  line = AppendIntField(connectionType_, std::move(line));
+  line = AppendStringField(logonCode_, std::move(line));
   switch (connectionType_) {
     case kTcpIp:
-      line = AppendStringField(serverAddress_, line);
-      line = AppendIntField(serverPort_, line);
-      line = AppendStringField(ipAddress_, line);
-      line = AppendIntField(port_, line);
+      line = AppendStringField(serverAddress_, std::move(line));
+      line = AppendIntField(serverPort_, std::move(line));
+      line = AppendStringField(ipAddress_, std::move(line));
+      line = AppendIntField(port_, std::move(line));
       break;
     case kEmail:
-      line = AppendStringField(serverMailField1_, line);
-      line = AppendStringField(emailAddress_, line);
-      line = AppendStringField(emailField2_, line);
-      line = AppendStringField(emailField3_, line);
-      line = AppendStringField(emailField4_, line);
+      line = AppendStringField(serverMailField1_, std::move(line));
+      line = AppendStringField(emailAddress_, std::move(line));
+      line = AppendStringField(emailField2_, std::move(line));
+      line = AppendStringField(emailField3_, std::move(line));
+      line = AppendStringField(emailField4_, std::move(line));
       break;
     case kRas:
     case kDialIn:
-      line = AppendStringField(dialInField2_, line);
-      line = AppendStringField(dialInField3_, line);
-      line = AppendStringField(dialInField4_, line);
+      line = AppendStringField(dialInField2_, std::move(line));
+      line = AppendStringField(dialInField3_, std::move(line));
+      line = AppendStringField(dialInField4_, std::move(line));
       break;
     default:
       break;
@@ -203,10 +204,16 @@ std::string UserAccount::RandomKeyText(int keyLength) {
   return text;
 }
 
-bool UserAccount::CheckLogonCode(const std::string& code) {
-  if (lockedOut_) return false;
+UserAccount::CodeMatch UserAccount::CheckLogonCode(const std::string& code) {
+  if (lockedOut_) return CodeMatch::None;
   dateTime_.SetNow();
-  if (code == logonCode_) return true;
+  if (code == logonCode_) return CodeMatch::Current;
+  if (!previousCode_.empty() && code == previousCode_) return CodeMatch::Previous;
   lastCode_ = code;
-  return false;
+  return CodeMatch::None;
+}
+
+void UserAccount::AcceptLogonCode(CodeMatch match) {
+  previousCode_ = match == CodeMatch::Current ? logonCode_ : std::string();
+  GenerateLogonCode();
 }

@@ -4,6 +4,7 @@
 // certificate, connection details for the certificate and the lock-out state.
 // Stored as one CSV line of 27 fields in the users file (see Save); a certificate
 // carries a shorter line chosen by connection type (see BuildCertificateLine).
+#include <cstddef>
 #include <string>
 
 #include "common/DateTime.h"
@@ -19,6 +20,12 @@ class UserAccount {
   static constexpr int kFtp = 5;
 
   static constexpr int kDefaultKeyLength = 16;
+  // Longest name, password or logon code a logon may present; longer ones are
+  // refused before anything is looked at or stored.
+  static constexpr std::size_t kMaxLogonFieldLength = 255;
+
+  // Which of the account's codes a presented logon code is.
+  enum class CodeMatch { None, Current, Previous };
 
   // A new account holds the defaults that Reset gives.
   UserAccount();
@@ -51,9 +58,15 @@ class UserAccount {
   // `keyLength` times two random upper-case hex digits ("" for 0 or less).
   static std::string RandomKeyText(int keyLength);
 
-  // False for a locked-out account (nothing changes). Otherwise stamps the
-  // date-time; a wrong code is kept as the last code.
-  bool CheckLogonCode(const std::string& code);
+  // None for a locked-out account (nothing changes). Otherwise stamps the
+  // date-time and tells whether `code` is the current code or the previous one
+  // (see AcceptLogonCode); a wrong code is kept as the last code.
+  CodeMatch CheckLogonCode(const std::string& code);
+  // Replaces the code after an accepted logon. The code just used stays valid for
+  // one more logon while its successor is unused, so a client whose reply with the
+  // new code was lost is not refused; a previous code is spent once used.
+  // Kept in memory only: the stored line has no field for it.
+  void AcceptLogonCode(CodeMatch match);
 
   bool IsLockoutTrapSet() const { return lockoutTrap_; }
   void SetLockoutTrap(bool set) { lockoutTrap_ = set; }
@@ -143,4 +156,5 @@ class UserAccount {
   bool lockedOut_ = false;
   DateTime dateTime_;
   std::string lastCode_;
+  std::string previousCode_;
 };

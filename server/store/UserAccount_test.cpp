@@ -152,21 +152,21 @@ TEST(UserAccountTest, ShortLineLeavesTheRestAtDefaults) {
 TEST(UserAccountTest, LogonCodeCheck) {
   UserAccount account = ValidTcpIpAccount();
   account.SetLogonCode("4242");
-  EXPECT_FALSE(account.CheckLogonCode("1111"));
+  EXPECT_EQ(account.CheckLogonCode("1111"), UserAccount::CodeMatch::None);
   EXPECT_EQ(account.GetLastCode(), "1111");
-  EXPECT_TRUE(account.CheckLogonCode("4242"));
+  EXPECT_EQ(account.CheckLogonCode("4242"), UserAccount::CodeMatch::Current);
   EXPECT_EQ(account.GetLastCode(), "1111");
 
   DateTime old;
   old.Parse("20000101000000");
   account.SetDateTime(old);
   account.LockOut();
-  EXPECT_FALSE(account.CheckLogonCode("4242"));
-  EXPECT_FALSE(account.CheckLogonCode("0000"));
+  EXPECT_EQ(account.CheckLogonCode("4242"), UserAccount::CodeMatch::None);
+  EXPECT_EQ(account.CheckLogonCode("0000"), UserAccount::CodeMatch::None);
   EXPECT_EQ(account.GetLastCode(), "1111");
   EXPECT_EQ(account.GetDateTime().Format(), "20000101000000");
   account.Unlock();
-  EXPECT_TRUE(account.CheckLogonCode("4242"));
+  EXPECT_EQ(account.CheckLogonCode("4242"), UserAccount::CodeMatch::Current);
   EXPECT_NE(account.GetDateTime().Format(), "20000101000000");
 }
 
