@@ -10,14 +10,21 @@
 #endif
 
 int main(int argc, char** argv) {
-  HeadlessOptions options;
-  std::string error;
-  const bool parsed = ParseServerArguments(std::vector<std::string>(argv + 1, argv + argc), options, error);
 #ifdef WEX_WITH_UI
-  if (parsed && !options.headless) return RunWindowedServer(options, argc, argv, std::cerr);
   const char* usage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR] [--test-hooks]";
 #else
   const char* usage = "usage: wexmoor --headless [--workdir DIR] [--root DIR]";
+#endif
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (arguments == std::vector<std::string>{"--help"}) {
+    std::cout << usage << std::endl;
+    return 0;
+  }
+  HeadlessOptions options;
+  std::string error;
+  const bool parsed = ParseServerArguments(arguments, options, error);
+#ifdef WEX_WITH_UI
+  if (parsed && !options.headless) return RunWindowedServer(options, argc, argv, std::cerr);
 #endif
   if (!parsed || !options.headless) {
     std::cerr << (error.empty() ? "only --headless is supported" : error) << "\n" << usage << std::endl;

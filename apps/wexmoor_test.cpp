@@ -131,4 +131,10 @@ TEST_F(WexmoorProgramTest, WithoutHeadlessAndWithoutADisplayItSaysSoAndEnds) {
   EXPECT_FALSE(platform::fs::IsFile(scratch_ / "work/WexmoorRootPath.wxf"));
 }
 
+TEST_F(WexmoorProgramTest, HelpPrintsTheUsageAndSucceeds) {
+  const auto server = StartServer({"--help"}, /*headless=*/false);
+  EXPECT_EQ(0, server->Finish());
+  EXPECT_EQ(0u, server->Output().rfind("usage: wexmoor ", 0)) << server->Output();
+}
+
 }  // namespace

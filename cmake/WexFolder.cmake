@@ -21,8 +21,9 @@ function(wex_folder)
     if(WF_QT)
       set_target_properties(${WF_NAME}_tests PROPERTIES AUTOMOC ON)
     endif()
+    # The folder's name labels its tests, so that a build can run some folders only.
     gtest_discover_tests(${WF_NAME}_tests
       DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS ${WF_NAME})
   endif()
 endfunction()

@@ -1,5 +1,6 @@
 #include "common/DateTime.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -20,23 +21,20 @@ void DateTime::SetNow() {
   date_.SetYear(now.year);
   date_.SetMonth(now.month);
   date_.SetDay(now.day);
-  time_.Set(now.hour, now.minute, now.second);
+  time_.Set(now.hour, now.minute, std::min(now.second, 59));
 }
 
-void DateTime::Parse(const std::string& text) {
+bool DateTime::Parse(const std::string& text) {
   if (text.size() >= 8) {
     date_.SetYear(FieldValue(text, 0, 4));
     date_.SetMonth(FieldValue(text, 4, 2));
     date_.SetDay(FieldValue(text, 6, 2));
   }
-  if (text.size() >= 14) {
-    time_.Set(FieldValue(text, 8, 2), FieldValue(text, 10, 2), FieldValue(text, 12, 2));
-  }
+  if (text.size() < 14) return true;
+  return time_.Set(FieldValue(text, 8, 2), FieldValue(text, 10, 2), FieldValue(text, 12, 2));
 }
 
-void DateTime::Parse(const char* text) {
-  if (text != nullptr) Parse(std::string(text));
-}
+bool DateTime::Parse(const char* text) { return text == nullptr || Parse(std::string(text)); }
 
 std::string DateTime::Format() const { return date_.Format() + time_.Format(); }
 

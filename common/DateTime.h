@@ -12,14 +12,16 @@ class DateTime {
   DateTime() = default;
 
   // Current local date and time from the platform clock; the date goes through the
-  // Date setters (out-of-range fields keep their old values), the time is stored as is.
+  // Date setters (out-of-range fields keep their old values), a leap second counts as 59.
   void SetNow();
 
   // From 8 characters or more takes year (1-4), month (5-6) and day (7-8) through the
-  // Date setters; from 14 or more also hour, minute, second (9-14) unchanged. Each field
-  // is read as atoi would. A shorter text changes nothing; the pointer form ignores null.
-  void Parse(const std::string& text);
-  void Parse(const char* text);
+  // Date setters; from 14 or more also hour, minute, second (9-14) through
+  // TimeOfDay::Set. Each field is read as atoi would. A shorter text changes nothing; the
+  // pointer form ignores null. Returns false when the time of day was out of range (the
+  // time is then kept): the text is damaged, since this class never writes such a time.
+  bool Parse(const std::string& text);
+  bool Parse(const char* text);
 
   // The 14-digit text.
   std::string Format() const;

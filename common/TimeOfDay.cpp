@@ -1,7 +1,5 @@
 #include "common/TimeOfDay.h"
 
-#include <climits>
-#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -14,18 +12,15 @@ std::string FormatThree(const char* format, int a, int b, int c) {
 
 }  // namespace
 
-void TimeOfDay::Set(int hour, int minute, int second) {
+bool TimeOfDay::Set(int hour, int minute, int second) {
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return false;
   hour_ = hour;
   minute_ = minute;
   second_ = second;
+  return true;
 }
 
-int TimeOfDay::GetMinutesOfDay() const {
-  const std::int64_t minutes = std::int64_t{hour_} * 60 + minute_;
-  if (minutes > INT_MAX) return INT_MAX;
-  if (minutes < INT_MIN) return INT_MIN;
-  return static_cast<int>(minutes);
-}
+int TimeOfDay::GetMinutesOfDay() const { return hour_ * 60 + minute_; }
 
 std::string TimeOfDay::Format() const { return FormatThree("%2.2d%2.2d%2.2d", hour_, minute_, second_); }
 

@@ -16,9 +16,7 @@ NotifyAnswer WriteToStandardError(const Notification& notification) {
     std::fprintf(stderr, "%s: %s\n", notification.caption.c_str(), notification.text.c_str());
   }
   std::fflush(stderr);
-  const bool asksYesNo = notification.buttons == NotifyButtons::YesNo ||
-                         notification.buttons == NotifyButtons::YesNoCancel;
-  return asksYesNo ? NotifyAnswer::Yes : NotifyAnswer::Ok;
+  return IsAnsweredByYes(notification.buttons) ? NotifyAnswer::Yes : NotifyAnswer::Ok;
 }
 
 }  // namespace

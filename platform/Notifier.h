@@ -8,8 +8,15 @@
 namespace platform {
 
 enum class NotifyIcon { None, Information, Warning, Error, Question };
-enum class NotifyButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// SaveDiscardCancel answers Yes for Save and No for Discard.
+enum class NotifyButtons { Ok, OkCancel, YesNo, YesNoCancel, SaveDiscardCancel };
 enum class NotifyAnswer { Ok, Cancel, Yes, No };
+
+// Whether the box asks a question that Yes answers (the answer of the default handlers).
+inline bool IsAnsweredByYes(NotifyButtons buttons) {
+  return buttons == NotifyButtons::YesNo || buttons == NotifyButtons::YesNoCancel ||
+         buttons == NotifyButtons::SaveDiscardCancel;
+}
 
 struct Notification {
   std::string text;

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the three programs on a demo library, each program alone
-# under a virtual display, maximised, once it is ready:
+# under a virtual display, maximised, once it is ready, and of each of the server's
+# dialogs and its help window (wexmoor-NAME.png):
 #   scripts/screenshots.sh [BUILD_FOLDER] [OUTPUT_FOLDER]
-# (defaults: build/normal and docs/screenshots). Needs xvfb-run (scripts/setup.sh).
+# (defaults: build/normal and build/screenshots). Needs xvfb-run (scripts/setup.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$top/build/normal}" && pwd)
-out=${2:-$top/docs/screenshots}
+out=${2:-$top/build/screenshots}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 scratch=$(mktemp -d)
@@ -44,7 +45,11 @@ drive() {
 }
 
 program_args=(--workdir "$scratch/server")
-drive "$build/apps/wexmoor" "wait-ready" "grab $out/wexmoor.png" "quit"
+server_windows=()
+for window in users rootpath address libraryname checkout about help; do
+  server_windows+=("grab-dialog $window $out/wexmoor-$window.png")
+done
+drive "$build/apps/wexmoor" "wait-ready" "grab $out/wexmoor.png" "${server_windows[@]}" "quit"
 
 "$build/apps/wexmoor" --headless --workdir "$scratch/server" > "$scratch/server.log" 2>&1 &
 server_pid=$!

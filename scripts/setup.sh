@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev fonts-dejavu-core xvfb xauth)
+          qt6-base-dev fonts-dejavu-core xvfb xauth
+          clang libclang-rt-14-dev)   # clang and libFuzzer, for scripts/fuzz.sh
 
 missing=()
 for p in "${packages[@]}"; do

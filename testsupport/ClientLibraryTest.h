@@ -94,6 +94,8 @@ class ClientLibraryTest : public ::testing::Test {
   }
   void TearDown() override {
     app_.reset();
+    // The request counters of derived fixtures use their members: the server stops first.
+    server_.Stop();
     platform::SetNotifyHandler(nullptr);
     ClientAppState::ClearUsersModified();
   }

@@ -75,46 +75,49 @@ bool InclusionApplies(const FolderRule& rule, const Entry& entry) {
 
 }  // namespace
 
-void FolderRuleSet::RemoveAll() {
-  inclusions_.clear();
-  exclusions_.clear();
-}
-
-bool FolderRuleSet::Add(std::vector<FolderRule>& list, const FolderRule& rule) {
-  if (std::find(list.begin(), list.end(), rule) != list.end()) return false;
-  list.push_back(rule);
+bool FolderRuleSet::RuleList::Add(const FolderRule& rule) {
+  if (!keys_.emplace(rule.GetType(), rule.GetParameter()).second) return false;
+  rules_.push_back(rule);
   return true;
 }
 
-void FolderRuleSet::Remove(std::vector<FolderRule>& list, std::int32_t type, const std::string& parameter) {
-  const auto found = std::find_if(list.begin(), list.end(), [&](const FolderRule& rule) {
-    return rule.GetType() == type && rule.GetParameter() == parameter;
-  });
-  if (found != list.end()) list.erase(found);
+void FolderRuleSet::RuleList::Remove(std::int32_t type, const std::string& parameter) {
+  if (keys_.erase({type, parameter}) == 0) return;
+  rules_.erase(std::find(rules_.begin(), rules_.end(), FolderRule(type, parameter)));
+}
+
+void FolderRuleSet::RuleList::Clear() {
+  rules_.clear();
+  keys_.clear();
+}
+
+void FolderRuleSet::RemoveAll() {
+  inclusions_.Clear();
+  exclusions_.Clear();
 }
 
 bool FolderRuleSet::AddInclusion(std::int32_t type, const std::string& parameter) {
   FolderRule rule;
   rule.SetType(type);
-  return rule.SetParameter(parameter) && Add(inclusions_, rule);
+  return rule.SetParameter(parameter) && inclusions_.Add(rule);
 }
 
-bool FolderRuleSet::AddInclusion(const FolderRule& rule) { return Add(inclusions_, rule); }
+bool FolderRuleSet::AddInclusion(const FolderRule& rule) { return inclusions_.Add(rule); }
 
 bool FolderRuleSet::AddExclusion(std::int32_t type, const std::string& parameter) {
   FolderRule rule;
   rule.SetType(type);
-  return rule.SetParameter(parameter) && Add(exclusions_, rule);
+  return rule.SetParameter(parameter) && exclusions_.Add(rule);
 }
 
-bool FolderRuleSet::AddExclusion(const FolderRule& rule) { return Add(exclusions_, rule); }
+bool FolderRuleSet::AddExclusion(const FolderRule& rule) { return exclusions_.Add(rule); }
 
 void FolderRuleSet::RemoveInclusion(std::int32_t type, const std::string& parameter) {
-  Remove(inclusions_, type, parameter);
+  inclusions_.Remove(type, parameter);
 }
 
 void FolderRuleSet::RemoveExclusion(std::int32_t type, const std::string& parameter) {
-  Remove(exclusions_, type, parameter);
+  exclusions_.Remove(type, parameter);
 }
 
 std::string FolderRuleSet::ToRecordString() const { return ToRecordString(""); }
@@ -124,24 +127,27 @@ std::string FolderRuleSet::ToRecordString(const std::string& text) const {
   record = AppendIntField(1, record);
   record = AppendIntField(GetInclusionCount(), record);
   record = EndRecord(AppendIntField(GetExclusionCount(), record));
-  for (const FolderRule& rule : inclusions_) record = rule.ToRecordString(record);
-  for (const FolderRule& rule : exclusions_) record = rule.ToRecordString(record);
+  // Appended in place: the record ends in a line feed, so each rule line follows as is.
+  for (const FolderRule& rule : inclusions_.Rules()) record += rule.ToRecordString();
+  for (const FolderRule& rule : exclusions_.Rules()) record += rule.ToRecordString();
   return record;
 }
 
-std::string FolderRuleSet::ReadRules(const std::string& text, std::int32_t count, std::vector<FolderRule>& list,
+std::size_t FolderRuleSet::ReadRules(const std::string& text, std::size_t pos, std::int32_t count, RuleList& list,
                                      bool& ended) {
-  std::string rest = text;
   for (std::int32_t i = 0; i < count && !ended; ++i) {
+    const std::size_t lineFeed = text.find('\n', pos);
+    const std::size_t lineEnd = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
+    const std::string line = text.substr(pos, lineEnd - pos);
     FolderRule rule;
-    std::string after = rule.FromRecordString(rest);
-    ended = after.size() == rest.size();
+    const std::size_t left = rule.FromRecordString(line).size();
+    ended = left == line.size();
     if (!ended) {
-      Add(list, rule);
-      rest = std::move(after);
+      list.Add(rule);
+      pos = lineEnd - left;
     }
   }
-  return rest;
+  return pos;
 }
 
 std::string FolderRuleSet::FromRecordString(const std::string& text) {
@@ -149,11 +155,12 @@ std::string FolderRuleSet::FromRecordString(const std::string& text) {
   std::int32_t recordType = 0;
   std::int32_t inclusions = 0;
   std::int32_t exclusions = 0;
-  std::string rest = ReadHeader(text, recordType, inclusions, exclusions);
+  const std::string rest = ReadHeader(text, recordType, inclusions, exclusions);
   if (recordType != kRecordType) return text;
   bool ended = false;
-  rest = ReadRules(rest, inclusions, inclusions_, ended);
-  return ReadRules(rest, exclusions, exclusions_, ended);
+  std::size_t pos = ReadRules(rest, 0, inclusions, inclusions_, ended);
+  pos = ReadRules(rest, pos, exclusions, exclusions_, ended);
+  return rest.substr(pos);
 }
 
 bool FolderRuleSet::Read(std::istream& in) {
@@ -168,11 +175,11 @@ bool FolderRuleSet::Read(std::istream& in) {
   return ReadRuleLines(in, inclusions, inclusions_) && ReadRuleLines(in, exclusions, exclusions_);
 }
 
-bool FolderRuleSet::ReadRuleLines(std::istream& in, std::int32_t count, std::vector<FolderRule>& list) {
+bool FolderRuleSet::ReadRuleLines(std::istream& in, std::int32_t count, RuleList& list) {
   for (std::int32_t i = 0; i < count; ++i) {
     FolderRule rule;
     if (!rule.Read(in)) return false;
-    Add(list, rule);
+    list.Add(rule);
   }
   return true;
 }
@@ -187,6 +194,6 @@ bool FolderRuleSet::Keeps(const std::string& folder, const std::string& name, bo
   const Entry entry = Describe(folder, name, isFolder);
   const auto excludes = [&](const FolderRule& rule) { return ExclusionApplies(rule, entry); };
   const auto includes = [&](const FolderRule& rule) { return InclusionApplies(rule, entry); };
-  return std::none_of(exclusions_.begin(), exclusions_.end(), excludes) &&
-         std::any_of(inclusions_.begin(), inclusions_.end(), includes);
+  return std::none_of(exclusions_.Rules().begin(), exclusions_.Rules().end(), excludes) &&
+         std::any_of(inclusions_.Rules().begin(), inclusions_.Rules().end(), includes);
 }

@@ -2,11 +2,14 @@
 // The inclusion and exclusion rules of one add-folder operation, each list in
 // order and free of duplicates (same type and parameter, case counts). Record: a
 // header line 1010,1,inclusion count,exclusion count\n followed by one FolderRule
-// line per inclusion, then one per exclusion.
+// line per inclusion, then one per exclusion. Reading and writing take time linear
+// in the number of rules.
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "client/core/FolderRule.h"
@@ -28,10 +31,10 @@ class FolderRuleSet {
   void RemoveExclusion(std::int32_t type, const std::string& parameter);
 
   // Rules by index, 0 <= i < count.
-  const FolderRule& GetInclusion(int i) const { return inclusions_.at(static_cast<std::size_t>(i)); }
-  const FolderRule& GetExclusion(int i) const { return exclusions_.at(static_cast<std::size_t>(i)); }
-  int GetInclusionCount() const { return static_cast<int>(inclusions_.size()); }
-  int GetExclusionCount() const { return static_cast<int>(exclusions_.size()); }
+  const FolderRule& GetInclusion(int i) const { return inclusions_.Rules().at(static_cast<std::size_t>(i)); }
+  const FolderRule& GetExclusion(int i) const { return exclusions_.Rules().at(static_cast<std::size_t>(i)); }
+  int GetInclusionCount() const { return static_cast<int>(inclusions_.Rules().size()); }
+  int GetExclusionCount() const { return static_cast<int>(exclusions_.Rules().size()); }
 
   std::string ToRecordString() const;
   std::string ToRecordString(const std::string& text) const;   // `text` followed by the record
@@ -39,6 +42,7 @@ class FolderRuleSet {
   // the rest. Another record type leaves the set empty and returns `text`. Rule
   // lines are read while the counts ask for them and the text holds rule lines;
   // reading stops at the first line that is no rule, and the rest starts there.
+  // Each rule is read from its own line, as the stream form does.
   std::string FromRecordString(const std::string& text);
 
   // Stream forms. Reading empties the set and fails on a failed stream, when the
@@ -55,11 +59,25 @@ class FolderRuleSet {
   bool operator==(const FolderRuleSet&) const = default;
 
  private:
-  static bool Add(std::vector<FolderRule>& list, const FolderRule& rule);
-  static void Remove(std::vector<FolderRule>& list, std::int32_t type, const std::string& parameter);
-  static std::string ReadRules(const std::string& text, std::int32_t count, std::vector<FolderRule>& list, bool& ended);
-  static bool ReadRuleLines(std::istream& in, std::int32_t count, std::vector<FolderRule>& list);
+  // Rules in order, with an index that finds a duplicate in logarithmic time.
+  class RuleList {
+   public:
+    // False when an equal rule is listed.
+    bool Add(const FolderRule& rule);
+    void Remove(std::int32_t type, const std::string& parameter);
+    void Clear();
+    const std::vector<FolderRule>& Rules() const { return rules_; }
+    bool operator==(const RuleList& other) const { return rules_ == other.rules_; }
 
-  std::vector<FolderRule> inclusions_;
-  std::vector<FolderRule> exclusions_;
+   private:
+    std::vector<FolderRule> rules_;
+    std::set<std::pair<std::int32_t, std::string>> keys_;
+  };
+
+  static std::size_t ReadRules(const std::string& text, std::size_t pos, std::int32_t count, RuleList& list,
+                               bool& ended);
+  static bool ReadRuleLines(std::istream& in, std::int32_t count, RuleList& list);
+
+  RuleList inclusions_;
+  RuleList exclusions_;
 };

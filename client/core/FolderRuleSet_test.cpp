@@ -2,7 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <sstream>
+
+// Every plain allocation of this test program is counted, so that a test can
+// compare the bytes an operation allocates for inputs of different sizes.
+namespace {
+std::atomic<std::size_t> allocatedBytes{0};
+
+void* Allocate(std::size_t size) {
+  allocatedBytes += size;
+  return std::malloc(size == 0 ? 1 : size);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = Allocate(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -45,6 +73,30 @@ TEST(FolderRuleSetTest, RecordIsByteExactAndRoundTrips) {
   FolderRuleSet streamed;
   ASSERT_TRUE(streamed.Read(in));
   EXPECT_EQ(streamed, Sample());
+}
+
+// Bytes allocated to save a set of `count` rules and read it back in both forms.
+std::size_t BytesToSaveAndRead(int count) {
+  FolderRuleSet set;
+  for (int i = 0; i < count; ++i) set.AddInclusion(FolderRule::kDocumentsNamed, "*." + std::to_string(i));
+  const std::size_t before = allocatedBytes;
+  std::ostringstream out;
+  EXPECT_TRUE(set.Write(out));
+  std::istringstream in(out.str());
+  FolderRuleSet streamed;
+  EXPECT_TRUE(streamed.Read(in));
+  FolderRuleSet fromText;
+  EXPECT_EQ(fromText.FromRecordString(set.ToRecordString()), "");
+  const std::size_t bytes = allocatedBytes - before;
+  EXPECT_EQ(streamed, set);
+  EXPECT_EQ(fromText, set);
+  return bytes;
+}
+
+TEST(FolderRuleSetTest, TwentyThousandRulesSaveAndReadInLinearBytes) {
+  const std::size_t small = BytesToSaveAndRead(2000);
+  const std::size_t large = BytesToSaveAndRead(20000);
+  EXPECT_LT(large, 20 * small) << small << " bytes for 2000 rules, " << large << " for 20000";
 }
 
 TEST(FolderRuleSetTest, ForeignRecordLeavesTheSetEmptyAndTheTextUnchanged) {

@@ -75,7 +75,9 @@ int IPConnection::SendMessage(Msg& message) {
   std::lock_guard lock(mutex_);
   if (identity_.GetUserId() == 0 && message.GetMessageId() != MSGID_LOGON) return kNotLoggedOn;
   message.SetUserIdentity(identity_);
-  message.SetOriginalStamp(static_cast<std::uint32_t>(++stampCounter_));
+  // Stamps are unsigned on the wire: they wrap, skipping 0 (no stamp).
+  if (++stampCounter_ == 0) ++stampCounter_;
+  message.SetOriginalStamp(stampCounter_);
   outbound_.push_back(message);
   wake_.notify_all();
   return kDone;
@@ -468,7 +470,7 @@ int IPConnection::TakeLogonReply(const Msg& reply) {
     if (!rest.empty()) {
       std::int32_t counter = 0;
       ReadIntField(counter, rest);
-      stampCounter_ = std::max(stampCounter_, counter);
+      if (counter > 0) stampCounter_ = std::max(stampCounter_, static_cast<std::uint32_t>(counter));
     }
     connection_.SetLogonCode(code);
     libraryName = connection_.GetName();

@@ -151,7 +151,7 @@ class IPConnection : public Connection {
   // Guarded by mutex_.
   LibraryConnection connection_;
   UserIdentity identity_;
-  std::int32_t stampCounter_ = 0;
+  std::uint32_t stampCounter_ = 0;   // the last stamp given
   std::deque<Msg> outbound_;
   std::deque<Msg> inbound_;
   std::deque<Msg> awaiting_;

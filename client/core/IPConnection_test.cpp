@@ -223,6 +223,8 @@ struct FileHandlers {
 class ServerLink : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A thread sanitizer starts a helper thread with the first thread: it is there before counting.
+    std::thread([] {}).join();
     threadsAtStart_ = ThreadCount();
     files_.Install(server_.Dispatcher());
     ASSERT_TRUE(server_.Start());
@@ -548,12 +550,12 @@ class RawPeer {
     return Transfer().Write(wire.data(), wire.size()) == Outcome::Done;
   }
 
-  // Accepts the link, reads its 5003 and accepts the logon.
-  bool LogOn() {
+  // Accepts the link, reads its 5003 and accepts the logon with `accepted` as body.
+  bool LogOn(const std::string& accepted = "CODE2") {
     if (!Accept()) return false;
     const std::optional<Msg> logon = Read(0);
     logonBody = logon ? BodyOf(*logon) : "";
-    return logon && logon->GetMessageId() == MSGID_LOGON && Write(MSGID_LOGON_ACCEPTED, "CODE2");
+    return logon && logon->GetMessageId() == MSGID_LOGON && Write(MSGID_LOGON_ACCEPTED, accepted);
   }
   void Hang() { peer_.Close(); }
   bool ClosedWithoutSending() {
@@ -614,6 +616,24 @@ TEST(IPConnectionRawPeer, LogsOnWithTheLibraryKeyAndSeesThePeerCloseAtOnce) {
   const std::optional<Msg> again = peer.Read(0);
   ASSERT_TRUE(again);
   EXPECT_EQ(BodyOf(*again), "\"ann\",\"secret\",\"CODE2\"\n");  // the code handed over last time
+}
+
+TEST(IPConnectionRawPeer, StampsFollowTheLogonCounterPastTheSignedRange) {
+  struct Case { const char* accepted; std::uint32_t firstStamp; };
+  for (const Case& c : {Case{"\"1\",2147483647", 2147483648u}, Case{"\"1\",-5", 1u}}) {
+    RawPeer peer;
+    Link link;
+    ASSERT_TRUE(link.Start(peer.Account(), peer.Entry()));
+    ASSERT_TRUE(peer.LogOn(c.accepted));
+    ASSERT_TRUE(link.WaitLoggedOn());
+    for (std::uint32_t stamp = c.firstStamp; stamp < c.firstStamp + 2; ++stamp) {
+      Msg request = Request(MSGID_REFRESH_PROJECTS, "");
+      ASSERT_EQ(link.connection.SendMessage(request), IPConnection::kDone);
+      const std::optional<Msg> arrived = peer.Read(1);
+      ASSERT_TRUE(arrived);
+      EXPECT_EQ(arrived->GetOriginalStamp(), stamp) << c.accepted;
+    }
+  }
 }
 
 TEST(IPConnectionRawPeer, ARefusedLogonEndsTheLinkWithoutRetrying) {

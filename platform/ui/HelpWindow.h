@@ -1,7 +1,8 @@
 #pragma once
 // The program's help: one HTML page whose sections are anchors named "topic<number>"
 // after their help topics. Each top-level window owns at most one help window,
-// which shows the page at the topic last asked for.
+// which shows the page at the topic last asked for; it opens beside its window and
+// Escape closes it.
 #include <QTextBrowser>
 #include <QUrl>
 

@@ -25,6 +25,7 @@ QMessageBox::StandardButtons ToQtButtons(NotifyButtons buttons) {
     case NotifyButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
     case NotifyButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
     case NotifyButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case NotifyButtons::SaveDiscardCancel: return QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     case NotifyButtons::Ok: break;
   }
   return QMessageBox::Ok;
@@ -34,7 +35,8 @@ QMessageBox::StandardButtons ToQtButtons(NotifyButtons buttons) {
 NotifyAnswer EscapeAnswer(NotifyButtons buttons) {
   switch (buttons) {
     case NotifyButtons::OkCancel:
-    case NotifyButtons::YesNoCancel: return NotifyAnswer::Cancel;
+    case NotifyButtons::YesNoCancel:
+    case NotifyButtons::SaveDiscardCancel: return NotifyAnswer::Cancel;
     case NotifyButtons::YesNo: return NotifyAnswer::No;
     case NotifyButtons::Ok: break;
   }
@@ -55,8 +57,10 @@ NotifyAnswer FromQtButton(QAbstractButton* pressed, const QMessageBox& box, Noti
   switch (box.standardButton(pressed)) {
     case QMessageBox::Ok: return NotifyAnswer::Ok;
     case QMessageBox::Cancel: return NotifyAnswer::Cancel;
-    case QMessageBox::Yes: return NotifyAnswer::Yes;
-    case QMessageBox::No: return NotifyAnswer::No;
+    case QMessageBox::Yes:
+    case QMessageBox::Save: return NotifyAnswer::Yes;
+    case QMessageBox::No:
+    case QMessageBox::Discard: return NotifyAnswer::No;
     default: return EscapeAnswer(buttons);
   }
 }
@@ -69,6 +73,8 @@ NotifyAnswer ShowOnThisThread(const Notification& notification) {
   // A question is answered by Enter as by Escape: with No (or Cancel), never by accident with Yes.
   if (notification.buttons == NotifyButtons::YesNo || notification.buttons == NotifyButtons::YesNoCancel) {
     box.setDefaultButton(ToQtButton(EscapeAnswer(notification.buttons)));
+  } else if (notification.buttons == NotifyButtons::SaveDiscardCancel) {
+    box.setDefaultButton(QMessageBox::Save);  // keeps the typed work
   }
   box.exec();
   return FromQtButton(box.clickedButton(), box, notification.buttons);

@@ -104,6 +104,10 @@ TEST(QtNotifierTest, EachButtonSetShowsItsButtonsAndMapsThePressedOne) {
       {NotifyButtons::YesNo, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, NotifyAnswer::No},
       {NotifyButtons::YesNoCancel, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel,
        NotifyAnswer::Cancel},
+      {NotifyButtons::SaveDiscardCancel, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+       QMessageBox::Save, NotifyAnswer::Yes},
+      {NotifyButtons::SaveDiscardCancel, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+       QMessageBox::Discard, NotifyAnswer::No},
   };
   for (const Case& c : cases) {
     BoxAnswerer answerer(c.press);

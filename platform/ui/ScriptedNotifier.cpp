@@ -26,9 +26,7 @@ NotifyAnswer ScriptedNotifier::Answer(const Notification& notification) {
     answers_.pop_front();
     return answer;
   }
-  const bool asksYesNo =
-      notification.buttons == NotifyButtons::YesNo || notification.buttons == NotifyButtons::YesNoCancel;
-  return asksYesNo ? NotifyAnswer::Yes : NotifyAnswer::Ok;
+  return IsAnsweredByYes(notification.buttons) ? NotifyAnswer::Yes : NotifyAnswer::Ok;
 }
 
 }  // namespace platform::ui

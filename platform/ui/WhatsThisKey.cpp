@@ -4,6 +4,8 @@
 #include <QWhatsThis>
 #include <QWidget>
 
+#include "platform/ui/HelpWindow.h"
+
 namespace platform::ui {
 namespace {
 
@@ -23,14 +25,14 @@ QString WhatsThisKey::TextForFocus(QWidget* dialog) {
   return widget == nullptr ? QString() : widget->whatsThis();
 }
 
-void WhatsThisKey::Install(QWidget* dialog) {
-  auto* key = new QShortcut(QKeySequence(Qt::Key_F1), dialog);
-  key->setContext(Qt::WindowShortcut);
-  QObject::connect(key, &QShortcut::activated, dialog, [dialog] {
-    if (QWidget* widget = WidgetWithText(dialog)) {
-      QWhatsThis::showText(widget->mapToGlobal(widget->rect().center()), widget->whatsThis(), widget);
-    }
-  });
+void WhatsThisKey::Install(QWidget* dialog, int helpTopic) {
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), dialog);
+  help->setContext(Qt::WindowShortcut);
+  QObject::connect(help, &QShortcut::activated, dialog,
+                   [dialog, helpTopic] { HelpWindow::ShowTopic(dialog, helpTopic); });
+  auto* whatsThis = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), dialog);
+  whatsThis->setContext(Qt::WindowShortcut);
+  QObject::connect(whatsThis, &QShortcut::activated, dialog, [] { QWhatsThis::enterWhatsThisMode(); });
 }
 
 }  // namespace platform::ui

@@ -1,6 +1,8 @@
 #pragma once
-// F1 inside a dialog: shows the what's-this text of the control that has the
-// focus (or of its nearest ancestor that has one) beside that control.
+// Help keys inside a dialog: F1 opens the help page of the dialog, Shift+F1 starts
+// what's-this mode, in which a click shows the clicked control's text instead of
+// acting on it. The text of the focused control is also offered for dialogs that
+// show it themselves.
 #include <QString>
 
 class QWidget;
@@ -9,10 +11,10 @@ namespace platform::ui {
 
 class WhatsThisKey {
  public:
-  // Makes F1 in `dialog`'s window show the focused control's text.
-  static void Install(QWidget* dialog);
-  // The text F1 shows now; empty when no focused control (or ancestor below the
-  // dialog) has one.
+  // F1 in `dialog`'s window: the help window at `helpTopic`; Shift+F1: what's-this mode.
+  static void Install(QWidget* dialog, int helpTopic);
+  // The text of the focused control, or of its nearest ancestor below the dialog
+  // that has one; empty when none has.
   static QString TextForFocus(QWidget* dialog);
 };
 

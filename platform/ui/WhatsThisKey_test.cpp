@@ -2,26 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 
+#include "platform/ScratchFolder.h"
+#include "platform/ui/HelpWindow.h"
 #include "platform/ui/QtTestApplication.h"
 
 namespace platform::ui {
 namespace {
 
-bool WhatsThisPopupShown() {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (widget->isVisible() && QString(widget->metaObject()->className()) == "QWhatsThat") return true;
-  }
-  return false;
-}
-
-TEST(WhatsThisKey, F1ShowsTheFocusedControlsTextOrNothing) {
+TEST(WhatsThisKey, F1OpensTheDialogsPageAndShiftF1TheControlTexts) {
+  ScratchFolder scratch;
+  const std::string page = scratch.Put("help.html", "<html><body><a name=\"topic5\"></a>Five</body></html>");
+  HelpWindow::SetPage(QUrl::fromLocalFile(QString::fromStdString(page)));
   QDialog dialog;
   auto* layout = new QVBoxLayout(&dialog);
   auto* described = new QLineEdit(&dialog);
@@ -29,21 +26,28 @@ TEST(WhatsThisKey, F1ShowsTheFocusedControlsTextOrNothing) {
   layout->addWidget(described);
   layout->addWidget(plain);
   described->setWhatsThis("The user's name");
-  WhatsThisKey::Install(&dialog);
+  WhatsThisKey::Install(&dialog, 5);
   dialog.show();
   dialog.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
 
   plain->setFocus();
   EXPECT_EQ(QString(), WhatsThisKey::TextForFocus(&dialog));
-  QTest::keyClick(plain, Qt::Key_F1);
-  EXPECT_FALSE(WhatsThisPopupShown());
-
   described->setFocus();
   EXPECT_EQ("The user's name", WhatsThisKey::TextForFocus(&dialog));
+
   QTest::keyClick(described, Qt::Key_F1);
-  EXPECT_TRUE(WhatsThisPopupShown());
-  QWhatsThis::hideText();
+  HelpWindow* help = HelpWindow::Find(&dialog);
+  ASSERT_NE(nullptr, help);
+  EXPECT_EQ(5, help->Topic());
+  EXPECT_TRUE(help->isVisible());
+
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  QTest::keyClick(described, Qt::Key_F1, Qt::ShiftModifier);
+  EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+  QWhatsThis::leaveWhatsThisMode();
+  HelpWindow::SetPage(QUrl());
 }
 
 }  // namespace

@@ -1,14 +1,30 @@
 #pragma once
-// Main-window placement shared by the programs.
+// Window placement and sizes shared by the programs.
 #include <QString>
 
+class QLineEdit;
 class QWidget;
 
 namespace platform::ui {
 
 // Shows `window` maximised, with a restored size of three quarters of its screen's
-// free area so that un-maximising leaves a window that still shows its contents.
+// free area, or its size hint when larger (at most the free area), so that
+// un-maximising leaves a window that still shows its contents.
 void ShowMaximized(QWidget& window);
+
+// Room in a title bar besides the caption: icon and buttons.
+inline constexpr int kTitleBarExtra = 120;
+
+// Makes `window`'s layout at least as wide as its title bar needs to show the whole
+// title, so that its size hint and minimum size never cut the title.
+void FitTitle(QWidget& window);
+
+// The last step of making a dialog: its title fits (FitTitle), and the control
+// with the focus shows it from the first showing, not only after a Tab.
+void FinishDialog(QWidget& dialog);
+
+// Makes `field` at least wide enough to show `text` whole.
+void WidenToShow(QLineEdit& field, const QString& text);
 
 // Saves `window` as a PNG at `path`. A window asked to be maximised that a missing
 // window manager left smaller is first given its screen's whole free area. False

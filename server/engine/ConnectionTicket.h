@@ -18,11 +18,10 @@ struct ConnectionTicket {
 
   // Called once by the connection thread when its accept has returned.
   void ReportAccepted(bool connected) {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      accepted = true;
-      acceptConnected = connected;
-    }
+    // Notified under the lock: the waiter destroys the ticket as soon as it sees the flag.
+    std::lock_guard<std::mutex> lock(mutex);
+    accepted = true;
+    acceptConnected = connected;
     changed.notify_all();
   }
   // Waits for ReportAccepted; true with `connected` set.

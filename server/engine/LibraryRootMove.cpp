@@ -1,7 +1,12 @@
 #include "server/engine/LibraryRootMove.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <shared_mutex>
@@ -44,6 +49,21 @@ bool Refuse(const std::string& text) {
 bool AskYes(const std::string& text) {
   return platform::Notify(platform::Notification{text, "", platform::NotifyIcon::Question,
                                                  platform::NotifyButtons::YesNo}) == platform::NotifyAnswer::Yes;
+}
+
+// `text` with the system's reason why no file can be made in `folder` (or in the
+// nearest folder above it that exists), found by making and removing a trial file;
+// `text` alone when a file can be made there (the failure lay elsewhere).
+std::string WithWriteFailureReason(const std::string& text, const std::string& folder) {
+  stdfs::path existing = stdfs::path(folder).lexically_normal();
+  std::error_code error;
+  while (!stdfs::exists(existing, error) && existing.has_relative_path()) existing = existing.parent_path();
+  std::string trial = (existing / ".wexmoor-trial-XXXXXX").string();
+  const int fd = ::mkstemp(trial.data());
+  if (fd < 0) return text + ": " + std::strerror(errno);
+  ::close(fd);
+  ::unlink(trial.c_str());
+  return text;
 }
 
 std::string WithSeparator(const std::string& folder) {
@@ -129,7 +149,7 @@ bool LibraryRootMove::CheckRootMove(const std::string& oldRoot, const std::strin
 
 bool LibraryRootMove::BeginMove(const std::string& newRoot) {
   if (document_.BeginRootMove(newRoot)) return true;
-  return Fail("Failed to write the library files into " + newRoot);
+  return Fail(WithWriteFailureReason("Failed to write the library files into " + newRoot, newRoot));
 }
 
 bool LibraryRootMove::MoveAllProjects() {
@@ -193,7 +213,9 @@ bool LibraryRootMove::MoveOneProject(const std::string& internalName, const std:
   const std::string newFolder = (stdfs::path(newRoot_) / relative).lexically_normal().string();
   std::string trimmed = newFolder;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  if (!CreateFolderPath(trimmed)) return Fail("MoveProject(): Failed to create path " + trimmed);
+  if (!CreateFolderPath(trimmed)) {
+    return Fail(WithWriteFailureReason("MoveProject(): Failed to create path " + trimmed, trimmed));
+  }
   if (!CopyProjectFiles(internalName, WithSeparator(oldFolder), WithSeparator(trimmed))) return false;
   if (!document_.SwitchProjectFolder(internalName, trimmed)) {
     return Fail("MoveProject(): Failed to save inventory for project " + internalName);
@@ -230,7 +252,8 @@ bool LibraryRootMove::CopyProjectFiles(const std::string& internalName, const st
       const std::string source = oldFolder + version.GetVersionFileName();
       const std::string destination = newFolder + version.GetVersionFileName();
       if (!CopyReplacing(source, destination)) {
-        return Fail("MoveProject(): Failed to Copy from " + source + " to " + destination);
+        return Fail(WithWriteFailureReason("MoveProject(): Failed to Copy from " + source + " to " + destination,
+                                           newFolder));
       }
     }
   }

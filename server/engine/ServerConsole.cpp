@@ -36,7 +36,8 @@ void ServerConsole::Start() {
     statusLines_.push_back("Library Name is " + settings.GetLibraryName());
     statusLines_.push_back("Library root path is [" + document_.GetRootPath() + "]");
     statusLines_.push_back("Machine name is " + settings.GetServerAddress());
-    statusLines_.push_back("Listening port is " + std::to_string(settings.GetPort()));
+    listeningPort_ = settings.GetPort();
+    statusLines_.push_back("Listening port is " + std::to_string(listeningPort_));
     upTimeText_ = FormatUpTime(0);
     activeUserText_ = ActiveUserText(GetActiveUserCount());
   }
@@ -256,6 +257,11 @@ void ServerConsole::AddStatusLine(const std::string& line) {
 std::vector<std::string> ServerConsole::GetStatusLines() const {
   std::lock_guard<std::mutex> lock(textMutex_);
   return statusLines_;
+}
+
+int ServerConsole::GetListeningPort() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return listeningPort_;
 }
 
 std::string ServerConsole::GetUpTimeText() const {

@@ -49,6 +49,8 @@ class ServerConsole {
   std::string GetListenerFailure() const;
 
   std::vector<std::string> GetStatusLines() const;
+  // The port Start gave the listener; the settings' port may have changed since.
+  int GetListeningPort() const;
   std::string GetUpTimeText() const;
   std::string GetActiveUserText() const;
   std::vector<std::string> GetUserLines() const;
@@ -116,6 +118,7 @@ class ServerConsole {
   mutable std::mutex textMutex_;
   DateTime startTime_;
   std::vector<std::string> statusLines_;
+  int listeningPort_ = 0;
   std::string upTimeText_;
   std::string activeUserText_;
   std::vector<std::string> userLines_;

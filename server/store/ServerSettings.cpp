@@ -6,6 +6,7 @@
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
 #include "platform/AtomicFile.h"
+#include "platform/Notifier.h"
 #include "platform/fs.h"
 
 namespace {
@@ -310,12 +311,27 @@ bool ServerSettings::LoadUsers(const std::string& rootPath) {
 
   UsersFileHeader header;
   if (!ParseHeader(text, header)) return false;
+  if (!UserAccount::IsUsableKeyLength(header.defaultKeyLength)) {
+    platform::NotifyText(UsersFilePath(rootPath) + ": the library's key length " +
+                             std::to_string(header.defaultKeyLength) + " is not between 1 and " +
+                             std::to_string(UserAccount::kMaxKeyLength) + ".",
+                         platform::NotifyIcon::Error);
+    return false;
+  }
   std::vector<UserAccount> loaded;
   for (int i = 0; i < header.userCount && !text.empty(); ++i) {
     UserAccount account;
     std::string rest = account.Load(text);
     if (rest.size() >= text.size()) break;  // nothing consumed: stop rather than loop
     text = std::move(rest);
+    if (!UserAccount::IsUsableKeyLength(account.GetKeyLength())) {
+      platform::NotifyText(UsersFilePath(rootPath) + ": the account \"" + account.GetName() + "\" (number " +
+                               std::to_string(account.GetId()) + ") is left out: its key length " +
+                               std::to_string(account.GetKeyLength()) + " is not between 1 and " +
+                               std::to_string(UserAccount::kMaxKeyLength) + ".",
+                           platform::NotifyIcon::Warning);
+      continue;
+    }
     loaded.push_back(std::move(account));
   }
 

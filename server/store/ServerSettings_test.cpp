@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/Notifier.h"
 
 namespace {
 
@@ -152,6 +153,28 @@ TEST_F(ServerSettingsTest, HeaderMustBeCompleteButUserLinesMayBeFewer) {
   std::filesystem::remove(path_);
   EXPECT_FALSE(settings_.LoadUsers(root_));
   EXPECT_FALSE(std::filesystem::exists(path_));
+}
+
+TEST_F(ServerSettingsTest, KeyLengthsTheSystemNeverMakesAreRefusedByName) {
+  std::vector<std::string> messages;
+  platform::SetNotifyHandler([&](const platform::Notification& n) {
+    messages.push_back(n.text);
+    return platform::NotifyAnswer::Ok;
+  });
+  const std::string header = "\"L\",3,4,\"127.0.0.1\",6000,\"\",\"\",\"\",\"\",\"\",\"AB\",";
+  UserAccount huge = Account(2, "ann", 1);
+  huge.SetKeyLength(2147483647);
+  WritePlainFile(header + "1\n" + huge.Save("") + Account(3, "bob", 1).Save(""));
+  ASSERT_TRUE(settings_.LoadUsers(root_));
+  EXPECT_EQ(settings_.GetUserCount(), 1);
+  ASSERT_EQ(messages.size(), 1U);
+  EXPECT_THAT(messages[0], ::testing::HasSubstr("\"ann\" (number 2) is left out: its key length 2147483647"));
+
+  WritePlainFile(header + "2147483647\n" + Account(3, "bob", 1).Save(""));
+  EXPECT_FALSE(settings_.LoadUsers(root_));
+  ASSERT_EQ(messages.size(), 2U);
+  EXPECT_THAT(messages[1], ::testing::HasSubstr("key length 2147483647 is not between 1 and 64"));
+  platform::SetNotifyHandler(nullptr);
 }
 
 TEST_F(ServerSettingsTest, DuplicateRulesOfAddingAUser) {

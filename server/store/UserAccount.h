@@ -20,6 +20,10 @@ class UserAccount {
   static constexpr int kFtp = 5;
 
   static constexpr int kDefaultKeyLength = 16;
+  // The longest key the system takes: a longer one (only a damaged file holds one)
+  // would make every certificate of the account huge.
+  static constexpr int kMaxKeyLength = 64;
+  static bool IsUsableKeyLength(int length) { return length >= 1 && length <= kMaxKeyLength; }
   // Longest name, password or logon code a logon may present; longer ones are
   // refused before anything is looked at or stored.
   static constexpr std::size_t kMaxLogonFieldLength = 255;

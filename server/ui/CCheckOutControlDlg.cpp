@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Notifier.h"
+#include "platform/ui/WindowPlacement.h"
 #include "server/store/CWexmoorDoc.h"
 
 CCheckOutControlDlg::CCheckOutControlDlg(CWexmoorDoc& document, QWidget* parent)
@@ -20,6 +21,7 @@ CCheckOutControlDlg::CCheckOutControlDlg(CWexmoorDoc& document, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(onlyLatest_);
   layout->addWidget(buttons);
+  platform::ui::FinishDialog(*this);
 }
 
 void CCheckOutControlDlg::accept() {

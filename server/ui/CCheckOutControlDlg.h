@@ -10,6 +10,8 @@ class CCheckOutControlDlg : public QDialog {
   Q_OBJECT
 
  public:
+  static constexpr int kHelpTopic = 200004;
+
   explicit CCheckOutControlDlg(CWexmoorDoc& document, QWidget* parent = nullptr);
 
   // OK: applies the box and saves the root-path file; a failed save is told and

@@ -18,6 +18,7 @@
 #include "common/DateTime.h"
 #include "platform/CriticalSection.h"
 #include "platform/Notifier.h"
+#include "platform/ui/WindowPlacement.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/ui/UserCertificateIssuer.h"
 
@@ -31,6 +32,7 @@ constexpr const char* kUserAbsent =
     "client user.  Changes cannot be saved.";
 constexpr const char* kReAddQuestion = "Would you like to try re-adding this user to the user table?";
 constexpr const char* kSaveFirstQuestion = "Do you wish to save changes to this user first ?";
+constexpr const char* kOnlyTcpIp = "Only TCP/IP connections are supported.";
 
 enum Column { kNameColumn, kTrapColumn, kLockColumn, kTypeColumn, kIpColumn, kPortColumn, kEmailColumn, kDialColumn };
 
@@ -160,9 +162,8 @@ void CEditUsersDlg::BuildControls() {
   addButton_ = MakeButton(this, "Add New User ", "addButton");
   deleteButton_ = MakeButton(this, "Delete User ...", "deleteButton");
   lockButton_ = MakeButton(this, "Toggle Lock Status", "lockButton");
-  auto* closeButton = new QPushButton("Close", this);
-  closeButton->setObjectName("closeButton");
-  closeButton->setDefault(true);
+  // Not a default button: Enter in a detail field saves the user instead of closing.
+  auto* closeButton = MakeButton(this, "Close", "closeButton");
   auto* buttons = new QHBoxLayout;
   for (QPushButton* button : {certificateButton_, saveButton_, addButton_, deleteButton_, lockButton_, closeButton}) {
     buttons->addWidget(button);
@@ -186,19 +187,25 @@ void CEditUsersDlg::BuildControls() {
   connect(deleteButton_, &QPushButton::clicked, this, &CEditUsersDlg::DeleteUser);
   connect(lockButton_, &QPushButton::clicked, this, &CEditUsersDlg::ToggleLockStatus);
   connect(certificateButton_, &QPushButton::clicked, this, &CEditUsersDlg::CreateCertificate);
-  connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(closeButton, &QPushButton::clicked, this, [this] {
+    if (ConfirmLeave()) accept();
+  });
   connect(typeBox_, &QComboBox::activated, this, &CEditUsersDlg::OnConnectionTypeChanged);
-  for (QLineEdit* edit : DetailEdits()) connect(edit, &QLineEdit::textEdited, this, &CEditUsersDlg::OnDetailEdited);
+  for (QLineEdit* edit : DetailEdits()) {
+    connect(edit, &QLineEdit::textEdited, this, &CEditUsersDlg::OnDetailEdited);
+    connect(edit, &QLineEdit::returnPressed, this, &CEditUsersDlg::OnEnterInDetails);
+  }
   connect(userList_, &QTreeWidget::itemSelectionChanged, this, &CEditUsersDlg::OnSelectionChanged);
   connect(userList_, &QTreeWidget::itemDoubleClicked, this, &CEditUsersDlg::OnDoubleClick);
+  platform::ui::FinishDialog(*this);
 }
 
 void CEditUsersDlg::SetWhatsThisTexts() {
   const std::pair<QWidget*, const char*> texts[] = {
-      {userList_, "Every account of the library. Select an account to lock, delete or certify it; "
-                  "double-click it to edit its details."},
-      {nameEdit_, "The account's logon name. It must not be \".\" or \"..\", begin with \"!\" or hold "
-                  "\"/\", \"\\\" or control characters."},
+      {userList_, "Every account of the library. Select an account to see its details and to lock, delete "
+                  "or certify it; double-click it to edit its details."},
+      {nameEdit_, "The account's logon name, at most 255 bytes. It must not be \".\" or \"..\", begin with "
+                  "\"!\" or hold \"/\", \"\\\" or control characters."},
       {passwordEdit_, "The account's password."},
       {typeBox_, "How the user connects to the library."},
       {ipAddressEdit_, "The user's IP address; may stay empty."},
@@ -234,11 +241,45 @@ int CEditUsersDlg::exec() {
 void CEditUsersDlg::OnInitDialog() {
   selectedId_ = -1;
   working_.Reset();
-  FillUserList(-1);
-  modified_ = false;
-  AccountToControls();
   mode_ = kBrowsing;
+  modified_ = false;
+  FillUserList(-1);
+  ShowSelectedAccount();
   UpdateControls();
+}
+
+void CEditUsersDlg::reject() {
+  if (ConfirmLeave()) QDialog::reject();
+}
+
+bool CEditUsersDlg::ConfirmLeave() {
+  if (mode_ == kBrowsing || !modified_) return true;
+  const std::string question = "Save changes to user " + nameEdit_->text().toStdString() + "?";
+  switch (platform::Notify({question, "", platform::NotifyIcon::Question, platform::NotifyButtons::SaveDiscardCancel})) {
+    case platform::NotifyAnswer::Yes:
+      SaveChanges();
+      return mode_ == kBrowsing;
+    case platform::NotifyAnswer::No:
+      FinishSave(selectedId_);  // nothing saved: the list and the details as stored
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CEditUsersDlg::OnEnterInDetails() {
+  if (mode_ == kBrowsing) return;
+  modified_ = true;  // Enter saves what is shown, typed or not
+  SaveChanges();
+}
+
+void CEditUsersDlg::ShowSelectedAccount() {
+  std::optional<UserAccount> account;
+  if (selectedId_ >= 0) {
+    platform::CriticalSection::Lock hold(document_.GetUserTableSection());
+    account = document_.GetSettings().FindUser(selectedId_);
+  }
+  AccountToControls(account.value_or(UserAccount()));
 }
 
 void CEditUsersDlg::FillUserList(int selectId) {
@@ -298,8 +339,8 @@ UserDetails CEditUsersDlg::ControlDetails() const {
   return details;
 }
 
-void CEditUsersDlg::AccountToControls() {
-  const UserDetails details = UserDetails::FromAccount(working_);
+void CEditUsersDlg::AccountToControls(const UserAccount& account) {
+  const UserDetails details = UserDetails::FromAccount(account);
   nameEdit_->setText(Text(details.name));
   passwordEdit_->setText(Text(details.password));
   typeBox_->setCurrentIndex(details.connectionType);
@@ -329,7 +370,10 @@ void CEditUsersDlg::UpdateControls() {
   } else if (typeBox_->currentIndex() != UserAccount::kUnknown) {
     UpdateDetailFields(typeBox_->currentIndex());
   }
-  saveButton_->setEnabled(editing && modified_ && ControlDetails().IsComplete());
+  const UserDetails details = ControlDetails();
+  saveButton_->setEnabled(editing && modified_ && details.IsComplete());
+  // Says why Save Changes is grey while the details are incomplete.
+  saveButton_->setToolTip(editing ? Text(details.Refusal()) : QString());
   for (QListWidget* groups : {groupsLeft_, groupsRight_}) groups->setEnabled(selected);
   for (int i = 0; i < 4; ++i) {
     QListWidget* groups = i < 2 ? groupsLeft_ : groupsRight_;
@@ -350,7 +394,10 @@ void CEditUsersDlg::UpdateDetailFields(int connectionType) {
 
 void CEditUsersDlg::OnConnectionTypeChanged(int item) {
   modified_ = true;
-  if (item > UserAccount::kTcpIp) typeBox_->setCurrentIndex(UserAccount::kTcpIp);
+  if (item > UserAccount::kTcpIp) {
+    typeBox_->setCurrentIndex(UserAccount::kTcpIp);
+    Tell(kOnlyTcpIp, platform::NotifyIcon::Information);
+  }
   UpdateControls();
 }
 
@@ -387,9 +434,11 @@ void CEditUsersDlg::AddNewUser() {
   }
   working_.SetId(id);
   CopySettingsIntoAccount();
-  AccountToControls();
+  AccountToControls(working_);
+  typeBox_->setCurrentIndex(UserAccount::kTcpIp);  // the one type that works
   mode_ = kAdding;
   UpdateControls();
+  nameEdit_->setFocus();
 }
 
 void CEditUsersDlg::OnDoubleClick() {
@@ -404,7 +453,7 @@ void CEditUsersDlg::OnDoubleClick() {
   CopySettingsIntoAccount();
   mode_ = kEditing;
   modified_ = false;
-  AccountToControls();
+  AccountToControls(working_);
   UpdateControls();
 }
 
@@ -424,6 +473,7 @@ void CEditUsersDlg::OnSelectionChanged() {
   SelectRow(rowId);
   modified_ = false;
   mode_ = kBrowsing;
+  ShowSelectedAccount();
   UpdateControls();
 }
 
@@ -432,7 +482,7 @@ void CEditUsersDlg::FinishSave(int selectId) {
   modified_ = false;
   FillUserList(selectId);
   working_.Reset();
-  AccountToControls();
+  ShowSelectedAccount();
   UpdateControls();
 }
 
@@ -443,8 +493,10 @@ void CEditUsersDlg::SaveChanges() {
   }
   const UserDetails details = ControlDetails();
   UserAccount edited = working_;
-  if (!details.ApplyTo(edited) || !edited.Validate()) {
-    if (AskYesNo(kInvalidDetails) && requestHelp_) requestHelp_(kUserDetailsHelpContext);
+  const std::string refusal = details.Refusal();
+  if (!refusal.empty() || !details.ApplyTo(edited) || !edited.Validate()) {
+    const std::string text = refusal.empty() ? kInvalidDetails : std::string(kInvalidDetails) + "\n\n" + refusal;
+    if (AskYesNo(text) && requestHelp_) requestHelp_(kUserDetailsHelpContext);
     return;
   }
   working_ = edited;
@@ -491,7 +543,12 @@ bool CEditUsersDlg::AddWorkingAccount() {
     duplicate = document_.GetSettings().FindDuplicate(working_) != -1;
     added = !duplicate && document_.AddUser(working_);
   }
-  if (!added) Tell(duplicate ? kNotUnique : kSaveFailed);
+  if (duplicate) {
+    Tell(std::string(kNotUnique) + "\n\nUsername: an account named " + working_.GetName() +
+         " with this connection type and IP address already exists");
+  } else if (!added) {
+    Tell(kSaveFailed);
+  }
   return added;
 }
 
@@ -513,6 +570,7 @@ void CEditUsersDlg::DeleteUser() {
     saved = document_.GetSettings().SaveUsers(document_.GetRootPath());
   }
   FillUserList(-1);
+  if (mode_ == kBrowsing) ShowSelectedAccount();
   if (!saved) Tell(kSaveFailed);
 }
 

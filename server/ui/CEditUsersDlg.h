@@ -39,6 +39,9 @@ class CEditUsersDlg : public QDialog {
   // Runs the dialog modally, starting each showing in browsing mode with the list
   // filled afresh.
   int exec() override;
+  // Escape and the window's close button: unsaved changes are first offered for
+  // saving (Save, Discard, Cancel); Cancel or a failed save keeps the dialog open.
+  void reject() override;
 
   // The default asks with a save-file dialog (no overwrite prompt).
   void SetPathChooser(PathChooser chooser) { choosePath_ = std::move(chooser); }
@@ -73,6 +76,12 @@ class CEditUsersDlg : public QDialog {
   void SetWhatsThisTexts();
   std::vector<QLineEdit*> DetailEdits() const;
   void OnInitDialog();
+  // True when the dialog may close: nothing unsaved, or saved or discarded on asking.
+  bool ConfirmLeave();
+  // Enter in a detail field: saves the details shown, or says what is wrong.
+  void OnEnterInDetails();
+  // Browsing: the selected account's details (blank without a selection).
+  void ShowSelectedAccount();
   // Rebuilds the list from the table and selects the row of `selectId` (< 0: the
   // first row); the selected id becomes the selected row's, -1 for none.
   void FillUserList(int selectId);
@@ -80,7 +89,7 @@ class CEditUsersDlg : public QDialog {
   void SelectRow(int id);
   QTreeWidgetItem* RowOf(int id) const;  // null when the list has none
   UserDetails ControlDetails() const;
-  void AccountToControls();
+  void AccountToControls(const UserAccount& account);
   void UpdateControls();
   void UpdateDetailFields(int connectionType);
 

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
@@ -51,7 +52,7 @@ class EditUsersDlgTest : public ::testing::Test {
   void Run(const std::function<void()>& steps) {
     QTimer::singleShot(0, dialog_.get(), [this, steps] {
       steps();
-      dialog_->accept();
+      if (dialog_->isVisible()) dialog_->accept();
     });
     dialog_->exec();
   }
@@ -92,6 +93,15 @@ class EditUsersDlgTest : public ::testing::Test {
     Type("portEdit", port);
     dialog_->SaveChanges();
   }
+  std::string UsersFile() const {
+    return platform::ScratchFolder::Read(server_.RootPath() + "/" + ServerSettings::kUsersFileName);
+  }
+  // The first line of the last message, and the line that names the field.
+  std::pair<std::string, std::string> LastRefusal() const {
+    const std::string text = Texts().empty() ? "" : Texts().back();
+    const std::size_t field = text.rfind('\n');
+    return {text.substr(0, text.find('\n')), field == std::string::npos ? "" : text.substr(field + 1)};
+  }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
     for (const platform::Notification& n : notifier_.Received()) texts.push_back(n.text);
@@ -120,6 +130,7 @@ TEST_F(EditUsersDlgTest, ControlStatesFollowTheMode) {
     EXPECT_EQ(Row(annId_)->text(2), "Unlocked");
     EXPECT_EQ(Row(annId_)->text(3), "TCP/IP");
     EXPECT_EQ(Row(annId_)->text(5), "");  // no port without an IP address
+    EXPECT_EQ(Find<QLineEdit>("nameEdit")->text(), "ann");  // the selected account's details
     for (const char* on : {"userList", "lockButton", "certificateButton", "deleteButton", "addButton"}) {
       EXPECT_TRUE(On(on)) << on;
     }
@@ -131,11 +142,15 @@ TEST_F(EditUsersDlgTest, ControlStatesFollowTheMode) {
     dialog_->AddNewUser();
     EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding);
     EXPECT_TRUE(On("nameEdit") && On("typeBox"));
+    EXPECT_EQ(dialog_->focusWidget(), Find("nameEdit"));
+    EXPECT_EQ(Find<QComboBox>("typeBox")->currentIndex(), UserAccount::kTcpIp);
     EXPECT_FALSE(On("lockButton"));
     Type("nameEdit", "bob");
+    EXPECT_FALSE(On("saveButton"));
+    EXPECT_EQ(Find<QPushButton>("saveButton")->toolTip(), "Password: a password is required");
     Type("passwordEdit", "pw");
-    EXPECT_FALSE(On("saveButton"));  // no connection type yet
     ChooseType(UserAccount::kEmail);  // only "<Unspecified>" and "TCP/IP" can be chosen
+    EXPECT_EQ(Texts().back(), "Only TCP/IP connections are supported.");
     EXPECT_EQ(Find<QComboBox>("typeBox")->currentIndex(), UserAccount::kTcpIp);
     EXPECT_TRUE(On("saveButton") && On("ipAddressEdit") && On("portEdit"));
     EXPECT_FALSE(On("emailAddressEdit") || On("dialBackEdit"));
@@ -143,6 +158,10 @@ TEST_F(EditUsersDlgTest, ControlStatesFollowTheMode) {
     dialog_->SaveChanges();
     ASSERT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
     EXPECT_NE(dialog_->GetSelectedId(), annId_);  // bob's row
+    EXPECT_EQ(Find<QLineEdit>("nameEdit")->text(), "bob");
+    Click(annId_);
+    EXPECT_EQ(Find<QLineEdit>("nameEdit")->text(), "ann");
+    EXPECT_FALSE(On("nameEdit"));
     DoubleClick(annId_);
     EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kEditing);
     EXPECT_EQ(Find<QLineEdit>("nameEdit")->text(), "ann");
@@ -164,7 +183,8 @@ TEST_F(EditUsersDlgTest, ChangesReachTheUsersFile) {
     EXPECT_EQ(Stored(bobId).GetServerPort(), server_.Port());
 
     AddThroughDialog("bob");  // same name, type and (empty) address
-    EXPECT_EQ(Texts().back(), "Failed to add this user.  User details must be unique in the user table.");
+    EXPECT_EQ(LastRefusal().first, "Failed to add this user.  User details must be unique in the user table.");
+    EXPECT_EQ(LastRefusal().second.rfind("Username: an account named bob", 0), 0u);
     EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding);
     Type("nameEdit", "bob2");
     Click(annId_);  // leaving the row saves first
@@ -186,26 +206,91 @@ TEST_F(EditUsersDlgTest, ChangesReachTheUsersFile) {
     Click(bobId);
     dialog_->DeleteUser();
     EXPECT_EQ(Texts().back(), "User bob will be deleted.  Proceed ?");
+    EXPECT_EQ(notifier_.Received().back().buttons, platform::NotifyButtons::YesNo);  // a Yes/No box defaults to No
     EXPECT_FALSE(server_.StoredUser(bobId));
     EXPECT_EQ(Row(bobId), nullptr);
   });
 }
 
-TEST_F(EditUsersDlgTest, BadPortsAndUnsafeNamesAreInvalid) {
+TEST_F(EditUsersDlgTest, EachRefusalNamesItsFieldAndRule) {
+  const std::string portRule = "Port: a port is a number from 0 to 65535, or empty";
+  const std::string nameRule =
+      "Username: a name cannot contain / \\ or control characters, be . or .., or begin with !";
+  const struct {
+    std::string name;
+    const char* port;
+    std::string field;
+  } cases[] = {{"carl", "70000", portRule},
+               {"carl", "8 0", portRule},
+               {"bob/x", "", nameRule},
+               {"..", "", nameRule},
+               {std::string(256, 'c'), "", "Username: a name can be at most 255 bytes long"}};
   Run([&] {
-    for (const char* port : {"70000", "abc", "-1", "8 0"}) {
+    for (const auto& c : cases) {
       if (dialog_->IsModified()) notifier_.QueueAnswer(NotifyAnswer::No);  // drop the last try
       notifier_.QueueAnswer(NotifyAnswer::No);                             // no help
-      AddThroughDialog("carl", port);
-      EXPECT_EQ(Texts().back(), kInvalid) << port;
-      EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding) << port;
+      AddThroughDialog(QString::fromStdString(c.name), c.port);
+      EXPECT_EQ(LastRefusal(), std::make_pair(std::string(kInvalid), c.field)) << c.port;
+      EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding) << c.port;
     }
     notifier_.QueueAnswer(NotifyAnswer::No);
     AddThroughDialog("../carl");  // the default answer asks for help
-    EXPECT_EQ(Texts().back(), kInvalid);
     EXPECT_EQ(helpContext_, CEditUsersDlg::kUserDetailsHelpContext);
   });
   EXPECT_EQ(server_.Document().GetSettings().GetUserCount(), 1);
+}
+
+TEST_F(EditUsersDlgTest, EnterSavesAndLeavingWithChangesAsks) {
+  Run([&] {
+    dialog_->AddNewUser();
+    Type("nameEdit", "bob/x");
+    Type("passwordEdit", "pw");
+    notifier_.QueueAnswer(NotifyAnswer::No);  // no help
+    QTest::keyClick(Find("passwordEdit"), Qt::Key_Return);
+    EXPECT_EQ(LastRefusal().second.rfind("Username:", 0), 0u);
+    EXPECT_TRUE(dialog_->isVisible());
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kAdding);
+    Type("nameEdit", "bob");
+    QTest::keyClick(Find("passwordEdit"), Qt::Key_Return);
+    EXPECT_TRUE(dialog_->isVisible());
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
+    EXPECT_EQ(Stored(dialog_->GetSelectedId()).GetName(), "bob");
+  });
+
+  // Escape or Close with an edited address: Save (Yes), Discard (No) or Cancel.
+  const struct {
+    bool escape;
+    NotifyAnswer answer;
+    bool closes;
+  } cases[] = {{true, NotifyAnswer::Yes, true},
+               {true, NotifyAnswer::No, true},
+               {true, NotifyAnswer::Cancel, false},
+               {false, NotifyAnswer::Yes, true}};
+  int address = 0;
+  std::string saved;
+  for (const auto& c : cases) {
+    const std::string before = UsersFile();
+    const std::string typed = "10.0.0." + std::to_string(++address);
+    Run([&] {
+      DoubleClick(annId_);
+      Type("ipAddressEdit", QString::fromStdString(typed));
+      notifier_.QueueAnswer(c.answer);
+      if (c.escape) {
+        QTest::keyClick(Find("ipAddressEdit"), Qt::Key_Escape);
+      } else {
+        Find<QPushButton>("closeButton")->click();
+      }
+      EXPECT_EQ(Texts().back(), "Save changes to user ann?") << typed;
+      EXPECT_EQ(dialog_->isVisible(), !c.closes) << typed;
+      if (!c.closes) dialog_->accept();  // what Cancel kept is dropped by the next showing
+    });
+    if (c.answer == NotifyAnswer::Yes) {
+      saved = typed;
+    } else {
+      EXPECT_EQ(UsersFile(), before) << typed;
+    }
+    EXPECT_EQ(Stored(annId_).GetIpAddress(), saved) << typed;
+  }
 }
 
 // The plain certificate of `account` as the users file now holds it.

@@ -5,11 +5,13 @@
 #include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWhatsThis>
 
 #include "platform/ui/HelpWindow.h"
+#include "platform/ui/WindowPlacement.h"
 #include "server/ui/CWexmoorView.h"
 
 namespace {
@@ -48,7 +50,12 @@ CMainFrame::CMainFrame(ConsoleRuntime& runtime, const std::string& libraryName, 
   setWindowTitle(QString::fromStdString(libraryName) + " - Wexmoor");
   setWindowIcon(QIcon(kProgramIcon));
   platform::ui::HelpWindow::SetPage(QUrl(kHelpPage));
-  setCentralWidget(view_);
+  auto* scroller = new QScrollArea(this);
+  scroller->setObjectName("consoleScroller");
+  scroller->setWidgetResizable(true);
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidget(view_);
+  setCentralWidget(scroller);
   statusBar();   // made now: the prompts of the commands show in it
   BuildMenus();
   BuildToolBar();
@@ -86,8 +93,8 @@ void CMainFrame::BuildMenus() {
   const std::pair<int, const char*> administrationItems[] = {{kUserAdministration, "&User Administration ..."},
                                                              {kSetRootPath, "Set &Root Path ..."},
                                                              {kSetServerAddress, "Set Server &IP Address"},
-                                                             {kSetLibraryName, "Set Library Name ..."},
-                                                             {kCheckOutControl, "Check-out Control ..."}};
+                                                             {kSetLibraryName, "Set &Library Name ..."},
+                                                             {kCheckOutControl, "&Check-out Control ..."}};
   for (const auto& [command, text] : administrationItems) {
     QAction* action = AddCommand(administration, command, text);
     const auto found = commands_.administration.find(command);
@@ -103,6 +110,8 @@ void CMainFrame::BuildMenus() {
   topics->setShortcut(QKeySequence(Qt::Key_F1));
   topics->setShortcutContext(Qt::WindowShortcut);
   connect(topics, &QAction::triggered, this, [this] { ShowHelp(kFrameHelpTopic); });
+  connect(AddCommand(help, kGettingStarted, "&Getting Started"), &QAction::triggered, this,
+          [this] { ShowHelp(kGettingStartedTopic); });
   help->addSeparator();
   connect(AddCommand(help, kAbout, "&About Wexmoor..."), &QAction::triggered, this, &CMainFrame::ShowAbout);
 
@@ -127,13 +136,18 @@ void CMainFrame::BuildToolBar() {
   connect(toolbar, &QToolBar::visibilityChanged, toggle, &QAction::setChecked);
 }
 
-void CMainFrame::ShowAbout() {
-  QMessageBox about(this);
+void CMainFrame::PrepareAbout(QMessageBox& about) {
   about.setObjectName("AboutBox");
   about.setWindowTitle("About Wexmoor");
   about.setIconPixmap(QIcon(kProgramIcon).pixmap(32, 32));
   about.setText("Wexmoor Version 1.4");
   about.setStandardButtons(QMessageBox::Ok);
+  platform::ui::FinishDialog(about);  // last: the setters above rebuild the box's layout
+}
+
+void CMainFrame::ShowAbout() {
+  QMessageBox about(this);
+  PrepareAbout(about);
   about.exec();
 }
 

@@ -12,6 +12,7 @@ class CWexmoorView;
 class ConsoleRuntime;
 class QAction;
 class QMenu;
+class QMessageBox;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -29,8 +30,12 @@ class CMainFrame : public QMainWindow {
   static constexpr int kHelpTopics = 57667;
   static constexpr int kAbout = 57664;
   static constexpr int kContextHelp = 57669;
-  // The help topic of the main window.
+  // The help topics of the main window and of the first steps.
   static constexpr int kFrameHelpTopic = 131200;
+  static constexpr int kGettingStartedTopic = 131201;
+  static constexpr int kGettingStarted = 32777;
+  static constexpr int kDefaultWidth = 800;
+  static constexpr int kDefaultHeight = 600;
 
   struct Commands {
     // Runs the server's shutdown; called once, when the window closes.
@@ -45,11 +50,15 @@ class CMainFrame : public QMainWindow {
              QWidget* parent = nullptr);
 
   CWexmoorView& View() const { return *view_; }
+  // Un-maximised, the window opens at this size (within its screen).
+  QSize sizeHint() const override { return {kDefaultWidth, kDefaultHeight}; }
   // The action of a command id, or null for an id the window does not carry.
   QAction* Action(int command) const;
 
   // The About box (modal).
   void ShowAbout();
+  // Fills the About box, unshown.
+  static void PrepareAbout(QMessageBox& about);
   // The help window at `topic`.
   void ShowHelp(int topic);
 

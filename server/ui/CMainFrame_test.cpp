@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFile>
+#include <QRegularExpression>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -14,6 +17,11 @@
 #include <QWhatsThis>
 
 #include "platform/ui/HelpWindow.h"
+#include "server/ui/CCheckOutControlDlg.h"
+#include "server/ui/CEditUsersDlg.h"
+#include "server/ui/CServerAddressDlg.h"
+#include "server/ui/CServerChooseDirectoryDlg.h"
+#include "server/ui/CSetLibraryNameDlg.h"
 #include "platform/ui/QtTestApplication.h"
 #include "server/ui/CWexmoorView.h"
 #include "server/ui/FakeConsoleRuntime_test.h"
@@ -59,10 +67,12 @@ TEST_F(CMainFrameTest, MenusCarryTheCommandsWithTheirPrompts) {
                 "Set Root Path"},
            Item{CMainFrame::kSetServerAddress, "Set Server &IP Address", false, "Set Server IP Address",
                 "Set IP Address"},
-           Item{CMainFrame::kSetLibraryName, "Set Library Name ...", false, "Set the name of the Library",
+           Item{CMainFrame::kSetLibraryName, "Set &Library Name ...", false, "Set the name of the Library",
                 "Set Library Name"},
-           Item{CMainFrame::kCheckOutControl, "Check-out Control ...", false, "Change check-out control settings", ""},
+           Item{CMainFrame::kCheckOutControl, "&Check-out Control ...", false, "Change check-out control settings",
+                ""},
            Item{CMainFrame::kHelpTopics, "&Help Topics", true, "", ""},
+           Item{CMainFrame::kGettingStarted, "&Getting Started", true, "", ""},
            Item{CMainFrame::kAbout, "&About Wexmoor...", true, "", ""},
        }) {
     QAction* action = frame_.Action(item.command);
@@ -72,6 +82,12 @@ TEST_F(CMainFrameTest, MenusCarryTheCommandsWithTheirPrompts) {
     EXPECT_EQ(item.prompt, action->statusTip()) << item.text;
     if (*item.tip != '\0') {
       EXPECT_EQ(item.tip, action->toolTip());
+    }
+  }
+
+  for (QAction* menu : frame_.menuBar()->actions()) {
+    for (QAction* action : menu->menu()->actions()) {
+      EXPECT_TRUE(action->isSeparator() || action->text().contains('&')) << action->text().toStdString();
     }
   }
 
@@ -137,6 +153,22 @@ TEST_F(CMainFrameTest, HelpKeysOpenTheFrameTopicAndWhatsThisMode) {
   QTest::keyClick(&frame_, Qt::Key_F1, Qt::ShiftModifier);
   EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
   QWhatsThis::leaveWhatsThisMode();
+}
+
+TEST(HelpPageTest, EveryWindowsTopicAndEveryLinkHasItsSection) {
+  QFile file(":/wexmoor/wexmoor-help.html");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString page = QString::fromUtf8(file.readAll());
+  QList<int> topics = {CMainFrame::kFrameHelpTopic,    CMainFrame::kGettingStartedTopic,
+                       CEditUsersDlg::kUserDetailsHelpContext, CServerChooseDirectoryDlg::kHelpTopic,
+                       CServerAddressDlg::kHelpTopic,  CSetLibraryNameDlg::kHelpTopic,
+                       CCheckOutControlDlg::kHelpTopic};
+  for (const QRegularExpressionMatch& link : QRegularExpression("href=\"#topic(\\d+)\"").globalMatch(page)) {
+    topics << link.captured(1).toInt();
+  }
+  for (const int topic : topics) {
+    EXPECT_TRUE(page.contains(QString("<a name=\"topic%1\">").arg(topic))) << topic;
+  }
 }
 
 TEST_F(CMainFrameTest, ClosingRunsTheShutdownOnceAndStopsTheRefresh) {

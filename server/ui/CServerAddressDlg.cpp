@@ -2,10 +2,12 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
 #include "platform/Notifier.h"
+#include "platform/ui/WindowPlacement.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/ui/SettingsSave.h"
 
@@ -14,6 +16,8 @@ namespace {
 constexpr int kNotANumber = -1;
 constexpr int kTooLarge = -2;
 constexpr int kMaxPort = 65535;
+
+constexpr const char* kPortRule = "\n\nServer Port: a port is a whole number from 1 to 65535";
 
 void Refuse(const std::string& text) { platform::NotifyText(text, platform::NotifyIcon::Warning); }
 
@@ -25,19 +29,35 @@ CServerAddressDlg::CServerAddressDlg(CWexmoorDoc& document, QWidget* parent) : Q
   address_ = new QLineEdit(QString::fromStdString(settings.GetServerAddress()), this);
   address_->setObjectName("serverAddress");
   address_->setReadOnly(true);
-  address_->setWhatsThis("The server's IP address, as the users' certificates carry it.");
+  // Looks read-only and is skipped by Tab; a click still selects it for copying.
+  address_->setFocusPolicy(Qt::ClickFocus);
+  address_->setFrame(false);
+  address_->setBackgroundRole(QPalette::Window);
+  platform::ui::WidenToShow(*address_, address_->text());
+  address_->setWhatsThis("The server's IP address, as the users' certificates carry it. It comes from this "
+                         "machine's name and cannot be changed here.");
+  auto* addressNote = new QLabel(
+      "Taken from this machine's name. Clients on other machines set the server's address when they import "
+      "a certificate.",
+      this);
+  addressNote->setObjectName("addressNote");
+  addressNote->setWordWrap(true);
   port_ = new QLineEdit(QString::number(settings.GetPort()), this);
   port_->setObjectName("serverPort");
   port_->setWhatsThis("The port the server listens on from its next start, 1 to 65535.");
+  listeningPort_ = settings.GetPort();
   auto* form = new QFormLayout;
   form->addRow("Server IP Address", address_);
-  form->addRow("Server Port", port_);
+  form->addRow("", addressNote);
+  form->addRow("Server &Port", port_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &CServerAddressDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CServerAddressDlg::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
+  port_->setFocus();
+  platform::ui::FinishDialog(*this);
 }
 
 int CServerAddressDlg::ParsePort(const std::string& text) {
@@ -54,10 +74,10 @@ int CServerAddressDlg::ParsePort(const std::string& text) {
 void CServerAddressDlg::accept() {
   const int port = ParsePort(port_->text().trimmed().toStdString());
   const std::string address = address_->text().trimmed().toStdString();
-  if (port == kNotANumber) return Refuse("Please enter a positive integer.");
+  if (port == kNotANumber) return Refuse(std::string("Please enter a positive integer.") + kPortRule);
   if (address.empty()) return Refuse("You must specify an IP Address");
-  if (port == 0) return Refuse("Server Port must have a value greater than zero");
-  if (port == kTooLarge) return Refuse("Server Port must have a value no greater than 65535");
+  if (port == 0) return Refuse(std::string("Server Port must have a value greater than zero") + kPortRule);
+  if (port == kTooLarge) return Refuse(std::string("Server Port must have a value no greater than 65535") + kPortRule);
   const bool saved = SaveSettingsChange(document_, [&address, port](ServerSettings& settings) {
     const std::string oldAddress = settings.GetServerAddress();
     const int oldPort = settings.GetPort();
@@ -68,5 +88,12 @@ void CServerAddressDlg::accept() {
       undo.SetPort(oldPort);
     };
   });
-  if (saved) QDialog::accept();
+  if (!saved) return;
+  if (port != listeningPort_) {
+    platform::NotifyText("Wexmoor listens on port " + std::to_string(port) +
+                         " from its next start; until then it keeps port " + std::to_string(listeningPort_) +
+                         ".\nCertificates written from now on carry port " + std::to_string(port) +
+                         ": restart Wexmoor before handing them out.");
+  }
+  QDialog::accept();
 }

@@ -12,10 +12,15 @@ class CServerAddressDlg : public QDialog {
   Q_OBJECT
 
  public:
+  static constexpr int kHelpTopic = 200002;
+
   explicit CServerAddressDlg(CWexmoorDoc& document, QWidget* parent = nullptr);
+  // The port the running listener uses (default: the settings' port).
+  void SetListeningPort(int port) { listeningPort_ = port; }
 
   // OK: refuses a port that is not a decimal number, 0 or above 65535 and an empty
-  // address, staying open; a failed save is told and changes nothing.
+  // address, staying open; a failed save is told and changes nothing. A new port
+  // is told to take effect at the next start.
   void accept() override;
 
   // The port text as a number 0-65535; -1 when it is not plain decimal digits,
@@ -26,4 +31,5 @@ class CServerAddressDlg : public QDialog {
   CWexmoorDoc& document_;
   QLineEdit* address_ = nullptr;
   QLineEdit* port_ = nullptr;
+  int listeningPort_ = 0;
 };

@@ -7,6 +7,8 @@ class CServerChooseDirectoryDlg : public CChooseDirectoryDlg {
   Q_OBJECT
 
  public:
+  static constexpr int kHelpTopic = 200001;
+
   explicit CServerChooseDirectoryDlg(QWidget* parent = nullptr, DriveSource drives = DriveSource());
   // `path` is shown first.
   void SetInitialPath(const std::string& path) { CChooseDirectoryDlg::SetInitialPath(path, false); }

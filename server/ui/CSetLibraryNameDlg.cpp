@@ -5,10 +5,18 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "common/NameValidation.h"
 #include "platform/Notifier.h"
+#include "platform/ui/WindowPlacement.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/ui/NameRule.h"
 #include "server/ui/SettingsSave.h"
+
+namespace {
+
+// Room for a name of this many average characters, whatever the current name.
+constexpr int kShownCharacters = 40;
+
+}  // namespace
 
 CSetLibraryNameDlg::CSetLibraryNameDlg(CWexmoorDoc& document, QWidget* parent)
     : QDialog(parent), document_(document) {
@@ -17,13 +25,17 @@ CSetLibraryNameDlg::CSetLibraryNameDlg(CWexmoorDoc& document, QWidget* parent)
   name_->setObjectName("libraryName");
   name_->setWhatsThis("The name of the library as every client shows it; clients make a folder of it.");
   auto* form = new QFormLayout;
-  form->addRow("Library name ", name_);
+  platform::ui::WidenToShow(*name_, name_->text());
+  platform::ui::WidenToShow(*name_, QString(kShownCharacters, 'x'));
+  name_->setCursorPosition(0);
+  form->addRow("&Library name ", name_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &CSetLibraryNameDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CSetLibraryNameDlg::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
+  platform::ui::FinishDialog(*this);
 }
 
 void CSetLibraryNameDlg::accept() {
@@ -33,8 +45,9 @@ void CSetLibraryNameDlg::accept() {
     return;
   }
   // Clients make a folder of the library's name.
-  if (!IsValidStoredName(name)) {
-    platform::NotifyText("The library name cannot be used as a folder name", platform::NotifyIcon::Warning);
+  if (const std::string broken = NameRuleBroken(name); !broken.empty()) {
+    platform::NotifyText("The library name cannot be used as a folder name\n\nLibrary name: " + broken,
+                         platform::NotifyIcon::Warning);
     return;
   }
   const bool saved = SaveSettingsChange(document_, [&name](ServerSettings& settings) {

@@ -10,10 +10,12 @@ class CSetLibraryNameDlg : public QDialog {
   Q_OBJECT
 
  public:
+  static constexpr int kHelpTopic = 200003;
+
   explicit CSetLibraryNameDlg(CWexmoorDoc& document, QWidget* parent = nullptr);
 
-  // OK: a blank name, or one that cannot be a folder name on a client, is refused
-  // and the dialog stays open; a failed save is told and changes nothing.
+  // OK: a blank name, or one that cannot be a folder name on a client (rule broken
+  // or longer than 255 bytes), is refused and the dialog stays open; a failed save is told and changes nothing.
   void accept() override;
 
  private:

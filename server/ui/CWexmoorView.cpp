@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 #include "server/ui/ConsoleLayout.h"
 
@@ -15,6 +16,7 @@ CWexmoorView::CWexmoorView(ConsoleRuntime& runtime, QWidget* parent) : QWidget(p
 void CWexmoorView::OnInitialUpdate() {
   if (runtime_ == nullptr) return;
   snapshot_ = runtime_->Current();
+  UpdateExtent();
   timer_.start();
   update();
 }
@@ -22,12 +24,24 @@ void CWexmoorView::OnInitialUpdate() {
 void CWexmoorView::OnTimer() {
   if (runtime_ == nullptr) return;
   snapshot_ = runtime_->Refresh();
+  UpdateExtent();
   update();
 }
 
 void CWexmoorView::StopTimer() {
   timer_.stop();
   runtime_ = nullptr;
+}
+
+void CWexmoorView::UpdateExtent() {
+  const QFontMetrics metrics(font());
+  int right = 0;
+  int bottom = 0;
+  for (const ConsoleTextPosition& text : ConsoleLayout::LayOut(snapshot_)) {
+    right = std::max(right, text.x + metrics.horizontalAdvance(QString::fromStdString(text.text)));
+    bottom = std::max(bottom, text.y + metrics.height());
+  }
+  setMinimumSize(right + ConsoleLayout::kLeft, bottom + ConsoleLayout::kTop);
 }
 
 void CWexmoorView::paintEvent(QPaintEvent*) {

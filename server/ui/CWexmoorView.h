@@ -3,6 +3,7 @@
 // running server (status lines, up time, active users, user names) at the places
 // ConsoleLayout gives, and takes a fresh snapshot every 2 seconds. Drawing only
 // reads the kept snapshot, so the view never touches a server that has shut down.
+// Its minimum size holds every text, so a scroll area around it scrolls.
 #include <QTimer>
 #include <QWidget>
 
@@ -32,6 +33,9 @@ class CWexmoorView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The minimum size from the texts of the snapshot.
+  void UpdateExtent();
+
   ConsoleRuntime* runtime_;
   ConsoleSnapshot snapshot_;
   QTimer timer_;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/Notifier.h"
+#include "platform/ui/WhatsThisKey.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/ui/CServerChooseDirectoryDlg.h"
 
@@ -24,6 +25,7 @@ RootMoveCommand::RootMoveCommand(CWexmoorDoc& document, LibraryRootMove::Environ
 RootMoveCommand::FolderChooser RootMoveCommand::DialogChooser(QWidget* parent) {
   return [parent](const std::string& startFolder, std::string& chosen) {
     CServerChooseDirectoryDlg dialog(parent);
+    platform::ui::WhatsThisKey::Install(&dialog, CServerChooseDirectoryDlg::kHelpTopic);
     dialog.SetInitialPath(startFolder);
     if (dialog.exec() != QDialog::Accepted) return false;
     chosen = dialog.GetPath();

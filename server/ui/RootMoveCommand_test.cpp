@@ -1,6 +1,11 @@
 // The root-move command's dialogue: questions, folder choice, the move and the resume.
 #include "server/ui/RootMoveCommand.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 
 #include "platform/ui/QtTestApplication.h"
@@ -67,6 +72,41 @@ TEST_F(RootMoveCommandTest, NoChangesNothingAndAPendingMoveIsOfferedForResuming)
                         "Previous move of library root is incomplete.  Do you wish to resume moving the root now?",
                         "Root has been successfully moved"}));
   EXPECT_EQ(Doc().GetPendingOldRoot(), "");
+}
+
+// Root may write into any folder: the move runs in a child that drops to an
+// unprivileged user first, and hands back the last message and the root in force.
+TEST_F(RootMoveCommandTest, AMoveIntoAReadOnlyFolderSaysWhy) {
+  ASSERT_EQ(::mkdir(newRoot_.c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(newRoot_.c_str(), 0555), 0);  // whatever the umask
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ends[0]);
+    if (::geteuid() == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      if (nobody == nullptr || ::chmod(scratch_.Path().c_str(), 0755) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+          ::setuid(nobody->pw_uid) != 0) {
+        ::_exit(2);
+      }
+    }
+    answers_ = 2;
+    Command().Run();
+    const std::string report = shown_.back() + "\n" + Doc().GetRootPath();
+    const bool written = ::write(ends[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+    ::_exit(written ? 0 : 3);
+  }
+  ::close(ends[1]);
+  std::string report;
+  char buffer[512];
+  for (ssize_t got; (got = ::read(ends[0], buffer, sizeof buffer)) > 0;) report.append(buffer, got);
+  ::close(ends[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(report, "Failed to write the library files into " + newRoot_ + ": Permission denied\n" + root_);
 }
 
 TEST(CServerChooseDirectoryDlgTest, TheServerFormHasItsCaptionAndNoDeriveBox) {

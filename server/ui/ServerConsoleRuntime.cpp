@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "server/engine/ServerConsole.h"
+#include "server/store/CWexmoorDoc.h"
 
 namespace {
 
@@ -14,6 +15,17 @@ void ShowListenerFailure(std::vector<std::string>& lines, const std::string& fai
   lines.erase(std::remove(lines.begin(), lines.end(), failure), lines.end());
   for (std::string& line : lines) {
     if (line.rfind(kListeningPrefix, 0) == 0) line = ServerConsoleRuntime::kNotListeningPrefix + failure;
+  }
+}
+
+// A port changed since the start takes effect at the next start: the port line
+// says both.
+void ShowPortChange(std::vector<std::string>& lines, int listening, int next) {
+  if (next == listening) return;
+  for (std::string& line : lines) {
+    if (line == kListeningPrefix + std::to_string(listening)) {
+      line += "; " + std::to_string(next) + " from the next start";
+    }
   }
 }
 
@@ -29,6 +41,8 @@ ConsoleSnapshot ServerConsoleRuntime::Current() const {
   snapshot.statusLines = console_.GetStatusLines();
   if (console_.GetListenerState() == ServerConsole::ListenerState::Failed) {
     ShowListenerFailure(snapshot.statusLines, console_.GetListenerFailure());
+  } else {
+    ShowPortChange(snapshot.statusLines, console_.GetListeningPort(), console_.GetDocument().GetSettings().GetPort());
   }
   snapshot.upTimeText = console_.GetUpTimeText();
   snapshot.activeUserText = console_.GetActiveUserText();

@@ -62,6 +62,18 @@ TEST(ServerConsoleRuntime, UserConnectedTwiceIsListedTwiceAndLockedOutUsersAfter
   EXPECT_EQ("Active user count is 2,       Locked out user count is 1", runtime.Current().activeUserText);
 }
 
+TEST(ServerConsoleRuntime, ChangedPortIsShownAsTheNextStartsPort) {
+  TestServer server;
+  ASSERT_TRUE(server.Start());
+  ServerConsoleRuntime runtime(*server.App().GetConsole());
+  const std::string listening = "Listening port is " + std::to_string(server.Port());
+  const int next = server.Port() == 18000 ? 18001 : 18000;
+  server.Document().GetSettings().SetPort(next);
+  EXPECT_EQ(listening + "; " + std::to_string(next) + " from the next start", runtime.Current().statusLines.at(4));
+  server.Document().GetSettings().SetPort(server.Port());
+  EXPECT_EQ(listening, runtime.Current().statusLines.at(4));
+}
+
 TEST(ServerConsoleRuntime, FailedListenerReplacesThePortLineWithTheReason) {
   TestServer library;
   const CWexmoorApp::StartOptions options = library.PrepareLibrary();

@@ -9,7 +9,8 @@
 platform::NotifyAnswer ServerNotifier::EscapeAnswer(platform::NotifyButtons buttons) {
   switch (buttons) {
     case platform::NotifyButtons::OkCancel:
-    case platform::NotifyButtons::YesNoCancel: return platform::NotifyAnswer::Cancel;
+    case platform::NotifyButtons::YesNoCancel:
+    case platform::NotifyButtons::SaveDiscardCancel: return platform::NotifyAnswer::Cancel;
     case platform::NotifyButtons::YesNo: return platform::NotifyAnswer::No;
     case platform::NotifyButtons::Ok: break;
   }
@@ -18,7 +19,8 @@ platform::NotifyAnswer ServerNotifier::EscapeAnswer(platform::NotifyButtons butt
 
 void ServerNotifier::Install(ShowBox show) {
   if (!show) show = platform::ui::ShowMessageBox;
-  platform::SetNotifyHandler([show](const platform::Notification& notification) {
+  platform::SetNotifyHandler([show](platform::Notification notification) {
+    if (notification.caption.empty()) notification.caption = kCaption;
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr) return EscapeAnswer(notification.buttons);
     if (QThread::currentThread() == application->thread()) return show(notification);

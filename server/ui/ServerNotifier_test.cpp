@@ -21,7 +21,7 @@ class ServerNotifierTest : public ::testing::Test {
   void SetUp() override {
     ServerNotifier::Install([this](const Notification& notification) {
       std::lock_guard<std::mutex> lock(mutex_);
-      shown_.push_back({notification.text, std::this_thread::get_id()});
+      shown_.push_back({notification.text, std::this_thread::get_id(), notification.caption});
       return NotifyAnswer::Yes;
     });
   }
@@ -34,6 +34,7 @@ class ServerNotifierTest : public ::testing::Test {
   struct Shown {
     std::string text;
     std::thread::id thread;
+    std::string caption;
   };
   std::mutex mutex_;
   std::vector<Shown> shown_;
@@ -41,8 +42,11 @@ class ServerNotifierTest : public ::testing::Test {
 
 TEST_F(ServerNotifierTest, OnTheInterfaceThreadTheBoxIsShownAndAnswered) {
   EXPECT_EQ(NotifyAnswer::Yes, platform::Notify({"here", "", platform::NotifyIcon::Question, NotifyButtons::YesNo}));
-  ASSERT_EQ(1u, ShownCount());
+  platform::Notify({"titled", "Certificate", platform::NotifyIcon::Information, NotifyButtons::Ok});
+  ASSERT_EQ(2u, ShownCount());
   EXPECT_EQ(std::this_thread::get_id(), shown_[0].thread);
+  EXPECT_EQ("Wexmoor", shown_[0].caption);  // never the lower-case program file name
+  EXPECT_EQ("Certificate", shown_[1].caption);
 }
 
 TEST_F(ServerNotifierTest, AnotherThreadNeverWaitsAndTheInterfaceThreadShowsTheBox) {

@@ -1,11 +1,21 @@
 // The three small settings dialogs: what OK refuses (the dialog stays open and
 // nothing changes), what it saves, and a failed save that changes nothing.
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
 
 #include "platform/ui/QtTestApplication.h"
+#include "platform/ui/WindowPlacement.h"
 #include "server/store/StoreTestLibrary.h"
 #include "server/ui/CCheckOutControlDlg.h"
+#include "server/ui/CEditUsersDlg.h"
+#include "server/ui/CMainFrame.h"
+#include "server/ui/CServerChooseDirectoryDlg.h"
 #include "server/ui/CServerAddressDlg.h"
 #include "server/ui/CSetLibraryNameDlg.h"
 
@@ -36,17 +46,31 @@ class SettingsDialogsTest : public StoreTestLibrary {
     return settings;
   }
 
+  // The first line of the last message, and its last line (which names the field).
+  std::pair<std::string, std::string> LastShown() const {
+    const std::string& text = shown_.back();
+    return {text.substr(0, text.find('\n')), text.substr(text.rfind('\n') + 1)};
+  }
+
   std::vector<std::string> shown_;
 };
 
 TEST_F(SettingsDialogsTest, LibraryNameMustBeAUsableFolderNameAndIsSaved) {
   const std::string before = Doc().GetSettings().GetLibraryName();
-  for (const char* refused : {"   ", "a/b", "..", "!x"}) {
+  const std::string folderRule = "Library name: a name cannot contain / \\ or control characters, be . or .., or "
+                                 "begin with !";
+  const std::pair<std::string, std::pair<std::string, std::string>> refusals[] = {
+      {"   ", {"You must specify a name for the library", "You must specify a name for the library"}},
+      {"a/b", {"The library name cannot be used as a folder name", folderRule}},
+      {"..", {"The library name cannot be used as a folder name", folderRule}},
+      {"!x", {"The library name cannot be used as a folder name", folderRule}},
+      {std::string(256, 'n'),
+       {"The library name cannot be used as a folder name", "Library name: a name can be at most 255 bytes long"}}};
+  for (const auto& [refused, message] : refusals) {
     CSetLibraryNameDlg dialog(Doc());
-    EXPECT_FALSE(Confirm(dialog, "libraryName", refused)) << refused;
+    EXPECT_FALSE(Confirm(dialog, "libraryName", QString::fromStdString(refused))) << refused;
+    EXPECT_EQ(LastShown(), message) << refused;
   }
-  EXPECT_EQ(shown_.front(), "You must specify a name for the library");
-  EXPECT_EQ(shown_.size(), 4u);
   EXPECT_EQ(Reloaded()->GetLibraryName(), before);
 
   CSetLibraryNameDlg failing(Doc());
@@ -79,14 +103,22 @@ TEST_F(SettingsDialogsTest, PortMustBeAPositiveNumberUpTo65535AndReachesExisting
   for (const auto& [text, message] : refusals) {
     CServerAddressDlg dialog(Doc());
     EXPECT_FALSE(Confirm(dialog, "serverPort", text));
-    EXPECT_EQ(shown_.back(), message);
+    const std::string rule = "Server Port: a port is a whole number from 1 to 65535";
+    EXPECT_EQ(LastShown(), std::make_pair(message, rule));
   }
   EXPECT_EQ(Reloaded()->GetPort(), before);
 
   CServerAddressDlg dialog(Doc());
-  EXPECT_TRUE(dialog.findChild<QLineEdit*>("serverAddress")->isReadOnly());
+  dialog.SetListeningPort(before);
+  const QLineEdit* address = dialog.findChild<QLineEdit*>("serverAddress");
+  EXPECT_TRUE(address->isReadOnly());
+  EXPECT_NE(address->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
   EXPECT_TRUE(Confirm(dialog, "serverPort", "65535"));
   EXPECT_EQ(Reloaded()->GetPort(), 65535);
+  EXPECT_EQ(shown_.back().rfind("Wexmoor listens on port 65535 from its next start; until then it keeps port " +
+                                    std::to_string(before),
+                                0),
+            0u);
   const int index = Doc().GetSettings().FindUserIndex(ann.GetId());
   std::string certificate;
   ASSERT_TRUE(Doc().GetSettings().BuildCertificateText(index, certificate));
@@ -98,6 +130,41 @@ TEST_F(SettingsDialogsTest, EmptyAddressRefusesEveryOk) {
   CServerAddressDlg dialog(Doc());
   EXPECT_FALSE(Confirm(dialog, "serverPort", "6000"));
   EXPECT_EQ(shown_.back(), "You must specify an IP Address");
+}
+
+TEST_F(SettingsDialogsTest, EveryDialogOpensWideEnoughForItsTitleAndValues) {
+  Doc().GetSettings().SetLibraryName("Default Library Name");
+  auto about = std::make_unique<QMessageBox>();
+  CMainFrame::PrepareAbout(*about);
+  std::vector<std::unique_ptr<QWidget>> windows;
+  windows.push_back(std::make_unique<CEditUsersDlg>(Doc()));
+  windows.push_back(std::make_unique<CServerAddressDlg>(Doc()));
+  windows.push_back(std::make_unique<CSetLibraryNameDlg>(Doc()));
+  windows.push_back(std::make_unique<CCheckOutControlDlg>(Doc()));
+  windows.push_back(std::make_unique<CServerChooseDirectoryDlg>());
+  windows.push_back(std::move(about));
+  for (const std::unique_ptr<QWidget>& window : windows) {
+    window->show();
+    const int title = window->fontMetrics().horizontalAdvance(window->windowTitle());
+    EXPECT_GE(window->width(), title + platform::ui::kTitleBarExtra) << window->windowTitle().toStdString();
+    for (const QLineEdit* field : window->findChildren<QLineEdit*>()) {
+      if (!field->isVisible()) continue;
+      EXPECT_GT(field->width(), field->fontMetrics().horizontalAdvance(field->text()))
+          << field->objectName().toStdString();
+    }
+  }
+}
+
+TEST_F(SettingsDialogsTest, TheFocusedControlShowsItsFocusFromTheFirstShowing) {
+  CCheckOutControlDlg dialog(Doc());
+  dialog.show();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  QCheckBox* box = dialog.findChild<QCheckBox*>("onlyLatest");
+  box->setFocus(Qt::OtherFocusReason);
+  const QImage focused = box->grab().toImage();
+  dialog.findChild<QDialogButtonBox*>()->buttons().front()->setFocus(Qt::OtherFocusReason);
+  EXPECT_NE(focused, box->grab().toImage());
 }
 
 TEST_F(SettingsDialogsTest, CheckOutFlagIsSavedInTheRootPathFileOnOk) {

@@ -5,6 +5,7 @@
 
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
+#include "server/ui/NameRule.h"
 
 namespace {
 
@@ -85,4 +86,25 @@ bool UserDetails::IsComplete() const {
     default:
       return false;
   }
+}
+
+std::string UserDetails::Refusal() const {
+  if (const std::string broken = NameRuleBroken(name); !broken.empty()) return "Username: " + broken;
+  if (password.empty()) return "Password: a password is required";
+  int port = 0;
+  switch (connectionType) {
+    case UserAccount::kTcpIp:
+      if (!ParsePort(portText, port)) return "Port: a port is a number from 0 to 65535, or empty";
+      break;
+    case UserAccount::kEmail:
+      if (!IsComplete()) return "User Email Details: every field is required";
+      break;
+    case UserAccount::kDialIn:
+    case UserAccount::kFtp:
+      if (!IsComplete()) return "User Dialback Details: every field is required";
+      break;
+    default:
+      return "Connection Type: choose TCP/IP";
+  }
+  return "";
 }

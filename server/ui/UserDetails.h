@@ -35,6 +35,10 @@ struct UserDetails {
   // dial-in fields.
   bool IsComplete() const;
 
+  // What keeps the details from being saved, as "Field: rule" for the first field
+  // that is missing or breaks its rule; empty when they can be saved.
+  std::string Refusal() const;
+
   // The port of a text that is empty (0) or decimal digits of 0-65535 after
   // trimming; false for anything else.
   static bool ParsePort(const std::string& text, int& port);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <functional>
 #include <iostream>
 
 #include "common/FileHelpers.h"
@@ -26,11 +27,12 @@ namespace {
 
 std::string Absolute(const std::string& path) { return path.empty() ? path : PathParser::FullPath(path); }
 
-// The small administration dialogs: made for one showing, F1 on a control shows its help.
+// The small administration dialogs: made for one showing, with their help keys.
 template <typename Dialog>
-void ShowSmallDialog(CWexmoorDoc& document, QWidget* parent) {
+void ShowSmallDialog(CWexmoorDoc& document, QWidget* parent, const std::function<void(Dialog&)>& prepare = {}) {
   Dialog dialog(document, parent);
-  platform::ui::WhatsThisKey::Install(&dialog);
+  platform::ui::WhatsThisKey::Install(&dialog, Dialog::kHelpTopic);
+  if (prepare) prepare(dialog);
   dialog.exec();
 }
 
@@ -60,8 +62,10 @@ bool WindowedServer::Start(const CWexmoorApp::StartOptions& options) {
     environment.loggedOnNames = [&console] { return console.GetLoggedOnUserNames(); };
     RootMoveCommand(document, environment, RootMoveCommand::DialogChooser(parent)).Run();
   };
-  commands.administration[CMainFrame::kSetServerAddress] = [&document](QWidget* parent) {
-    ShowSmallDialog<CServerAddressDlg>(document, parent);
+  commands.administration[CMainFrame::kSetServerAddress] = [this, &document](QWidget* parent) {
+    const int listening = app_.GetConsole()->GetListeningPort();
+    ShowSmallDialog<CServerAddressDlg>(document, parent,
+                                       [listening](CServerAddressDlg& dialog) { dialog.SetListeningPort(listening); });
   };
   commands.administration[CMainFrame::kSetLibraryName] = [&document](QWidget* parent) {
     ShowSmallDialog<CSetLibraryNameDlg>(document, parent);
@@ -88,7 +92,7 @@ void WindowedServer::ShowUserAdministration(CWexmoorDoc& document, QWidget* pare
     usersDialog_ = new CEditUsersDlg(document, parent);
     CEditUsersDlg* dialog = usersDialog_;
     dialog->SetHelpRequest([dialog](int topic) { platform::ui::HelpWindow::ShowTopic(dialog, topic); });
-    platform::ui::WhatsThisKey::Install(dialog);
+    platform::ui::WhatsThisKey::Install(dialog, CEditUsersDlg::kUserDetailsHelpContext);
   }
   usersDialog_->exec();
 }

@@ -25,7 +25,8 @@ class WindowedServer {
   // Starts the server and makes (but does not show) its window. False when the
   // start-up refused (its message was shown); then there is no window.
   bool Start(const CWexmoorApp::StartOptions& options);
-  // Shows the main window maximised (after a successful Start).
+  // Shows the main window maximised (after a successful Start); un-maximised it
+  // has its default size.
   void Show();
   // What SIGINT and SIGTERM do: every open dialog ends with Cancel, then, once their
   // loops have returned, the window closes (which shuts the server down).

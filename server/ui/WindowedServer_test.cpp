@@ -5,6 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -54,6 +57,17 @@ TEST_F(WindowedServerTest, TitleAndStatusLinesDescribeTheLibrary) {
   EXPECT_TRUE(notifier_.Received().empty());
   windowed_.Show();
   EXPECT_TRUE(frame.isMaximized());
+  frame.showNormal();
+  EXPECT_EQ(QSize(CMainFrame::kDefaultWidth, CMainFrame::kDefaultHeight)
+                .boundedTo(frame.screen()->availableGeometry().size()),
+            frame.size());
+  // Too small for the console: it scrolls.
+  frame.resize(200, 100);
+  QScrollArea* scroller = frame.findChild<QScrollArea*>("consoleScroller");
+  ASSERT_NE(nullptr, scroller);
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return scroller->horizontalScrollBar()->maximum() > 0 && scroller->verticalScrollBar()->maximum() > 0;
+  }, kWaitMs));
 }
 
 TEST_F(WindowedServerTest, UserAdministrationShowsOneUsersDialogWithItsHelp) {
@@ -66,7 +80,9 @@ TEST_F(WindowedServerTest, UserAdministrationShowsOneUsersDialogWithItsHelp) {
       shown.push_back(modal);
       auto* dialog = qobject_cast<CEditUsersDlg*>(modal);
       if (dialog == nullptr) return;
-      if (i == 0) {   // invalid details; the scripted answer Yes asks for help
+      if (i == 0) {   // invalid details: Yes asks for help; leaving discards them
+        notifier_.QueueAnswer(platform::NotifyAnswer::Yes);
+        notifier_.QueueAnswer(platform::NotifyAnswer::No);
         dialog->AddNewUser();
         QLineEdit* name = dialog->findChild<QLineEdit*>("nameEdit");
         name->setText("../ann");
