@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <initializer_list>
 #include <sstream>
 #include <string_view>
@@ -291,6 +292,14 @@ bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) {
   std::sort(entries.begin(), entries.end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  if (!IsFile(path)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
 }
 
 bool FreeBytes(const std::string& path, std::uint64_t& bytes) {

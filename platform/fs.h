@@ -49,6 +49,8 @@ struct FolderEntry {
 bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
 
 bool FreeBytes(const std::string& path, std::uint64_t& bytes);   // bytes available to this user
+// The whole content of a regular file; false when it is not one or cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 struct Volume {
   std::string root;        // mount point, "/" always first

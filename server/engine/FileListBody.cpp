@@ -1,6 +1,7 @@
 #include "server/engine/FileListBody.h"
 
 #include <climits>
+#include <utility>
 
 #include "common/RecordFields.h"
 
@@ -55,7 +56,7 @@ std::string BuildFileRequestBody(const FileRequest& request) {
     body = AppendStringField(file.name, std::move(body));
     body = AppendIntField(file.size, std::move(body));
     body = AppendStringField(file.third, std::move(body));
-    body = EndRecord(AppendStringField(file.temporaryPath, body));
+    body = EndRecord(AppendStringField(file.temporaryPath, std::move(body)));
   }
   return body;
 }
@@ -94,7 +95,7 @@ std::string BuildWireFileReply(const std::string& field1, const std::vector<Outg
     body = AppendStringField(file.name, std::move(body));
     body = AppendIntField(file.number, std::move(body));
     body = AppendBoolField(file.send, std::move(body));
-    body = EndRecord(AppendIntField(file.size, body));
+    body = EndRecord(AppendIntField(file.size, std::move(body)));
   }
   return body;
 }

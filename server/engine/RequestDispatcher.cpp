@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "common/RecordFields.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/LibraryRequests.h"
 #include "server/engine/LogonService.h"
@@ -13,6 +14,24 @@ namespace {
 
 std::mutex replyHookMutex;
 std::function<void()> replyQueuedHook;
+
+// The reply that refuses a request, for the requests that have one.
+std::optional<MessageId> FailureReplyOf(MessageId request) {
+  switch (request) {
+    case MSGID_ADD_PROJECT: return MSGID_ADD_PROJECT_FAILED;
+    case MSGID_LIST_DOCUMENTS: return MSGID_DOCUMENT_LIST_FAILED;
+    case MSGID_RETRIEVE: return MSGID_RETRIEVE_FAILED;
+    case MSGID_CHECK_OUT: return MSGID_CHECK_OUT_FAILED;
+    case MSGID_LIST_VERSIONS: return MSGID_VERSION_LIST_FAILED;
+    case MSGID_CREATE_EDITION: return MSGID_CREATE_EDITION_FAILED;
+    case MSGID_ADD_ORIGINAL_PROJECT: return MSGID_ADD_ORIGINAL_PROJECT_FAILED;
+    case MSGID_GET_ORIGINAL_DOCUMENTS: return MSGID_GET_ORIGINAL_DOCUMENTS_FAILED;
+    case MSGID_DELETE_PROJECT: return MSGID_DELETE_PROJECT_FAILED;
+    case MSGID_RENAME_PROJECT: return MSGID_RENAME_PROJECT_FAILED;
+    case MSGID_RENAME_DOCUMENT: return MSGID_RENAME_DOCUMENT_FAILED;
+    default: return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -42,7 +61,12 @@ bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
 bool RequestDispatcher::SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body) {
   Msg& reply = engine.GetReplyMessage();
   reply.SetMessageId(id);
-  reply.SetBody(body);
+  if (!reply.SetBody(body)) {
+    const std::optional<MessageId> failed = FailureReplyOf(request.GetMessageId());
+    if (!failed || *failed == id) return false;
+    reply.SetMessageId(*failed);
+    if (!reply.SetBody(AppendIntField(kReplyTooLargeCode, ""))) return false;
+  }
   reply.SetOriginalStamp(request.GetOriginalStamp());
   reply.SetReplyStamp(static_cast<std::uint32_t>(engine.NextReplyNumber()));
   const bool queued = engine.QueueMessage(reply);

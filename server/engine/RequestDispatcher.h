@@ -4,6 +4,7 @@
 // 5002 and ends the connection), 5008 logs off and keeps the connection, and ids
 // without a handler end the connection without a reply. Handlers answer through
 // SendReply, which gives every reply its request's stamp and the next reply number.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -30,8 +31,14 @@ class RequestDispatcher {
   // inside a handler is traced and ends the connection.
   bool Dispatch(RTE& engine, const Msg& request) const;
 
+  // The body code of a failure reply sent instead of a reply too large to send.
+  static constexpr std::int32_t kReplyTooLargeCode = 64;
+
   // Fills the engine's reply message with `id` and `body`, the request's original
-  // stamp and the connection's next reply number, and queues a copy.
+  // stamp and the connection's next reply number, and queues a copy. A body the
+  // message cannot hold is never sent empty: the request's failure reply is queued
+  // instead with kReplyTooLargeCode, or, for a request without one, nothing is
+  // queued and false ends the connection.
   static bool SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body);
 
   // The account name of the user the connection logged on as, read as a copy from

@@ -137,6 +137,26 @@ TEST_F(RequestDispatcherTest, RequestSentTheMomentLogonIsAcceptedIsReadWithTheUs
   EXPECT_EQ(reply.message.GetOriginalStamp(), logoff);
 }
 
+TEST_F(RequestDispatcherTest, ReplyTooLargeForAMessageIsNeverSentEmpty) {
+  // A request with a failure reply gets it; one without ends the connection.
+  const auto oversized = [](MessageId replyId) {
+    return [replyId](RTE& engine, const Msg& request) {
+      return RequestDispatcher::SendReply(engine, request, replyId, std::string(Msg::kMaxBodyLength + 1, 'x'));
+    };
+  };
+  server_.Dispatcher().Register(MSGID_RETRIEVE, oversized(MSGID_RETRIEVED_DOCUMENTS));
+  server_.Dispatcher().Register(MSGID_REFRESH_PROJECTS, oversized(MSGID_PROJECT_TREE));
+  StartWithUser();
+  std::unique_ptr<TestClient> client = LoggedOn();
+  const std::uint32_t retrieve = client->Send(MSGID_RETRIEVE, "");
+  TestClient::Reply reply;
+  ASSERT_EQ(client->Receive(reply), Status::Ok);
+  EXPECT_EQ(reply.message.GetMessageId(), MSGID_RETRIEVE_FAILED);
+  EXPECT_EQ(reply.message.GetOriginalStamp(), retrieve);
+  EXPECT_EQ(reply.message.GetBodyText(), std::to_string(RequestDispatcher::kReplyTooLargeCode));
+  EXPECT_TRUE(ClosesWithoutAnswering(*client, client->Send(MSGID_REFRESH_PROJECTS, "")));
+}
+
 TEST_F(RequestDispatcherTest, MemoryExhaustionInAHandlerIsTracedAndEndsTheConnection) {
   std::mutex mutex;
   std::vector<std::string> traces;

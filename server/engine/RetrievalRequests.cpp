@@ -4,8 +4,16 @@
 // answer with a 5022 whose rows name the stored files the writer sends behind it.
 // A row is sent only when its stored file is there with the row's size, so one lost
 // or damaged version file fails its own row and never the connection.
+#include "server/engine/RetrievalRequests.h"
+
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/QuotedLines.h"
@@ -25,6 +33,18 @@ namespace {
 
 // Body of 5021 and 5040: the project does not exist. No other reply uses 20.
 constexpr std::int32_t kProjectMissingCode = 20;
+
+std::mutex loadHookMutex;
+std::function<void(const std::string&)> loadHook;
+
+void NotifyLoad(const std::string& path) {
+  std::function<void(const std::string&)> hook;
+  {
+    std::lock_guard<std::mutex> lock(loadHookMutex);
+    hook = loadHook;
+  }
+  if (hook) hook(path);
+}
 
 // The documents of one project as its record files hold them now.
 struct ProjectDocuments {
@@ -52,10 +72,21 @@ struct ProjectDocuments {
   bool LoadStatistics(const std::string& name, FileStatistics& statistics) const {
     const std::string internalFileName = list.Lookup(name);
     if (internalFileName.empty()) return false;
+    const std::string path = StatisticsPath(folder, internalFileName);
+    NotifyLoad(path);
     int lineCounter = 0;
-    return statistics.Load(StatisticsPath(folder, internalFileName), lineCounter) == 0;
+    return statistics.Load(path, lineCounter) == 0;
   }
 };
+
+// Version `index` of `statistics` as the header of a record without versions, which
+// is all the version file's path needs (and cheap to copy while it is resolved).
+FileStatistics VersionHeader(const FileStatistics& statistics, int index) {
+  FileStatistics header;
+  header.SetOwnerProject(statistics.GetOwnerProject());
+  header.SetHeader(statistics.GetVersion(index));
+  return header;
+}
 
 // A 5022 row (with the server path) of a document that is not delivered.
 std::string FailedRow(const std::string& name) {
@@ -82,27 +113,57 @@ std::string ReplyBody(const std::string& projectInternalName, std::size_t rowCou
          rows;
 }
 
-// The row of version `version` (below 1: the latest) of the document `name`.
-std::string RetrievedRow(CWexmoorDoc& document, const ProjectDocuments& project, const std::string& name,
-                         std::int32_t version) {
-  FileStatistics statistics;
-  if (!project.LoadStatistics(name, statistics)) return FailedRow(name);
-  int found = -1;
-  if (version < 1) {
-    found = statistics.GetLatestVersionIndex();
-  } else {
-    for (int i = 0; i < statistics.GetVersionCount() && found < 0; ++i) {
-      if (statistics.GetVersion(i).GetVersion() == version) found = i;
-    }
+// The rows of one 5020. A document's statistics are read once and a row asked for
+// again is the first one's copy, however many lines name them.
+class RetrievedRows {
+ public:
+  RetrievedRows(CWexmoorDoc& document, const ProjectDocuments& project) : document_(document), project_(project) {}
+
+  // The row of version `version` (below 1: the latest) of the document `name`.
+  const std::string& Row(const std::string& name, std::int32_t version) {
+    const auto key = std::make_pair(name, version < 1 ? 0 : version);
+    auto [entry, added] = rows_.try_emplace(key);
+    if (added) entry->second = Build(name, key.second);
+    return entry->second;
   }
-  if (found < 0) return FailedRow(name);
-  statistics.SetHeader(statistics.GetVersion(found));
-  return SentRow(document, name, statistics.GetVersion(), statistics);
-}
+
+ private:
+  std::string Build(const std::string& name, std::int32_t version) {
+    const FileStatistics* statistics = Statistics(name);
+    if (statistics == nullptr) return FailedRow(name);
+    int found = -1;
+    if (version < 1) {
+      found = statistics->GetLatestVersionIndex();
+    } else {
+      for (int i = 0; i < statistics->GetVersionCount() && found < 0; ++i) {
+        if (statistics->GetVersion(i).GetVersion() == version) found = i;
+      }
+    }
+    if (found < 0) return FailedRow(name);
+    const FileStatistics header = VersionHeader(*statistics, found);
+    return SentRow(document_, name, header.GetVersion(), header);
+  }
+
+  // Null when the name is not listed or its statistics do not load.
+  const FileStatistics* Statistics(const std::string& name) {
+    auto [entry, added] = statistics_.try_emplace(name);
+    if (added) {
+      FileStatistics statistics;
+      if (project_.LoadStatistics(name, statistics)) entry->second = std::move(statistics);
+    }
+    return entry->second ? &*entry->second : nullptr;
+  }
+
+  CWexmoorDoc& document_;
+  const ProjectDocuments& project_;
+  std::unordered_map<std::string, std::optional<FileStatistics>> statistics_;
+  std::map<std::pair<std::string, std::int32_t>, std::string> rows_;
+};
 
 // 5020. Line 1: project, count; then one line per document: name, version. A count
 // of 0 or less asks for the latest version of every listed document; a larger count
-// is served as far as the lines go, so the reply's count is always its rows.
+// is served as far as the lines go, so the reply's count is always its rows. More
+// rows than kMaxRetrievedRows refuse the request.
 bool Retrieve(RTE& engine, const Msg& request) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
@@ -116,23 +177,26 @@ bool Retrieve(RTE& engine, const Msg& request) {
   if (!project.Load(*document, projectInternalName)) {
     return RequestDispatcher::SendReply(engine, request, MSGID_RETRIEVE_FAILED, AppendIntField(kProjectMissingCode, ""));
   }
-  std::string rows;
-  std::size_t rowCount = 0;
+  std::vector<std::pair<std::string, std::int32_t>> asked;
   if (count <= 0) {
-    for (const std::string& name : project.Names()) {
-      rows += RetrievedRow(*document, project, name, -1);
-      ++rowCount;
-    }
+    for (std::string& name : project.Names()) asked.emplace_back(std::move(name), -1);
   } else {
-    for (; rowCount < static_cast<std::size_t>(count) && lines.Next(line); ++rowCount) {
+    while (asked.size() < static_cast<std::size_t>(count) && asked.size() <= kMaxRetrievedRows && lines.Next(line)) {
       std::string name;
       std::int32_t version = 0;
       ReadIntField(version, ReadStringField(name, line));
-      rows += RetrievedRow(*document, project, name, version);
+      asked.emplace_back(std::move(name), version);
     }
   }
+  if (asked.size() > kMaxRetrievedRows) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_RETRIEVE_FAILED,
+                                        AppendIntField(RequestDispatcher::kReplyTooLargeCode, ""));
+  }
+  RetrievedRows rows(*document, project);
+  std::string body;
+  for (const auto& [name, version] : asked) body += rows.Row(name, version);
   return RequestDispatcher::SendReply(engine, request, MSGID_RETRIEVED_DOCUMENTS,
-                                      ReplyBody(projectInternalName, rowCount, rows));
+                                      ReplyBody(projectInternalName, asked.size(), body));
 }
 
 // 5039. Body: project. One row per listed document that has an original-edition
@@ -165,8 +229,7 @@ bool GetOriginalDocuments(RTE& engine, const Msg& request) {
       if (statistics.GetVersion(i).IsOriginalEdition()) found = i;
     }
     if (found < 0) continue;
-    statistics.SetHeader(statistics.GetVersion(found));
-    rows += SentRow(*document, name, -1, statistics);
+    rows += SentRow(*document, name, -1, VersionHeader(statistics, found));
     ++rowCount;
   }
   return RequestDispatcher::SendReply(engine, request, MSGID_RETRIEVED_DOCUMENTS,
@@ -178,4 +241,9 @@ bool GetOriginalDocuments(RTE& engine, const Msg& request) {
 void RegisterRetrievalRequests(RequestDispatcher& dispatcher) {
   dispatcher.Register(MSGID_RETRIEVE, &Retrieve);
   dispatcher.Register(MSGID_GET_ORIGINAL_DOCUMENTS, &GetOriginalDocuments);
+}
+
+void SetRetrievalStatisticsLoadHookForTesting(std::function<void(const std::string& path)> hook) {
+  std::lock_guard<std::mutex> lock(loadHookMutex);
+  loadHook = std::move(hook);
 }

@@ -2,12 +2,15 @@
 // client receives, byte for byte, and what a lost stored file does to them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
+#include "server/engine/RequestDispatcher.h"
+#include "server/engine/RetrievalRequests.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
@@ -57,6 +60,38 @@ TEST_F(RetrievalRequestsTest, NamedRowsAreReadLineByLineAndServedAsFarAsTheyGo) 
                   {"alpha", "alpha2", "gamma"});
   ExpectDelivered(Ask(MSGID_RETRIEVE, "\"" + project_ + "\",-1\n"), "2,\"a\",2,1,6\n\"c\",1,1,5\n",
                   {"alpha2", "gamma"});
+}
+
+TEST_F(RetrievalRequestsTest, RowsBeyondTheBoundRefuseTheRequestWithASmallReply) {
+  for (const std::size_t rows : {kMaxRetrievedRows + 1, std::size_t{1000000}}) {
+    std::string request = "\"" + project_ + "\"," + std::to_string(rows) + "\n";
+    for (std::size_t i = 0; i < rows; ++i) request += "\"nope\",1\n";
+    const TestClient::Reply reply = Ask(MSGID_RETRIEVE, request);
+    EXPECT_EQ(reply.message.GetMessageId(), MSGID_RETRIEVE_FAILED) << rows;
+    EXPECT_EQ(BodyOf(reply), std::to_string(RequestDispatcher::kReplyTooLargeCode)) << rows;
+  }
+  // The connection goes on serving.
+  ExpectDelivered(Ask(MSGID_RETRIEVE, "\"" + project_ + "\",1\n\"nope\",1\n"), "1,\"nope\",-1,0,0\n", {});
+}
+
+TEST_F(RetrievalRequestsTest, RowsNamingADocumentAgainReadItsStatisticsOnce) {
+  AddDocument(project_, "a", "alpha");
+  CheckIn(project_, "a", "alpha2");
+  AddDocument(project_, "c", "gamma");
+  std::atomic<int> loads{0};
+  SetRetrievalStatisticsLoadHookForTesting([&loads](const std::string&) { ++loads; });
+  constexpr int kRepeats = 2000;
+  std::string request = "\"" + project_ + "\"," + std::to_string(4 * kRepeats) + "\n";
+  std::string expected = std::to_string(4 * kRepeats);
+  std::vector<std::string> files;
+  for (int i = 0; i < kRepeats; ++i) {
+    request += "\"a\",1\n\"a\"\n\"c\",0\n\"a\",5\n";
+    expected += (i == 0 ? "," : "") + std::string("\"a\",1,1,5\n\"a\",2,1,6\n\"c\",1,1,5\n\"a\",-1,0,0\n");
+    files.insert(files.end(), {"alpha", "alpha2", "gamma"});
+  }
+  ExpectDelivered(Ask(MSGID_RETRIEVE, request), expected, files);
+  SetRetrievalStatisticsLoadHookForTesting(nullptr);
+  EXPECT_EQ(loads.load(), 2);
 }
 
 TEST_F(RetrievalRequestsTest, LostOrDamagedVersionFileFailsOnlyItsRowAndKeepsTheConnection) {

@@ -257,3 +257,27 @@ TEST_F(FileStatisticsTest, EncodeVersionsNewestFirst) {
   document.GetVersion(1).SetOriginalEdition(true);
   EXPECT_EQ(document.EncodeVersions().substr(0, 5), "3,1\n\"");
 }
+
+TEST_F(FileStatisticsTest, VersionRowsAppendInPlaceHoweverManyVersions) {
+  // Bytes moved whenever the list outgrows its buffer: rows appended in place move
+  // it only as the buffer doubles (at most twice its final size); rows built by
+  // copying move it on every row, which grows with the square of the versions.
+  for (const int count : {1000, 5000}) {
+    FileStatistics document;
+    for (int n = 1; n <= count; ++n) {
+      FileEntry version = Version(n % 9 + 1, "comment " + std::to_string(n));
+      version.SetVersion(n);
+      document.AddVersion(version);
+    }
+    std::string rows = std::to_string(count) + ",-1\n";
+    std::size_t moved = 0;
+    for (int i = count - 1; i >= 0; --i) {
+      const char* before = rows.data();
+      const std::size_t size = rows.size();
+      document.GetVersion(i).EncodeRow(rows);
+      if (rows.data() != before) moved += size;
+    }
+    EXPECT_LE(moved, 2 * rows.size()) << count;
+    EXPECT_EQ(document.EncodeVersions(), rows) << count;
+  }
+}

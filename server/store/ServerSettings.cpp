@@ -1,7 +1,6 @@
 #include "server/store/ServerSettings.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
@@ -52,15 +51,6 @@ int IndexOfId(const std::vector<UserAccount>& users, int id) {
     if (users[i].GetId() == id) return static_cast<int>(i);
   }
   return -1;
-}
-
-// Reads a whole regular file; false when it is not one or cannot be read.
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  if (!platform::fs::IsFile(path)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
 }
 
 // The header values of the users file, parsed before anything is taken over.
@@ -305,7 +295,7 @@ bool ServerSettings::EnsureUsersFile(const std::string& rootPath) {
 bool ServerSettings::LoadUsers(const std::string& rootPath) {
   if (rootPath.empty()) return false;
   std::string text;
-  if (!ReadFileBytes(UsersFilePath(rootPath), text)) return false;
+  if (!platform::fs::ReadWholeFile(UsersFilePath(rootPath), text)) return false;
   if (!usersFileCodec_.Decode(kUsersFileKeyIndex, static_cast<std::int64_t>(text.size()), text.data())) return false;
   text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
 

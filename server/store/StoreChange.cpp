@@ -5,8 +5,6 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <utility>
 
@@ -27,14 +25,6 @@ std::uint64_t HashOf(const std::string& bytes) {
     hash *= 1099511628211ULL;
   }
   return hash;
-}
-
-bool ReadWhole(const std::string& path, std::string& content) {
-  if (!platform::fs::IsFile(path)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
 }
 
 void AppendField(std::string& out, const std::string& field) {
@@ -90,7 +80,7 @@ void StoreChange::AddWithPreImage(Kind kind, const std::string& path, std::strin
   step.kind = kind;
   step.path = path;
   step.target = std::move(target);
-  step.hadOld = ReadWhole(path, step.oldContent);
+  step.hadOld = platform::fs::ReadWholeFile(path, step.oldContent);
   step.oldHash = step.hadOld ? HashOf(step.oldContent) : 0;
   // One step per file: a second write replaces the first and keeps its pre-image.
   const auto same = std::find_if(steps_.begin(), steps_.end(), [&](const Step& s) { return s.path == path; });
@@ -193,7 +183,7 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
   switch (step.kind) {
     case Kind::Write: {
       std::string current;
-      const bool exists = ReadWhole(step.path, current);
+      const bool exists = platform::fs::ReadWholeFile(step.path, current);
       if (exists && current == step.target) return Outcome::Done;
       const bool untouched = step.hadOld ? exists && HashOf(current) == step.oldHash : !exists;
       if (untouched && !platform::AtomicFile::Write(step.path, step.target)) return Outcome::Impossible;
@@ -201,7 +191,7 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
     }
     case Kind::Remove: {
       std::string current;
-      if (step.hadOld && ReadWhole(step.path, current) && HashOf(current) == step.oldHash) {
+      if (step.hadOld && platform::fs::ReadWholeFile(step.path, current) && HashOf(current) == step.oldHash) {
         SetFileAttributesLongPath(step.path, FileAttributes::Normal);
         if (!DeleteFileLongPath(step.path)) return Outcome::Impossible;
       }
@@ -257,7 +247,7 @@ bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<st
 bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& problem) {
   std::string text;
   std::vector<Step> steps;
-  if (!ReadWhole(recordPath, text) || !DecodeRecord(text, steps)) {
+  if (!platform::fs::ReadWholeFile(recordPath, text) || !DecodeRecord(text, steps)) {
     problem = "the record cannot be read";
     return false;
   }
