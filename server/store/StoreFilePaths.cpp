@@ -7,7 +7,3 @@ std::string ProjectFileListPath(const std::string& folder, const std::string& pr
 std::string StatisticsPath(const std::string& folder, const std::string& internalFileName) {
   return folder + internalFileName + "_FileStatistics.wxf";
 }
-
-std::string StatisticsBackupPath(const std::string& folder, const std::string& internalFileName) {
-  return folder + internalFileName + "_FileStatistics.bak";
-}

@@ -7,5 +7,3 @@
 std::string ProjectFileListPath(const std::string& folder, const std::string& projectInternalName);
 // <folder><internal file name>_FileStatistics.wxf
 std::string StatisticsPath(const std::string& folder, const std::string& internalFileName);
-// <folder><internal file name>_FileStatistics.bak, the copy kept while a check-in saves.
-std::string StatisticsBackupPath(const std::string& folder, const std::string& internalFileName);
