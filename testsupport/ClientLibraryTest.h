@@ -6,6 +6,7 @@
 // application's periodic pass while waiting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -182,6 +183,12 @@ class ClientLibraryTest : public ::testing::Test {
   std::vector<std::string> Shown() {
     std::lock_guard lock(shownMutex_);
     return shown_;
+  }
+  // Whether the link told the user that it handed requests back: a reconnect is
+  // through. Other boxes (any thread of the process) may come before it.
+  bool AbandonedRequestsTold() {
+    const std::vector<std::string> shown = Shown();
+    return std::find(shown.begin(), shown.end(), AbandonedRequestNotice::kText) != shown.end();
   }
 
   RequestDispatcher standard_;

@@ -161,7 +161,7 @@ TEST_F(CBrannockDocDispatchTest, StampsKeepRisingOverAReconnectSoNoLateReplyMark
   document->RequestProjectTree(true);
   // The link comes back; the abandoned request is told to the user.
   ASSERT_TRUE(PassUntil([&] {
-    return app_->GetOpenLibraries().GetCount() == 1 && !Shown().empty() && document->IsReady();
+    return app_->GetOpenLibraries().GetCount() == 1 && AbandonedRequestsTold() && document->IsReady();
   }));
   ASSERT_EQ(TreeStamps().size(), 2u);
   const std::uint32_t dropped = TreeStamps()[1];

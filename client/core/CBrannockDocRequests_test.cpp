@@ -251,7 +251,7 @@ TEST_F(CBrannockDocRequestsTest, AListRequestLostWithTheLinkIsSentAgainAfterTheN
   ASSERT_TRUE(doc.SendListDocuments(project_));
   Reached(MSGID_LIST_DOCUMENTS, 1);
   // The abandoned request is told to the user once the link is back.
-  ASSERT_TRUE(PassUntil([&] { return !Shown().empty() && doc.IsReady(); }));
+  ASSERT_TRUE(PassUntil([&] { return AbandonedRequestsTold() && doc.IsReady(); }));
   EXPECT_FALSE(doc.IsListRequestPending(project_));
   EXPECT_EQ(doc.GetUnansweredRequestCount(), 0u) << "a request the link handed back counts as answered";
   ASSERT_TRUE(doc.SendListDocuments(project_));
