@@ -310,21 +310,21 @@ int IPConnection::WriteNextMessage() {
   {
     std::lock_guard lock(mutex_);
     if (outbound_.empty()) return kNothingToDo;
+    if (outbound_.front().GetUserIdentity().GetUserId() == 0 && outbound_.front().GetMessageId() != MSGID_LOGON) {
+      return kNotLoggedOn;
+    }
+    // Awaited before its first byte leaves: the reply can come back before the write
+    // returns, and whatever reached the server may be acted on, so it is never resent.
     message = outbound_.front();
+    awaiting_.push_back(std::move(outbound_.front()));
+    outbound_.pop_front();
   }
   const MessageId id = message.GetMessageId();
-  if (message.GetUserIdentity().GetUserId() == 0 && id != MSGID_LOGON) return kNotLoggedOn;
   message.SetReplyStamp(0);
   message.StampSendTime();
 
   SocketTransfer transfer(socket_, sendStop_, retryLimit_);
   const auto fail = [&] {
-    // Whatever reached the server may be acted on: never resend it.
-    std::lock_guard lock(mutex_);
-    if (!outbound_.empty()) {
-      awaiting_.push_back(std::move(outbound_.front()));
-      outbound_.pop_front();
-    }
     MarkBroken(kSendSide);
     return kWriteFailed;
   };
@@ -348,10 +348,6 @@ int IPConnection::WriteNextMessage() {
   if (files && !SendFiles(transfer, *files)) return fail();
 
   std::lock_guard lock(mutex_);
-  if (!outbound_.empty()) {
-    awaiting_.push_back(std::move(outbound_.front()));
-    outbound_.pop_front();
-  }
   ++writtenCount_;
   wake_.notify_all();
   return kDone;
