@@ -10,6 +10,9 @@
 #include <set>
 #include <string>
 
+#include <vector>
+
+#include "common/MessageIds.h"
 #include "platform/Notifier.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -26,6 +29,15 @@ namespace fuzz {
 
 inline std::string Text(const std::uint8_t* data, std::size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+// The ids fuzz_client_replies picks from by index: every reply, and the goodbye.
+inline std::vector<MessageId> ClientReplyIds() {
+  std::vector<MessageId> ids;
+  for (MessageId id = kFirstMessageId; id <= kLastMessageId; ++id) {
+    if (IsReplyId(id) || id == MSGID_BYE) ids.push_back(id);
+  }
+  return ids;
 }
 
 // Every question is answered Yes without a word, as a user who agrees to everything.

@@ -62,9 +62,9 @@ class SeededLibrary : public LibraryRequestsTest {
     return text;
   }
 
-  // Sends the request and returns the reply's body; none when the server ended the
-  // connection (a new one is then logged on). Any other outcome is a finding.
-  std::optional<std::string> Ask(MessageId id, std::string body) {
+  // Sends the request and returns the reply's body (and id, when asked); none when the
+  // server ended the connection (a new one is then logged on). Any other outcome is a finding.
+  std::optional<std::string> Ask(MessageId id, std::string body, MessageId* replyId = nullptr) {
     ReplaceAll(body, "$P", project_);
     ReplaceAll(body, "$D", document_);
     const std::uint32_t stamp = client_->Send(id, body);
@@ -77,6 +77,7 @@ class SeededLibrary : public LibraryRequestsTest {
     FUZZ_CHECK(status == Status::Ok);
     FUZZ_CHECK(reply.message.GetOriginalStamp() == stamp);
     FUZZ_CHECK(IsReplyId(reply.message.GetMessageId()));
+    if (replyId != nullptr) *replyId = reply.message.GetMessageId();
     return reply.message.GetBodyText();
   }
 

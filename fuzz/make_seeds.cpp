@@ -180,6 +180,18 @@ void AddDocumentList(Corpus& corpus, const std::string& listReply) {
   }
 }
 
+// Every reply the server gave to the client's requests, by the selector of fuzz_client_replies.
+// Runs last on the library: the requests delete and rename what they name.
+void AddReplies(Corpus& corpus, fuzz::SeededLibrary& library, const std::vector<std::pair<MessageId, std::string>>& requests) {
+  const std::vector<MessageId> ids = fuzz::ClientReplyIds();
+  for (const auto& [id, body] : requests) {
+    MessageId replyId = 0;
+    const std::optional<std::string> reply = library.Ask(id, body, &replyId);
+    const auto selector = std::find(ids.begin(), ids.end(), replyId);
+    if (reply && selector != ids.end()) corpus.Add("fuzz_client_replies", *reply, static_cast<int>(selector - ids.begin()));
+  }
+}
+
 void AddCodecSeeds(Corpus& corpus, const std::string& certificate) {
   const BuiltInKey key = CertificateBuiltInKey();
   corpus.Add("fuzz_message", std::string(1, static_cast<char>(key.size() - 1)) +
@@ -208,6 +220,7 @@ int main(int argc, char** argv) {
   for (const std::string* reply : {&*tree, &*list, &*versions}) corpus.Add("fuzz_record_lines", *reply);
   AddDocumentList(corpus, *list);
   AddStoreFiles(corpus, library.Root());
+  AddReplies(corpus, library, requests);
 
   const std::string certificate = library.Certificate();
   FUZZ_CHECK(!certificate.empty());

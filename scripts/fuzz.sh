@@ -11,7 +11,7 @@ build=${WEX_FUZZ_BUILD:-$top/build/fuzz}
 "$top/scripts/setup.sh"
 
 targets=(fuzz_message fuzz_record_lines fuzz_store_records fuzz_users_file fuzz_certificate
-         fuzz_client_records fuzz_trees fuzz_requests fuzz_connection)
+         fuzz_client_records fuzz_trees fuzz_requests fuzz_connection fuzz_client_replies)
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWEX_FUZZ=ON -DWEX_BUILD_UI=OFF -DWEX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target wex_fuzz_seeds "${targets[@]}"
@@ -29,7 +29,7 @@ for target in "${targets[@]}"; do
   # per-input leak check takes for leaks; the replay in the sanitizer build checks
   # them for leaks once, at exit.
   leaks=1
-  case "$target" in fuzz_requests|fuzz_connection) leaks=0 ;; esac
+  case "$target" in fuzz_requests|fuzz_connection|fuzz_client_replies) leaks=0 ;; esac
   echo "== $target: ${seconds}s =="
   (cd "$build" && "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
      -detect_leaks=$leaks -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/" "${inputs[@]}")
