@@ -45,10 +45,11 @@ std::string WriteCache(const platform::ScratchFolder& folder) {
 
 // Every cell the window shows.
 std::size_t ShowAll(const DocumentRowModel& rows, const platform::NumberLocale& locale) {
+  const platform::DateLocale dates = platform::UserDateLocale();   // once per fill, as the view reads it
   std::size_t bytes = 0;
   for (const DocumentRowModel::Row& row : rows.GetRows()) {
     const auto* version = rows.GetList().GetAt(row.document)->GetVersion(row.version);
-    for (const std::string& cell : DocumentRowTexts::Cells(*version, row.versionRow, row.status, locale)) {
+    for (const std::string& cell : DocumentRowTexts::Cells(*version, row.versionRow, row.status, locale, dates)) {
       bytes += cell.size();
     }
   }

@@ -34,8 +34,7 @@ struct DisplayConventions {
   char separator;
 };
 
-DisplayConventions ReadDisplayConventions() {
-  const platform::DateLocale locale = platform::UserDateLocale();
+DisplayConventions ConventionsOf(const platform::DateLocale& locale) {
   std::string picture = locale.shortDateFormat;
   for (char& c : picture) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -111,7 +110,12 @@ std::string Date::GetLongMonthName() const {
 
 std::string Date::FormatForDisplay(int style) const {
   if (style < 1 || style > 3) return std::string();
-  const DisplayConventions conventions = ReadDisplayConventions();
+  return FormatForDisplay(style, platform::UserDateLocale());
+}
+
+std::string Date::FormatForDisplay(int style, const platform::DateLocale& locale) const {
+  if (style < 1 || style > 3) return std::string();
+  const DisplayConventions conventions = ConventionsOf(locale);
   const char sep = conventions.separator;
   const std::string shortName = GetShortMonthName();
   const std::string longName = GetLongMonthName();

@@ -5,6 +5,10 @@
 // Text form: 8 digits "YYYYMMDD", "00000000" for the empty date.
 #include <string>
 
+namespace platform {
+struct DateLocale;
+}
+
 class Date {
  public:
   Date() = default;
@@ -41,9 +45,12 @@ class Date {
   std::string GetShortMonthName() const;
   std::string GetLongMonthName() const;
 
-  // The date in the order and with the separator of the user's short-date locale:
+  // The date in the order and with the separator of `locale`'s short-date picture:
   // style 1 all digits, 2 with the short month name, 3 with the long month name and
-  // blanks. Any other style gives "". The locale is read afresh on every call.
+  // blanks. Any other style gives "". Reading the user's locale costs far more than
+  // the formatting, so a caller showing many dates reads it once and passes it in.
+  std::string FormatForDisplay(int style, const platform::DateLocale& locale) const;
+  // The same with the user's locale, read at each call.
   std::string FormatForDisplay(int style) const;
 
  private:

@@ -58,7 +58,12 @@ unsigned int DateTime::MinutesBetween(const DateTime& other) const {
 }
 
 std::string DateTime::FormatForDisplay(int style) const {
-  if (style >= 1 && style <= 3) return date_.FormatForDisplay(style);
-  if (style >= 4 && style <= 6) return date_.FormatForDisplay(style - 3) + " " + time_.FormatForDisplay();
+  if (style < 1 || style > 6) return std::string();
+  return FormatForDisplay(style, platform::UserDateLocale());
+}
+
+std::string DateTime::FormatForDisplay(int style, const platform::DateLocale& locale) const {
+  if (style >= 1 && style <= 3) return date_.FormatForDisplay(style, locale);
+  if (style >= 4 && style <= 6) return date_.FormatForDisplay(style - 3, locale) + " " + time_.FormatForDisplay();
   return std::string();
 }

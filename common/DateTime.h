@@ -36,8 +36,10 @@ class DateTime {
   unsigned int MinutesBetween(const DateTime& other) const;
 
   // Styles 1-3: Date::FormatForDisplay of that style; 4-6: Date::FormatForDisplay of
-  // style 1-3, a blank and "HH:MM:SS". Any other style gives "".
+  // style 1-3, a blank and "HH:MM:SS". Any other style gives "". With the user's
+  // locale, or with `locale` read once by a caller that shows many.
   std::string FormatForDisplay(int style) const;
+  std::string FormatForDisplay(int style, const platform::DateLocale& locale) const;
 
   const Date& GetDate() const { return date_; }
   const TimeOfDay& GetTimeOfDay() const { return time_; }

@@ -87,4 +87,26 @@ TEST_F(DateDisplayTest, PictureIsUpperCasedAndMissingPartsFallBack) {
   EXPECT_EQ(Date().FormatForDisplay(2), "00-???" "-0000");
 }
 
+// A locale passed in gives what the same locale read from the user gives, whatever
+// the user's locale is.
+TEST_F(DateDisplayTest, PassedLocaleFormatsAsTheUsersLocaleDoes) {
+  const std::vector<platform::DateLocale> locales = {
+      {"MM/DD/YYYY", "/"}, {"DD.MM.YYYY", "."}, {"YYYY-MM-DD", "-"}, {"yy/mm/dd", ". "}, {"", ""}};
+  const std::vector<Date> dates = {MakeDate(2004, 3, 1), MakeDate(1, 12, 31), MakeDate(9999, 1, 9), Date()};
+  for (const platform::DateLocale& locale : locales) {
+    platform::SetDateLocaleForTesting([=] { return locale; });
+    std::vector<std::string> fromUser;
+    for (const Date& date : dates) {
+      for (int style = 0; style <= 4; ++style) fromUser.push_back(date.FormatForDisplay(style));
+    }
+    platform::SetDateLocaleForTesting([] { return platform::DateLocale{"DD MM YYYY", "_"}; });
+    std::size_t n = 0;
+    for (const Date& date : dates) {
+      for (int style = 0; style <= 4; ++style) {
+        EXPECT_EQ(date.FormatForDisplay(style, locale), fromUser[n++]) << locale.shortDateFormat << " " << style;
+      }
+    }
+  }
+}
+
 }  // namespace

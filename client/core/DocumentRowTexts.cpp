@@ -43,10 +43,10 @@ std::string DocumentStatus(const DocumentVersionEntry& version) {
 }
 
 std::array<std::string, 6> Cells(const DocumentVersionEntry& version, bool versionRow, const std::string& status,
-                                 const platform::NumberLocale& locale) {
+                                 const platform::NumberLocale& locale, const platform::DateLocale& dates) {
   return {(versionRow ? kVersionRowPrefix : "") + version.GetName(),
           std::to_string(version.GetVersion()),
-          version.GetVersionDate().FormatForDisplay(4),
+          version.GetVersionDate().FormatForDisplay(4, dates),
           status,
           FileSize(version.GetFileSize(), locale),
           Summary(version.GetComment())};

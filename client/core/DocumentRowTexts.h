@@ -7,6 +7,7 @@
 
 #include "client/core/DocumentVersionEntry.h"
 #include "client/core/VersionedDocument.h"
+#include "platform/Clock.h"
 #include "platform/NumberLocale.h"
 
 namespace DocumentRowTexts {
@@ -26,9 +27,9 @@ std::string VersionStatus(const DocumentVersionEntry& version);
 std::string DocumentStatus(const DocumentVersionEntry& version);
 
 // The cells of a row showing `version`: name (with kVersionRowPrefix on a version
-// row), revision, date, `status`, size and summary.
+// row), revision, date, `status`, size and summary, in the locales read once per fill.
 std::array<std::string, 6> Cells(const DocumentVersionEntry& version, bool versionRow, const std::string& status,
-                                 const platform::NumberLocale& locale);
+                                 const platform::NumberLocale& locale, const platform::DateLocale& dates);
 
 // The text a right click shows for version `versionIndex` of `document`; the original
 // marker appears when that version is the document's selected one outside preparation.

@@ -23,7 +23,7 @@ TEST(DocumentRowTexts, SizeCellIsGroupedByTheUsersLocale) {
     platform::SetNumberLocaleForTesting([&] { return c.locale; });
     DocumentVersionEntry version;
     version.SetFileSize(c.size);
-    EXPECT_EQ(DocumentRowTexts::Cells(version, false, " ", platform::UserNumberLocale())[4], c.expected);
+    EXPECT_EQ(DocumentRowTexts::Cells(version, false, " ", platform::UserNumberLocale(), platform::UserDateLocale())[4], c.expected);
   }
   platform::SetNumberLocaleForTesting(nullptr);
 }

@@ -98,6 +98,7 @@ void CRowListView::FillDocumentRows(bool keepList) {
   if (flags.running) return;
   WaitCursor wait;
   locale_ = platform::UserNumberLocale();
+  dateLocale_ = platform::UserDateLocale();
   const ProjectNode* project = FindCurrentProject();
   const std::string path =
       project == nullptr ? "" : DocumentListCache::VersionsFilePath(document_.GetLibraryFolder(), project->GetCacheFilePath());
@@ -160,7 +161,7 @@ void CRowListView::ShowItem(QTreeWidgetItem& item, const DocumentRowModel::Row& 
   item.setIcon(0, icons_.Icon(row.image));
   const DocumentVersionEntry* version = rows_.GetList().GetAt(row.document)->GetVersion(row.version);
   if (version == nullptr) return;
-  const auto cells = DocumentRowTexts::Cells(*version, row.versionRow, row.status, locale_);
+  const auto cells = DocumentRowTexts::Cells(*version, row.versionRow, row.status, locale_, dateLocale_);
   for (int c = 0; c < static_cast<int>(cells.size()); ++c) {
     item.setText(c, QString::fromStdString(cells[static_cast<std::size_t>(c)]));
     item.setTextAlignment(c, ColumnAlignment(c) | Qt::AlignVCenter);

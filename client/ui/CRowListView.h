@@ -13,6 +13,7 @@
 #include "client/core/TreeCommandRules.h"
 #include "client/ui/CommandTarget.h"
 #include "client/ui/DocumentRowIcons.h"
+#include "platform/Clock.h"
 #include "platform/NumberLocale.h"
 
 class CBrannockDoc;
@@ -90,6 +91,7 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   DocumentRowModel rows_;
   DocumentRowIcons icons_;
   platform::NumberLocale locale_;
+  platform::DateLocale dateLocale_;
   QPoint pressPoint_;
   bool dragArmed_ = false;   // the left button went down here and no drag was tried since
 };

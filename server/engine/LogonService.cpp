@@ -14,40 +14,39 @@ LogonService::Result LogonService::Logon(std::uint32_t userId, const std::string
     if (field->size() > UserAccount::kMaxLogonFieldLength) return {};
   }
   if (userId > static_cast<std::uint32_t>(INT_MAX)) return {};
-
-  platform::CriticalSection::Lock hold(document_.GetUserTableSection());
   return CheckKnownUser(static_cast<int>(userId), name, password, code);
 }
 
 LogonService::Result LogonService::CheckKnownUser(int userId, const std::string& name, const std::string& password,
                                                   const std::string& code) {
   ServerSettings& settings = document_.GetSettings();
-  bool proven = false;
   bool accepted = false;
-  UserAccount before;
   std::string newCode;
-  settings.UpdateUser(userId, [&](UserAccount& account) {
-    // Only a request that knows the account's name and password may change it.
-    proven = account.GetName() == name && account.GetPassword() == password && !account.IsLockedOut();
-    if (!proven) return;
-    before = account;
-    const UserAccount::CodeMatch match = account.CheckLogonCode(code);
-    accepted = match != UserAccount::CodeMatch::None;
-    if (accepted) {
+  ServerSettings::PendingSave pending;
+  {
+    platform::CriticalSection::Lock hold(document_.GetUserTableSection());
+    pending = settings.ChangeUserForSave(userId, [&](UserAccount& account) -> ServerSettings::UserChange {
+      // Only a request that knows the account's name and password may change it.
+      if (account.GetName() != name || account.GetPassword() != password || account.IsLockedOut()) return {};
+      const UserAccount::LogonCodes before = account.GetLogonCodes();
+      const UserAccount::CodeMatch match = account.CheckLogonCode(code);
+      accepted = match != UserAccount::CodeMatch::None;
+      if (!accepted) {
+        if (account.IsLockoutTrapSet()) account.LockOut();
+        return {true, std::nullopt};
+      }
       account.AcceptLogonCode(match);
       newCode = account.GetLogonCode();
-    } else if (account.IsLockoutTrapSet()) {
-      account.LockOut();
-    }
-  });
-  if (!proven) return {};
-  const bool saved = SaveUsers();
+      return {true, before};
+    });
+  }
+  if (!pending.IsNeeded()) return {};
+  // Outside the section, so logons made while a save runs share the next one.
+  const ServerSettings::SaveOutcome outcome = settings.WaitForSave(pending, document_.GetRootPath());
   if (!accepted) return {};
-  if (saved) return {true, newCode};
-  // Handing out a code the file does not hold would make the next logon fail
-  // once the server restarts: the account goes back to what the file holds.
-  settings.UpdateUser(userId, [&](UserAccount& account) { account = before; });
-  return {true, before.GetLogonCode()};
+  if (outcome.saved) return {true, newCode};
+  // Handing out a code the file does not hold would make the next logon fail once
+  // the server restarts: the account went back to the code the file holds.
+  if (outcome.codeKept) return {true, *outcome.codeKept};
+  return {};
 }
-
-bool LogonService::SaveUsers() { return document_.GetSettings().SaveUsers(document_.GetRootPath()); }

@@ -1,9 +1,10 @@
 #pragma once
 // Checks a logon request against the user table and hands out the account's next
-// logon code. The look-up, the tests, the lock-out, the new code and the save of
-// the users file run as one region under the document's user-table section, so a
-// logon code is accepted at most once as the current code (and once more as the
-// previous one) however many connections present it.
+// logon code. The look-up, the tests, the lock-out and the new code run as one
+// region under the document's user-table section, so a logon code is accepted at
+// most once as the current code (and once more as the previous one) however many
+// connections present it. The answer waits for a save of the users file that holds
+// the change; logons made while a save runs share the next save.
 #include <cstdint>
 #include <string>
 
@@ -25,11 +26,12 @@ class LogonService {
   // gives accepted false. A field longer than UserAccount::kMaxLogonFieldLength, an
   // unknown number or a wrong name or password changes nothing; only a request
   // with the right name and password whose code is spent locks a trapped account.
+  // When the users file could not be saved the account goes back to the codes the
+  // file holds and the logon is answered with that code.
   Result Logon(std::uint32_t userId, const std::string& body);
 
  private:
   Result CheckKnownUser(int userId, const std::string& name, const std::string& password, const std::string& code);
-  bool SaveUsers();
 
   CWexmoorDoc& document_;
 };

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "common/RecordFields.h"
+#include "common/StringHelpers.h"
 #include "platform/AtomicFile.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
@@ -134,6 +138,70 @@ TEST_F(LogonServiceTest, FailedSaveKeepsAndHandsOutTheCodeOnDisk) {
   EXPECT_EQ(result.code, ann.GetLogonCode());
   EXPECT_EQ(OnDisk(ann.GetId()).GetLogonCode(), result.code);
   EXPECT_TRUE(Logon(ann, result.code).accepted);
+}
+
+// The first save is held in the write hook until the other logons have changed
+// their accounts, so they share the next save: it works or fails, as the first.
+// Account 1 logs on twice, with its code as current and as previous one.
+TEST_F(LogonServiceTest, LogonsMadeDuringASaveShareTheNextOne) {
+  for (const bool saveWorks : {true, false}) {
+    SCOPED_TRACE(saveWorks ? "saves work" : "saves fail");
+    std::vector<UserAccount> users;
+    for (int i = 0; i < 4; ++i) users.push_back(AddUser((saveWorks ? "w" : "f") + std::to_string(i), false));
+    const std::vector<std::size_t> logons = {0, 1, 2, 3, 1};
+    const std::string filePath = EnsureTrailingBackslash(root_) + ServerSettings::kUsersFileName;
+    std::string fileBefore;
+    ASSERT_TRUE(platform::fs::ReadWholeFile(filePath, fileBefore));
+
+    std::promise<void> firstSaveHeld;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> writes = 0;
+    platform::AtomicFile::SetWriteHookForTesting([&](std::size_t) {
+      if (writes++ == 0) {
+        firstSaveHeld.set_value();
+        released.wait();
+      }
+      return saveWorks;
+    });
+    std::vector<LogonService::Result> results(logons.size());
+    std::vector<std::thread> threads;
+    const auto start = [&](std::size_t n) {
+      threads.emplace_back([&, n] { results[n] = Logon(users[logons[n]], users[logons[n]].GetLogonCode()); });
+    };
+    start(0);
+    firstSaveHeld.get_future().wait();
+    for (std::size_t n = 1; n < logons.size(); ++n) start(n);
+    const auto changed = [&](std::size_t user) {
+      const UserAccount::LogonCodes codes = doc_->GetSettings().FindUser(users[user].GetId())->GetLogonCodes();
+      return codes.current != users[user].GetLogonCode() && (user != 1 || codes.previous.empty());
+    };
+    while (!changed(1) || !changed(2) || !changed(3)) std::this_thread::yield();
+    release.set_value();
+    for (std::thread& t : threads) t.join();
+    platform::AtomicFile::SetWriteHookForTesting(nullptr);
+
+    EXPECT_EQ(writes.load(), 2);
+    for (std::size_t n = 0; n < logons.size(); ++n) {
+      const UserAccount& user = users[logons[n]];
+      ASSERT_TRUE(results[n].accepted) << n;
+      if (!saveWorks) {
+        EXPECT_EQ(results[n].code, user.GetLogonCode()) << n;
+        EXPECT_EQ(doc_->GetSettings().FindUser(user.GetId())->GetLogonCode(), user.GetLogonCode()) << n;
+      } else if (logons[n] != 1) {
+        EXPECT_EQ(OnDisk(user.GetId()).GetLogonCode(), results[n].code) << n;
+      }
+    }
+    if (saveWorks) {
+      EXPECT_NE(results[1].code, results[4].code);
+      EXPECT_TRUE(OnDisk(users[1].GetId()).GetLogonCode() == results[1].code ||
+                  OnDisk(users[1].GetId()).GetLogonCode() == results[4].code);
+    } else {
+      std::string fileAfter;
+      ASSERT_TRUE(platform::fs::ReadWholeFile(filePath, fileAfter));
+      EXPECT_EQ(fileAfter, fileBefore);
+    }
+  }
 }
 
 }  // namespace

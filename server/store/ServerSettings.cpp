@@ -1,6 +1,7 @@
 #include "server/store/ServerSettings.h"
 
 #include <fstream>
+#include <utility>
 
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
@@ -85,7 +86,21 @@ bool ParseHeader(std::string& text, UsersFileHeader& header) {
 
 }  // namespace
 
-ServerSettings::ServerSettings(const BuiltInKey& usersFileKey) {
+// Changes that one save of the users file carries. `ended` is guarded by the group
+// mutex; until it is set, the rest is guarded by the settings' latch.
+struct UsersSaveGroup {
+  struct Undo {
+    int id;
+    UserAccount::LogonCodes before;
+    std::string codeAfter;
+    std::optional<std::string> codeKept;
+  };
+  std::vector<Undo> undo;
+  bool saved = false;
+  bool ended = false;
+};
+
+ServerSettings::ServerSettings(const BuiltInKey& usersFileKey) : openGroup_(std::make_shared<UsersSaveGroup>()) {
   usersFileCodec_.Add(static_cast<int>(usersFileKey.size()), usersFileKey.data(), 1);
 }
 
@@ -388,4 +403,79 @@ bool ServerSettings::BuildCertificateText(int index, std::string& text) {
     users_[static_cast<std::size_t>(current)].SetKeyText(previousKey);
   }
   return false;
+}
+
+// --- account changes saved in groups ---
+
+ServerSettings::PendingSave ServerSettings::ChangeUserForSave(int id,
+                                                              const std::function<UserChange(UserAccount&)>& change) {
+  PendingSave pending;
+  std::unique_lock lock(latch_);
+  const int index = IndexOfId(users_, id);
+  if (index < 0) return pending;
+  UserAccount& account = users_[static_cast<std::size_t>(index)];
+  const UserChange done = change(account);
+  if (!done.save) return pending;
+  pending.group_ = openGroup_;
+  if (done.codesBefore) {
+    pending.undoIndex_ = openGroup_->undo.size();
+    openGroup_->undo.push_back({id, *done.codesBefore, account.GetLogonCode(), std::nullopt});
+  }
+  return pending;
+}
+
+ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pending, const std::string& rootPath) {
+  if (!pending.IsNeeded()) return {true, std::nullopt};
+  const UsersSaveGroup& mine = *pending.group_;
+  std::unique_lock group(groupMutex_);
+  while (!mine.ended) {
+    if (groupSaving_) {
+      groupSaved_.wait(group);
+      continue;
+    }
+    // No save runs and this change is not saved yet, so it is in the open group.
+    groupSaving_ = true;
+    group.unlock();
+    const std::shared_ptr<UsersSaveGroup> done = SaveOpenGroup(rootPath);
+    group.lock();
+    done->ended = true;
+    groupSaving_ = false;
+    groupSaved_.notify_all();
+  }
+  if (mine.saved || !pending.undoIndex_) return {mine.saved, std::nullopt};
+  return {false, mine.undo[*pending.undoIndex_].codeKept};
+}
+
+std::shared_ptr<UsersSaveGroup> ServerSettings::SaveOpenGroup(const std::string& rootPath) {
+  std::lock_guard save(saveMutex_);
+  std::shared_ptr<UsersSaveGroup> group;
+  std::string plainText;
+  {
+    std::unique_lock lock(latch_);
+    group = std::exchange(openGroup_, std::make_shared<UsersSaveGroup>());
+    plainText = BuildPlainTextLocked();
+  }
+  group->saved = WriteUsersFile(rootPath, plainText);
+  if (!group->saved) {
+    std::unique_lock lock(latch_);
+    PutBackCodesLocked(*group);
+  }
+  return group;
+}
+
+void ServerSettings::PutBackCodesLocked(UsersSaveGroup& group) {
+  // Newest first, so an account changed twice ends with the codes it had before
+  // both; one whose code changed since (a certificate, a later logon) keeps it.
+  std::vector<UserAccount*> putBack(group.undo.size(), nullptr);
+  for (std::size_t i = group.undo.size(); i-- > 0;) {
+    const int index = IndexOfId(users_, group.undo[i].id);
+    if (index < 0) continue;
+    UserAccount& account = users_[static_cast<std::size_t>(index)];
+    if (account.GetLogonCode() != group.undo[i].codeAfter) continue;
+    account.RestoreLogonCodes(group.undo[i].before);
+    putBack[i] = &account;
+  }
+  for (std::size_t i = 0; i < putBack.size(); ++i) {
+    if (putBack[i] != nullptr) group.undo[i].codeKept = putBack[i]->GetLogonCode();
+  }
 }

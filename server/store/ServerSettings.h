@@ -9,7 +9,12 @@
 //
 // Every value is guarded by one reader/writer latch: look-ups take it shared and
 // return copies; changes take it exclusive. Saves are serialised with each other.
+// Changes that must be on disk before they are answered (logons) are saved in
+// groups: those made while a save runs all wait for the next one.
+#include <condition_variable>
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
@@ -19,6 +24,8 @@
 #include "common/BuiltInKeys.h"
 #include "common/Codec.h"
 #include "server/store/UserAccount.h"
+
+struct UsersSaveGroup;
 
 class ServerSettings {
  public:
@@ -96,6 +103,38 @@ class ServerSettings {
   // emptied and the account keeps its previous code and key.
   bool BuildCertificateText(int index, std::string& text);
 
+  // --- account changes saved in groups ---
+  // What a change did: whether the users file must now be saved, and for a change
+  // of codes the ones to put back should that save fail.
+  struct UserChange {
+    bool save = false;
+    std::optional<UserAccount::LogonCodes> codesBefore;
+  };
+  // The save a change waits for; empty when the change needs none.
+  class PendingSave {
+   public:
+    bool IsNeeded() const { return group_ != nullptr; }
+
+   private:
+    friend class ServerSettings;
+    std::shared_ptr<UsersSaveGroup> group_;
+    std::optional<std::size_t> undoIndex_;   // of its codes in the group, when it changed codes
+  };
+  // How the save of a change ended. Not saved, a change of codes that was put back
+  // tells the code its account then has, the one the file holds.
+  struct SaveOutcome {
+    bool saved = false;
+    std::optional<std::string> codeKept;
+  };
+  // Applies `change` to the account with that id under the exclusive latch, like
+  // UpdateUser (nothing when there is none), and joins it to the next save.
+  PendingSave ChangeUserForSave(int id, const std::function<UserChange(UserAccount&)>& change);
+  // Returns once a save into `rootPath` that holds the change has ended. The first
+  // waiter to find no save running saves every change made so far; the others wait
+  // for it. A failed save puts back, newest first, the codes of each change it held
+  // whose account still has the code the change gave it.
+  SaveOutcome WaitForSave(const PendingSave& pending, const std::string& rootPath);
+
  private:
   template <typename T>
   T ReadShared(const T& field) const {
@@ -106,6 +145,10 @@ class ServerSettings {
   std::string BuildPlainTextLocked() const;
   void CopySettingsIntoLocked(UserAccount& account) const;
   bool WriteUsersFile(const std::string& rootPath, const std::string& plainText) const;
+  // Saves the changes of the open group and hands it back, its outcome set, with a
+  // new group open in its place (see WaitForSave).
+  std::shared_ptr<UsersSaveGroup> SaveOpenGroup(const std::string& rootPath);
+  void PutBackCodesLocked(UsersSaveGroup& group);
 
   Codec usersFileCodec_;   // holds the users-file key as key 0
 
@@ -119,6 +162,12 @@ class ServerSettings {
   std::string libraryName_ = kDefaultLibraryName;
   std::string rootPath_;
   int nextUserId_ = 0;
+  std::shared_ptr<UsersSaveGroup> openGroup_;   // the changes the next group save takes
 
   mutable std::mutex saveMutex_;   // taken before latch_, never after it
+
+  // Never held with saveMutex_ or latch_.
+  std::mutex groupMutex_;
+  std::condition_variable groupSaved_;
+  bool groupSaving_ = false;
 };

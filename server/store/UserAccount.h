@@ -72,6 +72,18 @@ class UserAccount {
   // Kept in memory only: the stored line has no field for it.
   void AcceptLogonCode(CodeMatch match);
 
+  // The current and the previous code, which an accepted logon replaces; put back
+  // when the users file could not be saved.
+  struct LogonCodes {
+    std::string current;
+    std::string previous;
+  };
+  LogonCodes GetLogonCodes() const { return {logonCode_, previousCode_}; }
+  void RestoreLogonCodes(const LogonCodes& codes) {
+    logonCode_ = codes.current;
+    previousCode_ = codes.previous;
+  }
+
   bool IsLockoutTrapSet() const { return lockoutTrap_; }
   void SetLockoutTrap(bool set) { lockoutTrap_ = set; }
   bool IsLockedOut() const { return lockedOut_; }
