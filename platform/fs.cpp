@@ -199,7 +199,9 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
     // Owner may always write; group and other get write back where they may read
     // and the umask allows it.
     const mode_t readersToWriters = static_cast<mode_t>((mode & (S_IRGRP | S_IROTH)) >> 1);
-    mode |= S_IWUSR | (readersToWriters & ~CurrentUmask());
+    // The umask is costly to read; a file that has those bits already needs none.
+    const mode_t missing = readersToWriters & ~mode;
+    mode |= S_IWUSR | (missing == 0 ? missing : static_cast<mode_t>(missing & ~CurrentUmask()));
   }
   BeforeDiskChange();
   return ::chmod(path.c_str(), mode) == 0;
@@ -242,6 +244,27 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
   // The file system cannot rename without replacing: a hard link cannot replace either.
   if (MoveByLink(source, destination)) return true;
   return errno == EXDEV && MoveByCopy(source, destination);
+}
+
+bool RenameOver(const std::string& source, const std::string& destination) {
+  BeforeDiskChange();
+  return ::rename(source.c_str(), destination.c_str()) == 0;
+}
+
+bool SyncPath(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ChangeDisk([fd] { return ::fsync(fd); });
+  ::close(fd);
+  return ok;
+}
+
+bool SyncFileSystemOf(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ChangeDisk([fd] { return ::syncfs(fd); });
+  ::close(fd);
+  return ok;
 }
 
 CreateResult CreateNewFile(const std::string& path) {

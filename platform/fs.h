@@ -28,6 +28,14 @@ bool CopyFile(const std::string& source, const std::string& destination, CopyMod
 // renameat2(RENAME_NOREPLACE), then link+unlink, then (across devices, files only)
 // an exclusive copy followed by deleting the source. False means nothing changed.
 bool MoveNoReplace(const std::string& source, const std::string& destination);
+// rename(2): replaces `destination` in one step. False, with nothing changed, when
+// it cannot (e.g. across devices).
+bool RenameOver(const std::string& source, const std::string& destination);
+// fsync(2) of a file (its content and mode) or of a folder (its entries).
+bool SyncPath(const std::string& path);
+// syncfs(2): everything written to the file system that holds `path` is on disk,
+// for one flush where a SyncPath of each of many files costs one each.
+bool SyncFileSystemOf(const std::string& path);
 
 // Creates a new, empty file; never opens or truncates an existing one.
 enum class CreateResult { Created, Exists, Refused };

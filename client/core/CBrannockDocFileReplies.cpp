@@ -116,6 +116,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
       placement.Place(name, temporaryPath);
     }
   }
+  placement.Finish();
   placement.DeleteTemporaryFiles(TemporaryPathsOf(read.rows));
 
   if (!messages.IsEmpty()) ShowInformation(messages.Take());

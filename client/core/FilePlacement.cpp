@@ -1,5 +1,6 @@
 #include "client/core/FilePlacement.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "client/core/FileComparison.h"
@@ -24,14 +25,50 @@ std::string CollapseSeparators(const std::string& path) {
 
 }  // namespace
 
-FilePlacement::FilePlacement(FilePlacementSettings settings, ReplyMessages& messages, CopyOver copyOver)
-    : settings_(std::move(settings)), messages_(messages), copyOver_(std::move(copyOver)) {
-  if (!copyOver_) {
-    copyOver_ = [](const std::string& source, const std::string& target) {
-      return fs::CopyFile(source, target, fs::CopyMode::Overwrite);
-    };
-  }
+void DurableReplacements::Add(std::string source, std::string target) {
+  targets_.insert(target);
+  held_.push_back(Replacement{std::move(source), std::move(target)});
 }
+
+bool DurableReplacements::SyncSourceFileSystems() const {
+  std::vector<std::string> synced;
+  for (const Replacement& replacement : held_) {
+    const std::string folder = fs::ParentFolder(replacement.source);
+    if (std::find(synced.begin(), synced.end(), folder) != synced.end()) continue;
+    if (!fs::SyncFileSystemOf(folder)) return false;
+    synced.push_back(folder);
+  }
+  return true;
+}
+
+std::vector<std::string> DurableReplacements::Commit() {
+  // One flush of the file system costs less than one per file, but more than one file's.
+  const bool allSynced = held_.size() > 1 && SyncSourceFileSystems();
+  std::vector<bool> synced;
+  synced.reserve(held_.size());
+  for (const Replacement& replacement : held_) synced.push_back(allSynced || fs::SyncPath(replacement.source));
+  std::vector<std::string> kept;
+  std::vector<std::string> folders;
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    const Replacement& replacement = held_[i];
+    const bool replaced = synced[i] && (fs::RenameOver(replacement.source, replacement.target) ||
+                                        fs::CopyFile(replacement.source, replacement.target, fs::CopyMode::Overwrite));
+    if (!replaced) {
+      kept.push_back(replacement.target);
+      continue;
+    }
+    const std::string folder = fs::ParentFolder(replacement.target);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  }
+  // Each file is whole on disk under either name; this only keeps the new names.
+  for (const std::string& folder : folders) fs::SyncPath(folder);
+  held_.clear();
+  targets_.clear();
+  return kept;
+}
+
+FilePlacement::FilePlacement(FilePlacementSettings settings, ReplyMessages& messages)
+    : settings_(std::move(settings)), messages_(messages) {}
 
 bool FilePlacement::MakeFolder() {
   if (CreateFolderPath(settings_.folder)) return true;
@@ -49,20 +86,38 @@ bool FilePlacement::Place(const std::string& name, const std::string& temporaryP
     return false;
   }
   const std::string target = EnsureTrailingBackslash(settings_.folder) + name;
+  // A name met again replaces what its earlier row put there, in row order.
+  if (replacements_.Holds(target)) Finish();
+  const bool existing = fs::Exists(target);
   const bool kept = !IsTemporaryFile(temporaryPath) || fs::IsFolder(target) ||
-                    (fs::Exists(target) && IsBackupDue(target, temporaryPath) && !BackUp(target, name));
+                    (existing && IsBackupDue(target, temporaryPath) && !BackUp(target, name));
   if (kept) {
     messages_.Add(kNotPlaced, target);
     return false;
   }
-  // The copy takes the temporary file's mode bits, so the bit is set there first.
-  const bool bitSet = fs::SetReadOnly(temporaryPath, settings_.readOnly);
-  if (!copyOver_(temporaryPath, target)) {
+  // The file keeps its mode bits when moved, so the bit is set here first.
+  const bool marked = fs::SetReadOnly(temporaryPath, settings_.readOnly) || !settings_.readOnly;
+  if (existing) {
+    replacements_.Add(temporaryPath, target);
+    if (!marked) notMarked_.push_back(target);
+    return true;
+  }
+  // Nothing of the user's is at the target, so a new file needs no sync.
+  if (!fs::MoveNoReplace(temporaryPath, target)) {
     messages_.Add(kNotPlaced, target);
     return false;
   }
-  if (settings_.readOnly && !bitSet) messages_.Add(kNotReadOnly, target);
+  if (!marked) messages_.Add(kNotReadOnly, target);
   return true;
+}
+
+void FilePlacement::Finish() {
+  const std::vector<std::string> kept = replacements_.Commit();
+  for (const std::string& target : kept) messages_.Add(kNotPlaced, target);
+  for (const std::string& target : notMarked_) {
+    if (std::find(kept.begin(), kept.end(), target) == kept.end()) messages_.Add(kNotReadOnly, target);
+  }
+  notMarked_.clear();
 }
 
 void FilePlacement::DeleteTemporaryFiles(const std::vector<std::string>& temporaryPaths) const {

@@ -1,15 +1,40 @@
 #pragma once
 // Puts the files of one retrieve or check-out reply into a project's local folder:
 // the reply's folder, replace mode, read-only choice and backup settings, the backup
-// folder once it is worked out, and the messages of the rows that failed. The
-// user's file at a target is replaced only by renaming a finished copy over it, and
-// only after any backup that is due has been made.
-#include <functional>
+// folder once it is worked out, and the messages of the rows that failed. A
+// received file is renamed into the folder. The user's file at a target is replaced
+// only by renaming a finished file over it once that file is on disk, and only after
+// any backup that is due has been made.
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "client/core/ReplyMessages.h"
+
+// Replacements of existing files by finished files, made durable together: Commit
+// syncs them all (a batch by one sync of their file system) before the first
+// rename, so a target holds the old file or the whole new one at every instant.
+class DurableReplacements {
+ public:
+  void Add(std::string source, std::string target);
+  bool Holds(const std::string& target) const { return targets_.count(target) != 0; }
+  // Syncs every source, renames each synced one over its target (a synced copy
+  // beside it across file systems), then syncs each folder once. Returns the
+  // targets left as they were; nothing is held afterwards.
+  std::vector<std::string> Commit();
+
+ private:
+  struct Replacement {
+    std::string source;
+    std::string target;
+  };
+  // syncfs of every source's file system; false when any failed.
+  bool SyncSourceFileSystems() const;
+
+  std::vector<Replacement> held_;
+  std::unordered_set<std::string> targets_;
+};
 
 struct FilePlacementSettings {
   std::string folder;            // where the files go
@@ -30,13 +55,8 @@ class FilePlacement {
   static constexpr const char* kNotReadOnly =
       "File retrieved from Library successfully but local file attributes could not be changed to read-only";
 
-  // Copies a finished file over `target` in one step; false leaves the target as
-  // it was. Tests pass a failing one.
-  using CopyOver = std::function<bool(const std::string& source, const std::string& target)>;
-
-  // `messages` must outlive the placement. A null `copyOver` copies through the
-  // platform (a copy beside the target, renamed over it).
-  FilePlacement(FilePlacementSettings settings, ReplyMessages& messages, CopyOver copyOver = nullptr);
+  // `messages` must outlive the placement.
+  FilePlacement(FilePlacementSettings settings, ReplyMessages& messages);
 
   // Creates the folder and its parents. False, with a message naming the folder,
   // when it cannot be made; no row may then be placed.
@@ -46,12 +66,17 @@ class FilePlacement {
   // for a retrieve.
   void NoteRefused(const std::string& name);
 
-  // Places the received file `temporaryPath` as `name` in the folder; true when it
-  // is there with its read-only bit. A name that is not one safe folder level, a
-  // file from outside the temporary-file folder, a folder at the target, a due
-  // backup that fails or a failed copy leave the target as it was and add
-  // kNotPlaced. The temporary file is left for DeleteTemporaryFiles.
+  // Places the received file `temporaryPath`, with its read-only bit, as `name` in
+  // the folder: a new file at once, the replacement of an existing one at Finish.
+  // A name that is not one safe folder level, a file from outside the
+  // temporary-file folder, a folder at the target, a due backup that fails or a
+  // failed move leave the target as it was and add kNotPlaced; false then.
   bool Place(const std::string& name, const std::string& temporaryPath);
+
+  // Replaces the existing files that Place held back; a replacement that fails
+  // leaves the user's file as it was and adds kNotPlaced. Call it before
+  // DeleteTemporaryFiles.
+  void Finish();
 
   // Deletes every path that names a file directly inside the temporary-file
   // folder; any other path is left alone.
@@ -76,6 +101,7 @@ class FilePlacement {
 
   FilePlacementSettings settings_;
   ReplyMessages& messages_;
-  CopyOver copyOver_;
   std::optional<std::string> backupFolder_;
+  DurableReplacements replacements_;
+  std::vector<std::string> notMarked_;  // held targets whose read-only bit failed
 };

@@ -1,10 +1,13 @@
 #include "client/core/FilePlacement.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "common/FileHelpers.h"
+#include "platform/DiskChangeHook.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 
@@ -103,6 +106,7 @@ TEST_P(ReplaceModeTest, ReplacesAndBacksUpAsTheModeSays) {
     Existing("doc.txt", "local", c.existingReadOnly);
     FilePlacement placement(Settings(c.mode, readOnly), messages_);
     EXPECT_TRUE(placement.Place("doc.txt", Received(c.received)));
+    placement.Finish();
     EXPECT_EQ(ScratchFolder::Read(Target("doc.txt")), c.received);
     EXPECT_EQ(fs::IsReadOnly(Target("doc.txt")), readOnly);
     EXPECT_EQ(ScratchFolder::Read(Backup("doc.txt")), c.backupKept ? "local" : "<missing>");
@@ -123,6 +127,7 @@ TEST_F(FilePlacementTest, EveryBackupKeepsItsOwnCopy) {
   FilePlacement placement(Settings(1), messages_);
   ASSERT_TRUE(placement.Place("doc.txt", Received("second")));
   ASSERT_TRUE(placement.Place("doc.txt", Received("third")));
+  placement.Finish();
   EXPECT_EQ(ScratchFolder::Read(Backup("doc.txt")), "first");
   EXPECT_EQ(ScratchFolder::Read(Backup("doc.txt.1")), "second");
   EXPECT_EQ(ScratchFolder::Read(Target("doc.txt")), "third");
@@ -149,14 +154,67 @@ TEST_F(FilePlacementTest, FailuresKeepTheUserFileAndShareOneMessageText) {
   EXPECT_TRUE(messages_.IsEmpty());
 }
 
-TEST_F(FilePlacementTest, FailedCopyLeavesTheFileAsItWas) {
-  Existing("doc.txt", "local", true);
-  FilePlacement placement(Settings(1), messages_, [](const std::string&, const std::string&) { return false; });
-  EXPECT_FALSE(placement.Place("doc.txt", Received("new")));
-  EXPECT_EQ(ScratchFolder::Read(Target("doc.txt")), "local");
-  EXPECT_TRUE(fs::IsReadOnly(Target("doc.txt")));
-  EXPECT_EQ(ScratchFolder::Read(Backup("doc.txt")), "local");
-  EXPECT_FALSE(messages_.IsEmpty());
+TEST_F(FilePlacementTest, FailedReplacementLeavesTheFileAsItWas) {
+  // One replacement alone is synced by itself, several by their file system.
+  for (const std::size_t others : {0u, 2u}) {
+    ASSERT_TRUE(fs::DeleteFile(Target("doc.txt")));
+    Existing("doc.txt", "local", true);
+    FilePlacement placement(Settings(1), messages_);
+    const std::string received = Received("new");
+    ASSERT_TRUE(placement.Place("doc.txt", received));
+    for (std::size_t i = 0; i < others; ++i) {
+      Existing("other" + std::to_string(i), "local");
+      ASSERT_TRUE(placement.Place("other" + std::to_string(i), Received("new")));
+    }
+    ASSERT_TRUE(fs::DeleteFile(received));
+    placement.Finish();
+    EXPECT_EQ(ScratchFolder::Read(Target("doc.txt")), "local");
+    EXPECT_TRUE(fs::IsReadOnly(Target("doc.txt")));
+    EXPECT_EQ(ScratchFolder::Read(Target("other1")), others == 0 ? "<missing>" : "new");
+    EXPECT_EQ(messages_.Take(), std::string(FilePlacement::kNotPlaced) + " : Main Project\r\n    " +
+                                    Target("doc.txt") + "\r\n\r\n");
+  }
+}
+
+TEST_F(FilePlacementTest, ACutAtAnyStepLeavesEachFileWholeOldOrNew) {
+  struct Row {
+    const char* name;
+    const char* existing;  // null: no file there
+    const char* received;
+  };
+  const Row rows[] = {{"a.txt", "old a", "new a, longer"}, {"b.txt", "old b, longer", "new b"}, {"c.txt", nullptr, "c"}};
+  int cuts = 0;
+  for (int cut = 1;; ++cut) {
+    std::filesystem::remove_all(scratch_ / "lib/proj");
+    for (const Row& row : rows) {
+      if (row.existing != nullptr) Existing(row.name, row.existing);
+    }
+    std::vector<std::string> received;
+    for (const Row& row : rows) received.push_back(Received(row.received));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int changes = 0;
+      platform::SetDiskChangeHookForTesting([&changes, cut] {
+        if (++changes == cut) ::_exit(9);
+      });
+      FilePlacement placement(Settings(0), messages_);
+      for (std::size_t i = 0; i < received.size(); ++i) placement.Place(rows[i].name, received[i]);
+      placement.Finish();
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    for (const Row& row : rows) {
+      const std::string now = ScratchFolder::Read(Target(row.name));
+      EXPECT_TRUE(now == row.received || now == (row.existing != nullptr ? row.existing : "<missing>")) << cut;
+    }
+    if (WEXITSTATUS(status) == 0) break;
+    ++cuts;
+  }
+  for (const Row& row : rows) EXPECT_EQ(ScratchFolder::Read(Target(row.name)), row.received);
+  EXPECT_GT(cuts, 3);
 }
 
 TEST_F(FilePlacementTest, FolderThatCannotBeMadeIsReported) {
