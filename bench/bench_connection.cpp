@@ -1,9 +1,13 @@
-// Bytes per second of a 50 MB document arriving behind a 5022 reply through the
-// client's IPConnection from a real server on 127.0.0.1 (the request handler
-// sends a file from the library's disk), against a raw copy of 50 MB between two
-// loopback sockets in the same run, and the ratio of the two. Run from an
-// optimised build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_connection
+// Bytes per second of a 50 MB document through the client's IPConnection and a
+// real server on 127.0.0.1: arriving behind a 5022 reply to 5020 (the handler
+// sends a file from disk, the link writes it to a temporary file) and going out
+// behind 5018 (the link reads it from disk, the server writes it to a temporary
+// file). Both are set against a raw copy of the same file in the same run: read
+// it, send it over loopback in 60000-byte calls, receive it, write it to a new file.
+// Run from an optimised build configured with -DWEX_BUILD_BENCH=ON:
+// <build>/bench/bench_connection
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,17 +15,20 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "client/core/IPConnection.h"
 #include "client/core/LibraryEntry.h"
-#include "common/RecordRows.h"
 #include "client/core/SocketTransfer.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
+#include "common/RecordRows.h"
+#include "platform/FileDescriptor.h"
 #include "platform/ScratchFolder.h"
+#include "server/engine/FileListBody.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
@@ -32,15 +39,19 @@ namespace {
 constexpr std::int32_t kDocumentBytes = 50 * 1000 * 1000;
 using Clock = std::chrono::steady_clock;
 
-double connectionRate = 0;
+double receiveRate = 0;
+double sendRate = 0;
 double rawRate = 0;
 
-// A server whose 5020 handler sends the one 50 MB file, and a logged-on link to it.
+// A server whose 5020 handler sends the one 50 MB file and whose 5018 handler
+// only notes where it received files, and a logged-on link to it.
 struct Library {
   platform::ScratchFolder scratch;
   TestServer server;
   std::string document;
   std::atomic<int> named{0};
+  std::mutex mutex;
+  std::vector<std::string> received;  // by the server, behind the last 5018
   std::unique_ptr<IPConnection> link;
   std::thread linkThread;
   bool ready = false;
@@ -50,6 +61,11 @@ struct Library {
     const std::string reply = "\"P\",1\n\"document\",1,1,\"" + document + "\"," + std::to_string(kDocumentBytes) + "\n";
     server.Dispatcher().Register(MSGID_RETRIEVE, [reply](RTE& engine, const Msg& request) {
       return RequestDispatcher::SendReply(engine, request, MSGID_RETRIEVED_DOCUMENTS, reply);
+    });
+    server.Dispatcher().Register(MSGID_ADD_DOCUMENTS, [this](RTE& engine, const Msg& request) {
+      std::lock_guard lock(mutex);
+      received = TemporaryPathsOf(std::string(request.GetBody(), request.GetBodyLength()));
+      return RequestDispatcher::SendReply(engine, request, MSGID_ADD_DOCUMENTS_RESULT, "");
     });
     if (!server.Start()) return;
     const std::optional<UserAccount> user = server.AddUser("bench", "secret", false);
@@ -80,54 +96,103 @@ struct Library {
     if (linkThread.joinable()) linkThread.join();
   }
 
+  // Sends `request` and waits for its reply; false when none came.
+  bool Ask(Msg& request, Msg& reply) {
+    if (link->SendMessage(request) != IPConnection::kDone) return false;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < deadline) {
+      if (link->ReceiveMessage(reply) == IPConnection::kDone && reply.GetOriginalStamp() == request.GetOriginalStamp()) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
+  }
+
   // One retrieval; the path of the received file, empty on failure.
   std::string Retrieve() {
     Msg request;
     request.SetMessageId(MSGID_RETRIEVE);
     request.SetBody(std::string());
-    if (link->SendMessage(request) != IPConnection::kDone) return "";
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
     Msg reply;
-    while (Clock::now() < deadline) {
-      if (link->ReceiveMessage(reply) == IPConnection::kDone && reply.GetOriginalStamp() == request.GetOriginalStamp()) {
-        // Row 2 of the handed-on body: "name",version,flag,"temporary path",size
-        const std::vector<std::string> rows = SplitRecordRows(std::string(reply.GetBody(), reply.GetBodyLength()));
-        if (rows.size() != 2) return "";
-        std::string name, path;
-        std::int32_t number = 0;
-        ReadStringField(path, ReadIntField(number, ReadIntField(number, ReadStringField(name, rows[1]))));
-        return path;
-      }
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return "";
+    if (!Ask(request, reply)) return "";
+    // Row 2 of the handed-on body: "name",version,flag,"temporary path",size
+    const std::vector<std::string> rows = SplitRecordRows(std::string(reply.GetBody(), reply.GetBodyLength()));
+    if (rows.size() != 2) return "";
+    std::string name, path;
+    std::int32_t number = 0;
+    ReadStringField(path, ReadIntField(number, ReadIntField(number, ReadStringField(name, rows[1]))));
+    return path;
+  }
+
+  // The document goes out behind one 5018.
+  bool Add() {
+    Msg request;
+    request.SetMessageId(MSGID_ADD_DOCUMENTS);
+    request.SetBody("\"" + scratch.Path() + "\",\"P\",1\n\"document\"," + std::to_string(kDocumentBytes) + ",\"\"\n");
+    Msg reply;
+    return Ask(request, reply) && reply.GetMessageId() == MSGID_ADD_DOCUMENTS_RESULT;
   }
 };
 
-void BM_ConnectionRetrieve50MB(benchmark::State& state) {
+Library& TheLibrary() {
   static Library library;
+  return library;
+}
+
+// Runs `once` per iteration, timing it by hand, and `cleanUp` untimed after it;
+// the bytes per second reached.
+template <class Once, class CleanUp>
+double Measure(benchmark::State& state, Once once, CleanUp cleanUp) {
+  double seconds = 0;
+  for (auto _ : state) {
+    const Clock::time_point start = Clock::now();
+    const std::string failure = once();
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    cleanUp();
+    state.SetIterationTime(elapsed);
+    seconds += elapsed;
+    if (!failure.empty()) {
+      state.SkipWithError(failure.c_str());
+      return 0;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kDocumentBytes);
+  return static_cast<double>(state.iterations()) * kDocumentBytes / seconds;
+}
+
+void BM_ConnectionRetrieve50MB(benchmark::State& state) {
+  Library& library = TheLibrary();
   if (!library.ready) {
     state.SkipWithError("the server or the link did not start");
     return;
   }
-  double seconds = 0;
-  for (auto _ : state) {
-    const Clock::time_point start = Clock::now();
-    const std::string path = library.Retrieve();
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(elapsed);
-    seconds += elapsed;
-    if (path.empty() || std::filesystem::file_size(path) != static_cast<std::uintmax_t>(kDocumentBytes)) {
-      state.SkipWithError("the document did not arrive whole");
-      return;
-    }
-    std::filesystem::remove(path);
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kDocumentBytes);
-  connectionRate = static_cast<double>(state.iterations()) * kDocumentBytes / seconds;
+  std::string path;
+  receiveRate = Measure(
+      state,
+      [&]() -> std::string {
+        path = library.Retrieve();
+        const bool whole = !path.empty() && std::filesystem::file_size(path) == static_cast<std::uintmax_t>(kDocumentBytes);
+        return whole ? "" : "the document did not arrive whole";
+      },
+      [&] { std::filesystem::remove(path); });
 }
 
-void BM_RawLoopbackCopy50MB(benchmark::State& state) {
+void BM_ConnectionAdd50MB(benchmark::State& state) {
+  Library& library = TheLibrary();
+  if (!library.ready) {
+    state.SkipWithError("the server or the link did not start");
+    return;
+  }
+  sendRate = Measure(
+      state, [&]() -> std::string { return library.Add() ? "" : "the document did not go out"; },
+      [&] {
+        std::lock_guard lock(library.mutex);
+        for (const std::string& path : library.received) std::filesystem::remove(path);
+      });
+}
+
+void BM_RawCopy50MB(benchmark::State& state) {
   platform::Socket listener = platform::Socket::Listen(0, 1, "127.0.0.1");
   platform::Socket sender = platform::Socket::Connect("127.0.0.1", listener.LocalPort());
   platform::Socket receiver;
@@ -135,31 +200,41 @@ void BM_RawLoopbackCopy50MB(benchmark::State& state) {
     state.SkipWithError("no loopback pair");
     return;
   }
+  const std::string source = TheLibrary().document;
+  const std::string target = TheLibrary().scratch / "copy";
   std::atomic<bool> never{false};
-  const std::vector<char> data(kDocumentBytes, 'r');
-  std::vector<char> received(SocketTransfer::kMaxCallBytes);
-  double seconds = 0;
-  for (auto _ : state) {
-    const Clock::time_point start = Clock::now();
-    std::thread writer([&] { SocketTransfer(sender, never, 12000).Write(data.data(), data.size()); });
-    SocketTransfer reader(receiver, never, 12000);
-    for (std::size_t left = data.size(); left > 0;) {
-      const std::size_t n = std::min(left, received.size());
-      if (reader.Read(received.data(), n) != SocketTransfer::Outcome::Done) break;
+  rawRate = Measure(state, [&]() -> std::string {
+    std::atomic<bool> sent{false};
+    std::thread sending([&] {
+      const platform::FileDescriptor in(source, O_RDONLY);
+      std::vector<char> block(SocketTransfer::kMaxCallBytes);
+      SocketTransfer transfer(sender, never, 12000);
+      bool ok = in.IsOpen();
+      for (std::size_t left = kDocumentBytes; ok && left > 0;) {
+        const std::size_t n = std::min(left, block.size());
+        ok = in.ReadExactly(block.data(), n) && transfer.Write(block.data(), n) == SocketTransfer::Outcome::Done;
+        left -= n;
+      }
+      sent = ok;
+    });
+    platform::FileDescriptor out(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    std::vector<char> block(SocketTransfer::kMaxCallBytes);
+    SocketTransfer transfer(receiver, never, 12000);
+    bool ok = out.IsOpen();
+    for (std::size_t left = kDocumentBytes; ok && left > 0;) {
+      const std::size_t n = std::min(left, block.size());
+      ok = transfer.Read(block.data(), n) == SocketTransfer::Outcome::Done && out.WriteAll(block.data(), n);
       left -= n;
     }
-    writer.join();
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(elapsed);
-    seconds += elapsed;
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kDocumentBytes);
-  rawRate = static_cast<double>(state.iterations()) * kDocumentBytes / seconds;
+    ok = out.Close() && ok;
+    sending.join();
+    return ok && sent ? "" : "the raw copy failed";
+  }, [&] { std::filesystem::remove(target); });
 }
 
-// Timed by hand: deleting the received file between iterations is not transfer.
 BENCHMARK(BM_ConnectionRetrieve50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
-BENCHMARK(BM_RawLoopbackCopy50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
+BENCHMARK(BM_ConnectionAdd50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
+BENCHMARK(BM_RawCopy50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
 
 }  // namespace
 
@@ -168,9 +243,11 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (connectionRate > 0 && rawRate > 0) {
-    std::printf("IPConnection %.1f MB/s, raw loopback %.1f MB/s, ratio %.3f\n", connectionRate / 1e6, rawRate / 1e6,
-                connectionRate / rawRate);
+  if (rawRate > 0) {
+    std::printf("raw copy %.1f MB/s, IPConnection receive %.1f MB/s, send %.1f MB/s\n", rawRate / 1e6,
+                receiveRate / 1e6, sendRate / 1e6);
+    if (receiveRate > 0) std::printf("ratio IPConnection receive 5022 / raw copy %.3f\n", receiveRate / rawRate);
+    if (sendRate > 0) std::printf("ratio IPConnection send 5018 / raw copy %.3f\n", sendRate / rawRate);
   }
   return 0;
 }

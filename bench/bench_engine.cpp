@@ -1,12 +1,15 @@
 // Throughput of a connection engine on loopback: a 64 MiB file received behind
 // request 5018 and sent behind reply 5022, each next to a raw loopback copy of the
-// same file (read, send, receive, write) in the same run, and the ratio of the two.
+// same file (read, send in 60000-byte calls, receive, write, through plain file
+// descriptors) in the same run, and the ratio of the two; each the best of 3 runs.
 // Run it from an optimised build configured with -DWEX_BUILD_BENCH=ON:
 // <build>/bench/bench_engine
+#include <fcntl.h>
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,6 +18,7 @@
 
 #include "common/BuiltInKeys.h"
 #include "common/MessageIds.h"
+#include "platform/FileDescriptor.h"
 #include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
 #include "platform/fs.h"
@@ -29,6 +33,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kFileSize = 64u * 1024u * 1024u;
 constexpr std::size_t kChunk = 60000;
 constexpr int kUserId = 7;
+constexpr int kRounds = 3;
 
 bool SendAll(platform::Socket& socket, const char* data, std::size_t length) {
   std::size_t sent = 0;
@@ -62,30 +67,45 @@ struct Pair {
   platform::Socket client;
 };
 
-// Reads the file, sends it over loopback, receives it and writes it to another file.
+// Reads the file, sends it over loopback, receives it and writes it to a new file.
 double RawCopySeconds(const std::string& source, const std::string& target) {
   Pair pair;
   platform::Socket server;
   while (pair.listening.Accept(server) != platform::IoStatus::Ok) pair.listening.WaitReadable(100);
+  platform::fs::DeleteFile(target);
   const auto begun = Clock::now();
   std::thread sender([&] {
-    std::ifstream in(source, std::ios::binary);
+    const platform::FileDescriptor in(source, O_RDONLY);
     std::vector<char> block(kChunk);
-    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
-      if (!SendAll(pair.client, block.data(), static_cast<std::size_t>(in.gcount()))) return;
+    for (std::size_t left = kFileSize; left > 0;) {
+      const std::size_t piece = std::min(kChunk, left);
+      if (!in.ReadExactly(block.data(), piece) || !SendAll(pair.client, block.data(), piece)) return;
+      left -= piece;
     }
   });
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  platform::FileDescriptor out(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
   std::vector<char> block(kChunk);
-  for (std::size_t left = kFileSize; left > 0;) {
+  bool ok = out.IsOpen();
+  for (std::size_t left = kFileSize; ok && left > 0;) {
     const std::size_t piece = std::min(kChunk, left);
-    if (!ReceiveAll(server, block.data(), piece)) break;
-    out.write(block.data(), static_cast<std::streamsize>(piece));
+    ok = ReceiveAll(server, block.data(), piece) && out.WriteAll(block.data(), piece);
     left -= piece;
   }
-  out.close();
+  ok = out.Close() && ok;
   sender.join();
-  return Seconds(Clock::now() - begun);
+  return ok ? Seconds(Clock::now() - begun) : -1;
+}
+
+// The shortest of a few runs of `run` (seconds, negative on failure).
+template <class Run>
+double Best(Run run) {
+  double best = -1;
+  for (int round = 0; round < kRounds; ++round) {
+    const double seconds = run();
+    if (seconds <= 0) return -1;
+    if (best < 0 || seconds < best) best = seconds;
+  }
+  return best;
 }
 
 class Bench {
@@ -213,8 +233,8 @@ class Bench {
 void Report(const char* what, double seconds, double rawSeconds) {
   const double rate = static_cast<double>(kFileSize) / seconds;
   const double raw = static_cast<double>(kFileSize) / rawSeconds;
-  std::printf("%-28s %8.1f MiB/s  (%.0f bytes/s)  raw copy %8.1f MiB/s  ratio %.2f\n", what, rate / 1048576.0, rate,
-              raw / 1048576.0, rate / raw);
+  std::printf("%-28s %8.1f MiB/s  raw copy %8.1f MiB/s\n", what, rate / 1048576.0, raw / 1048576.0);
+  std::printf("ratio %-22s / raw copy %.3f\n", what, rate / raw);
 }
 
 }  // namespace
@@ -225,10 +245,10 @@ int main() {
     std::fprintf(stderr, "the library did not start\n");
     return 1;
   }
-  const double raw = RawCopySeconds(bench.Source(), bench.Scratch("copy.bin"));
-  const double received = bench.ReceiveSeconds();
-  const double sent = bench.SendSeconds();
-  if (received <= 0 || sent <= 0) {
+  const double raw = Best([&] { return RawCopySeconds(bench.Source(), bench.Scratch("copy.bin")); });
+  const double received = Best([&] { return bench.ReceiveSeconds(); });
+  const double sent = Best([&] { return bench.SendSeconds(); });
+  if (raw <= 0 || received <= 0 || sent <= 0) {
     std::fprintf(stderr, "a transfer failed\n");
     return 1;
   }

@@ -1,23 +1,40 @@
-// Document transfer through a real server on 127.0.0.1: bytes/s of retrieving
-// (5020) and of checking in (5026) one 50 MiB document, each also as a ratio to a
-// raw loopback copy of the same bytes measured in the same run, and the total
-// bytes/s of 8 clients retrieving the document at once. Each figure is the best of
-// a few rounds. Run from an optimised build configured with -DWEX_BUILD_BENCH=ON:
-// <build>/bench/bench_transfer
+// Document transfer between the client core (IPConnection) and a real server on
+// 127.0.0.1: bytes/s of retrieving (5020) one 50 MiB document into a file,
+// checking in (5026) and adding (5018) one from a file, and the total bytes/s of 8
+// links retrieving it at once. Retrieval is set against a raw copy
+// (read a file, send it over loopback in 60000-byte calls, receive it, write it to
+// a file); check-in and add, which must store durably, against the same copy
+// followed by an fsync of the written file. Both copies run in the same run and on
+// the library's file system. Each figure is the best of a few rounds. Run from an
+// optimised build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_transfer
+#include <fcntl.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "client/core/IPConnection.h"
+#include "client/core/LibraryEntry.h"
+#include "common/MessageIds.h"
 #include "common/RecordFields.h"
+#include "common/RecordRows.h"
+#include "platform/FileDescriptor.h"
+#include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
+#include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/ServerSettings.h"
 #include "testsupport/TestServer.h"
 
 namespace {
@@ -26,7 +43,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kDocumentSize = 50u * 1024u * 1024u;
 constexpr std::size_t kPiece = 60000;  // what the engine hands to one socket call
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 constexpr int kConcurrentClients = 8;
 constexpr const char* kDocument = "big.bin";
 
@@ -46,35 +63,117 @@ double BestSeconds(int rounds, const std::function<bool()>& run, const std::func
   return best;
 }
 
-// Sends `size` bytes over a fresh loopback connection in engine-sized pieces while
-// another thread reads them.
-bool RawLoopbackCopy(std::size_t size) {
+bool SendAll(platform::Socket& socket, const char* data, std::size_t length) {
+  for (std::size_t sent = 0; sent < length;) {
+    const platform::IoResult result = socket.Send(data + sent, std::min(kPiece, length - sent));
+    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
+    if (result.status == platform::IoStatus::Ok) sent += result.bytes;
+    if (result.status == platform::IoStatus::WouldBlock) socket.WaitWritable(5000);
+  }
+  return true;
+}
+
+bool ReceiveAll(platform::Socket& socket, char* buffer, std::size_t length) {
+  for (std::size_t got = 0; got < length;) {
+    const platform::IoResult result = socket.Receive(buffer + got, length - got);
+    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
+    if (result.status == platform::IoStatus::Ok) got += result.bytes;
+    if (result.status == platform::IoStatus::WouldBlock) socket.WaitReadable(5000);
+  }
+  return true;
+}
+
+// Reads `source`, sends it over a fresh loopback connection in 60000-byte calls,
+// receives it in pieces of that size and writes them to `target`, a new file;
+// `durable` adds an fsync of the written file.
+bool RawCopy(const std::string& source, const std::string& target, bool durable) {
   platform::Socket listener = platform::Socket::Listen(0, 1, "127.0.0.1");
   platform::Socket sender = platform::Socket::Connect("127.0.0.1", listener.LocalPort());
   platform::Socket receiver;
   if (!sender.IsOpen() || !listener.WaitReadable(5000) || listener.Accept(receiver) != platform::IoStatus::Ok) {
     return false;
   }
-  std::size_t received = 0;
-  std::thread reader([&] {
-    std::vector<char> buffer(64 * 1024);
-    while (received < size && receiver.WaitReadable(5000)) {
-      const platform::IoResult result = receiver.Receive(buffer.data(), buffer.size());
-      if (result.status == platform::IoStatus::Ok) received += result.bytes;
-      if (result.status == platform::IoStatus::Closed || result.status == platform::IoStatus::Failed) break;
+  bool sent = false;
+  std::thread sending([&] {
+    platform::FileDescriptor in(source, O_RDONLY);
+    std::vector<char> block(kPiece);
+    std::int64_t size = 0;
+    sent = in.Size(size) && size == static_cast<std::int64_t>(kDocumentSize);
+    for (std::size_t left = kDocumentSize; sent && left > 0;) {
+      const std::size_t piece = std::min(kPiece, left);
+      sent = in.ReadExactly(block.data(), piece) && SendAll(sender, block.data(), piece);
+      left -= piece;
     }
   });
-  const std::string bytes(kPiece, 'x');
-  for (std::size_t sent = 0; sent < size;) {
-    const platform::IoResult result = sender.Send(bytes.data(), std::min(kPiece, size - sent));
-    if (result.status == platform::IoStatus::Ok) sent += result.bytes;
-    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) break;
-    if (result.status == platform::IoStatus::WouldBlock) sender.WaitWritable(5000);
+  platform::FileDescriptor out(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
+  std::vector<char> block(kPiece);
+  bool ok = out.IsOpen();
+  for (std::size_t left = kDocumentSize; ok && left > 0;) {
+    const std::size_t piece = std::min(kPiece, left);
+    ok = ReceiveAll(receiver, block.data(), piece) && out.WriteAll(block.data(), piece);
+    left -= piece;
   }
-  reader.join();
-  return received == size;
+  ok = ok && (!durable || out.Sync()) && out.Close();
+  sending.join();
+  return ok && sent;
 }
 
+// A logged-on client core link to the server, on its own connection thread.
+class Link {
+ public:
+  Link(TestServer& server, const UserAccount& user, const std::string& temporaryFolder) {
+    LibraryConnection account;
+    account.SetName("Bench");
+    account.SetHost("127.0.0.1");
+    account.SetPort(server.Port());
+    account.SetUserNumber(user.GetId());
+    account.SetUserText(user.GetName());
+    account.SetSecondLogonText("secret");
+    account.SetLogonCode(user.GetLogonCode());
+    account.SetKeyText(user.GetKeyText());
+    account.SetKeyLength(user.GetKeyLength());
+    const ServerSettings& settings = server.Document().GetSettings();
+    const LibraryEntry entry("Bench", settings.GetDefaultKey(), settings.GetDefaultKeyLength());
+    IPConnection::Hooks hooks;
+    hooks.temporaryFileName = [this, temporaryFolder] { return temporaryFolder + "/received" + std::to_string(++named_); };
+    link_ = std::make_unique<IPConnection>(hooks);
+    if (!link_->SetConnection(account, &entry)) return;
+    thread_ = std::thread([this] { link_->Connect(); });
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    while (!link_->IsLoggedOn() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~Link() {
+    link_->RequestStop();
+    if (thread_.joinable()) thread_.join();
+  }
+  bool IsLoggedOn() const { return link_->IsLoggedOn(); }
+
+  // Sends a request and waits for its reply; the reply's body, none on failure.
+  std::optional<std::string> Ask(MessageId id, const std::string& body, MessageId answer) {
+    Msg request;
+    request.SetMessageId(id);
+    request.SetBody(body);
+    if (link_->SendMessage(request) != IPConnection::kDone) return std::nullopt;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(120);
+    Msg reply;
+    while (Clock::now() < deadline) {
+      if (link_->ReceiveMessage(reply) == IPConnection::kDone && reply.GetOriginalStamp() == request.GetOriginalStamp()) {
+        if (reply.GetMessageId() != answer || reply.GetBody() == nullptr) return std::nullopt;
+        return std::string(reply.GetBody(), reply.GetBodyLength());
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::atomic<int> named_{0};
+  std::unique_ptr<IPConnection> link_;
+  std::thread thread_;
+};
+
+// A server with one 50 MiB document and client links to it, each with its own
+// folder for received files; link 0 also checks in and adds from its folder.
 class Library {
  public:
   bool Start() {
@@ -82,87 +181,115 @@ class Library {
     for (int i = 0; i < kConcurrentClients; ++i) {
       std::optional<UserAccount> user = server_.AddUser("bench" + std::to_string(i), "secret", false);
       if (!user) return false;
-      std::unique_ptr<TestClient> client = server_.MakeClient(*user);
-      TestClient::Reply reply;
-      if (!client->Connect(server_.Port()) ||
-          client->Logon(user->GetName(), "secret", user->GetLogonCode(), reply) != TestClient::ReceiveStatus::Ok ||
-          reply.message.GetMessageId() != MSGID_LOGON_ACCEPTED) {
-        return false;
-      }
+      const std::string folder = client_ / std::to_string(i);
+      if (!platform::fs::CreateFolder(folder)) return false;
+      links_.push_back(std::make_unique<Link>(server_, *user, folder));
+      if (!links_.back()->IsLoggedOn()) return false;
       users_.push_back(*user);
-      clients_.push_back(std::move(client));
     }
     ServerProject created;
     if (server_.Document().CreateProject("", "Bench", "", created, false) != 0) return false;
     project_ = created.GetInternalName();
     FileStatistics result;
-    return server_.Document().AddDocument(kDocument, project_, "bench0", "", Received(), static_cast<int>(kDocumentSize), result) == 0;
+    std::ofstream(Source(), std::ios::binary) << std::string(kDocumentSize, 'd');
+    std::ofstream(client_ / kDocument, std::ios::binary) << std::string(kDocumentSize, 'n');
+    std::filesystem::create_hard_link(client_ / kDocument, client_ / Addition());
+    const std::string received = Path("bench_document.wxf");
+    std::ofstream(received, std::ios::binary) << std::string(kDocumentSize, 'd');
+    return server_.Document().AddDocument(kDocument, project_, "bench0", "", received, static_cast<int>(kDocumentSize), result) == 0;
   }
 
-  // One client retrieves the latest version and receives all of it.
-  bool Retrieve(int client) {
-    TestClient& peer = *clients_[static_cast<std::size_t>(client)];
-    if (peer.Send(MSGID_RETRIEVE, EndRecord(AppendIntField(0, AppendStringField(project_, "")))) == 0) return false;
-    TestClient::Reply reply;
-    return peer.Receive(reply, 120000) == TestClient::ReceiveStatus::Ok &&
-           reply.message.GetMessageId() == MSGID_RETRIEVED_DOCUMENTS && reply.files.size() == 1 &&
-           reply.files[0].size() == kDocumentSize;
+  // A file of the document's size, for the raw copies.
+  std::string Source() const { return Path("bench_source.bin"); }
+  // A file on the library's file system.
+  std::string Path(const std::string& name) const { return server_.RootPath() + "/TemporaryFiles/" + name; }
+
+  // One link retrieves the latest version into a file of its folder.
+  bool Retrieve(int link) {
+    const std::optional<std::string> reply = links_[static_cast<std::size_t>(link)]->Ask(
+        MSGID_RETRIEVE, EndRecord(AppendIntField(0, AppendStringField(project_, ""))), MSGID_RETRIEVED_DOCUMENTS);
+    const std::vector<std::string> rows = SplitRecordRows(reply.value_or(""));
+    if (rows.size() != 2) return false;
+    std::string name, path;
+    std::int32_t number = 0, size = 0;
+    ReadIntField(size, ReadStringField(path, ReadIntField(number, ReadIntField(number, ReadStringField(name, rows[1])))));
+    return size == static_cast<std::int32_t>(kDocumentSize) && std::filesystem::file_size(path) == kDocumentSize;
+  }
+  // Removes what the links received.
+  bool RemoveReceived() {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(client_.Path())) {
+      if (entry.path().filename().string().rfind("received", 0) == 0) std::filesystem::remove(entry.path());
+    }
+    return true;
   }
 
-  // Client 0 checks the document out in the store (not timed), then checks a new
+  // Link 0 checks the document out in the store (not timed), then checks a new
   // version in through the server.
   bool CheckOut() {
     return server_.Document().CheckOutDocuments(project_, kDocument, -1, users_[0].GetName(), false, false).code == 0;
   }
-  bool CheckIn(const std::string& content) {
-    std::string body = EndRecord(AppendIntField(1, AppendStringField(project_, "")));
-    body = EndRecord(AppendStringField("bench", AppendIntField(static_cast<std::int32_t>(kDocumentSize), AppendStringField(kDocument, body))));
-    TestClient& peer = *clients_[0];
-    if (peer.SendWithFiles(MSGID_CHECK_IN, body, {content}, {}) == 0) return false;
-    TestClient::Reply reply;
-    return peer.Receive(reply, 120000) == TestClient::ReceiveStatus::Ok &&
-           reply.message.GetMessageId() == MSGID_CHECK_IN_RESULT && reply.message.GetBody() != nullptr &&
-           std::string(reply.message.GetBody()).find(",1,0\n") != std::string::npos;
+  bool CheckIn() { return Deliver(MSGID_CHECK_IN, MSGID_CHECK_IN_RESULT, kDocument); }
+  // Link 0 adds its file as a new document under a new name (renamed first, not timed).
+  bool NameNextAddition() {
+    const std::string previous = client_ / Addition();
+    ++added_;
+    std::filesystem::rename(previous, client_ / Addition());
+    return true;
   }
+  bool Add() { return Deliver(MSGID_ADD_DOCUMENTS, MSGID_ADD_DOCUMENTS_RESULT, Addition()); }
 
  private:
-  std::string Received() {
-    const std::string path = server_.RootPath() + "/TemporaryFiles/bench_document.wxf";
-    std::ofstream(path, std::ios::binary) << std::string(kDocumentSize, 'd');
-    return path;
+  std::string Addition() const { return "added" + std::to_string(added_) + ".bin"; }
+
+  // Sends the link's file `name` behind `request`; true when the reply says stored.
+  bool Deliver(MessageId request, MessageId answer, const std::string& name) {
+    std::string body = EndRecord(AppendIntField(1, AppendStringField(project_, AppendStringField(client_.Path(), ""))));
+    body = EndRecord(AppendStringField("bench", AppendIntField(static_cast<std::int32_t>(kDocumentSize), AppendStringField(name, body))));
+    const std::optional<std::string> reply = links_[0]->Ask(request, body, answer);
+    return reply && reply->find(",1,0\n") != std::string::npos;
   }
 
+  platform::ScratchFolder client_;
   TestServer server_;
   std::vector<UserAccount> users_;
-  std::vector<std::unique_ptr<TestClient>> clients_;
+  std::vector<std::unique_ptr<Link>> links_;
   std::string project_;
+  int added_ = 0;
 };
 
-void Report(const char* what, double seconds, std::size_t bytes, double rawBytesPerSecond) {
+double Report(const char* what, double seconds, std::size_t bytes) {
   if (seconds <= 0) {
     std::printf("%-34s failed\n", what);
-    return;
+    return 0;
   }
   const double rate = static_cast<double>(bytes) / seconds;
-  std::printf("%-34s %10.1f MB/s", what, rate / 1e6);
-  if (rawBytesPerSecond > 0) std::printf("   ratio to raw loopback %.3f", rate / rawBytesPerSecond);
-  std::printf("\n");
+  std::printf("%-34s %10.1f MB/s\n", what, rate / 1e6);
+  return rate;
+}
+
+void Ratio(const char* what, double rate, double baseline) {
+  if (rate > 0 && baseline > 0) std::printf("ratio %-44s %.3f\n", what, rate / baseline);
 }
 
 }  // namespace
 
 int main() {
-  const double rawSeconds = BestSeconds(kRounds, [] { return RawLoopbackCopy(kDocumentSize); });
-  const double raw = rawSeconds > 0 ? static_cast<double>(kDocumentSize) / rawSeconds : 0;
-  Report("raw loopback copy (50 MiB)", rawSeconds, kDocumentSize, 0);
-
   Library library;
   if (!library.Start()) {
     std::printf("the server or its library did not start\n");
     return 1;
   }
-  Report("retrieval 5020 (50 MiB)", BestSeconds(kRounds, [&] { return library.Retrieve(0); }), kDocumentSize, raw);
+  const std::string copy = library.Path("bench_copy.bin");
+  const auto removeCopy = [&] { return std::remove(copy.c_str()) == 0 || errno == ENOENT; };
+  const double raw = Report("raw copy (50 MiB)",
+      BestSeconds(kRounds, [&] { return RawCopy(library.Source(), copy, false); }, removeCopy), kDocumentSize);
+  const double durable = Report("durable raw copy (50 MiB)",
+      BestSeconds(kRounds, [&] { return RawCopy(library.Source(), copy, true); }, removeCopy), kDocumentSize);
+  removeCopy();
 
+  const auto removeReceived = [&] { return library.RemoveReceived(); };
+  const double retrieval = Report("retrieval 5020 (50 MiB)",
+      BestSeconds(kRounds, [&] { return library.Retrieve(0); }, removeReceived), kDocumentSize);
   const double concurrent = BestSeconds(kRounds, [&] {
     std::vector<std::thread> clients;
     std::vector<char> done(kConcurrentClients, 0);
@@ -171,12 +298,16 @@ int main() {
     }
     for (std::thread& client : clients) client.join();
     return std::all_of(done.begin(), done.end(), [](char ok) { return ok != 0; });
-  });
-  Report("8 concurrent retrievals, total", concurrent, kConcurrentClients * kDocumentSize, raw);
+  }, removeReceived);
+  Report("8 concurrent retrievals, total", concurrent, kConcurrentClients * kDocumentSize);
 
-  const std::string content(kDocumentSize, 'n');
-  Report("check-in 5026 (50 MiB)",
-         BestSeconds(kRounds, [&] { return library.CheckIn(content); }, [&] { return library.CheckOut(); }),
-         kDocumentSize, raw);
+  const double checkIn = Report("check-in 5026 (50 MiB)",
+      BestSeconds(kRounds, [&] { return library.CheckIn(); }, [&] { return library.CheckOut(); }), kDocumentSize);
+  const double add = Report("add 5018 (50 MiB)",
+      BestSeconds(kRounds, [&] { return library.Add(); }, [&] { return library.NameNextAddition(); }), kDocumentSize);
+
+  Ratio("retrieval 5020 / raw copy", retrieval, raw);
+  Ratio("check-in 5026 / durable raw copy", checkIn, durable);
+  Ratio("add 5018 / durable raw copy", add, durable);
   return 0;
 }

@@ -1,10 +1,12 @@
 #include "client/core/IPConnection.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <utility>
 
 #include "client/core/FileReplyBody.h"
@@ -14,6 +16,7 @@
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
 #include "common/TraceError.h"
+#include "platform/FileDescriptor.h"
 
 namespace {
 
@@ -360,18 +363,20 @@ bool IPConnection::SendFiles(SocketTransfer& transfer, const FileRequestBody& fi
 
 bool IPConnection::SendFile(SocketTransfer& transfer, const std::string& path, std::int64_t size) {
   if (size == 0) return true;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  const platform::FileDescriptor in(path, O_RDONLY);
+  if (!in.IsOpen()) {
     TraceError("IPConnection::SendFile() - Failed to open file for transmission.");
     return false;
   }
-  std::vector<char> block(static_cast<std::size_t>(FileBlockSize()));
+  in.AdviseSequential();
+  const std::size_t blockSize = static_cast<std::size_t>(FileBlockSize());
+  const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
   for (std::int64_t left = size; left > 0;) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(blockSize)));
     // A file shorter than its row says cannot be framed: the link ends.
-    if (!in.read(block.data(), static_cast<std::streamsize>(n))) return false;
-    codec_.Encode(kUserKey, static_cast<std::int64_t>(n), block.data());
-    if (transfer.Write(block.data(), n) != SocketTransfer::Outcome::Done) return false;
+    if (!in.ReadExactly(block.get(), n)) return false;
+    codec_.Encode(kUserKey, static_cast<std::int64_t>(n), block.get());
+    if (transfer.Write(block.get(), n) != SocketTransfer::Outcome::Done) return false;
     left -= static_cast<std::int64_t>(n);
   }
   return true;
@@ -501,16 +506,17 @@ bool IPConnection::ReceiveFiles(SocketTransfer& transfer, Msg& message) {
 }
 
 bool IPConnection::ReceiveFile(SocketTransfer& transfer, const std::string& path, std::int64_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  std::vector<char> block(static_cast<std::size_t>(FileBlockSize()));
+  platform::FileDescriptor out(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (!out.IsOpen()) return false;
+  // Blocks are whole keys long, so each decodes from key byte 0 as part of the whole file.
+  const std::size_t blockSize = static_cast<std::size_t>(FileBlockSize());
+  const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
   for (std::int64_t left = size; left > 0;) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
-    if (transfer.Read(block.data(), n) != SocketTransfer::Outcome::Done) return false;
-    codec_.Decode(kUserKey, static_cast<std::int64_t>(n), block.data());
-    if (!out.write(block.data(), static_cast<std::streamsize>(n))) return false;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(blockSize)));
+    if (transfer.Read(block.get(), n) != SocketTransfer::Outcome::Done) return false;
+    codec_.Decode(kUserKey, static_cast<std::int64_t>(n), block.get());
+    if (!out.WriteAll(block.get(), n)) return false;
     left -= static_cast<std::int64_t>(n);
   }
-  out.close();
-  return static_cast<bool>(out);
+  return out.Close();
 }

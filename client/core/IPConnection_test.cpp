@@ -490,9 +490,10 @@ class RawPeer {
   static constexpr const char* kLibraryKey = "00112233445566778899AABBCCDDEEFF";
   static constexpr const char* kUserKey = "F0E1D2C3B4A5968778695A4B3C2D1E0F";
 
-  RawPeer() : listener_(platform::Socket::Listen(0, 4, "127.0.0.1")) {
+  explicit RawPeer(std::string userKey = kUserKey)
+      : listener_(platform::Socket::Listen(0, 4, "127.0.0.1")), userKey_(std::move(userKey)) {
     codec_.Add(16, kLibraryKey, 1);
-    codec_.Add(16, kUserKey, 1);
+    codec_.Add(UserKeyLength(), userKey_, 1);
   }
 
   LibraryConnection Account() const {
@@ -504,8 +505,8 @@ class RawPeer {
     account.SetUserText("ann");
     account.SetSecondLogonText("secret");
     account.SetLogonCode("CODE1");
-    account.SetKeyText(kUserKey);
-    account.SetKeyLength(16);
+    account.SetKeyText(userKey_);
+    account.SetKeyLength(UserKeyLength());
     return account;
   }
   LibraryEntry Entry() const { return LibraryEntry("Raw", kLibraryKey, 16); }
@@ -557,6 +558,13 @@ class RawPeer {
     logonBody = logon ? BodyOf(*logon) : "";
     return logon && logon->GetMessageId() == MSGID_LOGON && Write(MSGID_LOGON_ACCEPTED, accepted);
   }
+  // `size` bytes that follow a message, unscrambled from their own first byte.
+  std::optional<std::string> ReadFile(std::size_t size) {
+    std::string bytes(size, '\0');
+    if (Transfer().Read(bytes.data(), size) != Outcome::Done) return std::nullopt;
+    codec_.Decode(1, static_cast<std::int64_t>(size), bytes.data());
+    return bytes;
+  }
   void Hang() { peer_.Close(); }
   bool ClosedWithoutSending() {
     char byte = 0;
@@ -567,9 +575,11 @@ class RawPeer {
 
  private:
   SocketTransfer Transfer() { return SocketTransfer(peer_, never_, 1000); }
+  int UserKeyLength() const { return static_cast<int>(userKey_.size() / 2); }
 
   std::atomic<bool> never_{false};
   platform::Socket listener_;
+  std::string userKey_;
   platform::Socket peer_;
   Codec codec_;
 };
@@ -667,6 +677,48 @@ TEST(IPConnectionRawPeer, AReplyCountingAMillionRowsButCarryingOneIsTakenAsOne) 
   const std::optional<Msg> next = link.WaitMessage([](const Msg& m) { return m.GetOriginalStamp() == 42; });
   ASSERT_TRUE(next);
   EXPECT_EQ(BodyOf(*next), "after");
+}
+
+// Files arriving behind 5022 and leaving behind 5018 are each scrambled as one
+// whole from key byte 0, with keys that do not divide 60000-byte pieces and sizes
+// around them.
+TEST(IPConnectionRawPeer, FilesKeepTheirBytesAcrossPieceBoundariesBothWays) {
+  const std::vector<std::size_t> sizes = {0, 1, 59999, 60000, 60001, 3 * 60000 + 7};
+  for (const int keyLength : {7, 64}) {
+    std::string key;
+    for (int i = 0; i < 2 * keyLength; ++i) key += "0123456789ABCDEF"[(i * 7 + 3) % 16];
+    RawPeer peer(key);
+    Link link;
+    ASSERT_TRUE(link.Start(peer.Account(), peer.Entry()));
+    ASSERT_TRUE(peer.LogOn());
+    ASSERT_TRUE(link.WaitLoggedOn());
+    std::string reply = "\"P\"," + std::to_string(sizes.size()) + ",";
+    std::vector<std::string> contents;
+    for (const std::size_t size : sizes) {
+      reply += "\"f" + std::to_string(size) + "\",1,1," + std::to_string(size) + "\n";
+      contents.push_back(Pattern(size, static_cast<unsigned>(keyLength)));
+    }
+    ASSERT_TRUE(peer.Write(MSGID_RETRIEVED_DOCUMENTS, reply, contents, std::nullopt, 41));
+    const std::optional<Msg> files = link.WaitMessage([](const Msg& m) { return m.GetOriginalStamp() == 41; });
+    ASSERT_TRUE(files);
+    const std::vector<std::string> rows = SplitRecordRows(BodyOf(*files));
+    ASSERT_EQ(rows.size(), sizes.size() + 1);
+
+    // The received files go back out behind 5018, from the folder they arrived in.
+    const std::filesystem::path folder = std::filesystem::path(ReceivedFileOf(rows[1]).first).parent_path();
+    std::string add = "\"" + folder.string() + "\",\"P\"," + std::to_string(sizes.size()) + "\n";
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+      const std::string path = ReceivedFileOf(rows[i + 1]).first;
+      EXPECT_TRUE(platform::ScratchFolder::Read(path) == contents[i]) << "in, key " << keyLength << ", size " << sizes[i];
+      add += "\"" + std::filesystem::path(path).filename().string() + "\"," + std::to_string(sizes[i]) + ",\"\"\n";
+    }
+    Msg request = Request(MSGID_ADD_DOCUMENTS, add);
+    ASSERT_EQ(link.connection.SendMessage(request), IPConnection::kDone);
+    ASSERT_TRUE(peer.Read(1));
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+      EXPECT_TRUE(peer.ReadFile(sizes[i]) == contents[i]) << "out, key " << keyLength << ", size " << sizes[i];
+    }
+  }
 }
 
 struct BadReply {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <vector>
@@ -17,6 +17,7 @@
 #include "common/PathParser.h"
 #include "common/ServerPathContext.h"
 #include "common/TraceError.h"
+#include "platform/FileDescriptor.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/TcpEngineSocket.h"
@@ -31,6 +32,8 @@ constexpr std::size_t kReceiveBufferSize = 64 * 1024;
 constexpr int kTemporaryNameAttempts = 100;
 // A body's room grows by at most this much ahead of the bytes received.
 constexpr std::size_t kMaxBodyGrowth = 8 * 1024 * 1024;
+// Bytes of a received file written between two starts of their writeback.
+constexpr std::size_t kWriteBackStep = 4 * 1024 * 1024;
 
 const char* ReceiveFilesTrace(FileRequestError error) {
   switch (error) {
@@ -44,17 +47,6 @@ const char* ReceiveFilesTrace(FileRequestError error) {
     case FileRequestError::None: break;
   }
   return "";
-}
-
-bool WriteAll(int fd, const char* data, std::size_t length) {
-  while (length > 0) {
-    const ssize_t written = ::write(fd, data, length);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    length -= static_cast<std::size_t>(written);
-  }
-  return true;
 }
 
 void DeleteFiles(const std::vector<std::string>& paths) {
@@ -328,11 +320,6 @@ bool RTE::Transform(int keyIndex, void* buffer, std::size_t length) const {
   return codec_.Encode(keyIndex, static_cast<std::int64_t>(length), buffer);
 }
 
-bool RTE::TransformFile(int keyIndex, const std::string& path) const {
-  std::shared_lock<std::shared_mutex> lock(codecLatch_);
-  return codec_.DecodeFile(keyIndex, path);
-}
-
 int RTE::AddUserKey(int userId) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return -1;
@@ -539,25 +526,40 @@ std::string RTE::CreateTemporaryFile() {
 }
 
 bool RTE::ReceiveFileContents(const std::string& path, std::int32_t size) {
-  // The file was made by CreateTemporaryFile: it is reopened, never created or followed.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
+  // The file was made, empty, by CreateTemporaryFile: it is reopened, never created
+  // or followed, nor truncated (which makes some file systems flush it on close).
+  platform::FileDescriptor out(path, O_WRONLY | O_NOFOLLOW);
+  if (!out.IsOpen()) {
     TraceError("RTE::ReceiveFiles() - Failed to open temporary file");
     return false;
   }
-  std::vector<char> buffer(kReceiveBufferSize);
-  std::size_t remaining = static_cast<std::size_t>(size);
-  bool ok = true;
-  while (ok && remaining > 0) {
-    const std::size_t piece = std::min(remaining, kMaxSendCall);
-    const Transfer result = ReceiveAll(buffer.data(), piece, false);
+  const int keyIndex = userKeyIndex_;
+  const std::size_t keyLength = static_cast<std::size_t>(std::max(KeyLength(keyIndex), 0));
+  if (keyLength == 0) return false;
+  // Each piece lands at its own key position behind the buffer's start, so one
+  // transform from key byte 0 decodes it as part of the whole file.
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kMaxSendCall + keyLength - 1);
+  const std::size_t total = static_cast<std::size_t>(size);
+  std::size_t received = 0;
+  std::size_t writtenBack = 0;
+  while (received < total) {
+    const std::size_t piece = std::min(total - received, kMaxSendCall);
+    const std::size_t at = received % keyLength;
+    const Transfer result = ReceiveAll(buffer.get() + at, piece, false);
     if (result == Transfer::Stopped) TraceError("RTE::ReceiveFiles() - Terminate thread received while receiving file");
     if (result == Transfer::Failed) TraceError("RTE::ReceiveFiles() - Unknown socket error while receiving file");
-    ok = result == Transfer::Done && WriteAll(fd, buffer.data(), piece);
-    remaining -= piece;
+    if (result != Transfer::Done) break;
+    Transform(keyIndex, buffer.get(), at + piece);
+    if (!out.WriteAll(buffer.get() + at, piece)) break;
+    received += piece;
+    // Received files are stored durably: their writing starts while the rest
+    // arrives, so the store's fsync finds little left to do.
+    if (received - writtenBack >= kWriteBackStep || received == total) {
+      out.StartWriteBack(static_cast<std::int64_t>(writtenBack), static_cast<std::int64_t>(received - writtenBack));
+      writtenBack = received;
+    }
   }
-  ok = ::close(fd) == 0 && ok;
-  return ok && TransformFile(userKeyIndex_, path);
+  return out.Close() && received == total;
 }
 
 // --- writer ---------------------------------------------------------------------
@@ -652,23 +654,21 @@ bool RTE::SendFile(const std::string& path, std::int32_t expectedSize) {
   if (!connected_ || keyIndex < 0 || expectedSize < 0) return false;
   PathParser parser;
   parser.SetSecondPath(path);
-  std::ifstream in(PathParser::FullPath(parser.SplitSecondPath()), std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size != expectedSize) return false;
+  const platform::FileDescriptor in(PathParser::FullPath(parser.SplitSecondPath()), O_RDONLY);
+  std::int64_t size = -1;
+  if (!in.Size(size) || size != expectedSize) return false;
+  in.AdviseSequential();
 
   const int keyLength = KeyLength(keyIndex);
   if (keyLength < 1 || static_cast<std::size_t>(keyLength) > kMaxSendCall) return false;
   const std::size_t block = (kMaxSendCall / static_cast<std::size_t>(keyLength)) * static_cast<std::size_t>(keyLength);
-  std::vector<char> buffer(block);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(block);
   std::size_t remaining = static_cast<std::size_t>(expectedSize);
   while (remaining > 0) {
     const std::size_t wanted = std::min(block, remaining);
-    if (!in.read(buffer.data(), static_cast<std::streamsize>(wanted))) return false;
-    Transform(keyIndex, buffer.data(), wanted);
-    if (SendAll(buffer.data(), wanted) != Transfer::Done) return false;
+    if (!in.ReadExactly(buffer.get(), wanted)) return false;
+    Transform(keyIndex, buffer.get(), wanted);
+    if (SendAll(buffer.get(), wanted) != Transfer::Done) return false;
     remaining -= wanted;
   }
   return true;

@@ -129,6 +129,7 @@ class RTE {
   // A new empty owner-only file under a fresh temporary name, made without
   // following a link or reusing a name; empty when none could be made.
   std::string CreateTemporaryFile();
+  // Receives the file in pieces of at most kMaxSendCall, decoding each as it arrives.
   bool ReceiveFileContents(const std::string& path, std::int32_t size);
   bool WriteMessage();
   bool SendFile(const std::string& path, std::int32_t expectedSize);
@@ -143,7 +144,6 @@ class RTE {
   Transfer SendAll(const char* data, std::size_t length);
 
   bool Transform(int keyIndex, void* buffer, std::size_t length) const;
-  bool TransformFile(int keyIndex, const std::string& path) const;
   int AddUserKey(int userId);
   int KeyLength(int keyIndex) const;
 

@@ -143,6 +143,35 @@ TEST_F(RTETest, AddDocumentsReceivesEveryFileIntoNewPrivateTemporaryFiles) {
   }
 }
 
+// Each file is decoded as one transform of its whole content from key byte 0,
+// with keys that do not divide the 60000-byte pieces and sizes around them.
+TEST(RTEReceiveTest, FilesDecodeWholeAcrossPieceBoundaries) {
+  const std::vector<std::size_t> sizes = {0, 1, 59999, 60000, 60001, 3 * 60000 + 7};
+  for (const int keyLength : {7, 64}) {
+    Library library(keyLength);
+    Recorder recorder(library.App());
+    EngineOnLoopback connection(library.App(), true);
+    std::string body = "\"WXP\"," + std::to_string(sizes.size()) + "\n";
+    std::vector<std::string> contents;
+    std::string files;
+    for (const std::size_t size : sizes) {
+      std::string content(size, '\0');
+      for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 131 + size);
+      body += "\"f" + std::to_string(size) + "\"," + std::to_string(size) + ",\"\"\n";
+      files += library.Scramble(content);
+      contents.push_back(std::move(content));
+    }
+    ASSERT_TRUE(connection.link.Send(library.Frame(MSGID_ADD_DOCUMENTS, body, false) + files));
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Requests().size() == 1; }));
+    const Msg request = recorder.Requests()[0];
+    const std::vector<std::string> paths = TemporaryPathsOf(std::string(request.GetBody(), request.GetBodyLength()));
+    ASSERT_EQ(sizes.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      EXPECT_TRUE(platform::ScratchFolder::Read(paths[i]) == contents[i]) << "key " << keyLength << ", size " << sizes[i];
+    }
+  }
+}
+
 TEST_F(RTETest, CountWithoutRowEndsTheConnectionWithoutFiles) {
   EngineOnLoopback connection(library_.App(), true);
   ASSERT_TRUE(connection.link.Send(library_.Frame(MSGID_ADD_DOCUMENTS, "\"WXP\",1\n", false)));
@@ -374,6 +403,10 @@ class RecordingSocket : public EngineSocket {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls_;
   }
+  std::string Bytes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bytes_;
+  }
 
  private:
   std::mutex mutex_;
@@ -421,7 +454,7 @@ TEST_P(RTESendTest, LongBodyGoesOutInCallsOfAtMost60000Bytes) {
   EXPECT_EQ((std::vector<std::size_t>{60000, 40052}), socket_->Calls());
 }
 
-TEST_P(RTESendTest, FilesGoOutInBlocksOnKeyBoundaries) {
+TEST_P(RTESendTest, FilesGoOutInBlocksOnKeyBoundariesScrambledAsAWhole) {
   const std::string path = library_.Put("doc.bin", std::string(130000, 'd'));
   Send(Reply(MSGID_CHECKED_OUT_DOCUMENTS, "\"WXP\",1\n\"doc.bin\",3,1,\"" + path + "\",130000\n"));
   ASSERT_TRUE(WaitUntil([&] { return engine_->OutboundCount() == 0; }));
@@ -431,6 +464,7 @@ TEST_P(RTESendTest, FilesGoOutInBlocksOnKeyBoundaries) {
   EXPECT_EQ(block, calls[1]);
   EXPECT_EQ(block, calls[2]);
   EXPECT_EQ(130000 - 2 * block, calls[3]);
+  EXPECT_TRUE(library_.Scramble(socket_->Bytes().substr(calls[0])) == std::string(130000, 'd'));
 }
 
 TEST_P(RTESendTest, FileOfTheWrongSizeEndsTheConnectionUnsent) {

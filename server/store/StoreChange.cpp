@@ -1,5 +1,7 @@
 #include "server/store/StoreChange.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -11,6 +13,7 @@
 #include "common/FileHelpers.h"
 #include "common/StringHelpers.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileDescriptor.h"
 #include "platform/fs.h"
 
 namespace {
@@ -118,7 +121,7 @@ void StoreChange::MoveFolder(const std::string& from, const std::string& to) { A
 
 bool StoreChange::Commit() {
   std::string recordPath;
-  if (steps_.size() > 1 && !WriteRecord(recordPath)) return false;
+  if (!SyncMovedFiles() || (steps_.size() > 1 && !WriteRecord(recordPath))) return false;
   std::size_t made = 0;
   for (; made < steps_.size(); ++made) {
     if (!Make(steps_[made])) break;
@@ -129,6 +132,23 @@ bool StoreChange::Commit() {
   }
   if (!recordPath.empty() && undone) DeleteFileLongPath(recordPath);
   return made == steps_.size();
+}
+
+// A moved file (a received version above all) is on the disk before a record names
+// it, so that rolling forward never places a file a crash cut short. Its folder is
+// synced by the last step into that folder: a later write (AtomicFile) or move.
+bool StoreChange::SyncMovedFiles() {
+  const auto isMove = [](const Step& step) { return step.kind == Kind::MoveFile || step.kind == Kind::MoveReadOnly; };
+  for (auto step = steps_.begin(); step != steps_.end(); ++step) {
+    if (!isMove(*step)) continue;
+    if (!platform::FileDescriptor(step->path, O_RDONLY).Sync()) return false;
+    const std::string folder = platform::fs::ParentFolder(step->target);
+    step->syncFolder = std::none_of(step + 1, steps_.end(), [&](const Step& later) {
+      const bool entersFolder = later.kind == Kind::Write || isMove(later);
+      return entersFolder && platform::fs::ParentFolder(later.kind == Kind::Write ? later.path : later.target) == folder;
+    });
+  }
+  return true;
 }
 
 bool StoreChange::WriteRecord(std::string& recordPath) const {
@@ -148,6 +168,10 @@ bool StoreChange::Make(Step& step) {
     case Kind::MoveReadOnly:
       if (!MoveFileLongPath(step.path, step.target)) return false;
       if (step.kind == Kind::MoveReadOnly) SetFileAttributesLongPath(step.target, FileAttributes::ReadOnly);
+      if (step.syncFolder && !platform::FileDescriptor(platform::fs::ParentFolder(step.target), O_RDONLY | O_DIRECTORY).Sync()) {
+        Undo(step);
+        return false;
+      }
       return true;
     case Kind::CreateFolder:
       step.madeFolder = !platform::fs::IsFolder(step.path);

@@ -20,6 +20,7 @@ class StoreChange {
   // Removes the file; its content is kept in memory to undo a failed commit.
   void RemoveFile(const std::string& path);
   // Moves a file to a path that must not exist yet; `readOnly` marks the moved file.
+  // Commit fsyncs the file's content before the move and the folder entry after it.
   void MoveFile(const std::string& from, const std::string& to, bool readOnly);
   // Makes the folder and the missing folders above it.
   void CreateFolder(const std::string& path);
@@ -49,11 +50,13 @@ class StoreChange {
     std::string oldContent; // Write, Remove: kept for undo; not recorded
     std::uint64_t oldHash = 0;
     bool madeFolder = false;  // CreateFolder: made by Commit, so undo removes it
+    bool syncFolder = false;  // moves: no later step syncs the destination's folder
   };
   enum class Outcome { Done, Impossible };
 
   void AddWithPreImage(Kind kind, const std::string& path, std::string target);
   void AddPathStep(Kind kind, const std::string& path, const std::string& target);
+  bool SyncMovedFiles();
   bool WriteRecord(std::string& recordPath) const;
   bool Make(Step& step);
   bool Undo(const Step& step);
