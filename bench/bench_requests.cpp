@@ -1,51 +1,94 @@
-// Requests per second against a real server on 127.0.0.1 with 1, 8 and 32 clients
-// at once: 5004 (the whole project tree) on a library of 1000 top-level projects,
-// and 5015 (the document list) on a project of 1000 documents. Every client keeps
-// one logged-on connection and sends one request after the other. Run from an
-// optimised build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_requests
+// Requests per second against real servers on 127.0.0.1. 5015 (the document list)
+// of a project of 1000 documents with 1, 8 and 32 clients at once; then, with one
+// client, 5004 (the whole project tree), 5015 and 5028 (the version list) of a
+// project of 100 documents in a library of 100 and in one of 10000 documents, each
+// with 100 top-level projects, and the ratio of the two. Every client keeps one
+// logged-on connection and sends one request after the other. Run from an optimised
+// build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_requests
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/RecordFields.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/StoreFilePaths.h"
 #include "testsupport/TestServer.h"
 
 namespace {
 
 constexpr int kMaxClients = 32;
-constexpr int kProjects = 1000;
-constexpr int kDocuments = 1000;
+constexpr int kProjects = 100;
+constexpr int kListed = 100;    // documents of the project listed in both libraries
+constexpr int kLarge = 1000;    // documents of the large project of the big library
+constexpr int kSmallLibrary = 100;
+constexpr int kBigLibrary = 10000;
 
 struct Library {
   TestServer server;
   std::vector<std::unique_ptr<TestClient>> clients;
-  std::string listedProject;
+  std::string listedProject;  // kListed documents
+  std::string largeProject;   // kLarge documents (big library only)
   bool ready = false;
 
-  Library() { ready = server.Start() && Fill() && Connect(); }
+  explicit Library(int documents) { ready = server.Start() && Fill(documents) && Connect(); }
 
-  // 999 empty projects beside one that holds every document.
-  bool Fill() {
+  // Project 0 holds kListed documents, project 1 of the big library kLarge, and the
+  // rest are spread over the other projects. The record files are written straight
+  // to disk before the server reads any of them, as a grown library holds them.
+  bool Fill(int documents) {
     CWexmoorDoc& document = server.Document();
+    std::vector<std::string> projects;
     for (int i = 0; i < kProjects; ++i) {
       ServerProject created;
       if (document.CreateProject("", "Project " + std::to_string(i), "", created, false) != 0) return false;
-      if (i == 0) listedProject = created.GetInternalName();
+      projects.push_back(created.GetInternalName());
     }
-    for (int i = 0; i < kDocuments; ++i) {
-      const std::string received = server.RootPath() + "/TemporaryFiles/Bench_" + std::to_string(i);
-      std::ofstream(received, std::ios::binary) << "document " << i;
-      FileStatistics added;
-      if (document.AddDocument("doc" + std::to_string(i) + ".txt", listedProject, "bench", "", received,
-                               static_cast<int>(9 + std::to_string(i).size()), added) != 0) {
-        return false;
-      }
+    listedProject = projects[0];
+    std::vector<int> counts(kProjects, 0);
+    counts[0] = kListed;
+    if (documents > kListed) {
+      largeProject = projects[1];
+      counts[1] = kLarge;
+      const int rest = documents - kListed - kLarge;
+      for (int i = 2; i < kProjects; ++i) counts[i] = rest / (kProjects - 2) + (i - 2 < rest % (kProjects - 2) ? 1 : 0);
+    }
+    int next = 0;
+    for (int i = 0; i < kProjects; ++i) {
+      if (!WriteDocuments(projects[i], counts[i], next)) return false;
     }
     return true;
+  }
+
+  bool WriteDocuments(const std::string& project, int count, int& next) {
+    if (count == 0) return true;
+    const std::string folder = server.Document().GetProjectFolderPath(project) + "/";
+    ProjectFileList list;
+    for (int i = 0; i < count; ++i, ++next) {
+      const std::string internalName = "WXFiName_Hi900Lo" + std::to_string(next);
+      const std::string content = "document " + std::to_string(next);
+      FileEntry header;
+      header.SetName("doc" + std::to_string(i) + ".txt");
+      header.SetAuthor("bench");
+      header.SetVersion(1);
+      header.SetFileSize(static_cast<int>(content.size()));
+      header.SetInternalFileName(internalName);
+      header.StampCreated();
+      FileStatistics statistics;
+      statistics.SetOwnerProject(project);
+      statistics.SetHeader(header);
+      statistics.AddVersion(header);
+      if (statistics.Save(StatisticsPath(folder, internalName)) != 0) return false;
+      std::ofstream(folder + header.GetVersionFileName(), std::ios::binary) << content;
+      list.SetAt(header.GetName(), internalName);
+    }
+    return list.Save(ProjectFileListPath(folder, project));
   }
 
   bool Connect() {
@@ -65,14 +108,16 @@ struct Library {
   }
 };
 
-Library& TheLibrary() {
-  static Library library;
-  return library;
+Library& TheLibrary(int documents) {
+  static std::map<int, std::unique_ptr<Library>> libraries;
+  auto& library = libraries[documents];
+  if (!library) library = std::make_unique<Library>(documents);
+  return *library;
 }
 
 // Each thread is one client sending `request` and waiting for `answer`.
-void RunRequests(benchmark::State& state, MessageId request, const std::string& body, MessageId answer) {
-  Library& library = TheLibrary();
+void RunRequests(benchmark::State& state, Library& library, MessageId request, const std::string& body,
+                 MessageId answer) {
   if (!library.ready) {
     state.SkipWithError("the library could not be built");
     return;
@@ -93,16 +138,67 @@ void RunRequests(benchmark::State& state, MessageId request, const std::string& 
   state.counters["reply_bytes"] = benchmark::Counter(static_cast<double>(bodyBytes), benchmark::Counter::kAvgThreads);
 }
 
-void BM_RefreshProjects(benchmark::State& state) {
-  RunRequests(state, MSGID_REFRESH_PROJECTS, "", MSGID_PROJECT_TREE);
+void BM_ListLargeProject(benchmark::State& state) {
+  Library& library = TheLibrary(kBigLibrary);
+  RunRequests(state, library, MSGID_LIST_DOCUMENTS, AppendStringField(library.largeProject, ""), MSGID_DOCUMENT_LIST);
+  // What the store's record cache holds of the library by then (its bound: 64 MiB).
+  if (library.ready && state.thread_index() == 0) {
+    const double held = static_cast<double>(library.server.Document().GetRecordCache().HeldBytes());
+    state.counters["cache_MiB"] = held / (1 << 20);
+  }
 }
-BENCHMARK(BM_RefreshProjects)->Threads(1)->Threads(8)->Threads(32)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ListLargeProject)->Threads(1)->Threads(8)->Threads(32)->UseRealTime()->MinTime(2.0);
+
+void BM_RefreshProjects(benchmark::State& state) {
+  RunRequests(state, TheLibrary(static_cast<int>(state.range(0))), MSGID_REFRESH_PROJECTS, "", MSGID_PROJECT_TREE);
+}
+BENCHMARK(BM_RefreshProjects)->Arg(kSmallLibrary)->Arg(kBigLibrary)->UseRealTime()->MinTime(2.0);
 
 void BM_ListDocuments(benchmark::State& state) {
-  RunRequests(state, MSGID_LIST_DOCUMENTS, AppendStringField(TheLibrary().listedProject, ""), MSGID_DOCUMENT_LIST);
+  Library& library = TheLibrary(static_cast<int>(state.range(0)));
+  RunRequests(state, library, MSGID_LIST_DOCUMENTS, AppendStringField(library.listedProject, ""), MSGID_DOCUMENT_LIST);
 }
-BENCHMARK(BM_ListDocuments)->Threads(1)->Threads(8)->Threads(32)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ListDocuments)->Arg(kSmallLibrary)->Arg(kBigLibrary)->UseRealTime()->MinTime(2.0);
+
+void BM_ListVersions(benchmark::State& state) {
+  Library& library = TheLibrary(static_cast<int>(state.range(0)));
+  RunRequests(state, library, MSGID_LIST_VERSIONS, AppendStringField(library.listedProject, ""), MSGID_VERSION_LIST);
+}
+BENCHMARK(BM_ListVersions)->Arg(kSmallLibrary)->Arg(kBigLibrary)->UseRealTime()->MinTime(2.0);
+
+// Prints as usual and keeps each benchmark's best rate over the repetitions.
+class RateKeepingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      auto rate = run.counters.find("requests/s");
+      if (run.run_type != Run::RT_Iteration || rate == run.counters.end()) continue;
+      double& best = rates[run.run_name.str()];
+      best = std::max(best, rate->second.value);
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> rates;
+};
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RateKeepingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  const double large = reporter.rates["BM_ListLargeProject/min_time:2.000/real_time/threads:1"];
+  if (large > 0) std::printf("5015 of %d documents, one client: %.0f requests/s (goal >= 1000)\n", kLarge, large);
+  for (const char* name : {"BM_RefreshProjects", "BM_ListDocuments", "BM_ListVersions"}) {
+    const std::string prefix = std::string(name) + "/";
+    const double small = reporter.rates[prefix + std::to_string(kSmallLibrary) + "/min_time:2.000/real_time"];
+    const double big = reporter.rates[prefix + std::to_string(kBigLibrary) + "/min_time:2.000/real_time"];
+    if (small > 0) {
+      std::printf("ratio %s library %d/%d documents: %.2f (goal >= 0.8)\n", name, kBigLibrary, kSmallLibrary,
+                  big / small);
+    }
+  }
+  return 0;
+}

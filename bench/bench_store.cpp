@@ -1,14 +1,18 @@
 // Store operations against projects of 100 and of 10000 documents: adding a small
 // document, checking one document out, checking it in, and resolving the stored
-// file of a reference to it. Each is reported as operations per second. Run it from
-// a build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_store
+// file of a reference to it. Each is reported as operations per second, then as the
+// ratio of its best rate at 10000 to that at 100. Run it from a build configured
+// with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_store --benchmark_repetitions=3
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/BuiltInKeys.h"
 #include "platform/ScratchFolder.h"
@@ -62,26 +66,34 @@ class BenchLibrary {
     return created.GetInternalName();
   }
 
+  // The fillers are written straight to disk before the store reads the project,
+  // as a library of that size would hold them; kDoc is added through the store.
   std::string MakeProject(int size) {
     const std::string project = NewProject("Size" + std::to_string(size));
+    const std::string folder = doc_->GetProjectFolderPath(project) + "/";
+    ProjectFileList list;
+    for (int i = 1; i < size; ++i) {
+      const std::string filler = "WXFiName_Hi900Lo" + std::to_string(i);
+      FileEntry header;
+      header.SetName("Filler" + std::to_string(i) + ".txt");
+      header.SetAuthor(kUser);
+      header.SetVersion(1);
+      header.SetFileSize(8);
+      header.SetInternalFileName(filler);
+      header.StampCreated();
+      FileStatistics statistics;
+      statistics.SetOwnerProject(project);
+      statistics.SetHeader(header);
+      statistics.AddVersion(header);
+      if (statistics.Save(StatisticsPath(folder, filler)) != 0) throw std::runtime_error("filler");
+      std::ofstream(folder + header.GetVersionFileName(), std::ios::binary) << "measured";
+      list.SetAt(header.GetName(), filler);
+    }
+    if (size > 1 && !list.Save(ProjectFileListPath(folder, project))) throw std::runtime_error("list");
     FileStatistics added;
     if (doc_->AddDocument(kDoc, project, kUser, "", Received("measured"), 8, added) != 0) {
       throw std::runtime_error("add");
     }
-    const std::string folder = doc_->GetProjectFolderPath(project) + "/";
-    const std::string listPath = ProjectFileListPath(folder, project);
-    ProjectFileList list;
-    list.Load(listPath);
-    const std::string measured = added.GetInternalFileName();
-    for (int i = 1; i < size; ++i) {
-      const std::string filler = "WXFiName_Hi900Lo" + std::to_string(i);
-      platform::fs::CopyFile(StatisticsPath(folder, measured), StatisticsPath(folder, filler),
-                             platform::fs::CopyMode::FailIfExists);
-      platform::fs::CopyFile(folder + measured + "Ver1.wxf", folder + filler + "Ver1.wxf",
-                             platform::fs::CopyMode::FailIfExists);
-      list.SetAt("Filler" + std::to_string(i) + ".txt", filler);
-    }
-    if (!list.Save(listPath)) throw std::runtime_error("list");
     FileStatistics reference;
     if (doc_->AddReference(kDoc, refs_, "", project, 1, reference, false, true) != 0) {
       throw std::runtime_error("reference");
@@ -171,11 +183,41 @@ void BM_VersionFilePathThroughReference(benchmark::State& state) {
   state.counters["ops/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_AddDocument)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_CheckOut)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_CheckIn)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_VersionFilePathThroughReference)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+// Wall-clock rates: the operations wait for the disk.
+BENCHMARK(BM_AddDocument)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_CheckOut)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_CheckIn)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_VersionFilePathThroughReference)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Prints as usual and keeps each benchmark's best rate over the repetitions.
+class RateKeepingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      auto rate = run.counters.find("ops/s");
+      if (run.run_type != Run::RT_Iteration || rate == run.counters.end()) continue;
+      double& best = rates[run.run_name.str()];
+      best = std::max(best, rate->second.value);
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> rates;
+};
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RateKeepingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  for (const char* name : {"BM_AddDocument", "BM_CheckOut", "BM_CheckIn", "BM_VersionFilePathThroughReference"}) {
+    const double small = reporter.rates[std::string(name) + "/100/real_time"];
+    const double large = reporter.rates[std::string(name) + "/10000/real_time"];
+    if (small > 0) std::printf("ratio %s 10000/100 documents: %.2f (goal >= 0.85)\n", name, large / small);
+  }
+  const double lookups = reporter.rates["BM_VersionFilePathThroughReference/10000/real_time"];
+  if (lookups > 0) std::printf("read-only look-ups at 10000 documents: %.0f/s (goal >= 20000)\n", lookups);
+  return 0;
+}

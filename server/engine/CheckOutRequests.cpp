@@ -5,7 +5,7 @@
 // reply is queued.
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,14 +29,12 @@ constexpr const char* kCheckOutRefusedBody = "21";
 // operation refuses.
 std::string UserOf(const RTE& engine) { return RequestDispatcher::ActingUserName(engine).value_or(""); }
 
-// The project's file list (empty when it cannot be read); none when the project
-// does not exist.
-std::optional<ProjectFileList> FileListOf(CWexmoorDoc& document, const std::string& projectInternalName) {
+// The project's file list (the pairs read before a fault when it cannot be read
+// whole); null when the project does not exist.
+RecordCache::ListRecord FileListOf(CWexmoorDoc& document, const std::string& projectInternalName) {
   CWexmoorDoc::ProjectListing listing;
-  if (!document.CopyProjectListing(projectInternalName, listing)) return std::nullopt;
-  ProjectFileList list;
-  list.Load(ProjectFileListPath(listing.folder, projectInternalName));
-  return list;
+  if (!document.CopyProjectListing(projectInternalName, listing)) return nullptr;
+  return document.GetRecordCache().List(ProjectFileListPath(listing.folder, projectInternalName));
 }
 
 // One row of a request that files follow, as the engine hands it on.
@@ -128,7 +126,7 @@ bool HandleCheckOut(RTE& engine, const Msg& request) {
   bool referenced = false;
   ReadBoolField(referenced, ReadBoolField(referencing, ReadIntField(count, ReadStringField(project, head))));
 
-  const std::optional<ProjectFileList> list = FileListOf(*document, project);
+  const RecordCache::ListRecord list = FileListOf(*document, project);
   if (!list) return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED, kCheckOutRefusedBody);
 
   const std::string user = UserOf(engine);
@@ -210,7 +208,7 @@ bool AnswerDelivery(RTE& engine, const Msg& request, MessageId replyId,
 }
 
 bool HandleCheckIn(RTE& engine, const Msg& request) {
-  std::optional<ProjectFileList> list;  // read once, for the internal names of the rows
+  RecordCache::ListRecord list;  // read once, for the internal names of the rows
   return AnswerDelivery(engine, request, MSGID_CHECK_IN_RESULT, [&list](const FileDelivery& delivery,
                                                                        const ReceivedRow& file) {
     int storeCode = 0;
@@ -218,7 +216,8 @@ bool HandleCheckIn(RTE& engine, const Msg& request) {
     const bool done = storable && delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name,
                                                                      file.size, file.comments, file.temporaryPath,
                                                                      storeCode);
-    if (done && !list) list = FileListOf(delivery.document, delivery.project).value_or(ProjectFileList());
+    if (done && !list) list = FileListOf(delivery.document, delivery.project);
+    if (done && !list) list = std::make_shared<const ProjectFileList>();
     std::string row = AppendStringField(file.name, "");
     row = AppendStringField(done ? list->Lookup(file.name) : std::string(), std::move(row));
     row = AppendIntField(-1, std::move(row));

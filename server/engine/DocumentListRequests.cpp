@@ -1,7 +1,7 @@
 // The document-list requests. 5015 and 5028 read a project's file list and each
-// document's statistics file straight from the project's folder, without locks:
-// every save replaces its file atomically, so a reader sees the old file or the new
-// one whole, at worst a moment out of date. 5046 deletes through the store and
+// document's statistics through the store's record cache, without project locks:
+// every save replaces its file atomically and then its cached parse, so a reader
+// sees the old record or the new one whole, at worst a moment out of date. 5046 deletes through the store and
 // reports the documents that stayed because others depend on them.
 #include <algorithm>
 #include <cstddef>
@@ -27,28 +27,26 @@ constexpr const char* kReportSeparator = "--------------------------------------
 
 std::string ErrorBody(int code) { return AppendIntField(code, ""); }
 
-// How one of the two lists answers and what it writes for each listed document.
+// How one of the two lists answers and which of its rows each listed document gives.
 struct DocumentListKind {
   MessageId listed;
   MessageId failed;
   int emptyBodyCode;
   int unknownProjectCode;
-  std::function<void(const FileStatistics& document, std::string& rows)> appendRows;
+  std::string RecordCache::ParsedStatistics::*rows;
 };
 
 // Calls `visit` for every document of the project's file list, in list order, whose
 // statistics file loads and holds a version; a list that does not load has none.
-void ForEachListedDocument(const CWexmoorDoc::ProjectListing& project,
-                           const std::function<void(const FileStatistics&)>& visit) {
-  ProjectFileList list;
-  if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) return;
+void ForEachListedDocument(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
+                           const std::function<void(const RecordCache::ParsedStatistics&)>& visit) {
+  const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
+  if (list->LoadFailed()) return;
   StringList values;
-  list.GetValues(values);
-  FileStatistics statistics;
+  list->GetValues(values);
   for (int i = 0; i < values.GetSize(); ++i) {
-    int lines = 0;
-    if (statistics.Load(StatisticsPath(project.folder, values.GetAt(i)), lines) != 0) continue;
-    if (statistics.GetLatestVersionIndex() >= 0) visit(statistics);
+    const RecordCache::ParsedRecord document = records.Parsed(StatisticsPath(project.folder, values.GetAt(i)));
+    if (document && !document->latestRow.empty()) visit(*document);
   }
 }
 
@@ -65,9 +63,9 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
   }
   std::int32_t count = 0;
   std::string rows;
-  ForEachListedDocument(project, [&](const FileStatistics& statistics) {
+  ForEachListedDocument(document->GetRecordCache(), project, [&](const RecordCache::ParsedStatistics& listed) {
     ++count;
-    kind.appendRows(statistics, rows);
+    rows += listed.*kind.rows;
   });
   std::string reply = AppendStringField(project.name, "");
   reply = AppendStringField(project.internalName, std::move(reply));
@@ -76,19 +74,14 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
 }
 
 bool ListLatestVersions(RTE& engine, const Msg& request) {
-  static const DocumentListKind kind{
-      MSGID_DOCUMENT_LIST, MSGID_DOCUMENT_LIST_FAILED, 6, 7, [](const FileStatistics& document, std::string& rows) {
-        // Encoded on its own: the field writers copy the text they continue.
-        std::string row;
-        rows += document.GetVersion(document.GetLatestVersionIndex()).EncodeRow(row);
-      }};
+  static const DocumentListKind kind{MSGID_DOCUMENT_LIST, MSGID_DOCUMENT_LIST_FAILED, 6, 7,
+                                     &RecordCache::ParsedStatistics::latestRow};
   return ListDocuments(engine, request, kind);
 }
 
 bool ListAllVersions(RTE& engine, const Msg& request) {
-  static const DocumentListKind kind{
-      MSGID_VERSION_LIST, MSGID_VERSION_LIST_FAILED, 22, 23,
-      [](const FileStatistics& document, std::string& rows) { rows += document.EncodeVersions(); }};
+  static const DocumentListKind kind{MSGID_VERSION_LIST, MSGID_VERSION_LIST_FAILED, 22, 23,
+                                     &RecordCache::ParsedStatistics::versionRows};
   return ListDocuments(engine, request, kind);
 }
 

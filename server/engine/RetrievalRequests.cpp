@@ -49,20 +49,22 @@ void NotifyLoad(const std::string& path) {
 // The documents of one project as its record files hold them now.
 struct ProjectDocuments {
   std::string folder;  // ends in the separator
-  ProjectFileList list;
+  RecordCache* records = nullptr;
+  RecordCache::ListRecord list;
 
   // False when the project does not exist. A list that cannot be read keeps the
   // pairs read before the fault; its other documents fail one by one.
   bool Load(CWexmoorDoc& document, const std::string& projectInternalName) {
     folder = EnsureTrailingBackslash(document.GetProjectFolderPath(projectInternalName));
     if (projectInternalName.empty() || folder.empty()) return false;
-    list.Load(ProjectFileListPath(folder, projectInternalName));
+    records = &document.GetRecordCache();
+    list = records->List(ProjectFileListPath(folder, projectInternalName));
     return true;
   }
 
   std::vector<std::string> Names() const {
     StringList keys;
-    list.GetKeys(keys);
+    list->GetKeys(keys);
     std::vector<std::string> names;
     for (int i = 0; i < keys.GetSize(); ++i) names.push_back(keys.GetAt(i));
     return names;
@@ -70,12 +72,13 @@ struct ProjectDocuments {
 
   // False when the name is not listed or its statistics file does not load.
   bool LoadStatistics(const std::string& name, FileStatistics& statistics) const {
-    const std::string internalFileName = list.Lookup(name);
+    const std::string internalFileName = list->Lookup(name);
     if (internalFileName.empty()) return false;
     const std::string path = StatisticsPath(folder, internalFileName);
     NotifyLoad(path);
-    int lineCounter = 0;
-    return statistics.Load(path, lineCounter) == 0;
+    const RecordCache::StatisticsRecord record = records->Statistics(path);
+    if (record) statistics = *record;
+    return record != nullptr;
   }
 };
 

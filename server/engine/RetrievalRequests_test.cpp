@@ -125,9 +125,9 @@ TEST_F(RetrievalRequestsTest, OriginalDocumentsCountTheFailedRowsTheySend) {
   ASSERT_EQ(Doc().AddReference("x", edition, "", project_, 1, x, true, false), 0);
   ASSERT_EQ(Doc().AddReference("y", edition, "", project_, 1, y, true, false), 0);
   ASSERT_EQ(Doc().AddReference("z", edition, "", project_, 1, z, false, false), 0);  // no row
-  std::ofstream(StatisticsPath(Doc().GetProjectFolderPath(edition) + "/", x.GetInternalFileName()),
-                std::ios::binary | std::ios::trunc)
-      << "damaged";
+  const std::string damaged = StatisticsPath(Doc().GetProjectFolderPath(edition) + "/", x.GetInternalFileName());
+  std::ofstream(damaged, std::ios::binary | std::ios::trunc) << "damaged";
+  Doc().GetRecordCache().Drop(damaged);  // damaged behind the store's back
 
   const TestClient::Reply reply = Ask(MSGID_GET_ORIGINAL_DOCUMENTS, "\"" + edition + "\"\n");
   EXPECT_EQ(reply.message.GetMessageId(), MSGID_RETRIEVED_DOCUMENTS);

@@ -20,18 +20,6 @@ namespace {
 
 constexpr std::size_t kRootPathFileLimit = 4096;
 
-// Loads the statistics of the document `displayName` of the project in `folder`.
-bool LoadDocumentStatistics(const std::string& folder, const std::string& projectInternalName,
-                            const std::string& displayName, FileStatistics& statistics) {
-  ProjectFileList list;
-  if (!list.Load(ProjectFileListPath(folder, projectInternalName))) return false;
-  const std::string internalFileName = list.Lookup(displayName);
-  if (internalFileName.empty()) return false;
-  statistics.Clear();
-  int lineCounter = 0;
-  return statistics.Load(StatisticsPath(folder, internalFileName), lineCounter) == 0;
-}
-
 // The version number in the header (FileStatistics hides FileEntry::GetVersion()).
 int HeaderVersion(const FileStatistics& statistics) { return static_cast<const FileEntry&>(statistics).GetVersion(); }
 
@@ -280,26 +268,11 @@ ServerProject* CWexmoorDoc::FindProjectByInternalName(const std::string& interna
   return found == projectMap_.end() ? nullptr : found->second;
 }
 
-namespace {
-
-std::string FindFolderDepthFirst(const ServerProject& project, const std::string& internalName) {
-  if (project.GetInternalName() == internalName) return project.GetFolderPath();
-  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
-    std::string folder = FindFolderDepthFirst(*project.GetSubProjects().GetAt(i), internalName);
-    if (!folder.empty()) return folder;
-  }
-  return "";
-}
-
-}  // namespace
-
 std::string CWexmoorDoc::GetProjectFolderPath(const std::string& internalName) {
+  // Internal names are unique: the map finds what a walk of the whole tree would.
   std::shared_lock<std::shared_mutex> latch(treeLatch_);
-  for (int i = 0; i < projects_.GetSize(); ++i) {
-    std::string folder = FindFolderDepthFirst(*projects_.GetAt(i), internalName);
-    if (!folder.empty()) return folder;
-  }
-  return "";
+  const ServerProject* project = FindProjectByInternalName(internalName);
+  return project ? project->GetFolderPath() : "";
 }
 
 std::string CWexmoorDoc::GetProjectDisplayPath(const std::string& folderPath) {
@@ -325,8 +298,8 @@ std::string CWexmoorDoc::FolderOfProject(const std::string& internalName) {
 // --- reference walks ------------------------------------------------------------
 
 std::string CWexmoorDoc::GetVersionFilePath(const FileStatistics& statistics) {
-  FileStatistics walk(statistics);
-  std::string folder = FolderOfProject(walk.GetOwnerProject());
+  FileEntry walk = statistics;
+  std::string folder = FolderOfProject(statistics.GetOwnerProject());
   std::set<std::string> visited;
   for (int depth = 0; !folder.empty() && depth <= kMaxReferenceDepth; ++depth) {
     if (walk.GetInternalProjectName().empty()) return folder + walk.GetVersionFileName();
@@ -334,13 +307,15 @@ std::string CWexmoorDoc::GetVersionFilePath(const FileStatistics& statistics) {
     const std::string project = walk.GetInternalProjectName();
     if (!visited.insert(project + "/" + walk.GetName() + "/" + std::to_string(linkVersion)).second) return "";
     folder = FolderOfProject(project);
-    if (folder.empty() || !LoadDocumentStatistics(folder, project, walk.GetName(), walk)) return "";
+    const RecordCache::StatisticsRecord original =
+        folder.empty() ? nullptr : DocumentStatistics(folder, project, walk.GetName());
+    if (!original) return "";
     int found = -1;
-    for (int i = 0; i < walk.GetVersionCount() && found < 0; ++i) {
-      if (walk.GetVersion(i).GetVersion() == linkVersion) found = i;
+    for (int i = 0; i < original->GetVersionCount() && found < 0; ++i) {
+      if (original->GetVersion(i).GetVersion() == linkVersion) found = i;
     }
     if (found < 0) return "";
-    walk.SetHeader(walk.GetVersion(found));
+    walk = original->GetVersion(found);
   }
   return "";
 }
@@ -372,8 +347,9 @@ int CWexmoorDoc::CheckOutAlong(std::vector<FileStatistics>& changed, FileStatist
     if (folder.empty()) return 15001;
     // The referencing project's files are read only under its lock.
     if (!locks.TryAdd(project, LockTable::kShared)) return kRetryAfterLockRefusal;
-    FileStatistics referencing;
-    if (!LoadDocumentStatistics(folder, project, current.GetName(), referencing)) return 15002;
+    const RecordCache::StatisticsRecord record = DocumentStatistics(folder, project, current.GetName());
+    if (!record) return 15002;
+    FileStatistics referencing = *record;
     int match = -1;
     for (int v = 0; v < referencing.GetVersionCount() && match < 0; ++v) {
       if (referencing.GetVersion(v).GetLinkVersion() == HeaderVersion(current)) match = v;

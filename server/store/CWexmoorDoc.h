@@ -4,8 +4,9 @@
 // latch), the settings with the user table, the named lock table, the internal-name
 // counters, the library root with the pending old root and the only-latest flag
 // (stored in "WexmoorRootPath.wxf" in the working folder as one line
-// "root","pending old root",flag without a line ending), and the two single-instance
-// guards that keep a second server off the same root or port.
+// "root","pending old root",flag without a line ending), the cache of parsed record
+// files that every writer here keeps true, and the two single-instance guards that
+// keep a second server off the same root or port.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -26,11 +27,12 @@
 #include "server/store/LockTable.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ProjectLockSet.h"
+#include "server/store/RecordCache.h"
 #include "server/store/ServerProject.h"
 #include "server/store/ServerSettings.h"
 #include "server/store/StringList.h"
 
-class StoreChange;
+class RecordChange;
 
 class CWexmoorDoc {
  public:
@@ -229,6 +231,8 @@ class CWexmoorDoc {
   ProjectArray& GetProjects() { return projects_; }
   ProjectMap& GetProjectMap() { return projectMap_; }
   ServerSettings& GetSettings() { return settings_; }
+  // The parsed record files; every writer of them in the store keeps it true.
+  RecordCache& GetRecordCache() { return records_; }
   LockTable& GetLocks() { return locks_; }
   platform::CriticalSection& GetInventorySection() { return inventorySection_; }
   platform::CriticalSection& GetProjectTreeSection() { return projectTreeSection_; }
@@ -353,8 +357,14 @@ class CWexmoorDoc {
   std::string JournalFolder() const;
   // Add a record file's new content to `change`: 0 or the statistics writer's code;
   // false when the list refuses to be written.
-  static int StageStatistics(StoreChange& change, const std::string& path, const FileStatistics& statistics);
-  static bool StageList(StoreChange& change, const ProjectFileList& list);
+  static int StageStatistics(RecordChange& change, const std::string& path, const FileStatistics& statistics);
+  static bool StageList(RecordChange& change, const ProjectFileList& list);
+  // A copy of the record through the cache; false when it does not load.
+  bool LoadStatistics(const std::string& path, FileStatistics& statistics);
+  bool LoadList(const std::string& path, ProjectFileList& list);
+  // The statistics of the document `name` of the project in `folder`; null when unlisted or unreadable.
+  RecordCache::StatisticsRecord DocumentStatistics(const std::string& folder, const std::string& project,
+                                                   const std::string& name);
   // Moves what no file list, inventory node or journal record names into one dated
   // folder under "DeletedProjects" and tells the console (CWexmoorDocSweep.cpp).
   void SweepLeftovers();
@@ -425,14 +435,14 @@ class CWexmoorDoc {
   static bool HoldOriginals(ProjectLockSet& locks, const std::vector<ReferenceVersion>& references);
   // Adds to `change` each original's statistics with one link count lowered per
   // reference version, for the referencing project; the caller holds the originals' locks.
-  void StageReleasedReferences(const std::vector<ReferenceVersion>& references, StoreChange& change);
+  void StageReleasedReferences(const std::vector<ReferenceVersion>& references, RecordChange& change);
   int DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFileList& list, const std::string& displayName,
                           const FileStatistics& statistics, const std::vector<ReferenceVersion>& references);
   // Adds to `change` the moves of the subtree's folders into `targetFolder`/<internal
   // name>; a folder inside its parent's moves with it.
   // `movedFolders` are the ancestors' folders that move.
   static void StageProjectTreeMove(const ServerProject& project, std::vector<std::string> movedFolders,
-                                   const std::string& targetFolder, StoreChange& change);
+                                   const std::string& targetFolder, RecordChange& change);
   // --- end of helpers of documents, references, projects, editions and supplements ---
 
   // The five sections, in the order of their roles; the lock-table section is the
@@ -448,6 +458,7 @@ class CWexmoorDoc {
   ProjectMap projectMap_;
 
   ServerSettings settings_;
+  RecordCache records_;
   std::unique_ptr<InternalNameCounter> nameCounter_;
   TempFileCounter tempFileCounter_;
 

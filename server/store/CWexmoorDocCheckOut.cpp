@@ -10,7 +10,7 @@
 #include "common/FileHelpers.h"
 #include "platform/fs.h"
 #include "server/store/ProjectFileList.h"
-#include "server/store/StoreChange.h"
+#include "server/store/RecordChange.h"
 #include "server/store/StoreFilePaths.h"
 
 // What every document of one check-in is checked in with.
@@ -184,7 +184,8 @@ int CWexmoorDoc::CheckOutAttempt(const std::string& projectInternalName, const s
     if (code != 0) return code;
   }
   if (!referenced && !referencing) {
-    if (requested.Save(statisticsPath) != 0) return kCheckOutNotSaved;
+    RecordChange change(JournalFolder(), records_);
+    if (StageStatistics(change, statisticsPath, requested) != 0 || !change.Commit()) return kCheckOutNotSaved;
   } else {
     code = SaveCheckedOut(changed, requested, statisticsPath);
     if (code != 0) return code;
@@ -229,7 +230,7 @@ int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const st
   if (folder.empty()) return kLinkedProjectMissing;
   const std::string target = folder + stored.GetVersionFileName();
   if (!platform::fs::IsFile(receivedPath) || platform::fs::Exists(target)) return kVersionFileNotMoved;
-  StoreChange change(JournalFolder());
+  RecordChange change(JournalFolder(), records_);
   change.MoveFile(receivedPath, target, false);
   for (const FileStatistics& member : changed) {
     const std::string path = StatisticsPathOf(member);
@@ -318,12 +319,11 @@ int CWexmoorDoc::LoadDocument(const std::string& project, const std::string& nam
                               int notListed, int notLoaded, FileStatistics& statistics, std::string& statisticsPath) {
   const std::string folder = FolderOfProject(project);
   if (folder.empty()) return projectMissing;
-  ProjectFileList list;
-  const std::string internalFileName = list.Load(ProjectFileListPath(folder, project)) ? list.Lookup(name) : "";
+  const RecordCache::ListRecord list = records_.List(ProjectFileListPath(folder, project));
+  const std::string internalFileName = list->LoadFailed() ? "" : list->Lookup(name);
   if (internalFileName.empty()) return notListed;
   statisticsPath = StatisticsPath(folder, internalFileName);
-  int lines = 0;
-  return statistics.Load(statisticsPath, lines) == 0 ? 0 : notLoaded;
+  return LoadStatistics(statisticsPath, statistics) ? 0 : notLoaded;
 }
 
 std::string CWexmoorDoc::StatisticsPathOf(const FileStatistics& statistics) {
@@ -333,7 +333,7 @@ std::string CWexmoorDoc::StatisticsPathOf(const FileStatistics& statistics) {
 
 int CWexmoorDoc::SaveCheckedOut(const std::vector<FileStatistics>& changed, const FileStatistics& requested,
                                 const std::string& requestedPath) {
-  StoreChange change(JournalFolder());
+  RecordChange change(JournalFolder(), records_);
   for (const FileStatistics& member : changed) {
     const std::string path = StatisticsPathOf(member);
     if (path.empty() || StageStatistics(change, path, member) != 0) return kCheckOutRolledBack;

@@ -8,7 +8,7 @@
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/store/StoreChange.h"
+#include "server/store/RecordChange.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
@@ -26,11 +26,6 @@ std::string KeyOfValue(const ProjectFileList& list, const std::string& internalF
     if (values.GetAt(i) == internalFileName) return keys.GetAt(i);
   }
   return "";
-}
-
-bool LoadStatistics(const std::string& path, FileStatistics& statistics) {
-  int lineCounter = 0;
-  return statistics.Load(path, lineCounter) == 0;
 }
 
 bool IsReferenceVersion(const FileEntry& version) { return !version.GetInternalProjectName().empty(); }
@@ -63,7 +58,7 @@ int CWexmoorDoc::AddDocument(const std::string& name, const std::string& project
     const std::string folder = FolderOfProject(projectInternalName);
     if (folder.empty()) return kNoProjectMatch;
     ProjectFileList list;
-    if (!list.Load(ProjectFileListPath(folder, projectInternalName))) return kFileCopyFailed;
+    if (!LoadList(ProjectFileListPath(folder, projectInternalName), list)) return kFileCopyFailed;
     if (list.Contains(documentName)) return kDuplicateFileName;
     const std::string internalFileName = GenerateInternalName();
     if (internalFileName.empty()) return kFileCopyFailed;
@@ -83,7 +78,7 @@ int CWexmoorDoc::AddDocument(const std::string& name, const std::string& project
     result = statistics;
 
     // The file first, so that nothing is ever listed without it.
-    StoreChange change(JournalFolder());
+    RecordChange change(JournalFolder(), records_);
     change.MoveFile(receivedFilePath, folder + header.GetVersionFileName(), true);
     const int staged = StageStatistics(change, StatisticsPath(folder, internalFileName), statistics);
     if (staged != 0) return staged;
@@ -108,14 +103,14 @@ int CWexmoorDoc::AddReference(const std::string& name, const std::string& destin
     // The destination's list is read here, under its lock, so that no document
     // added meanwhile is lost when it is saved.
     ProjectFileList destinationList;
-    if (!destinationList.Load(ProjectFileListPath(destinationFolder, destinationInternalName))) {
+    if (!LoadList(ProjectFileListPath(destinationFolder, destinationInternalName), destinationList)) {
       return kDestinationListNotSaved;
     }
     const bool replace = destinationList.Contains(name);
     if (replace && !replaceExisting) return kDuplicateFileName;
 
     ProjectFileList originalList;
-    if (!originalList.Load(ProjectFileListPath(originalFolder, originalProjectInternalName))) {
+    if (!LoadList(ProjectFileListPath(originalFolder, originalProjectInternalName), originalList)) {
       return kOriginalDocumentMissing;
     }
     const std::string originalFileName = originalList.Lookup(name);
@@ -166,7 +161,7 @@ int CWexmoorDoc::AddReference(const std::string& name, const std::string& destin
     linkedOriginal.GetVersion(found).AddLink(destinationInternalName);
     linkedOriginal.SetHeader(linkedOriginal.GetVersion(found));
 
-    StoreChange change(JournalFolder());
+    RecordChange change(JournalFolder(), records_);
     if (StageStatistics(change, StatisticsPath(destinationFolder, internalFileName), reference) != 0) {
       return kReferenceNotSaved;
     }
@@ -230,7 +225,7 @@ bool CWexmoorDoc::CheckProjectDependents(const std::vector<ProjectSnapshot>& sub
   bool result = !report.IsEmpty();
   for (const ProjectSnapshot& project : subtree) {
     ProjectFileList list;
-    if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) continue;
+    if (!LoadList(ProjectFileListPath(project.folder, project.internalName), list)) continue;
     StringList values;
     list.GetValues(values);
     for (int i = 0; i < values.GetSize(); ++i) {
@@ -261,14 +256,14 @@ bool CWexmoorDoc::HoldOriginals(ProjectLockSet& locks, const std::vector<Referen
   return true;
 }
 
-void CWexmoorDoc::StageReleasedReferences(const std::vector<ReferenceVersion>& references, StoreChange& change) {
+void CWexmoorDoc::StageReleasedReferences(const std::vector<ReferenceVersion>& references, RecordChange& change) {
   // Several references may lower counts of one original: each is read and written once.
   std::map<std::string, FileStatistics> originals;
   for (const ReferenceVersion& reference : references) {
     const std::string folder = FolderOfProject(reference.originalProject);
     if (folder.empty()) continue;
     ProjectFileList list;
-    if (!list.Load(ProjectFileListPath(folder, reference.originalProject))) continue;
+    if (!LoadList(ProjectFileListPath(folder, reference.originalProject), list)) continue;
     const std::string internalFileName = list.Lookup(reference.documentName);
     if (internalFileName.empty()) continue;
     const std::string path = StatisticsPath(folder, internalFileName);
@@ -298,7 +293,7 @@ int CWexmoorDoc::DeleteDocument(const std::string& projectInternalName, const st
     ProjectSnapshot project;
     if (!SnapshotProject(projectInternalName, project)) return 0;
     ProjectFileList list;
-    if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) return 0;
+    if (!LoadList(ProjectFileListPath(project.folder, project.internalName), list)) return 0;
     const std::string displayName = KeyOfValue(list, internalFileName);
     if (displayName.empty()) return 0;  // not a document of this project
     if (CheckDocumentDependents(project, internalFileName, report)) return kHasDependents;
@@ -317,7 +312,7 @@ int CWexmoorDoc::DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFile
   // Everything of the document is kept: its statistics and version files move there.
   const std::string keepFolder = EnsureTrailingBackslash(GetRootPath()) + kDeletedDocumentsFolder + "/";
   const std::string statisticsName = statistics.GetVersion(0).GetInternalFileName();
-  StoreChange change(JournalFolder());
+  RecordChange change(JournalFolder(), records_);
   change.CreateFolder(keepFolder);
   if (StageStatistics(change, StatisticsPath(keepFolder, statisticsName), statistics) != 0) return kFileCopyFailed;
   if (!list.Remove(displayName) || !StageList(change, list)) return kFileCopyFailed;
@@ -341,7 +336,7 @@ bool CWexmoorDoc::RenameDocument(const std::string& projectInternalName, const s
     ProjectSnapshot project;
     if (!SnapshotProject(projectInternalName, project)) return 0;
     ProjectFileList list;
-    if (!list.Load(ProjectFileListPath(project.folder, project.internalName))) return 0;
+    if (!LoadList(ProjectFileListPath(project.folder, project.internalName), list)) return 0;
     const std::string oldName = KeyOfValue(list, internalFileName);
     if (oldName.empty() || list.Contains(name)) return 0;
     const std::string path = StatisticsPath(project.folder, internalFileName);
@@ -354,7 +349,7 @@ bool CWexmoorDoc::RenameDocument(const std::string& projectInternalName, const s
       version.SetName(name);
     }
     renamedStatistics.SetName(name);
-    StoreChange change(JournalFolder());
+    RecordChange change(JournalFolder(), records_);
     if (StageStatistics(change, path, renamedStatistics) != 0) return 0;
     if (!list.Remove(oldName) || !list.Add(name, internalFileName) || !StageList(change, list)) return 0;
     return change.Commit() ? 1 : 0;

@@ -4,6 +4,7 @@
 
 #include "platform/Notifier.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/RecordChange.h"
 #include "server/store/StoreChange.h"
 
 std::string CWexmoorDoc::JournalFolder() const { return LibraryFilePath(kJournalFolderName); }
@@ -18,16 +19,8 @@ void CWexmoorDoc::RecoverJournal() {
   platform::NotifyText(text, platform::NotifyIcon::Warning);
 }
 
-int CWexmoorDoc::StageStatistics(StoreChange& change, const std::string& path, const FileStatistics& statistics) {
-  std::string content;
-  const int code = statistics.Encode(content);
-  if (code == 0) change.WriteFile(path, std::move(content));
-  return code;
+int CWexmoorDoc::StageStatistics(RecordChange& change, const std::string& path, const FileStatistics& statistics) {
+  return change.WriteStatistics(path, statistics);
 }
 
-bool CWexmoorDoc::StageList(StoreChange& change, const ProjectFileList& list) {
-  std::string content;
-  if (list.GetPath().empty() || !list.Encode(content)) return false;
-  change.WriteFile(list.GetPath(), std::move(content));
-  return true;
-}
+bool CWexmoorDoc::StageList(RecordChange& change, const ProjectFileList& list) { return change.WriteList(list); }

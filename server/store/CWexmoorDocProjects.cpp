@@ -13,7 +13,7 @@
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/store/StoreChange.h"
+#include "server/store/RecordChange.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
@@ -265,21 +265,20 @@ int CWexmoorDoc::DeleteProject(const std::string& projectInternalName,
     if (CheckProjectDependents(subtree, report)) return kHasDependents;
     std::vector<ReferenceVersion> references;
     for (const ProjectSnapshot& node : subtree) {
-      ProjectFileList list;
-      if (!list.Load(ProjectFileListPath(node.folder, node.internalName))) continue;
+      const RecordCache::ListRecord list = records_.List(ProjectFileListPath(node.folder, node.internalName));
+      if (list->LoadFailed()) continue;
       StringList values;
-      list.GetValues(values);
+      list->GetValues(values);
       for (int i = 0; i < values.GetSize(); ++i) {
-        FileStatistics statistics;
-        int lineCounter = 0;
-        if (statistics.Load(StatisticsPath(node.folder, values.GetAt(i)), lineCounter) != 0) continue;
-        CollectReferences(statistics, node.internalName, references);
+        const RecordCache::StatisticsRecord statistics =
+            records_.Statistics(StatisticsPath(node.folder, values.GetAt(i)));
+        if (statistics) CollectReferences(*statistics, node.internalName, references);
       }
     }
     if (!HoldOriginals(locks, references)) return kRetryAfterLockRefusal;
 
     // One change: the originals' counts, the inventory without the node, then the folders.
-    StoreChange change(JournalFolder());
+    RecordChange change(JournalFolder(), records_);
     StageReleasedReferences(references, change);
     const std::string target = EnsureTrailingBackslash(GetRootPath()) + kDeletedProjectsFolder + "/" +
                                (parentName.empty() ? SafeFolderName(settings_.GetLibraryName()) : parentName);
@@ -307,7 +306,7 @@ int CWexmoorDoc::DeleteProject(const std::string& projectInternalName,
 }
 
 void CWexmoorDoc::StageProjectTreeMove(const ServerProject& project, std::vector<std::string> movedFolders,
-                                       const std::string& targetFolder, StoreChange& change) {
+                                       const std::string& targetFolder, RecordChange& change) {
   const std::string folder = StripTrailingBackslash(project.GetFolderPath());
   const std::string destination = EnsureTrailingBackslash(targetFolder) + project.GetInternalName();
   const bool movesAlong = std::any_of(movedFolders.begin(), movedFolders.end(),

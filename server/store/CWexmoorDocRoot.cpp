@@ -98,6 +98,9 @@ bool CWexmoorDoc::SwitchProjectFolder(const std::string& internalName, const std
   if (project == nullptr) return false;
   const std::string oldFolder = project->GetFolderPath();
   project->SetFolderPath(newFolder);
+  // The files at the new folder were written outside the store.
+  records_.DropBelow(oldFolder);
+  records_.DropBelow(newFolder);
   if (WriteInventoryLatched()) return true;
   project->SetFolderPath(oldFolder);
   return false;

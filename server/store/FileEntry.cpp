@@ -81,6 +81,13 @@ void FileEntry::SetCheckedOutTime(bool reset) {
   }
 }
 
+std::size_t FileEntry::ApproximateBytes() const {
+  std::size_t bytes = sizeof(FileEntry) + name_.size() + internalFileName_.size() + internalProjectName_.size() +
+                      author_.size() + comments_.size() + checkedOutTo_.size() + checkOutReference_.size();
+  for (int i = 0; i < links_.GetCount(); ++i) bytes += sizeof(ActiveFileLinkEntry) + links_.GetAt(i).GetName().size();
+  return bytes;
+}
+
 std::string FileEntry::GetVersionFileName() const {
   return internalFileName_ + "Ver" + std::to_string(version_) + ".wxf";
 }

@@ -4,6 +4,7 @@
 // the projects that reference this version. On disk a section of KEY=value lines
 // between "Start FileEntry" and "End FileEntry" with an ActiveFileLink section
 // before the end; comments keep their line breaks as the bytes 0xFE/0xFF.
+#include <cstddef>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -87,6 +88,8 @@ class FileEntry {
 
   // "<internal file name>Ver<version>.wxf".
   std::string GetVersionFileName() const;
+  // The memory the entry holds, roughly: what a cache counts it as.
+  std::size_t ApproximateBytes() const;
 
   // Writes the section. 0, or 13000 when the stream fails at any point or a value
   // does not fit one record line (a failing links section gives its own 12000/14000).

@@ -123,6 +123,12 @@ int FileStatistics::CheckInVersion(const std::string& user, const std::string& r
   return 0;
 }
 
+std::size_t FileStatistics::ApproximateBytes() const {
+  std::size_t bytes = FileEntry::ApproximateBytes() + sizeof(FileStatistics) - sizeof(FileEntry) + ownerProject_.size();
+  for (const FileEntry& version : versions_) bytes += version.ApproximateBytes();
+  return bytes;
+}
+
 std::string FileStatistics::EncodeVersions() const {
   const auto original = std::find_if(versions_.begin(), versions_.end(),
                                      [](const FileEntry& version) { return version.IsOriginalEdition(); });

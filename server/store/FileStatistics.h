@@ -4,6 +4,7 @@
 // On disk ("<internal file name>_FileStatistics.wxf"): "Start FileStatistics", the
 // owner, the header section, "Start FileEntry Array", one section per version,
 // "End FileEntry Array", "End FileStatistics"; every line ends CR CR LF.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,8 @@ class FileStatistics : public FileEntry {
   // The version-list reply body: a line with the count and the index of the first
   // original-edition version (-1 when none), then one row per version, newest first.
   std::string EncodeVersions() const;
+  // The memory the record holds, roughly: what a cache counts it as.
+  std::size_t ApproximateBytes() const;
 
   // Replaces the file at the full `path` atomically. 0; 11000 when the folder is
   // missing or the file cannot be written (the old file stays); a section code.

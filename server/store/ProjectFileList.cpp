@@ -1,6 +1,6 @@
 #include "server/store/ProjectFileList.h"
 
-#include <sstream>
+#include <utility>
 
 #include "platform/AtomicFile.h"
 #include "server/store/RecordLines.h"
@@ -101,6 +101,15 @@ bool ProjectFileList::Load(const std::string& path) {
   return true;
 }
 
+std::size_t ProjectFileList::ApproximateBytes() const {
+  // A pair, its index node (key copy, position, link, hash) and bucket.
+  constexpr std::size_t kPerPair = sizeof(std::pair<std::string, std::string>) + sizeof(std::string) +
+                                   sizeof(std::size_t) + 3 * sizeof(void*);
+  std::size_t bytes = sizeof(ProjectFileList) + path_.size() + pairs_.size() * kPerPair;
+  for (const auto& [key, value] : pairs_) bytes += 2 * key.size() + value.size();
+  return bytes;
+}
+
 bool ProjectFileList::Save(const std::string& path) const {
   if (path.empty() || !RecordFolderExists(path)) return false;
   std::string content;
@@ -109,12 +118,14 @@ bool ProjectFileList::Save(const std::string& path) const {
 
 bool ProjectFileList::Encode(std::string& text) const {
   if (loadFailed_) return false;
-  std::ostringstream content;
+  std::string content;
   for (const auto& [key, value] : pairs_) {
-    WriteRecordLine(content, key);
-    WriteRecordLine(content, value);
+    for (const std::string* line : {&key, &value}) {
+      if (!FitsRecordLine(*line)) return false;  // a name or value that would not read back
+      content += *line;
+      content += kRecordLineEnd;
+    }
   }
-  if (!content) return false;  // a name or value that would not read back
-  text = content.str();
+  text = std::move(content);
   return true;
 }

@@ -3,6 +3,7 @@
 // order in which the names were first stored, with the path of the file it was
 // last loaded from. On disk ("<project>_ProjectFileList.wxf"), two lines per
 // document, the name then the internal name, each ending CR CR LF; nothing else.
+#include <cstddef>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -53,6 +54,8 @@ class ProjectFileList {
   // The file's content as Save writes it into `content`; false when Save would refuse.
   bool Encode(std::string& content) const;
   const std::string& GetPath() const { return path_; }
+  // The memory the list holds, roughly: what a cache counts it as.
+  std::size_t ApproximateBytes() const;
 
  private:
   std::vector<std::pair<std::string, std::string>> pairs_;

@@ -157,8 +157,12 @@ class StoreTestLibrary : public ::testing::Test {
     EXPECT_EQ(statistics.Load(StatisticsPath(FolderOf(project), internalFileName), lines), 0);
     return statistics;
   }
+  // Edits the library behind the store's back, as a repair would: the store's
+  // cached parse of the file goes.
   void SaveStatistics(const std::string& project, const FileStatistics& statistics) {
-    ASSERT_EQ(statistics.Save(StatisticsPath(FolderOf(project), statistics.GetVersion(0).GetInternalFileName())), 0);
+    const std::string path = StatisticsPath(FolderOf(project), statistics.GetVersion(0).GetInternalFileName());
+    ASSERT_EQ(statistics.Save(path), 0);
+    doc_->GetRecordCache().Drop(path);
   }
   bool ProjectExists(const std::string& internalName) {
     std::shared_lock<std::shared_mutex> latch(doc_->GetProjectTreeLatch());

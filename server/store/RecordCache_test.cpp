@@ -1,0 +1,152 @@
+#include "server/store/RecordCache.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/ScratchFolder.h"
+#include "server/store/StoreTestLibrary.h"
+
+namespace {
+
+std::string Encoded(const FileStatistics& statistics) {
+  std::string text;
+  EXPECT_EQ(statistics.Encode(text), 0);
+  return text;
+}
+
+std::string Encoded(const ProjectFileList& list) {
+  std::string text;
+  EXPECT_TRUE(list.Encode(text));
+  return text;
+}
+
+class RecordCacheTest : public StoreTestLibrary {
+ protected:
+  void SetUp() override {
+    StoreTestLibrary::SetUp();
+    a_ = NewProject("A");
+    b_ = NewProject("B");
+    plan_ = NewDocument(a_, "Plan.txt");
+    NewDocument(a_, "Memo.txt");
+  }
+
+  // Reads every record of A and B through the cache, as the request handlers do.
+  void ReadThroughCache() {
+    for (const std::string& project : {a_, b_}) {
+      const RecordCache::ListRecord list = Cache().List(ProjectFileListPath(FolderOf(project), project));
+      StringList values;
+      list->GetValues(values);
+      for (int i = 0; i < values.GetSize(); ++i) Cache().Statistics(StatisticsPath(FolderOf(project), values.GetAt(i)));
+    }
+  }
+
+  // What the cache serves for A's and B's lists, for their documents and for the
+  // statistics path of Plan.txt is what the disk holds.
+  void ExpectCacheIsDisk(const std::string& when) {
+    for (const std::string& project : {a_, b_}) {
+      const std::string listPath = ProjectFileListPath(FolderOf(project), project);
+      const ProjectFileList onDisk(listPath);
+      EXPECT_EQ(Encoded(*Cache().List(listPath)), Encoded(onDisk)) << when;
+      StringList values;
+      onDisk.GetValues(values);
+      for (int i = 0; i < values.GetSize(); ++i) {
+        ExpectStatisticsIsDisk(StatisticsPath(FolderOf(project), values.GetAt(i)), when);
+      }
+    }
+    ExpectStatisticsIsDisk(StatisticsPath(FolderOf(a_), plan_), when);
+  }
+  void ExpectStatisticsIsDisk(const std::string& path, const std::string& when) {
+    FileStatistics onDisk;
+    int lines = 0;
+    const bool exists = onDisk.Load(path, lines) == 0;
+    const RecordCache::StatisticsRecord cached = Cache().Statistics(path);
+    ASSERT_EQ(cached != nullptr, exists) << when << ": " << path;
+    if (exists) {
+      EXPECT_EQ(Encoded(*cached), Encoded(onDisk)) << when << ": " << path;
+    }
+  }
+
+  RecordCache& Cache() { return Doc().GetRecordCache(); }
+
+  std::string a_, b_, plan_;
+};
+
+// Each writer, whole or failing at one of its record writes, and then every reader
+// of the cache sees what the disk holds.
+TEST_F(RecordCacheTest, ReadersSeeTheDiskAfterEveryWriteAndEveryFailedOne) {
+  struct Case {
+    const char* what;
+    int failAt;  // the record write that fails (1: the first); 0: none
+    std::function<int()> write;
+  };
+  StringList report;
+  FileStatistics result;
+  const auto add = [&] { return Doc().AddDocument("New.txt", a_, "ann", "", Received("n"), 1, result); };
+  const auto checkOut = [&] { return CheckOut(a_, "Plan.txt"); };
+  const auto checkIn = [&] { return CheckIn(a_, "Plan.txt", "v2"); };
+  const auto reference = [&] { return Doc().AddReference("Plan.txt", b_, "", a_, 2, result, false, false); };
+  const auto dropReference = [&] { return Doc().DeleteDocument(b_, ListOf(b_).Lookup("Plan.txt"), report); };
+  const auto rename = [&] { return Doc().RenameDocument(a_, plan_, "Renamed.txt") ? 0 : 1; };
+  const auto remove = [&] { return Doc().DeleteDocument(a_, plan_, report); };
+  const std::vector<Case> cases{
+      {"add, list not written", 4, add},
+      {"add", 0, add},
+      {"check-out not saved", 2, checkOut},
+      {"check-out", 0, checkOut},
+      {"check-in not saved", 2, checkIn},
+      {"check-in", 0, checkIn},
+      {"reference, original not written", 3, reference},
+      {"reference", 0, reference},
+      {"delete of the reference", 0, dropReference},
+      {"rename, list not written", 3, rename},
+      {"rename", 0, rename},
+      {"delete, list not written", 3, remove},
+      {"delete", 0, remove},
+  };
+  for (const Case& c : cases) {
+    ReadThroughCache();
+    if (c.failAt > 0) FailWrite(c.failAt);
+    const int code = c.write();
+    StopFailing();
+    EXPECT_EQ(code == 0, c.failAt == 0) << c.what << " gave " << code;
+    ExpectCacheIsDisk(c.what);
+  }
+}
+
+// Records put one after the other into a cache that holds `fits` of them; the
+// first is read again before the fourth comes.
+TEST(RecordCacheBoundTest, KeepsTheMostRecentlyUsedWithinTheLimit) {
+  platform::ScratchFolder scratch;
+  const auto path = [&](int n) { return std::string(scratch / ("absent" + std::to_string(n))); };
+  const auto record = [] {
+    FileStatistics statistics;
+    statistics.SetOwnerProject("P");
+    return statistics;
+  };
+  RecordCache measure;
+  measure.Put(path(0), record());
+  const std::size_t one = measure.HeldBytes();
+
+  struct Case {
+    std::size_t limit;
+    std::set<int> kept;
+  };
+  for (const Case& c : std::vector<Case>{{one - 1, {}}, {one, {4}}, {3 * one, {0, 3, 4}}}) {
+    RecordCache cache(c.limit);
+    for (int n = 0; n < 5; ++n) {
+      if (n == 3) cache.Statistics(path(0));
+      cache.Put(path(n), record());
+      EXPECT_LE(cache.HeldBytes(), c.limit);
+    }
+    for (int n = 0; n < 5; ++n) {
+      EXPECT_EQ(cache.Statistics(path(n)) != nullptr, c.kept.count(n) == 1) << c.limit << " " << n;
+    }
+    EXPECT_EQ(cache.HeldRecords(), c.kept.size());
+  }
+}
+
+}  // namespace
