@@ -85,7 +85,7 @@ std::uint32_t TestClient::SendMessage(MessageId id, const std::string& body, con
 
 bool TestClient::SendBytes(const std::string& bytes, const SendOptions& options) {
   const std::size_t piece = options.pieceSize == 0 ? bytes.size() : options.pieceSize;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kDefaultTimeoutMs);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(options.timeoutMs);
   std::size_t sent = 0;
   std::size_t pieceEnd = std::min(bytes.size(), piece);
   while (sent < bytes.size()) {

@@ -32,6 +32,7 @@ class TestClient {
     int pauseMs = 0;                      // pause between two pieces
     std::optional<std::uint32_t> stamp;   // original stamp; none: the next request number
     std::optional<std::uint32_t> userId;  // user number in the header; none: the client's
+    int timeoutMs = kDefaultTimeoutMs;    // for the whole stream to be taken
   };
 
   // One file row of a 5022/5024 as it travels: the server-side path is not on the wire.

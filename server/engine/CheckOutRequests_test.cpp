@@ -80,6 +80,7 @@ class CheckOutRequestsTest : public LibraryRequestsTest {
   static TestClient::Reply Exchange(TestClient& client, MessageId id, const std::string& body,
                                     const std::vector<std::string>& files = {}, TestClient::SendOptions options = {}) {
     TestClient::Reply reply;
+    options.timeoutMs = kLongWaitMs;
     const std::uint32_t stamp = client.SendWithFiles(id, body, files, options);
     EXPECT_NE(stamp, 0u);
     EXPECT_EQ(client.Receive(reply, kLongWaitMs), Status::Ok);
