@@ -5,10 +5,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "common/BuiltInKeys.h"
 #include "common/Codec.h"
 
@@ -47,31 +47,13 @@ void BM_Memcpy(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each benchmark's bytes per second for the ratio.
-class RateKeepingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto rate = run.counters.find("bytes_per_second");
-      if (rate != run.counters.end()) rates[run.benchmark_name()] = rate->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rates;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RateKeepingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  auto codec = reporter.rates.find("BM_CodecEncode");
-  auto copy = reporter.rates.find("BM_Memcpy");
-  if (codec != reporter.rates.end() && copy != reporter.rates.end() && copy->second > 0) {
-    std::printf("codec/memcpy throughput ratio: %.2f\n", codec->second / copy->second);
-  }
+  bench::BestRateReporter reporter("bytes_per_second");
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
+  const double codec = reporter.Rate("BM_CodecEncode");
+  const double copy = reporter.Rate("BM_Memcpy");
+  if (codec > 0 && copy > 0) std::printf("codec/memcpy throughput ratio: %.2f\n", codec / copy);
   return 0;
 }

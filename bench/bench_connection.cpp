@@ -20,13 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "client/core/IPConnection.h"
 #include "client/core/LibraryEntry.h"
-#include "client/core/SocketTransfer.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
 #include "common/RecordRows.h"
-#include "platform/FileDescriptor.h"
 #include "platform/ScratchFolder.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/RequestDispatcher.h"
@@ -193,43 +192,14 @@ void BM_ConnectionAdd50MB(benchmark::State& state) {
 }
 
 void BM_RawCopy50MB(benchmark::State& state) {
-  platform::Socket listener = platform::Socket::Listen(0, 1, "127.0.0.1");
-  platform::Socket sender = platform::Socket::Connect("127.0.0.1", listener.LocalPort());
-  platform::Socket receiver;
-  if (!listener.WaitReadable(10000) || listener.Accept(receiver) != platform::IoStatus::Ok) {
-    state.SkipWithError("no loopback pair");
-    return;
-  }
   const std::string source = TheLibrary().document;
   const std::string target = TheLibrary().scratch / "copy";
-  std::atomic<bool> never{false};
-  rawRate = Measure(state, [&]() -> std::string {
-    std::atomic<bool> sent{false};
-    std::thread sending([&] {
-      const platform::FileDescriptor in(source, O_RDONLY);
-      std::vector<char> block(SocketTransfer::kMaxCallBytes);
-      SocketTransfer transfer(sender, never, 12000);
-      bool ok = in.IsOpen();
-      for (std::size_t left = kDocumentBytes; ok && left > 0;) {
-        const std::size_t n = std::min(left, block.size());
-        ok = in.ReadExactly(block.data(), n) && transfer.Write(block.data(), n) == SocketTransfer::Outcome::Done;
-        left -= n;
-      }
-      sent = ok;
-    });
-    platform::FileDescriptor out(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
-    std::vector<char> block(SocketTransfer::kMaxCallBytes);
-    SocketTransfer transfer(receiver, never, 12000);
-    bool ok = out.IsOpen();
-    for (std::size_t left = kDocumentBytes; ok && left > 0;) {
-      const std::size_t n = std::min(left, block.size());
-      ok = transfer.Read(block.data(), n) == SocketTransfer::Outcome::Done && out.WriteAll(block.data(), n);
-      left -= n;
-    }
-    ok = out.Close() && ok;
-    sending.join();
-    return ok && sent ? "" : "the raw copy failed";
-  }, [&] { std::filesystem::remove(target); });
+  rawRate = Measure(
+      state,
+      [&]() -> std::string {
+        return bench::RawLoopbackCopy(source, target, static_cast<std::size_t>(kDocumentBytes), false) ? "" : "the raw copy failed";
+      },
+      [&] { std::filesystem::remove(target); });
 }
 
 BENCHMARK(BM_ConnectionRetrieve50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "common/BuiltInKeys.h"
 #include "common/MessageIds.h"
-#include "platform/FileDescriptor.h"
 #include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
 #include "platform/fs.h"
@@ -31,31 +31,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kFileSize = 64u * 1024u * 1024u;
-constexpr std::size_t kChunk = 60000;
 constexpr int kUserId = 7;
 constexpr int kRounds = 3;
-
-bool SendAll(platform::Socket& socket, const char* data, std::size_t length) {
-  std::size_t sent = 0;
-  while (sent < length) {
-    const platform::IoResult result = socket.Send(data + sent, std::min(kChunk, length - sent));
-    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
-    sent += result.bytes;
-    if (result.status == platform::IoStatus::WouldBlock) socket.WaitWritable(100);
-  }
-  return true;
-}
-
-bool ReceiveAll(platform::Socket& socket, char* buffer, std::size_t length) {
-  std::size_t got = 0;
-  while (got < length) {
-    const platform::IoResult result = socket.Receive(buffer + got, std::min(kChunk, length - got));
-    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
-    got += result.bytes;
-    if (result.status == platform::IoStatus::WouldBlock) socket.WaitReadable(100);
-  }
-  return true;
-}
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -67,33 +44,11 @@ struct Pair {
   platform::Socket client;
 };
 
-// Reads the file, sends it over loopback, receives it and writes it to a new file.
+// The raw loopback copy of the file into a new `target`, timed.
 double RawCopySeconds(const std::string& source, const std::string& target) {
-  Pair pair;
-  platform::Socket server;
-  while (pair.listening.Accept(server) != platform::IoStatus::Ok) pair.listening.WaitReadable(100);
   platform::fs::DeleteFile(target);
   const auto begun = Clock::now();
-  std::thread sender([&] {
-    const platform::FileDescriptor in(source, O_RDONLY);
-    std::vector<char> block(kChunk);
-    for (std::size_t left = kFileSize; left > 0;) {
-      const std::size_t piece = std::min(kChunk, left);
-      if (!in.ReadExactly(block.data(), piece) || !SendAll(pair.client, block.data(), piece)) return;
-      left -= piece;
-    }
-  });
-  platform::FileDescriptor out(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
-  std::vector<char> block(kChunk);
-  bool ok = out.IsOpen();
-  for (std::size_t left = kFileSize; ok && left > 0;) {
-    const std::size_t piece = std::min(kChunk, left);
-    ok = ReceiveAll(server, block.data(), piece) && out.WriteAll(block.data(), piece);
-    left -= piece;
-  }
-  ok = out.Close() && ok;
-  sender.join();
-  return ok ? Seconds(Clock::now() - begun) : -1;
+  return bench::RawLoopbackCopy(source, target, kFileSize, false) ? Seconds(Clock::now() - begun) : -1;
 }
 
 // The shortest of a few runs of `run` (seconds, negative on failure).
@@ -156,8 +111,8 @@ class Bench {
     userKey_.Encode(0, static_cast<std::int64_t>(file.size()), file.data());
 
     const auto begun = Clock::now();
-    SendAll(pair.client, wire.data(), wire.size());
-    SendAll(pair.client, file.data(), file.size());
+    bench::SendAll(pair.client, wire.data(), wire.size());
+    bench::SendAll(pair.client, file.data(), file.size());
     {
       std::unique_lock<std::mutex> lock(mutex);
       arrived.wait_for(lock, std::chrono::seconds(120), [&] { return done; });
@@ -184,14 +139,14 @@ class Bench {
     std::vector<OutgoingFile> files;
     ParseFileReply(reply.GetBody(), field1, files);
     const std::size_t wireLength = Msg::kHeaderSize + BuildWireFileReply(field1, files).size() + kFileSize;
-    std::vector<char> received(kChunk);
+    std::vector<char> received(bench::kSocketCall);
 
     const auto begun = Clock::now();
     engine.QueueMessage(reply);
     bool ok = true;
     for (std::size_t left = wireLength; ok && left > 0;) {
-      const std::size_t piece = std::min(kChunk, left);
-      ok = ReceiveAll(pair.client, received.data(), piece);
+      const std::size_t piece = std::min(bench::kSocketCall, left);
+      ok = bench::ReceiveAll(pair.client, received.data(), piece);
       left -= piece;
     }
     const double seconds = Seconds(Clock::now() - begun);

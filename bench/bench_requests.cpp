@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "common/RecordFields.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ProjectFileList.h"
@@ -166,35 +167,17 @@ void BM_ListVersions(benchmark::State& state) {
 }
 BENCHMARK(BM_ListVersions)->Arg(kSmallLibrary)->Arg(kBigLibrary)->UseRealTime()->MinTime(2.0);
 
-// Prints as usual and keeps each benchmark's best rate over the repetitions.
-class RateKeepingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto rate = run.counters.find("requests/s");
-      if (run.run_type != Run::RT_Iteration || rate == run.counters.end()) continue;
-      double& best = rates[run.run_name.str()];
-      best = std::max(best, rate->second.value);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rates;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RateKeepingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  const double large = reporter.rates["BM_ListLargeProject/min_time:2.000/real_time/threads:1"];
+  bench::BestRateReporter reporter("requests/s");
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
+  const double large = reporter.Rate("BM_ListLargeProject/min_time:2.000/real_time/threads:1");
   if (large > 0) std::printf("5015 of %d documents, one client: %.0f requests/s (goal >= 1000)\n", kLarge, large);
   for (const char* name : {"BM_RefreshProjects", "BM_ListDocuments", "BM_ListVersions"}) {
     const std::string prefix = std::string(name) + "/";
-    const double small = reporter.rates[prefix + std::to_string(kSmallLibrary) + "/min_time:2.000/real_time"];
-    const double big = reporter.rates[prefix + std::to_string(kBigLibrary) + "/min_time:2.000/real_time"];
+    const double small = reporter.Rate(prefix + std::to_string(kSmallLibrary) + "/min_time:2.000/real_time");
+    const double big = reporter.Rate(prefix + std::to_string(kBigLibrary) + "/min_time:2.000/real_time");
     if (small > 0) {
       std::printf("ratio %s library %d/%d documents: %.2f (goal >= 0.8)\n", name, kBigLibrary, kSmallLibrary,
                   big / small);

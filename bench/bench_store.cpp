@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "common/BuiltInKeys.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
@@ -189,35 +190,17 @@ BENCHMARK(BM_CheckOut)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->Use
 BENCHMARK(BM_CheckIn)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_VersionFilePathThroughReference)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// Prints as usual and keeps each benchmark's best rate over the repetitions.
-class RateKeepingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto rate = run.counters.find("ops/s");
-      if (run.run_type != Run::RT_Iteration || rate == run.counters.end()) continue;
-      double& best = rates[run.run_name.str()];
-      best = std::max(best, rate->second.value);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rates;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RateKeepingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  bench::BestRateReporter reporter("ops/s");
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   for (const char* name : {"BM_AddDocument", "BM_CheckOut", "BM_CheckIn", "BM_VersionFilePathThroughReference"}) {
-    const double small = reporter.rates[std::string(name) + "/100/real_time"];
-    const double large = reporter.rates[std::string(name) + "/10000/real_time"];
+    const double small = reporter.Rate(std::string(name) + "/100/real_time");
+    const double large = reporter.Rate(std::string(name) + "/10000/real_time");
     if (small > 0) std::printf("ratio %s 10000/100 documents: %.2f (goal >= 0.85)\n", name, large / small);
   }
-  const double lookups = reporter.rates["BM_VersionFilePathThroughReference/10000/real_time"];
+  const double lookups = reporter.Rate("BM_VersionFilePathThroughReference/10000/real_time");
   if (lookups > 0) std::printf("read-only look-ups at 10000 documents: %.0f/s (goal >= 20000)\n", lookups);
   return 0;
 }

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "client/core/IPConnection.h"
 #include "client/core/LibraryEntry.h"
 #include "common/MessageIds.h"
@@ -42,7 +43,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kDocumentSize = 50u * 1024u * 1024u;
-constexpr std::size_t kPiece = 60000;  // what the engine hands to one socket call
 constexpr int kRounds = 5;
 constexpr int kConcurrentClients = 8;
 constexpr const char* kDocument = "big.bin";
@@ -61,61 +61,6 @@ double BestSeconds(int rounds, const std::function<bool()>& run, const std::func
     best = best < 0 ? seconds : std::min(best, seconds);
   }
   return best;
-}
-
-bool SendAll(platform::Socket& socket, const char* data, std::size_t length) {
-  for (std::size_t sent = 0; sent < length;) {
-    const platform::IoResult result = socket.Send(data + sent, std::min(kPiece, length - sent));
-    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
-    if (result.status == platform::IoStatus::Ok) sent += result.bytes;
-    if (result.status == platform::IoStatus::WouldBlock) socket.WaitWritable(5000);
-  }
-  return true;
-}
-
-bool ReceiveAll(platform::Socket& socket, char* buffer, std::size_t length) {
-  for (std::size_t got = 0; got < length;) {
-    const platform::IoResult result = socket.Receive(buffer + got, length - got);
-    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
-    if (result.status == platform::IoStatus::Ok) got += result.bytes;
-    if (result.status == platform::IoStatus::WouldBlock) socket.WaitReadable(5000);
-  }
-  return true;
-}
-
-// Reads `source`, sends it over a fresh loopback connection in 60000-byte calls,
-// receives it in pieces of that size and writes them to `target`, a new file;
-// `durable` adds an fsync of the written file.
-bool RawCopy(const std::string& source, const std::string& target, bool durable) {
-  platform::Socket listener = platform::Socket::Listen(0, 1, "127.0.0.1");
-  platform::Socket sender = platform::Socket::Connect("127.0.0.1", listener.LocalPort());
-  platform::Socket receiver;
-  if (!sender.IsOpen() || !listener.WaitReadable(5000) || listener.Accept(receiver) != platform::IoStatus::Ok) {
-    return false;
-  }
-  bool sent = false;
-  std::thread sending([&] {
-    platform::FileDescriptor in(source, O_RDONLY);
-    std::vector<char> block(kPiece);
-    std::int64_t size = 0;
-    sent = in.Size(size) && size == static_cast<std::int64_t>(kDocumentSize);
-    for (std::size_t left = kDocumentSize; sent && left > 0;) {
-      const std::size_t piece = std::min(kPiece, left);
-      sent = in.ReadExactly(block.data(), piece) && SendAll(sender, block.data(), piece);
-      left -= piece;
-    }
-  });
-  platform::FileDescriptor out(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
-  std::vector<char> block(kPiece);
-  bool ok = out.IsOpen();
-  for (std::size_t left = kDocumentSize; ok && left > 0;) {
-    const std::size_t piece = std::min(kPiece, left);
-    ok = ReceiveAll(receiver, block.data(), piece) && out.WriteAll(block.data(), piece);
-    left -= piece;
-  }
-  ok = ok && (!durable || out.Sync()) && out.Close();
-  sending.join();
-  return ok && sent;
 }
 
 // A logged-on client core link to the server, on its own connection thread.
@@ -282,9 +227,9 @@ int main() {
   const std::string copy = library.Path("bench_copy.bin");
   const auto removeCopy = [&] { return std::remove(copy.c_str()) == 0 || errno == ENOENT; };
   const double raw = Report("raw copy (50 MiB)",
-      BestSeconds(kRounds, [&] { return RawCopy(library.Source(), copy, false); }, removeCopy), kDocumentSize);
+      BestSeconds(kRounds, [&] { return bench::RawLoopbackCopy(library.Source(), copy, kDocumentSize, false); }, removeCopy), kDocumentSize);
   const double durable = Report("durable raw copy (50 MiB)",
-      BestSeconds(kRounds, [&] { return RawCopy(library.Source(), copy, true); }, removeCopy), kDocumentSize);
+      BestSeconds(kRounds, [&] { return bench::RawLoopbackCopy(library.Source(), copy, kDocumentSize, true); }, removeCopy), kDocumentSize);
   removeCopy();
 
   const auto removeReceived = [&] { return library.RemoveReceived(); };

@@ -251,21 +251,22 @@ bool RenameOver(const std::string& source, const std::string& destination) {
   return ::rename(source.c_str(), destination.c_str()) == 0;
 }
 
-bool SyncPath(const std::string& path) {
+namespace {
+
+// Runs `call` (fsync, syncfs) on `path` opened for reading, as a disk change.
+bool SyncThrough(const std::string& path, int (*call)(int)) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  const bool ok = ChangeDisk([fd] { return ::fsync(fd); });
+  const bool ok = ChangeDisk([fd, call] { return call(fd); });
   ::close(fd);
   return ok;
 }
 
-bool SyncFileSystemOf(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ChangeDisk([fd] { return ::syncfs(fd); });
-  ::close(fd);
-  return ok;
-}
+}  // namespace
+
+bool SyncPath(const std::string& path) { return SyncThrough(path, ::fsync); }
+
+bool SyncFileSystemOf(const std::string& path) { return SyncThrough(path, ::syncfs); }
 
 CreateResult CreateNewFile(const std::string& path) {
   BeforeDiskChange();

@@ -1,0 +1,88 @@
+#include "bench/BenchSupport.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <thread>
+
+#include "platform/FileDescriptor.h"
+
+namespace bench {
+
+bool SendAll(platform::Socket& socket, const char* data, std::size_t length) {
+  for (std::size_t sent = 0; sent < length;) {
+    const platform::IoResult result = socket.Send(data + sent, std::min(kSocketCall, length - sent));
+    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
+    if (result.status == platform::IoStatus::Ok) sent += result.bytes;
+    if (result.status == platform::IoStatus::WouldBlock) socket.WaitWritable(5000);
+  }
+  return true;
+}
+
+bool ReceiveAll(platform::Socket& socket, char* buffer, std::size_t length) {
+  for (std::size_t got = 0; got < length;) {
+    const platform::IoResult result = socket.Receive(buffer + got, length - got);
+    if (result.status == platform::IoStatus::Failed || result.status == platform::IoStatus::Closed) return false;
+    if (result.status == platform::IoStatus::Ok) got += result.bytes;
+    if (result.status == platform::IoStatus::WouldBlock) socket.WaitReadable(5000);
+  }
+  return true;
+}
+
+bool RawLoopbackCopy(const std::string& source, const std::string& target, std::size_t size, bool durable) {
+  platform::Socket listener = platform::Socket::Listen(0, 1, "127.0.0.1");
+  platform::Socket sender = platform::Socket::Connect("127.0.0.1", listener.LocalPort());
+  platform::Socket receiver;
+  if (!sender.IsOpen() || !listener.WaitReadable(5000) || listener.Accept(receiver) != platform::IoStatus::Ok) {
+    return false;
+  }
+  bool sent = false;
+  std::thread sending([&] {
+    platform::FileDescriptor in(source, O_RDONLY);
+    std::vector<char> block(kSocketCall);
+    std::int64_t length = 0;
+    sent = in.Size(length) && length == static_cast<std::int64_t>(size);
+    for (std::size_t left = size; sent && left > 0;) {
+      const std::size_t piece = std::min(kSocketCall, left);
+      sent = in.ReadExactly(block.data(), piece) && SendAll(sender, block.data(), piece);
+      left -= piece;
+    }
+  });
+  platform::FileDescriptor out(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
+  std::vector<char> block(kSocketCall);
+  bool ok = out.IsOpen();
+  for (std::size_t left = size; ok && left > 0;) {
+    const std::size_t piece = std::min(kSocketCall, left);
+    ok = ReceiveAll(receiver, block.data(), piece) && out.WriteAll(block.data(), piece);
+    left -= piece;
+  }
+  ok = ok && (!durable || out.Sync()) && out.Close();
+  sending.join();
+  return ok && sent;
+}
+
+void BestRateReporter::ReportRuns(const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    const auto rate = run.counters.find(counter_);
+    if (run.run_type != Run::RT_Iteration || rate == run.counters.end()) continue;
+    double& best = rates_[run.run_name.str()];
+    best = std::max(best, rate->second.value);
+  }
+  ConsoleReporter::ReportRuns(runs);
+}
+
+double BestRateReporter::Rate(const std::string& runName) const {
+  const auto found = rates_.find(runName);
+  return found == rates_.end() ? 0 : found->second;
+}
+
+bool RunBenchmarks(int& argc, char** argv, benchmark::BenchmarkReporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return false;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return true;
+}
+
+}  // namespace bench
