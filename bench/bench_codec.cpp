@@ -54,6 +54,6 @@ int main(int argc, char** argv) {
   if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   const double codec = reporter.Rate("BM_CodecEncode");
   const double copy = reporter.Rate("BM_Memcpy");
-  if (codec > 0 && copy > 0) std::printf("codec/memcpy throughput ratio: %.2f\n", codec / copy);
+  if (codec > 0 && copy > 0) std::printf("ratio codec / memcpy throughput %.2f\n", codec / copy);
   return 0;
 }
