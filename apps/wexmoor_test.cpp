@@ -14,6 +14,7 @@
 #include "platform/fs.h"
 #include "server/store/ServerSettings.h"
 #include "testsupport/ChildProcess.h"
+#include "testsupport/FreePort.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ class WexmoorProgramTest : public ::testing::Test {
   void SetUp() override {
     root_ = scratch_ / "library";
     ASSERT_TRUE(platform::fs::CreateFolder(root_));
-    port_ = platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
+    port_ = testsupport::FreeListeningPort();
     ServerSettings settings(CertificateBuiltInKey());
     ASSERT_TRUE(settings.EnsureUsersFile(root_));
     settings.SetPort(port_);

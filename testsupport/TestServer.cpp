@@ -2,11 +2,11 @@
 
 #include "common/BuiltInKeys.h"
 #include "common/CertificateFile.h"
-#include "platform/Socket.h"
 #include "platform/fs.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
+#include "testsupport/FreePort.h"
 
 namespace {
 
@@ -21,8 +21,7 @@ TestServer::TestServer() : work_(scratch_ / "work"), root_(scratch_ / "library")
 TestServer::~TestServer() { Stop(); }
 
 bool TestServer::WriteUsersFileWithFreePort() {
-  // A port the kernel just handed out and took back is free for the server to take.
-  port_ = platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
+  port_ = testsupport::FreeListeningPort();
   ServerSettings settings(CertificateBuiltInKey());
   if (port_ == 0 || !settings.EnsureUsersFile(root_) || !settings.LoadUsers(root_)) return false;
   settings.SetRootPath(root_);

@@ -12,6 +12,7 @@
 #include "server/engine/EngineTestLibrary_test.h"
 #include "server/engine/RTE.h"
 #include "server/engine/StartSockets.h"
+#include "testsupport/FreePort.h"
 
 namespace {
 
@@ -19,16 +20,11 @@ using enginetest::Library;
 using enginetest::WaitUntil;
 using Clock = std::chrono::steady_clock;
 
-std::uint16_t FreePort() {
-  platform::Socket probe = platform::Socket::Listen(0, 1, "127.0.0.1");
-  return probe.LocalPort();
-}
-
 class ServerConsoleTest : public ::testing::Test {
  protected:
   // A console listening on a fresh port (or on `port`).
   std::unique_ptr<ServerConsole> StartConsole(int port = 0) {
-    library_.Document().GetSettings().SetPort(port != 0 ? port : FreePort());
+    library_.Document().GetSettings().SetPort(port != 0 ? port : testsupport::FreeListeningPort());
     auto console = std::make_unique<ServerConsole>(library_.App(), library_.Document());
     console->Start();
     return console;

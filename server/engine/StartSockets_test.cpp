@@ -11,6 +11,7 @@
 #include "server/engine/EngineTestLibrary_test.h"
 #include "server/engine/RTE.h"
 #include "server/engine/ServerConsole.h"
+#include "testsupport/FreePort.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST(ConnectionBoundTest, ConnectionsBeyondTheBoundAreClosedAndTheOthersServed) 
     return engine.QueueMessage(reply);
   });
   SetConnectionBoundForTesting(2);
-  const std::uint16_t port = platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
+  const std::uint16_t port = testsupport::FreeListeningPort();
   library.Document().GetSettings().SetPort(port);
   ServerConsole console(library.App(), library.Document());
   console.Start();
