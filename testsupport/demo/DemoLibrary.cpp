@@ -10,10 +10,10 @@
 #include "common/FileHelpers.h"
 #include "common/RecordFields.h"
 #include "platform/AtomicFile.h"
-#include "platform/Socket.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/UserAccount.h"
+#include "testsupport/FreePort.h"
 
 namespace {
 
@@ -152,8 +152,7 @@ class DemoBuilder {
 
 bool MakeDemoLibrary(const DemoLibraryOptions& options, std::string& error, DemoLibrary& made) {
   DemoLibraryOptions chosen = options;
-  // A port the kernel just handed out and took back is free for the server to take.
-  if (chosen.port == 0) chosen.port = platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
+  if (chosen.port == 0) chosen.port = testsupport::FreeListeningPort();
   DemoBuilder builder(chosen, error);
   if (!builder.Build()) return false;
   made.port = chosen.port;
