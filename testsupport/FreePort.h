@@ -17,17 +17,17 @@ inline int FirstEphemeralPort() {
   return range >> low && low > 0 && low <= 65535 ? low : 32768;
 }
 
-// A loopback port no listener holds, below the ephemeral range where that range
-// leaves room; 0 when none was found.
+// A port no listener holds on any address (the server binds them all), below the
+// ephemeral range where that range leaves room; 0 when none was found.
 inline std::uint16_t FreeListeningPort() {
   constexpr int kLowest = 10000;
   const int highest = FirstEphemeralPort() - 1;
-  if (highest < kLowest + 1000) return platform::Socket::Listen(0, 1, "127.0.0.1").LocalPort();
+  if (highest < kLowest + 1000) return platform::Socket::Listen(0, 1).LocalPort();
   std::mt19937 pick{std::random_device{}()};
   std::uniform_int_distribution<int> ports(kLowest, highest);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const auto candidate = static_cast<std::uint16_t>(ports(pick));
-    if (platform::Socket::Listen(candidate, 1, "127.0.0.1").IsOpen()) return candidate;
+    if (platform::Socket::Listen(candidate, 1).IsOpen()) return candidate;
   }
   return 0;
 }
