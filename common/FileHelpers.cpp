@@ -139,3 +139,9 @@ bool SetFileAttributesLongPath(const std::string& path, FileAttributes attribute
   return LocatePath(path, target) &&
          platform::fs::SetReadOnly(target, attributes == FileAttributes::ReadOnly);
 }
+
+bool SetStoredFileModeLongPath(const std::string& path, bool readOnly) {
+  std::string target;
+  return LocatePath(path, target) &&
+         platform::fs::SetNewFileMode(target, readOnly || platform::fs::IsReadOnly(target));
+}

@@ -207,6 +207,13 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
   return ::chmod(path.c_str(), mode) == 0;
 }
 
+bool SetNewFileMode(const std::string& path, bool readOnly) {
+  mode_t mode = static_cast<mode_t>(0666 & ~CurrentUmask());
+  if (readOnly) mode &= ~kWriteBits;
+  BeforeDiskChange();
+  return !path.empty() && ::chmod(path.c_str(), mode) == 0;
+}
+
 bool CopyFile(const std::string& source, const std::string& destination, CopyMode mode) {
   const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (from < 0) return false;

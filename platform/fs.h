@@ -18,6 +18,9 @@ bool ModificationTime(const std::string& path, std::time_t& time);
 
 bool IsReadOnly(const std::string& path);        // exists and has no write bit
 bool SetReadOnly(const std::string& path, bool readOnly);  // clears / restores the owner (and group/other) write bits
+// Gives the file the mode a new file gets (0666 less the umask), without any write bit
+// when `readOnly`.
+bool SetNewFileMode(const std::string& path, bool readOnly);
 
 enum class CopyMode { FailIfExists, Overwrite };
 // Copies a regular file, keeping its mode bits and modification time. With

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -61,6 +62,30 @@ TEST_F(CWexmoorDocDocumentsTest, AddedDocumentHasOneVersionAndAReadOnlyFile) {
   EXPECT_TRUE(platform::fs::IsReadOnly(FolderOf(a_) + file + "Ver1.wxf"));
   EXPECT_FALSE(platform::fs::Exists(received));
   EXPECT_EQ(Doc().GetLocks().GetCount(), 0u);
+}
+
+// Received files are private (0600), yet a stored version reads like the records
+// beside it: the mode of a new file less the umask, without write bits when read-only.
+TEST_F(CWexmoorDocDocumentsTest, StoredVersionsTakeTheModeOfTheRecordFiles) {
+  const mode_t previous = ::umask(027);
+  const std::string file = NewDocument(a_, "Plan.doc", "one");
+  ASSERT_EQ(CheckOut(a_, "Plan.doc"), 0);
+  ASSERT_EQ(CheckIn(a_, "Plan.doc", "two"), 0);
+  ::umask(previous);
+  const std::string folder = FolderOf(a_);
+  const struct {
+    std::string path;
+    mode_t mode;
+  } expected[] = {
+      {folder + file + "Ver1.wxf", 0440},  // added: read-only
+      {folder + file + "Ver2.wxf", 0640},  // checked in
+      {StatisticsPath(folder, file), 0640},
+  };
+  for (const auto& [path, mode] : expected) {
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_mode & 07777, mode) << path;
+  }
 }
 
 TEST_F(CWexmoorDocDocumentsTest, DuplicateNameChangesNoFile) {

@@ -167,7 +167,7 @@ bool StoreChange::Make(Step& step) {
     case Kind::MoveFile:
     case Kind::MoveReadOnly:
       if (!MoveFileLongPath(step.path, step.target)) return false;
-      if (step.kind == Kind::MoveReadOnly) SetFileAttributesLongPath(step.target, FileAttributes::ReadOnly);
+      SetStoredFileModeLongPath(step.target, step.kind == Kind::MoveReadOnly);
       if (step.syncFolder && !platform::FileDescriptor(platform::fs::ParentFolder(step.target), O_RDONLY | O_DIRECTORY).Sync()) {
         Undo(step);
         return false;
@@ -227,7 +227,7 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
         // Neither here nor there: what follows would name a file that does not exist.
         if (!platform::fs::Exists(step.path) || !MoveFileLongPath(step.path, step.target)) return Outcome::Impossible;
       }
-      if (step.kind == Kind::MoveReadOnly) SetFileAttributesLongPath(step.target, FileAttributes::ReadOnly);
+      SetStoredFileModeLongPath(step.target, step.kind == Kind::MoveReadOnly);
       return Outcome::Done;
     case Kind::CreateFolder:
       return CreateFolderPath(step.path) ? Outcome::Done : Outcome::Impossible;

@@ -19,7 +19,9 @@ class StoreChange {
   void WriteFile(const std::string& path, std::string content);
   // Removes the file; its content is kept in memory to undo a failed commit.
   void RemoveFile(const std::string& path);
-  // Moves a file to a path that must not exist yet; `readOnly` marks the moved file.
+  // Moves a file to a path that must not exist yet. In place it gets the mode of the
+  // library's record files, however private it was while it arrived; `readOnly` (or
+  // a file read-only already) takes the write bits away.
   // Commit fsyncs the file's content before the move and the folder entry after it.
   void MoveFile(const std::string& from, const std::string& to, bool readOnly);
   // Makes the folder and the missing folders above it.

@@ -153,6 +153,7 @@ bool StoreSweep::JournalIsPending(const std::vector<FolderEntry>& rootEntries) c
 void StoreSweep::ReadLists() {
   for (const Project& project : projects_) {
     const std::string folder = project.folder + "/";
+    ownListPaths_.insert(ProjectFileListPath(folder, project.internalName));
     ProjectFileList list;
     if (!list.Load(ProjectFileListPath(folder, project.internalName))) {
       unreadListFolders_.insert(project.folder);
@@ -194,7 +195,11 @@ void StoreSweep::SweepFolder(const std::string& folder, const std::vector<Folder
       });
       continue;
     }
-    if (entry.isFolder ? IsLeftoverFolder(path, entry.name) : IsLeftoverFile(folder, entry.name)) Move(path);
+    if (entry.isFolder) {
+      ConsiderFolder(path, entry);
+    } else {
+      ConsiderFile(folder, entry.name);
+    }
   }
 }
 
@@ -203,27 +208,65 @@ void StoreSweep::SweepInside(const std::string& folder, const LeftoverTest& isLe
   if (!platform::fs::ListFolder(folder, entries)) return;
   for (const FolderEntry& entry : entries) {
     const std::string path = folder + "/" + entry.name;
-    if (!entry.isLink && isLeftover(path, entry)) Move(path);
+    if (!entry.isLink && isLeftover(path, entry)) Sweep(path, entry);
   }
 }
 
-bool StoreSweep::IsLeftoverFile(const std::string& folder, const std::string& name) const {
-  if (IsRecordFileName(TemporaryTarget(name))) return true;
+void StoreSweep::Sweep(const std::string& path, const FolderEntry& entry) {
+  if (HoldsProjectData(path, entry)) {
+    result_.kept.push_back(path);
+  } else {
+    Move(path);
+  }
+}
+
+void StoreSweep::ConsiderFile(const std::string& folder, const std::string& name) {
+  const std::string path = folder + "/" + name;
+  if (IsRecordFileName(TemporaryTarget(name))) {
+    Move(path);
+    return;
+  }
   std::string internalName;
   const StoreName kind = Classify(name, internalName);
-  if (kind == StoreName::Backup) return true;
-  // Without the folder's list its documents are unknown.
-  if (unreadListFolders_.count(folder) != 0) return false;
-  if (kind == StoreName::Statistics) return listedDocuments_.count(internalName) == 0;
-  if (kind == StoreName::Version) {
-    return ownVersionFiles_.count(name) == 0 && unreadDocuments_.count(internalName) == 0;
+  if (kind == StoreName::Backup || (kind == StoreName::FileList && ownListPaths_.count(path) == 0)) {
+    result_.kept.push_back(path);
+    return;
   }
-  return false;
+  // Without the folder's list, or the document's statistics, its files are unknown.
+  if (unreadListFolders_.count(folder) != 0 || unreadDocuments_.count(internalName) != 0) return;
+  const bool listed = listedDocuments_.count(internalName) != 0;
+  if (kind == StoreName::Statistics && !listed) result_.kept.push_back(path);
+  if (kind != StoreName::Version || ownVersionFiles_.count(name) != 0) return;
+  if (listed) {
+    RenameStrayVersion(path);
+  } else {
+    result_.kept.push_back(path);
+  }
 }
 
-bool StoreSweep::IsLeftoverFolder(const std::string& path, const std::string& name) const {
+void StoreSweep::ConsiderFolder(const std::string& path, const FolderEntry& entry) {
   std::string internalName;
-  return Classify(name, internalName) == StoreName::InternalName && !HoldsProjectFolder(path);
+  if (Classify(entry.name, internalName) == StoreName::InternalName && !HoldsProjectFolder(path)) Sweep(path, entry);
+}
+
+void StoreSweep::RenameStrayVersion(const std::string& path) {
+  std::string renamed = path + kStraySuffix;
+  for (int n = 2; platform::fs::Exists(renamed); ++n) renamed = path + kStraySuffix + std::to_string(n);
+  result_.kept.push_back(platform::fs::MoveNoReplace(path, renamed) ? renamed : path + " (could not be renamed)");
+}
+
+bool StoreSweep::HoldsProjectData(const std::string& path, const FolderEntry& entry) {
+  if (entry.isLink) return false;
+  if (!entry.isFolder) {
+    std::string internalName;
+    const StoreName kind = Classify(entry.name, internalName);
+    return kind != StoreName::Other && kind != StoreName::InternalName;
+  }
+  std::vector<FolderEntry> entries;
+  // A folder that cannot be read may hold anything.
+  if (!platform::fs::ListFolder(path, entries)) return true;
+  return std::any_of(entries.begin(), entries.end(),
+                     [&path](const FolderEntry& inside) { return HoldsProjectData(path + "/" + inside.name, inside); });
 }
 
 bool StoreSweep::HoldsProjectFolder(const std::string& path) const {

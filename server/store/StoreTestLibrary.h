@@ -64,10 +64,11 @@ class StoreTestLibrary : public ::testing::Test {
     EXPECT_EQ(doc_->CreateProject(parent, name, "", created, false), 0) << name;
     return created.GetInternalName();
   }
-  // A file as the request handler would have received it.
+  // A file as the request handler would have received it: private to the server.
   std::string Received(const std::string& content) {
     const std::string path = root_ + "/TemporaryFiles/Temp_" + std::to_string(++received_) + ".wxf";
     std::ofstream(path, std::ios::binary) << content;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     return path;
   }
   // Adds a document and returns its internal file name ("" and a failure when refused).
