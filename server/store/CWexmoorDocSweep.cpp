@@ -10,9 +10,12 @@
 
 namespace {
 
-void AppendProjects(const ServerProject& project, std::vector<StoreSweep::Project>& projects) {
-  projects.push_back({project.GetInternalName(), project.GetFolderPath()});
-  for (int i = 0; i < project.GetSubProjectCount(); ++i) AppendProjects(*project.GetSubProjects().GetAt(i), projects);
+void AppendProjects(const CWexmoorDoc& document, const ServerProject& project,
+                    std::vector<StoreSweep::Project>& projects) {
+  projects.push_back({project.GetInternalName(), document.DiskFolder(project.GetFolderPath())});
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
+    AppendProjects(document, *project.GetSubProjects().GetAt(i), projects);
+  }
 }
 
 }  // namespace
@@ -21,7 +24,7 @@ void CWexmoorDoc::SweepLeftovers() {
   std::vector<StoreSweep::Project> projects;
   {
     std::shared_lock<std::shared_mutex> latch(treeLatch_);
-    for (int i = 0; i < projects_.GetSize(); ++i) AppendProjects(*projects_.GetAt(i), projects);
+    for (int i = 0; i < projects_.GetSize(); ++i) AppendProjects(*this, *projects_.GetAt(i), projects);
   }
   const StoreSweep::Result result = StoreSweep(GetRootPath(), projects).Run(platform::Now());
   std::string text;
