@@ -366,6 +366,9 @@ class CWexmoorDoc {
     std::string oldLayout;
     std::string disk;
   };
+  // The other root a top-level project was recorded under ("<other root>/<internal
+  // name>") when this root holds a copy of its folder; "" otherwise.
+  std::string CopiedFromRoot(const ServerProject& topLevel) const;
   // Re-bases `project` and its subtree from `oldRoot` onto the root; `problem` names
   // a folder that could not be moved.
   bool RebaseSubtree(ServerProject& project, const std::string& oldRoot, std::vector<RebasedLayout> ancestors,

@@ -111,25 +111,13 @@ bool CWexmoorDoc::SwitchProjectFolder(const std::string& internalName, const std
 
 bool CWexmoorDoc::RebaseCopiedProjects() {
   const std::string root = GetRootPath();
-  const std::string pending = GetPendingOldRoot();
   std::set<std::string> oldRoots;
   std::string problem;
   std::unique_lock<std::shared_mutex> latch(treeLatch_);
   for (int i = 0; i < projects_.GetSize() && problem.empty(); ++i) {
     ServerProject& project = *projects_.GetAt(i);
-    const std::string folder = StripTrailingBackslash(project.GetFolderPath());
-    const std::string oldRoot = platform::fs::ParentFolder(folder);
-    if (IsFolderOrBelow(folder, root) || (!pending.empty() && IsFolderOrBelow(folder, pending)) ||
-        folder != EnsureTrailingBackslash(oldRoot) + project.GetInternalName()) {
-      continue;
-    }
-    // A folder this root does not hold stays where it was recorded.
-    const std::string copied = RebasedFolder(ProjectFolderOnDisk(folder, oldRoot), oldRoot, root);
-    if (!platform::fs::IsFolder(copied) &&
-        !platform::fs::IsFolder(ProjectFolderOnDisk(RebasedFolder(folder, oldRoot, root), root))) {
-      continue;
-    }
-    if (RebaseSubtree(project, oldRoot, {}, problem)) oldRoots.insert(oldRoot);
+    const std::string oldRoot = CopiedFromRoot(project);
+    if (!oldRoot.empty() && RebaseSubtree(project, oldRoot, {}, problem)) oldRoots.insert(oldRoot);
   }
   if (problem.empty() && !oldRoots.empty() && !WriteInventoryLatched()) {
     problem = "the inventory " + LibraryFilePath(kInventoryFileName) + " could not be saved";
@@ -147,6 +135,22 @@ bool CWexmoorDoc::RebaseCopiedProjects() {
                            ".",
                        platform::NotifyIcon::Information);
   return true;
+}
+
+std::string CWexmoorDoc::CopiedFromRoot(const ServerProject& topLevel) const {
+  const std::string root = GetRootPath();
+  const std::string pending = GetPendingOldRoot();
+  const std::string folder = StripTrailingBackslash(topLevel.GetFolderPath());
+  const std::string oldRoot = platform::fs::ParentFolder(folder);
+  if (IsFolderOrBelow(folder, root) || (!pending.empty() && IsFolderOrBelow(folder, pending)) ||
+      folder != EnsureTrailingBackslash(oldRoot) + topLevel.GetInternalName()) {
+    return "";
+  }
+  // A folder this root does not hold stays where it was recorded. It may have been
+  // put in this root's layout already by a start that stopped before saving.
+  const bool held = platform::fs::IsFolder(RebasedFolder(ProjectFolderOnDisk(folder, oldRoot), oldRoot, root)) ||
+                    platform::fs::IsFolder(ProjectFolderOnDisk(RebasedFolder(folder, oldRoot, root), root));
+  return held ? oldRoot : "";
 }
 
 bool CWexmoorDoc::RebaseSubtree(ServerProject& project, const std::string& oldRoot,

@@ -4,11 +4,15 @@
 #include <shared_mutex>
 
 #include "server/store/ProjectFolders.h"
+#include "server/store/StoreChange.h"
 #include "server/store/StoreTestLibrary.h"
 
 namespace {
 
 enum class Original { Kept, Removed };
+
+// Disk changes of an added document from the last one of its list write to its end.
+constexpr int kStepsAfterListWrite = 2;
 
 // A library copied to another folder, its working folder's root-path file naming
 // the copy, and a server started there.
@@ -99,6 +103,29 @@ TEST_P(LibraryCopyTest, ACopyServesItsOwnFilesAndNeverTouchesTheOriginal) {
     EXPECT_EQ(Snapshot(original_), originalFiles_);
   } else {
     EXPECT_FALSE(std::filesystem::exists(original_));
+  }
+}
+
+TEST_P(LibraryCopyTest, AChangeCutShortBeforeTheCopyIsFinishedInTheCopyOnly) {
+  const std::string project = NewProject("Top");
+  const int changes = CountDiskChanges([&] { NewDocument(project, "Counted.doc", "counted"); });
+  const std::string list = ProjectFileListPath(FolderOf(project), project);
+  // A crash while the list is written: the record names the steps still to make.
+  ASSERT_EQ(RunInChild([&] {
+              if (!StartDocument()) return 1;
+              ExitAtDiskChange(changes - kStepsAfterListWrite);
+              NewDocument(project, "Plan.doc", "plan");
+              return 0;
+            }),
+            kKilledExit);
+  ASSERT_TRUE(StoreChange::HasRecords(root_ + "/" + CWexmoorDoc::kJournalFolderName));
+  ASSERT_EQ(platform::ScratchFolder::Read(list).find("Plan.doc"), std::string::npos);
+
+  StartOnCopy();
+  const FileStatistics plan = StatisticsOf(project, ListOf(project).Lookup("Plan.doc"));
+  EXPECT_EQ(platform::ScratchFolder::Read(Doc().GetVersionFilePath(plan)), "plan");
+  if (GetParam() == Original::Kept) {
+    EXPECT_EQ(Snapshot(original_), originalFiles_);
   }
 }
 

@@ -252,7 +252,8 @@ bool StoreChange::HasRecords(const std::string& journalFolder) {
                      [](const platform::fs::FolderEntry& entry) { return !entry.isFolder && IsRecordName(entry.name); });
 }
 
-bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems) {
+bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems,
+                                const PathPlacer& place) {
   std::vector<platform::fs::FolderEntry> entries;
   if (!platform::fs::ListFolder(journalFolder, entries)) {
     if (!platform::fs::Exists(journalFolder)) return true;
@@ -265,7 +266,7 @@ bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<st
     if (entry.isFolder || !IsRecordName(entry.name)) continue;
     std::string problem;
     const std::string path = EnsureTrailingBackslash(journalFolder) + entry.name;
-    if (!RecoverRecord(path, problem)) {
+    if (!RecoverRecord(path, problem, place)) {
       problems.push_back(path + ": " + problem);
       recovered = false;
     }
@@ -273,14 +274,18 @@ bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<st
   return recovered;
 }
 
-bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& problem) {
+bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& problem, const PathPlacer& place) {
   std::string text;
   std::vector<Step> steps;
   if (!platform::fs::ReadWholeFile(recordPath, text) || !DecodeRecord(text, steps)) {
     problem = "the record cannot be read";
     return false;
   }
-  for (const Step& step : steps) {
+  for (Step& step : steps) {
+    if (place) {
+      step.path = place(step.path);
+      if (step.kind != Kind::Write) step.target = place(step.target);
+    }
     if (RollForward(step) == Outcome::Impossible) {
       // The steps before it are kept; those after it would be made on a false footing.
       problem = "cannot finish the change of " + step.path;
