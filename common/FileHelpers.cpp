@@ -140,8 +140,3 @@ bool SetFileAttributesLongPath(const std::string& path, FileAttributes attribute
          platform::fs::SetReadOnly(target, attributes == FileAttributes::ReadOnly);
 }
 
-bool SetStoredFileModeLongPath(const std::string& path, bool readOnly) {
-  std::string target;
-  return LocatePath(path, target) &&
-         platform::fs::SetNewFileMode(target, readOnly || platform::fs::IsReadOnly(target));
-}

@@ -50,6 +50,3 @@ bool RemoveFolderLongPath(const std::string& path);
 // change took effect.
 bool SetFileAttributesLongPath(const std::string& path, FileAttributes attributes);
 
-// Gives a file moved into the library the mode of the library's record files (0666
-// less the umask); it gets no write bit when `readOnly` or when it had none before.
-bool SetStoredFileModeLongPath(const std::string& path, bool readOnly);

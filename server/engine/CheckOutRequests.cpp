@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FileHelpers.h"
+#include "platform/fs.h"
 #include "common/RecordFields.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
@@ -66,12 +66,12 @@ std::vector<ReceivedRow> ReceivedRowsOf(const std::vector<std::string>& rows) {
 // one it refused is deleted here, so that nothing stays in the temporary
 // folder.
 void DiscardReceivedFile(const ReceivedRow& file) {
-  if (!file.temporaryPath.empty()) DeleteFileLongPath(file.temporaryPath);
+  if (!file.temporaryPath.empty()) platform::fs::DeleteFile(file.temporaryPath);
 }
 
 // Deletes every received file of a request that cannot be handled.
 void DiscardReceivedFiles(const Msg& request) {
-  for (const std::string& path : TemporaryPathsOf(request.GetBodyText())) DeleteFileLongPath(path);
+  for (const std::string& path : TemporaryPathsOf(request.GetBodyText())) platform::fs::DeleteFile(path);
 }
 
 std::string ReplyHead(const std::string& projectInternalName, std::size_t rowCount) {

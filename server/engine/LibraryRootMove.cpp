@@ -14,13 +14,13 @@
 #include <thread>
 #include <utility>
 
-#include "common/FileHelpers.h"
 #include "platform/Notifier.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
 #include "server/store/LockTable.h"
 #include "server/store/ProjectFileList.h"
+#include "server/store/ProjectFolders.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
@@ -210,14 +210,16 @@ bool LibraryRootMove::MoveOneProject(const std::string& internalName, const std:
     return Fail("MoveProject(): " + oldFolder + " lies under neither the old nor the new root");
   }
   const stdfs::path relative = Canonical(oldFolder).lexically_relative(Canonical(oldRoot_));
-  const std::string newFolder = (stdfs::path(newRoot_) / relative).lexically_normal().string();
-  std::string trimmed = newFolder;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  if (!CreateFolderPath(trimmed)) {
-    return Fail(WithWriteFailureReason("MoveProject(): Failed to create path " + trimmed, trimmed));
+  std::string newFolder = (stdfs::path(newRoot_) / relative).lexically_normal().string();
+  while (newFolder.size() > 1 && newFolder.back() == '/') newFolder.pop_back();
+  // The files lie where each root's layout puts them.
+  const std::string oldDiskFolder = ProjectFolderOnDisk(oldFolder, oldRoot_);
+  const std::string newDiskFolder = ProjectFolderOnDisk(newFolder, newRoot_);
+  if (!CreateFolders(newDiskFolder)) {
+    return Fail(WithWriteFailureReason("MoveProject(): Failed to create path " + newDiskFolder, newDiskFolder));
   }
-  if (!CopyProjectFiles(internalName, WithSeparator(oldFolder), WithSeparator(trimmed))) return false;
-  if (!document_.SwitchProjectFolder(internalName, trimmed)) {
+  if (!CopyProjectFiles(internalName, WithSeparator(oldDiskFolder), WithSeparator(newDiskFolder))) return false;
+  if (!document_.SwitchProjectFolder(internalName, newFolder)) {
     return Fail("MoveProject(): Failed to save inventory for project " + internalName);
   }
   return true;

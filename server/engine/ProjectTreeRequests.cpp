@@ -110,6 +110,7 @@ bool AnswerCreation(RTE& engine, const Msg& request, const CreationReplies& repl
       code += 2;
       break;
     case CWexmoorDoc::kProjectFolderNotCreated:
+    case CWexmoorDoc::kProjectFolderTooDeep:
     case ServerProject::kWriteFailed:
       code += 3;
       break;

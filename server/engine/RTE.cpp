@@ -12,9 +12,8 @@
 #include <system_error>
 #include <vector>
 
-#include "common/FileHelpers.h"
+#include "platform/fs.h"
 #include "common/MessageIds.h"
-#include "common/PathParser.h"
 #include "common/ServerPathContext.h"
 #include "common/TraceError.h"
 #include "platform/FileDescriptor.h"
@@ -51,7 +50,7 @@ const char* ReceiveFilesTrace(FileRequestError error) {
 
 void DeleteFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
-    if (!path.empty()) DeleteFileLongPath(path);
+    if (!path.empty()) platform::fs::DeleteFile(path);
   }
 }
 
@@ -652,9 +651,8 @@ bool RTE::WriteMessage() {
 bool RTE::SendFile(const std::string& path, std::int32_t expectedSize) {
   const int keyIndex = userKeyIndex_;
   if (!connected_ || keyIndex < 0 || expectedSize < 0) return false;
-  PathParser parser;
-  parser.SetSecondPath(path);
-  const platform::FileDescriptor in(PathParser::FullPath(parser.SplitSecondPath()), O_RDONLY);
+  // The store names where the file lies on disk.
+  const platform::FileDescriptor in(path, O_RDONLY);
   std::int64_t size = -1;
   if (!in.Size(size) || size != expectedSize) return false;
   in.AdviseSequential();

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <fstream>
 
-#include "common/FileHelpers.h"
 #include "common/RecordFields.h"
 #include "common/ServerPathContext.h"
 #include "common/StringHelpers.h"
@@ -15,6 +14,7 @@
 #include "platform/fs.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/ProjectFileList.h"
+#include "server/store/ProjectFolders.h"
 
 namespace {
 
@@ -70,10 +70,10 @@ bool CWexmoorDoc::OnNewDocument() {
   if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root))) return false;
   settings_.SetRootPath(root);
   RecoverJournal();
-  if (!LoadInventory()) return false;
+  if (!LoadInventory() || !RebaseCopiedProjects()) return false;
   if (!LoadInternalNameCounters(projects_.GetSize() == 0)) return false;
-  CreateFolderPath(EnsureTrailingBackslash(root) + kTemporaryFolderName);
-  CreateFolderPath(JournalFolder());
+  CreateFolders(EnsureTrailingBackslash(root) + kTemporaryFolderName);
+  CreateFolders(JournalFolder());
   SweepLeftovers();
 
   ServerPathContext::Install(ServerPathHooks{[this] { return GetRootPath(); },
@@ -272,7 +272,18 @@ std::string CWexmoorDoc::GetProjectFolderPath(const std::string& internalName) {
   // Internal names are unique: the map finds what a walk of the whole tree would.
   std::shared_lock<std::shared_mutex> latch(treeLatch_);
   const ServerProject* project = FindProjectByInternalName(internalName);
-  return project ? project->GetFolderPath() : "";
+  return project ? DiskFolder(project->GetFolderPath()) : "";
+}
+
+std::string CWexmoorDoc::DiskFolder(const std::string& recordedFolder) const {
+  std::string layoutRoot = GetRootPath();
+  const std::string pending = GetPendingOldRoot();
+  // Of two roots that hold the folder, the deeper one made its layout.
+  if (!pending.empty() && IsFolderOrBelow(recordedFolder, pending) &&
+      !(IsFolderOrBelow(recordedFolder, layoutRoot) && layoutRoot.size() > pending.size())) {
+    layoutRoot = pending;
+  }
+  return ProjectFolderOnDisk(recordedFolder, layoutRoot);
 }
 
 std::string CWexmoorDoc::GetProjectDisplayPath(const std::string& folderPath) {
@@ -292,7 +303,7 @@ std::string CWexmoorDoc::GetProjectDisplayPath(const std::string& folderPath) {
 std::string CWexmoorDoc::FolderOfProject(const std::string& internalName) {
   std::shared_lock<std::shared_mutex> latch(treeLatch_);
   const ServerProject* project = FindProjectByInternalName(internalName);
-  return project ? EnsureTrailingBackslash(project->GetFolderPath()) : "";
+  return project ? EnsureTrailingBackslash(DiskFolder(project->GetFolderPath())) : "";
 }
 
 // --- reference walks ------------------------------------------------------------

@@ -102,8 +102,11 @@ class CWexmoorDoc {
   // The node of `internalName`, or null. The caller holds the tree latch (shared or
   // exclusive) for as long as it uses the pointer.
   ServerProject* FindProjectByInternalName(const std::string& internalName);
-  // The folder of the project (depth-first, first match), or "".
+  // The folder on disk that holds the project's files (no trailing separator), or "".
   std::string GetProjectFolderPath(const std::string& internalName);
+  // The folder on disk of a recorded project folder, laid out under the root it lies
+  // in: the library root, or the old root of a pending move for a project not yet moved.
+  std::string DiskFolder(const std::string& recordedFolder) const;
   // "Library->Project->Sub" for a folder path; components that name no project are left out.
   std::string GetProjectDisplayPath(const std::string& folderPath);
   // The stored file of the version in the header of `statistics`, references
@@ -151,6 +154,8 @@ class CWexmoorDoc {
   static constexpr int kExistingReferenceNotLoaded = 10023;
   static constexpr int kExistingReferenceCheckedOut = 10024;
   static constexpr int kHasDependents = 10025;
+  // The project's folder would lie too deep under the root for its files' paths.
+  static constexpr int kProjectFolderTooDeep = 10030;
   static constexpr const char* kDeletedProjectsFolder = "DeletedProjects";
   static constexpr const char* kDeletedDocumentsFolder = "DeletedProjects/IndividualFiles";
   static constexpr const char* kUnresolvedHierarchy = "<Unresolved project hierarchy>";
@@ -186,7 +191,7 @@ class CWexmoorDoc {
                       const std::string& newName);
   // Creates a project under the parent ("" for a top level project). 0, 10003
   // inventory not saved (nothing kept), 10007, 10008, 10009, 10010, 10012 no such
-  // parent. `created` receives a copy of the new node.
+  // parent, 10030 a folder too deep for its files. `created` receives a copy of the new node.
   int CreateProject(const std::string& parentInternalName, const std::string& name, const std::string& folderPath,
                     ServerProject& created, bool originalProject);
   // The same for an edition "<E> name" and a supplement "<S> name" with their records;
@@ -261,6 +266,12 @@ class CWexmoorDoc {
   // the inventory; when the save fails the old folder is put back. False also for an
   // unknown project.
   bool SwitchProjectFolder(const std::string& internalName, const std::string& newFolder);
+  // Start-up: every top-level project recorded as "<other root>/<internal name>" whose
+  // folder this root holds (a library copied or restored here) is recorded under this
+  // root with its subtree, each folder put where this root's layout wants it; the
+  // console says so in one line. False, with a message, when a folder cannot be put
+  // there or the inventory cannot be saved.
+  bool RebaseCopiedProjects();
   // ===== end of moving the library root =====
 
   // ===== check-out and check-in (defined in CWexmoorDocCheckOut.cpp) =====
@@ -350,6 +361,18 @@ class CWexmoorDoc {
 
  private:
   bool ReadRootPathFile();
+  // Where an ancestor's folder lay in the old root's layout and where it lies now.
+  struct RebasedLayout {
+    std::string oldLayout;
+    std::string disk;
+  };
+  // The other root a top-level project was recorded under ("<other root>/<internal
+  // name>") when this root holds a copy of its folder; "" otherwise.
+  std::string CopiedFromRoot(const ServerProject& topLevel) const;
+  // Re-bases `project` and its subtree from `oldRoot` onto the root; `problem` names
+  // a folder that could not be moved.
+  bool RebaseSubtree(ServerProject& project, const std::string& oldRoot, std::vector<RebasedLayout> ancestors,
+                     std::string& problem);
   // Finishes, before anything else reads the library, every operation that a crash
   // cut short, from the records left in the journal folder (CWexmoorDocJournal.cpp).
   void RecoverJournal();
@@ -405,7 +428,7 @@ class CWexmoorDoc {
   static bool HoldOrTake(ProjectLockSet& locks, const std::string& name, int mode);
   bool SnapshotProject(const std::string& internalName, ProjectSnapshot& snapshot);
   // The node and every node below it, parents first; the caller holds the latch.
-  static void AppendSubtree(const ServerProject& project, std::vector<ProjectSnapshot>& subtree);
+  void AppendSubtree(const ServerProject& project, std::vector<ProjectSnapshot>& subtree);
   // The node whose sub-projects hold `internalName`; null for a top-level or unknown
   // node. The caller holds the latch.
   ServerProject* FindParentProject(const std::string& internalName);
@@ -438,11 +461,11 @@ class CWexmoorDoc {
   void StageReleasedReferences(const std::vector<ReferenceVersion>& references, RecordChange& change);
   int DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFileList& list, const std::string& displayName,
                           const FileStatistics& statistics, const std::vector<ReferenceVersion>& references);
-  // Adds to `change` the moves of the subtree's folders into `targetFolder`/<internal
-  // name>; a folder inside its parent's moves with it.
+  // Adds to `change` the moves of the subtree's folders on disk into
+  // `targetFolder`/<internal name>; a folder inside a moved one moves with it.
   // `movedFolders` are the ancestors' folders that move.
-  static void StageProjectTreeMove(const ServerProject& project, std::vector<std::string> movedFolders,
-                                   const std::string& targetFolder, RecordChange& change);
+  void StageProjectTreeMove(const ServerProject& project, std::vector<std::string> movedFolders,
+                            const std::string& targetFolder, RecordChange& change);
   // --- end of helpers of documents, references, projects, editions and supplements ---
 
   // The five sections, in the order of their roles; the lock-table section is the

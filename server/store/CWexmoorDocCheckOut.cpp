@@ -7,7 +7,6 @@
 #include <vector>
 #include <thread>
 
-#include "common/FileHelpers.h"
 #include "platform/fs.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/RecordChange.h"
@@ -206,7 +205,7 @@ int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const st
   // The reply of a finished check-in may have been lost: the same check-in again
   // changes nothing and succeeds.
   if (IsRepeatedCheckIn(requested, request, receivedPath)) {
-    DeleteFileLongPath(receivedPath);
+    platform::fs::DeleteFile(receivedPath);
     return 0;
   }
   CheckInRequest along = request;

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "common/FileHelpers.h"
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
 #include "platform/fs.h"

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "common/FileHelpers.h"
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFolders.h"
 #include "server/store/RecordChange.h"
 #include "server/store/StoreFilePaths.h"
 
@@ -80,13 +80,13 @@ bool CWexmoorDoc::SnapshotProject(const std::string& internalName, ProjectSnapsh
   const ServerProject* project = FindProjectByInternalName(internalName);
   if (project == nullptr) return false;
   snapshot = ProjectSnapshot{project->GetName(), project->GetInternalName(),
-                             EnsureTrailingBackslash(project->GetFolderPath())};
+                             EnsureTrailingBackslash(DiskFolder(project->GetFolderPath()))};
   return true;
 }
 
 void CWexmoorDoc::AppendSubtree(const ServerProject& project, std::vector<ProjectSnapshot>& subtree) {
   subtree.push_back(ProjectSnapshot{project.GetName(), project.GetInternalName(),
-                                    EnsureTrailingBackslash(project.GetFolderPath())});
+                                    EnsureTrailingBackslash(DiskFolder(project.GetFolderPath()))});
   for (int i = 0; i < project.GetSubProjectCount(); ++i) AppendSubtree(*project.GetSubProjects().GetAt(i), subtree);
 }
 
@@ -211,8 +211,10 @@ int CWexmoorDoc::CreateNode(NodeKind kind, const std::string& parentInternalName
       supplement.SetCreator(creator);
       supplement.SetCreationTime(now);
     }
-    if (IsFolderWritable(folder)) return kProjectFolderExists;
-    if (!CreateFolderPath(folder)) return kProjectFolderNotCreated;
+    const std::string diskFolder = DiskFolder(folder);
+    if (!CanHoldDocuments(diskFolder)) return kProjectFolderTooDeep;
+    if (platform::fs::IsFolder(diskFolder)) return kProjectFolderExists;
+    if (!CreateFolders(diskFolder)) return kProjectFolderNotCreated;
 
     std::unique_lock<std::shared_mutex> latch(treeLatch_);
     // The parent cannot have gone: its lock is held.
@@ -223,7 +225,7 @@ int CWexmoorDoc::CreateNode(NodeKind kind, const std::string& parentInternalName
     if (!WriteInventoryLatched()) {
       siblings.RemoveAt(siblings.GetSize() - 1);
       delete added;
-      RemoveFolderLongPath(folder);
+      platform::fs::RemoveFolder(diskFolder);
       return ServerProject::kWriteFailed;
     }
     projectMap_[internalName] = added;
@@ -307,16 +309,16 @@ int CWexmoorDoc::DeleteProject(const std::string& projectInternalName,
 
 void CWexmoorDoc::StageProjectTreeMove(const ServerProject& project, std::vector<std::string> movedFolders,
                                        const std::string& targetFolder, RecordChange& change) {
-  const std::string folder = StripTrailingBackslash(project.GetFolderPath());
-  const std::string destination = EnsureTrailingBackslash(targetFolder) + project.GetInternalName();
+  const std::string folder = DiskFolder(project.GetFolderPath());
   const bool movesAlong = std::any_of(movedFolders.begin(), movedFolders.end(),
                                       [&](const std::string& moved) { return IsInsideFolder(folder, moved); });
   if (!movesAlong && platform::fs::IsFolder(folder)) {
-    change.MoveFolder(folder, destination);
+    // Side by side, not nested: a deep tree's nested copy could pass the path limit.
+    change.MoveFolder(folder, EnsureTrailingBackslash(targetFolder) + project.GetInternalName());
     movedFolders.push_back(folder);
   }
   for (int i = 0; i < project.GetSubProjectCount(); ++i) {
-    StageProjectTreeMove(*project.GetSubProjects().GetAt(i), movedFolders, destination, change);
+    StageProjectTreeMove(*project.GetSubProjects().GetAt(i), movedFolders, targetFolder, change);
   }
 }
 

@@ -2,14 +2,16 @@
 // last, so a failure or a crash in between never leaves the root-path file naming a
 // root without its inventory.
 #include <mutex>
+#include <set>
 #include <shared_mutex>
 #include <string>
 #include <vector>
 
-#include "common/FileHelpers.h"
 #include "common/StringHelpers.h"
+#include "platform/Notifier.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFolders.h"
 
 namespace {
 
@@ -32,7 +34,7 @@ class WrittenInNewRoot {
 // Creates `folder` (with its parents); remembers it when it did not exist before.
 bool MakeFolder(const std::string& folder, WrittenInNewRoot& written) {
   const bool existed = platform::fs::IsFolder(folder);
-  if (!existed && !CreateFolderPath(folder)) return false;
+  if (!existed && !CreateFolders(folder)) return false;
   if (!existed) written.AddFolder(folder);
   return true;
 }
@@ -97,11 +99,85 @@ bool CWexmoorDoc::SwitchProjectFolder(const std::string& internalName, const std
   ServerProject* project = FindProjectByInternalName(internalName);
   if (project == nullptr) return false;
   const std::string oldFolder = project->GetFolderPath();
+  const std::string oldDiskFolder = DiskFolder(oldFolder);
   project->SetFolderPath(newFolder);
   // The files at the new folder were written outside the store.
-  records_.DropBelow(oldFolder);
-  records_.DropBelow(newFolder);
+  records_.DropBelow(oldDiskFolder);
+  records_.DropBelow(DiskFolder(newFolder));
   if (WriteInventoryLatched()) return true;
   project->SetFolderPath(oldFolder);
   return false;
+}
+
+bool CWexmoorDoc::RebaseCopiedProjects() {
+  const std::string root = GetRootPath();
+  std::set<std::string> oldRoots;
+  std::string problem;
+  std::unique_lock<std::shared_mutex> latch(treeLatch_);
+  for (int i = 0; i < projects_.GetSize() && problem.empty(); ++i) {
+    ServerProject& project = *projects_.GetAt(i);
+    const std::string oldRoot = CopiedFromRoot(project);
+    if (!oldRoot.empty() && RebaseSubtree(project, oldRoot, {}, problem)) oldRoots.insert(oldRoot);
+  }
+  if (problem.empty() && !oldRoots.empty() && !WriteInventoryLatched()) {
+    problem = "the inventory " + LibraryFilePath(kInventoryFileName) + " could not be saved";
+  }
+  if (!problem.empty()) {
+    platform::NotifyText("The library's projects could not be taken into the root " + root + ": " + problem +
+                             ". Wexmoor stops; the library's files outside the root were not touched.",
+                         platform::NotifyIcon::Error);
+    return false;
+  }
+  if (oldRoots.empty()) return true;
+  std::string from;
+  for (const std::string& oldRoot : oldRoots) from += (from.empty() ? "" : ", ") + oldRoot;
+  platform::NotifyText("Projects recorded under " + from + " now use their copies under the library root " + root +
+                           ".",
+                       platform::NotifyIcon::Information);
+  return true;
+}
+
+std::string CWexmoorDoc::CopiedFromRoot(const ServerProject& topLevel) const {
+  const std::string root = GetRootPath();
+  const std::string pending = GetPendingOldRoot();
+  const std::string folder = StripTrailingBackslash(topLevel.GetFolderPath());
+  const std::string oldRoot = platform::fs::ParentFolder(folder);
+  if (IsFolderOrBelow(folder, root) || (!pending.empty() && IsFolderOrBelow(folder, pending)) ||
+      folder != EnsureTrailingBackslash(oldRoot) + topLevel.GetInternalName()) {
+    return "";
+  }
+  // A folder this root does not hold stays where it was recorded. It may have been
+  // put in this root's layout already by a start that stopped before saving.
+  const bool held = platform::fs::IsFolder(RebasedFolder(ProjectFolderOnDisk(folder, oldRoot), oldRoot, root)) ||
+                    platform::fs::IsFolder(ProjectFolderOnDisk(RebasedFolder(folder, oldRoot, root), root));
+  return held ? oldRoot : "";
+}
+
+bool CWexmoorDoc::RebaseSubtree(ServerProject& project, const std::string& oldRoot,
+                                std::vector<RebasedLayout> ancestors, std::string& problem) {
+  const std::string recorded = project.GetFolderPath();
+  const std::string rebased = RebasedFolder(recorded, oldRoot, GetRootPath());
+  if (!rebased.empty()) {
+    const std::string oldLayout = ProjectFolderOnDisk(recorded, oldRoot);
+    // The copy keeps the old layout, but a folder inside an ancestor's has moved with it.
+    std::string current = RebasedFolder(oldLayout, oldRoot, GetRootPath());
+    for (auto ancestor = ancestors.rbegin(); ancestor != ancestors.rend(); ++ancestor) {
+      if (IsFolderOrBelow(oldLayout, ancestor->oldLayout)) {
+        current = ancestor->disk + oldLayout.substr(ancestor->oldLayout.size());
+        break;
+      }
+    }
+    const std::string target = ProjectFolderOnDisk(rebased, GetRootPath());
+    if (current != target && platform::fs::IsFolder(current) && !platform::fs::IsFolder(target) &&
+        !(CreateFolders(platform::fs::ParentFolder(target)) && platform::fs::MoveNoReplace(current, target))) {
+      problem = current + " could not be moved to " + target;
+      return false;
+    }
+    project.SetFolderPath(rebased);
+    ancestors.push_back(RebasedLayout{oldLayout, target});
+  }
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
+    if (!RebaseSubtree(*project.GetSubProjects().GetAt(i), oldRoot, ancestors, problem)) return false;
+  }
+  return true;
 }

@@ -14,9 +14,12 @@ namespace {
 // At most this many paths are named in one console line; the rest are counted.
 constexpr std::size_t kNamedPaths = 20;
 
-void AppendProjects(const ServerProject& project, std::vector<StoreSweep::Project>& projects) {
-  projects.push_back({project.GetInternalName(), project.GetFolderPath()});
-  for (int i = 0; i < project.GetSubProjectCount(); ++i) AppendProjects(*project.GetSubProjects().GetAt(i), projects);
+void AppendProjects(const CWexmoorDoc& document, const ServerProject& project,
+                    std::vector<StoreSweep::Project>& projects) {
+  projects.push_back({project.GetInternalName(), document.DiskFolder(project.GetFolderPath())});
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
+    AppendProjects(document, *project.GetSubProjects().GetAt(i), projects);
+  }
 }
 
 std::string Quoted(const std::vector<std::string>& paths) {
@@ -63,7 +66,7 @@ void CWexmoorDoc::SweepLeftovers() {
   std::vector<StoreSweep::Project> projects;
   {
     std::shared_lock<std::shared_mutex> latch(treeLatch_);
-    for (int i = 0; i < projects_.GetSize(); ++i) AppendProjects(*projects_.GetAt(i), projects);
+    for (int i = 0; i < projects_.GetSize(); ++i) AppendProjects(*this, *projects_.GetAt(i), projects);
   }
   std::vector<std::string> sentences;
   DescribeSweep(StoreSweep(GetRootPath(), projects).Run(platform::Now()),

@@ -10,11 +10,11 @@
 #include <sstream>
 #include <utility>
 
-#include "common/FileHelpers.h"
 #include "common/StringHelpers.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileDescriptor.h"
 #include "platform/fs.h"
+#include "server/store/ProjectFolders.h"
 
 namespace {
 
@@ -70,8 +70,18 @@ bool IsRecordName(const std::string& name) {
          name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// Paths here are where the files lie on disk: no deep-folder rule applies again.
+bool MoveStoredFile(const std::string& from, const std::string& to) {
+  return platform::fs::IsFile(from) && platform::fs::MoveNoReplace(from, to);
+}
+
+// A stored file gets the mode of the library's record files; it arrived private.
+void TakeStoredFileMode(const std::string& path, bool readOnly) {
+  platform::fs::SetNewFileMode(path, readOnly || platform::fs::IsReadOnly(path));
+}
+
 bool MoveInto(const std::string& from, const std::string& to) {
-  return CreateFolderPath(platform::fs::ParentFolder(to)) && platform::fs::MoveNoReplace(from, to);
+  return CreateFolders(platform::fs::ParentFolder(to)) && platform::fs::MoveNoReplace(from, to);
 }
 
 }  // namespace
@@ -130,7 +140,7 @@ bool StoreChange::Commit() {
   if (made < steps_.size()) {
     for (std::size_t i = made; i-- > 0;) undone = Undo(steps_[i]) && undone;
   }
-  if (!recordPath.empty() && undone) DeleteFileLongPath(recordPath);
+  if (!recordPath.empty() && undone) platform::fs::DeleteFile(recordPath);
   return made == steps_.size();
 }
 
@@ -152,7 +162,7 @@ bool StoreChange::SyncMovedFiles() {
 }
 
 bool StoreChange::WriteRecord(std::string& recordPath) const {
-  if (!CreateFolderPath(journalFolder_)) return false;
+  if (!CreateFolders(journalFolder_)) return false;
   recordPath = EnsureTrailingBackslash(journalFolder_) + NewRecordName();
   return platform::AtomicFile::Write(recordPath, EncodeRecord(steps_));
 }
@@ -162,12 +172,12 @@ bool StoreChange::Make(Step& step) {
     case Kind::Write:
       return platform::AtomicFile::Write(step.path, step.target);
     case Kind::Remove:
-      SetFileAttributesLongPath(step.path, FileAttributes::Normal);
-      return DeleteFileLongPath(step.path);
+      platform::fs::SetReadOnly(step.path, false);
+      return platform::fs::DeleteFile(step.path);
     case Kind::MoveFile:
     case Kind::MoveReadOnly:
-      if (!MoveFileLongPath(step.path, step.target)) return false;
-      SetStoredFileModeLongPath(step.target, step.kind == Kind::MoveReadOnly);
+      if (!MoveStoredFile(step.path, step.target)) return false;
+      TakeStoredFileMode(step.target, step.kind == Kind::MoveReadOnly);
       if (step.syncFolder && !platform::FileDescriptor(platform::fs::ParentFolder(step.target), O_RDONLY | O_DIRECTORY).Sync()) {
         Undo(step);
         return false;
@@ -175,7 +185,7 @@ bool StoreChange::Make(Step& step) {
       return true;
     case Kind::CreateFolder:
       step.madeFolder = !platform::fs::IsFolder(step.path);
-      return CreateFolderPath(step.path);
+      return CreateFolders(step.path);
     case Kind::MoveFolder:
       return MoveInto(step.path, step.target);
   }
@@ -185,15 +195,15 @@ bool StoreChange::Make(Step& step) {
 bool StoreChange::Undo(const Step& step) {
   switch (step.kind) {
     case Kind::Write:
-      return step.hadOld ? platform::AtomicFile::Write(step.path, step.oldContent) : DeleteFileLongPath(step.path);
+      return step.hadOld ? platform::AtomicFile::Write(step.path, step.oldContent) : platform::fs::DeleteFile(step.path);
     case Kind::Remove:
       return !step.hadOld || platform::AtomicFile::Write(step.path, step.oldContent);
     case Kind::MoveFile:
     case Kind::MoveReadOnly:
-      SetFileAttributesLongPath(step.target, FileAttributes::Normal);
-      return MoveFileLongPath(step.target, step.path);
+      platform::fs::SetReadOnly(step.target, false);
+      return MoveStoredFile(step.target, step.path);
     case Kind::CreateFolder:
-      return !step.madeFolder || RemoveFolderLongPath(step.path);
+      return !step.madeFolder || platform::fs::RemoveFolder(step.path);
     case Kind::MoveFolder:
       return platform::fs::MoveNoReplace(step.target, step.path);
   }
@@ -216,8 +226,8 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
     case Kind::Remove: {
       std::string current;
       if (step.hadOld && platform::fs::ReadWholeFile(step.path, current) && HashOf(current) == step.oldHash) {
-        SetFileAttributesLongPath(step.path, FileAttributes::Normal);
-        if (!DeleteFileLongPath(step.path)) return Outcome::Impossible;
+        platform::fs::SetReadOnly(step.path, false);
+        if (!platform::fs::DeleteFile(step.path)) return Outcome::Impossible;
       }
       return Outcome::Done;
     }
@@ -225,12 +235,12 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
     case Kind::MoveReadOnly:
       if (!platform::fs::Exists(step.target)) {
         // Neither here nor there: what follows would name a file that does not exist.
-        if (!platform::fs::Exists(step.path) || !MoveFileLongPath(step.path, step.target)) return Outcome::Impossible;
+        if (!platform::fs::Exists(step.path) || !MoveStoredFile(step.path, step.target)) return Outcome::Impossible;
       }
-      SetStoredFileModeLongPath(step.target, step.kind == Kind::MoveReadOnly);
+      TakeStoredFileMode(step.target, step.kind == Kind::MoveReadOnly);
       return Outcome::Done;
     case Kind::CreateFolder:
-      return CreateFolderPath(step.path) ? Outcome::Done : Outcome::Impossible;
+      return CreateFolders(step.path) ? Outcome::Done : Outcome::Impossible;
     case Kind::MoveFolder:
       if (platform::fs::Exists(step.path) && !platform::fs::Exists(step.target) && !MoveInto(step.path, step.target)) {
         return Outcome::Impossible;
@@ -247,7 +257,8 @@ bool StoreChange::HasRecords(const std::string& journalFolder) {
                      [](const platform::fs::FolderEntry& entry) { return !entry.isFolder && IsRecordName(entry.name); });
 }
 
-bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems) {
+bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems,
+                                const PathPlacer& place) {
   std::vector<platform::fs::FolderEntry> entries;
   if (!platform::fs::ListFolder(journalFolder, entries)) {
     if (!platform::fs::Exists(journalFolder)) return true;
@@ -260,7 +271,7 @@ bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<st
     if (entry.isFolder || !IsRecordName(entry.name)) continue;
     std::string problem;
     const std::string path = EnsureTrailingBackslash(journalFolder) + entry.name;
-    if (!RecoverRecord(path, problem)) {
+    if (!RecoverRecord(path, problem, place)) {
       problems.push_back(path + ": " + problem);
       recovered = false;
     }
@@ -268,21 +279,25 @@ bool StoreChange::RecoverFolder(const std::string& journalFolder, std::vector<st
   return recovered;
 }
 
-bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& problem) {
+bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& problem, const PathPlacer& place) {
   std::string text;
   std::vector<Step> steps;
   if (!platform::fs::ReadWholeFile(recordPath, text) || !DecodeRecord(text, steps)) {
     problem = "the record cannot be read";
     return false;
   }
-  for (const Step& step : steps) {
+  for (Step& step : steps) {
+    if (place) {
+      step.path = place(step.path);
+      if (step.kind != Kind::Write) step.target = place(step.target);
+    }
     if (RollForward(step) == Outcome::Impossible) {
       // The steps before it are kept; those after it would be made on a false footing.
       problem = "cannot finish the change of " + step.path;
       break;
     }
   }
-  return problem.empty() && DeleteFileLongPath(recordPath);
+  return problem.empty() && platform::fs::DeleteFile(recordPath);
 }
 
 // --- the record -------------------------------------------------------------------

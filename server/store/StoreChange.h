@@ -7,6 +7,7 @@
 // the step was collected (or already holds the new content), so a record that
 // outlived its operation never undoes a later change.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,13 @@ class StoreChange {
   // that cannot be undone keeps its record, so that the next start finishes it.
   bool Commit();
 
+  // Where a path a record names lies now (the library may have been copied since).
+  using PathPlacer = std::function<std::string(const std::string&)>;
   // Rolls every record in `journalFolder` forward and removes it; a record that
   // cannot be read or finished is named in `problems` and kept. False when any was.
-  static bool RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems);
+  // Each path a record names is first given to `place` when there is one.
+  static bool RecoverFolder(const std::string& journalFolder, std::vector<std::string>& problems,
+                            const PathPlacer& place = {});
   // Whether the folder holds any record.
   static bool HasRecords(const std::string& journalFolder);
 
@@ -63,7 +68,7 @@ class StoreChange {
   bool Make(Step& step);
   bool Undo(const Step& step);
   static Outcome RollForward(const Step& step);
-  static bool RecoverRecord(const std::string& recordPath, std::string& problem);
+  static bool RecoverRecord(const std::string& recordPath, std::string& problem, const PathPlacer& place);
   static std::string EncodeRecord(const std::vector<Step>& steps);
   static bool DecodeRecord(const std::string& text, std::vector<Step>& steps);
 

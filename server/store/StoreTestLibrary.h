@@ -50,6 +50,20 @@ class StoreTestLibrary : public ::testing::Test {
     ASSERT_TRUE(doc_->OnNewDocument());
   }
   CWexmoorDoc& Doc() { return *doc_; }
+  // Names `root` (made when missing) as the library root and starts a document on it.
+  void StartOn(const std::string& root) {
+    doc_.reset();
+    std::filesystem::create_directories(root);
+    root_ = root;
+    std::ofstream(work_ + "/" + CWexmoorDoc::kRootPathFileName, std::ios::binary) << "\"" << root_ << "\",\"\",0";
+    Restart();
+  }
+  // A folder under the scratch folder whose path is `length` bytes long.
+  std::string ScratchPathOfLength(std::size_t length, const std::string& name) const {
+    std::string path = scratch_ / name;
+    while (path.size() < length) path += path.size() % 100 == 99 && path.size() + 1 < length ? '/' : 'x';
+    return path;
+  }
 
   // Makes the `n`th content write of a record file from now on fail (1: the next).
   static void FailWrite(int n) {
