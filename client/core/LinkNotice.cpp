@@ -65,8 +65,8 @@ std::string LinkNotice::FailedVisit(const Library& library, LinkEnd cause, int c
   notice += ".";
   if (cause == LinkEnd::kLogonRefused && !refusalText.empty()) notice += " The server said: \"" + refusalText + "\".";
   if (IsLogonRefusal(cause)) {
-    notice += " A server refuses a certificate once a newer one was issued for the account, or while the account "
-              "is locked out.";
+    notice += " A server refuses a certificate once a newer one was issued for the account or the same one was used "
+              "on another computer, and while the account is locked out.";
   }
   return notice + "\n\n" + text.remedy + " Then choose Visit Library again.";
 }
