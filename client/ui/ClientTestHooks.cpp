@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QTimer>
@@ -356,10 +357,17 @@ bool ClientTestHooks::GrabLastBox(const QString& path) {
   platform::Notification last = boxes_.Received().back();
   if (last.caption.empty()) last.caption = QApplication::applicationName().toStdString();
   frame_.showMaximized();
-  QImage shot = frame_.grab().toImage();
+  const QScreen* screen = frame_.screen();
+  if (screen != nullptr && frame_.size() != screen->availableGeometry().size()) {
+    frame_.setGeometry(screen->availableGeometry());   // no window manager maximised it
+  }
   const std::unique_ptr<QMessageBox> box = platform::ui::MakeMessageBox(last, &frame_);
-  box->adjustSize();
+  // Shown, the box sizes itself and wraps a long text as the user sees it.
+  box->show();
+  QCoreApplication::processEvents();
+  QImage shot = frame_.grab().toImage();
   const QImage face = box->grab().toImage();
+  box->hide();
   // No window manager draws the box's frame here: a plain title bar with its caption stands in.
   const int titleHeight = box->fontMetrics().height() + 10;
   const QRect frame(QPoint((shot.width() - face.width()) / 2, (shot.height() - face.height() - titleHeight) / 2),
