@@ -1,5 +1,5 @@
-// Runs the screenshots script into a scratch folder: each program's picture is a
-// real grab of its maximised main window.
+// Runs the screenshots script into a scratch folder: each program's picture, and
+// each notice's, is a real grab of its maximised main window.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -14,7 +14,8 @@ TEST(ScreenshotsTest, EachProgramGrabsItsWholeMaximisedWindow) {
   platform::ScratchFolder scratch;
   ChildProcess script("/bin/bash", {SCREENSHOTS_SCRIPT, BUILD_FOLDER, scratch / "shots"}, {});
   ASSERT_EQ(0, script.Finish()) << script.Output() << script.Errors();
-  for (const char* program : {"wexmoor", "brannock", "brannockpublisher"}) {
+  for (const char* program :
+       {"wexmoor", "brannock", "brannockpublisher", "notice-server-gone", "notice-failed-visit"}) {
     const QImage image(QString::fromStdString(scratch / ("shots/" + std::string(program) + ".png")));
     ASSERT_FALSE(image.isNull()) << program;
     // The virtual screen the script makes.

@@ -9,13 +9,17 @@
 #include <shared_mutex>
 #include <fstream>
 #include <map>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/BuiltInKeys.h"
+#include "common/FileHelpers.h"
 #include "platform/ScratchFolder.h"
+#include "platform/Socket.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
@@ -70,6 +74,7 @@ class ClientChild {
     return process_->Finish();
   }
   std::string LibraryFolder() const { return workingFolder_ + "/Libraries/Demo Library"; }
+  void Signal(int number) { process_->Signal(number); }
   const std::string& Errors() const { return process_->Errors(); }
 
  private:
@@ -94,6 +99,16 @@ class SystemTest : public ::testing::Test {
     DemoLibrary made;
     ASSERT_TRUE(MakeDemoLibrary({server, server + "/library", scratch_ / "certificates", 0}, error, made)) << error;
     projects_ = made.projects;
+    port_ = made.port;
+  }
+
+  // The headless server on the demo library, listening.
+  std::unique_ptr<ChildProcess> StartServer() {
+    auto server = std::make_unique<ChildProcess>(
+        WEXMOOR_PROGRAM, std::vector<std::string>{"--headless", "--workdir", scratch_ / "server"},
+        ChildProcess::Options{});
+    EXPECT_TRUE(server->WaitForOutput("Active user count is 0\n")) << server->Output() << server->Errors();
+    return server;
   }
 
   // Reads the document `name` of the project at `path` through the store: its
@@ -115,7 +130,25 @@ class SystemTest : public ::testing::Test {
 
   platform::ScratchFolder scratch_;
   std::map<std::string, std::string> projects_;
+  int port_ = 0;
 };
+
+// The files left in a client's temporary folder.
+std::vector<platform::fs::FolderEntry> TemporaryFilesOf(const std::string& workingFolder) {
+  std::vector<platform::fs::FolderEntry> left;
+  platform::fs::ListFolder(workingFolder + "/TemporaryFiles", left);
+  return left;
+}
+
+// Waits (at most 60 s) until `holds` is true.
+bool WaitUntil(const std::function<bool()>& holds) {
+  const auto deadline = std::chrono::steady_clock::now() + seconds(60);
+  while (!holds()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   ChildProcess::Options serverOptions;
@@ -208,6 +241,130 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   CWexmoorDoc::ProjectListing renamed;
   ASSERT_TRUE(document.CopyProjectListing(projects_.at("Engineering/Specifications"), renamed));
   EXPECT_EQ(renamed.name, "Standards");
+}
+
+// A visit that cannot log on says so within our bound, naming the library, the
+// server's address and the cause, and leaves no library window open.
+TEST_F(SystemTest, AFailedVisitIsExplainedAndLeavesNoWindow) {
+  const std::string where = "\"Demo Library\" at 127.0.0.1:" + std::to_string(port_);
+  ClientChild client(BRANNOCK_PROGRAM, scratch_ / "client");
+  ASSERT_NO_FATAL_FAILURE(client.RunAll({"import " + (scratch_ / "certificates/editor.wxc")}));
+  {
+    SCOPED_TRACE("no server");
+    ASSERT_NO_FATAL_FAILURE(client.RunAll({"visit 0", "wait-closed 15"}));
+    const std::string seen = client.Run("dump");
+    EXPECT_TRUE(Contains(seen, "box: The library " + where + " could not be opened for the user \"editor\": the "
+                               "connection was refused")) << seen;
+    EXPECT_TRUE(Contains(seen, "Start the server")) << seen;
+  }
+  {
+    SCOPED_TRACE("a peer that takes the connection and never answers");
+    const platform::Socket silent = platform::Socket::Listen(static_cast<std::uint16_t>(port_), 5, "127.0.0.1");
+    ASSERT_TRUE(silent.IsOpen());
+    ASSERT_NO_FATAL_FAILURE(client.RunAll({"visit 0", "wait-closed 15"}));
+    const std::string seen = client.Run("dump");
+    EXPECT_TRUE(Contains(seen, "took the connection but never answered the logon")) << seen;
+  }
+  {
+    SCOPED_TRACE("a certificate the server no longer accepts");
+    const std::unique_ptr<ChildProcess> server = StartServer();
+    // Another client logs on twice with the same certificate first, so its code is used up.
+    for (const std::string& first : {"import " + (scratch_ / "certificates/editor.wxc"), std::string("dump")}) {
+      ClientChild other(BRANNOCK_PROGRAM, scratch_ / "other");
+      ASSERT_NO_FATAL_FAILURE(other.RunAll({first, "visit 0", "wait-idle"}));
+      EXPECT_EQ(0, other.Quit()) << other.Errors();
+    }
+    ASSERT_NO_FATAL_FAILURE(client.RunAll({"visit 0", "wait-closed 15"}));
+    const std::string seen = client.Run("dump");
+    EXPECT_TRUE(Contains(seen, "the server refused the logon") ||
+                Contains(seen, "the server closed the connection without accepting the logon")) << seen;
+    EXPECT_TRUE(Contains(seen, "Ask the administrator for a new certificate")) << seen;
+  }
+  EXPECT_EQ(0, client.Quit()) << client.Errors();
+}
+
+// A server that goes while libraries are open: each client says which library was
+// lost, why, and what was in flight; after a restart Visit Library logs on again.
+TEST_F(SystemTest, ALostLinkIsExplainedWithItsUnfinishedWorkAndVisitReconnects) {
+  std::unique_ptr<ChildProcess> server = StartServer();
+  ClientChild publisher(BRANNOCK_PUBLISHER_PROGRAM, scratch_ / "publisher");
+  ClientChild reader(BRANNOCK_PROGRAM, scratch_ / "reader");
+  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"import " + (scratch_ / "certificates/editor.wxc"), "visit 0",
+                                            "wait-idle", "select-project Drawings", "wait-idle"}));
+  ASSERT_NO_FATAL_FAILURE(reader.RunAll({"import " + (scratch_ / "certificates/reader.wxc"), "visit 0", "wait-idle"}));
+  // A tree of three folders to add; the server is held still, so the batch stays in flight.
+  const std::string drawings = publisher.LibraryFolder() + "/Engineering/Drawings";
+  for (const char* folder : {"/Batch", "/Batch/One", "/Batch/Two"}) {
+    ASSERT_TRUE(CreateFolderPath(drawings + folder));
+    std::ofstream(drawings + folder + "/note.txt", std::ios::binary) << "note\n";
+  }
+  server->Signal(SIGSTOP);
+  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"local-folder \"" + drawings + "\"", "focus local", "select-local Batch",
+                                            "dialog CAddToLibraryDlg set 1066 Added click 1", "command 32777"}));
+  server->Signal(SIGKILL);
+  server->Finish();
+  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"wait-closed 15"}));
+  ASSERT_NO_FATAL_FAILURE(reader.RunAll({"wait-closed 15"}));
+  const std::string lost = "box: The link to the library \"Demo Library\" at 127.0.0.1:" + std::to_string(port_) +
+                           " was lost: the server went away";
+  const std::string published = publisher.Run("dump");
+  EXPECT_TRUE(Contains(published, lost)) << published;
+  EXPECT_TRUE(Contains(published, "Not confirmed by the server:\n- Add Project: Batch")) << published;
+  EXPECT_TRUE(Contains(published, "and repeat the work listed above")) << published;
+  EXPECT_FALSE(Contains(published, "interrupted and restored")) << published;
+  const std::string read = reader.Run("dump");
+  EXPECT_TRUE(Contains(read, lost)) << read;
+  EXPECT_TRUE(Contains(read, "Reconnecting failed: the connection was refused")) << read;
+  EXPECT_TRUE(Contains(read, "Then choose Visit Library to reconnect.")) << read;
+
+  // Restarted, the server takes both back; an orderly stop is told as one.
+  server = StartServer();
+  ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"visit 0", "wait-idle"}));
+  ASSERT_NO_FATAL_FAILURE(reader.RunAll({"visit 0", "wait-idle"}));
+  server->Signal(SIGTERM);
+  EXPECT_EQ(0, server->Finish()) << server->Errors();
+  ASSERT_NO_FATAL_FAILURE(reader.RunAll({"wait-closed 15"}));
+  const std::string stopped = reader.Run("dump");
+  EXPECT_TRUE(Contains(stopped, "was lost: the server closed the connection: it is shutting down")) << stopped;
+  EXPECT_EQ(0, publisher.Quit()) << publisher.Errors();
+  EXPECT_EQ(0, reader.Quit()) << reader.Errors();
+}
+
+// A retrieval whose link ends in the middle of a file leaves nothing in the
+// client's temporary folder, and the user is told the retrieval was not confirmed.
+TEST_F(SystemTest, ARetrievalCutMidFileLeavesNoTemporaryFile) {
+  constexpr std::size_t kSize = 64 * 1024 * 1024;
+  {
+    CWexmoorDoc document({scratch_ / "server", scratch_ / "server/locks", CertificateBuiltInKey()});
+    ASSERT_TRUE(document.OnNewDocument());
+    const std::string received = scratch_ / "big.bin";
+    std::ofstream(received, std::ios::binary) << std::string(kSize, 'b');
+    FileStatistics added;
+    ASSERT_EQ(0, document.AddDocument("Big.bin", projects_.at("Engineering/Drawings"), "editor", "Large",
+                                      received, static_cast<int>(kSize), added));
+  }
+  std::unique_ptr<ChildProcess> server = StartServer();
+  ClientChild reader(BRANNOCK_PROGRAM, scratch_ / "reader");
+  ASSERT_NO_FATAL_FAILURE(reader.RunAll({"import " + (scratch_ / "certificates/reader.wxc"), "visit 0", "wait-idle",
+                                         "select-project Drawings", "wait-idle", "focus documents", "tick Big.bin",
+                                         "answer no", "command 32780"}));
+  // The file is cut once part of it is in: the client is held while the server goes.
+  const std::string work = scratch_ / "reader";
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::vector<platform::fs::FolderEntry> files = TemporaryFilesOf(work);
+    std::int64_t size = 0;
+    return !files.empty() && platform::fs::FileSize(work + "/TemporaryFiles/" + files.front().name, size) && size > 0;
+  }));
+  reader.Signal(SIGSTOP);
+  server->Signal(SIGKILL);
+  server->Finish();
+  reader.Signal(SIGCONT);
+  ASSERT_NO_FATAL_FAILURE(reader.RunAll({"wait-closed 15"}));
+  EXPECT_TRUE(TemporaryFilesOf(work).empty());
+  const std::string seen = reader.Run("dump");
+  EXPECT_TRUE(Contains(seen, "- Retrieve documents (sent, never answered)")) << seen;
+  EXPECT_FALSE(platform::fs::IsFile(reader.LibraryFolder() + "/Engineering/Drawings/Big.bin"));
+  EXPECT_EQ(0, reader.Quit()) << reader.Errors();
 }
 
 }  // namespace

@@ -107,27 +107,32 @@ Socket Socket::Connect(const std::string& host, std::uint16_t port) {
   return connected;
 }
 
-Socket Socket::ConnectStoppable(const sockaddr_in& address, const std::atomic<bool>& stop, int limitMs) {
+Socket Socket::ConnectStoppable(const sockaddr_in& address, const std::atomic<bool>& stop, int limitMs, int* error) {
   constexpr int kStepMs = 20;
+  int why = 0;
+  const auto failed = [&](int cause) {
+    if (error != nullptr) *error = cause;
+    return Socket();
+  };
   Socket attempt(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!attempt.IsOpen()) return Socket();
+  if (!attempt.IsOpen()) return failed(errno);
   SendPiecesAtOnce(attempt.fd_);
   if (::connect(attempt.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return attempt;
-  if (errno != EINPROGRESS && errno != EINTR) return Socket();
+  if (errno != EINPROGRESS && errno != EINTR) return failed(errno);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
   while (!stop.load()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return Socket();
+    if (left.count() <= 0) return failed(ETIMEDOUT);
     pollfd p{attempt.fd_, POLLOUT, 0};
     const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), kStepMs)));
-    if (ready < 0 && errno != EINTR) return Socket();
+    if (ready < 0 && errno != EINTR) return failed(errno);
     if (ready <= 0) continue;
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(attempt.fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return Socket();
+    socklen_t size = sizeof why;
+    if (::getsockopt(attempt.fd_, SOL_SOCKET, SO_ERROR, &why, &size) != 0) return failed(errno);
+    if (why != 0) return failed(why);
     return attempt;
   }
-  return Socket();
+  return failed(ECANCELED);
 }
 
 Socket Socket::Listen(std::uint16_t port, int backlog, const std::string& address) {

@@ -36,8 +36,11 @@ class Socket {
   static Socket Connect(const std::string& host, std::uint16_t port);
   // Connects to `address` without blocking the caller for long: the attempt is
   // polled in steps of at most 20 ms, giving up when `stop` becomes true or after
-  // `limitMs`. Not open on failure, refusal, stop or time-out.
-  static Socket ConnectStoppable(const sockaddr_in& address, const std::atomic<bool>& stop, int limitMs = 10000);
+  // `limitMs`. Not open on failure, refusal, stop or time-out; then `error`, when
+  // given, says why: ECONNREFUSED, ETIMEDOUT (the limit passed), ECANCELED (stopped)
+  // or the system's error number.
+  static Socket ConnectStoppable(const sockaddr_in& address, const std::atomic<bool>& stop, int limitMs = 10000,
+                                 int* error = nullptr);
   // Listens on `port` (0: a free port, see LocalPort) of every address, or of the
   // dotted `address` when given, with SO_REUSEADDR. Not open on failure.
   static Socket Listen(std::uint16_t port, int backlog, const std::string& address = "");

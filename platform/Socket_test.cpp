@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <vector>
 
@@ -182,23 +183,27 @@ TEST(Socket, StoppableConnectEndsOnSuccessRefusalStopAndTimeLimit) {
   // Nobody accepts: once the queue is full a connect stays pending until its limit.
   std::vector<Socket> queued;
   const auto start = std::chrono::steady_clock::now();
+  int error = 0;
   for (int i = 0; i < 8; ++i) {
-    Socket next = Socket::ConnectStoppable(address, stop, 100);
+    Socket next = Socket::ConnectStoppable(address, stop, 100, &error);
     if (!next.IsOpen()) break;
     queued.push_back(std::move(next));
   }
   EXPECT_LT(queued.size(), 8u);
+  EXPECT_EQ(error, ETIMEDOUT);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
   stop = true;
   const auto stopped = std::chrono::steady_clock::now();
-  EXPECT_FALSE(Socket::ConnectStoppable(address, stop).IsOpen());
+  EXPECT_FALSE(Socket::ConnectStoppable(address, stop, 10000, &error).IsOpen());
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(500));
+  EXPECT_EQ(error, ECANCELED);
 
   stop = false;
   const std::uint16_t freePort = listener.LocalPort();
   listener.Close();
-  EXPECT_FALSE(Socket::ConnectStoppable(LoopbackAddress(freePort), stop).IsOpen());
+  EXPECT_FALSE(Socket::ConnectStoppable(LoopbackAddress(freePort), stop, 10000, &error).IsOpen());
+  EXPECT_EQ(error, ECONNREFUSED);
 }
 
 }  // namespace

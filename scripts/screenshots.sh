@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the three programs on a demo library, each program alone
 # under a virtual display, maximised, once it is ready, and of each of the server's
-# dialogs and its help window (wexmoor-NAME.png):
+# dialogs and its help window (wexmoor-NAME.png), and of the client's two most common
+# notices (notice-server-gone.png, notice-failed-visit.png):
 #   scripts/screenshots.sh [BUILD_FOLDER] [OUTPUT_FOLDER]
 # (defaults: build/normal and build/screenshots). Needs xvfb-run (scripts/setup.sh).
 set -euo pipefail
@@ -22,26 +23,49 @@ trap cleanup EXIT
 screen="-screen 0 1280x800x24"
 port=$("$build/testsupport/demo/make_demo_library" "$scratch/server" "$scratch/server/library" "$scratch" 0)
 
-# Runs a program with --test-hooks under its own virtual display, writing it the
-# given commands (the last one makes it quit); fails when a command does not answer "ok".
-drive() {
-  local program=$1
-  shift
-  local replies="$scratch/replies" input="$scratch/input"
+# Runs a program with --test-hooks under its own virtual display (start), writes it
+# commands (send), waits until it has answered "ok" to a number of them (answered),
+# and waits for it to end after its last command made it quit (finish); fails when a
+# command does not answer "ok".
+replies="$scratch/replies"
+start() {
+  program=$1
+  local input="$scratch/input"
   rm -f "$input"
   mkfifo "$input"
   QT_QPA_PLATFORM=xcb timeout 120 xvfb-run -a -s "$screen" \
       "$program" --test-hooks "${program_args[@]}" < "$input" > "$replies" 2> "$scratch/errors" &
-  local pid=$!
+  program_pid=$!
   exec 3> "$input"
+  sent=0
+}
+send() {
   printf '%s\n' "$@" >&3
-  wait "$pid" || true
+  sent=$((sent + $#))
+}
+failed() {
+  echo "screenshots: $(basename "$program") did not answer every command:" >&2
+  cat "$replies" "$scratch/errors" >&2
+  exit 1
+}
+answered() {
+  for _ in $(seq 600); do
+    [ "$(grep -c '^ok' "$replies")" -ge "$sent" ] && return 0
+    grep -q '^error' "$replies" && failed
+    sleep 0.1
+  done
+  failed
+}
+finish() {
+  wait "$program_pid" || true
   exec 3>&-
-  if [ "$(grep -c '^ok' "$replies")" -lt $# ]; then
-    echo "screenshots: $(basename "$program") did not answer every command:" >&2
-    cat "$replies" "$scratch/errors" >&2
-    exit 1
-  fi
+  [ "$(grep -c '^ok' "$replies")" -ge "$sent" ] || failed
+}
+drive() {
+  start "$1"
+  shift
+  send "$@"
+  finish
 }
 
 program_args=(--workdir "$scratch/server")
@@ -55,11 +79,21 @@ drive "$build/apps/wexmoor" "wait-ready" "grab $out/wexmoor.png" "${server_windo
 server_pid=$!
 for _ in $(seq 100); do grep -q "Listening port is $port" "$scratch/server.log" && break; sleep 0.1; done
 
-for client in brannockpublisher:editor brannock:reader; do
-  program=${client%%:*}
-  user=${client##*:}
-  program_args=(--workdir "$scratch/$program")
-  drive "$build/apps/$program" "import $scratch/$user.wxc" "visit 0" "wait-idle" "select-project Drawings" \
-        "wait-idle" "focus documents" "grab $out/$program.png" "quit"
-done
+program_args=(--workdir "$scratch/brannock")
+drive "$build/apps/brannock" "import $scratch/reader.wxc" "visit 0" "wait-idle" "select-project Drawings" \
+      "wait-idle" "focus documents" "grab $out/brannock.png" "quit"
+
+# The publisher, then the two notices a user meets most: the server gone while a
+# library is open, and a visit that finds no server.
+program_args=(--workdir "$scratch/brannockpublisher")
+start "$build/apps/brannockpublisher"
+send "import $scratch/editor.wxc" "visit 0" "wait-idle" "select-project Drawings" "wait-idle" "focus documents" \
+     "grab $out/brannockpublisher.png"
+answered
+kill -KILL "$server_pid"
+wait "$server_pid" 2>/dev/null || true
+server_pid=
+send "wait-closed 15" "grab-box $out/notice-server-gone.png" "visit 0" "wait-closed 15" \
+     "grab-box $out/notice-failed-visit.png" "quit"
+finish
 echo "screenshots written to $out"

@@ -188,7 +188,8 @@ class ClientLibraryTest : public ::testing::Test {
   // through. Other boxes (any thread of the process) may come before it.
   bool AbandonedRequestsTold() {
     const std::vector<std::string> shown = Shown();
-    return std::find(shown.begin(), shown.end(), AbandonedRequestNotice::kText) != shown.end();
+    return std::any_of(shown.begin(), shown.end(),
+                       [](const std::string& text) { return text.rfind(AbandonedRequestNotice::kText, 0) == 0; });
   }
 
   RequestDispatcher standard_;

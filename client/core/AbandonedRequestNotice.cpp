@@ -2,8 +2,10 @@
 
 #include "platform/Notifier.h"
 
-bool AbandonedRequestNotice::TellUser() {
-  if (!noted_.exchange(false)) return false;
-  platform::NotifyText(kText, platform::NotifyIcon::Warning);
+bool AbandonedRequestNotice::TellUser(const std::vector<std::string>& lost) {
+  if (!restored_.exchange(false)) return false;
+  std::string text = kText;
+  for (const std::string& line : lost) text += "\n- " + line;
+  platform::NotifyText(text, platform::NotifyIcon::Warning);
   return true;
 }

@@ -85,8 +85,14 @@ bool CBrannockDoc::OnOpenDocument(const std::string& path) {
     platform::NotifyText(WithName(kUnsafeLibraryName, connection.GetName()), platform::NotifyIcon::Error);
     return false;
   }
+  library_ = {connection.GetName(), connection.GetHost(), connection.GetPort(), connection.GetUserText()};
   if (!MakeConnection(connection, entry)) {
-    platform::NotifyText(WithName(kUnusableConnection, connection.GetName()), platform::NotifyIcon::Error);
+    // Keys that fit and a host name that does not resolve: the network's fault, not the certificate's.
+    const bool nameNotFound =
+        IPConnection::MakeCodec(connection, entry ? &*entry : nullptr).has_value() && !connection.ResolveAddress();
+    platform::NotifyText(nameNotFound ? LinkNotice::FailedVisit(library_, LinkEnd::kNameNotFound, 0, "")
+                                      : WithName(kUnusableConnection, connection.GetName()),
+                         platform::NotifyIcon::Error);
     return false;
   }
   if (!CreateFolderPath(connection.GetLocalFolder())) {
@@ -147,6 +153,7 @@ bool CBrannockDoc::MakeConnection(const LibraryConnection& connection, const std
     NoteAbandonedRequests(requests);
     abandonedRequests_.Note();
   };
+  hooks.linkRestored = [this] { abandonedRequests_.NoteRestored(); };
   hooks.temporaryFileName = [this] { return app_.MakeTemporaryFileName(); };
   auto link = std::make_unique<IPConnection>(std::move(hooks));
   if (!link->SetConnection(connection, entry ? &*entry : nullptr)) return false;
@@ -191,19 +198,43 @@ bool CBrannockDoc::IsClosePending() const { return app_.GetOpenLibraries().IsClo
 
 void CBrannockDoc::ProcessMessages(bool closing) {
   if (!openComplete_) return;
-  abandonedRequests_.TellUser();
+  FailAbandonedInstructions();
+  if (abandonedRequests_.TellUser(handedBack_)) handedBack_.clear();
+  Msg reply;
   if (IsLinkEnded()) {
     goodbye_ = true;
-    if (!closing) OnCloseDocument();
+    if (closing) return;
+    // Replies that arrived whole before the end are still answers (their files included).
+    if (connection_ != nullptr && connection_->Receive(reply) == IPConnection::kDone) {
+      Dispatch(reply);
+      return;
+    }
+    TellLinkEnd();
+    OnCloseDocument();
     return;
   }
-  Msg reply;
   if (connection_->Receive(reply) == IPConnection::kDone) {
     SendHint(ClientHints::kReplyReceived, UpdateHint::kTreeView);
     Dispatch(reply);
   }
   // The queue moves on every step, with or without a reply.
   ProcessNextInstruction();
+}
+
+void CBrannockDoc::TellLinkEnd() {
+  if (connection_ == nullptr || linkEndTold_) return;
+  linkEndTold_ = true;
+  const IPConnection& link = *connection_;
+  if (!link.WasLoggedOn()) {
+    platform::NotifyText(
+        LinkNotice::FailedVisit(library_, link.GetEnd(), link.GetConnectError(), link.GetRefusalText()),
+        platform::NotifyIcon::Error);
+    return;
+  }
+  const std::vector<std::string> unconfirmed = DescribeUnconfirmedWork();
+  handedBack_.clear();
+  platform::NotifyText(LinkNotice::LostLink(library_, link.GetEnd(), link.GetReconnectEnd(), unconfirmed),
+                       platform::NotifyIcon::Warning);
 }
 
 void CBrannockDoc::RequestProjectTree(bool force) {

@@ -23,6 +23,7 @@
 #include "client/core/InstructionBatch.h"
 #include "client/core/IPConnection.h"
 #include "client/core/LibraryDocument.h"
+#include "client/core/LinkNotice.h"
 #include "client/core/LocalFileEntry.h"
 #include "client/core/ProjectDocumentList.h"
 #include "client/core/ProjectInventory.h"
@@ -309,6 +310,8 @@ class CBrannockDoc : public LibraryDocument {
   std::uint64_t batchesQueued_ = 0;
   std::mutex abandonedMutex_;
   std::vector<std::uint32_t> abandonedStamps_;
+  // What the link handed back unanswered since it was last restored, one line each.
+  std::vector<std::string> handedBack_;
 
  public:
   // ===== end of batch queue =====
@@ -394,6 +397,12 @@ class CBrannockDoc : public LibraryDocument {
   bool MakeConnection(const LibraryConnection& connection, const std::optional<LibraryEntry>& entry);
   void StopConnection();
   void RunConnection();
+  // Tells the user, once, why the link ended without the user closing the library:
+  // a visit that never logged on, or a lost link with the work it left unconfirmed.
+  void TellLinkEnd();
+  // One line per piece of work the server has not confirmed: requests handed back,
+  // requests still awaited, and queued batches with the steps not done.
+  std::vector<std::string> DescribeUnconfirmedWork() const;
   void Dispatch(const Msg& reply);
   void SendHint(int code, std::uint32_t view);
 
@@ -407,6 +416,8 @@ class CBrannockDoc : public LibraryDocument {
   std::string userText_;
   int connectionIndex_ = -1;
 
+  LinkNotice::Library library_;   // who and where, for the notices
+  bool linkEndTold_ = false;
   bool goodbye_ = false;
   bool openComplete_ = false;
   bool firstRequestSent_ = false;
@@ -425,7 +436,7 @@ class CBrannockDoc : public LibraryDocument {
   InformationHook informationHook_;
   DocumentListCache listCache_;
   std::map<std::uint32_t, RequestMemory> requestMemory_;
-  std::set<std::uint32_t> unanswered_;   // stamps of requests awaiting their reply
+  std::map<std::uint32_t, std::uint32_t> unanswered_;   // stamp -> message id of requests awaiting their reply
   std::map<std::string, std::uint32_t> pendingListRequests_;   // project index name -> stamp of its 5015
   std::deque<InstructionBatch> batches_;
   int currentInstruction_ = -1;

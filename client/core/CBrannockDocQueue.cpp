@@ -26,6 +26,37 @@ enum Kind {
   kRefreshProjects = 17,
 };
 
+// What the user asked for with a request sent outside a batch; empty for the list
+// requests, which the views ask again by themselves.
+std::string RequestCaption(std::uint32_t id) {
+  switch (id) {
+    case MSGID_ADD_PROJECT: return "Add Project";
+    case MSGID_ADD_DOCUMENTS: return "Add Documents";
+    case MSGID_RETRIEVE: return "Retrieve documents";
+    case MSGID_CHECK_OUT: return "Check-out documents";
+    case MSGID_CHECK_IN: return "Check-in documents";
+    case MSGID_CREATE_EDITION: return "Create Edition / Supplement";
+    case MSGID_DELETE_PROJECT: return "Delete project";
+    case MSGID_DELETE_DOCUMENTS: return "Delete documents";
+    case MSGID_RENAME_PROJECT: return "Rename project";
+    case MSGID_RENAME_DOCUMENT: return "Rename document";
+    default: return std::string();
+  }
+}
+
+std::string InstructionCaption(const Instruction& instruction) {
+  return Instruction::KindCaption(instruction.GetKind()) + instruction.GetName();
+}
+
+// The batch that sent the request of `stamp`, and the instruction; null when none did.
+const Instruction* FindSender(const std::deque<InstructionBatch>& batches, std::uint32_t stamp) {
+  for (const InstructionBatch& batch : batches) {
+    const int index = batch.FindInstructionByMessage(stamp);
+    if (index > 0) return batch.GetInstruction(index);
+  }
+  return nullptr;
+}
+
 bool IsComplete(const InstructionBatch& batch) {
   for (int i = 0; i < batch.GetCount(); ++i) {
     if (!batch.GetInstruction(i)->IsDone()) return false;
@@ -97,6 +128,12 @@ bool CBrannockDoc::QueueBatch(InstructionBatch batch, const BatchRetrieval& retr
 
 void CBrannockDoc::ProcessNextInstruction() {
   FailAbandonedInstructions();
+  // While a lost link logs on again the queue waits: its steps would fail only for
+  // want of the link, and a link that stays lost lists them as not done.
+  if (connection_ != nullptr && !connectionEnded_ && connection_->WasLoggedOn() && !connection_->IsLoggedOn() &&
+      connection_->GetLogonState() != IPConnection::kLoggedOff) {
+    return;
+  }
   if (batches_.empty()) {
     SendHint(ClientHints::kQueueEmpty, UpdateHint::kTreeView);
     return;
@@ -132,6 +169,12 @@ void CBrannockDoc::FailAbandonedInstructions() {
     stamps.swap(abandonedStamps_);
   }
   for (const std::uint32_t stamp : stamps) {
+    const Instruction* sender = FindSender(batches_, stamp);
+    const auto request = unanswered_.find(stamp);
+    const std::string caption = sender != nullptr           ? InstructionCaption(*sender)
+                                : request != unanswered_.end() ? RequestCaption(request->second)
+                                                               : std::string();
+    if (!caption.empty()) handedBack_.push_back(caption + " (sent, never answered)");
     unanswered_.erase(stamp);
     requestMemory_.erase(stamp);
     if (batches_.empty()) continue;
@@ -140,6 +183,24 @@ void CBrannockDoc::FailAbandonedInstructions() {
     const Instruction* instruction = batch.GetInstruction(index);
     if (index > 0 && instruction != nullptr && !instruction->IsDone()) FinishInstruction(batch, index, false);
   }
+}
+
+std::vector<std::string> CBrannockDoc::DescribeUnconfirmedWork() const {
+  std::vector<std::string> lines = handedBack_;
+  for (const auto& [stamp, id] : unanswered_) {
+    const Instruction* sender = FindSender(batches_, stamp);
+    const std::string caption = sender != nullptr ? InstructionCaption(*sender) : RequestCaption(id);
+    if (!caption.empty()) lines.push_back(caption + " (sent, no answer yet)");
+  }
+  for (const InstructionBatch& batch : batches_) {
+    const int steps = batch.GetCount() - 1;
+    int notDone = 0;
+    for (int i = 1; i < batch.GetCount(); ++i) notDone += batch.GetInstruction(i)->IsDone() ? 0 : 1;
+    if (notDone == 0) continue;
+    lines.push_back(InstructionCaption(*batch.GetInstruction(1)) + ": " + std::to_string(notDone) + " of " +
+                    std::to_string(steps) + (steps == 1 ? " step" : " steps") + " not done");
+  }
+  return lines;
 }
 
 void CBrannockDoc::QueueProjectListRequests(const ProjectNode& project, InstructionBatch& batch) {

@@ -43,7 +43,7 @@ std::optional<std::uint32_t> CBrannockDoc::SendRequest(std::uint32_t id, const s
   request.SetMessageId(id);
   request.SetBody(body);
   if (connection_->Send(request) != IPConnection::kDone) return std::nullopt;
-  unanswered_.insert(request.GetOriginalStamp());
+  unanswered_[request.GetOriginalStamp()] = id;
   return request.GetOriginalStamp();
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +34,15 @@ constexpr auto kReconnectLogonLimit = std::chrono::milliseconds(10000 * 10);
 bool CarriesFilesOut(MessageId id) { return id == MSGID_ADD_DOCUMENTS || id == MSGID_CHECK_IN; }
 bool CarriesFilesIn(MessageId id) { return id == MSGID_RETRIEVED_DOCUMENTS || id == MSGID_CHECKED_OUT_DOCUMENTS; }
 
+// Why a transfer that did not finish ended the link; kNone when it was stopped.
+LinkEnd CauseOf(SocketTransfer::Outcome outcome) {
+  switch (outcome) {
+    case SocketTransfer::Outcome::Exhausted: return LinkEnd::kServerSilent;
+    case SocketTransfer::Outcome::Stopped: return LinkEnd::kNone;
+    default: return LinkEnd::kServerGone;
+  }
+}
+
 std::string BodyText(const Msg& message) {
   const char* body = message.GetBody();
   return body == nullptr ? std::string() : std::string(body, message.GetBodyLength());
@@ -45,28 +55,58 @@ IPConnection::IPConnection(Hooks hooks, int retryLimit) : hooks_(std::move(hooks
 IPConnection::~IPConnection() {
   RequestStop();
   StopThreads();
+  for (const Msg& reply : inbound_) {
+    if (!CarriesFilesIn(reply.GetMessageId())) continue;
+    const std::optional<FileReplyBody> body = FileReplyBody::Parse(BodyText(reply));
+    if (!body) continue;
+    for (const FileReplyRow& row : body->rows) {
+      if (!row.temporaryPath.empty()) std::remove(row.temporaryPath.c_str());
+    }
+  }
 }
 
-bool IPConnection::SetConnection(const LibraryConnection& connection, const LibraryEntry* entry) {
-  if (entry == nullptr || entry->GetName() != connection.GetName()) return false;
+std::string IPConnection::GetRefusalText() const {
+  std::lock_guard lock(mutex_);
+  return refusalText_;
+}
+
+void IPConnection::NoteEnd(LinkEnd cause) {
+  if (stop_) return;
+  LinkEnd none = LinkEnd::kNone;
+  end_.compare_exchange_strong(none, cause);
+}
+
+LinkEnd IPConnection::LogonEnd(Clock::time_point deadline) const {
+  if (logonState_ == kLogonRefused) return LinkEnd::kLogonRefused;
+  return Clock::now() >= deadline ? LinkEnd::kLogonNoAnswer : LinkEnd::kLogonClosed;
+}
+
+std::optional<Codec> IPConnection::MakeCodec(const LibraryConnection& connection, const LibraryEntry* entry) {
+  if (entry == nullptr || entry->GetName() != connection.GetName()) return std::nullopt;
   // A key longer than one send call would leave no whole key to a file block.
   const auto usable = [](const std::string& text, int length) {
     return LibraryConnection::IsValidKey(text, length) && length <= static_cast<int>(SocketTransfer::kMaxCallBytes);
   };
   if (!usable(entry->GetKeyText(), entry->GetKeyLength()) ||
       !usable(connection.GetKeyText(), connection.GetKeyLength())) {
-    return false;
+    return std::nullopt;
   }
   Codec codec;
   if (codec.Add(entry->GetKeyLength(), entry->GetKeyText(), 1) != kLibraryKey ||
       codec.Add(connection.GetKeyLength(), connection.GetKeyText(), 1) != kUserKey) {
-    return false;
+    return std::nullopt;
   }
+  return codec;
+}
+
+bool IPConnection::SetConnection(const LibraryConnection& connection, const LibraryEntry* entry) {
+  const std::optional<Codec> codec = MakeCodec(connection, entry);
+  if (!codec) return false;
   const std::optional<sockaddr_in> address = connection.ResolveAddress();
   if (!address) return false;
   std::lock_guard lock(mutex_);
   connection_ = connection;
-  codec_ = codec;
+  codec_ = *codec;
   address_ = *address;
   keysSet_ = true;
   return true;
@@ -121,32 +161,47 @@ bool IPConnection::Pause(int ms) {
 
 bool IPConnection::Connect() {
   if (!keysSet_ || stop_) return false;
-  if (!OpenSocket()) return false;
+  LinkEnd cause = LinkEnd::kNone;
+  if (!OpenSocket(cause)) {
+    NoteEnd(cause);
+    return false;
+  }
   bool wasLoggedOn = false;
-  if (Logon()) {
-    const Clock::time_point answerDeadline = Clock::now() + kLogonAnswerLimit;
+  const bool logonWritten = Logon();
+  const Clock::time_point answerDeadline = Clock::now() + kLogonAnswerLimit;
+  if (logonWritten) {
     while (logonState_ == kLogonSent && Clock::now() < answerDeadline && Supervise() && Pause(kSupervisionStepMs)) {
     }
     if (logonState_ == kLoggedOn || logonState_ == kLoggedOff) {
       wasLoggedOn = true;
       while (Supervise() && Pause(kSupervisionStepMs)) {
       }
+      // A link that ended without a cause of its own broke on the way out.
+      if (logonState_ == kLoggedOn) NoteEnd(LinkEnd::kServerGone);
     }
   }
+  if (!wasLoggedOn) NoteEnd(LogonEnd(answerDeadline));
   if (logonState_ == kLogonSent || logonState_ == kLogonRefused) linkState_ = kLinkDrained;
   Close();
   return wasLoggedOn;
 }
 
-bool IPConnection::OpenSocket() {
+bool IPConnection::OpenSocket(LinkEnd& cause) {
   socketState_ = kSocketConnecting;
-  platform::Socket opened = platform::Socket::ConnectStoppable(address_, stop_, kConnectLimitMs);
+  int error = 0;
+  platform::Socket opened = platform::Socket::ConnectStoppable(address_, stop_, kConnectLimitMs, &error);
   logonState_ = kLogonConnected;
   if (!opened.IsOpen()) {
+    connectError_ = error;
+    cause = error == ECONNREFUSED                                                        ? LinkEnd::kConnectRefused
+            : error == ETIMEDOUT || error == EHOSTUNREACH || error == ENETUNREACH ? LinkEnd::kConnectNoAnswer
+            : error == ECANCELED                                                         ? LinkEnd::kNone
+                                                                                         : LinkEnd::kConnectFailed;
     socketState_ = kSocketError;
     linkState_ = kLinkConnectFailed;
     return false;
   }
+  connectError_ = 0;
   socket_ = std::move(opened);
   linkState_ = kLinkConnected;
   socketState_ = kSocketConnected;
@@ -194,18 +249,30 @@ bool IPConnection::Reconnect() {
   if (socketState_ == kSocketClosed) return false;
   socket_.Close();
   HandBackAwaited();
-  if (!OpenSocket()) return false;
-  if (!Logon()) {
-    linkState_ = kLinkDrained;
+  LinkEnd cause = LinkEnd::kNone;
+  if (!OpenSocket(cause)) {
+    reconnectEnd_ = cause;
     return false;
   }
   const Clock::time_point deadline = Clock::now() + kReconnectLogonLimit;
+  if (!Logon()) {
+    linkState_ = kLinkDrained;
+    reconnectEnd_ = LogonEnd(deadline);
+    return false;
+  }
   while (logonState_ == kLogonSent && Clock::now() < deadline) {
-    if (receiveEnded_ || !Pause(kSupervisionStepMs)) return false;
+    if (receiveEnded_ || !Pause(kSupervisionStepMs)) break;
   }
   // Logged on again; should the new socket already have failed, the next pass sees it.
   // A logoff queued the moment the logon was accepted still needs the link to carry it.
-  return logonState_ == kLoggedOn || logonState_ == kLoggedOff;
+  if (logonState_ != kLoggedOn && logonState_ != kLoggedOff) {
+    reconnectEnd_ = LogonEnd(deadline);
+    return false;
+  }
+  end_ = LinkEnd::kNone;
+  reconnectEnd_ = LinkEnd::kNone;
+  if (hooks_.linkRestored) hooks_.linkRestored();
+  return true;
 }
 
 void IPConnection::HandBackAwaited() {
@@ -391,8 +458,10 @@ int IPConnection::ReadNextMessage() {
     return kNotLoggedOn;
   }
   SocketTransfer transfer(socket_, receiveStop_, retryLimit_);
-  const auto lost = [this](const char* why) {
-      TraceError(why);
+  // Only a logged-on link has lost something: a cut logon is told by Connect.
+  const auto lost = [this](const char* why, LinkEnd cause) {
+    TraceError(why);
+    if (logonState_ == kLoggedOn) NoteEnd(cause);
     MarkBroken(kReceiveSide);
     return kReceiveFailed;
   };
@@ -402,21 +471,29 @@ int IPConnection::ReadNextMessage() {
       transfer.Read(reinterpret_cast<char*>(header), sizeof header, kThreadStepMs);
   if (headerOutcome == SocketTransfer::Outcome::Idle) return kDone;
   if (headerOutcome != SocketTransfer::Outcome::Done) {
-    return lost("IPConnection::ReceiveMessage() - Unknown socket error while receiving header");
+    return lost("IPConnection::ReceiveMessage() - Unknown socket error while receiving header", CauseOf(headerOutcome));
   }
   codec_.Decode(kUserKey, sizeof header, header);
   Msg message;
   const std::uint32_t length = message.ReadHeader(header);
-  if (length > Msg::kMaxBodyLength) return lost("IPConnection::ReceiveMessage() - body length out of range");
-  if (!message.SetBodyLength(length)) return lost("IPConnection::ReceiveMessage() - no room for the body");
+  if (length > Msg::kMaxBodyLength) {
+    return lost("IPConnection::ReceiveMessage() - body length out of range", LinkEnd::kUnreadable);
+  }
+  if (!message.SetBodyLength(length)) {
+    return lost("IPConnection::ReceiveMessage() - no room for the body", LinkEnd::kUnreadable);
+  }
   if (length > 0) {
-    if (transfer.Read(message.GetBody(), length) != SocketTransfer::Outcome::Done) {
-      return lost("IPConnection::ReceiveMessage() - Unknown socket error while receiving body");
+    const SocketTransfer::Outcome bodyOutcome = transfer.Read(message.GetBody(), length);
+    if (bodyOutcome != SocketTransfer::Outcome::Done) {
+      return lost("IPConnection::ReceiveMessage() - Unknown socket error while receiving body", CauseOf(bodyOutcome));
     }
     codec_.Decode(kUserKey, length, message.GetBody());
   }
-  if (CarriesFilesIn(message.GetMessageId()) && !ReceiveFiles(transfer, message)) {
-    return lost("IPConnection::ReceiveMessage() - files behind the reply not received");
+  if (CarriesFilesIn(message.GetMessageId())) {
+    const LinkEnd filesCause = ReceiveFiles(transfer, message);
+    if (filesCause != LinkEnd::kNone) {
+      return lost("IPConnection::ReceiveMessage() - files behind the reply not received", filesCause);
+    }
   }
 
   {
@@ -440,6 +517,7 @@ int IPConnection::ReadNextMessage() {
       wake_.notify_all();
     }
     linkState_ = kLinkDrained;
+    if (logonState_ != kLoggedOff) NoteEnd(LinkEnd::kServerGoodbye);
     TraceError("IPConnection::ReceiveMessage() - Wexmoor sent MSGID_BYE");
     return kNotLoggedOn;
   }
@@ -449,6 +527,10 @@ int IPConnection::ReadNextMessage() {
 int IPConnection::TakeLogonReply(const Msg& reply) {
   if (reply.GetMessageId() == MSGID_LOGON_REFUSED) {
     TraceError("IPConnection::ReceiveMessage() - Logon rejected");
+    {
+      std::lock_guard lock(mutex_);
+      refusalText_ = BodyText(reply);
+    }
     logonState_ = kLogonRefused;
     return kDone;
   }
@@ -478,45 +560,48 @@ int IPConnection::TakeLogonReply(const Msg& reply) {
     userNumber = connection_.GetUserNumber();
   }
   if (hooks_.logonCodeChanged) hooks_.logonCodeChanged(libraryName, userNumber, code);
+  wasLoggedOn_ = true;
   logonState_ = kLoggedOn;
   return kDone;
 }
 
-bool IPConnection::ReceiveFiles(SocketTransfer& transfer, Msg& message) {
+LinkEnd IPConnection::ReceiveFiles(SocketTransfer& transfer, Msg& message) {
   std::optional<FileReplyBody> body = FileReplyBody::Parse(BodyText(message));
-  if (!body) return false;
+  if (!body) return LinkEnd::kUnreadable;
   std::vector<std::string> created;
-  bool ok = true;
+  LinkEnd cause = LinkEnd::kNone;
   for (FileReplyRow& row : body->rows) {
     if (!row.flagged) continue;
     row.temporaryPath = hooks_.temporaryFileName ? hooks_.temporaryFileName() : std::string();
     if (row.temporaryPath.empty()) {
-      ok = false;
+      cause = LinkEnd::kFileNotWritten;
       break;
     }
     created.push_back(row.temporaryPath);
-    if (!ReceiveFile(transfer, row.temporaryPath, row.size)) {
-      ok = false;
-      break;
-    }
+    cause = ReceiveFile(transfer, row.temporaryPath, row.size);
+    if (cause != LinkEnd::kNone) break;
   }
-  if (ok && message.SetBody(body->Rewrite())) return true;
-  for (const std::string& path : created) std::remove(path.c_str());
-  return false;
+  if (cause == LinkEnd::kNone && !message.SetBody(body->Rewrite())) cause = LinkEnd::kUnreadable;
+  // A file cut short is never left behind.
+  if (cause != LinkEnd::kNone) {
+    for (const std::string& path : created) std::remove(path.c_str());
+  }
+  return cause;
 }
 
-bool IPConnection::ReceiveFile(SocketTransfer& transfer, const std::string& path, std::int64_t size) {
+LinkEnd IPConnection::ReceiveFile(SocketTransfer& transfer, const std::string& path, std::int64_t size) {
   platform::FileDescriptor out(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (!out.IsOpen()) return false;
+  if (!out.IsOpen()) return LinkEnd::kFileNotWritten;
   // Blocks are whole keys long, so each decodes from key byte 0 as part of the whole file.
   const std::size_t blockSize = static_cast<std::size_t>(FileBlockSize());
   const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
   for (std::int64_t left = size; left > 0;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(blockSize)));
-    if (transfer.Read(block.get(), n) != SocketTransfer::Outcome::Done) return false;
+    const SocketTransfer::Outcome outcome = transfer.Read(block.get(), n);
+    if (outcome != SocketTransfer::Outcome::Done) return CauseOf(outcome);
     codec_.Decode(kUserKey, static_cast<std::int64_t>(n), block.get());
-    if (!out.WriteAll(block.get(), n)) return false;
+    if (!out.WriteAll(block.get(), n)) return LinkEnd::kFileNotWritten;
     left -= static_cast<std::int64_t>(n);
   }
-  return out.Close();
+  return out.Close() ? LinkEnd::kNone : LinkEnd::kFileNotWritten;
 }

@@ -8,15 +8,18 @@
 #include <netinet/in.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "client/core/Connection.h"
+#include "client/core/LinkEnd.h"
 #include "client/core/LibraryConnection.h"
 #include "common/Codec.h"
 #include "common/UserIdentity.h"
@@ -62,11 +65,14 @@ class IPConnection : public Connection {
     std::function<void(std::vector<Msg> requests)> requestsAbandoned;
     // A new temporary file path for a received file; empty refuses the file.
     std::function<std::string()> temporaryFileName;
+    // A lost link was reconnected and logged on again.
+    std::function<void()> linkRestored;
   };
 
   explicit IPConnection(Hooks hooks, int retryLimit = kMaxSocketErrorCount);
   // Stops and joins the link's threads. The owner's connection thread must have
   // left Connect (RequestStop makes it leave promptly).
+  // Deletes the received files of replies nobody took.
   ~IPConnection() override;
   IPConnection(const IPConnection&) = delete;
   IPConnection& operator=(const IPConnection&) = delete;
@@ -76,6 +82,9 @@ class IPConnection : public Connection {
   // name differs from the account's library, either key is not 2 * length hex
   // digits (length 1-60000) or the server's address does not resolve.
   bool SetConnection(const LibraryConnection& connection, const LibraryEntry* entry) override;
+  // The codec of the account's keys (library key 0, user key 1); none when
+  // SetConnection would refuse the keys or the entry.
+  static std::optional<Codec> MakeCodec(const LibraryConnection& connection, const LibraryEntry* entry);
 
   // Queues a copy of `message` with the link's identity and the next stamp, which
   // is also written into `message`. kNotLoggedOn before the logon (only 5003 may
@@ -106,12 +115,29 @@ class IPConnection : public Connection {
   int GetLinkState() const { return linkState_; }
   int GetLogonState() const { return logonState_; }
 
+  // Why the link ended or never came up: the first cause seen since the last logon
+  // (kNone while up, and when the owner ended it). A lost link that could not be
+  // restored keeps its cause; GetReconnectEnd says why the new link failed.
+  LinkEnd GetEnd() const { return end_; }
+  LinkEnd GetReconnectEnd() const { return reconnectEnd_; }
+  // The system's error number of the last failed connection attempt; 0 when none.
+  int GetConnectError() const { return connectError_; }
+  // The text of the last refusal of a logon; empty when the server sent none.
+  std::string GetRefusalText() const;
+  // A logon of this link was accepted at least once.
+  bool WasLoggedOn() const { return wasLoggedOn_; }
+
  private:
   enum Side { kNoSide = 0, kSendSide = 1, kReceiveSide = 2 };
   static constexpr int kLibraryKey = 0;
   static constexpr int kUserKey = 1;
 
-  bool OpenSocket();
+  // Opens the socket; false with the cause when it could not (kNone when stopped).
+  bool OpenSocket(LinkEnd& cause);
+  // Keeps the first cause of the link's end; none while stopping.
+  void NoteEnd(LinkEnd cause);
+  // The cause of a logon that did not end logged on by `deadline`.
+  LinkEnd LogonEnd(std::chrono::steady_clock::time_point deadline) const;
   bool Logon();
   bool Supervise();
   bool Reconnect();
@@ -131,8 +157,9 @@ class IPConnection : public Connection {
   bool SendFiles(SocketTransfer& transfer, const FileRequestBody& files);
   bool SendFile(SocketTransfer& transfer, const std::string& path, std::int64_t size);
   int ReadNextMessage();
-  bool ReceiveFiles(SocketTransfer& transfer, Msg& message);
-  bool ReceiveFile(SocketTransfer& transfer, const std::string& path, std::int64_t size);
+  // kNone when every file arrived; else the cause, with the files made so far deleted.
+  LinkEnd ReceiveFiles(SocketTransfer& transfer, Msg& message);
+  LinkEnd ReceiveFile(SocketTransfer& transfer, const std::string& path, std::int64_t size);
   int TakeLogonReply(const Msg& reply);
   int FileBlockSize() const;
 
@@ -147,15 +174,20 @@ class IPConnection : public Connection {
   std::atomic<int> socketState_{kSocketClosed};
   std::atomic<int> linkState_{0};
   std::atomic<int> logonState_{0};
+  std::atomic<LinkEnd> end_{LinkEnd::kNone};
+  std::atomic<LinkEnd> reconnectEnd_{LinkEnd::kNone};
+  std::atomic<int> connectError_{0};
+  std::atomic<bool> wasLoggedOn_{false};
 
   // Guarded by mutex_.
   LibraryConnection connection_;
   UserIdentity identity_;
+  std::string refusalText_;
   std::uint32_t stampCounter_ = 0;   // the last stamp given
   std::deque<Msg> outbound_;
   std::deque<Msg> inbound_;
   std::deque<Msg> awaiting_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable wake_;   // lists, stop and thread ends changed
 
   std::atomic<bool> stop_{false};

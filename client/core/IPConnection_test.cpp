@@ -85,7 +85,8 @@ class Link {
                          std::lock_guard lock(mutex_);
                          for (Msg& request : requests) abandoned_.push_back(std::move(request));
                        },
-                       [this] { return temporary_ / ("TemporaryFile_" + std::to_string(++named_) + ".wxf"); }},
+                       [this] { return temporary_ / ("TemporaryFile_" + std::to_string(++named_) + ".wxf"); },
+                       [this] { ++restored_; }},
                    retryLimit) {}
   ~Link() { StopAndJoin(); }
 
@@ -127,6 +128,7 @@ class Link {
     return found ? std::optional<Msg>(message) : std::nullopt;
   }
 
+  int Restored() const { return restored_; }
   std::vector<std::string> Codes() {
     std::lock_guard lock(mutex_);
     return codes_;
@@ -146,6 +148,7 @@ class Link {
  private:
   platform::ScratchFolder temporary_;
   std::atomic<int> named_{0};
+  std::atomic<int> restored_{0};
   std::mutex mutex_;
   std::vector<std::string> codes_;
   std::vector<Msg> abandoned_;
@@ -424,6 +427,9 @@ TEST_F(ServerLink, AServerKilledMidTransferEndsTheLinkAndLeavesNoTemporaryFile) 
     EXPECT_LT(Clock::now() - stopped, kCloseBound);
     EXPECT_EQ(link.connection.GetSocketState(), IPConnection::kSocketClosed);
     EXPECT_EQ(link.TemporaryBytes(), 0u);
+    EXPECT_EQ(link.connection.GetEnd(), LinkEnd::kServerGone);
+    EXPECT_NE(link.connection.GetReconnectEnd(), LinkEnd::kNone) << "the reconnect found no server";
+    EXPECT_TRUE(link.connection.WasLoggedOn());
     ASSERT_EQ(link.Abandoned().size(), 1u);
     EXPECT_EQ(link.Abandoned()[0].GetOriginalStamp(), get.GetOriginalStamp());
   }
@@ -453,6 +459,8 @@ TEST_F(ServerLink, CutLinksReconnectWithTheCurrentCodeAndHandBackTheOutstandingR
       ASSERT_TRUE(link.WaitLoggedOn());
       ASSERT_TRUE(WaitUntil([&] { return link.Abandoned().size() == std::size_t(cut); }));
       EXPECT_EQ(link.Abandoned().back().GetOriginalStamp(), outstanding.GetOriginalStamp());
+      EXPECT_TRUE(WaitUntil([&] { return link.Restored() == cut; })) << "cut " << cut;
+      EXPECT_EQ(link.connection.GetEnd(), LinkEnd::kNone);
       lastStamp = outstanding.GetOriginalStamp();
     }
     const std::optional<UserAccount> stored = server_.StoredUser(account_.id);
@@ -652,10 +660,12 @@ TEST(IPConnectionRawPeer, ARefusedLogonEndsTheLinkWithoutRetrying) {
   ASSERT_TRUE(link.Start(peer.Account(), peer.Entry()));
   ASSERT_TRUE(peer.Accept());
   ASSERT_TRUE(peer.Read(0));
-  ASSERT_TRUE(peer.Write(MSGID_LOGON_REFUSED, ""));
+  ASSERT_TRUE(peer.Write(MSGID_LOGON_REFUSED, "Account locked out"));
   ASSERT_TRUE(link.WaitEnded(kCloseBound));
   EXPECT_FALSE(link.LoggedOnAtEnd());
   EXPECT_EQ(link.connection.GetLogonState(), IPConnection::kLogonRefused);
+  EXPECT_EQ(link.connection.GetEnd(), LinkEnd::kLogonRefused);
+  EXPECT_EQ(link.connection.GetRefusalText(), "Account locked out");
   EXPECT_TRUE(link.Codes().empty());
   EXPECT_FALSE(peer.HasNewConnection(0));
 }
@@ -787,6 +797,7 @@ TEST(IPConnectionRawPeer, StoppingWhileThePeerIsSilentEndsWithinBounds) {
   ASSERT_TRUE(WaitUntil([&] { return link.connection.GetLogonState() == IPConnection::kLogonSent; }));
   EXPECT_LT(link.StopAndJoin(), kCloseBound);
   EXPECT_EQ(link.connection.GetSocketState(), IPConnection::kSocketClosed);
+  EXPECT_EQ(link.connection.GetEnd(), LinkEnd::kNone) << "stopped by its owner";
 }
 
 }  // namespace

@@ -21,13 +21,13 @@
 
 namespace {
 
-// Every box of the program carries its name, for as long as the program's windows run.
+// Every box of the program carries the program's name, for as long as its windows run.
 class ProgramNotifier {
  public:
   ProgramNotifier() {
     platform::SetNotifyHandler([](const platform::Notification& notification) {
       platform::Notification named = notification;
-      if (named.caption.empty()) named.caption = CMainFrame::kTitle;
+      if (named.caption.empty()) named.caption = QApplication::applicationName().toStdString();
       return platform::ui::ShowMessageBox(named);
     });
   }

@@ -10,13 +10,17 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "client/core/CBrannockApp.h"
@@ -28,6 +32,7 @@
 #include "client/ui/LocalFileListView.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/SplitterFrame.h"
+#include "platform/ui/QtNotifier.h"
 #include "platform/ui/WindowPlacement.h"
 
 namespace {
@@ -270,6 +275,12 @@ void ClientTestHooks::AddCommands() {
     const bool saved = platform::ui::GrabWindow(frame_, QString::fromStdString(words.front()));
     reply(saved, saved ? "" : "cannot write " + words.front());
   });
+  commands_.Add("grab-box", [this](const Words& words, Reply reply) {
+    if (words.size() != 1) return reply(false, "grab-box needs a file name");
+    if (boxes_.Received().empty()) return reply(false, "no box was shown");
+    const bool saved = GrabLastBox(QString::fromStdString(words.front()));
+    reply(saved, saved ? "" : "cannot write " + words.front());
+  });
   commands_.Add("quit", [this](const Words&, Reply reply) {
     reply(true, "");
     QMetaObject::invokeMethod(&frame_, &QWidget::close, Qt::QueuedConnection);
@@ -340,6 +351,34 @@ void ClientTestHooks::WaitFor(const std::function<bool()>& done, const std::stri
   if (ticksLeft <= 0) return reply(false, failure);
   QTimer::singleShot(kIdlePollMs, this,
                      [this, done, failure, reply, ticksLeft] { WaitFor(done, failure, reply, ticksLeft - 1); });
+}
+
+bool ClientTestHooks::GrabLastBox(const QString& path) {
+  platform::Notification last = boxes_.Received().back();
+  if (last.caption.empty()) last.caption = QApplication::applicationName().toStdString();
+  frame_.showMaximized();
+  const QScreen* screen = frame_.screen();
+  if (screen != nullptr && frame_.size() != screen->availableGeometry().size()) {
+    frame_.setGeometry(screen->availableGeometry());   // no window manager maximised it
+  }
+  const std::unique_ptr<QMessageBox> box = platform::ui::MakeMessageBox(last, &frame_);
+  // Shown, the box sizes itself and wraps a long text as the user sees it.
+  box->show();
+  QCoreApplication::processEvents();
+  QImage shot = frame_.grab().toImage();
+  const QImage face = box->grab().toImage();
+  box->hide();
+  // No window manager draws the box's frame here: a plain title bar with its caption stands in.
+  const int titleHeight = box->fontMetrics().height() + 10;
+  const QRect frame(QPoint((shot.width() - face.width()) / 2, (shot.height() - face.height() - titleHeight) / 2),
+                    QSize(face.width() + 2, face.height() + titleHeight + 1));
+  QPainter painter(&shot);
+  painter.fillRect(frame, box->palette().color(QPalette::Highlight));
+  painter.setPen(box->palette().color(QPalette::HighlightedText));
+  painter.drawText(frame.adjusted(8, 0, 0, -face.height()), Qt::AlignVCenter, box->windowTitle());
+  painter.drawImage(frame.topLeft() + QPoint(1, titleHeight), face);
+  painter.end();
+  return shot.save(path, "PNG");
 }
 
 void ClientTestHooks::DumpList(const char* title, QTreeWidget* list) {

@@ -23,6 +23,7 @@
 //   wait-closed [SECONDS]        waits until no library window is open
 //   dump                         prints windows, commands, tree, rows, boxes, then "ok"
 //   grab PATH                    maximises the main window and saves it as a PNG
+//   grab-box PATH                saves the last box over the main window as a PNG
 //   quit                         closes the main window in order
 #include <QObject>
 #include <QString>
@@ -61,6 +62,7 @@ class ClientTestHooks : public QObject {
   // Replies once `done` holds, checked every few milliseconds, or with `failure` after `ticksLeft` checks.
   void WaitFor(const std::function<bool()>& done, const std::string& failure, Reply reply, int ticksLeft);
   void Dump();
+  bool GrabLastBox(const QString& path);
   void DumpList(const char* title, QTreeWidget* list);
 
   CBrannockApp& app_;

@@ -66,21 +66,26 @@ NotifyAnswer FromQtButton(QAbstractButton* pressed, const QMessageBox& box, Noti
 }
 
 NotifyAnswer ShowOnThisThread(const Notification& notification) {
-  QMessageBox box(ToQtIcon(notification.icon), QString::fromStdString(notification.caption),
-                  QString::fromStdString(notification.text), ToQtButtons(notification.buttons),
-                  QApplication::activeWindow());
-  box.setEscapeButton(ToQtButton(EscapeAnswer(notification.buttons)));
-  // A question is answered by Enter as by Escape: with No (or Cancel), never by accident with Yes.
-  if (notification.buttons == NotifyButtons::YesNo || notification.buttons == NotifyButtons::YesNoCancel) {
-    box.setDefaultButton(ToQtButton(EscapeAnswer(notification.buttons)));
-  } else if (notification.buttons == NotifyButtons::SaveDiscardCancel) {
-    box.setDefaultButton(QMessageBox::Save);  // keeps the typed work
-  }
-  box.exec();
-  return FromQtButton(box.clickedButton(), box, notification.buttons);
+  const std::unique_ptr<QMessageBox> box = MakeMessageBox(notification, QApplication::activeWindow());
+  box->exec();
+  return FromQtButton(box->clickedButton(), *box, notification.buttons);
 }
 
 }  // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const Notification& notification, QWidget* parent) {
+  auto box = std::make_unique<QMessageBox>(ToQtIcon(notification.icon), QString::fromStdString(notification.caption),
+                                           QString::fromStdString(notification.text),
+                                           ToQtButtons(notification.buttons), parent);
+  box->setEscapeButton(ToQtButton(EscapeAnswer(notification.buttons)));
+  // A question is answered by Enter as by Escape: with No (or Cancel), never by accident with Yes.
+  if (notification.buttons == NotifyButtons::YesNo || notification.buttons == NotifyButtons::YesNoCancel) {
+    box->setDefaultButton(ToQtButton(EscapeAnswer(notification.buttons)));
+  } else if (notification.buttons == NotifyButtons::SaveDiscardCancel) {
+    box->setDefaultButton(QMessageBox::Save);  // keeps the typed work
+  }
+  return box;
+}
 
 NotifyAnswer ShowMessageBox(const Notification& notification) {
   QCoreApplication* application = QCoreApplication::instance();

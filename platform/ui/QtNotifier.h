@@ -2,9 +2,17 @@
 // The Notifier handler of the Qt programs: every message becomes a modal
 // QMessageBox with the given caption, text, icon and buttons, and the button the
 // user pressed becomes the answer.
+#include <memory>
+
 #include "platform/Notifier.h"
 
+class QMessageBox;
+class QWidget;
+
 namespace platform::ui {
+
+// The box ShowMessageBox shows for `notification`, not yet shown.
+std::unique_ptr<QMessageBox> MakeMessageBox(const Notification& notification, QWidget* parent);
 
 // Shows the box and waits for the user. Callable from any thread: a call from
 // another thread blocks until the GUI thread has shown the box and been answered,
