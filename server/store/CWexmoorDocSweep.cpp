@@ -4,7 +4,6 @@
 
 #include "common/StringHelpers.h"
 #include "platform/Clock.h"
-#include "platform/Notifier.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreSweep.h"
 
@@ -34,5 +33,5 @@ void CWexmoorDoc::SweepLeftovers() {
             " leftover file(s) or folder(s) of the library could not be moved into \"" +
             EnsureTrailingBackslash(GetRootPath()) + kDeletedProjectsFolder + "\".";
   }
-  if (!text.empty()) platform::NotifyText(text, platform::NotifyIcon::Information);
+  if (!text.empty()) notes_.Add(text);
 }
