@@ -412,6 +412,10 @@ TEST_F(CheckOutRequestsTest, ALibraryThatCannotBeWrittenIsNamedAtStartAndEveryCh
   reply = Exchange(*client_, MSGID_ADD_PROJECT, AppendStringField("Other", AppendStringField("", "")));
   EXPECT_EQ(reply.message.GetMessageId(), MSGID_ADD_PROJECT_FAILED);
   EXPECT_EQ(BodyOf(reply), "57");
+  reply = Exchange(*client_, MSGID_DELETE_DOCUMENTS,
+                   AppendStringField(project_, "") + ",1\n" + AppendStringField(InternalName("d1"), "") + "\n");
+  EXPECT_NE(BodyOf(reply).find("cannot write to the library"), std::string::npos) << BodyOf(reply);
+  EXPECT_EQ(Statistics("d1").GetVersionCount(), 1);
   EXPECT_EQ(Holders("d1"), std::vector<std::string>());
 }
 

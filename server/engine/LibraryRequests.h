@@ -11,6 +11,9 @@ class RequestDispatcher;
 // Result codes that several requests give (their texts are in the clients'
 // "ErrorStringLookup.txt"): the library or the disk under it cannot be written.
 inline constexpr int kLibraryNotWritableCode = 57;
+// The same for the requests whose refusals are report lines.
+inline constexpr const char* kLibraryNotWritableLine =
+    "The server cannot write to the library (its folder is read-only or its disk is full): nothing was changed.\r\n";
 
 // Tells the console that a change of the project `projectInternalName` could not
 // be written, naming the project's folder.

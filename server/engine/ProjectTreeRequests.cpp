@@ -181,6 +181,9 @@ bool DeleteProject(RTE& engine, const Msg& request, CWexmoorDoc& document) {
     return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_PROJECT_FAILED,
                                         CodeBody(kDeleteProjectBadRequest));
   }
+  if (!document.IsLibraryWritable()) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_PROJECT_FAILED, kLibraryNotWritableLine);
+  }
   StringList report;
   // A project that is not there counts as deleted.
   if (document.DeleteProject(fields.values[1], fields.values[0], report) == 0) {
