@@ -5,6 +5,24 @@
 
 void ServerNotes::Add(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
+  const auto now = clock_();
+  if (linesThisMinute_ == 0 || now - minuteStart_ >= std::chrono::minutes(1)) {
+    minuteStart_ = now;
+    linesThisMinute_ = 0;
+  }
+  if (linesThisMinute_ == kLinesPerMinute) {
+    ++leftOut_;
+    return;
+  }
+  ++linesThisMinute_;
+  if (leftOut_ > 0) {
+    Pass(std::to_string(leftOut_) + " further notice(s) were left out.");
+    leftOut_ = 0;
+  }
+  Pass(line);
+}
+
+void ServerNotes::Pass(const std::string& line) {
   if (sink_) {
     sink_(line);
   } else {
