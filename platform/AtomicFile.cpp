@@ -30,8 +30,7 @@ bool WriteContent(int fd, std::string_view content) {
   const AtomicFile::WriteHook hook = CurrentHook();
   while (!content.empty()) {
     const std::size_t piece = std::min(content.size(), kPiece);
-    BeforeDiskChange();
-    if (hook && !hook(piece)) return false;
+    if (!MayChangeDisk() || (hook && !hook(piece))) return false;
     const ssize_t written = ::write(fd, content.data(), piece);
     if (written < 0) {
       if (errno == EINTR) continue;

@@ -1,5 +1,6 @@
 #include "platform/DiskChangeHook.h"
 
+#include <cerrno>
 #include <mutex>
 
 namespace platform {
@@ -7,6 +8,7 @@ namespace {
 
 std::mutex hookMutex;
 DiskChangeHook diskChangeHook;
+DiskFailure diskFailure;
 
 }  // namespace
 
@@ -23,6 +25,24 @@ void BeforeDiskChange() {
     hook = diskChangeHook;
   }
   if (hook) hook();
+}
+
+void SetDiskFailureForTesting(DiskFailure failure) {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  diskFailure = std::move(failure);
+}
+
+bool MayChangeDisk(const std::string& path) {
+  BeforeDiskChange();
+  DiskFailure failure;
+  {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    failure = diskFailure;
+  }
+  const int error = failure ? failure(path) : 0;
+  if (error == 0) return true;
+  errno = error;
+  return false;
 }
 
 }  // namespace platform

@@ -40,7 +40,7 @@ bool FileDescriptor::ReadExactly(char* data, std::size_t length) const {
 
 bool FileDescriptor::WriteAll(const char* data, std::size_t length) const {
   while (length > 0) {
-    BeforeDiskChange();
+    if (!MayChangeDisk()) return false;
     const ssize_t written = ::write(fd_, data, length);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;

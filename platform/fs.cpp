@@ -50,7 +50,7 @@ int RenameNoReplace(const std::string& source, const std::string& destination) {
 
 bool WriteAll(int fd, const char* data, std::size_t length) {
   while (length > 0) {
-    BeforeDiskChange();
+    if (!MayChangeDisk()) return false;
     const ssize_t written = ::write(fd, data, length);
     if (written < 0) {
       if (errno == EINTR) continue;
@@ -276,7 +276,7 @@ bool SyncPath(const std::string& path) { return SyncThrough(path, ::fsync); }
 bool SyncFileSystemOf(const std::string& path) { return SyncThrough(path, ::syncfs); }
 
 CreateResult CreateNewFile(const std::string& path) {
-  BeforeDiskChange();
+  if (!MayChangeDisk(path)) return CreateResult::Refused;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return errno == EEXIST ? CreateResult::Exists : CreateResult::Refused;
   ::close(fd);
@@ -289,7 +289,7 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool CreateFolder(const std::string& path) {
-  BeforeDiskChange();
+  if (!MayChangeDisk(path)) return false;
   if (::mkdir(path.c_str(), 0777) == 0) return true;
   return errno == EEXIST && IsFolder(path);
 }
@@ -356,7 +356,7 @@ int CreateTemporaryBeside(const std::string& path, const std::string& tag, unsig
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(RandomBelow(0xffffffffu)));
     temporary = prefix + suffix;
-    BeforeDiskChange();
+    if (!MayChangeDisk(temporary)) return -1;
     const int fd =
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd >= 0 || errno != EEXIST) return fd;

@@ -52,11 +52,14 @@ bool CWexmoorApp::InitInstance(const StartOptions& options) {
   document_ = std::move(document);
   console_ = std::make_unique<ServerConsole>(*this, *document_);
   console_->Start();
+  // After the listener has started: the notices of start-up never hold it up.
+  document_->GetNotes().SetSink([console = console_.get()](const std::string& line) { console->AddStatusLine(line); });
   return true;
 }
 
 void CWexmoorApp::ExitInstance() {
   if (console_) console_->Shutdown();
+  if (document_) document_->GetNotes().SetSink(nullptr);
   console_.reset();
   document_.reset();   // saves the users and root-path files
   WaitForThreadCount(0, kThreadWaitBound);

@@ -11,6 +11,7 @@
 
 #include "platform/fs.h"
 #include "common/RecordFields.h"
+#include "common/StringHelpers.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/LibraryRequests.h"
@@ -128,15 +129,32 @@ bool HandleCheckOut(RTE& engine, const Msg& request) {
 
   const RecordCache::ListRecord list = FileListOf(*document, project);
   if (!list) return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED, kCheckOutRefusedBody);
+  // A check-out is a change: rows refused one by one would read as documents held by others.
+  if (!document->IsLibraryWritable()) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED,
+                                        AppendIntField(kLibraryNotWritableCode, ""));
+  }
 
   const std::string user = UserOf(engine);
   const bool onlyLatest = document->IsOnlyLatestCheckOut();
   const std::vector<CheckOutRow> wanted = RequestedDocuments(rows, count, *list);
   std::string body = ReplyHead(project, wanted.size());
+  bool anyCheckedOut = false;
+  bool anyNotSaved = false;
   for (const CheckOutRow& row : wanted) {
     const CWexmoorDoc::CheckOutResult result =
         document->CheckOutDocuments(project, row.name, onlyLatest ? -1 : row.version, user, referencing, referenced);
+    anyCheckedOut = anyCheckedOut || result.code == 0;
+    anyNotSaved = anyNotSaved || result.code == CWexmoorDoc::kCheckOutNotSaved ||
+                  result.code == CWexmoorDoc::kCheckOutRolledBack;
     body += CheckOutReplyRow(row.name, result);
+  }
+  // A refused row reads as a document held by someone else: when nothing was
+  // checked out because nothing could be written, the whole request says why.
+  if (!anyCheckedOut && anyNotSaved) {
+    NoteProjectNotWritten(*document, project, "a check-out");
+    return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED,
+                                        AppendIntField(kLibraryNotWritableCode, ""));
   }
   return RequestDispatcher::SendReply(engine, request, MSGID_CHECKED_OUT_DOCUMENTS, body);
 }
@@ -165,15 +183,26 @@ constexpr CheckInCodeRange kCheckInCodes[] = {
     {FileEntry::kLinksMissing, FileEntry::kFileSizeMissing, 18},
     {CWexmoorDoc::kDocumentNotListed, CWexmoorDoc::kDocumentNotListed, 18},
     {CWexmoorDoc::kOriginalNotListed, CWexmoorDoc::kOriginalNotLoaded, 18},
+    {CWexmoorDoc::kCheckInNotSaved, CWexmoorDoc::kCheckInNotSaved, kLibraryNotWritableCode},
 };
 
 constexpr int kOtherCheckInFailure = 19;
+// A comment longer than the store takes.
+constexpr int kCheckInCommentTooLong = 58;
 
 int CheckInResultCode(int storeCode) {
   for (const CheckInCodeRange& range : kCheckInCodes) {
     if (storeCode >= range.first && storeCode <= range.last) return range.result;
   }
   return kOtherCheckInFailure;
+}
+
+// Why a received file cannot even be offered to the store, as the reply code of
+// `request`; 0 when it can. The engine leaves the path of a file the disk did not
+// take empty (and has told the console).
+int RefusalBeforeStore(const CWexmoorDoc& document, const ReceivedRow& file, int commentTooLong) {
+  if (!document.IsLibraryWritable() || file.temporaryPath.empty()) return kLibraryNotWritableCode;
+  return IsStorableFreeText(file.comments) ? 0 : commentTooLong;
 }
 
 // What a request that brings files asks for: its project, the acting user and the
@@ -211,11 +240,15 @@ bool HandleCheckIn(RTE& engine, const Msg& request) {
   RecordCache::ListRecord list;  // read once, for the internal names of the rows
   return AnswerDelivery(engine, request, MSGID_CHECK_IN_RESULT, [&list](const FileDelivery& delivery,
                                                                        const ReceivedRow& file) {
+    int code = RefusalBeforeStore(delivery.document, file, kCheckInCommentTooLong);
     int storeCode = 0;
-    const bool storable = IsStorableFreeText(file.comments);
-    const bool done = storable && delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name,
-                                                                     file.size, file.comments, file.temporaryPath,
-                                                                     storeCode);
+    const bool done = code == 0 && delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name,
+                                                                      file.size, file.comments, file.temporaryPath,
+                                                                      storeCode);
+    if (code == 0 && !done) code = CheckInResultCode(storeCode);
+    if (storeCode == CWexmoorDoc::kCheckInNotSaved) {
+      NoteProjectNotWritten(delivery.document, delivery.project, "the check-in of \"" + file.name + "\"");
+    }
     if (done && !list) list = FileListOf(delivery.document, delivery.project);
     if (done && !list) list = std::make_shared<const ProjectFileList>();
     std::string row = AppendStringField(file.name, "");
@@ -223,7 +256,7 @@ bool HandleCheckIn(RTE& engine, const Msg& request) {
     row = AppendIntField(-1, std::move(row));
     row = AppendIntField(done ? file.size : -1, std::move(row));
     row = AppendBoolField(done, std::move(row));
-    return AppendIntField(done ? 0 : storable ? CheckInResultCode(storeCode) : kOtherCheckInFailure, row);
+    return AppendIntField(code, row);
   });
 }
 
@@ -250,20 +283,29 @@ bool HandleAddDocuments(RTE& engine, const Msg& request) {
   return AnswerDelivery(engine, request, MSGID_ADD_DOCUMENTS_RESULT, [](const FileDelivery& delivery,
                                                                         const ReceivedRow& file) {
     FileStatistics added;
-    const int storeCode = IsStorableFreeText(file.comments)
-                              ? delivery.document.AddDocument(file.name, delivery.project, delivery.user,
-                                                              file.comments, file.temporaryPath, file.size, added)
-                              : CWexmoorDoc::kBadParameters;
+    int code = RefusalBeforeStore(delivery.document, file, AddResultCode(CWexmoorDoc::kBadParameters));
+    if (code == 0) {
+      code = AddResultCode(delivery.document.AddDocument(file.name, delivery.project, delivery.user, file.comments,
+                                                         file.temporaryPath, file.size, added));
+    }
     std::string row = AppendStringField(file.name, "");
     row = AppendStringField(added.GetInternalFileName(), std::move(row));
     row = AppendIntField(added.GetVersion(), std::move(row));
     row = AppendIntField(added.GetFileSize(), std::move(row));
-    row = AppendBoolField(storeCode == 0, std::move(row));
-    return AppendIntField(AddResultCode(storeCode), row);
+    row = AppendBoolField(code == 0, std::move(row));
+    return AppendIntField(code, row);
   });
 }
 
 }  // namespace
+
+void NoteProjectNotWritten(CWexmoorDoc& document, const std::string& projectInternalName, const std::string& what) {
+  CWexmoorDoc::ProjectListing listing;
+  const std::string folder = document.CopyProjectListing(projectInternalName, listing) ? listing.folder
+                                                                                       : document.GetRootPath();
+  document.GetNotes().Add("The folder \"" + StripTrailingBackslash(folder) + "\" could not be written: " + what +
+                          " was refused.");
+}
 
 void RegisterCheckOutRequests(RequestDispatcher& dispatcher) {
   dispatcher.Register(MSGID_CHECK_OUT, &HandleCheckOut);

@@ -3,6 +3,8 @@
 // and the temporary folder left empty.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -10,9 +12,11 @@
 #include <vector>
 
 #include "common/RecordFields.h"
+#include "platform/DiskChangeHook.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
+#include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/StoreLimits.h"
@@ -305,13 +309,114 @@ TEST_F(CheckOutRequestsTest, CommentsLongerThanTheStoreTakesAreRefusedBeforeAnyt
       Exchange(*client_, MSGID_ADD_DOCUMENTS, FilesBody(project_, added, longest + "c"), BytesOf(added));
   EXPECT_EQ(BodyOf(reply), head + "\"d2\",\"\",-1,0,0,8\n");
   reply = Exchange(*client_, MSGID_CHECK_IN, FilesBody(project_, checkedIn, longest + "c"), BytesOf(checkedIn));
-  EXPECT_EQ(BodyOf(reply), head + "\"d1\",\"\",-1,-1,0,19\n");
+  EXPECT_EQ(BodyOf(reply), head + "\"d1\",\"\",-1,-1,0,58\n");
   EXPECT_EQ(LibraryFiles(), before);
   EXPECT_EQ(TemporaryFiles(), std::vector<std::string>());
 
   reply = Exchange(*client_, MSGID_CHECK_IN, FilesBody(project_, checkedIn, longest), BytesOf(checkedIn));
   EXPECT_EQ(BodyOf(reply), head + "\"d1\",\"" + InternalName("d1") + "\",-1,3,1,0\n");
   EXPECT_TRUE(Statistics("d1").GetVersion(1).GetComments() == longest);
+}
+
+// --- a disk or a library that cannot be written -------------------------------
+
+// Makes the disk refuse changes as `failure` says, for as long as it lives.
+class DiskFailure {
+ public:
+  explicit DiskFailure(platform::DiskFailure failure) { platform::SetDiskFailureForTesting(std::move(failure)); }
+  ~DiskFailure() { platform::SetDiskFailureForTesting(nullptr); }
+  DiskFailure(const DiskFailure&) = delete;
+  DiskFailure& operator=(const DiskFailure&) = delete;
+
+  // Every change of a path that begins with `prefix` fails with `error`.
+  static platform::DiskFailure Under(const std::string& prefix, int error) {
+    return [prefix, error](const std::string& path) { return path.rfind(prefix, 0) == 0 ? error : 0; };
+  }
+};
+
+bool HasLine(const std::vector<std::string>& lines, const std::vector<std::string>& parts) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return std::all_of(parts.begin(), parts.end(),
+                       [&](const std::string& part) { return line.find(part) != std::string::npos; });
+  });
+}
+
+TEST_F(CheckOutRequestsTest, FilesTheDiskDoesNotTakeAreRefusedWithAReplyAndAConsoleLine) {
+  StoreDocument("d1", 1, 10, 100);
+  ASSERT_EQ(Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",0\n", 1)).files.size(), 1u);
+  const std::string temporary = server_.RootPath() + "/TemporaryFiles";
+  const std::string full = "No space left on device";
+  const std::string denied = "Permission denied";
+  const std::string project = Doc().GetProjectFolderPath(project_) + "\" could not be written";
+  const struct {
+    std::string what;
+    platform::DiskFailure failure;
+    MessageId request;
+    std::vector<std::string> line;  // parts of the console line
+  } cases[] = {
+      {"full disk, add", [](const std::string&) { return ENOSPC; }, MSGID_ADD_DOCUMENTS, {temporary, full, "ann"}},
+      {"full disk, check-in", [](const std::string&) { return ENOSPC; }, MSGID_CHECK_IN, {temporary, full}},
+      {"temporary folder, add", DiskFailure::Under(temporary + "/", EACCES), MSGID_ADD_DOCUMENTS, {temporary, denied}},
+      {"temporary folder, check-in", DiskFailure::Under(temporary + "/", EACCES), MSGID_CHECK_IN, {temporary, denied}},
+      {"project folder, check-in", DiskFailure::Under(Folder(), EACCES), MSGID_CHECK_IN, {project, "d1"}},
+  };
+  const std::set<std::string> before = LibraryFiles();
+  for (const auto& c : cases) {
+    const std::vector<Upload> files = {{c.request == MSGID_CHECK_IN ? "d1" : "d2", Content(200000, 101)}};
+    TestClient::Reply reply;
+    {
+      const DiskFailure failing(c.failure);
+      reply = Exchange(*client_, c.request, FilesBody(project_, files, ""), BytesOf(files));
+    }
+    EXPECT_EQ(BodyOf(reply), AppendStringField(project_, "") + ",1\n\"" + files[0].name + "\",\"\",-1," +
+                                 (c.request == MSGID_CHECK_IN ? "-1" : "0") + ",0,57\n")
+        << c.what;
+    EXPECT_TRUE(HasLine(server_.App().GetConsole()->GetStatusLines(), c.line)) << c.what;
+    EXPECT_EQ(TemporaryFiles(), std::vector<std::string>()) << c.what;
+    EXPECT_EQ(LibraryFiles(), before) << c.what;
+  }
+  StoreDocument("d3", 1, 10, 102);
+  {
+    const DiskFailure failing(DiskFailure::Under(Folder(), EACCES));
+    const TestClient::Reply reply = Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d3\",0\n", 1));
+    EXPECT_EQ(reply.message.GetMessageId(), MSGID_CHECK_OUT_FAILED);
+    EXPECT_EQ(BodyOf(reply), "57");
+    EXPECT_TRUE(HasLine(server_.App().GetConsole()->GetStatusLines(), {project, "a check-out"}));
+  }
+  EXPECT_EQ(Holders("d3"), std::vector<std::string>());
+  // The connection went on: the same files are taken once the disk takes them.
+  const std::vector<Upload> files = {{"d1", "v2"}};
+  EXPECT_EQ(BodyOf(Exchange(*client_, MSGID_CHECK_IN, FilesBody(project_, files, ""), BytesOf(files))),
+            AppendStringField(project_, "") + ",1\n\"d1\",\"" + InternalName("d1") + "\",-1,2,1,0\n");
+}
+
+TEST_F(CheckOutRequestsTest, ALibraryThatCannotBeWrittenIsNamedAtStartAndEveryChangeSaysSo) {
+  StoreDocument("d1", 1, 10, 110);
+  client_->Close();
+  server_.Stop();
+  const DiskFailure failing(DiskFailure::Under(server_.RootPath() + "/", EACCES));
+  ASSERT_TRUE(server_.Start());
+  EXPECT_TRUE(HasLine(server_.App().GetConsole()->GetStatusLines(),
+                      {"The library folder \"" + server_.RootPath() + "\" cannot be written", "Permission denied"}));
+  EXPECT_TRUE(HasLine(server_.App().GetConsole()->GetStatusLines(), {"Every change to the library will be refused"}));
+
+  // The logon code the users file holds since the first logon: a read-only library keeps it.
+  UserAccount ann = Doc().GetSettings().FindUser(ann_.GetId()).value_or(UserAccount());
+  client_ = LoggedOn(ann);
+  TestClient::Reply reply = Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",0\n", 1));
+  EXPECT_EQ(reply.message.GetMessageId(), MSGID_CHECK_OUT_FAILED);
+  EXPECT_EQ(BodyOf(reply), "57");
+  const std::vector<Upload> files = {{"d2", "new"}};
+  reply = Exchange(*client_, MSGID_ADD_DOCUMENTS, FilesBody(project_, files, ""), BytesOf(files));
+  EXPECT_EQ(BodyOf(reply), AppendStringField(project_, "") + ",1\n\"d2\",\"\",-1,0,0,57\n");
+  reply = Exchange(*client_, MSGID_ADD_PROJECT, AppendStringField("Other", AppendStringField("", "")));
+  EXPECT_EQ(reply.message.GetMessageId(), MSGID_ADD_PROJECT_FAILED);
+  EXPECT_EQ(BodyOf(reply), "57");
+  reply = Exchange(*client_, MSGID_DELETE_DOCUMENTS,
+                   AppendStringField(project_, "") + ",1\n" + AppendStringField(InternalName("d1"), "") + "\n");
+  EXPECT_NE(BodyOf(reply).find("cannot write to the library"), std::string::npos) << BodyOf(reply);
+  EXPECT_EQ(Statistics("d1").GetVersionCount(), 1);
+  EXPECT_EQ(Holders("d1"), std::vector<std::string>());
 }
 
 // --- the acting user ---------------------------------------------------------

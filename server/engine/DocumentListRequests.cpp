@@ -97,7 +97,9 @@ bool DeleteDocuments(RTE& engine, const Msg& request) {
   if (!rows.empty()) ReadIntField(count, ReadStringField(projectName, rows.front()));
   std::string reply = EndRecord(AppendStringField(projectName, ""));
   CWexmoorDoc::ProjectListing project;
-  if (count > 0 && document->CopyProjectListing(projectName, project)) {
+  if (count > 0 && !document->IsLibraryWritable()) {
+    reply += std::string(kReportSeparator) + kLibraryNotWritableLine;
+  } else if (count > 0 && document->CopyProjectListing(projectName, project)) {
     const std::size_t names = std::min(static_cast<std::size_t>(count), rows.size() - 1);
     StringList report;
     for (std::size_t row = 1; row <= names; ++row) {

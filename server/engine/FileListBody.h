@@ -1,7 +1,8 @@
 #pragma once
 // The bodies of the messages that files follow. A request (5018, 5026) arrives as
 //   "field 1",count\n  then per file  "name",size,"comments"\n
-// and is handed on with each file's temporary path as a fourth field. A reply (5022,
+// and is handed on with each file's temporary path as a fourth field, empty for a
+// file the server's disk did not take (its handler refuses that file). A reply (5022,
 // 5024) is built by its handler as
 //   "field 1",count\n  then per file  "name",number,send flag,"server path",size\n
 // and goes on the wire without the server path (and without a line end after count).
@@ -16,7 +17,7 @@ struct ReceivedFile {
   std::string name;
   std::int32_t size = 0;
   std::string third;   // passed on unchanged
-  std::string temporaryPath;
+  std::string temporaryPath;  // empty when the file could not be stored
 };
 
 struct FileRequest {

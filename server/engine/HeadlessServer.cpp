@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -17,6 +18,13 @@ constexpr std::chrono::milliseconds kListenerStartBound{10000};
 constexpr int kTickSeconds = 2;
 
 std::string Absolute(const std::string& path) { return path.empty() ? path : PathParser::FullPath(path); }
+
+// Prints the status lines from number `printed` on; gives the number printed in all.
+std::size_t PrintNewStatusLines(const ServerConsole& console, std::size_t printed, std::ostream& out) {
+  const std::vector<std::string> lines = console.GetStatusLines();
+  for (std::size_t i = printed; i < lines.size(); ++i) out << lines[i] << '\n';
+  return std::max(printed, lines.size());
+}
 
 }  // namespace
 
@@ -67,7 +75,7 @@ int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::os
   }
   ServerConsole& console = *app.GetConsole();
   const ServerConsole::ListenerState state = console.WaitForListener(kListenerStartBound);
-  for (const std::string& line : console.GetStatusLines()) out << line << '\n';
+  std::size_t printed = PrintNewStatusLines(console, 0, out);
   out << console.GetUpTimeText() << '\n' << console.GetActiveUserText() << std::endl;
   if (state != ServerConsole::ListenerState::Listening) {
     err << "The server is not listening: " << console.GetListenerFailure() << std::endl;
@@ -76,7 +84,11 @@ int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::os
   }
 
   const timespec tick{kTickSeconds, 0};
-  while (sigtimedwait(&signals, nullptr, &tick) < 0) console.Tick();
+  while (sigtimedwait(&signals, nullptr, &tick) < 0) {
+    console.Tick();
+    printed = PrintNewStatusLines(console, printed, out);
+    out.flush();
+  }
   app.ExitInstance();
   out << "Wexmoor stopped" << std::endl;
   return 0;

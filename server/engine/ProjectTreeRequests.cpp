@@ -11,6 +11,7 @@
 
 #include "common/EditionRecord.h"
 #include "common/MessageIds.h"
+#include "common/NameValidation.h"
 #include "common/Msg.h"
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
@@ -30,6 +31,14 @@ constexpr const char* kRenameRestrictionsText =
     " 2. The document cannot be referenced by or contain references to any other document.\r\n";
 constexpr const char* kInvalidRenameParametersText = "Supplied parameters are invalid.  Document rename aborted.\r\n";
 constexpr int kDeleteProjectBadRequest = 56;
+constexpr const char* kUnusableNewNameText =
+    "The new name cannot be used: it is longer than 255 bytes or holds characters that a file name cannot.  "
+    "Document rename aborted.\r\n";
+constexpr const char* kRenameNotWrittenText =
+    "The server could not write the library's records (its folder is read-only or its disk is full).  "
+    "Document rename aborted.\r\n";
+// A comment longer than the store takes, on a new edition or supplement.
+constexpr int kEditionCommentTooLong = 59;
 
 // The replies of a request that creates a node. Its codes run on from `emptyBody`
 // (also given for a free text too long to store): nothing after field 1 or an
@@ -123,8 +132,13 @@ bool AnswerCreation(RTE& engine, const Msg& request, const CreationReplies& repl
   return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(code));
 }
 
+bool RefuseUnwritable(RTE& engine, const Msg& request, const CreationReplies& replies) {
+  return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(kLibraryNotWritableCode));
+}
+
 bool AddProject(RTE& engine, const Msg& request, CWexmoorDoc& document, const CreationReplies& replies,
                 bool originalProject) {
+  if (!document.IsLibraryWritable()) return RefuseUnwritable(engine, request, replies);
   const RequestFields fields = ReadRequestFields(request, 2);
   if (fields.present < 2) {
     return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody + fields.present));
@@ -142,6 +156,7 @@ bool AddProject(RTE& engine, const Msg& request, CWexmoorDoc& document, const Cr
 bool CreateEditionOrSupplement(RTE& engine, const Msg& request, CWexmoorDoc& document) {
   const RequestFields fields = ReadRequestFields(request, 3);
   const CreationReplies& replies = kCreateEditionReplies;
+  if (!document.IsLibraryWritable()) return RefuseUnwritable(engine, request, replies);
   if (fields.present < 2) {
     return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody + fields.present));
   }
@@ -150,7 +165,7 @@ bool CreateEditionOrSupplement(RTE& engine, const Msg& request, CWexmoorDoc& doc
   const std::string& comments = fields.values[2];
   const std::string creator = RequestDispatcher::ActingUserName(engine).value_or("");
   if (!IsStorableFreeText(comments) || !IsStorableFreeText(creator)) {
-    return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody));
+    return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(kEditionCommentTooLong));
   }
   ServerProject created;
   int result = document.IsEditionProject(project)
@@ -166,6 +181,9 @@ bool DeleteProject(RTE& engine, const Msg& request, CWexmoorDoc& document) {
   if (fields.present < 2) {
     return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_PROJECT_FAILED,
                                         CodeBody(kDeleteProjectBadRequest));
+  }
+  if (!document.IsLibraryWritable()) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_PROJECT_FAILED, kLibraryNotWritableLine);
   }
   StringList report;
   // A project that is not there counts as deleted.
@@ -193,16 +211,22 @@ bool RenameDocument(RTE& engine, const Msg& request, CWexmoorDoc& document) {
   const std::string& internalFileName = fields.values[1];
   const std::string name = Trimmed(fields.values[2]);
   const std::string text = ProjectLine(project);
+  const auto refuse = [&](const char* reason) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_RENAME_DOCUMENT_FAILED, AppendStringField(reason, text));
+  };
   CWexmoorDoc::ProjectListing listing;
   if (!document.CopyProjectListing(project, listing) || internalFileName.empty() || name.empty()) {
-    return RequestDispatcher::SendReply(engine, request, MSGID_RENAME_DOCUMENT_FAILED,
-                                        AppendStringField(kInvalidRenameParametersText, text));
+    return refuse(kInvalidRenameParametersText);
   }
-  if (document.RenameDocument(project, internalFileName, name)) {
+  if (!IsValidStoredName(name)) return refuse(kUnusableNewNameText);
+  if (!document.IsLibraryWritable()) return refuse(kRenameNotWrittenText);
+  bool notSaved = false;
+  if (document.RenameDocument(project, internalFileName, name, &notSaved)) {
     return RequestDispatcher::SendReply(engine, request, MSGID_DOCUMENT_RENAMED, text);
   }
-  return RequestDispatcher::SendReply(engine, request, MSGID_RENAME_DOCUMENT_FAILED,
-                                      AppendStringField(kRenameRestrictionsText, text));
+  if (!notSaved) return refuse(kRenameRestrictionsText);
+  NoteProjectNotWritten(document, project, "the renaming of a document");
+  return refuse(kRenameNotWrittenText);
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 // and bodies byte for byte, checked against the inventory read back from disk.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -19,7 +22,9 @@
 #include "common/RecordFields.h"
 #include "common/SupplementRecord.h"
 #include "platform/AtomicFile.h"
+#include "platform/DiskChangeHook.h"
 #include "platform/fs.h"
+#include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreLimits.h"
 #include "testsupport/TestServer.h"
@@ -34,6 +39,9 @@ constexpr const char* kRestrictionsReason =
     " 1. Renamed document cannot have same name as sibling document within project.\r\n"
     " 2. The document cannot be referenced by or contain references to any other document.\r\n\"";
 constexpr const char* kInvalidReason = "\"Supplied parameters are invalid.  Document rename aborted.\r\n\"";
+constexpr const char* kUnusableNameReason =
+    "\"The new name cannot be used: it is longer than 255 bytes or holds characters that a file name cannot.  "
+    "Document rename aborted.\r\n\"";
 
 struct Answer {
   MessageId id = 0;
@@ -294,7 +302,7 @@ TEST_F(ProjectTreeRequestsTest, CreateEditionMakesEditionsAndSupplementsByTheLog
 
   const std::pair<std::string, const char*> refusals[] = {
       {"", "24"},
-      {Body({a, "2025", std::string(kMaxFreeTextBytes + 1, 'c')}), "24"},
+      {Body({a, "2025", std::string(kMaxFreeTextBytes + 1, 'c')}), "59"},
       {Body({a}), "25"},
       {Body({a, "a/b"}), "25"},
       {Body({a, std::string(kMaxStoredNameBytes + 1, 'n')}), "25"},
@@ -385,7 +393,8 @@ TEST_F(ProjectTreeRequestsTest, RenameDocumentAnswersWithTheProjectLineAndTheRea
                   {Body({"WXFiName_Hi99Lo99", notes, "New.txt"}), "WXFiName_Hi99Lo99", kInvalidReason},
                   {Body({a, plan, "New.doc"}), a, kRestrictionsReason},
                   {Body({a, notes, "Plan.doc"}), a, kRestrictionsReason},
-                  {Body({a, notes, "a/b"}), a, kRestrictionsReason}};
+                  {Body({a, notes, "a/b"}), a, kUnusableNameReason},
+                  {Body({a, notes, std::string(1536 * 1024, 'n')}), a, kUnusableNameReason}};
   for (const auto& failure : failures) {
     const Answer answer = Ask(MSGID_RENAME_DOCUMENT, failure.body);
     EXPECT_EQ(answer.id, MSGID_RENAME_DOCUMENT_FAILED) << failure.body;
@@ -399,6 +408,22 @@ TEST_F(ProjectTreeRequestsTest, RenameDocumentAnswersWithTheProjectLineAndTheRea
   int lineCounter = 0;
   ASSERT_EQ(renamed.Load(server_.RootPath() + "/" + a + "/" + notes + "_FileStatistics.wxf", lineCounter), 0);
   EXPECT_EQ(renamed.GetName(), "Minutes.txt");
+}
+
+TEST_F(ProjectTreeRequestsTest, RenameOnAFullDiskSaysTheRecordsCouldNotBeWrittenAndTheConsoleNamesTheFolder) {
+  const std::string a = AddProject("A");
+  const std::string notes = AddDocument(a, "Notes.txt").GetInternalFileName();
+  platform::SetDiskFailureForTesting([](const std::string&) { return ENOSPC; });
+  const Answer answer = Ask(MSGID_RENAME_DOCUMENT, Body({a, notes, "Minutes.txt"}));
+  platform::SetDiskFailureForTesting(nullptr);
+  EXPECT_EQ(answer.id, MSGID_RENAME_DOCUMENT_FAILED);
+  EXPECT_EQ(answer.body, Line(a) +
+                             "\"The server could not write the library's records (its folder is read-only or its disk "
+                             "is full).  Document rename aborted.\r\n\"");
+  const std::vector<std::string> lines = server_.App().GetConsole()->GetStatusLines();
+  EXPECT_EQ(lines.back(), "The folder \"" + server_.Document().GetProjectFolderPath(a) +
+                              "\" could not be written: the renaming of a document was refused.");
+  EXPECT_EQ(Ask(MSGID_RENAME_DOCUMENT, Body({a, notes, "Minutes.txt"})).id, MSGID_DOCUMENT_RENAMED);
 }
 
 // Refreshes on one connection while another creates and deletes projects: every tree

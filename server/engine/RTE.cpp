@@ -9,14 +9,16 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <vector>
 
-#include "platform/fs.h"
 #include "common/MessageIds.h"
 #include "common/ServerPathContext.h"
+#include "common/StringHelpers.h"
 #include "common/TraceError.h"
 #include "platform/FileDescriptor.h"
+#include "platform/fs.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/TcpEngineSocket.h"
@@ -496,17 +498,12 @@ bool RTE::ReceiveFiles(Msg& message, std::uint32_t length) {
     return false;
   }
   std::vector<std::string> paths;
-  bool ok = true;
-  for (std::size_t i = 0; ok && i < request.files.size(); ++i) {
-    request.files[i].temporaryPath = CreateTemporaryFile();
-    ok = !request.files[i].temporaryPath.empty();
-    if (ok) paths.push_back(request.files[i].temporaryPath);
+  bool connected = true;
+  for (std::size_t i = 0; connected && i < request.files.size(); ++i) {
+    connected = ReceiveFile(request.files[i]);
+    if (!request.files[i].temporaryPath.empty()) paths.push_back(request.files[i].temporaryPath);
   }
-  if (!ok) TraceError("RTE::ReceiveFiles() - Failed to create temporary file");
-  ok = ok && message.SetBody(BuildFileRequestBody(request));
-  for (std::size_t i = 0; ok && i < request.files.size(); ++i) {
-    ok = ReceiveFileContents(request.files[i].temporaryPath, request.files[i].size);
-  }
+  const bool ok = connected && message.SetBody(BuildFileRequestBody(request));
   if (!ok) DeleteFiles(paths);
   return ok;
 }
@@ -514,31 +511,33 @@ bool RTE::ReceiveFiles(Msg& message, std::uint32_t length) {
 std::string RTE::CreateTemporaryFile() {
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::string path = GetTempFileName(true);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      ::close(fd);
-      return path;
+    switch (platform::fs::CreateNewFile(path)) {
+      case platform::fs::CreateResult::Created: return path;
+      case platform::fs::CreateResult::Exists: continue;
+      case platform::fs::CreateResult::Refused: return std::string();
     }
-    if (errno != EEXIST) break;
   }
+  errno = EEXIST;
   return std::string();
 }
 
-bool RTE::ReceiveFileContents(const std::string& path, std::int32_t size) {
-  // The file was made, empty, by CreateTemporaryFile: it is reopened, never created
-  // or followed, nor truncated (which makes some file systems flush it on close).
-  platform::FileDescriptor out(path, O_WRONLY | O_NOFOLLOW);
-  if (!out.IsOpen()) {
-    TraceError("RTE::ReceiveFiles() - Failed to open temporary file");
-    return false;
-  }
+bool RTE::ReceiveFile(ReceivedFile& file) {
   const int keyIndex = userKeyIndex_;
   const std::size_t keyLength = static_cast<std::size_t>(std::max(KeyLength(keyIndex), 0));
   if (keyLength == 0) return false;
+  const std::string path = CreateTemporaryFile();
+  int error = path.empty() ? errno : 0;
+  // The file was made, empty, just now: it is reopened, never created or followed,
+  // nor truncated (which makes some file systems flush it on close).
+  std::optional<platform::FileDescriptor> out;
+  if (!path.empty()) {
+    out.emplace(path, O_WRONLY | O_NOFOLLOW);
+    if (!out->IsOpen()) error = errno;
+  }
   // Each piece lands at its own key position behind the buffer's start, so one
   // transform from key byte 0 decodes it as part of the whole file.
   const auto buffer = std::make_unique_for_overwrite<char[]>(kMaxSendCall + keyLength - 1);
-  const std::size_t total = static_cast<std::size_t>(size);
+  const std::size_t total = static_cast<std::size_t>(file.size);
   std::size_t received = 0;
   std::size_t writtenBack = 0;
   while (received < total) {
@@ -548,17 +547,41 @@ bool RTE::ReceiveFileContents(const std::string& path, std::int32_t size) {
     if (result == Transfer::Stopped) TraceError("RTE::ReceiveFiles() - Terminate thread received while receiving file");
     if (result == Transfer::Failed) TraceError("RTE::ReceiveFiles() - Unknown socket error while receiving file");
     if (result != Transfer::Done) break;
-    Transform(keyIndex, buffer.get(), at + piece);
-    if (!out.WriteAll(buffer.get() + at, piece)) break;
     received += piece;
+    // A file that cannot be stored is still read to its end: the request is then
+    // answered with its failure and the connection goes on.
+    if (error != 0) continue;
+    Transform(keyIndex, buffer.get(), at + piece);
+    if (!out->WriteAll(buffer.get() + at, piece)) {
+      error = errno;
+      continue;
+    }
     // Received files are stored durably: their writing starts while the rest
     // arrives, so the store's fsync finds little left to do.
     if (received - writtenBack >= kWriteBackStep || received == total) {
-      out.StartWriteBack(static_cast<std::int64_t>(writtenBack), static_cast<std::int64_t>(received - writtenBack));
+      out->StartWriteBack(static_cast<std::int64_t>(writtenBack), static_cast<std::int64_t>(received - writtenBack));
       writtenBack = received;
     }
   }
-  return out.Close() && received == total;
+  if (error == 0 && !out->Close()) error = errno;
+  out.reset();
+  const bool stored = received == total && error == 0;
+  if (!stored && !path.empty()) platform::fs::DeleteFile(path);
+  file.temporaryPath = stored ? path : std::string();
+  if (received == total && !stored) NoteFileNotStored(file.name, error);
+  return received == total;
+}
+
+void RTE::NoteFileNotStored(const std::string& name, int error) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) return;
+  const std::string folder = EnsureTrailingBackslash(document->GetRootPath()) + CWexmoorDoc::kTemporaryFolderName;
+  const std::optional<UserAccount> account =
+      document->GetSettings().FindUser(static_cast<int>(GetUserIdentity().GetUserId()));
+  document->GetNotes().Add(ServerNotes::WithReason(
+      "The file \"" + name + "\" sent by " + (account ? account->GetName() : std::string("an unknown user")) +
+          " could not be stored in \"" + folder + "\"; the request was refused",
+      error));
 }
 
 // --- writer ---------------------------------------------------------------------

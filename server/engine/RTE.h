@@ -32,6 +32,7 @@
 #include "server/engine/EngineSocket.h"
 
 class CWexmoorApp;
+struct ReceivedFile;
 
 class RTE {
  public:
@@ -127,10 +128,14 @@ class RTE {
   bool ReadMessage();
   bool ReceiveFiles(Msg& message, std::uint32_t length);
   // A new empty owner-only file under a fresh temporary name, made without
-  // following a link or reusing a name; empty when none could be made.
+  // following a link or reusing a name; empty, with errno set, when none could be made.
   std::string CreateTemporaryFile();
-  // Receives the file in pieces of at most kMaxSendCall, decoding each as it arrives.
-  bool ReceiveFileContents(const std::string& path, std::int32_t size);
+  // Receives one file in pieces of at most kMaxSendCall, decoding each as it
+  // arrives, into a new temporary file named in `file`. A file the disk does not
+  // take is read to its end and dropped: its temporary path is left empty and the
+  // console is told. False only when the connection failed.
+  bool ReceiveFile(ReceivedFile& file);
+  void NoteFileNotStored(const std::string& name, int error);
   bool WriteMessage();
   bool SendFile(const std::string& path, std::int32_t expectedSize);
   bool GetNextMessage(Msg& message);

@@ -28,6 +28,7 @@ struct ReferenceRequest {
   bool readsReplaceFlag;  // the entry's fifth field asks to replace an existing reference
   CodeTable codes;
   std::int32_t otherCode;
+  std::int32_t commentTooLongCode;
 
   std::int32_t ReplyCode(int storeCode) const {
     for (const auto& [store, replyCode] : codes) {
@@ -50,7 +51,8 @@ const ReferenceRequest& OriginalReferences() {
                                          {CWexmoorDoc::kReferenceNotSaved, 40},
                                          {CWexmoorDoc::kOriginalNotSaved, 41},
                                          {CWexmoorDoc::kDestinationListNotSaved, 42}},
-                                        43};
+                                        43,
+                                        60};
   return request;
 }
 
@@ -69,7 +71,8 @@ const ReferenceRequest& DocumentReferences() {
                                          {CWexmoorDoc::kDestinationListNotSaved, 52},
                                          {CWexmoorDoc::kExistingReferenceNotLoaded, 54},
                                          {CWexmoorDoc::kExistingReferenceCheckedOut, 55}},
-                                        53};
+                                        53,
+                                        61};
   return request;
 }
 
@@ -99,8 +102,10 @@ bool AddReferences(RTE& engine, const Msg& request, const ReferenceRequest& kind
     if (kind.readsReplaceFlag) ReadBoolField(replaceExisting, rest);
 
     FileStatistics result;
-    std::int32_t replyCode = kind.otherCode;  // comments too long to store: the store is not asked
-    if (IsStorableFreeText(comments)) {
+    std::int32_t replyCode = !document->IsLibraryWritable() ? kLibraryNotWritableCode
+                             : IsStorableFreeText(comments) ? 0
+                                                            : kind.commentTooLongCode;
+    if (replyCode == 0) {
       const int code = document->AddReference(name, destination, comments, originalProject, version, result,
                                               kind.originalEdition, replaceExisting);
       if (code == 0) continue;

@@ -76,7 +76,7 @@ TEST_F(ReferenceRequestsTest, EachStoreRefusalHasTheCodeOfItsRequest) {
       {"duplicate", Head(1), Entry("dup", 1), 37, 47},
       {"no such document", Head(1), Entry("zz", 1), 38, 48},
       {"no such version", Head(1), Entry("a", 9), 39, 49},
-      {"comments too long to store", Head(1), Entry("a", 1, std::string(kMaxFreeTextBytes + 1, 'c')), 43, 53},
+      {"comments too long to store", Head(1), Entry("a", 1, std::string(kMaxFreeTextBytes + 1, 'c')), 60, 61},
   };
   AddDocument(original_, "dup", "dup");
   FileStatistics listed;

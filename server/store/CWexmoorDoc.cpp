@@ -1,6 +1,9 @@
 #include "server/store/CWexmoorDoc.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <fstream>
@@ -69,6 +72,7 @@ bool CWexmoorDoc::OnNewDocument() {
   if (rootWasEmpty) SaveRootPath();
   if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root))) return false;
   settings_.SetRootPath(root);
+  CheckLibraryWritable();
   RecoverJournal();
   if (!LoadInventory() || !RebaseCopiedProjects()) return false;
   if (!LoadInternalNameCounters(projects_.GetSize() == 0)) return false;
@@ -82,6 +86,20 @@ bool CWexmoorDoc::OnNewDocument() {
   started_ = true;
   noSaveOnExit_ = false;
   return true;
+}
+
+void CWexmoorDoc::CheckLibraryWritable() {
+  const std::string root = GetRootPath();
+  std::string probe;
+  const int fd = platform::fs::CreateTemporaryBeside(LibraryFilePath(kInventoryFileName), "probe", 0600, probe);
+  if (fd >= 0) {
+    ::close(fd);
+    platform::fs::DeleteFile(probe);
+    return;
+  }
+  libraryWritable_ = false;
+  notes_.Add(ServerNotes::WithReason("The library folder \"" + root + "\" cannot be written", errno));
+  notes_.Add("Every change to the library will be refused until the server is restarted with write access to it.");
 }
 
 bool CWexmoorDoc::TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded) {

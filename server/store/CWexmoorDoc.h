@@ -29,6 +29,7 @@
 #include "server/store/ProjectLockSet.h"
 #include "server/store/RecordCache.h"
 #include "server/store/ServerProject.h"
+#include "server/store/ServerNotes.h"
 #include "server/store/ServerSettings.h"
 #include "server/store/StringList.h"
 
@@ -186,9 +187,9 @@ class CWexmoorDoc {
                      StringList& report);
   // Renames the listed document to the valid name `newName`; false (nothing
   // changed) for a name already listed, a reference, a referenced document or a
-  // failed save.
+  // failed save, which also sets `notSaved` when given.
   bool RenameDocument(const std::string& projectInternalName, const std::string& internalFileName,
-                      const std::string& newName);
+                      const std::string& newName, bool* notSaved = nullptr);
   // Creates a project under the parent ("" for a top level project). 0, 10003
   // inventory not saved (nothing kept), 10007, 10008, 10009, 10010, 10012 no such
   // parent, 10030 a folder too deep for its files. `created` receives a copy of the new node.
@@ -251,6 +252,11 @@ class CWexmoorDoc {
   bool IsOnlyLatestCheckOut() const;
   void SetOnlyLatestCheckOut(bool onlyLatest);
   const std::string& GetWorkingFolder() const { return workingFolder_; }
+  // Lines for the console: start-up notices, folders that could not be written.
+  ServerNotes& GetNotes() { return notes_; }
+  // False when start-up found the library root not writable: every change is then
+  // refused with the reason, never tried.
+  bool IsLibraryWritable() const { return libraryWritable_; }
 
   // ===== moving the library root (defined in CWexmoorDocRoot.cpp) =====
   // Writes the internal-name counters (unadvanced), the users file, the inventory
@@ -278,7 +284,7 @@ class CWexmoorDoc {
   // Result codes of check-out and check-in; the codes of FileStatistics pass through
   // (10016, 11007, 11008 for an empty user or check-out reference, 11012, 11013).
   static constexpr int kVersionFileNotMoved = 15000;     // check-in: the received file was not moved into place
-  static constexpr int kLinkedProjectMissing = 15001;    // also: check-in could not save a statistics file
+  static constexpr int kLinkedProjectMissing = 15001;
   static constexpr int kLinkedFileNotLoaded = 15002;     // also: the stored file of the version is unusable
   static constexpr int kProjectNotFound = 15003;
   static constexpr int kDocumentNotListed = 15004;
@@ -286,6 +292,7 @@ class CWexmoorDoc {
   static constexpr int kOriginalNotListed = 15006;
   static constexpr int kOriginalNotLoaded = 15007;
   static constexpr int kCheckOutRolledBack = 15008;      // with references: every save undone
+  static constexpr int kCheckInNotSaved = 15009;         // check-in: a record could not be written (nothing changed)
 
   struct CheckOutResult {
     int code = 0;
@@ -391,6 +398,9 @@ class CWexmoorDoc {
   // Moves what no file list, inventory node or journal record names into one dated
   // folder under "DeletedProjects" and tells the console (CWexmoorDocSweep.cpp).
   void SweepLeftovers();
+  // Tries to create (and removes) a file in the library root; a refusal is noted
+  // and makes the library read-only for this run.
+  void CheckLibraryWritable();
   bool TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded);
   bool RefuseSecondInstance();
   bool LoadInventory();
@@ -497,6 +507,8 @@ class CWexmoorDoc {
   bool started_ = false;
   bool noSaveOnExit_ = true;
   bool pathHooksInstalled_ = false;
+  std::atomic<bool> libraryWritable_{true};
+  ServerNotes notes_;
 
   static std::atomic<CWexmoorDoc*> current_;
 };

@@ -233,9 +233,10 @@ int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const st
   change.MoveFile(receivedPath, target, false);
   for (const FileStatistics& member : changed) {
     const std::string path = StatisticsPathOf(member);
-    if (path.empty() || StageStatistics(change, path, member) != 0) return kLinkedProjectMissing;
+    if (path.empty()) return kLinkedProjectMissing;
+    if (StageStatistics(change, path, member) != 0) return kCheckInNotSaved;
   }
-  return change.Commit() ? 0 : kLinkedProjectMissing;
+  return change.Commit() ? 0 : kCheckInNotSaved;
 }
 
 bool CWexmoorDoc::IsRepeatedCheckIn(const FileStatistics& document, const CheckInRequest& request,

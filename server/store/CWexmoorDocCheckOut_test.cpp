@@ -270,7 +270,7 @@ TEST_F(CheckOutTest, FailedSecondSaveOfACheckInChangesNothingAndTheNextCheckInSu
   const std::string received = Received("v2");
   const auto expected = Snapshot(root_);
   FailWrite(3);  // the journal record, A, then B
-  EXPECT_EQ(CheckInFile(a_, received), CWexmoorDoc::kLinkedProjectMissing);
+  EXPECT_EQ(CheckInFile(a_, received), CWexmoorDoc::kCheckInNotSaved);
   StopFailing();
   EXPECT_EQ(Snapshot(root_), expected);  // the received file back, no new version file
   EXPECT_EQ(CheckIn(a_, "v2"), 0);

@@ -327,7 +327,8 @@ int CWexmoorDoc::DeleteDocumentFiles(const ProjectSnapshot& project, ProjectFile
 }
 
 bool CWexmoorDoc::RenameDocument(const std::string& projectInternalName, const std::string& internalFileName,
-                                 const std::string& newName) {
+                                 const std::string& newName, bool* notSaved) {
+  constexpr int kNotSaved = 2;
   const std::string name = Trimmed(newName);
   if (!IsValidStoredName(name)) return false;
   const auto requests = [&] { return LockRequests{{projectInternalName, LockTable::kExclusive}}; };
@@ -349,9 +350,10 @@ bool CWexmoorDoc::RenameDocument(const std::string& projectInternalName, const s
     }
     renamedStatistics.SetName(name);
     RecordChange change(JournalFolder(), records_);
-    if (StageStatistics(change, path, renamedStatistics) != 0) return 0;
-    if (!list.Remove(oldName) || !list.Add(name, internalFileName) || !StageList(change, list)) return 0;
-    return change.Commit() ? 1 : 0;
+    if (StageStatistics(change, path, renamedStatistics) != 0) return kNotSaved;
+    if (!list.Remove(oldName) || !list.Add(name, internalFileName) || !StageList(change, list)) return kNotSaved;
+    return change.Commit() ? 1 : kNotSaved;
   });
+  if (notSaved != nullptr) *notSaved = renamed == kNotSaved;
   return renamed == 1;
 }

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Notifier.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ProjectFolders.h"
 #include "server/store/RecordChange.h"
@@ -35,9 +34,8 @@ void CWexmoorDoc::RecoverJournal() {
   if (StoreChange::RecoverFolder(JournalFolder(), problems, place)) return;
   // A record left in place is tried again at the next start, and the sweep leaves
   // alone whatever it names until then.
-  std::string text = "Some interrupted changes of the library could not be finished:";
-  for (const std::string& problem : problems) text += "\n" + problem;
-  platform::NotifyText(text, platform::NotifyIcon::Warning);
+  notes_.Add("Some interrupted changes of the library could not be finished:");
+  for (const std::string& problem : problems) notes_.Add("  " + problem);
 }
 
 int CWexmoorDoc::StageStatistics(RecordChange& change, const std::string& path, const FileStatistics& statistics) {

@@ -4,7 +4,6 @@
 
 #include "common/StringHelpers.h"
 #include "platform/Clock.h"
-#include "platform/Notifier.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreSweep.h"
 #include "server/store/StoreSweepBound.h"
@@ -75,5 +74,5 @@ void CWexmoorDoc::SweepLeftovers() {
   if (sentences.empty()) return;
   std::string text = sentences.front();
   for (std::size_t i = 1; i < sentences.size(); ++i) text += " " + sentences[i];
-  platform::NotifyText(text, platform::NotifyIcon::Information);
+  notes_.Add(text);
 }

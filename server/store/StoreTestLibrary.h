@@ -46,8 +46,7 @@ class StoreTestLibrary : public ::testing::Test {
   // Shuts the document down and starts a new one on the same library.
   void Restart() {
     doc_.reset();
-    doc_ = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work_, locks_, CertificateBuiltInKey()});
-    ASSERT_TRUE(doc_->OnNewDocument());
+    ASSERT_TRUE(StartDocument());
   }
   CWexmoorDoc& Doc() { return *doc_; }
   // Names `root` (made when missing) as the library root and starts a document on it.
@@ -140,6 +139,10 @@ class StoreTestLibrary : public ::testing::Test {
   // For a child: a new document on the library; false when it did not start.
   bool StartDocument() {
     doc_ = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work_, locks_, CertificateBuiltInKey()});
+    // The start-up notices are the document's lines for the console.
+    doc_->GetNotes().SetSink([this](const std::string& line) {
+      if (recordingNotices_) notices_.push_back(line);
+    });
     return doc_->OnNewDocument();
   }
   // Keeps a copy of the working folder and the root under `name`, and puts it back
@@ -200,8 +203,9 @@ class StoreTestLibrary : public ::testing::Test {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << content;
   }
-  // From now on every message text is kept in notices_.
+  // From now on every message text and console line is kept in notices_.
   void RecordNotices() {
+    recordingNotices_ = true;
     platform::SetNotifyHandler([this](const platform::Notification& notification) {
       notices_.push_back(notification.text);
       return platform::NotifyAnswer::Ok;
@@ -212,5 +216,6 @@ class StoreTestLibrary : public ::testing::Test {
   std::string work_, root_, locks_;
   std::unique_ptr<CWexmoorDoc> doc_;
   std::vector<std::string> notices_;
+  bool recordingNotices_ = false;
   std::atomic<int> received_{0};  // names received files; tests may receive from several threads
 };

@@ -10,8 +10,11 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 
+#include "platform/fs.h"
 #include "platform/ui/HelpWindow.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/ScriptedNotifier.h"
@@ -68,6 +71,21 @@ TEST_F(WindowedServerTest, TitleAndStatusLinesDescribeTheLibrary) {
   EXPECT_TRUE(QTest::qWaitFor([&] {
     return scroller->horizontalScrollBar()->maximum() > 0 && scroller->verticalScrollBar()->maximum() > 0;
   }, kWaitMs));
+}
+
+TEST_F(WindowedServerTest, StartUpNoticesAreConsoleLinesThatNeverHoldUpTheListener) {
+  const CWexmoorApp::StartOptions options = library_.PrepareLibrary();
+  const std::string temporary = library_.RootPath() + "/" + CWexmoorDoc::kTemporaryFolderName;
+  ASSERT_TRUE(platform::fs::CreateFolder(temporary));
+  std::ofstream(temporary + "/Temp1_1.wxf") << "cut short";
+  ASSERT_TRUE(windowed_.Start(options));
+  EXPECT_EQ(ServerConsole::ListenerState::Listening,
+            windowed_.App().GetConsole()->WaitForListener(std::chrono::milliseconds(kWaitMs)));
+  EXPECT_TRUE(notifier_.Received().empty());
+  const std::vector<std::string> lines = windowed_.App().GetConsole()->GetStatusLines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.rfind("Moved 1 leftover file(s)", 0) == 0;
+  }));
 }
 
 TEST_F(WindowedServerTest, UserAdministrationShowsOneUsersDialogWithItsHelp) {
