@@ -1,7 +1,9 @@
-// Every reply the client handles, on an opened library: the first byte picks the
-// reply's id, the rest is its body, which a running server sends in answer to the
-// document's next tree request. The files a file reply flags are sent too (small
-// ones only). Afterwards the document has taken the reply (or ended or remade its
+// Every reply the client handles, on an opened library: the first byte's low seven
+// bits pick the reply's id, the rest is its body, which a running server sends in
+// answer to the document's next tree request. With the first byte's high bit the
+// next four bytes (little-endian) are instead the original stamp of a reply nobody
+// asked for, sent just before the tree request's own answer. The files a file reply
+// flags are sent too (small ones only). Afterwards the document has taken the reply (or ended or remade its
 // link), no temporary file is left, and nothing was written beside the libraries.
 #include <algorithm>
 #include <mutex>
@@ -30,7 +32,9 @@ class ClientReplies : public client_test::ClientLibraryTest {
   ~ClientReplies() override { TearDown(); }
   void TestBody() override {}
 
-  void Take(MessageId id, const std::string& body) {
+  // `stamp`: the original stamp of a reply sent ahead of the real answer; none: the
+  // reply answers the tree request.
+  void Take(MessageId id, const std::string& body, std::optional<std::uint32_t> stamp) {
     std::optional<std::string> sent = id == MSGID_RETRIEVED_DOCUMENTS || id == MSGID_CHECKED_OUT_DOCUMENTS
                                           ? WithServerFiles(body)
                                           : std::optional<std::string>(body);
@@ -39,7 +43,7 @@ class ClientReplies : public client_test::ClientLibraryTest {
     const std::set<std::string> before = fuzz::Entries(work_);
     {
       std::lock_guard lock(replyMutex_);
-      reply_ = {id, *sent};
+      reply_ = Reply{id, *sent, stamp};
     }
     document->RequestProjectTree(true);
     FUZZ_CHECK(PassUntil([&] { return !IsOpen(document) || Settled(*document); }, client_test::seconds(20)));
@@ -54,13 +58,17 @@ class ClientReplies : public client_test::ClientLibraryTest {
  private:
   void RegisterCounters() override {
     server_.Dispatcher().Register(MSGID_REFRESH_PROJECTS, [this](RTE& engine, const Msg& request) {
-      std::optional<std::pair<MessageId, std::string>> reply;
+      std::optional<Reply> reply;
       {
         std::lock_guard lock(replyMutex_);
         reply.swap(reply_);
       }
       if (!reply) return standard_.Dispatch(engine, request);
-      return RequestDispatcher::SendReply(engine, request, reply->first, reply->second);
+      if (!reply->stamp) return RequestDispatcher::SendReply(engine, request, reply->id, reply->body);
+      Msg unasked = request;
+      unasked.SetOriginalStamp(*reply->stamp);
+      return RequestDispatcher::SendReply(engine, unasked, reply->id, reply->body) &&
+             standard_.Dispatch(engine, request);
     });
   }
 
@@ -124,8 +132,13 @@ class ClientReplies : public client_test::ClientLibraryTest {
     return body;
   }
 
+  struct Reply {
+    MessageId id = 0;
+    std::string body;
+    std::optional<std::uint32_t> stamp;
+  };
   std::mutex replyMutex_;
-  std::optional<std::pair<MessageId, std::string>> reply_;
+  std::optional<Reply> reply_;
   CBrannockDoc* document_ = nullptr;
 };
 
@@ -135,6 +148,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   static const std::vector<MessageId> ids = fuzz::ClientReplyIds();
   static ClientReplies client;
-  client.Take(ids[data[0] % ids.size()], fuzz::Text(data + 1, size - 1));
+  const MessageId id = ids[(data[0] & 0x7Fu) % ids.size()];
+  if ((data[0] & 0x80u) == 0) {
+    client.Take(id, fuzz::Text(data + 1, size - 1), std::nullopt);
+  } else if (size >= 5) {
+    client.Take(id, fuzz::Text(data + 5, size - 5), fuzz::LittleEndian32(fuzz::Text(data + 1, 4)));
+  }
   return 0;
 }

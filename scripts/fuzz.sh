@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer (AddressSanitizer and
 # UndefinedBehaviorSanitizer) in build/fuzz, writes their seed corpora and runs each
-# target for SECONDS (default 30). Fails on the first finding, which libFuzzer
-# leaves as crash-*/timeout-*/leak-* in build/fuzz/findings/<target>/; keep it under
-# fuzz/regressions/<target>/ so that every build replays it.
+# target (or the targets named after SECONDS) for SECONDS (default 30). Fails on the
+# first finding, which libFuzzer leaves as crash-*/timeout-*/leak-* in
+# build/fuzz/findings/<target>/; keep it under fuzz/regressions/<target>/ so that
+# every build replays it.
 set -euo pipefail
 seconds=${1:-30}
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +12,9 @@ build=${WEX_FUZZ_BUILD:-$top/build/fuzz}
 "$top/scripts/setup.sh"
 
 targets=(fuzz_message fuzz_record_lines fuzz_store_records fuzz_users_file fuzz_certificate
-         fuzz_client_records fuzz_trees fuzz_requests fuzz_connection fuzz_client_replies)
+         fuzz_client_records fuzz_trees fuzz_requests fuzz_connection fuzz_client_replies
+         fuzz_client_link)
+[ $# -gt 1 ] && targets=("${@:2}")
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWEX_FUZZ=ON -DWEX_BUILD_UI=OFF -DWEX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target wex_fuzz_seeds "${targets[@]}"

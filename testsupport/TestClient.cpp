@@ -20,6 +20,10 @@ TestClient::TestClient(std::uint32_t userId, const std::string& defaultKeyHex, c
   codec_.Add(static_cast<int>(userKeyHex.size() / 2), userKeyHex, 1);
 }
 
+void TestClient::AnnounceLength(std::string& header, std::uint32_t length) {
+  for (std::size_t i = 0; i < 4; ++i) header[Msg::kHeaderSize - 4 + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+}
+
 bool TestClient::Connect(std::uint16_t port) {
   socket_ = platform::Socket::Connect("127.0.0.1", port);
   nextStamp_ = 1;
@@ -75,6 +79,7 @@ std::uint32_t TestClient::SendMessage(MessageId id, const std::string& body, con
   message.StampSendTime();
   std::string header(Msg::kHeaderSize, '\0');
   message.WriteHeader(reinterpret_cast<unsigned char*>(header.data()));
+  if (options.announcedLength) AnnounceLength(header, *options.announcedLength);
 
   const bool userHeader =
       options.headerKey == HeaderKey::User || (options.headerKey == HeaderKey::Automatic && loggedOn_);
@@ -149,7 +154,7 @@ TestClient::ReceiveStatus TestClient::Receive(Reply& reply, int timeoutMs) {
 
 TestClient::ReceiveStatus TestClient::ReceiveFiles(Reply& reply, Clock::time_point deadline) {
   // On the wire the first row follows the count on the first line.
-  std::string rest = ReadStringField(reply.firstField, reply.message.GetBody());
+  std::string rest = ReadStringField(reply.firstField, reply.message.GetBodyText());
   std::int32_t count = 0;
   rest = ReadIntField(count, rest);
   if (count < 0) return ReceiveStatus::Failed;

@@ -32,6 +32,7 @@ class TestClient {
     int pauseMs = 0;                      // pause between two pieces
     std::optional<std::uint32_t> stamp;   // original stamp; none: the next request number
     std::optional<std::uint32_t> userId;  // user number in the header; none: the client's
+    std::optional<std::uint32_t> announcedLength;  // body length in the header; none: the body's
     int timeoutMs = kDefaultTimeoutMs;    // for the whole stream to be taken
   };
 
@@ -51,6 +52,9 @@ class TestClient {
   };
 
   enum class ReceiveStatus { Ok, Closed, TimedOut, Failed };
+
+  // Overwrites the body length of a plain 52-byte header (the last four bytes).
+  static void AnnounceLength(std::string& header, std::uint32_t length);
 
   // `defaultKeyHex` is the library's default key text, `userKeyHex` the user's
   // key text (two hex digits per byte); `userId` goes into every header.
