@@ -34,7 +34,8 @@ constexpr int kDone = 0;
 constexpr int kRefused = 1;
 constexpr int kUsage = 64;
 
-// Whether the account is valid once it has an id (any id will do for the check).
+// Whether the account is valid once it has an id (any id will do for the check: a new
+// account gets its id only when nothing refuses it).
 bool IsValidNewAccount(UserAccount account) {
   account.SetId(0);
   return account.Validate();
@@ -67,7 +68,8 @@ class LibraryAdministrator {
     out_ << std::left << std::setw(24) << "Name" << std::setw(12) << "Connection" << "Locked out\n";
     for (int index = 0; index < settings.GetUserCount(); ++index) {
       const std::optional<UserAccount> account = settings.GetUser(index);
-      out_ << std::setw(24) << account->GetName() << std::setw(12) << UserAdministration::ConnectionTypeText(account->GetConnectionType())
+      out_ << std::setw(24) << account->GetName() << std::setw(12)
+           << UserAdministration::ConnectionTypeText(account->GetConnectionType())
            << (account->IsLockedOut() ? "yes" : "no") << '\n';
     }
     return kDone;
@@ -82,10 +84,7 @@ class LibraryAdministrator {
     details.connectionType = UserAccount::kTcpIp;
     UserAccount account;
     account.SetId(-1);   // allocated by the addition, once nothing refuses it
-    const std::string refusal = details.Refusal();
-    if (!refusal.empty() || !details.ApplyTo(account) || !IsValidNewAccount(account)) {
-      return Refuse(std::string(kInvalidDetails) + (refusal.empty() ? "" : "\n\n" + refusal));
-    }
+    if (const std::string refusal = ApplyDetails(details, account); !refusal.empty()) return Refuse(refusal);
     switch (UserAdministration(document_).Add(account)) {
       case UserAdministration::Result::Done:
         break;
@@ -106,10 +105,7 @@ class LibraryAdministrator {
     UserDetails details = UserDetails::FromAccount(*account);
     details.password = *password;
     UserAccount edited = *account;
-    const std::string refusal = details.Refusal();
-    if (!refusal.empty() || !details.ApplyTo(edited) || !edited.Validate()) {
-      return Refuse(std::string(kInvalidDetails) + (refusal.empty() ? "" : "\n\n" + refusal));
-    }
+    if (const std::string refusal = ApplyDetails(details, edited); !refusal.empty()) return Refuse(refusal);
     return Change(*account, "password set", [&details](UserAccount& stored) { details.ApplyTo(stored); });
   }
 
@@ -153,6 +149,13 @@ class LibraryAdministrator {
 
  private:
   static constexpr const char* kInvalidDetails = "User details are invalid.";
+
+  // Applies the details to `account`; why they cannot be stored, empty when they can.
+  static std::string ApplyDetails(const UserDetails& details, UserAccount& account) {
+    const std::string refusal = details.Refusal();
+    if (refusal.empty() && details.ApplyTo(account) && IsValidNewAccount(account)) return "";
+    return std::string(kInvalidDetails) + (refusal.empty() ? "" : "\n\n" + refusal);
+  }
 
   int Refuse(const std::string& reason) {
     err_ << reason << std::endl;
