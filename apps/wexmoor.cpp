@@ -1,24 +1,87 @@
 // The server program: "wexmoor --headless" serves without a window and never
-// starts Qt; without that option (in a build with windows) it is the windowed server.
+// starts Qt; without that option (in a build with windows) it is the windowed server;
+// "wexmoor admin ..." administers a library from the shell.
+#include <termios.h>
+#include <unistd.h>
+
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "server/admin/AdminCommand.h"
 #include "server/engine/HeadlessServer.h"
 #ifdef WEX_WITH_UI
 #include "server/ui/WindowedServer.h"
 #endif
 
-int main(int argc, char** argv) {
+namespace {
+
 #ifdef WEX_WITH_UI
-  const char* usage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR] [--test-hooks]";
+constexpr const char* kUsage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR] [--test-hooks]";
 #else
-  const char* usage = "usage: wexmoor --headless [--workdir DIR] [--root DIR]";
+constexpr const char* kUsage = "usage: wexmoor --headless [--workdir DIR] [--root DIR]";
 #endif
+
+constexpr const char* kHelp =
+    "The Wexmoor server: keeps one document library in a folder and serves the desktop\n"
+    "clients over TCP.\n"
+    "\n"
+#ifdef WEX_WITH_UI
+    "Without --headless it shows its status console with the Administration menu (this\n"
+    "needs a display).\n"
+    "\n"
+#endif
+    "  --headless      serve without a window; status lines go to standard output; SIGINT or\n"
+    "                  SIGTERM stops the server in order\n"
+    "  --workdir DIR   the working folder, which holds WexmoorRootPath.wxf (default: the\n"
+    "                  current folder)\n"
+    "  --root DIR      the library root, used only when none is recorded yet\n"
+#ifdef WEX_WITH_UI
+    "  --test-hooks    read test commands on standard input (windowed only)\n"
+#endif
+    "  --help          show this text\n"
+    "\n"
+    "Administration without a window, on a library no server runs on (the same\n"
+    "--workdir and --root as the server's):\n";
+
+// One line of standard input; on a terminal it asks first and does not echo.
+std::optional<std::string> ReadPassword() {
+  const bool terminal = ::isatty(STDIN_FILENO) == 1;
+  termios before{};
+  if (terminal && ::tcgetattr(STDIN_FILENO, &before) == 0) {
+    termios silent = before;
+    silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    std::cerr << "Password: " << std::flush;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+  }
+  std::string line;
+  const bool read = static_cast<bool>(std::getline(std::cin, line));
+  if (terminal) {
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+    std::cerr << std::endl;
+  }
+  if (!read) return std::nullopt;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   if (arguments == std::vector<std::string>{"--help"}) {
-    std::cout << usage << std::endl;
+    std::cout << kUsage << '\n' << kHelp << kAdminUsage << std::flush;
     return 0;
+  }
+  if (!arguments.empty() && arguments.front() == "admin") {
+    AdminOptions admin;
+    std::string error;
+    if (!ParseAdminArguments({arguments.begin() + 1, arguments.end()}, admin, error)) {
+      std::cerr << error << '\n' << kAdminUsage << std::flush;
+      return 64;
+    }
+    return RunAdminCommand(admin, ReadPassword, std::cout, std::cerr);
   }
   HeadlessOptions options;
   std::string error;
@@ -27,7 +90,7 @@ int main(int argc, char** argv) {
   if (parsed && !options.headless) return RunWindowedServer(options, argc, argv, std::cerr);
 #endif
   if (!parsed || !options.headless) {
-    std::cerr << (error.empty() ? "only --headless is supported" : error) << "\n" << usage << std::endl;
+    std::cerr << (error.empty() ? "only --headless is supported" : error) << "\n" << kUsage << std::endl;
     return 64;
   }
   return RunHeadlessServer(options, std::cout, std::cerr);

@@ -138,4 +138,35 @@ TEST_F(WexmoorProgramTest, HelpPrintsTheUsageAndSucceeds) {
   EXPECT_EQ(0u, server->Output().rfind("usage: wexmoor ", 0)) << server->Output();
 }
 
+TEST_F(WexmoorProgramTest, AdminReadsThePasswordFromStandardInputAndIsRefusedWhileTheServerRuns) {
+  const auto admin = [this](const std::vector<std::string>& command, const std::string& input) {
+    std::vector<std::string> all = {"admin", "--workdir", scratch_ / "work", "--root", root_};
+    all.insert(all.end(), command.begin(), command.end());
+    ChildProcess::Options options;
+    options.withInput = true;
+    auto child = std::make_unique<ChildProcess>(WEXMOOR_PROGRAM, all, options);
+    child->WriteInput(input);
+    child->CloseInput();
+    return child;
+  };
+  const auto added = admin({"add-user", "ann", scratch_ / "ann.wxc"}, "secret\n");
+  ASSERT_EQ(0, added->Finish()) << added->Errors();
+  EXPECT_TRUE(platform::fs::IsFile(scratch_ / "ann.wxc"));
+  ServerSettings stored(CertificateBuiltInKey());
+  ASSERT_TRUE(stored.LoadUsers(root_));
+  ASSERT_EQ(1, stored.GetUserCount());
+  EXPECT_EQ("secret", stored.GetUser(0)->GetPassword());
+
+  const auto server = StartServer(Arguments("work"));
+  ASSERT_TRUE(server->WaitForOutput("Active user count is 0\n")) << server->Output();
+  const auto refused = admin({"unlock", "ann"}, "");
+  EXPECT_EQ(1, refused->Finish());
+  EXPECT_NE(std::string::npos, refused->Errors().find("a running server holds it")) << refused->Errors();
+  server->Signal(SIGTERM);
+  EXPECT_EQ(0, server->Finish());
+  const auto noPassword = admin({"set-password", "ann"}, "");
+  EXPECT_EQ(1, noPassword->Finish());
+  EXPECT_NE(std::string::npos, noPassword->Errors().find("No password was given")) << noPassword->Errors();
+}
+
 }  // namespace

@@ -47,4 +47,19 @@ std::string HostName() {
   return name;
 }
 
+std::string ProgramFolder() {
+  std::vector<char> buffer(PATH_MAX);
+  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return "";
+  const std::string program(buffer.data(), static_cast<std::size_t>(length));
+  const std::size_t slash = program.rfind('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : program.substr(0, slash);
+}
+
+std::string InstalledDataFolder() {
+  const std::string folder = ProgramFolder();
+  return folder.empty() ? folder : folder + "/" + WEX_DATA_FROM_PROGRAM;
+}
+
 }  // namespace platform

@@ -11,5 +11,11 @@ std::string WorkingFolder();
 std::string LoginName();
 // Host name of this machine.
 std::string HostName();
+// The folder of the running program's file (from /proc/self/exe); empty when unknown.
+std::string ProgramFolder();
+// Where an installed program finds its shared data files: the install's data folder
+// reached from the program's folder (prefix/bin -> prefix/share/wexmoor), so an
+// install under any prefix finds its own. Empty when the program folder is unknown.
+std::string InstalledDataFolder();
 
 }  // namespace platform

@@ -26,5 +26,13 @@ TEST(Process, UserAndHostHaveNames) {
   EXPECT_FALSE(HostName().empty());
 }
 
+TEST(Process, ProgramFolderHoldsTheRunningProgram) {
+  const std::string folder = ProgramFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.front(), '/');
+  EXPECT_EQ(::access((folder + "/wex_platform_tests").c_str(), X_OK), 0) << folder;
+  EXPECT_EQ(InstalledDataFolder().rfind(folder + "/", 0), 0u) << InstalledDataFolder();
+}
+
 }  // namespace
 }  // namespace platform

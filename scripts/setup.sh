@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev fonts-dejavu-core xvfb xauth
+          dpkg-dev file gzip   # the Debian package: scripts/package.sh
           clang libclang-rt-14-dev)   # clang and libFuzzer, for scripts/fuzz.sh
 
 missing=()

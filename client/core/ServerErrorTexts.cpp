@@ -5,9 +5,18 @@
 
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
+#include "platform/Process.h"
+#include "platform/fs.h"
 
 std::string ServerErrorTexts::FilePath(const std::string& workingFolder) {
-  return EnsureTrailingBackslash(workingFolder) + kFileName;
+  return FilePath(workingFolder, platform::InstalledDataFolder());
+}
+
+std::string ServerErrorTexts::FilePath(const std::string& workingFolder, const std::string& installedFolder) {
+  const std::string own = EnsureTrailingBackslash(workingFolder) + kFileName;
+  if (platform::fs::IsFile(own) || installedFolder.empty()) return own;
+  const std::string installed = EnsureTrailingBackslash(installedFolder) + kFileName;
+  return platform::fs::IsFile(installed) ? installed : own;
 }
 
 std::string ServerErrorTexts::Lookup(const std::string& path, int number) {

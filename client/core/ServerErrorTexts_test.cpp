@@ -27,6 +27,17 @@ TEST(ServerErrorTexts, MissingFileOrUnlistedNumberGivesTheDefault) {
   for (int unlisted : {0, 3, -1}) EXPECT_EQ(ServerErrorTexts::Lookup(path, unlisted), kDefault) << unlisted;
 }
 
+TEST(ServerErrorTexts, WorkingFolderCopyComesBeforeTheInstalledOne) {
+  platform::ScratchFolder work;
+  platform::ScratchFolder installed;
+  const std::string ownPath = work / ServerErrorTexts::kFileName;
+  EXPECT_EQ(ServerErrorTexts::FilePath(work.Path(), installed.Path()), ownPath);   // neither: the default text
+  installed.Put(ServerErrorTexts::kFileName, "7,\"installed\"\n");
+  EXPECT_EQ(ServerErrorTexts::Lookup(ServerErrorTexts::FilePath(work.Path(), installed.Path()), 7), "installed");
+  work.Put(ServerErrorTexts::kFileName, "7,\"own\"\n");
+  EXPECT_EQ(ServerErrorTexts::Lookup(ServerErrorTexts::FilePath(work.Path(), installed.Path()), 7), "own");
+}
+
 TEST(ServerErrorTexts, FirstMatchingLineWinsWithAnyLineEnd) {
   platform::ScratchFolder folder;
   struct Case {

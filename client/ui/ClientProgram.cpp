@@ -60,10 +60,23 @@ bool ParseClientArguments(const std::vector<std::string>& arguments, ClientOptio
 int RunClientProgram(bool publisher, int argc, char** argv, std::ostream& err) {
   platform::ui::CloseOnSignal::Install();
   const std::string program = CAboutDlg::ProgramName(publisher).toLower().toStdString();
+  const std::string usage = "usage: " + program + " [--workdir DIR] [--test-hooks]";
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (arguments == std::vector<std::string>{"--help"}) {
+    std::cout << usage << "\n"
+              << (publisher ? "The publishing desktop client" : "The desktop client")
+              << " of a Wexmoor document library.\n\n"
+                 "  --workdir DIR   keep the program's files in DIR (made when missing) instead of the\n"
+                 "                  current folder; one running program per folder\n"
+                 "  --test-hooks    read test commands on standard input\n"
+                 "  --help          show this text\n"
+              << std::flush;
+    return 0;
+  }
   ClientOptions options;
   std::string error;
-  if (!ParseClientArguments(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-    err << program << ": " << error << "\nusage: " << program << " [--workdir DIR] [--test-hooks]" << std::endl;
+  if (!ParseClientArguments(arguments, options, error)) {
+    err << program << ": " << error << "\n" << usage << std::endl;
     return 64;
   }
   if (!platform::ui::HasDisplay()) {

@@ -17,5 +17,5 @@ bool ParseClientArguments(const std::vector<std::string>& arguments, ClientOptio
 
 // Runs the program until its main window closes: 0 after an orderly close; 1
 // without a display (said on `err`), for an unusable working folder or when the
-// start-up refused (its message was shown); 64 for bad arguments.
+// start-up refused (its message was shown); 64 for bad arguments; 0 after "--help" printed its text.
 int RunClientProgram(bool publisher, int argc, char** argv, std::ostream& err);

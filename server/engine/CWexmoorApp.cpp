@@ -12,17 +12,15 @@ namespace {
 
 constexpr int kXorKey = 1;
 
-// Gives a new installation the root it was started with: writes the root-path file
-// only when it is missing or empty.
-void SeedRootPathFile(const std::string& workingFolder, const std::string& rootPath) {
+}  // namespace
+
+void CWexmoorApp::SeedRootPathFile(const std::string& workingFolder, const std::string& rootPath) {
   const std::string file = workingFolder + "/" + CWexmoorDoc::kRootPathFileName;
   std::int64_t size = 0;
   if (rootPath.empty() || (platform::fs::FileSize(file, size) && size > 0)) return;
   CreateFolderPath(rootPath);
   platform::AtomicFile::Write(file, AppendBoolField(false, AppendStringField("", AppendStringField(rootPath, ""))));
 }
-
-}  // namespace
 
 CWexmoorApp::CWexmoorApp() = default;
 

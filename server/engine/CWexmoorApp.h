@@ -45,6 +45,9 @@ class CWexmoorApp {
   bool InitInstance(const StartOptions& options);
   // Exit: console shutdown, document save, wait for the connection threads.
   void ExitInstance();
+  // Gives a new installation the root it was started with: writes the root-path
+  // file of `workingFolder` only when it is missing or empty.
+  static void SeedRootPathFile(const std::string& workingFolder, const std::string& rootPath);
 
   // The server document, or null when none is set.
   static CWexmoorDoc* GetDocument();

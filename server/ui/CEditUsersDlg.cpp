@@ -19,14 +19,14 @@
 #include "platform/CriticalSection.h"
 #include "platform/Notifier.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/admin/UserAdministration.h"
+#include "server/admin/UserCertificateIssuer.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/ui/UserCertificateIssuer.h"
 
 namespace {
 
 constexpr const char* kInvalidDetails = "User details are invalid.  Do you want help?";
-constexpr const char* kNotUnique = "Failed to add this user.  User details must be unique in the user table.";
-constexpr const char* kSaveFailed = "Failed to save updated user table to disk";
+constexpr const char* kSaveFailed = UserAdministration::kSaveFailedText;
 constexpr const char* kUserAbsent =
     "This user is absent from the user table.  The user has most likely been deleted by an administrative "
     "client user.  Changes cannot be saved.";
@@ -44,17 +44,12 @@ void Tell(const std::string& text, platform::NotifyIcon icon = platform::NotifyI
 
 const char* LockText(const UserAccount& account) { return account.IsLockedOut() ? "Locked Out" : "Unlocked"; }
 
-const char* ConnectionText(int type) {
-  static const char* const kTexts[] = {"Unknown", "TCP/IP", "Email", "RAS", "Dialin", "FTP"};
-  return type >= 0 && type < 6 ? kTexts[type] : "";
-}
-
 QTreeWidgetItem* MakeRow(const UserAccount& account) {
   auto* row = new QTreeWidgetItem;
   row->setText(kNameColumn, Text(account.GetName()));
   row->setText(kTrapColumn, account.IsLockoutTrapSet() ? "On" : "Off");
   row->setText(kLockColumn, LockText(account));
-  row->setText(kTypeColumn, ConnectionText(account.GetConnectionType()));
+  row->setText(kTypeColumn, UserAdministration::ConnectionTypeText(account.GetConnectionType()));
   row->setText(kIpColumn, Text(account.GetIpAddress()));
   if (!account.GetIpAddress().empty()) row->setText(kPortColumn, QString::number(account.GetPort()));
   row->setText(kEmailColumn, Text(account.GetEmailAddress()));
@@ -536,20 +531,16 @@ void CEditUsersDlg::SaveChanges() {
 }
 
 bool CEditUsersDlg::AddWorkingAccount() {
-  bool duplicate = false;
-  bool added = false;
-  {
-    platform::CriticalSection::Lock hold(document_.GetUserTableSection());
-    duplicate = document_.GetSettings().FindDuplicate(working_) != -1;
-    added = !duplicate && document_.AddUser(working_);
+  switch (UserAdministration(document_).Add(working_)) {
+    case UserAdministration::Result::Done:
+      return true;
+    case UserAdministration::Result::Duplicate:
+      Tell(UserAdministration::DuplicateText(working_.GetName()));
+      return false;
+    default:
+      Tell(kSaveFailed);
+      return false;
   }
-  if (duplicate) {
-    Tell(std::string(kNotUnique) + "\n\nUsername: an account named " + working_.GetName() +
-         " with this connection type and IP address already exists");
-  } else if (!added) {
-    Tell(kSaveFailed);
-  }
-  return added;
 }
 
 void CEditUsersDlg::DeleteUser() {
@@ -563,15 +554,10 @@ void CEditUsersDlg::DeleteUser() {
     account = document_.GetSettings().FindUser(selectedId_);
   }
   if (!account || !AskYesNo("User " + account->GetName() + " will be deleted.  Proceed ?")) return;
-  bool saved = false;
-  {
-    platform::CriticalSection::Lock hold(document_.GetUserTableSection());
-    document_.GetSettings().RemoveUser(selectedId_);
-    saved = document_.GetSettings().SaveUsers(document_.GetRootPath());
-  }
-  FillUserList(-1);
+  const UserAdministration::Result result = UserAdministration(document_).Remove(selectedId_);
+  FillUserList(result == UserAdministration::Result::NotSaved ? selectedId_ : -1);
   if (mode_ == kBrowsing) ShowSelectedAccount();
-  if (!saved) Tell(kSaveFailed);
+  if (result == UserAdministration::Result::NotSaved) Tell(kSaveFailed);
 }
 
 void CEditUsersDlg::ToggleLockStatus() {
@@ -579,25 +565,24 @@ void CEditUsersDlg::ToggleLockStatus() {
     Tell("You must select a user first");
     return;
   }
-  bool found = false;
-  bool saved = false;
-  QString lockText;
+  const UserAdministration::Result result =
+      UserAdministration(document_).Change(selectedId_, [](UserAccount& account) {
+        if (account.IsLockedOut()) {
+          account.Unlock();
+        } else {
+          account.LockOut();
+        }
+      });
+  if (result == UserAdministration::Result::Absent) return;
+  std::optional<UserAccount> account;
   {
     platform::CriticalSection::Lock hold(document_.GetUserTableSection());
-    ServerSettings& settings = document_.GetSettings();
-    found = settings.UpdateUser(selectedId_, [&lockText](UserAccount& account) {
-      if (account.IsLockedOut()) {
-        account.Unlock();
-      } else {
-        account.LockOut();
-      }
-      lockText = LockText(account);
-    });
-    saved = found && settings.SaveUsers(document_.GetRootPath());
+    account = document_.GetSettings().FindUser(selectedId_);
   }
-  if (!found) return;
-  if (QTreeWidgetItem* row = RowOf(selectedId_)) row->setText(kLockColumn, lockText);
-  if (!saved) Tell(kSaveFailed);
+  if (QTreeWidgetItem* row = RowOf(selectedId_); row != nullptr && account) {
+    row->setText(kLockColumn, LockText(*account));
+  }
+  if (result == UserAdministration::Result::NotSaved) Tell(kSaveFailed);
 }
 
 void CEditUsersDlg::CreateCertificate() {
@@ -620,10 +605,9 @@ void CEditUsersDlg::CreateCertificate() {
   if (path.empty()) return;
 
   std::string reason;
-  const std::string notWritten = "Failed to write certificate " + path + ": ";
   switch (UserCertificateIssuer(document_).Issue(selectedId_, path, reason)) {
     case UserCertificateIssuer::Result::Written:
-      Tell("Certificate " + path + " created successfully and is now operational", platform::NotifyIcon::Information);
+      Tell(UserCertificateIssuer::WrittenText(path), platform::NotifyIcon::Information);
       break;
     case UserCertificateIssuer::Result::UserAbsent:
       break;
@@ -631,10 +615,10 @@ void CEditUsersDlg::CreateCertificate() {
       Tell(kSaveFailed);
       break;
     case UserCertificateIssuer::Result::FileNotWritten:
-      Tell(notWritten + reason);
+      Tell(UserCertificateIssuer::NotWrittenText(path, reason));
       break;
     case UserCertificateIssuer::Result::FileNotWrittenUsersNotRestored:
-      Tell(notWritten + reason);
+      Tell(UserCertificateIssuer::NotWrittenText(path, reason));
       Tell(kSaveFailed);
       break;
   }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "server/admin/UserDetails.h"
 #include "server/store/UserAccount.h"
-#include "server/ui/UserDetails.h"
 
 class CWexmoorDoc;
 class QComboBox;

@@ -8,16 +8,10 @@
 
 #include "platform/Notifier.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/admin/ServerValues.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/ui/SettingsSave.h"
 
 namespace {
-
-constexpr int kNotANumber = -1;
-constexpr int kTooLarge = -2;
-constexpr int kMaxPort = 65535;
-
-constexpr const char* kPortRule = "\n\nServer Port: a port is a whole number from 1 to 65535";
 
 void Refuse(const std::string& text) { platform::NotifyText(text, platform::NotifyIcon::Warning); }
 
@@ -60,40 +54,16 @@ CServerAddressDlg::CServerAddressDlg(CWexmoorDoc& document, QWidget* parent) : Q
   platform::ui::FinishDialog(*this);
 }
 
-int CServerAddressDlg::ParsePort(const std::string& text) {
-  if (text.empty()) return kNotANumber;
-  long value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return kNotANumber;
-    value = value * 10 + (c - '0');
-    if (value > kMaxPort) return kTooLarge;
-  }
-  return static_cast<int>(value);
-}
-
 void CServerAddressDlg::accept() {
-  const int port = ParsePort(port_->text().trimmed().toStdString());
   const std::string address = address_->text().trimmed().toStdString();
-  if (port == kNotANumber) return Refuse(std::string("Please enter a positive integer.") + kPortRule);
-  if (address.empty()) return Refuse("You must specify an IP Address");
-  if (port == 0) return Refuse(std::string("Server Port must have a value greater than zero") + kPortRule);
-  if (port == kTooLarge) return Refuse(std::string("Server Port must have a value no greater than 65535") + kPortRule);
-  const bool saved = SaveSettingsChange(document_, [&address, port](ServerSettings& settings) {
-    const std::string oldAddress = settings.GetServerAddress();
-    const int oldPort = settings.GetPort();
-    settings.SetServerAddress(address);
-    settings.SetPort(port);
-    return [oldAddress, oldPort](ServerSettings& undo) {
-      undo.SetServerAddress(oldAddress);
-      undo.SetPort(oldPort);
-    };
-  });
-  if (!saved) return;
-  if (port != listeningPort_) {
-    platform::NotifyText("Wexmoor listens on port " + std::to_string(port) +
-                         " from its next start; until then it keeps port " + std::to_string(listeningPort_) +
-                         ".\nCertificates written from now on carry port " + std::to_string(port) +
-                         ": restart Wexmoor before handing them out.");
+  int port = 0;
+  if (const std::string refusal = ServerValues::AddressRefusal(address, port_->text().trimmed().toStdString(), port);
+      !refusal.empty()) {
+    return Refuse(refusal);
+  }
+  if (!ServerValues::SaveAddressAndPort(document_, address, port)) return;
+  if (const std::string notice = ServerValues::PortNotice(port, listeningPort_); !notice.empty()) {
+    platform::NotifyText(notice);
   }
   QDialog::accept();
 }

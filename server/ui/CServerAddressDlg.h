@@ -23,10 +23,6 @@ class CServerAddressDlg : public QDialog {
   // is told to take effect at the next start.
   void accept() override;
 
-  // The port text as a number 0-65535; -1 when it is not plain decimal digits,
-  // -2 when the value is above 65535.
-  static int ParsePort(const std::string& text);
-
  private:
   CWexmoorDoc& document_;
   QLineEdit* address_ = nullptr;

@@ -7,9 +7,8 @@
 
 #include "platform/Notifier.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/admin/ServerValues.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/ui/NameRule.h"
-#include "server/ui/SettingsSave.h"
 
 namespace {
 
@@ -40,20 +39,9 @@ CSetLibraryNameDlg::CSetLibraryNameDlg(CWexmoorDoc& document, QWidget* parent)
 
 void CSetLibraryNameDlg::accept() {
   const std::string name = name_->text().trimmed().toStdString();
-  if (name.empty()) {
-    platform::NotifyText("You must specify a name for the library", platform::NotifyIcon::Warning);
+  if (const std::string refusal = ServerValues::LibraryNameRefusal(name); !refusal.empty()) {
+    platform::NotifyText(refusal, platform::NotifyIcon::Warning);
     return;
   }
-  // Clients make a folder of the library's name.
-  if (const std::string broken = NameRuleBroken(name); !broken.empty()) {
-    platform::NotifyText("The library name cannot be used as a folder name\n\nLibrary name: " + broken,
-                         platform::NotifyIcon::Warning);
-    return;
-  }
-  const bool saved = SaveSettingsChange(document_, [&name](ServerSettings& settings) {
-    const std::string before = settings.GetLibraryName();
-    settings.SetLibraryName(name);
-    return [before](ServerSettings& undo) { undo.SetLibraryName(before); };
-  });
-  if (saved) QDialog::accept();
+  if (ServerValues::SaveLibraryName(document_, name)) QDialog::accept();
 }

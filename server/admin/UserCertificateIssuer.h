@@ -26,6 +26,11 @@ class UserCertificateIssuer {
   // FileNotWritten results `reason` says why the file was not written.
   Result Issue(int userId, const std::string& path, std::string& reason);
 
+  // What the administrator is told when the file at `path` was written, or was not
+  // (for the system's `reason`).
+  static std::string WrittenText(const std::string& path);
+  static std::string NotWrittenText(const std::string& path, const std::string& reason);
+
  private:
   CWexmoorDoc& document_;
 };

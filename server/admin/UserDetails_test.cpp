@@ -1,4 +1,4 @@
-#include "server/ui/UserDetails.h"
+#include "server/admin/UserDetails.h"
 
 #include <gtest/gtest.h>
 

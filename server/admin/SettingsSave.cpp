@@ -1,6 +1,7 @@
-#include "server/ui/SettingsSave.h"
+#include "server/admin/SettingsSave.h"
 
 #include "platform/Notifier.h"
+#include "server/admin/UserAdministration.h"
 #include "server/store/CWexmoorDoc.h"
 
 bool SaveSettingsChange(CWexmoorDoc& document,
@@ -13,6 +14,6 @@ bool SaveSettingsChange(CWexmoorDoc& document,
     saved = settings.SaveUsers(document.GetRootPath());
     if (!saved) undo(settings);
   }
-  if (!saved) platform::NotifyText("Failed to save updated user table to disk", platform::NotifyIcon::Error);
+  if (!saved) platform::NotifyText(UserAdministration::kSaveFailedText, platform::NotifyIcon::Error);
   return saved;
 }

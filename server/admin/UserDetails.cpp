@@ -1,11 +1,11 @@
-#include "server/ui/UserDetails.h"
+#include "server/admin/UserDetails.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
-#include "server/ui/NameRule.h"
+#include "server/admin/NameRule.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "server/ui/UserCertificateIssuer.h"
+#include "server/admin/UserCertificateIssuer.h"
 
 #include <gtest/gtest.h>
 

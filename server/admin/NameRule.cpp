@@ -1,4 +1,4 @@
-#include "server/ui/NameRule.h"
+#include "server/admin/NameRule.h"
 
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"

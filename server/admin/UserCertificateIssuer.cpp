@@ -1,4 +1,4 @@
-#include "server/ui/UserCertificateIssuer.h"
+#include "server/admin/UserCertificateIssuer.h"
 
 #include "common/CertificateFile.h"
 #include "platform/CriticalSection.h"
@@ -22,4 +22,12 @@ UserCertificateIssuer::Result UserCertificateIssuer::Issue(int userId, const std
   });
   return settings.SaveUsers(document_.GetRootPath()) ? Result::FileNotWritten
                                                      : Result::FileNotWrittenUsersNotRestored;
+}
+
+std::string UserCertificateIssuer::WrittenText(const std::string& path) {
+  return "Certificate " + path + " created successfully and is now operational";
+}
+
+std::string UserCertificateIssuer::NotWrittenText(const std::string& path, const std::string& reason) {
+  return "Failed to write certificate " + path + ": " + reason;
 }
