@@ -1,5 +1,6 @@
 #include "server/store/ProjectFolders.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/fs.h"

@@ -28,12 +28,6 @@ TEST(ProjectFolderOnDiskTest, ComponentsPastTheLimitLieUnderTheRootsDeepFolder) 
   EXPECT_EQ(ProjectFolderOnDisk("/lib/" + c180 + "/" + d15, "/lib/"), "/lib/MAX_PATH/" + d15);
 }
 
-TEST(ProjectFolderOnDiskTest, RebasingKeepsThePartBelowTheOldRoot) {
-  EXPECT_EQ(RebasedFolder("/old/lib/A/B", "/old/lib", "/new/copy"), "/new/copy/A/B");
-  EXPECT_EQ(RebasedFolder("/old/lib/", "/old/lib", "/new/copy/"), "/new/copy");
-  EXPECT_EQ(RebasedFolder("/old/library/A", "/old/lib", "/new"), "");
-}
-
 class DeepProjectTest : public StoreTestLibrary {
  protected:
   // A chain of `depth` nested projects under `parent`; the deepest one's internal name.
