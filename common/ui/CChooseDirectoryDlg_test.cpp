@@ -73,7 +73,7 @@ class ChooseDirectoryDlgTest : public ::testing::Test {
       ask->setTextValue(name);
       ask->accept();
     });
-    Button("&New Folder...")->click();
+    if (QPushButton* button = Button("&New Folder...")) button->click();
   }
 
   CDirectoryTree* Tree() { return dialog_.findChild<CDirectoryTree*>(); }
