@@ -1,7 +1,8 @@
 #pragma once
-// The modal folder-choosing dialog: the chosen folder in a read-only line on top,
-// the folder tree in the middle, the drive list below and, in the client's form,
-// the check box "Derive all sub-project mappings from this path". It remembers,
+// The modal folder-choosing dialog: the chosen folder in a line on top (it follows
+// the highlighted folder and can be typed into), the folder tree in the middle, the
+// drive list below and, in the client's form, the check box "Derive all sub-project
+// mappings from this path"; New Folder makes a folder in the highlighted one. It remembers,
 // for its own lifetime, the last folder shown on each drive, so that switching
 // drives back and forth returns to where the user was.
 #include <QDialog>
@@ -12,6 +13,7 @@
 
 #include "common/ui/DrivePathList.h"
 #include "common/ui/DriveSource.h"
+#include "platform/Notifier.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -32,18 +34,22 @@ class CChooseDirectoryDlg : public QDialog {
   // Lets the user change the check box; it is disabled unless enabled here.
   void SetDeriveEnabled(bool enabled) { deriveDisabled_ = !enabled; }
 
-  // The folder shown last (the result after Accept).
+  // The folder highlighted last; after Accept, the folder in the path line.
   std::string GetPath() const { return chosenPath_; }
   // The check box's state when Accept was pressed.
   bool GetDeriveSubMappings() const { return derive_; }
 
-  // Accept: takes the check box's state, then closes the dialog with Accepted.
+  // Accept: takes the folder in the path line (a relative one lies under the
+  // folder shown) and the check box's state, then closes the dialog with Accepted.
+  // A folder that does not exist is offered to be made (No by default); the
+  // dialog stays open when it is not made or the path is no folder.
   void accept() override;
 
  protected:
   // What differs between the forms of the dialog.
   struct Look {
     QString caption;
+    QString programName;  // the title of the dialog's message boxes
     QList<QPixmap> treeImages;  // sub-folder, selected, path node, selected
     bool offersDerive = false;
   };
@@ -56,6 +62,12 @@ class CChooseDirectoryDlg : public QDialog {
  private:
   void OnInitDialog();
   void OnPathChanged();
+  void OnHighlightChanged();
+  void OnNewFolder();
+  // True when `folder` is a folder, or was made at the user's request.
+  bool EnsureFolder(const std::string& folder);
+  platform::NotifyAnswer Tell(const std::string& text, platform::NotifyIcon icon,
+                              platform::NotifyButtons buttons = platform::NotifyButtons::Ok) const;
   void OnDriveChanged(int item);
 
   DriveSource drives_;
@@ -67,6 +79,7 @@ class CChooseDirectoryDlg : public QDialog {
   std::string chosenPath_;
   DrivePathList driveMemory_;
   std::string initialPath_;
+  QString programName_;
   bool deriveDisabled_ = true;
   bool initialised_ = false;
 };

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -33,18 +36,44 @@ class ChooseDirectoryDlgTest : public ::testing::Test {
   }
 
   // Runs the dialog modally; `steps` act on it once it shows, then the button
-  // with `buttonText` ends it. Returns the dialog's result.
-  int Run(const std::function<void()>& steps, const QString& buttonText) {
-    QTimer::singleShot(0, &dialog_, [this, steps, buttonText] {
+  // with `buttonText` (if any) ends it, unless it `staysOpen`: then the test
+  // rejects it. Returns the dialog's result.
+  int Run(const std::function<void()>& steps, const QString& buttonText, bool staysOpen = false) {
+    QTimer::singleShot(0, &dialog_, [this, steps, buttonText, staysOpen] {
       steps();
-      for (QPushButton* button : dialog_.findChildren<QPushButton*>()) {
-        if (button->text() == buttonText) button->click();
+      if (!buttonText.isEmpty()) Button(buttonText)->click();
+      if (!dialog_.isVisible()) {
+        if (staysOpen) ADD_FAILURE() << "the dialog closed";
+        return;
       }
-      if (!dialog_.isVisible()) return;
-      ADD_FAILURE() << "no button " << buttonText.toStdString();
+      if (!staysOpen) ADD_FAILURE() << "the dialog stayed open after " << buttonText.toStdString();
       dialog_.reject();
     });
     return dialog_.exec();
+  }
+  QPushButton* Button(const QString& text) {
+    for (QPushButton* button : dialog_.findChildren<QPushButton*>()) {
+      if (button->text() == text) return button;
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+  }
+  // Types `text` into the path line as the user would, over what it shows.
+  void TypePath(const std::string& text) {
+    QLineEdit* edit = dialog_.findChild<QLineEdit*>("pathEdit");
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, QString::fromStdString(text));
+  }
+  // Presses New Folder and answers its name question with `name`.
+  void MakeNewFolder(const QString& name) {
+    QTimer::singleShot(0, &dialog_, [this, name] {
+      auto* ask = dialog_.findChild<QInputDialog*>("newFolderName");
+      if (ask == nullptr) return ADD_FAILURE() << "no name question";
+      ask->setTextValue(name);
+      ask->accept();
+    });
+    if (QPushButton* button = Button("&New Folder...")) button->click();
   }
 
   CDirectoryTree* Tree() { return dialog_.findChild<CDirectoryTree*>(); }
@@ -189,6 +218,90 @@ TEST_F(ChooseDirectoryDlgTest, CancelLeavesTheDeriveValueAsGiven) {
   dialog_.SetInitialPath(first_, true);
   EXPECT_EQ(Run([&] { DeriveBox()->click(); }, "Cancel"), QDialog::Rejected);
   EXPECT_TRUE(dialog_.GetDeriveSubMappings());
+}
+
+TEST_F(ChooseDirectoryDlgTest, EnterAndAcceptTakeTheFolderHighlightedByTheArrowKeys) {
+  for (const QString& ending : {QString(), QString("Accept")}) {
+    std::string shown;
+    ASSERT_EQ(Run(
+                  [&] {
+                    Tree()->DisplayPath(first_);
+                    QTest::keyClick(Tree(), Qt::Key_Down);  // from the shown folder to its first sub-folder
+                    shown = EditText();
+                    if (ending.isEmpty()) QTest::keyClick(Tree(), Qt::Key_Return);
+                  },
+                  ending),
+              QDialog::Accepted)
+        << ending.toStdString();
+    EXPECT_EQ(shown, first_ + "/a");
+    EXPECT_EQ(dialog_.GetPath(), first_ + "/a") << ending.toStdString();
+  }
+}
+
+TEST_F(ChooseDirectoryDlgTest, ATypedFolderThatIsMissingIsMadeOnlyOnYes) {
+  struct Case {
+    platform::NotifyAnswer answer;
+    bool made;
+  };
+  for (const Case& c : {Case{platform::NotifyAnswer::No, false}, Case{platform::NotifyAnswer::Yes, true}}) {
+    const std::string wanted = second_ + "/new/lib";
+    notifier_.QueueAnswer(c.answer);
+    const int result = Run(
+        [&] {
+          Tree()->DisplayPath(first_);
+          TypePath("../second/new/./lib/");
+        },
+        "Accept", !c.made);
+    EXPECT_EQ(result, c.made ? QDialog::Accepted : QDialog::Rejected);
+    EXPECT_EQ(stdfs::is_directory(wanted), c.made);
+    ASSERT_FALSE(notifier_.Received().empty());
+    const platform::Notification asked = notifier_.Received().back();
+    EXPECT_EQ(asked.text, "The folder " + wanted + " does not exist.\nDo you want to make it?");
+    EXPECT_EQ(asked.buttons, platform::NotifyButtons::YesNo);
+    EXPECT_EQ(asked.caption, QApplication::applicationDisplayName().toStdString());
+    if (c.made) {
+      EXPECT_EQ(dialog_.GetPath(), wanted);
+    }
+  }
+}
+
+TEST_F(ChooseDirectoryDlgTest, NewFolderMakesANamedFolderInTheHighlightedOneAndHighlightsIt) {
+  dialog_.SetInitialPath(first_ + "/a", false);
+  std::string shown;
+  ASSERT_EQ(Run(
+                [&] {
+                  MakeNewFolder("  Library 2026 ");
+                  shown = EditText();
+                },
+                "Accept"),
+            QDialog::Accepted);
+  EXPECT_TRUE(stdfs::is_directory(first_ + "/a/Library 2026"));
+  EXPECT_EQ(shown, first_ + "/a/Library 2026");
+  EXPECT_EQ(dialog_.GetPath(), first_ + "/a/Library 2026");
+  EXPECT_TRUE(notifier_.Received().empty());
+}
+
+TEST_F(ChooseDirectoryDlgTest, NewFolderRefusesANameThatBreaksTheRuleOrIsTaken) {
+  const std::pair<QString, std::string> refusals[] = {
+      {"x/y", "The folder cannot be made with this name.\n\nFolder name: a name cannot be . or .., nor contain / "
+              "or control characters"},
+      {"..", "The folder cannot be made with this name.\n\nFolder name: a name cannot be . or .., nor contain / "
+             "or control characters"},
+      {QString(256, 'n'), "The folder cannot be made with this name.\n\nFolder name: a name can be at most 255 "
+                          "bytes long"},
+      {"deep", "There is already a file or folder named deep in " + first_ + "/a."}};
+  dialog_.SetInitialPath(first_ + "/a", false);
+  Run(
+      [&] {
+        for (const auto& [name, message] : refusals) {
+          MakeNewFolder(name);
+          ASSERT_FALSE(notifier_.Received().empty());
+          EXPECT_EQ(notifier_.Received().back().text, message) << name.toStdString();
+          EXPECT_EQ(EditText(), first_ + "/a");
+        }
+      },
+      "Cancel");
+  EXPECT_EQ(std::distance(stdfs::directory_iterator(first_ + "/a"), stdfs::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -134,6 +134,11 @@ void CDirectoryTree::AddSubFolders(const std::string& folder, QTreeWidgetItem* p
   expandItem(parent);
 }
 
+std::string CDirectoryTree::GetHighlightedPath() const {
+  const QTreeWidgetItem* item = currentItem();
+  return item != nullptr ? FolderOf(item) : currentPath_;
+}
+
 void CDirectoryTree::SetPathFromItem(QTreeWidgetItem* item) {
   currentPath_ = FolderOf(item);
   emit PathChanged();

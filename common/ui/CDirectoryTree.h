@@ -38,6 +38,9 @@ class CDirectoryTree : public QTreeWidget {
   void OnDblClick(QTreeWidgetItem* item);
 
   std::string GetCurrentPath() const { return currentPath_; }
+  // The folder of the highlighted node (single click or arrow keys), or the
+  // current path when nothing is highlighted.
+  std::string GetHighlightedPath() const;
   std::string GetCurrentDrive() const { return currentDrive_; }
   void SetCurrentDrive(const std::string& drive) { currentDrive_ = drive; }
 

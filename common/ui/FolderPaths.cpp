@@ -1,5 +1,8 @@
 #include "common/ui/FolderPaths.h"
 
+#include <algorithm>
+#include <filesystem>
+
 std::string JoinFolderPath(const std::string& parent, const std::string& child) {
   if (parent.empty()) return child;
   if (parent.back() == '/') return parent + child;
@@ -25,4 +28,27 @@ std::vector<std::string> FolderChain(const std::string& folder, const std::strin
     start = end + 1;
   }
   return chain;
+}
+
+std::string NewFolderNameRule(const std::string& name) {
+  constexpr std::size_t kMaxNameBytes = 255;
+  if (name.empty()) return "Folder name: type a name for the new folder";
+  const bool hasForbiddenByte = std::any_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return c == '/' || byte < 0x20 || byte == 0x7F;
+  });
+  if (name == "." || name == ".." || hasForbiddenByte) {
+    return "Folder name: a name cannot be . or .., nor contain / or control characters";
+  }
+  if (name.size() > kMaxNameBytes) return "Folder name: a name can be at most 255 bytes long";
+  return "";
+}
+
+std::string TypedFolderPath(const std::string& typed, const std::string& base, const std::string& home) {
+  std::string path = typed;
+  if (path == "~" || path.rfind("~/", 0) == 0) path = home + path.substr(1);
+  if (path.empty() || path[0] != '/') path = JoinFolderPath(base, path);
+  std::string tidy = std::filesystem::path(path).lexically_normal().string();
+  if (tidy.size() > 1 && tidy.back() == '/') tidy.pop_back();
+  return tidy;
 }

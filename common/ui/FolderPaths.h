@@ -16,3 +16,12 @@ std::vector<std::string> FolderChain(const std::string& folder, const std::strin
 
 // True when `folder` is `root` or lies below it, compared by whole components.
 bool IsFolderOnRoot(const std::string& folder, const std::string& root);
+
+// Empty when `name` can name a new folder; otherwise the rule it breaks, starting
+// with the field's name ("Folder name: ...").
+std::string NewFolderNameRule(const std::string& name);
+
+// A typed folder path made absolute and tidy: "~" stands for `home`, a relative
+// path lies under `base`; "." and ".." components and repeated or trailing
+// separators are resolved without asking the disk.
+std::string TypedFolderPath(const std::string& typed, const std::string& base, const std::string& home);

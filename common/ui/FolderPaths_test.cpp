@@ -29,4 +29,11 @@ TEST(FolderPaths, RootsMatchWholeComponentsOnly) {
   EXPECT_EQ(FolderChain("/srv/lib2", "/srv/lib"), (Chain{"/", "srv", "lib2"}));
 }
 
+TEST(FolderPaths, TypedPathsAreMadeAbsoluteAndTidy) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/srv//lib/", "/srv/lib"},       {"docs/../lib", "/base/lib"}, {"~", "/home/ann"},
+      {"~/libs/./new", "/home/ann/libs/new"}, {"~ann", "/base/~ann"},   {"/", "/"}};
+  for (const auto& [typed, expected] : cases) EXPECT_EQ(TypedFolderPath(typed, "/base", "/home/ann"), expected) << typed;
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QWhatsThis>
 
+#include "platform/Notifier.h"
 #include "platform/ui/HelpWindow.h"
 #include "platform/ui/WindowPlacement.h"
 #include "server/ui/CWexmoorView.h"
@@ -78,7 +79,9 @@ QAction* CMainFrame::AddCommand(QMenu* menu, int command, const char* text) {
 
 void CMainFrame::BuildMenus() {
   QMenu* exitMenu = menuBar()->addMenu("&Exit");
-  connect(AddCommand(exitMenu, kExit, "E&xit"), &QAction::triggered, this, &QWidget::close);
+  connect(AddCommand(exitMenu, kExit, "E&xit"), &QAction::triggered, this, [this] {
+    if (ConfirmExit()) close();
+  });
 
   QMenu* viewMenu = menuBar()->addMenu("&View");
   QAction* toolbar = AddCommand(viewMenu, kViewToolbar, "&Toolbar");
@@ -153,7 +156,23 @@ void CMainFrame::ShowAbout() {
 
 void CMainFrame::ShowHelp(int topic) { platform::ui::HelpWindow::ShowTopic(this, topic); }
 
+bool CMainFrame::ConfirmExit() const {
+  const int users = commands_.connectedUsers ? commands_.connectedUsers() : 0;
+  if (users <= 0) return true;
+  const std::string connected = users == 1 ? "1 user is" : std::to_string(users) + " users are";
+  const std::string text = connected + " connected to Wexmoor.\nExiting disconnects " +
+                           (users == 1 ? "that user" : "them") + ". Exit Wexmoor now?";
+  return platform::Notify({text, "Wexmoor", platform::NotifyIcon::Question, platform::NotifyButtons::YesNo}) ==
+         platform::NotifyAnswer::Yes;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A close asked by the window manager is the user's; the program's own (a signal,
+  // the end of a test) never waits for an answer.
+  if (!shutDown_ && event->spontaneous() && !ConfirmExit()) {
+    event->ignore();
+    return;
+  }
   if (!shutDown_) {
     shutDown_ = true;
     view_->StopTimer();

@@ -2,7 +2,8 @@
 // The server's main window: menu 128 (Exit, View, Administration, Help), the
 // toolbar with the administration commands, the status bar with each command's
 // prompt, and the status console as its only view. Closing the window runs the
-// server's shutdown before anything of the window goes.
+// server's shutdown before anything of the window goes; Exit, or closing by the
+// window's title bar, asks first while users are connected.
 #include <QMainWindow>
 #include <functional>
 #include <map>
@@ -43,6 +44,8 @@ class CMainFrame : public QMainWindow {
     // The administration commands by command id, each run with the window as
     // parent; an id without one is disabled.
     std::map<int, std::function<void(QWidget* parent)>> administration;
+    // How many users are connected now (none while unset): Exit asks first when any are.
+    std::function<int()> connectedUsers;
   };
 
   // `runtime` must outlive the window or the shutdown, whichever comes first.
@@ -69,6 +72,8 @@ class CMainFrame : public QMainWindow {
   QAction* AddCommand(QMenu* menu, int command, const char* text);
   void BuildMenus();
   void BuildToolBar();
+  // True when no user is connected or the user agrees to exit all the same.
+  bool ConfirmExit() const;
 
   CWexmoorView* view_;
   Commands commands_;

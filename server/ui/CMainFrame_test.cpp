@@ -23,6 +23,7 @@
 #include "server/ui/CServerChooseDirectoryDlg.h"
 #include "server/ui/CSetLibraryNameDlg.h"
 #include "platform/ui/QtTestApplication.h"
+#include "platform/ui/ScriptedNotifier.h"
 #include "server/ui/CWexmoorView.h"
 #include "server/ui/FakeConsoleRuntime_test.h"
 
@@ -180,6 +181,35 @@ TEST_F(CMainFrameTest, ClosingRunsTheShutdownOnceAndStopsTheRefresh) {
   frame_.show();
   frame_.close();
   EXPECT_EQ(1, shutdowns_);
+}
+
+TEST_F(CMainFrameTest, ExitAsksFirstOnlyWhileUsersAreConnected) {
+  struct Case {
+    int users;
+    platform::NotifyAnswer answer;
+    bool closed;
+  };
+  const Case cases[] = {{0, platform::NotifyAnswer::No, true},
+                        {2, platform::NotifyAnswer::Yes, true},
+                        {2, platform::NotifyAnswer::No, false}};
+  for (const Case& c : cases) {
+    platform::ui::ScriptedNotifier notifier;
+    notifier.QueueAnswer(c.answer);
+    int shutdowns = 0;
+    CMainFrame::Commands commands;
+    commands.shutdown = [&shutdowns] { ++shutdowns; };
+    commands.connectedUsers = [&c] { return c.users; };
+    CMainFrame frame(runtime_, "Drawings", std::move(commands));
+    frame.show();
+    frame.Action(CMainFrame::kExit)->trigger();
+    EXPECT_EQ(frame.isVisible(), !c.closed) << c.users;
+    EXPECT_EQ(shutdowns, c.closed ? 1 : 0) << c.users;
+    const std::vector<platform::Notification> asked = notifier.Received();
+    ASSERT_EQ(asked.size(), c.users > 0 ? 1u : 0u);
+    if (asked.empty()) continue;
+    EXPECT_EQ(asked[0].text, "2 users are connected to Wexmoor.\nExiting disconnects them. Exit Wexmoor now?");
+    EXPECT_EQ(asked[0].buttons, platform::NotifyButtons::YesNo);
+  }
 }
 
 }  // namespace

@@ -44,7 +44,10 @@ void RootMoveCommand::Run() {
   const std::string oldRoot = document_.GetRootPath();
   std::string newRoot;
   if (!chooser_ || !chooser_(oldRoot, newRoot)) return;
-  if (!AskYes("Are you ABSOLUTELY SURE you want to move the library root path?")) return;
+  if (!AskYes("Are you ABSOLUTELY SURE you want to move the library root path?\n\nFrom: " + oldRoot +
+              "\nTo: " + newRoot)) {
+    return;
+  }
   LibraryRootMove mover(document_, environment_);
   if (!mover.CheckRootMove(oldRoot, newRoot)) return;
   MoveTo(newRoot);

@@ -51,7 +51,8 @@ TEST_F(RootMoveCommandTest, AConfirmedMoveCopiesTheLibraryAndAsksForARestart) {
   Command().Run();
   EXPECT_EQ(shown_, (std::vector<std::string>{
                         "Moving the root path for the Library is a major operation.  Are you sure you wish to proceed?",
-                        "Are you ABSOLUTELY SURE you want to move the library root path?",
+                        "Are you ABSOLUTELY SURE you want to move the library root path?\n\nFrom: " + root_ +
+                            "\nTo: " + newRoot_,
                         "Root has been successfully moved.  Please exit and restart Wexmoor now!"}));
   EXPECT_EQ(Doc().GetRootPath(), newRoot_);
   EXPECT_EQ(Doc().GetPendingOldRoot(), "");

@@ -73,6 +73,7 @@ bool WindowedServer::Start(const CWexmoorApp::StartOptions& options) {
   commands.administration[CMainFrame::kCheckOutControl] = [&document](QWidget* parent) {
     ShowSmallDialog<CCheckOutControlDlg>(document, parent);
   };
+  commands.connectedUsers = [this] { return app_.GetConsole()->GetActiveUserCount(); };
   frame_ = std::make_unique<CMainFrame>(*runtime_, document.GetSettings().GetLibraryName(), std::move(commands));
   return true;
 }
