@@ -4,12 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/MemoryPools.h"
 #include "server/engine/HeadlessServer.h"
 #ifdef WEX_WITH_UI
 #include "server/ui/WindowedServer.h"
 #endif
 
 int main(int argc, char** argv) {
+  // Before any thread: connections come and go with threads of their own.
+  platform::BoundMemoryPools();
 #ifdef WEX_WITH_UI
   const char* usage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR] [--test-hooks]";
 #else

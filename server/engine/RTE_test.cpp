@@ -12,6 +12,7 @@
 #include "common/TraceError.h"
 #include "server/engine/EngineTestLibrary_test.h"
 #include "server/engine/FileListBody.h"
+#include "server/engine/TcpEngineSocket.h"
 
 namespace {
 
@@ -66,8 +67,9 @@ class Recorder {
 class EngineOnLoopback {
  public:
   EngineOnLoopback(CWexmoorApp& app, bool logOn, std::function<void()> startHook = nullptr) : engine(app) {
-    std::atomic<bool> never{false};
-    EXPECT_TRUE(engine.Accept(link.listening, never));
+    platform::Socket accepted = link.Accepted();
+    EXPECT_TRUE(accepted.IsOpen());
+    engine.Attach(std::make_unique<TcpEngineSocket>(std::move(accepted)));
     if (logOn) {
       EXPECT_TRUE(engine.CompleteLogon(User7()));
     }

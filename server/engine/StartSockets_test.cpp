@@ -36,7 +36,7 @@ TEST(ConnectionBoundTest, ConnectionsBeyondTheBoundAreClosedAndTheOthersServed) 
     reply.SetOriginalStamp(request.GetOriginalStamp());
     return engine.QueueMessage(reply);
   });
-  SetConnectionBoundForTesting(2);
+  SetConnectionBoundForTesting(2, 2);
   const std::uint16_t port = testsupport::FreeListeningPort();
   library.Document().GetSettings().SetPort(port);
   ServerConsole console(library.App(), library.Document());
@@ -55,7 +55,7 @@ TEST(ConnectionBoundTest, ConnectionsBeyondTheBoundAreClosedAndTheOthersServed) 
     EXPECT_EQ(stamp, library.DecodeHeader(client->Receive(Msg::kHeaderSize)).GetOriginalStamp());
   }
   console.Shutdown();
-  SetConnectionBoundForTesting(0);
+  SetConnectionBoundForTesting(0, 0);
 }
 
 }  // namespace
