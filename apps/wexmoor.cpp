@@ -12,7 +12,7 @@
 
 int main(int argc, char** argv) {
   // Before any thread: connections come and go with threads of their own.
-  platform::BoundMemoryPools();
+  platform::SetUpServerAllocator();
 #ifdef WEX_WITH_UI
   const char* usage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR] [--test-hooks]";
 #else

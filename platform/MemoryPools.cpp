@@ -12,13 +12,17 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kTrimStep = std::size_t{16} << 20;
+constexpr std::size_t kOwnMappingFrom = std::size_t{1} << 20;
 std::atomic<std::size_t> freedSinceTrim{0};
 
 }  // namespace
 
 int MemoryPoolBound(unsigned cores) { return std::clamp(static_cast<int>(cores / 2), 2, 8); }
 
-void BoundMemoryPools() { ::mallopt(M_ARENA_MAX, MemoryPoolBound(std::thread::hardware_concurrency())); }
+void SetUpServerAllocator() {
+  ::mallopt(M_ARENA_MAX, MemoryPoolBound(std::thread::hardware_concurrency()));
+  ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kOwnMappingFrom));
+}
 
 void NoteMemoryFreed(std::size_t bytes) {
   const std::size_t freed = freedSinceTrim.fetch_add(bytes) + bytes;

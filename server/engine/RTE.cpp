@@ -18,6 +18,7 @@
 #include "common/ServerPathContext.h"
 #include "common/TraceError.h"
 #include "platform/FileDescriptor.h"
+#include "platform/MemoryPools.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/TcpEngineSocket.h"
@@ -189,7 +190,7 @@ bool RTE::ProcessMessage(const Msg& request) {
 }
 
 bool RTE::QueueMessage(const Msg& message) {
-  Queued queued{std::make_unique<Msg>(message), TransferBudget::Charge(*budget_)};
+  Queued queued{TransferBudget::Charge(*budget_), std::make_unique<Msg>(message)};
   queued.charge.Add(message.GetBodyLength());
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
@@ -398,7 +399,9 @@ RTE::Transfer RTE::ReceiveBody(std::string& body, std::uint32_t length, Transfer
       const std::size_t room = std::min<std::size_t>(length, body.capacity() + growth);
       // Nothing more is taken from the peer until the budget has room.
       if (!charge.Grow(room - body.capacity(), readerStop_)) return Transfer::Stopped;
+      const std::size_t outgrown = body.capacity();
       body.reserve(room);
+      platform::NoteMemoryFreed(outgrown);
     }
     const std::size_t at = body.size();
     body.resize(at + piece);
@@ -462,7 +465,7 @@ bool RTE::ReadMessage() {
     }
 
     {
-      Queued queued{std::move(owned), std::move(charge)};
+      Queued queued{std::move(charge), std::move(owned)};
       std::lock_guard<std::mutex> lock(queueMutex_);
       inbound_.push_back(std::move(queued));
     }

@@ -122,10 +122,11 @@ class RTE {
 
  private:
   enum class Transfer { Done, Nothing, Stopped, Failed, Closed, GaveUp, TimedOut };
-  // A queued message with the budget its body holds.
+  // A queued message with the budget its body holds; the message goes first, so
+  // the charge's release finds its memory already freed.
   struct Queued {
-    std::unique_ptr<Msg> message;
     TransferBudget::Charge charge;
+    std::unique_ptr<Msg> message;
   };
 
   // Starts reader and writer; false (nothing left running) when a thread cannot be made.
