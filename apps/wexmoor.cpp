@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/MemoryPools.h"
 #include "server/admin/AdminCommand.h"
 #include "server/engine/HeadlessServer.h"
 #ifdef WEX_WITH_UI
@@ -69,6 +70,8 @@ std::optional<std::string> ReadPassword() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread: connections come and go with threads of their own.
+  platform::SetUpServerAllocator();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   if (arguments == std::vector<std::string>{"--help"}) {
     std::cout << kUsage << '\n' << kHelp << kAdminUsage << std::flush;

@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <thread>
 
 #include "platform/FileDescriptor.h"
+#include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFileList.h"
+#include "server/store/StoreFilePaths.h"
 
 namespace bench {
 
@@ -18,6 +22,34 @@ bool SendAll(platform::Socket& socket, const char* data, std::size_t length) {
     if (result.status == platform::IoStatus::WouldBlock) socket.WaitWritable(5000);
   }
   return true;
+}
+
+bool WriteDocuments(CWexmoorDoc& document, const std::string& project, int count, int& next) {
+  if (count == 0) return true;
+  const std::string folder = document.GetProjectFolderPath(project) + "/";
+  ProjectFileList list;
+  for (int i = 0; i < count; ++i, ++next) {
+    const std::string internalName = "WXFiName_Hi900Lo" + std::to_string(next);
+    const std::string content = "document " + std::to_string(next);
+    FileEntry header;
+    header.SetName("doc" + std::to_string(i) + ".txt");
+    header.SetAuthor("bench");
+    header.SetVersion(1);
+    header.SetFileSize(static_cast<int>(content.size()));
+    header.SetInternalFileName(internalName);
+    header.StampCreated();
+    FileStatistics statistics;
+    statistics.SetOwnerProject(project);
+    statistics.SetHeader(header);
+    statistics.AddVersion(header);
+    // Plain writes: a benchmark's library needs no durability, and many are written.
+    std::string record;
+    if (statistics.Encode(record) != 0) return false;
+    if (!(std::ofstream(StatisticsPath(folder, internalName), std::ios::binary) << record)) return false;
+    std::ofstream(folder + header.GetVersionFileName(), std::ios::binary) << content;
+    list.SetAt(header.GetName(), internalName);
+  }
+  return list.Save(ProjectFileListPath(folder, project));
 }
 
 bool ReceiveAll(platform::Socket& socket, char* buffer, std::size_t length) {

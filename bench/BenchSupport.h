@@ -12,6 +12,8 @@
 
 #include "platform/Socket.h"
 
+class CWexmoorDoc;
+
 namespace bench {
 
 constexpr std::size_t kSocketCall = 60000;   // what the system hands to one socket call
@@ -26,6 +28,11 @@ bool ReceiveAll(platform::Socket& socket, char* buffer, std::size_t length);
 // pieces of that size and writes them to `target`, a new file; `durable` adds an
 // fsync of the written file.
 bool RawLoopbackCopy(const std::string& source, const std::string& target, std::size_t size, bool durable);
+
+// Writes `count` one-version documents of the project straight to disk, with their
+// file list, as a grown library holds them; their internal names count on from
+// `next`. Only before the server has read the project. False on a failed write.
+bool WriteDocuments(CWexmoorDoc& document, const std::string& project, int count, int& next);
 
 // Prints as usual and keeps, per run name, the best value of one counter over the
 // iteration runs.

@@ -25,6 +25,7 @@
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/RTE.h"
+#include "server/engine/TcpEngineSocket.h"
 #include "server/store/CWexmoorDoc.h"
 
 namespace {
@@ -39,6 +40,12 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 struct Pair {
   Pair() : listening(platform::Socket::Listen(0, 1, "127.0.0.1")) {
     client = platform::Socket::Connect("127.0.0.1", listening.LocalPort());
+  }
+  // The engine's end, accepted from the listener.
+  std::unique_ptr<EngineSocket> Accepted() {
+    platform::Socket accepted;
+    if (listening.WaitReadable(5000)) listening.Accept(accepted);
+    return std::make_unique<TcpEngineSocket>(std::move(accepted));
   }
   platform::Socket listening;
   platform::Socket client;
@@ -100,8 +107,7 @@ class Bench {
     });
     Pair pair;
     RTE engine(app_);
-    std::atomic<bool> never{false};
-    engine.Accept(pair.listening, never);
+    engine.Attach(pair.Accepted());
     engine.CompleteLogon(User());
     std::thread run([&] { engine.Run(); });
 
@@ -127,8 +133,7 @@ class Bench {
   double SendSeconds() {
     Pair pair;
     RTE engine(app_);
-    std::atomic<bool> never{false};
-    engine.Accept(pair.listening, never);
+    engine.Attach(pair.Accepted());
     engine.CompleteLogon(User());
     std::thread run([&] { engine.Run(); });
 

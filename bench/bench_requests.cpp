@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,8 +17,6 @@
 #include "bench/BenchSupport.h"
 #include "common/RecordFields.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/store/ProjectFileList.h"
-#include "server/store/StoreFilePaths.h"
 #include "testsupport/TestServer.h"
 
 namespace {
@@ -62,34 +59,9 @@ struct Library {
     }
     int next = 0;
     for (int i = 0; i < kProjects; ++i) {
-      if (!WriteDocuments(projects[i], counts[i], next)) return false;
+      if (!bench::WriteDocuments(document, projects[i], counts[i], next)) return false;
     }
     return true;
-  }
-
-  bool WriteDocuments(const std::string& project, int count, int& next) {
-    if (count == 0) return true;
-    const std::string folder = server.Document().GetProjectFolderPath(project) + "/";
-    ProjectFileList list;
-    for (int i = 0; i < count; ++i, ++next) {
-      const std::string internalName = "WXFiName_Hi900Lo" + std::to_string(next);
-      const std::string content = "document " + std::to_string(next);
-      FileEntry header;
-      header.SetName("doc" + std::to_string(i) + ".txt");
-      header.SetAuthor("bench");
-      header.SetVersion(1);
-      header.SetFileSize(static_cast<int>(content.size()));
-      header.SetInternalFileName(internalName);
-      header.StampCreated();
-      FileStatistics statistics;
-      statistics.SetOwnerProject(project);
-      statistics.SetHeader(header);
-      statistics.AddVersion(header);
-      if (statistics.Save(StatisticsPath(folder, internalName)) != 0) return false;
-      std::ofstream(folder + header.GetVersionFileName(), std::ios::binary) << content;
-      list.SetAt(header.GetName(), internalName);
-    }
-    return list.Save(ProjectFileListPath(folder, project));
   }
 
   bool Connect() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -33,11 +34,12 @@ std::uint32_t Fnv1a(const std::string& text) {
   return hash;
 }
 
-// A real folder (no link) of this user that nobody else may write to.
-bool IsPrivateFolder(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
-         (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+// The folder when it is usable, else empty after naming its problem on standard error.
+std::string UsableOrReported(const std::string& path) {
+  const std::string problem = InstanceGuard::LockFolderProblem(path);
+  if (problem.empty()) return path;
+  std::fprintf(stderr, "%s; lock files go to another folder\n", problem.c_str());
+  return std::string();
 }
 
 // Opens the lock file (never through a link) and tries once to lock it. -1 when
@@ -68,7 +70,8 @@ int TryLock(const std::string& path, bool& mayRetry) {
 }  // namespace
 
 InstanceGuard::InstanceGuard(const std::string& name, int timeoutMs, const std::string& lockFolder) {
-  const std::string folder = lockFolder.empty() ? DefaultLockFolder() : lockFolder;
+  std::string folder = lockFolder.empty() ? DefaultLockFolder() : UsableOrReported(lockFolder);
+  if (folder.empty() && !lockFolder.empty()) folder = UsableOrReported(FallbackLockFolder());
   if (folder.empty()) return;
   const std::string path = folder + "/" + LockFileName(name);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -94,13 +97,34 @@ void InstanceGuard::Release() {
 
 std::string InstanceGuard::DefaultLockFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) return runtime;
-  const std::string own = PrivateTemporaryFolder();
-  ::mkdir(own.c_str(), 0700);   // an existing one is checked below
-  return IsPrivateFolder(own) ? own : std::string();
+  if (runtime != nullptr && runtime[0] == '/') {
+    const std::string folder = UsableOrReported(runtime);
+    if (!folder.empty()) return folder;
+  }
+  const std::string own = UsableOrReported(PrivateTemporaryFolder());
+  return own.empty() ? UsableOrReported(FallbackLockFolder()) : own;
 }
 
 std::string InstanceGuard::PrivateTemporaryFolder() { return "/tmp/wex-" + std::to_string(::geteuid()); }
+
+std::string InstanceGuard::FallbackLockFolder() {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] != '/') return std::string();
+  return std::string(home) + "/.wex-locks";
+}
+
+std::string InstanceGuard::LockFolderProblem(const std::string& path) {
+  if (path.empty()) return "no lock folder is known";
+  ::mkdir(path.c_str(), 0700);   // an existing one is checked below
+  const std::string named = "the lock folder " + path;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return named + " cannot be made: " + std::strerror(errno);
+  if (S_ISLNK(info.st_mode)) return named + " is a link";
+  if (!S_ISDIR(info.st_mode)) return named + " is not a folder";
+  if (info.st_uid != ::geteuid()) return named + " belongs to another user";
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return named + " may be written by other users";
+  return std::string();
+}
 
 std::string InstanceGuard::LockFileName(const std::string& name) {
   std::string plain;

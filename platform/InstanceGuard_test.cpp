@@ -1,5 +1,6 @@
 #include "platform/InstanceGuard.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,6 +11,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <vector>
 #include <thread>
 
 #include "platform/ScratchFolder.h"
@@ -122,6 +126,48 @@ TEST(InstanceGuardNames, DefaultFolderIsAPrivateRuntimeFolderElseOneOfOurs) {
   EXPECT_EQ(info.st_mode & 07777, 0700u);
   EXPECT_EQ(info.st_uid, ::geteuid());
   if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+}
+
+// A folder another user planted is named for what it is, and the guard is still
+// taken, in the fallback folder.
+TEST(InstanceGuardSquatting, PlantedLockFolderIsNamedAndPassedOver) {
+  ScratchFolder scratch;
+  const char* savedHome = std::getenv("HOME");
+  const std::string savedHomeValue = savedHome != nullptr ? savedHome : "";
+  ::setenv("HOME", scratch.Path().c_str(), 1);
+  const std::string target = scratch / "target";
+  ASSERT_EQ(::mkdir(target.c_str(), 0700), 0);
+  struct Squat {
+    const char* name;
+    std::function<bool(const std::string&)> plant;
+    const char* named;
+  };
+  const std::vector<Squat> squats = {
+      {"link", [&](const std::string& p) { return ::symlink(target.c_str(), p.c_str()) == 0; }, "is a link"},
+      {"open", [](const std::string& p) { return ::mkdir(p.c_str(), 0700) == 0 && ::chmod(p.c_str(), 0777) == 0; },
+       "may be written by other users"},
+      {"owned", [](const std::string& p) { return ::mkdir(p.c_str(), 0700) == 0 && ::chown(p.c_str(), 4321, 4321) == 0; },
+       "belongs to another user"},
+      {"file", [](const std::string& p) { return ::close(::creat(p.c_str(), 0600)) == 0; }, "is not a folder"},
+  };
+  for (const Squat& squat : squats) {
+    SCOPED_TRACE(squat.name);
+    const std::string folder = scratch / squat.name;
+    if (!squat.plant(folder)) {
+      EXPECT_NE(::geteuid(), 0u) << "only another user's folder needs root to plant";
+      continue;
+    }
+    EXPECT_EQ(InstanceGuard::LockFolderProblem(folder), "the lock folder " + folder + " " + squat.named);
+    InstanceGuard guard(std::string("library-") + squat.name, 0, folder);
+    EXPECT_TRUE(guard.Held());
+    struct stat info {};
+    EXPECT_EQ(::lstat((InstanceGuard::FallbackLockFolder() + "/" +
+                       InstanceGuard::LockFileName(std::string("library-") + squat.name)).c_str(), &info), 0);
+  }
+  EXPECT_EQ(InstanceGuard::FallbackLockFolder(), scratch / ".wex-locks");
+  EXPECT_EQ(InstanceGuard::LockFolderProblem(InstanceGuard::FallbackLockFolder()), "");
+  EXPECT_TRUE(std::filesystem::is_empty(target));
+  ::setenv("HOME", savedHomeValue.c_str(), 1);
 }
 
 TEST_F(InstanceGuardTest, LockFileIsOwnerOnlyNeverALinkAndGoesOnRelease) {

@@ -130,6 +130,12 @@ struct Loopback {
   }
   // A client of some other server.
   explicit Loopback(platform::Socket connected) : peer(std::move(connected)) {}
+  // The server's end of the connection, accepted within a bound; not open when none came.
+  platform::Socket Accepted() {
+    platform::Socket accepted;
+    if (listening.WaitReadable(10000)) listening.Accept(accepted);
+    return accepted;
+  }
   // Sends everything (bounded); false when the socket fails.
   bool Send(const std::string& bytes) {
     std::size_t sent = 0;

@@ -19,6 +19,7 @@
 #include "common/TraceError.h"
 #include "platform/FileDescriptor.h"
 #include "platform/fs.h"
+#include "platform/MemoryPools.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/TcpEngineSocket.h"
@@ -27,7 +28,6 @@
 namespace {
 
 constexpr int kXorKey = 1;
-constexpr int kAcceptWaitMs = 100;
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
 // Fresh temporary names tried when a name is taken (a stale file, a planted link).
 constexpr int kTemporaryNameAttempts = 100;
@@ -80,27 +80,18 @@ RTE::~RTE() {
 
 // --- connection -----------------------------------------------------------------
 
-bool RTE::Accept(platform::Socket& listening, const std::atomic<bool>& cancel) {
-  while (!cancel) {
-    if (!listening.WaitReadable(kAcceptWaitMs)) continue;
-    platform::Socket accepted;
-    const platform::IoStatus status = listening.Accept(accepted);
-    if (status == platform::IoStatus::Ok) {
-      Attach(std::make_unique<TcpEngineSocket>(std::move(accepted)));
-      return true;
-    }
-    if (status != platform::IoStatus::WouldBlock) break;
-  }
-  connected_ = false;
-  loggedOn_ = false;
-  return false;
-}
-
 void RTE::Attach(std::unique_ptr<EngineSocket> socket) {
   socket_ = std::move(socket);
+  NoteHeard();
   connected_ = true;
   loggedOn_ = false;
   IncrementThreadCount();
+}
+
+std::chrono::milliseconds RTE::QuietFor() const {
+  if (handling_ || InboundCount() > 0) return std::chrono::milliseconds(0);
+  const std::chrono::steady_clock::time_point heard{std::chrono::steady_clock::duration(lastHeard_.load())};
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - heard);
 }
 
 void RTE::Run() {
@@ -122,7 +113,6 @@ void RTE::Run() {
   }
 
   const auto connectedAt = std::chrono::steady_clock::now();
-  Msg message;
   for (;;) {
     const auto connectedFor = std::chrono::steady_clock::now() - connectedAt;
     if (!loggedOn_ && connectedFor >= std::chrono::milliseconds(timeBoundMs_.load())) {
@@ -136,13 +126,18 @@ void RTE::Run() {
       });
     }
     if (!connected_ || readerFinished_ || writerFinished_ || stopRequested_) break;
-    if (!GetNextMessage(message) || message.GetMessageId() == 0) continue;
-    if (message.GetMessageId() == MSGID_BYE) {
+    const Queued next = TakeNextMessage();   // its budget is held until it is handled
+    if (!next.message || next.message->GetMessageId() == 0) continue;
+    if (next.message->GetMessageId() == MSGID_BYE) {
       Disconnect();
       loggedOn_ = false;
       break;
     }
-    if (!ProcessMessage(message)) break;
+    handling_ = true;
+    const bool handled = ProcessMessage(*next.message);
+    NoteHeard();
+    handling_ = false;
+    if (!handled) break;
   }
   Disconnect();
   DeleteFilesOfUnhandledRequests();
@@ -196,9 +191,11 @@ bool RTE::ProcessMessage(const Msg& request) {
 }
 
 bool RTE::QueueMessage(const Msg& message) {
+  Queued queued{TransferBudget::Charge(*budget_), std::make_unique<Msg>(message)};
+  queued.charge.Add(message.GetBodyLength());
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
-    outbound_.push_back(message);
+    outbound_.push_back(std::move(queued));
   }
   outboundReady_.notify_all();
   return true;
@@ -257,25 +254,25 @@ void RTE::Wake() {
   roomReady_.notify_all();
 }
 
-bool RTE::GetNextMessage(Msg& message) {
-  message.SetMessageId(0);
-  message.SetBody(std::string());
+RTE::Queued RTE::TakeNextMessage() {
+  Queued next;
   std::lock_guard<std::mutex> lock(queueMutex_);
   if (!inbound_.empty()) {
-    message = inbound_.front();
+    next = std::move(inbound_.front());
     inbound_.pop_front();
     roomReady_.notify_all();
   }
-  return true;
+  return next;
 }
 
 void RTE::DeleteFilesOfUnhandledRequests() {
-  std::deque<Msg> left;
+  std::deque<Queued> left;
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     left.swap(inbound_);
   }
-  for (const Msg& message : left) {
+  for (const Queued& queued : left) {
+    const Msg& message = *queued.message;
     if (IsRequestWithFiles(message.GetMessageId()) && message.GetBody() != nullptr) {
       DeleteFiles(TemporaryPathsOf(std::string(message.GetBody(), message.GetBodyLength())));
     }
@@ -355,8 +352,8 @@ void RTE::ReaderThread() {
 
 bool RTE::HasRoomLocked() const {
   std::size_t bytes = 0;
-  for (const std::deque<Msg>* queue : {&inbound_, &outbound_}) {
-    for (const Msg& message : *queue) bytes += message.GetBodyLength();
+  for (const std::deque<Queued>* queue : {&inbound_, &outbound_}) {
+    for (const Queued& queued : *queue) bytes += queued.message->GetBodyLength();
   }
   return inbound_.size() + outbound_.size() < kMaxPendingMessages && bytes < kMaxPendingBytes;
 }
@@ -378,6 +375,7 @@ RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothi
     switch (result.status) {
       case platform::IoStatus::Ok:
         received += result.bytes;
+        NoteHeard();
         break;
       case platform::IoStatus::WouldBlock:
         if (idleIfNothing && received == 0) return Transfer::Nothing;
@@ -393,13 +391,18 @@ RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothi
   return Transfer::Done;
 }
 
-RTE::Transfer RTE::ReceiveBody(std::string& body, std::uint32_t length) {
+RTE::Transfer RTE::ReceiveBody(std::string& body, std::uint32_t length, TransferBudget::Charge& charge) {
   body.clear();
   while (body.size() < length) {
     const std::size_t piece = std::min<std::size_t>(kReceiveBufferSize, length - body.size());
     if (body.capacity() < body.size() + piece) {
       const std::size_t growth = std::clamp(body.capacity(), kReceiveBufferSize, kMaxBodyGrowth);
-      body.reserve(std::min<std::size_t>(length, body.capacity() + growth));
+      const std::size_t room = std::min<std::size_t>(length, body.capacity() + growth);
+      // Nothing more is taken from the peer until the budget has room.
+      if (!charge.Grow(room - body.capacity(), readerStop_)) return Transfer::Stopped;
+      const std::size_t outgrown = body.capacity();
+      body.reserve(room);
+      platform::NoteMemoryFreed(outgrown);
     }
     const std::size_t at = body.size();
     body.resize(at + piece);
@@ -431,7 +434,8 @@ bool RTE::ReadMessage() {
     const bool loggedOn = loggedOn_;
     const int headerKey = loggedOn ? userKeyIndex_.load() : 0;
     if (headerKey >= 0) Transform(headerKey, header, sizeof header);
-    Msg message;
+    auto owned = std::make_unique<Msg>();
+    Msg& message = *owned;
     const std::uint32_t length = message.ReadHeader(header);
 
     if (!loggedOn) {
@@ -447,30 +451,24 @@ bool RTE::ReadMessage() {
       return false;
     }
 
+    TransferBudget::Charge charge(*budget_);
     if (IsRequestWithFiles(message.GetMessageId())) {
       if (!loggedOn) {
         TraceError("RTE::ReadMessage() - Files announced before logon");
         return false;
       }
-      if (!ReceiveFiles(message, length)) {
+      if (!ReceiveFiles(message, length, charge)) {
         TraceError("RTE::ReadMessage() - ReceiveFiles() returned false");
         return false;
       }
-    } else if (length >= 1) {
-      std::string body;
-      const Transfer received = ReceiveBody(body, length);
-      if (received == Transfer::Failed) TraceError("RTE::ReadMessage() - Unknown socket error while receiving body");
-      if (received != Transfer::Done) return false;
-      Transform(userKeyIndex_, body.data(), length);
-      if (!message.SetBody(body)) {
-        TraceError("Exception 2 in RTE::ReadMessage()");
-        return false;
-      }
+    } else if (length >= 1 && !ReceiveMessageBody(message, length, charge)) {
+      return false;
     }
 
     {
+      Queued queued{std::move(charge), std::move(owned)};
       std::lock_guard<std::mutex> lock(queueMutex_);
-      inbound_.push_back(std::move(message));
+      inbound_.push_back(std::move(queued));
     }
     inboundReady_.notify_all();
     return true;
@@ -480,13 +478,32 @@ bool RTE::ReadMessage() {
   }
 }
 
-bool RTE::ReceiveFiles(Msg& message, std::uint32_t length) {
+bool RTE::ReceiveMessageBody(Msg& message, std::uint32_t length, TransferBudget::Charge& charge) {
+  std::string body;
+  const Transfer received = ReceiveBody(body, length, charge);
+  if (received == Transfer::Failed) TraceError("RTE::ReadMessage() - Unknown socket error while receiving body");
+  if (received != Transfer::Done) return false;
+  Transform(userKeyIndex_, body.data(), length);
+  // The message's copy is charged before it is made; the received text's room is
+  // given back once it is gone.
+  const std::size_t receivedRoom = body.capacity();
+  if (!charge.Grow(std::size_t{length} + 1, readerStop_)) return false;
+  if (!message.SetBody(body)) {
+    TraceError("Exception 2 in RTE::ReadMessage()");
+    return false;
+  }
+  std::string().swap(body);
+  charge.Shrink(receivedRoom);
+  return true;
+}
+
+bool RTE::ReceiveFiles(Msg& message, std::uint32_t length, TransferBudget::Charge& charge) {
   if (length < 1) {
     TraceError("RTE::ReceiveFiles() - CSV body length is zero");
     return false;
   }
   std::string text;
-  const Transfer body = ReceiveBody(text, length);
+  const Transfer body = ReceiveBody(text, length, charge);
   if (body == Transfer::Failed) TraceError("RTE::ReceiveFiles() - Unknown socket error while receiving CSV body");
   if (body != Transfer::Done) return false;
   Transform(userKeyIndex_, text.data(), length);
@@ -626,40 +643,31 @@ bool RTE::WriteMessage() {
   const int keyIndex = userKeyIndex_;
   if (!connected_ || keyIndex < 0) return false;
   try {
-    Msg message;
+    Msg* queued = nullptr;
     {
+      // It stays queued while it is sent; only this thread takes from the front,
+      // and adding behind it leaves it in place.
       std::lock_guard<std::mutex> lock(queueMutex_);
       if (outbound_.empty()) return true;
-      message = outbound_.front();   // stays queued while it is sent
+      queued = outbound_.front().message.get();
     }
-    message.SetUserIdentity(GetUserIdentity());
-    message.StampSendTime();
-
-    const bool withFiles = IsReplyWithFiles(message.GetMessageId());
     std::vector<OutgoingFile> files;
-    if (withFiles) {
+    if (IsReplyWithFiles(queued->GetMessageId())) {
+      // A reply with files is rebuilt for the wire; its list is small.
+      Msg message(*queued);
       std::string field1;
       ParseFileReply(std::string(message.GetBody(), message.GetBodyLength()), field1, files);
-      if (!message.SetBody(BuildWireFileReply(field1, files))) return false;
+      if (!message.SetBody(BuildWireFileReply(field1, files)) || !SendMessage(message, keyIndex)) return false;
+    } else if (!SendMessage(*queued, keyIndex)) {
+      return false;
     }
-
-    const std::size_t bodyLength = message.GetBodyLength();
-    std::vector<char> wire(Msg::kHeaderSize + bodyLength);
-    message.WriteHeader(reinterpret_cast<unsigned char*>(wire.data()));
-    Transform(keyIndex, wire.data(), Msg::kHeaderSize);
-    if (bodyLength > 0) {
-      std::memcpy(wire.data() + Msg::kHeaderSize, message.GetBody(), bodyLength);
-      Transform(keyIndex, wire.data() + Msg::kHeaderSize, bodyLength);
-    }
-    const Transfer sent = SendAll(wire.data(), wire.size());
-    if (sent == Transfer::Failed) TraceError("RTE::WriteMessage() - Unknown socket error while sending message");
-    if (sent != Transfer::Done) return false;
-
     for (const OutgoingFile& file : files) {
       if (file.send && !file.serverPath.empty() && !SendFile(file.serverPath, file.size)) return false;
     }
+    Queued sent;
     {
       std::lock_guard<std::mutex> lock(queueMutex_);
+      sent = std::move(outbound_.front());
       outbound_.pop_front();
     }
     outboundDrained_.notify_all();
@@ -668,6 +676,35 @@ bool RTE::WriteMessage() {
   } catch (const std::bad_alloc&) {
     TraceError("Exception 1 in RTE::WriteMessage()");
     return false;
+  }
+}
+
+bool RTE::SendMessage(Msg& message, int keyIndex) {
+  message.SetUserIdentity(GetUserIdentity());
+  message.StampSendTime();
+  const std::size_t keyLength = static_cast<std::size_t>(std::max(KeyLength(keyIndex), 0));
+  if (keyLength == 0) return false;
+  // Header and body go out in calls of kMaxSendCall. Each body piece is encoded
+  // behind its own key position in `scratch`, as part of the whole body.
+  const auto piece = std::make_unique_for_overwrite<char[]>(kMaxSendCall);
+  const auto scratch = std::make_unique_for_overwrite<char[]>(kMaxSendCall + keyLength);
+  message.WriteHeader(reinterpret_cast<unsigned char*>(piece.get()));
+  Transform(keyIndex, piece.get(), Msg::kHeaderSize);
+  std::size_t filled = Msg::kHeaderSize;
+  const std::size_t length = message.GetBodyLength();
+  for (std::size_t at = 0;; filled = 0) {
+    const std::size_t n = std::min(kMaxSendCall - filled, length - at);
+    if (n > 0) {
+      const std::size_t lead = at % keyLength;
+      std::memcpy(scratch.get() + lead, message.GetBody() + at, n);
+      Transform(keyIndex, scratch.get(), lead + n);
+      std::memcpy(piece.get() + filled, scratch.get() + lead, n);
+    }
+    const Transfer sent = SendAll(piece.get(), filled + n);
+    if (sent == Transfer::Failed) TraceError("RTE::WriteMessage() - Unknown socket error while sending message");
+    if (sent != Transfer::Done) return false;
+    at += n;
+    if (at >= length) return true;
   }
 }
 

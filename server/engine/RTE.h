@@ -13,6 +13,8 @@
 // What a peer can make the connection hold is bounded: a body's memory grows with
 // the bytes that arrive, a begun message and the logon must complete within the
 // time bound, and the reader takes nothing more while queued work is at its bound.
+// Bodies being received and queued, and queued replies, are charged to the
+// server's TransferBudget until handled or sent: the reader waits while it is spent.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -30,6 +32,7 @@
 #include "common/UserIdentity.h"
 #include "platform/Socket.h"
 #include "server/engine/EngineSocket.h"
+#include "server/engine/TransferBudget.h"
 
 class CWexmoorApp;
 struct ReceivedFile;
@@ -60,10 +63,7 @@ class RTE {
   RTE(const RTE&) = delete;
   RTE& operator=(const RTE&) = delete;
 
-  // Waits for the next connection on the listening socket until one arrives, the
-  // listener fails or is shut, or `cancel` is set. True when connected.
-  bool Accept(platform::Socket& listening, const std::atomic<bool>& cancel);
-  // Takes an already open stream as the connection (counted like an accept).
+  // Takes an accepted stream as the connection.
   void Attach(std::unique_ptr<EngineSocket> socket);
 
   // The connection's whole life, on the connection thread; returns after the
@@ -74,6 +74,10 @@ class RTE {
   bool IsFinished() const { return finished_; }
   bool IsConnected() const { return connected_; }
   bool IsLoggedOn() const { return loggedOn_; }
+  bool IsStopRequested() const { return stopRequested_; }
+  // How long the peer has sent nothing and nothing of it was handled; zero while
+  // one of its requests is queued or being handled.
+  std::chrono::milliseconds QuietFor() const;
   UserIdentity GetUserIdentity() const;
 
   // The logon's last step: the identity becomes the engine's, the user's key is
@@ -109,6 +113,9 @@ class RTE {
   // Replaces kTimeBoundMs (tests shorten it).
   void SetTimeBound(std::chrono::milliseconds bound) { timeBoundMs_ = bound.count(); }
 
+  // The budget bodies and replies are charged to (tests give one of their own).
+  void SetTransferBudget(TransferBudget& budget) { budget_ = &budget; }
+
   std::size_t InboundCount() const;
   std::size_t OutboundCount() const;
   // True while the reader waits for queued requests and replies to drain.
@@ -116,6 +123,12 @@ class RTE {
 
  private:
   enum class Transfer { Done, Nothing, Stopped, Failed, Closed, GaveUp, TimedOut };
+  // A queued message with the budget its body holds; the message goes first, so
+  // the charge's release finds its memory already freed.
+  struct Queued {
+    TransferBudget::Charge charge;
+    std::unique_ptr<Msg> message;
+  };
 
   // Starts reader and writer; false (nothing left running) when a thread cannot be made.
   bool StartThreads();
@@ -126,7 +139,7 @@ class RTE {
   bool HasRoomLocked() const;
   void WriterThread();
   bool ReadMessage();
-  bool ReceiveFiles(Msg& message, std::uint32_t length);
+  bool ReceiveFiles(Msg& message, std::uint32_t length, TransferBudget::Charge& charge);
   // A new empty owner-only file under a fresh temporary name, made without
   // following a link or reusing a name; empty, with errno set, when none could be made.
   std::string CreateTemporaryFile();
@@ -138,13 +151,20 @@ class RTE {
   void NoteFileNotStored(const std::string& name, int error);
   bool WriteMessage();
   bool SendFile(const std::string& path, std::int32_t expectedSize);
-  bool GetNextMessage(Msg& message);
+  // The oldest queued request, or one with a null message when none is queued.
+  Queued TakeNextMessage();
 
   // Receives exactly `length` bytes within the message time bound; with
   // `idleIfNothing` a would-block before the first byte gives Nothing.
   Transfer ReceiveAll(char* buffer, std::size_t length, bool idleIfNothing);
-  // Receives a body of `length` bytes, its room growing with the bytes that arrive.
-  Transfer ReceiveBody(std::string& body, std::uint32_t length);
+  // Receives a body of `length` bytes, its room growing with the bytes that arrive
+  // and charged to `charge` before it is taken.
+  Transfer ReceiveBody(std::string& body, std::uint32_t length, TransferBudget::Charge& charge);
+  // Receives and decodes the body into `message`; false ends the connection.
+  bool ReceiveMessageBody(Msg& message, std::uint32_t length, TransferBudget::Charge& charge);
+  // Sends `message` with this engine's identity and the send time, encoded a
+  // piece at a time.
+  bool SendMessage(Msg& message, int keyIndex);
   // Sends all bytes in calls of at most kMaxSendCall.
   Transfer SendAll(const char* data, std::size_t length);
 
@@ -157,6 +177,7 @@ class RTE {
   void CloseSocket();
   void DeleteFilesOfUnhandledRequests();
   void Wake();
+  void NoteHeard() { lastHeard_ = std::chrono::steady_clock::now().time_since_epoch().count(); }
 
   CWexmoorApp& app_;
 
@@ -165,8 +186,9 @@ class RTE {
   std::condition_variable outboundReady_;
   std::condition_variable outboundDrained_;
   std::condition_variable roomReady_;
-  std::deque<Msg> inbound_;
-  std::deque<Msg> outbound_;
+  std::deque<Queued> inbound_;
+  std::deque<Queued> outbound_;
+  TransferBudget* budget_ = &TransferBudget::Shared();
 
   Msg reply_;
   mutable std::mutex identityMutex_;
@@ -182,6 +204,8 @@ class RTE {
   std::atomic<bool> readerStop_{true};
   std::atomic<bool> readingHeld_{false};
   std::atomic<bool> writerStop_{true};
+  std::atomic<bool> handling_{false};
+  std::atomic<std::chrono::steady_clock::rep> lastHeard_{0};
   std::atomic<int> userKeyIndex_{-1};
   std::atomic<std::int32_t> replyCounter_{1};
   std::atomic<std::chrono::milliseconds::rep> timeBoundMs_{kTimeBoundMs};

@@ -194,6 +194,36 @@ int ServerConsole::GetLiveConnectionThreadCount() const {
   return count;
 }
 
+namespace {
+
+bool IsStranger(const RTE& engine) {
+  return !engine.IsFinished() && engine.IsConnected() && !engine.IsLoggedOn() && !engine.IsStopRequested();
+}
+
+}  // namespace
+
+int ServerConsole::GetStrangerCount() const {
+  platform::CriticalSection::Lock hold(document_.GetQueueSection());
+  int count = 0;
+  for (const auto& [number, connection] : connections_) count += connection.engine && IsStranger(*connection.engine);
+  return count;
+}
+
+bool ServerConsole::StopQuietestStranger(std::chrono::milliseconds quiet) {
+  platform::CriticalSection::Lock hold(document_.GetQueueSection());
+  RTE* quietest = nullptr;
+  for (const auto& [number, connection] : connections_) {
+    if (!connection.engine || !IsStranger(*connection.engine)) continue;
+    const std::chrono::milliseconds quietFor = connection.engine->QuietFor();
+    if (quietFor >= quiet) {
+      quiet = quietFor;
+      quietest = connection.engine.get();
+    }
+  }
+  if (quietest != nullptr) quietest->Stop();
+  return quietest != nullptr;
+}
+
 // --- listener state -----------------------------------------------------------------
 
 void ServerConsole::ReportListening(platform::Socket* listening) {

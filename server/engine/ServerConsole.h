@@ -59,8 +59,13 @@ class ServerConsole {
   int GetActiveUserCount() const;
   // Engines in the list (running ones plus ended ones not yet deleted).
   std::size_t GetListedEngineCount() const;
-  // Connection threads that have not ended (the one waiting in the accept included).
+  // Connection threads that have not ended.
   int GetLiveConnectionThreadCount() const;
+  // Connections not logged on (nor asked to stop).
+  int GetStrangerCount() const;
+  // Stops the connection not logged on that has been quiet longest, when it has
+  // been quiet for `quiet` at least; false when none has.
+  bool StopQuietestStranger(std::chrono::milliseconds quiet);
 
   // "Up Time is %d week(s), %d day(s), %d hour(s), %d minute(s)".
   static std::string FormatUpTime(unsigned minutes);

@@ -6,6 +6,7 @@
 #include "common/TraceError.h"
 #include "server/engine/RTE.h"
 #include "server/engine/ServerConsole.h"
+#include "server/engine/TcpEngineSocket.h"
 
 int SocketTalk(ConnectionTicket* ticket) {
   ServerConsole& console = *ticket->console;
@@ -26,10 +27,10 @@ int SocketTalk(ConnectionTicket* ticket) {
     console.ConnectionEnded(number);
     return 0;
   }
-  const bool connected = engine->Accept(*ticket->listening, console.ListenerStopFlag());
+  engine->Attach(std::make_unique<TcpEngineSocket>(std::move(ticket->accepted)));
   const bool counted = !console.IsServerClosed();
   if (counted) console.ChangeActiveUserCount(+1);
-  ticket->ReportAccepted(connected);   // the ticket is not touched again
+  ticket->ReportAccepted(true);   // the ticket is not touched again
 
   engine->Run();
 

@@ -1,8 +1,15 @@
 #pragma once
-// The listener thread: binds the settings' port on every address (backlog 5) and
-// keeps exactly one connection thread waiting in the accept, starting the next as
-// soon as one has accepted, until the console asks it to stop. A set-up failure is
-// reported to the console with the port and the reason.
+// The listener thread: binds the settings' port on every address (backlog 5),
+// accepts each connection as it arrives and starts a connection thread for it,
+// until the console asks it to stop. A set-up failure is reported to the console
+// with the port and the reason.
+//
+// Connections not logged on have a bound of their own within the connection
+// bound, so they can never take the places of logged-on users. While it is full,
+// new connections wait in a lobby, and the connection not logged on that has been
+// quiet longest (for a few seconds at least) is closed to make room for them; a
+// waiting peer that has sent its logon goes first. A console line (at most one a
+// minute) says when that bound is reached.
 #include <string>
 
 class ServerConsole;
@@ -20,5 +27,8 @@ bool IsNumericServerAddress(const std::string& address);
 int ConnectionBound();
 // The bound from given soft limits (RLIM_INFINITY: no limit).
 int ConnectionBound(unsigned long long descriptorLimit, unsigned long long processLimit);
-// Test seam: a bound of `bound` (> 0) instead of the computed one; 0 restores it.
-void SetConnectionBoundForTesting(int bound);
+// The most connections not logged on within a connection bound: a quarter of it, at least 1.
+int StrangerBound(int connectionBound);
+// Test seam: bounds of `bound` (> 0) connections, `strangers` (> 0) of them not
+// logged on, instead of the computed ones; 0 restores the computed bound.
+void SetConnectionBoundForTesting(int bound, int strangers);

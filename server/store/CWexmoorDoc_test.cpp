@@ -335,3 +335,40 @@ TEST_F(CWexmoorDocTest, AddUserRefusesDuplicatesAndSavesNewAccounts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Another local user made the shared lock folder of the server's user first; the
+// server (run here as a user of its own) still starts.
+TEST_F(CWexmoorDocTest, PlantedLockFolderDoesNotStopTheStart) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's folder needs root";
+  constexpr uid_t kServerUser = 4321;
+  const std::string planted = "/tmp/wex-" + std::to_string(kServerUser);
+  std::filesystem::remove_all(planted);
+  ASSERT_EQ(::mkdir(planted.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(planted.c_str(), 0777), 0);
+  PointWorkAtRoot();
+  const std::string home = scratch_ / "home";
+  ASSERT_TRUE(platform::fs::CreateFolder(home));
+  for (const std::string& path : {scratch_.Path(), work_, root_, home}) ASSERT_EQ(::chown(path.c_str(), kServerUser, kServerUser), 0);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(work_)) {
+    ASSERT_EQ(::chown(entry.path().c_str(), kServerUser, kServerUser), 0);
+  }
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("HOME", home.c_str(), 1);
+    if (::setgid(kServerUser) != 0 || ::setuid(kServerUser) != 0) _exit(3);
+    CWexmoorDoc doc(CWexmoorDoc::Setup{work_, "", CertificateBuiltInKey()});
+    _exit(doc.OnNewDocument() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  std::filesystem::remove_all(planted);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the server did not start";
+}
+
+}  // namespace

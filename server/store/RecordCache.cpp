@@ -3,6 +3,7 @@
 #include <functional>
 #include <utility>
 
+#include "platform/MemoryPools.h"
 
 namespace {
 
@@ -51,17 +52,25 @@ RecordCache::ListRecord RecordCache::List(const std::string& path) {
 void RecordCache::Put(const std::string& path, FileStatistics statistics) {
   auto parsed = std::make_shared<const ParsedStatistics>(std::move(statistics));
   const std::size_t bytes = BytesOf(*parsed);
-  std::lock_guard<std::mutex> hold(mutex_);
-  MarkWritten(path);
-  Store(path, std::move(parsed), bytes);
+  std::size_t evicted = 0;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    MarkWritten(path);
+    evicted = Store(path, std::move(parsed), bytes);
+  }
+  platform::NoteMemoryFreed(evicted);
 }
 
 void RecordCache::Put(const std::string& path, ProjectFileList list) {
   auto shared = std::make_shared<const ProjectFileList>(std::move(list));
   const std::size_t bytes = shared->ApproximateBytes();
-  std::lock_guard<std::mutex> hold(mutex_);
-  MarkWritten(path);
-  Store(path, std::move(shared), bytes);
+  std::size_t evicted = 0;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    MarkWritten(path);
+    evicted = Store(path, std::move(shared), bytes);
+  }
+  platform::NoteMemoryFreed(evicted);
 }
 
 void RecordCache::Drop(const std::string& path) {
@@ -107,25 +116,33 @@ std::shared_ptr<const T> RecordCache::Find(const std::string& path, Stamp& stamp
 }
 
 void RecordCache::Offer(const std::string& path, Record record, std::size_t bytes, const Stamp& stamp) {
-  std::lock_guard<std::mutex> hold(mutex_);
-  if (StampOf(path) == stamp) Store(path, std::move(record), bytes);
+  std::size_t evicted = 0;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (StampOf(path) == stamp) evicted = Store(path, std::move(record), bytes);
+  }
+  platform::NoteMemoryFreed(evicted);
 }
 
-void RecordCache::Store(const std::string& path, Record record, std::size_t bytes) {
+std::size_t RecordCache::Store(const std::string& path, Record record, std::size_t bytes) {
+  std::size_t evicted = 0;
   const auto found = index_.find(path);
-  if (found != index_.end()) Forget(found->second);
+  if (found != index_.end()) evicted += Forget(found->second);
   bytes = EntryBytes(path, bytes);
-  if (bytes > byteLimit_) return;
-  while (heldBytes_ + bytes > byteLimit_) Forget(std::prev(entries_.end()));
+  if (bytes > byteLimit_) return evicted;
+  while (heldBytes_ + bytes > byteLimit_) evicted += Forget(std::prev(entries_.end()));
   entries_.push_front(Entry{path, std::move(record), bytes});
   index_.emplace(entries_.front().path, entries_.begin());
   heldBytes_ += bytes;
+  return evicted;
 }
 
-void RecordCache::Forget(Entries::iterator entry) {
-  heldBytes_ -= entry->bytes;
+std::size_t RecordCache::Forget(Entries::iterator entry) {
+  const std::size_t bytes = entry->bytes;
+  heldBytes_ -= bytes;
   index_.erase(entry->path);
   entries_.erase(entry);
+  return bytes;
 }
 
 RecordCache::Stamp RecordCache::StampOf(const std::string& path) const {

@@ -4,7 +4,8 @@
 // paths a failed save touched; readers take the shared parse, or on a miss read the
 // file and offer the parse back. A parse read while a writer changed its path is not
 // kept, so the disk stays the truth. Bounded by the records' approximate bytes, the
-// least recently used going first.
+// least recently used going first; what eviction frees is counted towards handing
+// memory back to the system.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -73,9 +74,10 @@ class RecordCache {
   template <class T>
   std::shared_ptr<const T> Find(const std::string& path, Stamp& stamp);
   void Offer(const std::string& path, Record record, std::size_t bytes, const Stamp& stamp);
-  void Store(const std::string& path, Record record, std::size_t bytes);
+  // Both give the bytes of the records they let go.
+  std::size_t Store(const std::string& path, Record record, std::size_t bytes);
   static std::size_t BytesOf(const ParsedStatistics& parsed);
-  void Forget(Entries::iterator entry);
+  std::size_t Forget(Entries::iterator entry);
   Stamp StampOf(const std::string& path) const;
   void MarkWritten(const std::string& path);
 

@@ -1,0 +1,47 @@
+#include "platform/MemoryPools.h"
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace platform {
+namespace {
+
+constexpr std::size_t kTrimStep = std::size_t{16} << 20;
+constexpr std::size_t kOwnMappingFrom = std::size_t{1} << 20;
+std::atomic<std::size_t> freedSinceTrim{0};
+
+}  // namespace
+
+int MemoryPoolBound(unsigned cores) { return std::clamp(static_cast<int>(cores / 2), 2, 8); }
+
+void SetUpServerAllocator() {
+  ::mallopt(M_ARENA_MAX, MemoryPoolBound(std::thread::hardware_concurrency()));
+  ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kOwnMappingFrom));
+}
+
+void NoteMemoryFreed(std::size_t bytes) {
+  const std::size_t freed = freedSinceTrim.fetch_add(bytes) + bytes;
+  if (freed < kTrimStep) return;
+  // One thread trims; the others go on counting towards the next step.
+  std::size_t expected = freed;
+  while (expected >= kTrimStep && !freedSinceTrim.compare_exchange_weak(expected, 0)) {
+  }
+  if (expected >= kTrimStep) ::malloc_trim(0);
+}
+
+std::size_t ResidentBytes() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return 0;
+  unsigned long size = 0;
+  unsigned long resident = 0;
+  const int read = std::fscanf(statm, "%lu %lu", &size, &resident);
+  std::fclose(statm);
+  return read == 2 ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) : 0;
+}
+
+}  // namespace platform

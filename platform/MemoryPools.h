@@ -1,0 +1,25 @@
+#pragma once
+// The allocator's pools and what the process holds of the system's memory. Each
+// thread that allocates may get a pool of its own; memory freed in one pool serves
+// only that pool's threads and stays resident. A server whose connections come and
+// go with threads of their own would so hold the high-water mark of every pool:
+// SetUpServerAllocator caps their number and keeps large blocks out of them, and
+// large frees hand the freed pages back.
+#include <cstddef>
+
+namespace platform {
+
+// The most pools: one per two cores, at least 2 and at most 8.
+int MemoryPoolBound(unsigned cores);
+// Caps the pools at MemoryPoolBound(this machine's cores), and gives every block
+// of 1 MiB or more its own mapping, returned to the system when freed (the
+// allocator would otherwise raise that limit after large frees and keep such
+// blocks in its pools). Call at start-up, before any other thread runs.
+void SetUpServerAllocator();
+// Counts `bytes` just freed; once a step's worth (16 MiB) has been freed since the
+// last time, hands the allocator's free pages back to the system.
+void NoteMemoryFreed(std::size_t bytes);
+// The process's resident memory in bytes (0 when it cannot be read).
+std::size_t ResidentBytes();
+
+}  // namespace platform
