@@ -28,6 +28,7 @@ std::string WithName(const std::string& text, const std::string& name) {
 
 CBrannockDoc::CBrannockDoc(CBrannockApp& app)
     : app_(app), publisher_(app.IsPublisher()), listCache_([this](const std::string& projectIndexName) {
+        listsAsked_.insert(projectIndexName);
         SendListDocuments(projectIndexName);
         SendListVersions(projectIndexName);
       }) {}
@@ -197,6 +198,7 @@ void CBrannockDoc::ProcessMessages(bool closing) {
     if (!closing) OnCloseDocument();
     return;
   }
+  if (!closing && IsNewLogon() && IsReady()) RefreshAfterLogon();
   Msg reply;
   if (connection_->Receive(reply) == IPConnection::kDone) {
     SendHint(ClientHints::kReplyReceived, UpdateHint::kTreeView);
@@ -209,6 +211,11 @@ void CBrannockDoc::ProcessMessages(bool closing) {
 void CBrannockDoc::RequestProjectTree(bool force) {
   // A gone link is closed by the next pass's pump, never under the caller's feet.
   if (IsLinkEnded()) return;
+  // A stored tree may be out of date: after a logon the server's is always asked for.
+  if (IsNewLogon()) {
+    RefreshAfterLogon();
+    return;
+  }
   const ProjectNode& root = tree_.GetRoot();
   if (!force && !root.GetName().empty() && !root.IsRefreshNeeded()) {
     for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
