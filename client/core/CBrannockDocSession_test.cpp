@@ -117,13 +117,9 @@ class CBrannockDocSessionTest : public ClientLibraryTest {
     return nullptr;
   }
   FileStatistics Stored(const std::string& name) {
-    const std::string folder = Store().GetProjectFolderPath(plans_) + "/";
-    ProjectFileList list;
-    EXPECT_TRUE(list.Load(ProjectFileListPath(folder, plans_)));
-    FileStatistics statistics;
-    int lines = 0;
-    EXPECT_EQ(statistics.Load(StatisticsPath(folder, list.Lookup(name)), lines), 0) << name;
-    return statistics;
+    const std::optional<FileStatistics> stored = server_.StoredDocument(plans_, name);
+    EXPECT_TRUE(stored.has_value()) << name;
+    return stored.value_or(FileStatistics());
   }
   static int HeldVersions(const FileStatistics& statistics) {
     int held = 0;
