@@ -74,20 +74,19 @@ class CBrannockDocSessionTest : public ClientLibraryTest {
     return document;
   }
   // Shows the project's documents as selecting it does; the names the document list
-  // holds and the names its versions cache holds, once both hold `count`.
+  // holds and the names its versions cache holds, once both hold `count`. The node is
+  // looked up on each pass: a tree reply replaces every node.
   std::vector<std::string> ShownDocuments(CBrannockDoc& document, const std::string& project, int count) {
-    ProjectNode* node = document.GetProjectTree().FindProjectByPath(project);
-    if (node == nullptr) return {"<no project>"};
-    document.LoadProjectDocuments(*node);
-    const std::string versions =
-        DocumentListCache::VersionsFilePath(document.GetLibraryFolder(), node->GetCacheFilePath());
     VersionedDocumentList kept;
     const auto shows = [&] {
+      ProjectNode* node = document.GetProjectTree().FindProjectByPath(project);
+      if (node == nullptr || !document.LoadProjectDocuments(*node)) return false;
       const ProjectDocumentList* list = document.GetListCache().GetCurrentList();
       return list != nullptr && list->GetProjectIndexName() == project && list->GetCount() == count &&
-             kept.ReadFile(versions) && kept.GetCount() == count;
+             kept.ReadFile(DocumentListCache::VersionsFilePath(document.GetLibraryFolder(), node->GetCacheFilePath())) &&
+             kept.GetCount() == count;
     };
-    if (!PassUntil([&] { return document.LoadProjectDocuments(*node) && shows(); })) return {"<not shown>"};
+    if (!PassUntil(shows)) return {"<not shown>"};
     std::vector<std::string> names;
     const ProjectDocumentList* list = document.GetListCache().GetCurrentList();
     for (int i = 0; i < list->GetCount(); ++i) names.push_back(list->GetAt(i)->GetName());
