@@ -77,7 +77,7 @@ class ClientLibraryTest : public ::testing::Test {
     platform::SetNotifyHandler([this](const platform::Notification& n) {
       std::lock_guard lock(shownMutex_);
       shown_.push_back(n.text);
-      return platform::NotifyAnswer::Ok;
+      return platform::IsAnsweredByYes(n.buttons) ? questionAnswer_.load() : platform::NotifyAnswer::Ok;
     });
     RegisterCounters();
     ASSERT_TRUE(server_.Start());
@@ -128,10 +128,11 @@ class ClientLibraryTest : public ::testing::Test {
     EXPECT_EQ(Store().CreateProject(parent, name, "", created, false), 0) << name;
     return created.GetInternalName();
   }
-  void AddDocument(const std::string& project, const std::string& name, const std::string& content) {
+  void AddDocument(const std::string& project, const std::string& name, const std::string& content,
+                   const std::string& user = "ann") {
     const std::string received = folder_.Put("received_" + name, content);
     FileStatistics result;
-    EXPECT_EQ(Store().AddDocument(name, project, "ann", "", received, static_cast<int>(content.size()), result), 0)
+    EXPECT_EQ(Store().AddDocument(name, project, user, "", received, static_cast<int>(content.size()), result), 0)
         << name;
   }
   // The internal name of the stored child of `parent` named `name`; "" when none.
@@ -201,6 +202,8 @@ class ClientLibraryTest : public ::testing::Test {
   std::unique_ptr<CBrannockApp> app_;
   std::mutex shownMutex_;
   std::vector<std::string> shown_;
+  // The answer to every question (a box with Yes and No); the other boxes get Ok.
+  std::atomic<platform::NotifyAnswer> questionAnswer_{platform::NotifyAnswer::Ok};
 };
 
 }  // namespace client_test

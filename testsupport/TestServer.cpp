@@ -5,7 +5,9 @@
 #include "platform/fs.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/ProjectFileList.h"
 #include "server/store/ServerSettings.h"
+#include "server/store/StoreFilePaths.h"
 #include "testsupport/FreePort.h"
 
 namespace {
@@ -75,6 +77,17 @@ std::optional<UserAccount> TestServer::AddUser(const std::string& name, const st
 std::unique_ptr<TestClient> TestServer::MakeClient(const UserAccount& account) const {
   return std::make_unique<TestClient>(static_cast<std::uint32_t>(account.GetId()),
                                       Document().GetSettings().GetDefaultKey(), account.GetKeyText());
+}
+
+std::optional<FileStatistics> TestServer::StoredDocument(const std::string& projectInternalName,
+                                                         const std::string& name) const {
+  const std::string folder = Document().GetProjectFolderPath(projectInternalName) + "/";
+  ProjectFileList list;
+  if (!list.Load(ProjectFileListPath(folder, projectInternalName)) || !list.Contains(name)) return std::nullopt;
+  FileStatistics statistics;
+  int lines = 0;
+  if (statistics.Load(StatisticsPath(folder, list.Lookup(name)), lines) != 0) return std::nullopt;
+  return statistics;
 }
 
 std::optional<UserAccount> TestServer::StoredUser(int id) const {

@@ -13,6 +13,7 @@
 #include "platform/ScratchFolder.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/RequestDispatcher.h"
+#include "server/store/FileStatistics.h"
 #include "server/store/UserAccount.h"
 #include "testsupport/TestClient.h"
 
@@ -49,6 +50,9 @@ class TestServer {
   std::unique_ptr<TestClient> MakeClient(const UserAccount& account) const;
   // The account as "WXUsers.wxf" in the root holds it now (decoded and read back).
   std::optional<UserAccount> StoredUser(int id) const;
+  // The record of the document `name` of the project as its files hold it now; none
+  // when the project, the name or the record cannot be read. Running server only.
+  std::optional<FileStatistics> StoredDocument(const std::string& projectInternalName, const std::string& name) const;
 
   std::uint16_t Port() const { return port_; }
   const std::string& RootPath() const { return root_; }

@@ -28,6 +28,7 @@ std::string WithName(const std::string& text, const std::string& name) {
 
 CBrannockDoc::CBrannockDoc(CBrannockApp& app)
     : app_(app), publisher_(app.IsPublisher()), listCache_([this](const std::string& projectIndexName) {
+        listsAsked_.insert(projectIndexName);
         SendListDocuments(projectIndexName);
         SendListVersions(projectIndexName);
       }) {}
@@ -213,6 +214,7 @@ void CBrannockDoc::ProcessMessages(bool closing) {
     OnCloseDocument();
     return;
   }
+  if (!closing && IsNewLogon() && IsReady()) RefreshAfterLogon();
   if (connection_->Receive(reply) == IPConnection::kDone) {
     SendHint(ClientHints::kReplyReceived, UpdateHint::kTreeView);
     Dispatch(reply);
@@ -240,6 +242,11 @@ void CBrannockDoc::TellLinkEnd() {
 void CBrannockDoc::RequestProjectTree(bool force) {
   // A gone link is closed by the next pass's pump, never under the caller's feet.
   if (IsLinkEnded()) return;
+  // A stored tree may be out of date: after a logon the server's is always asked for.
+  if (IsNewLogon()) {
+    RefreshAfterLogon();
+    return;
+  }
   const ProjectNode& root = tree_.GetRoot();
   if (!force && !root.GetName().empty() && !root.IsRefreshNeeded()) {
     for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {

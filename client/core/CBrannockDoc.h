@@ -29,6 +29,7 @@
 #include "client/core/ProjectInventory.h"
 #include "client/core/ProjectTree.h"
 #include "client/core/PublicationSelection.h"
+#include "client/core/UndeliveredCheckOuts.h"
 
 class CBrannockApp;
 
@@ -384,7 +385,33 @@ class CBrannockDoc : public LibraryDocument {
   bool IsPublicationRunning() const { return publicationRunning_; }
   // ===== end of publication =====
 
+  // ===== views current after every logon (CBrannockDocSession.cpp) =====
+  // Fetching a check-out's file again replaces a differing local copy, kept as a backup.
+  static constexpr std::int32_t kFetchReplaceMode = 3;
+
  private:
+  // True once the link logged on (an open or a reconnect) since the views were last
+  // brought up to date.
+  bool IsNewLogon() const { return sessionLogon_ != logons_; }
+  // Forgets which lists were asked for and asks for the tree; its reply asks again
+  // for every list this computer keeps and looks for cut check-outs.
+  void RefreshAfterLogon();
+  // Asks for the project's document and version lists unless asked since the last
+  // logon; the stamp of the version-list request, or none.
+  std::optional<std::uint32_t> AskListsOnce(const std::string& projectIndexName);
+  // Asks again for the lists of every project whose versions cache is kept here.
+  void ScanKeptLists();
+  // A version list (null when refused or unusable) answering `stamp`; once the
+  // scan's last one came, offers to fetch the files of cut check-outs.
+  void TakeScannedList(std::uint32_t stamp, const VersionedDocumentList* list);
+  void OfferUndeliveredCheckOuts();
+
+  int sessionLogon_ = 0;
+  std::set<std::string> listsAsked_;   // since the last logon
+  bool scanAfterTree_ = false;
+  UndeliveredCheckOuts undelivered_;
+  // ===== end of views current after every logon =====
+
   // The shared behaviour of 5038 and 5042 (publication part).
   void OnReferencesAdded(const Msg& reply);
 

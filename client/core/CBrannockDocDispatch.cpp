@@ -197,4 +197,5 @@ void CBrannockDoc::OnListFailed(const Msg& reply) {
   // A refused document list is no longer pending, so it can be asked for again.
   if (reply.GetMessageId() == MSGID_DOCUMENT_LIST_FAILED) ForgetListRequestByStamp(reply.GetOriginalStamp());
   ShowServerError(*this, reply);
+  if (reply.GetMessageId() == MSGID_VERSION_LIST_FAILED) TakeScannedList(reply.GetOriginalStamp(), nullptr);
 }

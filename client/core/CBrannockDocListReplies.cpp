@@ -65,6 +65,10 @@ void CBrannockDoc::OnProjectTreeReply(const Msg& reply) {
     QueueProjectListRequests(tree_.GetRoot(), batch);
     QueueBatch(std::move(batch));
   }
+  if (scanAfterTree_) {
+    scanAfterTree_ = false;
+    ScanKeptLists();
+  }
 }
 
 const ProjectNode* CBrannockDoc::InsertReplyNode(const Msg& reply, const char* noNameText,
@@ -158,6 +162,7 @@ void CBrannockDoc::OnVersionListReply(const Msg& reply) {
   ProjectNode* node = header.indexName.empty() ? nullptr : tree_.FindProjectByPath(header.indexName);
   if (node == nullptr) {
     MarkInstructionFailed(stamp, false);
+    TakeScannedList(stamp, nullptr);
     return;
   }
   // The server counts a document's selected version in its own array, oldest first,
@@ -173,6 +178,7 @@ void CBrannockDoc::OnVersionListReply(const Msg& reply) {
   const std::string path = DocumentListCache::VersionsFilePath(libraryFolder_, node->GetCacheFilePath());
   if (path.empty() || !list.WriteFile(path)) {
     MarkInstructionFailed(stamp, false);
+    TakeScannedList(stamp, nullptr);
     return;
   }
   MarkInstructionDone(stamp, header.indexName, true);
@@ -180,6 +186,12 @@ void CBrannockDoc::OnVersionListReply(const Msg& reply) {
   if (current != nullptr && current->GetIndexName() == header.indexName) {
     SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
   }
+  TakeScannedList(stamp, &list);
 }
 
-bool CBrannockDoc::LoadProjectDocuments(ProjectNode& node) { return listCache_.LoadProjectDocuments(node, libraryFolder_); }
+bool CBrannockDoc::LoadProjectDocuments(ProjectNode& node) {
+  const bool kept = listCache_.LoadProjectDocuments(node, libraryFolder_);
+  // A list kept from before the last logon is shown at once and asked for again.
+  if (kept) AskListsOnce(node.GetIndexName());
+  return kept;
+}

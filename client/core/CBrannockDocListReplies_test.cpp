@@ -61,7 +61,7 @@ class CBrannockDocListRepliesTest : public ClientLibraryTest {
   RecordingView localView_{UpdateHint::kLocalFileListView};
 };
 
-TEST_F(CBrannockDocListRepliesTest, FirstTreeFillsTheRootAndAStoredFreshTreeIsNotAskedAgain) {
+TEST_F(CBrannockDocListRepliesTest, FirstTreeFillsTheRootAndAReopenAsksForTheTreeAgain) {
   CBrannockDoc* document = OpenWithTree();
   ASSERT_NE(document, nullptr);
   EXPECT_EQ(document->GetProjectTree().GetRoot().GetIndexName(), "Root");
@@ -77,7 +77,7 @@ TEST_F(CBrannockDocListRepliesTest, FirstTreeFillsTheRootAndAStoredFreshTreeIsNo
   // refusal drops the pending entry, so the same list can be asked for again.
   ASSERT_TRUE(document->SendListDocuments("WXNoSuchProject"));
   ASSERT_TRUE(PassUntilShown(1));
-  EXPECT_EQ(treeRequests_, 1);
+  EXPECT_EQ(treeRequests_, 2);   // a stored tree may be out of date
   EXPECT_TRUE(document->SendListDocuments("WXNoSuchProject"));
   EXPECT_TRUE(PassUntil([&] { return listRequests_ == 2; }));
 }

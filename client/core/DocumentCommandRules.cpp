@@ -1,10 +1,12 @@
 #include "client/core/DocumentCommandRules.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
+#include "platform/fs.h"
 
 namespace DocumentCommandRules {
 namespace {
@@ -66,6 +68,19 @@ bool NoTickedDocumentCheckedOut(const DocumentRowModel& rows) {
   return !AnyTickedDocument(rows, HasCheckedOutVersion, nullptr);
 }
 
+// The version of `document` that the user holds without its file; null when none.
+const DocumentVersionEntry* HeldWithoutFile(const VersionedDocument& document, const Situation& situation) {
+  for (int k = 0; k < document.GetVersionCount(); ++k) {
+    const DocumentVersionEntry* version = document.GetVersion(k);
+    if (IsHeldWithoutFile(*version, situation.userName, situation.projectFolder)) return version;
+  }
+  return nullptr;
+}
+
+bool MayCheckOut(const VersionedDocument& document, const Situation& situation) {
+  return !HasCheckedOutVersion(document) || HeldWithoutFile(document, situation) != nullptr;
+}
+
 bool IsPublicationUnderWay(const PublicationFlags& flags) { return flags.preparing || flags.running; }
 
 }  // namespace
@@ -74,8 +89,20 @@ bool CanAdd(const Situation& situation) {
   return situation.localSelection && !IsPublicationUnderWay(situation.flags);
 }
 
+bool IsHeldWithoutFile(const DocumentVersionEntry& version, const std::string& userName,
+                       const std::string& projectFolder) {
+  if (userName.empty() || version.GetCheckedOutTo() != userName || projectFolder.empty() ||
+      !IsValidStoredName(version.GetName())) {
+    return false;
+  }
+  const std::string path = EnsureTrailingBackslash(projectFolder) + version.GetName();
+  return !platform::fs::IsFile(path) || platform::fs::IsReadOnly(path);
+}
+
 bool CanCheckOut(const DocumentRowModel& rows, const Situation& situation) {
-  return !IsPublicationUnderWay(situation.flags) && !TickedRows(rows).empty() && NoTickedDocumentCheckedOut(rows);
+  const std::vector<int> ticked = TickedRows(rows);
+  return !IsPublicationUnderWay(situation.flags) && !ticked.empty() &&
+         std::all_of(ticked.begin(), ticked.end(), [&](int r) { return MayCheckOut(DocumentOf(rows, r), situation); });
 }
 
 bool CanCheckIn(const DocumentRowModel& rows, const Situation& situation) {
@@ -91,7 +118,8 @@ bool CanRetrieve(const DocumentRowModel& rows, const Situation& situation) {
 }
 
 bool CanDelete(const DocumentRowModel& rows, const Situation& situation) {
-  return situation.publisher && CanCheckOut(rows, situation);
+  return situation.publisher && !IsPublicationUnderWay(situation.flags) && !TickedRows(rows).empty() &&
+         NoTickedDocumentCheckedOut(rows);
 }
 
 bool CanRename(const DocumentRowModel& rows, const Situation& situation) {
@@ -110,13 +138,17 @@ std::pair<bool, bool> CheckOutReferenceFlags(int option) {
   }
 }
 
-ProjectDocumentList CollectCheckOut(DocumentRowModel& rows, const PublicationFlags& flags) {
+ProjectDocumentList CollectCheckOut(DocumentRowModel& rows, const Situation& situation) {
   ProjectDocumentList list = EmptyCollection(rows);
   WalkTicked(rows, [&](int row, int version, bool first) {
     if (!first) return;
     const VersionedDocument& document = DocumentOf(rows, row);
-    if (!HasCheckedOutVersion(document)) list.Add(*document.GetVersion(version));
-    Untick(rows, row, flags);
+    if (!HasCheckedOutVersion(document)) {
+      list.Add(*document.GetVersion(version));
+    } else if (const DocumentVersionEntry* held = HeldWithoutFile(document, situation)) {
+      list.Add(*held);
+    }
+    Untick(rows, row, situation.flags);
   });
   return list;
 }

@@ -22,9 +22,18 @@ struct Situation {
   bool publisher = true;        // the plain client has no deletion or renaming
   bool localSelection = false;  // the local file list holds something to add
   std::string userName;         // the account name a check-out names
+  std::string projectFolder;    // the current project's local folder; "" when unmapped
 };
 
+// A version held by `userName` whose checked-out copy is not in `projectFolder`: no
+// file there, or only a read-only one (a retrieved copy). Such a check-out was cut
+// before its file arrived; checking it out again fetches the file. False for an
+// unmapped project and for a name unfit to be a file name.
+bool IsHeldWithoutFile(const DocumentVersionEntry& version, const std::string& userName,
+                       const std::string& projectFolder);
+
 bool CanAdd(const Situation& situation);
+// Every ticked document is free, or held by the user without its file.
 bool CanCheckOut(const DocumentRowModel& rows, const Situation& situation);
 bool CanCheckIn(const DocumentRowModel& rows, const Situation& situation);
 bool CanRetrieve(const DocumentRowModel& rows, const Situation& situation);
@@ -36,8 +45,9 @@ bool CanRename(const DocumentRowModel& rows, const Situation& situation);
 std::pair<bool, bool> CheckOutReferenceFlags(int option);
 
 // Each collector walks the ticked rows in order and unticks as its command does.
-// Check-out: the rows' versions of documents with no version checked out.
-ProjectDocumentList CollectCheckOut(DocumentRowModel& rows, const PublicationFlags& flags);
+// Check-out: the rows' versions of documents with no version checked out, and the
+// held version of documents the situation's user holds without their file.
+ProjectDocumentList CollectCheckOut(DocumentRowModel& rows, const Situation& situation);
 // Retrieve: the rows' versions; every ticked row is unticked, repeats too.
 ProjectDocumentList CollectRetrieve(DocumentRowModel& rows, const PublicationFlags& flags);
 // Delete: each document's first version entry.

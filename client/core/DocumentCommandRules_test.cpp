@@ -4,6 +4,7 @@
 
 #include "client/core/DocumentListTestData_test.h"
 #include "platform/ScratchFolder.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ TEST(DocumentCommandRules, CollectorsTakeOneEntryPerDocumentAndUntickAsTheirComm
 }
 
 TEST(DocumentCommandRules, EnablingFollowsTicksCheckOutsAndPublicationState) {
-  const rules::Situation idle{{}, true, true, "ann"};
+  const rules::Situation idle{{}, true, true, "ann", ""};
   const DocumentRowModel none = Rows(kList, {});
   const DocumentRowModel plain = Rows(kList, {0});
   const DocumentRowModel withCheckedOut = Rows(kList, {0, 1});
@@ -102,6 +103,38 @@ TEST(DocumentCommandRules, EnablingFollowsTicksCheckOutsAndPublicationState) {
   plainClient.flags.preparing = true;
   EXPECT_FALSE(rules::CanDelete(plain, plainClient) || rules::CanRename(plain, plainClient));
   EXPECT_TRUE(rules::CanAdd(idle));
+}
+
+// A check-out cut before its file arrived can be finished: the holder may check the
+// document out again while no writable copy of it is in the project's folder.
+TEST(DocumentCommandRules, TheHolderMayCheckOutAgainWhileTheCheckedOutFileIsMissing) {
+  platform::ScratchFolder folder;
+  folder.Put("mine", "edited");
+  folder.Put("old", "retrieved");
+  ASSERT_TRUE(platform::fs::SetReadOnly(folder / "old", true));
+  const auto list = List({Document("free", {{1}}), Document("gone", {{2, "ann"}, {1}}), Document("mine", {{1, "ann"}}),
+                          Document("old", {{3}, {2, "ann"}}), Document("taken", {{1, "bob"}})});
+  const struct {
+    const char* name;
+    std::string folder;
+    bool enabled;
+    std::string collected;
+  } cases[] = {
+      {"free", folder.Path(), true, "free:1 "},  {"gone", folder.Path(), true, "gone:2 "},
+      {"mine", folder.Path(), false, ""},        {"old", folder.Path(), true, "old:2 "},
+      {"taken", folder.Path(), false, ""},       {"gone", "", false, ""},
+  };
+  for (const auto& c : cases) {
+    DocumentRowModel rows = Rows(list, {});
+    for (int r = 0; r < rows.GetRowCount(); ++r) {
+      const VersionedDocument& document = *rows.GetList().GetAt(rows.GetRow(r).document);
+      if (document.GetVersion(0)->GetName() == c.name) rows.ToggleRowTick(r, false, {});
+    }
+    const rules::Situation situation{{}, true, false, "ann", c.folder};
+    EXPECT_EQ(rules::CanCheckOut(rows, situation), c.enabled) << c.name << " in '" << c.folder << "'";
+    EXPECT_EQ(rules::CanDelete(rows, situation), std::string(c.name) == "free") << c.name;   // held stays held
+    EXPECT_EQ(Names(rules::CollectCheckOut(rows, situation)), c.collected) << c.name;
+  }
 }
 
 TEST(DocumentCommandRules, CheckOutOptionsGiveTheirReferenceFlags) {

@@ -285,6 +285,7 @@ std::optional<TreeCommandRules::Command> CBrannockView::CommandOf(int command) {
 }
 
 CommandStatus CBrannockView::QueryCommand(int command) {
+  if (command == CommandIds::kRefresh) return {true, !rules_.IsPublicationUnderWay() && topLevelItemCount() > 0, false};
   const std::optional<TreeCommandRules::Command> which = CommandOf(command);
   if (!which) return {};
   const TreeCommandRules::State state = rules_.Query(*which);
@@ -321,6 +322,9 @@ void CBrannockView::RunCommand(int command) {
       break;
     case CommandIds::kRename:
       RenameProject();
+      break;
+    case CommandIds::kRefresh:
+      Refresh(currentItem() != nullptr ? currentItem() : topLevelItem(0));
       break;
     default:
       break;

@@ -129,6 +129,23 @@ TEST_F(CBrannockViewTest, ARightDoubleClickRefreshesAndKeepsTheTreeOnlyWhileItsI
   EXPECT_EQ(document_->GetBatches().size(), queued);
 }
 
+TEST_F(CBrannockViewTest, TheRefreshCommandQueuesWhatARightDoubleClickOnTheCurrentItemQueues) {
+  const struct {
+    std::string select;   // "" leaves the rebuilt tree's own selection, the library
+    std::vector<int> kinds;
+  } cases[] = {{"", {17}}, {beta_, {11, 10}}, {"Root", {17}}};
+  for (const auto& c : cases) {
+    if (!c.select.empty()) Select(c.select);
+    ASSERT_TRUE(view_->QueryCommand(CommandIds::kRefresh).enabled) << c.select;
+    const std::size_t queued = document_->GetBatches().size();
+    view_->RunCommand(CommandIds::kRefresh);
+    ASSERT_EQ(document_->GetBatches().size(), queued + 1) << c.select;
+    EXPECT_EQ(Kinds(document_->GetBatches().back()), c.kinds) << c.select;
+  }
+  document_->SetPreparingPublication(true);
+  EXPECT_FALSE(view_->QueryCommand(CommandIds::kRefresh).enabled);
+}
+
 TEST_F(CBrannockViewTest, AProjectDropsOnlyAwayFromItselfAndItsParent) {
   Select(beta_);
   const std::unique_ptr<QMimeData> drag(DragMime::Make({DragMime::What::kProject, document_->GetLibraryFolder(), beta_}));

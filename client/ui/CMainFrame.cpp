@@ -49,6 +49,10 @@ const CommandText kCommands[] = {
     {CommandIds::kExit, "E&xit", "Quit the application; prompts to save documents\nExit", nullptr},
     {CommandIds::kViewToolbar, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", nullptr},
     {CommandIds::kViewStatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar", nullptr},
+    {CommandIds::kRefresh, "&Refresh",
+     "Fetch the selected project's documents, or with the library selected its projects, from the server "
+     "again\nRefresh",
+     nullptr},
     {CommandIds::kToolTips, "Tool-tips On / Off", "Toggles Brannock Publisher tips on and off\nTips On / Off",
      "tips"},
     {CommandIds::kRetrieve, "Retrieve documents from Library ...",
@@ -85,7 +89,8 @@ const MenuItems kMenus[] = {
     {"&Library",
      {CommandIds::kVisitLibrary, kSeparator, CommandIds::kMapToFolder, CommandIds::kImportCertificate, kSeparator,
       CommandIds::kExit}},
-    {"&View", {CommandIds::kViewToolbar, CommandIds::kViewStatusBar, CommandIds::kToolTips}},
+    {"&View", {CommandIds::kViewToolbar, CommandIds::kViewStatusBar, CommandIds::kToolTips, kSeparator,
+               CommandIds::kRefresh}},
     {"&Operations",
      {CommandIds::kRetrieve, CommandIds::kCheckOut, CommandIds::kCheckIn, kSeparator, CommandIds::kAddToLibrary,
       kSeparator, CommandIds::kDelete, CommandIds::kRename}},
@@ -178,6 +183,7 @@ void CMainFrame::BuildCommands() {
     MakeAction(entry.id);
   }
   Action(CommandIds::kVisitLibrary)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  Action(CommandIds::kRefresh)->setShortcut(QKeySequence(Qt::Key_F5));
   Action(CommandIds::kHelp)->setShortcut(QKeySequence(Qt::Key_F1));
   Action(CommandIds::kContextHelp)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
   Action(CommandIds::kNextPane)->setShortcut(QKeySequence(Qt::Key_F6));

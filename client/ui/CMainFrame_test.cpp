@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -96,6 +97,8 @@ TEST_F(CMainFrameTest, CommandsCarryTheirIdsPromptsAndToolTips) {
     EXPECT_EQ(action->toolTip(), c.toolTip) << c.id;
   }
   EXPECT_EQ(frame.Action(CommandIds::kVisitLibrary)->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(frame.Action(CommandIds::kRefresh)->shortcut(), QKeySequence("F5"));
+  EXPECT_TRUE(frame.findChild<QMenu*>("View")->actions().contains(frame.Action(CommandIds::kRefresh)));
   EXPECT_EQ(frame.windowTitle(), "Brannock Publisher");
   EXPECT_EQ(frame.statusBar()->currentMessage(), CMainFrame::kIdlePrompt);
 

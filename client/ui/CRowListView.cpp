@@ -82,7 +82,9 @@ ProjectNode* CRowListView::FindCurrentProject() {
 }
 
 DocumentCommandRules::Situation CRowListView::CurrentSituation() {
-  return {Flags(), document_.IsPublisher(), document_.HasLocalSelection(), document_.GetUserText()};
+  const ProjectNode* project = FindCurrentProject();
+  return {Flags(), document_.IsPublisher(), document_.HasLocalSelection(), document_.GetUserText(),
+          project == nullptr ? std::string() : project->GetLocalFolder()};
 }
 
 bool CRowListView::IsClosePending() const { return document_.IsClosePending(); }
@@ -333,7 +335,7 @@ void CRowListView::Refuse(const char* text) {
 }
 
 void CRowListView::CheckOut() {
-  const ProjectDocumentList documents = rules::CollectCheckOut(rows_, Flags());
+  const ProjectDocumentList documents = rules::CollectCheckOut(rows_, CurrentSituation());
   ShowRows();
   if (documents.GetCount() == 0) return;
   CCheckoutOptionsDlg options(this);

@@ -286,6 +286,8 @@ class RowListViewEndToEndTest : public RowListViewTest {
   }
   void SetUp() override {
     RowListViewTest::SetUp();
+    // The open's own tree comes first: a later one would replace the shown project's node.
+    ASSERT_TRUE(PassUntil([&] { return doc_->GetUnansweredRequestCount() == 0; }));
     ServerProject reports;
     ASSERT_EQ(server_.Document().CreateProject("", "Reports", "", reports, false), 0);
     project_ = reports.GetInternalName();

@@ -20,6 +20,7 @@ constexpr int kRename = 32787;                // "Rename folder or document ..."
 constexpr int kPublish = 32782;               // "Publish new Edition or Supplement ..."
 constexpr int kConfirmPublication = 32783;    // "Confirm publication details"
 constexpr int kChooseLocalFolder = 1025;      // toolbar only: "Choose local folder"
+constexpr int kRefresh = 32788;               // "&Refresh" (F5): what a right double-click on the current item does
 constexpr int kHelpTopics = 57667;
 constexpr int kAbout = 57664;
 constexpr int kHelp = 57670;                  // F1

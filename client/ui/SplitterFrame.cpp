@@ -10,6 +10,7 @@
 #include "client/core/PaneLayout.h"
 #include "client/ui/CBrannockView.h"
 #include "client/ui/CRowListView.h"
+#include "client/ui/CommandIds.h"
 #include "client/ui/LocalFileListView.h"
 
 SplitterFrame::SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget* parent)
@@ -107,9 +108,13 @@ CommandTarget* SplitterFrame::GetActiveView() const {
   return document_ == nullptr ? nullptr : targets_[static_cast<std::size_t>(activePane_)];
 }
 
-CommandStatus SplitterFrame::QueryCommand(int) { return {}; }
+CommandStatus SplitterFrame::QueryCommand(int command) {
+  return command == CommandIds::kRefresh && tree_ != nullptr ? tree_->QueryCommand(command) : CommandStatus{};
+}
 
-void SplitterFrame::RunCommand(int) {}
+void SplitterFrame::RunCommand(int command) {
+  if (command == CommandIds::kRefresh && tree_ != nullptr) tree_->RunCommand(command);
+}
 
 void SplitterFrame::closeEvent(QCloseEvent* event) {
   if (document_ == nullptr) {

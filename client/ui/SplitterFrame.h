@@ -45,7 +45,8 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   CommandTarget* GetActiveView() const;
   QWidget* GetPane(int index) const { return panes_[static_cast<std::size_t>(index)]; }
 
-  // The window's own commands: none; the active view answers for them.
+  // The window's own command: Refresh, which the tree answers whichever pane is active;
+  // the active view answers for the others.
   CommandStatus QueryCommand(int command) override;
   void RunCommand(int command) override;
 

@@ -232,6 +232,31 @@ TEST_F(CheckOutRequestsTest, DocumentsThatCannotBeCheckedOutGetFailedRowsWhileTh
             std::vector<std::string>());  // nobody waits for a file that never came
 }
 
+// A check-out whose reply was lost is asked for again by its holder: the same row and
+// file come back and the record stays as it was; anybody else is still refused.
+TEST_F(CheckOutRequestsTest, TheHolderAskingAgainGetsTheFileOnceMoreAndOthersAreStillRefused) {
+  StoreDocument("d1", 2, 40, 100);
+  const std::string okRow = AppendStringField(project_, "") + ",1,\"d1\",2,1,40\n";
+  ASSERT_EQ(BodyOf(Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",2\n", 1))), okRow);
+  const std::string reference = Statistics("d1").GetCheckOutReference();
+  const std::set<std::string> before = LibraryFiles();
+
+  const TestClient::Reply again = Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",2\n", 1));
+  ASSERT_EQ(again.message.GetMessageId(), MSGID_CHECKED_OUT_DOCUMENTS);
+  EXPECT_EQ(BodyOf(again), okRow);
+  ASSERT_EQ(again.files.size(), 1u);
+  EXPECT_EQ(again.files[0], Content(40, 102));
+  EXPECT_EQ(Holders("d1"), std::vector<std::string>{"ann"});
+  EXPECT_EQ(Statistics("d1").GetCheckOutReference(), reference);
+  EXPECT_EQ(LibraryFiles(), before);
+
+  std::unique_ptr<TestClient> bob = LoggedOn(bob_);
+  const TestClient::Reply refused = Exchange(*bob, MSGID_CHECK_OUT, CheckOutBody("\"d1\",2\n", 1));
+  EXPECT_EQ(BodyOf(refused), AppendStringField(project_, "") + ",1,\"d1\",-1,0,0\n");
+  EXPECT_TRUE(refused.files.empty());
+  EXPECT_EQ(Holders("d1"), std::vector<std::string>{"ann"});
+}
+
 TEST_F(CheckOutRequestsTest, RowsAreReadFromTheirOwnLinesAndOnlyAsFarAsTheyGo) {
   StoreDocument("d1", 3, 10, 30);
   StoreDocument("doc2", 2, 20, 40);

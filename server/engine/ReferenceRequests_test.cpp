@@ -40,13 +40,9 @@ class ReferenceRequestsTest : public LibraryRequestsTest {
     return names;
   }
   FileStatistics Reference(const std::string& name) {
-    const std::string folder = Doc().GetProjectFolderPath(destination_) + "/";
-    ProjectFileList list;
-    EXPECT_TRUE(list.Load(ProjectFileListPath(folder, destination_)));
-    FileStatistics statistics;
-    int lines = 0;
-    EXPECT_EQ(statistics.Load(StatisticsPath(folder, list.Lookup(name)), lines), 0) << name;
-    return statistics;
+    const std::optional<FileStatistics> stored = server_.StoredDocument(destination_, name);
+    EXPECT_TRUE(stored.has_value()) << name;
+    return stored.value_or(FileStatistics());
   }
 
   std::string original_, destination_;

@@ -306,6 +306,9 @@ class CWexmoorDoc {
   // first one that is checked out or moved on, with their other references. The
   // code is 0 only when the stored file exists with the version's FILESIZEBYTES;
   // otherwise nothing stays checked out (saves already made are cancelled, 15008).
+  // The holder asking again for the version held gets it as a fresh check-out would,
+  // the records unchanged (a check-out whose reply was lost can be finished); any
+  // other check-out of a held document is refused (11007).
   CheckOutResult CheckOutDocuments(const std::string& projectInternalName, const std::string& name, int version,
                                    const std::string& user, bool referencing, bool referenced);
   // Makes the file at `receivedPath` the next version of the document `name`, and
@@ -342,6 +345,15 @@ class CWexmoorDoc {
   int CheckOutAttempt(const std::string& projectInternalName, const std::string& name, int version,
                       const std::string& user, bool referencing, bool referenced, ProjectLockSet& locks,
                       CheckOutResult& result);
+  // How far a new check-out reaches beyond the requested document.
+  struct CheckOutReach {
+    bool referencing = false;
+    bool referenced = false;
+  };
+  // Saves the requested document, checked out under `reference`, with the documents
+  // `reach` takes along; 0, or the code of the first failure with nothing saved.
+  int SaveNewCheckOut(const FileStatistics& requested, const std::string& statisticsPath, const std::string& user,
+                      const std::string& reference, CheckOutReach reach, ProjectLockSet& locks);
   int CheckInAttempt(const std::string& projectInternalName, const std::string& name,
                      const std::string& receivedPath, const CheckInRequest& request, ProjectLockSet& locks);
   int CheckInAlong(std::vector<FileStatistics>& changed, FileStatistics document, const CheckInRequest& request,

@@ -44,6 +44,13 @@ bool IsHeldUnder(const FileStatistics& statistics, const std::string& reference)
   return !reference.empty() && statistics.GetVersion(held).GetCheckOutReference() == reference;
 }
 
+// True when `user` holds version `version` of the document.
+bool IsHeldBy(const FileStatistics& statistics, const std::string& user, int version) {
+  const int held = FirstCheckedOutIndex(statistics);
+  return held >= 0 && statistics.GetVersion(held).GetCheckedOutTo() == user &&
+         statistics.GetVersion(held).GetVersion() == version;
+}
+
 // Index of the first version of `statistics` that shows version `version` of the
 // same document in `project`; -1 when none.
 int FindVersionShowing(const FileStatistics& statistics, const std::string& project, int version) {
@@ -162,36 +169,52 @@ int CWexmoorDoc::CheckOutAttempt(const std::string& projectInternalName, const s
                           requested, statisticsPath);
   if (code != 0) return code;
   if (version < 1) version = requested.GetVersion(requested.GetLatestVersionIndex()).GetVersion();
-  const std::string reference = GenerateInternalName();
-  if (reference.empty()) return FileStatistics::kCheckOutWithoutHolder;
-  code = requested.CheckOutVersion(user, reference, version);
-  if (code != 0) return code;
+  // The holder asking again for the version held: the reply of the first check-out
+  // was lost with its link. The file goes again; the check-out stays as it was.
+  const bool repeated = IsHeldBy(requested, user, version);
+  std::string reference;
+  if (repeated) {
+    requested.SetHeader(requested.GetVersion(FirstCheckedOutIndex(requested)));
+  } else {
+    reference = GenerateInternalName();
+    if (reference.empty()) return FileStatistics::kCheckOutWithoutHolder;
+    code = requested.CheckOutVersion(user, reference, version);
+    if (code != 0) return code;
+  }
   // Settled before anything is saved: a version whose file cannot be delivered is
   // not checked out to anybody.
   const std::string path = GetVersionFilePath(requested);
   if (path.empty() || !StoredFileHasSize(path, requested.GetFileSize())) return kLinkedFileNotLoaded;
-
-  std::vector<FileStatistics> changed;
-  if (referenced) {
-    FileStatistics top;
-    code = FindTopOfChain(requested, "", top);
-    if (code == 0) code = CheckOutAlongReferences(changed, top, requested, user, reference, locks);
-    if (code != 0) return code;
-  }
-  if (referencing) {
-    code = CheckOutReferencingDocuments(changed, requested, user, reference, locks);
-    if (code != 0) return code;
-  }
-  if (!referenced && !referencing) {
-    RecordChange change(JournalFolder(), records_);
-    if (StageStatistics(change, statisticsPath, requested) != 0 || !change.Commit()) return kCheckOutNotSaved;
-  } else {
-    code = SaveCheckedOut(changed, requested, statisticsPath);
+  if (!repeated) {
+    code = SaveNewCheckOut(requested, statisticsPath, user, reference, {referencing, referenced}, locks);
     if (code != 0) return code;
   }
   result.path = path;
   result.version = requested;
   return 0;
+}
+
+int CWexmoorDoc::SaveNewCheckOut(const FileStatistics& requested, const std::string& statisticsPath,
+                                 const std::string& user, const std::string& reference, CheckOutReach reach,
+                                 ProjectLockSet& locks) {
+  std::vector<FileStatistics> changed;
+  int code = 0;
+  if (reach.referenced) {
+    FileStatistics top;
+    code = FindTopOfChain(requested, "", top);
+    if (code == 0) code = CheckOutAlongReferences(changed, top, requested, user, reference, locks);
+    if (code != 0) return code;
+  }
+  if (reach.referencing) {
+    code = CheckOutReferencingDocuments(changed, requested, user, reference, locks);
+    if (code != 0) return code;
+  }
+  if (!reach.referenced && !reach.referencing) {
+    RecordChange change(JournalFolder(), records_);
+    if (StageStatistics(change, statisticsPath, requested) != 0 || !change.Commit()) return kCheckOutNotSaved;
+    return 0;
+  }
+  return SaveCheckedOut(changed, requested, statisticsPath);
 }
 
 int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const std::string& name,

@@ -118,7 +118,7 @@ TEST_F(CheckOutTest, RefusedCheckOutsChangeNothing) {
   EXPECT_EQ(CheckOut(a_, 1, "bob").code, 0);
   const auto before = Snapshot(root_);
   for (const int version : {1, 2, -1}) EXPECT_EQ(CheckOut(a_, version).code, 11007) << version;
-  EXPECT_EQ(CheckOut(a_, 1, "bob").code, 11007);  // a second check-out by the holder has another reference
+  EXPECT_EQ(CheckOut(a_, 2, "bob").code, 11007);  // the holder asking for another version
   EXPECT_EQ(CheckOut(a_, 1, "").code, 11008);
   EXPECT_EQ(CheckOut("WXFiName_Hi77Lo1").code, CWexmoorDoc::kProjectNotFound);
   EXPECT_EQ(Doc().CheckOutDocuments(a_, "Other.txt", -1, "ann", false, false).code, CWexmoorDoc::kDocumentNotListed);
@@ -133,6 +133,34 @@ TEST_F(CheckOutTest, RefusedCheckOutsChangeNothing) {
   ASSERT_TRUE(platform::fs::DeleteFile(root_ + "/GenInternalValue.wxf"));
   EXPECT_EQ(CheckOut(a_).code, 11008);
   EXPECT_EQ(Snapshot(root_), checkedIn);
+}
+
+TEST_F(CheckOutTest, TheHolderAskingAgainForTheHeldVersionGetsItsFileWithTheRecordsUnchanged) {
+  struct Case {
+    std::string project;
+    int held;        // the version checked out first
+    int askedAgain;  // the version the holder asks for again (below 1: the latest)
+  };
+  for (const Case& c : {Case{a_, 2, 2}, Case{b_, 2, -1}, Case{c_, 1, 1}}) {
+    SCOPED_TRACE(c.project);
+    NewDocument(c.project, kDoc, "v1");
+    ASSERT_EQ(CheckOut(c.project).code, 0);
+    ASSERT_EQ(CheckIn(c.project, "v2"), 0);
+    ASSERT_EQ(CheckOut(c.project, c.held).code, 0);
+    const std::string reference = Stats(c.project).GetCheckOutReference();
+    const auto before = Snapshot(root_);
+    const auto again = CheckOut(c.project, c.askedAgain);
+    ASSERT_EQ(again.code, 0);
+    EXPECT_EQ(again.version.GetVersion(), c.held);
+    EXPECT_EQ(again.version.GetCheckedOutTo(), "ann");
+    EXPECT_EQ(again.path, VersionFile(c.project, c.held));
+    EXPECT_EQ(platform::ScratchFolder::Read(again.path), "v" + std::to_string(c.held));
+    EXPECT_EQ(Snapshot(root_), before);
+    EXPECT_EQ(Stats(c.project).GetCheckOutReference(), reference);
+    EXPECT_EQ(CheckOut(c.project, c.held, "bob").code, 11007);  // anybody else is refused as before
+    ASSERT_EQ(CheckIn(c.project, "v3"), 0);
+    EXPECT_EQ(Stats(c.project).GetVersionCount(), 3);
+  }
 }
 
 TEST_F(CheckOutTest, StoredFileMissingOrOfAnotherSizeIsNotCheckedOut) {
