@@ -463,6 +463,9 @@ bool RTE::ReadMessage() {
       }
     } else if (length >= 1 && !ReceiveMessageBody(message, length, charge)) {
       return false;
+    } else if (length == 0) {
+      // Handlers read every request's body as text: an empty one is "", never null.
+      message.SetBody(std::string());
     }
 
     {

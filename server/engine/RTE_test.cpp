@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -99,18 +100,28 @@ class RTETest : public ::testing::Test {
 
 // --- reading ----------------------------------------------------------------------
 
-TEST_F(RTETest, HeaderInThreePartsIsAssembledAndQueued) {
+TEST_F(RTETest, HeaderInThreePartsIsAssembledAndQueuedWithItsBodyAsText) {
+  // Handlers read the body as text, an empty one included.
+  std::atomic<bool> handedNullBody{false};
+  recorder_.SetReply([&](RTE&, const Msg& request) {
+    if (request.GetBody() == nullptr) handedNullBody = true;
+    return true;
+  });
   EngineOnLoopback connection(library_.App(), true);
-  const std::string frame = library_.Frame(MSGID_REFRESH_PROJECTS, "hello", false, 41);
-  ASSERT_TRUE(connection.link.Send(frame.substr(0, 10)));
-  ASSERT_TRUE(connection.link.Send(frame.substr(10, 30)));
-  ASSERT_TRUE(connection.link.Send(frame.substr(40)));
-  ASSERT_TRUE(WaitUntil([&] { return recorder_.Requests().size() == 1; }));
-  const Msg request = recorder_.Requests()[0];
-  EXPECT_EQ(MSGID_REFRESH_PROJECTS, request.GetMessageId());
-  EXPECT_EQ(41u, request.GetOriginalStamp());
-  EXPECT_EQ(enginetest::kUserId, static_cast<int>(request.GetUserIdentity().GetUserId()));
-  EXPECT_EQ("hello", std::string(request.GetBody(), request.GetBodyLength()));
+  for (const std::string body : {"hello", ""}) {
+    recorder_.Clear();
+    const std::string frame = library_.Frame(MSGID_REFRESH_PROJECTS, body, false, 41);
+    ASSERT_TRUE(connection.link.Send(frame.substr(0, 10)));
+    ASSERT_TRUE(connection.link.Send(frame.substr(10, 30)));
+    ASSERT_TRUE(connection.link.Send(frame.substr(40)));
+    ASSERT_TRUE(WaitUntil([&] { return recorder_.Requests().size() == 1; })) << body;
+    const Msg request = recorder_.Requests()[0];
+    EXPECT_EQ(MSGID_REFRESH_PROJECTS, request.GetMessageId());
+    EXPECT_EQ(41u, request.GetOriginalStamp());
+    EXPECT_EQ(enginetest::kUserId, static_cast<int>(request.GetUserIdentity().GetUserId()));
+    EXPECT_EQ(body, std::string(request.GetBody(), request.GetBodyLength()));
+    EXPECT_FALSE(handedNullBody) << "body \"" << body << "\"";
+  }
   EXPECT_FALSE(connection.engine.IsFinished());
 }
 

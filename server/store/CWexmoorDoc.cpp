@@ -70,7 +70,7 @@ bool CWexmoorDoc::OnNewDocument() {
 
   // Both guards are held: from here on files may be written.
   if (rootWasEmpty) SaveRootPath();
-  if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root))) return false;
+  if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root, NoteLine()))) return false;
   settings_.SetRootPath(root);
   CheckLibraryWritable();
   RecoverJournal();
@@ -109,7 +109,7 @@ bool CWexmoorDoc::TakeInstanceGuards(const std::string& rootPath, bool& usersFil
   // The port comes from an existing users file, read without writing anything.
   int port = kDefaultPort;
   if (platform::fs::Exists(EnsureTrailingBackslash(rootPath) + ServerSettings::kUsersFileName)) {
-    if (!settings_.LoadUsers(rootPath)) {
+    if (!settings_.LoadUsers(rootPath, NoteLine())) {
       rootGuard_.reset();
       return false;
     }

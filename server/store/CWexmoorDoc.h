@@ -254,6 +254,10 @@ class CWexmoorDoc {
   const std::string& GetWorkingFolder() const { return workingFolder_; }
   // Lines for the console: start-up notices, folders that could not be written.
   ServerNotes& GetNotes() { return notes_; }
+  // Adds a line to the notes: start-up notices never wait in a box before the listener.
+  std::function<void(const std::string&)> NoteLine() {
+    return [this](const std::string& line) { notes_.Add(line); };
+  }
   // False when start-up found the library root not writable: every change is then
   // refused with the reason, never tried.
   bool IsLibraryWritable() const { return libraryWritable_; }

@@ -307,7 +307,7 @@ bool ServerSettings::EnsureUsersFile(const std::string& rootPath) {
   return SaveUsers(rootPath);
 }
 
-bool ServerSettings::LoadUsers(const std::string& rootPath) {
+bool ServerSettings::LoadUsers(const std::string& rootPath, const std::function<void(const std::string&)>& leftOut) {
   if (rootPath.empty()) return false;
   std::string text;
   if (!platform::fs::ReadWholeFile(UsersFilePath(rootPath), text)) return false;
@@ -330,11 +330,15 @@ bool ServerSettings::LoadUsers(const std::string& rootPath) {
     if (rest.size() >= text.size()) break;  // nothing consumed: stop rather than loop
     text = std::move(rest);
     if (!UserAccount::IsUsableKeyLength(account.GetKeyLength())) {
-      platform::NotifyText(UsersFilePath(rootPath) + ": the account \"" + account.GetName() + "\" (number " +
+      const std::string line = UsersFilePath(rootPath) + ": the account \"" + account.GetName() + "\" (number " +
                                std::to_string(account.GetId()) + ") is left out: its key length " +
                                std::to_string(account.GetKeyLength()) + " is not between 1 and " +
-                               std::to_string(UserAccount::kMaxKeyLength) + ".",
-                           platform::NotifyIcon::Warning);
+                               std::to_string(UserAccount::kMaxKeyLength) + ".";
+      if (leftOut) {
+        leftOut(line);
+      } else {
+        platform::NotifyText(line, platform::NotifyIcon::Warning);
+      }
       continue;
     }
     loaded.push_back(std::move(account));

@@ -89,8 +89,9 @@ class ServerSettings {
   bool EnsureUsersFile(const std::string& rootPath);
   // Appends the file's users to the table and takes its header values. False when
   // the file cannot be read or its header lacks a field (the settings are then
-  // unchanged).
-  bool LoadUsers(const std::string& rootPath);
+  // unchanged). An account that cannot be used is left out and named to `leftOut`
+  // (a console line), or in a message box when there is none.
+  bool LoadUsers(const std::string& rootPath, const std::function<void(const std::string&)>& leftOut = nullptr);
   // Replaces the file atomically with the current settings; false when not written.
   bool SaveUsers(const std::string& rootPath) const;
 

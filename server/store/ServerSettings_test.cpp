@@ -169,6 +169,12 @@ TEST_F(ServerSettingsTest, KeyLengthsTheSystemNeverMakesAreRefusedByName) {
   EXPECT_EQ(settings_.GetUserCount(), 1);
   ASSERT_EQ(messages.size(), 1U);
   EXPECT_THAT(messages[0], ::testing::HasSubstr("\"ann\" (number 2) is left out: its key length 2147483647"));
+  // The server's start names it on its console and shows no box.
+  std::vector<std::string> lines;
+  ASSERT_TRUE(settings_.LoadUsers(root_, [&](const std::string& line) { lines.push_back(line); }));
+  EXPECT_EQ(messages.size(), 1U);
+  ASSERT_EQ(lines.size(), 1U);
+  EXPECT_THAT(lines[0], ::testing::HasSubstr("\"ann\" (number 2) is left out"));
 
   WritePlainFile(header + "2147483647\n" + Account(3, "bob", 1).Save(""));
   EXPECT_FALSE(settings_.LoadUsers(root_));
