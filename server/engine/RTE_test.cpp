@@ -499,8 +499,8 @@ INSTANTIATE_TEST_SUITE_P(KeyLengths, RTESendTest, ::testing::Values(7, 16));
 // within their transfer budget (one body may go beyond it), every body arrives,
 // and the memory goes back to the system afterwards.
 TEST(RTEMemoryTest, LargeBodiesAtOnceStayWithinTheBudgetAndAreGivenBack) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer holds freed memory back";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' allocators hold freed memory back";
 #endif
   constexpr int kPeers = 20;
   constexpr std::size_t kMiB = std::size_t{1} << 20;
