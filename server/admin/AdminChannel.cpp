@@ -18,6 +18,7 @@ namespace {
 
 // How long "wexmoor admin" waits for the reply: a backup of a large library takes a while.
 constexpr std::chrono::milliseconds kReplyBound{std::chrono::hours(1)};
+constexpr int kAcceptRetryMs = 100;
 
 sockaddr_un AddressOf(const std::string& path) {
   sockaddr_un address{};
@@ -100,7 +101,12 @@ void AdminChannel::Serve() {
     }
     if (waits[1].revents != 0) return;
     const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
+    if (connection < 0) {
+      // Out of descriptors or memory: wait a little rather than spin, still waking for the stop.
+      pollfd stop{wake_[0], POLLIN, 0};
+      if (::poll(&stop, 1, kAcceptRetryMs) > 0) return;
+      continue;
+    }
     Answer(connection);
     ::close(connection);
   }
