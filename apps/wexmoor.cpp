@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/MemoryPools.h"
+#include "server/admin/AdminChannel.h"
 #include "server/admin/AdminCommand.h"
 #include "server/engine/HeadlessServer.h"
 #ifdef WEX_WITH_UI
@@ -43,8 +44,9 @@ constexpr const char* kHelp =
 #endif
     "  --help          show this text\n"
     "\n"
-    "Administration without a window, on a library no server runs on (the same\n"
-    "--workdir and --root as the server's):\n";
+    "The running server takes administration commands from its own user on the socket\n"
+    "wexmoor-admin.socket in its working folder. Administration without a window (the\n"
+    "same --workdir and --root as the server's):\n";
 
 // One line of standard input; on a terminal it asks first and does not echo.
 std::optional<std::string> ReadPassword() {
@@ -89,6 +91,7 @@ int main(int argc, char** argv) {
   HeadlessOptions options;
   std::string error;
   const bool parsed = ParseServerArguments(arguments, options, error);
+  options.companion = StartAdminChannel;
 #ifdef WEX_WITH_UI
   if (parsed && !options.headless) return RunWindowedServer(options, argc, argv, std::cerr);
 #endif

@@ -1,6 +1,14 @@
 // Runs the built server program as a child process.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <fstream>
 #include <map>
@@ -12,6 +20,7 @@
 #include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
 #include "platform/fs.h"
+#include "server/admin/AdminWire.h"
 #include "server/store/ServerSettings.h"
 #include "testsupport/ChildProcess.h"
 #include "testsupport/FreePort.h"
@@ -57,6 +66,17 @@ class WexmoorProgramTest : public ::testing::Test {
   }
   std::vector<std::string> Arguments(const std::string& work) const {
     return {"--workdir", scratch_ / work, "--root", root_};
+  }
+  // "wexmoor admin" on the library of working folder "work"; `input` is its standard input.
+  std::unique_ptr<ChildProcess> Admin(const std::vector<std::string>& command, const std::string& input) const {
+    std::vector<std::string> all = {"admin", "--workdir", scratch_ / "work", "--root", root_};
+    all.insert(all.end(), command.begin(), command.end());
+    ChildProcess::Options options;
+    options.withInput = true;
+    auto child = std::make_unique<ChildProcess>(WEXMOOR_PROGRAM, all, options);
+    child->WriteInput(input);
+    child->CloseInput();
+    return child;
   }
 
   platform::ScratchFolder scratch_;
@@ -138,35 +158,97 @@ TEST_F(WexmoorProgramTest, HelpPrintsTheUsageAndSucceeds) {
   EXPECT_EQ(0u, server->Output().rfind("usage: wexmoor ", 0)) << server->Output();
 }
 
-TEST_F(WexmoorProgramTest, AdminReadsThePasswordFromStandardInputAndIsRefusedWhileTheServerRuns) {
-  const auto admin = [this](const std::vector<std::string>& command, const std::string& input) {
-    std::vector<std::string> all = {"admin", "--workdir", scratch_ / "work", "--root", root_};
-    all.insert(all.end(), command.begin(), command.end());
-    ChildProcess::Options options;
-    options.withInput = true;
-    auto child = std::make_unique<ChildProcess>(WEXMOOR_PROGRAM, all, options);
-    child->WriteInput(input);
-    child->CloseInput();
-    return child;
+TEST_F(WexmoorProgramTest, AdminReachesTheRunningServerAndOtherwiseTheLibraryItself) {
+  const std::string socket = scratch_ / (std::string("work/") + AdminWire::kSocketName);
+  const auto stored = [this] {
+    ServerSettings settings(CertificateBuiltInKey());
+    EXPECT_TRUE(settings.LoadUsers(root_));
+    return settings.GetUserCount() == 1 ? *settings.GetUser(0) : UserAccount();
   };
-  const auto added = admin({"add-user", "ann", scratch_ / "ann.wxc"}, "secret\n");
+  const auto added = Admin({"add-user", "ann", scratch_ / "ann.wxc"}, "secret\n");
   ASSERT_EQ(0, added->Finish()) << added->Errors();
   EXPECT_TRUE(platform::fs::IsFile(scratch_ / "ann.wxc"));
-  ServerSettings stored(CertificateBuiltInKey());
-  ASSERT_TRUE(stored.LoadUsers(root_));
-  ASSERT_EQ(1, stored.GetUserCount());
-  EXPECT_EQ("secret", stored.GetUser(0)->GetPassword());
+  EXPECT_EQ("secret", stored().GetPassword());
 
-  const auto server = StartServer(Arguments("work"));
+  auto server = StartServer(Arguments("work"));
   ASSERT_TRUE(server->WaitForOutput("Active user count is 0\n")) << server->Output();
-  const auto refused = admin({"unlock", "ann"}, "");
-  EXPECT_EQ(1, refused->Finish());
-  EXPECT_NE(std::string::npos, refused->Errors().find("a running server holds it")) << refused->Errors();
+  struct stat status {};
+  ASSERT_EQ(0, ::stat(socket.c_str(), &status));
+  EXPECT_EQ(0600u, status.st_mode & 0777);
+  const auto renewed = Admin({"set-password", "ann"}, "newer\n");
+  ASSERT_EQ(0, renewed->Finish()) << renewed->Errors();
+  EXPECT_NE(std::string::npos, renewed->Output().find("User ann password set")) << renewed->Output();
+  EXPECT_EQ("newer", stored().GetPassword()) << "saved before the reply";
+
+  // A killed server leaves its socket: the next command works on the library, the
+  // next server replaces the socket.
+  server->Signal(SIGKILL);
+  server->Finish();
+  ASSERT_TRUE(platform::fs::Exists(socket));
+  const auto unlocked = Admin({"unlock", "ann"}, "");
+  EXPECT_EQ(0, unlocked->Finish()) << unlocked->Errors();
+  server = StartServer(Arguments("work"));
+  ASSERT_TRUE(server->WaitForOutput("Active user count is 0\n")) << server->Output();
+  const auto listed = Admin({"users"}, "");
+  EXPECT_EQ(0, listed->Finish()) << listed->Errors();
+  EXPECT_NE(std::string::npos, listed->Output().find("ann ")) << listed->Output();
   server->Signal(SIGTERM);
-  EXPECT_EQ(0, server->Finish());
-  const auto noPassword = admin({"set-password", "ann"}, "");
+  EXPECT_EQ(0, server->Finish()) << server->Errors();
+  EXPECT_FALSE(platform::fs::Exists(socket));
+
+  const auto noPassword = Admin({"set-password", "ann"}, "");
   EXPECT_EQ(1, noPassword->Finish());
   EXPECT_NE(std::string::npos, noPassword->Errors().find("No password was given")) << noPassword->Errors();
+}
+
+// What a stranger's attempt on the administration socket came to (a child's exit status).
+enum StrangerOutcome { kDoorShut = 10, kServerRefused = 11, kServerAnswered = 12, kOther = 13 };
+
+// As user 65534: asks the server at `socket` to delete "ann".
+int ActAsStranger(const std::string& socket) {
+  if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return kOther;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socket.copy(address.sun_path, sizeof address.sun_path - 1);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    return errno == EACCES ? kDoorShut : kOther;
+  }
+  AdminWire::WriteFrame(fd, AdminWire::Encode(AdminWire::Request{{"delete-user", "ann"}, std::nullopt}));
+  std::string body;
+  AdminWire::Reply reply;
+  if (!AdminWire::ReadFrame(fd, body, AdminWire::kPeerBound) || !AdminWire::Decode(body, reply)) return kOther;
+  const bool refused = reply.status == 1 && reply.err.find("only from the user it runs as") != std::string::npos;
+  return refused ? kServerRefused : kServerAnswered;
+}
+
+TEST_F(WexmoorProgramTest, AStrangersConnectionToTheAdministrationSocketIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  const auto added = Admin({"add-user", "ann"}, "secret\n");
+  ASSERT_EQ(0, added->Finish()) << added->Errors();
+  // The stranger may reach the folder; the socket's mode and the server decide.
+  ASSERT_EQ(0, ::chmod(scratch_.Path().c_str(), 0755));
+  const auto server = StartServer(Arguments("work"));
+  ASSERT_TRUE(server->WaitForOutput("Active user count is 0\n")) << server->Output();
+  ASSERT_EQ(0, ::chmod((scratch_ / "work").c_str(), 0755));
+  const std::string socket = scratch_ / (std::string("work/") + AdminWire::kSocketName);
+  const std::string users = root_ + "/" + ServerSettings::kUsersFileName;
+  const struct {
+    mode_t mode;
+    int outcome;
+  } cases[] = {{0600, kDoorShut}, {0666, kServerRefused}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(0, ::chmod(socket.c_str(), c.mode));
+    const std::string before = platform::ScratchFolder::Read(users);
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(ActAsStranger(socket));
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.outcome) << std::oct << c.mode << " " << status;
+    EXPECT_EQ(before, platform::ScratchFolder::Read(users));
+  }
+  server->Signal(SIGTERM);
+  EXPECT_EQ(0, server->Finish()) << server->Errors();
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ server_args=(--workdir "$server_dir" --root "$server_dir/library" "$@")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: starting the server without windows. The desktop clients and the server's" \
        "Administration menu need a display."
-  echo "To make a user and its connection certificate, stop the server (Ctrl-C) and run (it asks for the password):"
+  echo "To make a user and its connection certificate, run this in another terminal while the server runs" \
+       "(it asks for the password):"
   echo "  $bin/wexmoor admin --workdir $server_dir --root $server_dir/library add-user NAME $client_dir/NAME.wxc"
   exec "$bin/wexmoor" --headless "${server_args[@]}"
 fi

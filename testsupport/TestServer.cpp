@@ -36,6 +36,7 @@ bool TestServer::Start() {
   if (port_ == 0 && !WriteUsersFileWithFreePort()) return false;
   auto app = std::make_unique<CWexmoorApp>();
   app->SetMessageHandler([this](RTE& engine, const Msg& request) { return dispatcher_.Dispatch(engine, request); });
+  app->SetCompanionStarter(companion_);
   if (!app->InitInstance(CWexmoorApp::StartOptions{work_, locks_, root_})) return false;
   app_ = std::move(app);
   if (app_->GetConsole()->WaitForListener(kListenerStartBound) == ServerConsole::ListenerState::Listening) return true;

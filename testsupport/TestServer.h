@@ -61,6 +61,9 @@ class TestServer {
   CWexmoorApp& App() const { return *app_; }
   // Handlers registered here before Start serve the next start.
   RequestDispatcher& Dispatcher() { return dispatcher_; }
+  // What runs beside the console from the next start on (the administration socket).
+  void SetCompanionStarter(CWexmoorApp::CompanionStarter starter) { companion_ = std::move(starter); }
+  const std::string& WorkingFolder() const { return work_; }
 
  private:
   bool WriteUsersFileWithFreePort();
@@ -71,5 +74,6 @@ class TestServer {
   std::string locks_;
   std::uint16_t port_ = 0;
   RequestDispatcher dispatcher_;
+  CWexmoorApp::CompanionStarter companion_;
   std::unique_ptr<CWexmoorApp> app_;
 };

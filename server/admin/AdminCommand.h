@@ -1,14 +1,15 @@
 #pragma once
 // "wexmoor admin [--workdir DIR] [--root DIR] COMMAND ...": administration of a
-// library without a window. It opens the library the way the server starts on it
-// (same folders, same instance guards), so it is refused while a server holds the
-// library; every change is saved before success is reported, and a refused change
-// says why and changes nothing.
-#include <functional>
-#include <optional>
+// library without a window. When a server runs in the working folder the command
+// goes to it over its administration socket and runs on its live library;
+// otherwise the library is opened the way the server starts on it (same folders,
+// same instance guards). Every change is saved before success is reported, and a
+// refused change says why and changes nothing.
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "server/admin/LibraryAdministrator.h"
 
 struct AdminOptions {
   std::string workingFolder;   // holds "WexmoorRootPath.wxf"; empty: the current folder
@@ -24,10 +25,8 @@ extern const char* const kAdminUsage;
 // a missing folder name, or no command.
 bool ParseAdminArguments(const std::vector<std::string>& arguments, AdminOptions& options, std::string& error);
 
-// Asks for a password; none when there is no answer.
-using PasswordSource = std::function<std::optional<std::string>()>;
-
 // Runs the command: 0 when done, 1 when refused or failed (the reason on `err`), 64
-// for an unknown command or wrong arguments.
+// for an unknown command or wrong arguments. The password is asked for once, before
+// the command goes anywhere, by the commands that need one.
 int RunAdminCommand(const AdminOptions& options, const PasswordSource& password, std::ostream& out,
                     std::ostream& err);

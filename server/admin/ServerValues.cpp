@@ -52,15 +52,15 @@ std::string PortNotice(int port, int listening) {
          ": restart Wexmoor before handing them out.";
 }
 
-bool SaveLibraryName(CWexmoorDoc& document, const std::string& name) {
+bool SaveLibraryName(CWexmoorDoc& document, const std::string& name, bool tellUser) {
   return SaveSettingsChange(document, [&name](ServerSettings& settings) {
     const std::string before = settings.GetLibraryName();
     settings.SetLibraryName(name);
     return [before](ServerSettings& undo) { undo.SetLibraryName(before); };
-  });
+  }, tellUser);
 }
 
-bool SaveAddressAndPort(CWexmoorDoc& document, const std::string& address, int port) {
+bool SaveAddressAndPort(CWexmoorDoc& document, const std::string& address, int port, bool tellUser) {
   return SaveSettingsChange(document, [&address, port](ServerSettings& settings) {
     const std::string oldAddress = settings.GetServerAddress();
     const int oldPort = settings.GetPort();
@@ -70,7 +70,7 @@ bool SaveAddressAndPort(CWexmoorDoc& document, const std::string& address, int p
       undo.SetServerAddress(oldAddress);
       undo.SetPort(oldPort);
     };
-  });
+  }, tellUser);
 }
 
 }  // namespace ServerValues

@@ -18,9 +18,9 @@ std::string AddressRefusal(const std::string& address, const std::string& portTe
 // listens (or last listened) on `listening`; empty when they are equal.
 std::string PortNotice(int port, int listening);
 
-// Each saves the users file; false (the settings unchanged, the user told) when
-// the save failed.
-bool SaveLibraryName(CWexmoorDoc& document, const std::string& name);
-bool SaveAddressAndPort(CWexmoorDoc& document, const std::string& address, int port);
+// Each saves the users file; false (the settings unchanged, the user told unless
+// `tellUser` is false) when the save failed.
+bool SaveLibraryName(CWexmoorDoc& document, const std::string& name, bool tellUser = true);
+bool SaveAddressAndPort(CWexmoorDoc& document, const std::string& address, int port, bool tellUser = true);
 
 }  // namespace ServerValues

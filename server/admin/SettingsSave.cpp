@@ -5,7 +5,8 @@
 #include "server/store/CWexmoorDoc.h"
 
 bool SaveSettingsChange(CWexmoorDoc& document,
-                        const std::function<std::function<void(ServerSettings&)>(ServerSettings&)>& change) {
+                        const std::function<std::function<void(ServerSettings&)>(ServerSettings&)>& change,
+                        bool tellUser) {
   bool saved = false;
   {
     platform::CriticalSection::Lock hold(document.GetUserTableSection());
@@ -14,6 +15,6 @@ bool SaveSettingsChange(CWexmoorDoc& document,
     saved = settings.SaveUsers(document.GetRootPath());
     if (!saved) undo(settings);
   }
-  if (!saved) platform::NotifyText(UserAdministration::kSaveFailedText, platform::NotifyIcon::Error);
+  if (!saved && tellUser) platform::NotifyText(UserAdministration::kSaveFailedText, platform::NotifyIcon::Error);
   return saved;
 }

@@ -7,6 +7,8 @@
 class CWexmoorDoc;
 class ServerSettings;
 
-// `change` changes the settings and returns what undoes it. True when saved.
+// `change` changes the settings and returns what undoes it. True when saved; a
+// failed save is told to the user unless `tellUser` is false (the caller says so).
 bool SaveSettingsChange(CWexmoorDoc& document,
-                        const std::function<std::function<void(ServerSettings&)>(ServerSettings&)>& change);
+                        const std::function<std::function<void(ServerSettings&)>(ServerSettings&)>& change,
+                        bool tellUser = true);

@@ -52,10 +52,12 @@ bool CWexmoorApp::InitInstance(const StartOptions& options) {
   console_->Start();
   // After the listener has started: the notices of start-up never hold it up.
   document_->GetNotes().SetSink([console = console_.get()](const std::string& line) { console->AddStatusLine(line); });
+  if (companionStarter_) companion_ = companionStarter_(*this);
   return true;
 }
 
 void CWexmoorApp::ExitInstance() {
+  companion_.reset();
   if (console_) console_->Shutdown();
   if (document_) document_->GetNotes().SetSink(nullptr);
   console_.reset();

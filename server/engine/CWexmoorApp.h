@@ -54,6 +54,12 @@ class CWexmoorApp {
   ServerConsole* GetConsole() { return console_.get(); }
   Codec& GetCodec() { return codec_; }
 
+  // What runs beside the console while the server runs (the administration
+  // socket): made once the console has started, dropped before it shuts down.
+  using Companion = std::shared_ptr<void>;
+  using CompanionStarter = std::function<Companion(CWexmoorApp& app)>;
+  void SetCompanionStarter(CompanionStarter starter) { companionStarter_ = std::move(starter); }
+
   // Install before the console starts; engines call it from their threads.
   void SetMessageHandler(MessageHandler handler) { handler_ = std::move(handler); }
   const MessageHandler& GetMessageHandler() const { return handler_; }
@@ -76,4 +82,6 @@ class CWexmoorApp {
   MessageHandler handler_;
   std::unique_ptr<CWexmoorDoc> document_;
   std::unique_ptr<ServerConsole> console_;
+  CompanionStarter companionStarter_;
+  Companion companion_;
 };

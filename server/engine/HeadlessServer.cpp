@@ -69,6 +69,7 @@ int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::os
   CWexmoorApp app;
   RequestDispatcher dispatcher;
   app.SetMessageHandler([&dispatcher](RTE& engine, const Msg& request) { return dispatcher.Dispatch(engine, request); });
+  app.SetCompanionStarter(options.companion);
   if (!app.InitInstance({workingFolder, "", Absolute(options.rootPath)})) {
     err << "Wexmoor did not start." << std::endl;
     return 1;

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "server/engine/CWexmoorApp.h"
+
 struct HeadlessOptions {
   bool headless = false;
   std::string workingFolder;   // holds "WexmoorRootPath.wxf"; empty: the current folder
   std::string rootPath;        // used only when the root-path file is missing or empty
   bool testHooks = false;      // windowed only: commands on standard input (scripts, screenshots)
+  CWexmoorApp::CompanionStarter companion;   // runs beside the console (the administration socket)
 };
 
 // Reads the arguments after the program name; false with `error` set for an

@@ -113,6 +113,7 @@ int RunWindowedServer(const HeadlessOptions& options, int argc, char** argv, std
   QApplication application(argc, argv);
   ServerNotifier::Install();
   WindowedServer server;
+  server.App().SetCompanionStarter(options.companion);
   if (!server.Start({workingFolder, "", Absolute(options.rootPath)})) return 1;
   platform::ui::CloseOnSignal closeOnSignal;
   QObject::connect(&closeOnSignal, &platform::ui::CloseOnSignal::requested, [&server] { server.CloseInOrder(); });

@@ -1,0 +1,52 @@
+#pragma once
+// The administration socket of a running server: a Unix-domain socket in its working
+// folder (mode 0600) on which "wexmoor admin" hands in one command at a time. Only
+// the user the server runs as may use it: every connection's peer credentials are
+// checked and anyone else is refused with a line saying so. The command runs on the
+// live document through LibraryAdministrator, under the same locks as the windows'
+// dialogs. One thread serves the socket; stopping wakes it, joins it and removes the
+// socket file. A socket file left by a server that was killed is replaced at start.
+#include <string>
+#include <thread>
+
+#include "server/admin/AdminWire.h"
+#include "server/admin/LibraryAdministrator.h"
+#include "server/engine/CWexmoorApp.h"
+
+class CWexmoorDoc;
+
+class AdminChannel {
+ public:
+  AdminChannel(CWexmoorDoc& document, LibraryAdministrator::ConnectedNames connected);
+  ~AdminChannel();
+  AdminChannel(const AdminChannel&) = delete;
+  AdminChannel& operator=(const AdminChannel&) = delete;
+
+  // Listens in `workingFolder` and starts the thread: empty when it listens,
+  // otherwise why not (nothing is left running or on disk then).
+  std::string Start(const std::string& workingFolder);
+
+ private:
+  void Serve();
+  void Answer(int connection);
+  void Close();
+
+  CWexmoorDoc& document_;
+  LibraryAdministrator::ConnectedNames connected_;
+  std::string path_;
+  int listener_ = -1;
+  int wake_[2] = {-1, -1};
+  std::thread thread_;
+};
+
+// The companion that gives a running server (`app`, started) its administration
+// socket; one that cannot be made is said on the console and the server serves on.
+CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app);
+
+// What "wexmoor admin" does first: hands the request to the server running in
+// `workingFolder`. NoServer when none listens there (no socket, or one that nobody
+// answers on, left by a server that was killed); Failed, with why, when one may
+// listen but the request did not get through or no whole reply came back.
+enum class AdminReach { Answered, NoServer, Failed };
+AdminReach AskRunningServer(const std::string& workingFolder, const AdminWire::Request& request, AdminWire::Reply& reply,
+                            std::string& error);

@@ -1,0 +1,263 @@
+#include "server/admin/LibraryAdministrator.h"
+
+#include <algorithm>
+#include <iomanip>
+
+#include "common/PathParser.h"
+#include "platform/CriticalSection.h"
+#include "server/admin/CheckedOutList.h"
+#include "server/admin/LibraryBackup.h"
+#include "server/admin/ServerValues.h"
+#include "server/admin/UserAdministration.h"
+#include "server/admin/UserCertificateIssuer.h"
+#include "server/admin/UserDetails.h"
+#include "server/store/CWexmoorDoc.h"
+
+namespace {
+
+constexpr const char* kInvalidDetails = "User details are invalid.";
+
+// Whether the account is valid once it has an id (any id will do for the check: a new
+// account gets its id only when nothing refuses it).
+bool IsValidNewAccount(UserAccount account) {
+  account.SetId(0);
+  return account.Validate();
+}
+
+// Applies the details to `account`; why they cannot be stored, empty when they can.
+std::string ApplyDetails(const UserDetails& details, UserAccount& account) {
+  const std::string refusal = details.Refusal();
+  if (refusal.empty() && details.ApplyTo(account) && IsValidNewAccount(account)) return "";
+  return std::string(kInvalidDetails) + (refusal.empty() ? "" : "\n\n" + refusal);
+}
+
+}  // namespace
+
+struct LibraryAdministrator::Command {
+  const char* name;
+  std::size_t minArguments;
+  std::size_t maxArguments;
+  Needs needs;
+  int (LibraryAdministrator::*run)(const Arguments&);
+};
+
+const LibraryAdministrator::Command* LibraryAdministrator::Find(const std::string& name) {
+  static const Command kCommands[] = {
+      {"users", 0, 0, {}, &LibraryAdministrator::Users},
+      {"add-user", 1, 2, {true, 1}, &LibraryAdministrator::AddUser},
+      {"set-password", 1, 1, {true, -1}, &LibraryAdministrator::SetPassword},
+      {"unlock", 1, 1, {}, &LibraryAdministrator::Unlock},
+      {"delete-user", 1, 1, {}, &LibraryAdministrator::DeleteUser},
+      {"certificate", 2, 2, {false, 1}, &LibraryAdministrator::Certificate},
+      {"set-library-name", 1, 1, {}, &LibraryAdministrator::SetLibraryName},
+      {"set-port", 1, 1, {}, &LibraryAdministrator::SetPort},
+      {"set-address", 1, 1, {}, &LibraryAdministrator::SetAddress},
+      {"checked-out", 0, 0, {}, &LibraryAdministrator::CheckedOut},
+      {"backup", 1, 1, {false, 0}, &LibraryAdministrator::Backup},
+  };
+  for (const Command& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+bool LibraryAdministrator::Check(const std::vector<std::string>& command, Needs& needs, std::string& error) {
+  const Command* found = command.empty() ? nullptr : Find(command.front());
+  if (found == nullptr) {
+    error = command.empty() ? "no command" : "unknown command " + command.front();
+    return false;
+  }
+  const std::size_t arguments = command.size() - 1;
+  if (arguments < found->minArguments || arguments > found->maxArguments) {
+    error = "wrong arguments for " + command.front();
+    return false;
+  }
+  needs = found->needs;
+  return true;
+}
+
+int LibraryAdministrator::Run(const std::vector<std::string>& command) {
+  Needs needs;
+  std::string error;
+  if (!Check(command, needs, error)) {
+    err_ << error << std::endl;
+    return kUsage;
+  }
+  return (this->*(Find(command.front())->run))(Arguments(command.begin() + 1, command.end()));
+}
+
+int LibraryAdministrator::Users(const Arguments&) {
+  const std::vector<std::string> connected = connected_ ? connected_() : std::vector<std::string>{};
+  platform::CriticalSection::Lock hold(document_.GetUserTableSection());
+  const ServerSettings& settings = document_.GetSettings();
+  out_ << std::left << std::setw(24) << "Name" << std::setw(12) << "Connection" << std::setw(12) << "Locked out"
+       << "Connected now\n";
+  for (int index = 0; index < settings.GetUserCount(); ++index) {
+    const std::optional<UserAccount> account = settings.GetUser(index);
+    // Only TCP/IP accounts can log on.
+    const bool on = account->GetConnectionType() == UserAccount::kTcpIp &&
+                    std::find(connected.begin(), connected.end(), account->GetName()) != connected.end();
+    out_ << std::setw(24) << account->GetName() << std::setw(12)
+         << UserAdministration::ConnectionTypeText(account->GetConnectionType()) << std::setw(12)
+         << (account->IsLockedOut() ? "yes" : "no") << (on ? "yes" : "no") << '\n';
+  }
+  return kDone;
+}
+
+int LibraryAdministrator::AddUser(const Arguments& arguments) {
+  const std::optional<std::string> password = password_();
+  if (!password) return Refuse("No password was given");
+  UserDetails details;
+  details.name = arguments[0];
+  details.password = *password;
+  details.connectionType = UserAccount::kTcpIp;
+  UserAccount account;
+  account.SetId(-1);   // allocated by the addition, once nothing refuses it
+  if (const std::string refusal = ApplyDetails(details, account); !refusal.empty()) return Refuse(refusal);
+  switch (UserAdministration(document_).Add(account)) {
+    case UserAdministration::Result::Done:
+      break;
+    case UserAdministration::Result::Duplicate:
+      return Refuse(UserAdministration::DuplicateText(account.GetName()));
+    default:
+      return Refuse(UserAdministration::kSaveFailedText);
+  }
+  out_ << "User " << account.GetName() << " added" << std::endl;
+  return arguments.size() > 1 ? WriteCertificate(account.GetId(), arguments[1]) : kDone;
+}
+
+int LibraryAdministrator::SetPassword(const Arguments& arguments) {
+  const std::optional<UserAccount> account = FindByName(arguments[0]);
+  if (!account) return NoSuchUser(arguments[0]);
+  const std::optional<std::string> password = password_();
+  if (!password) return Refuse("No password was given");
+  UserDetails details = UserDetails::FromAccount(*account);
+  details.password = *password;
+  UserAccount edited = *account;
+  if (const std::string refusal = ApplyDetails(details, edited); !refusal.empty()) return Refuse(refusal);
+  return Change(*account, "password set", [&details](UserAccount& stored) { details.ApplyTo(stored); });
+}
+
+int LibraryAdministrator::Unlock(const Arguments& arguments) {
+  const std::optional<UserAccount> account = FindByName(arguments[0]);
+  if (!account) return NoSuchUser(arguments[0]);
+  return Change(*account, "unlocked", [](UserAccount& stored) { stored.Unlock(); });
+}
+
+int LibraryAdministrator::DeleteUser(const Arguments& arguments) {
+  const std::optional<UserAccount> account = FindByName(arguments[0]);
+  if (!account) return NoSuchUser(arguments[0]);
+  if (UserAdministration(document_).Remove(account->GetId()) != UserAdministration::Result::Done) {
+    return Refuse(UserAdministration::kSaveFailedText);
+  }
+  out_ << "User " << account->GetName() << " deleted" << std::endl;
+  return kDone;
+}
+
+int LibraryAdministrator::Certificate(const Arguments& arguments) {
+  const std::optional<UserAccount> account = FindByName(arguments[0]);
+  if (!account) return NoSuchUser(arguments[0]);
+  return WriteCertificate(account->GetId(), arguments[1]);
+}
+
+int LibraryAdministrator::SetLibraryName(const Arguments& arguments) {
+  const std::string& name = arguments[0];
+  if (const std::string refusal = ServerValues::LibraryNameRefusal(name); !refusal.empty()) return Refuse(refusal);
+  if (!ServerValues::SaveLibraryName(document_, name, /*tellUser=*/false)) {
+    return Refuse(UserAdministration::kSaveFailedText);
+  }
+  out_ << "The library is named " << document_.GetSettings().GetLibraryName() << std::endl;
+  return kDone;
+}
+
+int LibraryAdministrator::SetPort(const Arguments& arguments) {
+  return SetAddressAndPort(document_.GetSettings().GetServerAddress(), arguments[0]);
+}
+
+int LibraryAdministrator::SetAddress(const Arguments& arguments) {
+  return SetAddressAndPort(arguments[0], std::to_string(document_.GetSettings().GetPort()));
+}
+
+int LibraryAdministrator::CheckedOut(const Arguments&) {
+  const std::vector<CheckedOutDocument> rows = ListCheckedOut(document_);
+  if (rows.empty()) {
+    out_ << "No document is checked out" << std::endl;
+    return kDone;
+  }
+  out_ << "Project\tDocument\tHolder\tChecked out\n";
+  for (const CheckedOutDocument& row : rows) {
+    out_ << row.projectPath << '\t' << row.document << '\t' << row.holder << '\t' << row.since << '\n';
+  }
+  out_.flush();
+  return kDone;
+}
+
+int LibraryAdministrator::Backup(const Arguments& arguments) {
+  const std::string folder = PathParser::FullPath(arguments[0]);
+  if (const std::string problem = LibraryBackup(document_).Make(folder); !problem.empty()) return Refuse(problem);
+  out_ << "The library is backed up in " << folder << "; to serve the copy: wexmoor --headless --workdir " << folder
+       << std::endl;
+  return kDone;
+}
+
+int LibraryAdministrator::Refuse(const std::string& reason) {
+  err_ << reason << std::endl;
+  return kRefused;
+}
+
+// The TCP/IP account of that name (the only kind that can connect).
+std::optional<UserAccount> LibraryAdministrator::FindByName(const std::string& name) const {
+  platform::CriticalSection::Lock hold(document_.GetUserTableSection());
+  const ServerSettings& settings = document_.GetSettings();
+  for (int index = 0; index < settings.GetUserCount(); ++index) {
+    std::optional<UserAccount> account = settings.GetUser(index);
+    if (account->GetName() == name && account->GetConnectionType() == UserAccount::kTcpIp) return account;
+  }
+  return std::nullopt;
+}
+
+int LibraryAdministrator::Change(const UserAccount& account, const std::string& done,
+                                 const std::function<void(UserAccount&)>& change) {
+  switch (UserAdministration(document_).Change(account.GetId(), change)) {
+    case UserAdministration::Result::Done:
+      out_ << "User " << account.GetName() << ' ' << done << std::endl;
+      return kDone;
+    case UserAdministration::Result::Absent:
+      return NoSuchUser(account.GetName());
+    default:
+      return Refuse(UserAdministration::kSaveFailedText);
+  }
+}
+
+int LibraryAdministrator::WriteCertificate(int id, const std::string& file) {
+  const std::string path = PathParser::FullPath(file);
+  std::string reason;
+  switch (UserCertificateIssuer(document_).Issue(id, path, reason)) {
+    case UserCertificateIssuer::Result::Written:
+      out_ << UserCertificateIssuer::WrittenText(path) << std::endl;
+      return kDone;
+    case UserCertificateIssuer::Result::UserAbsent:
+      return Refuse("The user is absent from the user table");
+    case UserCertificateIssuer::Result::UsersNotSaved:
+      return Refuse(UserAdministration::kSaveFailedText);
+    case UserCertificateIssuer::Result::FileNotWritten:
+      return Refuse(UserCertificateIssuer::NotWrittenText(path, reason));
+    case UserCertificateIssuer::Result::FileNotWrittenUsersNotRestored:
+      return Refuse(UserCertificateIssuer::NotWrittenText(path, reason) + "\n" + UserAdministration::kSaveFailedText);
+  }
+  return kRefused;
+}
+
+int LibraryAdministrator::SetAddressAndPort(const std::string& address, const std::string& portText) {
+  const int before = document_.GetSettings().GetPort();
+  int port = 0;
+  if (const std::string refusal = ServerValues::AddressRefusal(address, portText, port); !refusal.empty()) {
+    return Refuse(refusal);
+  }
+  if (!ServerValues::SaveAddressAndPort(document_, address, port, /*tellUser=*/false)) {
+    return Refuse(UserAdministration::kSaveFailedText);
+  }
+  out_ << "Server address " << address << ", port " << port << std::endl;
+  if (const std::string notice = ServerValues::PortNotice(port, before); !notice.empty()) out_ << notice << std::endl;
+  return kDone;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// One administration command on an opened library, with the rules and texts of the
+// windowed server's dialogs (the same code). "wexmoor admin" runs it on a library no
+// server holds; a running server runs it on its live document for the command that
+// came over its administration socket, so its windows and sessions see the change.
+// Every change is saved before success is reported; a refused change says why on
+// the error stream and changes nothing.
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+class CWexmoorDoc;
+class UserAccount;
+
+// Asks for a password; none when there is no answer.
+using PasswordSource = std::function<std::optional<std::string>()>;
+
+class LibraryAdministrator {
+ public:
+  static constexpr int kDone = 0;
+  static constexpr int kRefused = 1;
+  static constexpr int kUsage = 64;
+
+  // The account names of the connections logged on now; null for a stopped library.
+  using ConnectedNames = std::function<std::vector<std::string>()>;
+
+  // What a command needs from the shell before it can run anywhere.
+  struct Needs {
+    bool password = false;
+    int pathArgument = -1;   // the argument that names a file or folder; -1: none
+  };
+  // False, with why, for an unknown command or the wrong number of arguments.
+  static bool Check(const std::vector<std::string>& command, Needs& needs, std::string& error);
+
+  LibraryAdministrator(CWexmoorDoc& document, ConnectedNames connected, const PasswordSource& password,
+                       std::ostream& out, std::ostream& err)
+      : document_(document), connected_(std::move(connected)), password_(password), out_(out), err_(err) {}
+
+  // Runs the command (its name, then its arguments): kDone, kRefused or kUsage.
+  int Run(const std::vector<std::string>& command);
+
+ private:
+  struct Command;
+  using Arguments = std::vector<std::string>;
+  static const Command* Find(const std::string& name);
+
+  int Users(const Arguments&);
+  int AddUser(const Arguments& arguments);
+  int SetPassword(const Arguments& arguments);
+  int Unlock(const Arguments& arguments);
+  int DeleteUser(const Arguments& arguments);
+  int Certificate(const Arguments& arguments);
+  int SetLibraryName(const Arguments& arguments);
+  int SetPort(const Arguments& arguments);
+  int SetAddress(const Arguments& arguments);
+  int CheckedOut(const Arguments&);
+  int Backup(const Arguments& arguments);
+
+  int Refuse(const std::string& reason);
+  int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }
+  std::optional<UserAccount> FindByName(const std::string& name) const;
+  int Change(const UserAccount& account, const std::string& done, const std::function<void(UserAccount&)>& change);
+  int WriteCertificate(int id, const std::string& file);
+  int SetAddressAndPort(const std::string& address, const std::string& portText);
+
+  CWexmoorDoc& document_;
+  ConnectedNames connected_;
+  const PasswordSource& password_;
+  std::ostream& out_;
+  std::ostream& err_;
+};
