@@ -12,10 +12,10 @@ constexpr const char* kProgramIcon = ":/brannock/brannock-program.xpm";
 }  // namespace
 
 CAboutDlg::CAboutDlg(bool publisher, QWidget* parent)
-    : ClientDialog("CAboutDlg", kDialogId, "About " + ProgramName(publisher), parent) {
+    : ClientDialog("CAboutDlg", kDialogId, "About " + ProgramTitle(publisher), parent) {
   auto* icon = new QLabel(this);
   icon->setPixmap(QPixmap(kProgramIcon).scaled(48, 48));
-  auto* name = new QLabel(ProgramName(publisher) + " " + kVersion, this);
+  auto* name = new QLabel(ProgramTitle(publisher) + " " + kVersion, this);
   name->setObjectName("1000");
   auto* text = new QHBoxLayout;
   text->addWidget(icon);
@@ -30,3 +30,5 @@ CAboutDlg::CAboutDlg(bool publisher, QWidget* parent)
 }
 
 QString CAboutDlg::ProgramName(bool publisher) { return publisher ? "BrannockPublisher" : "Brannock"; }
+
+QString CAboutDlg::ProgramTitle(bool publisher) { return publisher ? "Brannock Publisher" : "Brannock"; }

@@ -11,6 +11,8 @@ class CAboutDlg : public ClientDialog {
 
   CAboutDlg(bool publisher, QWidget* parent = nullptr);
 
-  // "BrannockPublisher" or "Brannock".
+  // "BrannockPublisher" or "Brannock": the program's file name, lower-cased.
   static QString ProgramName(bool publisher);
+  // "Brannock Publisher" or "Brannock": what the user sees the program called.
+  static QString ProgramTitle(bool publisher);
 };

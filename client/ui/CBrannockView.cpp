@@ -12,7 +12,6 @@
 #include "client/core/CBrannockDoc.h"
 #include "client/core/CheckedProjectsWalk.h"
 #include "client/core/ClientHints.h"
-#include "client/core/PaneLayout.h"
 #include "client/core/TreeBatchBuilder.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CGetProjectFilesDlg.h"
@@ -24,6 +23,7 @@
 #include "client/ui/ItemDecoration.h"
 #include "client/ui/LibraryImages.h"
 #include "client/ui/ModalRunner.h"
+#include "client/ui/PaneSizeStore.h"
 #include "client/ui/ProgressRelay.h"
 #include "client/ui/TickBoxImages.h"
 #include "common/StringHelpers.h"
@@ -209,14 +209,9 @@ void CBrannockView::MakeListOfCheckedProjects() {
 
 bool CBrannockView::event(QEvent* event) {
   const bool handled = QTreeWidget::event(event);
-  if (event->type() != QEvent::Resize) return handled;
-  const QSize size = static_cast<QResizeEvent*>(event)->size();
-  if (size.width() == 0 || size.height() == 0 || !PaneLayout::MayStorePaneSizes()) return handled;
-  CBrannockApp& app = document_.GetApp();
-  platform::CriticalSection::Lock lock(app.GetProfileLock());
-  if (UserProfile* user = app.GetCurrentUser()) {
-    user->SetTreeWidth(size.width());
-    user->SetTreeHeight(size.height());
+  if (event->type() == QEvent::Resize) {
+    PaneSizeStore::Store(document_.GetApp(), static_cast<QResizeEvent*>(event)->size(), &UserProfile::SetTreeWidth,
+                         &UserProfile::SetTreeHeight);
   }
   return handled;
 }

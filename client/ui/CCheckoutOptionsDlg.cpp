@@ -1,7 +1,9 @@
 #include "client/ui/CCheckoutOptionsDlg.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QRadioButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,15 +32,39 @@ constexpr OptionButton kOptions[] = {
      "Checks out the document with every document it references and every document referencing it."},
 };
 
+// The widest a line of an option may be, in average characters: radio buttons do not
+// wrap their texts, and the longest would make the dialog wider than a small screen.
+constexpr int kLineCharacters = 80;
+
+// `text` with each paragraph broken between words into lines at most `width` wide.
+QString WrapToWidth(const QString& text, const QFontMetrics& metrics, int width) {
+  QStringList lines;
+  for (const QString& paragraph : text.split('\n')) {
+    QString line;
+    for (const QString& word : paragraph.split(' ')) {
+      const QString longer = line.isEmpty() ? word : line + ' ' + word;
+      if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+        lines << line;
+        line = word;
+      } else {
+        line = longer;
+      }
+    }
+    lines << line;
+  }
+  return lines.join('\n');
+}
+
 }  // namespace
 
 CCheckoutOptionsDlg::CCheckoutOptionsDlg(QWidget* parent)
-    : ClientDialog("CCheckoutOptionsDlg", kDialogId, "Brannock Publisher - Document checkout options", parent),
+    : ClientDialog("CCheckoutOptionsDlg", kDialogId, Caption(" - Document checkout options"), parent),
       options_(new QButtonGroup(this)) {
   auto* layout = new QVBoxLayout(this);
   int value = 0;
   for (const OptionButton& option : kOptions) {
-    auto* button = new QRadioButton(option.text, this);
+    auto* button = new QRadioButton(
+        WrapToWidth(option.text, fontMetrics(), kLineCharacters * fontMetrics().averageCharWidth()), this);
     SetControlHelp(button, option.id, option.help);
     options_->addButton(button, value++);
     layout->addWidget(button);

@@ -110,7 +110,7 @@ void CGetProjectFilesDlg::SetFolderChooser(FolderChooser chooser) {
 }
 
 CGetProjectFilesDlg::CGetProjectFilesDlg(CBrannockDoc& document, QWidget* parent)
-    : ClientDialog("CGetProjectFilesDlg", kDialogId, "Brannock Publisher - Get Project Files", parent),
+    : ClientDialog("CGetProjectFilesDlg", kDialogId, Caption(" - Get Project Files"), parent),
       document_(document) {
   BuildControls();
 }

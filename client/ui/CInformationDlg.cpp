@@ -15,7 +15,7 @@ constexpr int kTextLines = 16;
 }  // namespace
 
 CInformationDlg::CInformationDlg(QWidget* parent)
-    : ClientDialog("CInformationDlg", kDialogId, "Brannock Publisher Information", parent),
+    : ClientDialog("CInformationDlg", kDialogId, Caption(" Information"), parent),
       text_(new QPlainTextEdit(this)) {
   SetControlHelp(text_, 1003, "What the library reported for the last operation.");
   text_->setReadOnly(true);

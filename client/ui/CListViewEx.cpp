@@ -8,6 +8,9 @@
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QTextBoundaryFinder>
+#include <algorithm>
+
+#include "common/DateTime.h"
 
 namespace {
 
@@ -134,6 +137,12 @@ int CSortHeaderCtrl::SetSortMark(int column, bool ascending) {
   return previous;
 }
 
+int CSortHeaderCtrl::WidthToShow(const QString& heading) const {
+  // paintSection's margins: an offset on either side, three more for the triangle.
+  const int offset = 2 * fontMetrics().horizontalAdvance(QLatin1Char(' '));
+  return fontMetrics().horizontalAdvance(heading) + 5 * offset + 1;
+}
+
 void CSortHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
   if (!rect.isValid()) return;
   painter->save();
@@ -215,13 +224,27 @@ CListViewEx::CListViewEx(QWidget* parent)
   setItemDelegate(new CListViewExDelegate(*this));
 }
 
-void CListViewEx::AddColumn(const QString& text, Qt::Alignment alignment, int width) {
+void CListViewEx::AddColumn(const QString& text, Qt::Alignment alignment, int width, const QString& widest) {
   const int column = columnCount();
   setColumnCount(column + 1);
   headerItem()->setText(column, text);
   headerItem()->setTextAlignment(column, alignment | Qt::AlignVCenter);
   alignments_.push_back(alignment);
+  width = std::max(width, sortHeader_->WidthToShow(text));
+  if (!widest.isEmpty()) width = std::max(width, CellWidthToShow(column, widest));
   sortHeader_->resizeSection(column, width);
+}
+
+int CListViewEx::CellWidthToShow(int column, const QString& text) const {
+  // PaintImages and PaintText's room besides the text.
+  const int room = column == 0 ? kStateImageWidth + kIconSize + kFirstColumnOffset : kCellOffset;
+  return fontMetrics().horizontalAdvance(text) + room + 1;
+}
+
+QString CListViewEx::DateTimeWidthSample() {
+  DateTime widest;
+  widest.Parse("20281228234858");
+  return QString::fromStdString(widest.FormatForDisplay(4)) + " PM";
 }
 
 Qt::Alignment CListViewEx::ColumnAlignment(int column) const {

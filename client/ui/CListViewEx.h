@@ -20,6 +20,8 @@ class CSortHeaderCtrl : public QHeaderView {
   // Marks `column` (-1: none) as the sort column; returns the column marked before.
   int SetSortMark(int column, bool ascending);
   int GetSortColumn() const { return sortColumn_; }
+  // The section width that shows `heading` whole, with room for the sort triangle.
+  int WidthToShow(const QString& heading) const;
   bool IsAscending() const { return ascending_; }
 
  protected:
@@ -46,8 +48,13 @@ class CListViewEx : public QTreeWidget {
 
   explicit CListViewEx(QWidget* parent = nullptr);
 
-  // Adds a column at the end with its header text, cell alignment and width.
-  void AddColumn(const QString& text, Qt::Alignment alignment, int width);
+  // Adds a column at the end with its header text, cell alignment and width, widened
+  // when needed so that the heading and `widest` (a cell text such as a date) show whole.
+  void AddColumn(const QString& text, Qt::Alignment alignment, int width, const QString& widest = QString());
+  // The column width that shows `text` whole in a cell of `column`.
+  int CellWidthToShow(int column, const QString& text) const;
+  // A text as wide as any date and time the lists show, a 12-hour clock's "PM" included.
+  static QString DateTimeWidthSample();
   Qt::Alignment ColumnAlignment(int column) const;
 
   CSortHeaderCtrl& GetSortHeader() const { return *sortHeader_; }

@@ -43,7 +43,7 @@ struct CommandText {
 
 const CommandText kCommands[] = {
     {CommandIds::kVisitLibrary, "&Visit Library...", "Visit a library\nVisit library", "visit"},
-    {CommandIds::kMapToFolder, "Map project to local folder ...", "Map the project to a local folder\nMap to disk",
+    {CommandIds::kMapToFolder, "&Map project to local folder ...", "Map the project to a local folder\nMap to disk",
      "map"},
     {CommandIds::kImportCertificate, "&Import Certificate ...", "Import library certificate", nullptr},
     {CommandIds::kExit, "E&xit", "Quit the application; prompts to save documents\nExit", nullptr},
@@ -53,21 +53,21 @@ const CommandText kCommands[] = {
      "Fetch the selected project's documents, or with the library selected its projects, from the server "
      "again\nRefresh",
      nullptr},
-    {CommandIds::kToolTips, "Tool-tips On / Off", "Toggles Brannock Publisher tips on and off\nTips On / Off",
+    {CommandIds::kToolTips, "Tool-tips &On / Off", "Toggles Brannock Publisher tips on and off\nTips On / Off",
      "tips"},
-    {CommandIds::kRetrieve, "Retrieve documents from Library ...",
+    {CommandIds::kRetrieve, "&Retrieve documents from Library ...",
      "Retrieve versions of the selected project(s) and/or documents from the Library\nGet document version",
      "retrieve"},
-    {CommandIds::kCheckOut, "Check-out documents ...",
+    {CommandIds::kCheckOut, "Check-&out documents ...",
      "Check-out selected project(s) and/or document(s)\nCheck-out document(s)", "checkout"},
-    {CommandIds::kCheckIn, "Check-in documents ...",
+    {CommandIds::kCheckIn, "Check-&in documents ...",
      "Check-in selected folders and documents to project\nCheck-in document(s)", "checkin"},
-    {CommandIds::kAddToLibrary, "Add to Library ...", "Add folder and/or documents to project\nAdd to project", "add"},
-    {CommandIds::kDelete, "Delete from Library ...", "Delete the active highlighted item from the library", nullptr},
-    {CommandIds::kRename, "Rename folder or document ...", "Rename library folder or document", nullptr},
-    {CommandIds::kPublish, "Publish new Edition or Supplement ...", "Publish new edition or supplement\nPublish",
+    {CommandIds::kAddToLibrary, "&Add to Library ...", "Add folder and/or documents to project\nAdd to project", "add"},
+    {CommandIds::kDelete, "&Delete from Library ...", "Delete the active highlighted item from the library", nullptr},
+    {CommandIds::kRename, "Re&name folder or document ...", "Rename library folder or document", nullptr},
+    {CommandIds::kPublish, "&Publish new Edition or Supplement ...", "Publish new edition or supplement\nPublish",
      "publish"},
-    {CommandIds::kConfirmPublication, "Confirm publication details",
+    {CommandIds::kConfirmPublication, "&Confirm publication details",
      "Confirm edition or supplement publication details\nConfirm publication", "confirm"},
     {CommandIds::kHelpTopics, "&Help Topics", "List Help topics\nHelp Topics", nullptr},
     {CommandIds::kAbout, "&About Brannock...", "Display program information, version number and copyright\nAbout",
@@ -110,9 +110,11 @@ bool IsPublisherOnly(int command) {
          command == CommandIds::kDelete || command == CommandIds::kRename;
 }
 
+// Commands whose menu item and button carry a check mark; Publish's shows while a
+// publication is being prepared.
 bool IsToggle(int command) {
   return command == CommandIds::kViewToolbar || command == CommandIds::kViewStatusBar ||
-         command == CommandIds::kToolTips;
+         command == CommandIds::kToolTips || command == CommandIds::kPublish;
 }
 
 }  // namespace
@@ -128,7 +130,7 @@ CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
           [&app](int command) { return !app.IsPublisher() && IsPublisherOnly(command); }),
       area_(new QMdiArea(this)) {
   setObjectName("CMainFrame");
-  setWindowTitle(kTitle);
+  setWindowTitle(CAboutDlg::ProgramTitle(app.IsPublisher()));
   setWindowIcon(QIcon(kProgramIcon));
   area_->setObjectName("MdiArea");
   setCentralWidget(area_);
@@ -163,7 +165,9 @@ QAction* CMainFrame::MakeAction(int command) {
     if (entry.id != command) continue;
     auto* action = new QAction(entry.text, this);
     action->setObjectName(QString::number(command));
-    const QString prompt = entry.prompt;
+    QString prompt = entry.prompt;
+    // The plain program's prompts name it as its title does.
+    if (!app_.IsPublisher()) prompt.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
     const qsizetype lineBreak = prompt.indexOf('\n');
     action->setStatusTip(prompt.left(lineBreak));
     action->setWhatsThis(prompt.left(lineBreak));   // what Shift+F1 and a click show

@@ -27,7 +27,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   Q_OBJECT
 
  public:
-  static constexpr const char* kTitle = "Brannock Publisher";
   static constexpr const char* kIdlePrompt = "For Help, press F1";
   static constexpr const char* kNotTcpIp = "This library's connection is not TCP/IP and cannot be opened.";
   static constexpr const char* kCertificateFilter = "Certificate Files (*.wxc)";

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,11 +19,16 @@
 
 #include "client/core/CBrannockApp.h"
 #include "client/core/ClientAppState.h"
+#include "client/ui/CAboutDlg.h"
+#include "client/ui/CCheckoutOptionsDlg.h"
+#include "client/ui/CInformationDlg.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/ModalRunner.h"
+#include "common/ui/CChooseDirectoryDlg.h"
 #include "platform/ScratchFolder.h"
 #include "platform/ui/HelpWindow.h"
+#include "platform/ui/KeyboardWalk_test.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/ScriptedNotifier.h"
 
@@ -56,6 +62,7 @@ class CMainFrameTest : public ::testing::Test {
     ClientAppState::ClearUsersModified();
   }
   CMainFrame& Make(bool publisher) {
+    frame_.reset();   // the frame goes before its application
     app_ = std::make_unique<CBrannockApp>(folder_.Path(), "login");
     app_->SetPublisher(publisher);
     EXPECT_TRUE(app_->InitInstance());
@@ -115,6 +122,34 @@ TEST_F(CMainFrameTest, CommandsCarryTheirIdsPromptsAndToolTips) {
   EXPECT_TRUE(frame.Action(CommandIds::kVisitLibrary)->isEnabled());
   EXPECT_FALSE(frame.Action(CommandIds::kRetrieve)->isEnabled());
   EXPECT_FALSE(frame.Action(CommandIds::kNextPane)->isEnabled());
+}
+
+TEST_F(CMainFrameTest, EveryMenuItemOfBothProgramsHasAnAccessKeyOfItsOwn) {
+  for (const bool publisher : {true, false}) {
+    CMainFrame& frame = Make(publisher);
+    EXPECT_EQ(platform::ui::AccessKeyFaults(*frame.menuBar()), std::vector<std::string>{}) << publisher;
+  }
+}
+
+TEST_F(CMainFrameTest, EachProgramIsCalledByItsOwnTitleInItsWindowsAndPrompts) {
+  const QString before = QApplication::applicationName();
+  for (const QString title : {"Brannock Publisher", "Brannock"}) {
+    const bool publisher = title != "Brannock";
+    QApplication::setApplicationName(CAboutDlg::ProgramTitle(publisher));   // as the program starts
+    CMainFrame& frame = Make(publisher);
+    EXPECT_EQ(frame.windowTitle(), title);
+    EXPECT_EQ(frame.Action(CommandIds::kToolTips)->statusTip(), "Toggles " + title + " tips on and off");
+    const CAboutDlg about(publisher);
+    EXPECT_EQ(about.windowTitle(), "About " + title);
+    EXPECT_EQ(about.findChild<QLabel*>("1000")->text(), title + " Version 1.0");
+    const CCheckoutOptionsDlg options;
+    EXPECT_EQ(options.windowTitle(), title + " - Document checkout options");
+    const CInformationDlg information;
+    EXPECT_EQ(information.windowTitle(), title + " Information");
+    const CChooseDirectoryDlg chooser;
+    EXPECT_EQ(chooser.windowTitle(), title + " - Choose Directory / Path");
+  }
+  QApplication::setApplicationName(before);
 }
 
 TEST_F(CMainFrameTest, ThePlainProgramHasNoDeleteOrRenameAndNoPublishing) {

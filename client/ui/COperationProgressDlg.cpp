@@ -29,7 +29,7 @@ const QIcon& RowIcon(ProgressRows::Icon icon) {
 }  // namespace
 
 COperationProgressDlg::COperationProgressDlg(CBrannockDoc& document, QWidget* parent)
-    : ClientDialog("COperationProgressDlg", kDialogId, "Brannock Publisher - Operation progress", parent),
+    : ClientDialog("COperationProgressDlg", kDialogId, Caption(" - Operation progress"), parent),
       document_(document),
       list_(new CListViewEx(this)),
       progress_(new QProgressBar(this)),

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <unordered_set>
@@ -12,18 +13,18 @@
 #include "client/core/ClientHints.h"
 #include "client/core/DocumentListCache.h"
 #include "client/core/DocumentRowTexts.h"
-#include "client/core/PaneLayout.h"
 #include "client/core/TreeCommandRules.h"
+#include "client/ui/CAboutDlg.h"
 #include "client/ui/CCheckoutOptionsDlg.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CInformationDlg.h"
-#include "client/ui/CMainFrame.h"
 #include "client/ui/CNewEditionDlg.h"
 #include "client/ui/CRenameDlg.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/DragCursor.h"
 #include "client/ui/DragMime.h"
 #include "client/ui/ModalRunner.h"
+#include "client/ui/PaneSizeStore.h"
 #include "client/ui/TickBoxImages.h"
 #include "client/ui/WaitCursor.h"
 #include "common/RecordFields.h"
@@ -47,10 +48,12 @@ struct Column {
   const char* heading;
   Qt::Alignment alignment;
   int width;
+  bool dateTime = false;   // widened to show a date and time whole
 };
 constexpr Column kColumns[] = {
-    {"Document Name", Qt::AlignLeft, 250}, {"Revision", Qt::AlignRight, 80},   {"Revision Date", Qt::AlignLeft, 120},
-    {"Status", Qt::AlignLeft, 150},        {"File Size", Qt::AlignRight, 120}, {"Summary Information", Qt::AlignLeft, 300},
+    {"Document Name", Qt::AlignLeft, 250},       {"Revision", Qt::AlignRight, 80},
+    {"Revision Date", Qt::AlignLeft, 120, true}, {"Status", Qt::AlignLeft, 150},
+    {"File Size", Qt::AlignRight, 120},          {"Summary Information", Qt::AlignLeft, 300},
 };
 
 }  // namespace
@@ -64,7 +67,9 @@ CRowListView::CRowListView(CBrannockDoc& document, QWidget* parent)
 
 void CRowListView::OnInitialUpdate() {
   SetStateImages(TickBoxImages::Make());
-  for (const Column& column : kColumns) AddColumn(column.heading, column.alignment, column.width);
+  for (const Column& column : kColumns) {
+    AddColumn(column.heading, column.alignment, column.width, column.dateTime ? DateTimeWidthSample() : QString());
+  }
   GetSortHeader().SetSortMark(rows_.GetSortOrder().GetColumn(), rows_.GetSortOrder().IsAscending());
   setProperty("helpTopic", kHelpTopic);
   setWhatsThis(tr("The documents of the current project. Tick documents to act on them; double-click one to show "
@@ -191,18 +196,8 @@ bool CRowListView::event(QEvent* event) {
   const QSize size = static_cast<QResizeEvent*>(event)->size();
   if (size.width() == 0 || size.height() == 0) return true;
   const bool handled = CListViewEx::event(event);
-  StorePaneSize(size);
+  PaneSizeStore::Store(document_.GetApp(), size, &UserProfile::SetRowListWidth, &UserProfile::SetRowListHeight);
   return handled;
-}
-
-void CRowListView::StorePaneSize(const QSize& size) {
-  if (!PaneLayout::MayStorePaneSizes()) return;
-  CBrannockApp& app = document_.GetApp();
-  platform::CriticalSection::Lock lock(app.GetProfileLock());
-  UserProfile* user = app.GetCurrentUser();
-  if (user == nullptr) return;
-  user->SetRowListWidth(size.width());
-  user->SetRowListHeight(size.height());
 }
 
 // ----- mouse -----
@@ -212,6 +207,33 @@ void CRowListView::OnStateImageClicked(QTreeWidgetItem* item, Qt::KeyboardModifi
   const PublicationFlags flags = Flags();
   if (!rows_.ToggleRowTick(row, (modifiers & Qt::ShiftModifier) != 0, flags)) return;
   rows_.RefreshDocumentRows(row, flags);
+  ShowRows();
+}
+
+void CRowListView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier) {
+    CListViewEx::keyPressEvent(event);
+    return;
+  }
+  TickFromKeyboard();
+  event->accept();
+}
+
+void CRowListView::TickFromKeyboard() {
+  QTreeWidgetItem* focused = currentItem();
+  QList<QTreeWidgetItem*> rows = selectedItems();
+  if (focused == nullptr && rows.isEmpty()) return;
+  if (focused == nullptr) focused = rows.front();
+  if (!rows.contains(focused)) rows = {focused};
+  // Every row takes the state the focused row changes to.
+  const bool tick = !rows_.IsTicked(indexOfTopLevelItem(focused));
+  const PublicationFlags flags = Flags();
+  for (QTreeWidgetItem* item : rows) {
+    const int row = indexOfTopLevelItem(item);
+    if (rows_.IsTicked(row) == tick) continue;
+    if (!rows_.ToggleRowTick(row, false, flags)) break;
+    rows_.RefreshDocumentRows(row, flags);
+  }
   ShowRows();
 }
 
@@ -245,7 +267,8 @@ void CRowListView::ShowRowInformation(const QPoint& point) {
   OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
   // The plain client keeps the text of its last right click.
   const std::string text = rows_.BuildRowInformation(RowAt(point), !document_.IsPublisher(), Flags());
-  platform::Notify({text, CMainFrame::kTitle, platform::NotifyIcon::None, platform::NotifyButtons::Ok});
+  const std::string title = CAboutDlg::ProgramTitle(document_.IsPublisher()).toStdString();
+  platform::Notify({text, title, platform::NotifyIcon::None, platform::NotifyButtons::Ok});
 }
 
 void CRowListView::mouseMoveEvent(QMouseEvent* event) {

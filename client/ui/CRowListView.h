@@ -53,6 +53,8 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  // Space ticks (or unticks) the focused row, and every other selected row alike.
+  void keyPressEvent(QKeyEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
@@ -69,9 +71,9 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   void ShowRows();
   void ShowItem(QTreeWidgetItem& item, const DocumentRowModel::Row& row);
   int RowAt(const QPoint& point) const;
-  void StorePaneSize(const QSize& size);
 
   void OnStateImageClicked(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
+  void TickFromKeyboard();
   void OnColumnClick(int column);
   void ShowRowInformation(const QPoint& point);
   void StartDrag();

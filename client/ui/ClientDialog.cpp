@@ -1,20 +1,21 @@
 #include "client/ui/ClientDialog.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QShortcut>
 #include <QWhatsThis>
 
 #include "platform/Notifier.h"
+#include "platform/ui/DialogKeys.h"
 #include "platform/ui/HelpWindow.h"
 #include "platform/ui/WhatsThisKey.h"
+#include "platform/ui/WindowPlacement.h"
 
 namespace {
 
 // Help topics of dialogs follow the dialogs' ids, above the base of resource topics.
 constexpr int kResourceHelpBase = 0x20000;
-// Room in the title bar besides the caption: icon and buttons.
-constexpr int kTitleBarExtra = 120;
 constexpr const char* kDiscardQuestion = "Discard what you have typed?";
 
 }  // namespace
@@ -29,6 +30,8 @@ ClientDialog::ClientDialog(const QString& className, int dialogId, const QString
   key->setContext(Qt::WindowShortcut);
   connect(key, &QShortcut::activated, this, &ClientDialog::ShowHelp);
 }
+
+QString ClientDialog::Caption(const QString& rest) { return QApplication::applicationName() + rest; }
 
 int ClientDialog::HelpTopic(int dialogId) { return kResourceHelpBase + dialogId; }
 
@@ -76,6 +79,14 @@ void ClientDialog::reject() {
 
 void ClientDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  const int wanted = fontMetrics().horizontalAdvance(windowTitle()) + kTitleBarExtra;
+  // The layout is complete only once the dialog's own constructor is done.
+  if (!shownOnce_) platform::ui::FollowLayoutTabOrder(*this);
+  shownOnce_ = true;
+  const int wanted = platform::ui::TitleBarWidth(*this);
   if (width() < wanted) resize(wanted, height());
+}
+
+void ClientDialog::keyPressEvent(QKeyEvent* event) {
+  if (platform::ui::PressFocusedButton(*this, *event)) return;
+  QDialog::keyPressEvent(event);
 }

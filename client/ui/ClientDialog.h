@@ -3,7 +3,8 @@
 // and the title bar's what's-this button show a control's text; F1 where no control
 // has one opens the dialog's help topic) and a button row whose extra buttons end
 // the dialog through accept() or reject(), so that a dialog checks its fields in
-// accept() alone. Labels get no help.
+// accept() alone. Labels get no help. Tab follows the layout; Enter presses the
+// focused button.
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -16,6 +17,10 @@ class ClientDialog : public QDialog {
   // `dialogId` names the dialog (its help topic derives from it); the object name
   // is the class name given, so tests can find the dialog.
   ClientDialog(const QString& className, int dialogId, const QString& caption, QWidget* parent);
+
+  // A caption that begins with the program's title ("Brannock Publisher" or
+  // "Brannock", the application's name), followed by `rest`.
+  static QString Caption(const QString& rest);
 
   // The help topic of dialog `dialogId` in the program's help page.
   static int HelpTopic(int dialogId);
@@ -43,9 +48,13 @@ class ClientDialog : public QDialog {
  protected:
   // Whether the user typed something that Cancel would lose.
   virtual bool HasTypedInput() const { return false; }
-  // Widens the dialog, when needed, so that its whole caption shows.
+  // The first showing sets the Tab order to the layout's; every showing widens the
+  // dialog, when needed, so that its whole caption shows.
   void showEvent(QShowEvent* event) override;
+  // Enter on a focused button presses it, default button or not.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int dialogId_;
+  bool shownOnce_ = false;
 };

@@ -92,7 +92,8 @@ int RunClientProgram(bool publisher, int argc, char** argv, std::ostream& err) {
     }
   }
   QApplication application(argc, argv);
-  QApplication::setApplicationName(CAboutDlg::ProgramName(publisher));
+  // The name every box and dialog caption carries.
+  QApplication::setApplicationName(CAboutDlg::ProgramTitle(publisher));
   const ProgramNotifier notifier;
   QPointer<CMainFrame> frame;
   platform::ui::CloseOnSignal signalWatcher;

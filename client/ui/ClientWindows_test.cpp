@@ -8,17 +8,33 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <map>
 
+#include "client/ui/CAboutDlg.h"
+#include "client/ui/CAddToLibraryDlg.h"
 #include "client/ui/CBrannockView.h"
+#include "client/ui/CCheckoutOptionsDlg.h"
+#include "client/ui/CCommentsDlg.h"
+#include "client/ui/CGetProjectFilesDlg.h"
+#include "client/ui/CInformationDlg.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/CMainFrame.h"
+#include "client/ui/CNewEditionDlg.h"
+#include "client/ui/COpenLibraryDlg.h"
+#include "client/ui/COperationProgressDlg.h"
+#include "client/ui/CRenameDlg.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/LocalFileListView.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/CRowListView.h"
 #include "client/ui/SplitterFrame.h"
 #include "common/MessageIds.h"
+#include "common/ui/CChooseDirectoryDlg.h"
+#include "platform/ui/KeyboardWalk_test.h"
 #include "platform/ui/QtTestApplication.h"
+#include "platform/ui/WindowPlacement.h"
 #include "testsupport/ClientLibraryTest.h"
 
 namespace {
@@ -73,6 +89,23 @@ class ClientWindowsTest : public ClientLibraryTest {
       if (library != nullptr && library->GetDocument() != nullptr) open.push_back(library);
     }
     return open;
+  }
+
+  // Every dialog of the program, for the open library `document`.
+  std::vector<std::unique_ptr<QDialog>> AllDialogs(CBrannockDoc& document) {
+    std::vector<std::unique_ptr<QDialog>> dialogs;
+    dialogs.push_back(std::make_unique<CAboutDlg>(true));
+    dialogs.push_back(std::make_unique<CAddToLibraryDlg>(document, work_, ""));
+    dialogs.push_back(std::make_unique<CCheckoutOptionsDlg>());
+    dialogs.push_back(std::make_unique<CCommentsDlg>());
+    dialogs.push_back(std::make_unique<CGetProjectFilesDlg>(document));
+    dialogs.push_back(std::make_unique<CInformationDlg>());
+    dialogs.push_back(std::make_unique<CNewEditionDlg>(document));
+    dialogs.push_back(std::make_unique<COpenLibraryDlg>(*app_));
+    dialogs.push_back(std::make_unique<COperationProgressDlg>(document));
+    dialogs.push_back(std::make_unique<CRenameDlg>());
+    dialogs.push_back(std::make_unique<CChooseDirectoryDlg>());
+    return dialogs;
   }
 
   std::atomic<int> treeRequests_{0};
@@ -179,6 +212,115 @@ TEST_F(ClientWindowsTest, ALinkThatEndsUnderADialogClosesTheWindowOnceTheDialogR
   EXPECT_TRUE(viewsKept);
   EXPECT_TRUE(PassUntil([&] { return app_->GetOpenLibraries().GetCount() == 0; }));
   EXPECT_TRUE(Windows().empty());
+}
+
+TEST_F(ClientWindowsTest, PublishShowsItsCheckMarkWhileAPublicationIsPrepared) {
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  CBrannockDoc* document = Windows().front()->GetDocument();
+  QAction* publish = frame_->Action(CommandIds::kPublish);
+  const auto* button =
+      qobject_cast<QToolButton*>(frame_->findChild<QToolBar*>("ToolBar128")->widgetForAction(publish));
+  ASSERT_NE(button, nullptr);
+  for (const bool preparing : {true, false}) {
+    document->SetPreparingPublication(preparing);
+    frame_->RefreshCommands();
+    EXPECT_EQ(publish->isChecked(), preparing);
+    EXPECT_EQ(button->isChecked(), preparing);
+  }
+}
+
+TEST_F(ClientWindowsTest, TheSplitTheUserLeftComesBackAfterARestart) {
+  const auto openWindow = [this] {
+    frame_->resize(1000, 800);
+    frame_->ShowAtStart();
+    Visit(0);
+    EXPECT_EQ(Windows().size(), 1u);
+    return Windows().empty() ? nullptr : Windows().front()->findChild<QSplitter*>("InnerSplitter");
+  };
+  QSplitter* inner = openWindow();
+  ASSERT_NE(inner, nullptr);
+  inner->setSizes({150, 450});
+  const QList<int> left = inner->sizes();
+  ASSERT_EQ(left.size(), 2);
+
+  frame_.reset();
+  app_.reset();
+  PaneLayout::SetWindowShown(false);
+  app_ = std::make_unique<CBrannockApp>(work_, "login");
+  ASSERT_TRUE(app_->InitInstance());
+  frame_ = std::make_unique<CMainFrame>(*app_);
+  inner = openWindow();
+  ASSERT_NE(inner, nullptr);
+  const QList<int> back = inner->sizes();
+  ASSERT_EQ(back.size(), 2);
+  EXPECT_NEAR(back[1] * 1.0 / back[0], left[1] * 1.0 / left[0], 0.05);
+}
+
+TEST_F(ClientWindowsTest, EveryDialogFitsASmallScreenWithItsWholeTitleAndTheListsShowDatesAndHeadings) {
+  frame_->ShowAtStart();
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  SplitterFrame* window = Windows().front();
+  // The library's name, never the program's own copy of it.
+  EXPECT_EQ(window->windowTitle().toStdString(), window->GetDocument()->GetDisplayName());
+
+  for (const std::unique_ptr<QDialog>& dialog : AllDialogs(*window->GetDocument())) {
+    dialog->show();
+    const std::string name = dialog->objectName().toStdString();
+    EXPECT_LE(dialog->width(), 1000) << name;
+    EXPECT_GE(dialog->width(), platform::ui::TitleBarWidth(*dialog)) << name;
+    dialog->hide();
+  }
+
+  const auto* rows = static_cast<CListViewEx*>(window->GetPane(1));
+  const auto* local = static_cast<CListViewEx*>(window->GetPane(2));
+  for (const CListViewEx* list : {rows, local}) {
+    const QHeaderView& header = list->GetSortHeader();
+    const int blank = header.fontMetrics().horizontalAdvance(' ');
+    for (int c = 0; c < list->columnCount(); ++c) {
+      const QString heading = list->headerItem()->text(c);
+      EXPECT_GE(header.sectionSize(c), header.fontMetrics().horizontalAdvance(heading) + 4 * blank)
+          << heading.toStdString();
+    }
+  }
+  for (const QString date : {"12/09/2026 09:41 PM", "28.12.2026 23:48:58"}) {
+    EXPECT_GE(rows->GetSortHeader().sectionSize(2), rows->CellWidthToShow(2, date)) << date.toStdString();
+    EXPECT_GE(local->GetSortHeader().sectionSize(1), local->CellWidthToShow(1, date)) << date.toStdString();
+  }
+}
+
+TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
+  using Chain = std::vector<std::string>;
+  const std::map<std::string, Chain> orders = {
+      {"CAboutDlg", {"1"}},
+      // The parent tree on the left, then what stands beside it, then the rules below.
+      {"CAddToLibraryDlg",
+       {"1004", "1013", "1014", "1066", "1021", "1007", "1005", "1006", "1008", "1012", "1009", "1010", "1011", "1",
+        "2"}},
+      {"CCheckoutOptionsDlg", {"1053", "1027", "1028", "1029", "OK", "Cancel"}},
+      {"CCommentsDlg", {"1069", "1070", "1071"}},
+      // Project and folder, the four boxes, the editions group, the backup group, the buttons.
+      {"CGetProjectFilesDlg",
+       {"1023", "1024", "1077", "1085", "1042", "1030", "1060", "1055", "1057", "1056", "1026", "1080", "1081",
+        "1082", "1058", "1059", "1078", "1079"}},
+      {"CInformationDlg", {"1003", "1"}},
+      {"CNewEditionDlg", {"1035", "1046", "1047", "1051", "1073", "1074", "1072", "1015", "1075", "1076"}},
+      {"COpenLibraryDlg", {"1001", "1083", "1084"}},
+      {"COperationProgressDlg", {"1064"}},
+      {"CRenameDlg", {"1002", "OK", "Cancel"}},
+      {"", {"pathEdit", "CDirectoryTree", "CDriveComboBox", "Derive all sub-project mappings from this path", "Accept",
+            "newFolder", "Cancel"}},   // the folder chooser
+  };
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  for (const std::unique_ptr<QDialog>& dialog : AllDialogs(*Windows().front()->GetDocument())) {
+    dialog->show();
+    const std::string name = dialog->objectName().toStdString();
+    ASSERT_EQ(orders.count(name), 1u) << name;
+    EXPECT_EQ(platform::ui::TabChain(*dialog), orders.at(name)) << name;
+    dialog->hide();
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
+#include <QResizeEvent>
 #include <QStyle>
 #include <QToolTip>
 #include <set>
@@ -20,6 +21,8 @@
 #include "client/ui/CommandIds.h"
 #include "client/ui/LibraryImages.h"
 #include "client/ui/ModalRunner.h"
+#include "client/ui/PaneSizeStore.h"
+#include "common/StringHelpers.h"
 #include "common/ui/CChooseDirectoryDlg.h"
 #include "platform/Notifier.h"
 
@@ -29,9 +32,10 @@ struct Column {
   const char* heading;
   Qt::Alignment alignment;
   int width;
+  bool dateTime = false;   // widened to show a date and time whole
 };
 constexpr Column kColumns[] = {
-    {"Document Name", Qt::AlignLeft, 250}, {"Modified", Qt::AlignLeft, 120},
+    {"Document Name", Qt::AlignLeft, 250}, {"Modified", Qt::AlignLeft, 120, true},
     {"Edit Status", Qt::AlignLeft, 120},   {"Check Out Status", Qt::AlignLeft, 120},
     {"File Size", Qt::AlignRight, 120},    {"Project Status", Qt::AlignLeft, 120},
 };
@@ -70,8 +74,20 @@ LocalFileListView::LocalFileListView(CBrannockDoc& document, QWidget* parent)
   connect(this, &QTreeWidget::itemSelectionChanged, this, &LocalFileListView::OnSelectionChanged);
 }
 
+bool LocalFileListView::event(QEvent* event) {
+  const bool handled = CListViewEx::event(event);
+  // The pane's own size (resizeEvent sees the viewport's).
+  if (event->type() == QEvent::Resize) {
+    PaneSizeStore::Store(document_.GetApp(), static_cast<QResizeEvent*>(event)->size(),
+                         &UserProfile::SetLocalFileListWidth, &UserProfile::SetLocalFileListHeight);
+  }
+  return handled;
+}
+
 void LocalFileListView::OnInitialUpdate() {
-  for (const Column& column : kColumns) AddColumn(column.heading, column.alignment, column.width);
+  for (const Column& column : kColumns) {
+    AddColumn(column.heading, column.alignment, column.width, column.dateTime ? DateTimeWidthSample() : QString());
+  }
   setProperty("helpTopic", kHelpTopic);
   setWhatsThis(
       tr("The files and folders of a local folder. Double-click a folder to open it; select files and "
@@ -84,13 +100,22 @@ void LocalFileListView::OnInitialUpdate() {
 
 // ----- filling -----
 
+std::string LocalFileListView::WindowTitle(const std::string& folder) const {
+  // The program's own copies of a library are no place the user chose: not shown.
+  const std::string internal =
+      EnsureTrailingBackslash(document_.GetApp().GetWorkingDirectory()) + CBrannockDoc::kLibrariesFolder;
+  const std::string& library = document_.GetDisplayName();
+  if (EnsureTrailingBackslash(folder).rfind(internal, 0) == 0) return library;
+  return library + " - " + folder;
+}
+
 void LocalFileListView::ShowFolder(const std::string& folder) {
   listing_.SetFolder(folder);
   document_.SetShownLocalFolder(folder);
-  // The library window's title follows the folder.
+  // The library window's title names the library and follows the folder.
   QWidget* frame = parentWidget();
   while (frame != nullptr && qobject_cast<QMdiSubWindow*>(frame) == nullptr) frame = frame->parentWidget();
-  (frame != nullptr ? frame : window())->setWindowTitle(QString::fromStdString(folder));
+  (frame != nullptr ? frame : window())->setWindowTitle(QString::fromStdString(WindowTitle(folder)));
   FillList();
 }
 

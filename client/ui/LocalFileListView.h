@@ -39,6 +39,8 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
 
  protected:
   void OnUpdate(int code) override;
+  // Stores the pane's own size (resizeEvent sees the viewport's).
+  bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
   // Enter opens the current folder row, as a double click does.
   void keyPressEvent(QKeyEvent* event) override;
@@ -63,6 +65,9 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
   ProjectNode* CurrentProject() const;
   bool IsPublicationBusy() const;
   const LocalFileEntry* EntryOf(const QTreeWidgetItem* item) const;
+  // The library window's title while `folder` is listed: the library's name, and the
+  // folder unless it is the program's own copy of the library.
+  std::string WindowTitle(const std::string& folder) const;
 
   CBrannockDoc& document_;
   LocalFolderListing listing_;

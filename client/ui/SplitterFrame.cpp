@@ -48,6 +48,8 @@ void SplitterFrame::DestroyViews() {
   if (document_ == nullptr) return;
   for (DocumentView* view : views_) document_->GetViews().Detach(*view);
   document_ = nullptr;
+  // Each pane that goes resizes the others: none of those sizes is the user's to store.
+  const PaneLayout::ApplyingScope keepStoredSizes;
   for (QWidget*& pane : panes_) {
     pane->removeEventFilter(this);
     delete pane;

@@ -22,7 +22,7 @@
 
 CChooseDirectoryDlg::CChooseDirectoryDlg(QWidget* parent, DriveSource drives)
     : CChooseDirectoryDlg(parent, std::move(drives),
-                          Look{"Brannock Publisher - Choose Directory / Path", QApplication::applicationDisplayName(),
+                          Look{QApplication::applicationName() + " - Choose Directory / Path", QApplication::applicationName(),
                                MakeFolderTreeImages(), true}) {}
 
 CChooseDirectoryDlg::CChooseDirectoryDlg(QWidget* parent, DriveSource drives, const Look& look)

@@ -111,7 +111,7 @@ TEST_F(ChooseDirectoryDlgTest, WithoutInitialPathStartsAtTheWorkingFolder) {
   ASSERT_EQ(Run([&] { shown = EditText(); }, "Accept"), QDialog::Accepted);
   EXPECT_EQ(shown, working);
   EXPECT_EQ(dialog_.GetPath(), working);
-  EXPECT_EQ(dialog_.windowTitle(), "Brannock Publisher - Choose Directory / Path");
+  EXPECT_EQ(dialog_.windowTitle(), QApplication::applicationName() + " - Choose Directory / Path");
   EXPECT_EQ(stdfs::current_path(), startFolder);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLayout>
 #include <QLineEdit>
@@ -13,6 +15,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "platform/ui/DialogKeys.h"
+
 namespace platform::ui {
 
 void ShowMaximized(QWidget& window) {
@@ -23,8 +27,19 @@ void ShowMaximized(QWidget& window) {
   window.showMaximized();
 }
 
+int TitleBarWidth(const QWidget& window) {
+  QFont title = window.font();
+  title.setBold(true);
+  if (title.pointSizeF() > 0) {
+    title.setPointSizeF(title.pointSizeF() * kTitleFontScale);
+  } else {
+    title.setPixelSize(static_cast<int>(title.pixelSize() * kTitleFontScale));
+  }
+  return QFontMetrics(title).horizontalAdvance(window.windowTitle()) + kTitleBarExtra;
+}
+
 void FitTitle(QWidget& window) {
-  const int wanted = window.fontMetrics().horizontalAdvance(window.windowTitle()) + kTitleBarExtra;
+  const int wanted = TitleBarWidth(window);
   if (QLayout* layout = window.layout()) {
     auto* spacer = new QSpacerItem(wanted - layout->contentsMargins().left() - layout->contentsMargins().right(), 0,
                                    QSizePolicy::Minimum, QSizePolicy::Fixed);
@@ -64,6 +79,7 @@ class KeyboardFocusMark : public QObject {
 
 void FinishDialog(QWidget& dialog) {
   FitTitle(dialog);
+  FollowLayoutTabOrder(dialog);
   new KeyboardFocusMark(dialog);
 }
 

@@ -7,17 +7,20 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 #include "common/DateTime.h"
 #include "platform/CriticalSection.h"
 #include "platform/Notifier.h"
+#include "platform/ui/DialogKeys.h"
 #include "platform/ui/WindowPlacement.h"
 #include "server/admin/UserAdministration.h"
 #include "server/admin/UserCertificateIssuer.h"
@@ -98,7 +101,10 @@ void CEditUsersDlg::BuildControls() {
   userList_->setHeaderLabels(
       {"Account Name", "Lockout Trap", "Lock Status", "Connection", "IP Address", "Port", "Email", "Dialback"});
   const int widths[] = {200, 80, 80, 80, 100, 50, 180, 90};
-  for (int column = 0; column < 8; ++column) userList_->setColumnWidth(column, widths[column]);
+  // Never narrower than the heading.
+  for (int column = 0; column < 8; ++column) {
+    userList_->setColumnWidth(column, std::max(widths[column], userList_->header()->sectionSizeHint(column)));
+  }
 
   nameEdit_ = MakeEdit(this, "nameEdit");
   passwordEdit_ = MakeEdit(this, "passwordEdit", true);
@@ -260,6 +266,16 @@ bool CEditUsersDlg::ConfirmLeave() {
     default:
       return false;
   }
+}
+
+void CEditUsersDlg::keyPressEvent(QKeyEvent* event) {
+  if (platform::ui::PressFocusedButton(*this, *event)) return;
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && focusWidget() == typeBox_) {
+    OnEnterInDetails();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void CEditUsersDlg::OnEnterInDetails() {

@@ -15,6 +15,7 @@
 class CWexmoorDoc;
 class QComboBox;
 class QFileDialog;
+class QKeyEvent;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -69,6 +70,11 @@ class CEditUsersDlg : public QDialog {
   // Writes the selected account's certificate to the path chosen (see
   // UserCertificateIssuer for what holds when that fails).
   void CreateCertificate();
+
+ protected:
+  // Enter presses the focused button; in the connection type box it saves, as in
+  // every other detail field.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildControls();

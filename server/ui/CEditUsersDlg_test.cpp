@@ -293,6 +293,25 @@ TEST_F(EditUsersDlgTest, EnterSavesAndLeavingWithChangesAsks) {
   }
 }
 
+TEST_F(EditUsersDlgTest, EnterPressesTheFocusedButtonAndSavesFromTheConnectionTypeBox) {
+  chosenPath_ = scratch_ / "ann.wxc";
+  Run([&] {
+    Click(annId_);
+    Find("certificateButton")->setFocus();
+    QTest::keyClick(Find("certificateButton"), Qt::Key_Return);
+    EXPECT_EQ(offeredName_.rfind("ann_", 0), 0u);
+
+    dialog_->AddNewUser();
+    Type("nameEdit", "cy");
+    Type("passwordEdit", "pw");
+    ChooseType(UserAccount::kTcpIp);
+    Find("typeBox")->setFocus();
+    QTest::keyClick(Find("typeBox"), Qt::Key_Enter);
+    EXPECT_EQ(dialog_->GetMode(), CEditUsersDlg::kBrowsing);
+    EXPECT_EQ(Stored(dialog_->GetSelectedId()).GetName(), "cy");
+  });
+}
+
 // The plain certificate of `account` as the users file now holds it.
 std::string ExpectedCertificate(const ServerSettings& settings, const UserAccount& account) {
   return "\"" + settings.GetLibraryName() + "\",16,\"" + settings.GetDefaultKey() + "\"\n" +

@@ -7,8 +7,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
+#include <QHeaderView>
 #include <memory>
 
+#include "platform/ui/KeyboardWalk_test.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/WindowPlacement.h"
 #include "server/store/StoreTestLibrary.h"
@@ -145,13 +148,41 @@ TEST_F(SettingsDialogsTest, EveryDialogOpensWideEnoughForItsTitleAndValues) {
   windows.push_back(std::move(about));
   for (const std::unique_ptr<QWidget>& window : windows) {
     window->show();
-    const int title = window->fontMetrics().horizontalAdvance(window->windowTitle());
-    EXPECT_GE(window->width(), title + platform::ui::kTitleBarExtra) << window->windowTitle().toStdString();
+    EXPECT_GE(window->width(), platform::ui::TitleBarWidth(*window)) << window->windowTitle().toStdString();
+    EXPECT_LE(window->width(), 1000) << window->windowTitle().toStdString();
+    for (const QTreeWidget* list : window->findChildren<QTreeWidget*>()) {
+      for (int c = 0; c < list->columnCount(); ++c) {
+        EXPECT_GE(list->columnWidth(c), list->header()->sectionSizeHint(c)) << list->headerItem()->text(c).toStdString();
+      }
+    }
     for (const QLineEdit* field : window->findChildren<QLineEdit*>()) {
       if (!field->isVisible()) continue;
       EXPECT_GT(field->width(), field->fontMetrics().horizontalAdvance(field->text()))
           << field->objectName().toStdString();
     }
+  }
+}
+
+TEST_F(SettingsDialogsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
+  const struct {
+    std::unique_ptr<QWidget> window;
+    std::vector<std::string> chain;
+  } orders[] = {
+      // The account with its IP details below it, the groups beside them, the group lists, the buttons.
+      {std::make_unique<CEditUsersDlg>(Doc()),
+       {"userList", "nameEdit", "passwordEdit", "typeBox", "ipAddressEdit", "portEdit", "emailAddressEdit",
+        "emailServerEdit", "emailAccountEdit", "emailPasswordEdit", "dialBackEdit", "dialInAccountEdit",
+        "dialInPasswordEdit", "QListWidget", "groupButton", "groupButton", "groupButton", "groupButton", "QListWidget",
+        "certificateButton", "saveButton", "addButton", "deleteButton", "lockButton", "closeButton"}},
+      // The address is read-only and left to the mouse.
+      {std::make_unique<CServerAddressDlg>(Doc()), {"serverPort", "OK", "Cancel"}},
+      {std::make_unique<CSetLibraryNameDlg>(Doc()), {"libraryName", "OK", "Cancel"}},
+      {std::make_unique<CCheckOutControlDlg>(Doc()), {"onlyLatest", "OK", "Cancel"}},
+      {std::make_unique<CServerChooseDirectoryDlg>(),
+       {"pathEdit", "CDirectoryTree", "CDriveComboBox", "Accept", "newFolder", "Cancel"}},
+  };
+  for (const auto& [window, chain] : orders) {
+    EXPECT_EQ(platform::ui::TabChain(*window), chain) << window->windowTitle().toStdString();
   }
 }
 

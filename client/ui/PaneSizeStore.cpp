@@ -1,0 +1,17 @@
+#include "client/ui/PaneSizeStore.h"
+
+#include "client/core/CBrannockApp.h"
+#include "client/core/PaneLayout.h"
+
+namespace PaneSizeStore {
+
+void Store(CBrannockApp& app, const QSize& size, Setter setWidth, Setter setHeight) {
+  if (size.width() == 0 || size.height() == 0 || !PaneLayout::MayStorePaneSizes()) return;
+  platform::CriticalSection::Lock lock(app.GetProfileLock());
+  if (UserProfile* user = app.GetCurrentUser()) {
+    (user->*setWidth)(size.width());
+    (user->*setHeight)(size.height());
+  }
+}
+
+}  // namespace PaneSizeStore
