@@ -74,26 +74,8 @@ class BenchLibrary {
   // as a library of that size would hold them; kDoc is added through the store.
   std::string MakeProject(int size) {
     const std::string project = NewProject("Size" + std::to_string(size));
-    const std::string folder = doc_->GetProjectFolderPath(project) + "/";
-    ProjectFileList list;
-    for (int i = 1; i < size; ++i) {
-      const std::string filler = "WXFiName_Hi900Lo" + std::to_string(i);
-      FileEntry header;
-      header.SetName("Filler" + std::to_string(i) + ".txt");
-      header.SetAuthor(kUser);
-      header.SetVersion(1);
-      header.SetFileSize(8);
-      header.SetInternalFileName(filler);
-      header.StampCreated();
-      FileStatistics statistics;
-      statistics.SetOwnerProject(project);
-      statistics.SetHeader(header);
-      statistics.AddVersion(header);
-      if (statistics.Save(StatisticsPath(folder, filler)) != 0) throw std::runtime_error("filler");
-      std::ofstream(folder + header.GetVersionFileName(), std::ios::binary) << "measured";
-      list.SetAt(header.GetName(), filler);
-    }
-    if (size > 1 && !list.Save(ProjectFileListPath(folder, project))) throw std::runtime_error("list");
+    int next = 1;
+    if (!bench::WriteDocuments(*doc_, project, size - 1, next)) throw std::runtime_error("fillers");
     FileStatistics added;
     if (doc_->AddDocument(kDoc, project, kUser, "", Received("measured"), 8, added) != 0) {
       throw std::runtime_error("add");
