@@ -3,12 +3,16 @@
 // client, 5004 (the whole project tree), 5015 and 5028 (the version list) of a
 // project of 100 documents in a library of 100 and in one of 10000 documents, each
 // with 100 top-level projects, and the ratio of the two. Every client keeps one
-// logged-on connection and sends one request after the other. Run from an optimised
-// build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_requests
+// logged-on connection and sends one request after the other. With WEX_BENCH_LARGE=1
+// also 5018 of 1000 small files into a project of 100 and into one of 100000
+// documents, as files per second. Run from an optimised build configured with
+// -DWEX_BUILD_BENCH=ON: <build>/bench/bench_requests
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,6 +31,22 @@ constexpr int kListed = 100;    // documents of the project listed in both libra
 constexpr int kLarge = 1000;    // documents of the large project of the big library
 constexpr int kSmallLibrary = 100;
 constexpr int kBigLibrary = 10000;
+constexpr int kAddedFiles = 1000;     // files of one 5018
+constexpr int kAddTarget = 100000;    // documents of the project added to
+
+// A client of `server` logged on as a new user `name`; null when that fails.
+std::unique_ptr<TestClient> LoggedOnClient(TestServer& server, const std::string& name) {
+  std::optional<UserAccount> user = server.AddUser(name, "secret", false);
+  if (!user) return nullptr;
+  std::unique_ptr<TestClient> client = server.MakeClient(*user);
+  TestClient::Reply reply;
+  if (!client->Connect(server.Port()) ||
+      client->Logon(name, "secret", user->GetLogonCode(), reply) != TestClient::ReceiveStatus::Ok ||
+      reply.message.GetMessageId() != MSGID_LOGON_ACCEPTED) {
+    return nullptr;
+  }
+  return client;
+}
 
 struct Library {
   TestServer server;
@@ -66,16 +86,8 @@ struct Library {
 
   bool Connect() {
     for (int i = 0; i < kMaxClients; ++i) {
-      const std::string name = "bench" + std::to_string(i);
-      std::optional<UserAccount> user = server.AddUser(name, "secret", false);
-      if (!user) return false;
-      clients.push_back(server.MakeClient(*user));
-      TestClient::Reply reply;
-      if (!clients.back()->Connect(server.Port()) ||
-          clients.back()->Logon(name, "secret", user->GetLogonCode(), reply) != TestClient::ReceiveStatus::Ok ||
-          reply.message.GetMessageId() != MSGID_LOGON_ACCEPTED) {
-        return false;
-      }
+      clients.push_back(LoggedOnClient(server, "bench" + std::to_string(i)));
+      if (!clients.back()) return false;
     }
     return true;
   }
@@ -139,9 +151,80 @@ void BM_ListVersions(benchmark::State& state) {
 }
 BENCHMARK(BM_ListVersions)->Arg(kSmallLibrary)->Arg(kBigLibrary)->UseRealTime()->MinTime(2.0);
 
+// One project of a given size, written straight to disk, and one client adding to it.
+struct AddLibrary {
+  TestServer server;
+  std::unique_ptr<TestClient> client;
+  std::string project;
+  int added = 0;  // names stay unique across the runs
+  bool ready = false;
+
+  explicit AddLibrary(int documents) {
+    ServerProject created;
+    int next = 0;
+    ready = server.Start() && server.Document().CreateProject("", "Added to", "", created, false) == 0 &&
+            bench::WriteDocuments(server.Document(), created.GetInternalName(), documents, next) &&
+            (client = LoggedOnClient(server, "adder")) != nullptr;
+    project = created.GetInternalName();
+  }
+};
+
+// The files per second of each size's 5018, for the summary.
+std::map<int, double> addRates;
+
+void BM_AddFiles(benchmark::State& state) {
+  static std::map<int, std::unique_ptr<AddLibrary>> libraries;
+  auto& library = libraries[static_cast<int>(state.range(0))];
+  if (!library) library = std::make_unique<AddLibrary>(static_cast<int>(state.range(0)));
+  if (!library->ready) {
+    state.SkipWithError("the library could not be built");
+    return;
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::string body = EndRecord(AppendIntField(kAddedFiles, AppendStringField(library->project, "")));
+    std::vector<std::string> files;
+    for (int i = 0; i < kAddedFiles; ++i) {
+      files.push_back("added " + std::to_string(++library->added));
+      body = AppendIntField(static_cast<std::int32_t>(files.back().size()),
+                            AppendStringField("Added" + std::to_string(library->added) + ".txt", body));
+      body = EndRecord(AppendStringField("", body));
+    }
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    TestClient::Reply reply;
+    if (library->client->SendWithFiles(MSGID_ADD_DOCUMENTS, body, files, TestClient::SendOptions()) == 0 ||
+        library->client->Receive(reply, 600000) != TestClient::ReceiveStatus::Ok ||
+        reply.message.GetMessageId() != MSGID_ADD_DOCUMENTS_RESULT) {
+      state.SkipWithError("the files were not added");
+      break;
+    }
+    const std::string text(reply.message.GetBody(), reply.message.GetBodyLength());
+    int stored = 0;
+    for (std::size_t at = text.find(",1,0\n"); at != std::string::npos; at = text.find(",1,0\n", at + 1)) ++stored;
+    if (stored != kAddedFiles) {
+      state.SkipWithError("a file was refused");
+      break;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double& best = addRates[static_cast<int>(state.range(0))];
+    best = std::max(best, kAddedFiles / seconds);
+  }
+  state.counters["files/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kAddedFiles, benchmark::Counter::kIsRate);
+}
+
+bool LargeRunAsked() {
+  const char* asked = std::getenv("WEX_BENCH_LARGE");
+  return asked != nullptr && *asked != '\0' && std::string(asked) != "0";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (LargeRunAsked()) {
+    benchmark::RegisterBenchmark("BM_AddFiles", BM_AddFiles)->Arg(kListed)->Arg(kAddTarget)->Iterations(1)->UseRealTime();
+  }
   bench::BestRateReporter reporter("requests/s");
   if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   const double large = reporter.Rate("BM_ListLargeProject/min_time:2.000/real_time/threads:1");
@@ -154,6 +237,14 @@ int main(int argc, char** argv) {
       std::printf("ratio %s library %d/%d documents: %.2f (goal >= 0.8)\n", name, kBigLibrary, kSmallLibrary,
                   big / small);
     }
+  }
+  const double smallAdds = addRates[kListed];
+  const double largeAdds = addRates[kAddTarget];
+  if (largeAdds > 0) {
+    std::printf("5018 of %d files into %d documents: %.0f files/s (goal >= 1000)\n", kAddedFiles, kAddTarget, largeAdds);
+  }
+  if (smallAdds > 0 && largeAdds > 0) {
+    std::printf("ratio 5018 into %d/%d documents: %.2f (goal >= 0.8)\n", kAddTarget, kListed, largeAdds / smallAdds);
   }
   return 0;
 }

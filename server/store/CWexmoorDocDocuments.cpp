@@ -81,7 +81,7 @@ int CWexmoorDoc::AddDocument(const std::string& name, const std::string& project
     change.MoveFile(receivedFilePath, folder + header.GetVersionFileName(), true);
     const int staged = StageStatistics(change, StatisticsPath(folder, internalFileName), statistics);
     if (staged != 0) return staged;
-    if (!list.Add(documentName, internalFileName) || !StageList(change, list)) return kFileCopyFailed;
+    if (!list.Add(documentName, internalFileName) || !change.AppendToList(list, documentName)) return kFileCopyFailed;
     return change.Commit() ? 0 : kFileCopyFailed;
   });
 }
@@ -165,7 +165,7 @@ int CWexmoorDoc::AddReference(const std::string& name, const std::string& destin
       return kReferenceNotSaved;
     }
     if (StageStatistics(change, originalPath, linkedOriginal) != 0) return kOriginalNotSaved;
-    if (!replace && (!destinationList.Add(name, internalFileName) || !StageList(change, destinationList))) {
+    if (!replace && (!destinationList.Add(name, internalFileName) || !change.AppendToList(destinationList, name))) {
       return kDestinationListNotSaved;
     }
     return change.Commit() ? 0 : kReferenceNotSaved;

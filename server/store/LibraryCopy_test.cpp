@@ -108,6 +108,7 @@ TEST_P(LibraryCopyTest, ACopyServesItsOwnFilesAndNeverTouchesTheOriginal) {
 
 TEST_P(LibraryCopyTest, AChangeCutShortBeforeTheCopyIsFinishedInTheCopyOnly) {
   const std::string project = NewProject("Top");
+  NewDocument(project, "First.doc", "first");  // the next ones append to its list
   const int changes = CountDiskChanges([&] { NewDocument(project, "Counted.doc", "counted"); });
   const std::string list = ProjectFileListPath(FolderOf(project), project);
   // A crash while the list is written: the record names the steps still to make.

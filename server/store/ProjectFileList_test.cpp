@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "platform/AtomicFile.h"
 #include "platform/ScratchFolder.h"
+#include "server/store/RecordCache.h"
+#include "server/store/RecordChange.h"
 
 namespace {
 
@@ -24,6 +28,29 @@ std::string Keys(const ProjectFileList& list) {
   std::string joined;
   for (int i = 0; i < keys.GetSize(); ++i) joined += keys.GetAt(i) + ";";
   return joined;
+}
+
+// Every pair in stored order, as "key=value;".
+std::string Pairs(const ProjectFileList& list) {
+  StringList keys;
+  StringList values;
+  list.GetKeys(keys);
+  list.GetValues(values);
+  std::string joined;
+  for (int i = 0; i < keys.GetSize(); ++i) joined += keys.GetAt(i) + "=" + values.GetAt(i) + ";";
+  return joined;
+}
+
+// The file of a list that got its rows one by one.
+std::string FileOfRows(int rows, const std::string& firstName = "") {
+  ProjectFileList list;
+  for (int i = 0; i < rows; ++i) {
+    list.Add(i == 0 && !firstName.empty() ? firstName : "doc" + std::to_string(i) + ".txt",
+             "WXFiName_Hi0Lo" + std::to_string(i));
+  }
+  std::string content;
+  list.Encode(content);
+  return content;
 }
 
 }  // namespace
@@ -131,4 +158,43 @@ TEST_F(ProjectFileListTest, FailedWriteKeepsTheOldFile) {
   EXPECT_FALSE(list.Save(ListPath()));
   platform::AtomicFile::SetWriteHookForTesting(nullptr);
   EXPECT_EQ(platform::ScratchFolder::Read(ListPath()), before);
+}
+
+// A row added through the journal's append, and the list read back from the file
+// and from the cache, are what a whole rewrite would have given.
+TEST_F(ProjectFileListTest, AnAppendedRowReadsBackAsTheRewrittenList) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> file;  // none: the project has no list file yet
+    std::string name;
+  };
+  const Case cases[] = {
+      {"the first row of an empty file", "", "first.doc"},
+      {"the first row, no file yet", std::nullopt, "first.doc"},
+      {"the 10 000th row", FileOfRows(9999), "doc9999.txt"},
+      {"names that need care", FileOfRows(3, "a, \"quoted\" \\ name;#1.doc"), "\u00fcn\u00efc\u00f8de \"x\", y.doc"},
+      {"a file whose last row is unended", "a.doc\r\r\nWXFiName_Hi0Lo1", "b.doc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::remove(ListPath().c_str());
+    if (c.file) folder_.Put("WXFiName_Hi1Lo2_ProjectFileList.wxf", *c.file);
+    RecordCache cache;
+    ProjectFileList list = *cache.List(ListPath());
+    ASSERT_FALSE(list.LoadFailed());
+    const ProjectFileList before = list;
+    ASSERT_TRUE(list.Add(c.name, "WXFiName_Hi9Lo9"));
+    RecordChange change(folder_ / "Journal", cache);
+    ASSERT_TRUE(change.AppendToList(list, c.name));
+    ASSERT_TRUE(change.Commit());
+
+    std::string rewritten;
+    ASSERT_TRUE(list.Encode(rewritten));
+    EXPECT_EQ(platform::ScratchFolder::Read(ListPath()), rewritten);
+    EXPECT_EQ(Pairs(ProjectFileList(ListPath())), Pairs(list));
+    EXPECT_EQ(Pairs(*cache.List(ListPath())), Pairs(list));
+    EXPECT_FALSE(before.Contains(c.name)) << "a copy taken before the add keeps its rows";
+    ASSERT_TRUE(list.Remove(c.name));
+    EXPECT_EQ(Pairs(list), Pairs(before));
+  }
 }

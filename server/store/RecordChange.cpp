@@ -19,6 +19,15 @@ bool RecordChange::WriteList(const ProjectFileList& list) {
   return true;
 }
 
+bool RecordChange::AppendToList(const ProjectFileList& list, const std::string& key) {
+  std::string row;
+  if (list.GetPath().empty() || !list.EncodeRow(key, row)) return false;
+  if (!StoreChange::AppendFile(list.GetPath(), std::move(row))) return WriteList(list);
+  Touch(list.GetPath());
+  written_.insert_or_assign(list.GetPath(), list);
+  return true;
+}
+
 void RecordChange::WriteFile(const std::string& path, std::string content) {
   Touch(path);
   StoreChange::WriteFile(path, std::move(content));

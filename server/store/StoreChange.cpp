@@ -1,17 +1,22 @@
 #include "server/store/StoreChange.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "common/StringHelpers.h"
 #include "platform/AtomicFile.h"
+#include "platform/DiskChangeHook.h"
 #include "platform/FileDescriptor.h"
 #include "platform/fs.h"
 #include "server/store/ProjectFolders.h"
@@ -19,6 +24,8 @@
 namespace {
 
 constexpr const char* kRecordMagic = "WXJ1";
+// What an append checks is still before its bytes when it is made again.
+constexpr std::uint64_t kTailBlock = 4096;
 
 // FNV-1a: tells whether a file still holds what it held; not a defence against tampering.
 std::uint64_t HashOf(const std::string& bytes) {
@@ -28,6 +35,76 @@ std::uint64_t HashOf(const std::string& bytes) {
     hash *= 1099511628211ULL;
   }
   return hash;
+}
+
+// The whole file in one read of its size: every staged write reads its pre-image.
+bool ReadStoredFile(const std::string& path, std::string& bytes) {
+  if (!platform::fs::IsFile(path)) return false;
+  const platform::FileDescriptor file(path, O_RDONLY);
+  std::int64_t size = 0;
+  if (!file.IsOpen() || !file.Size(size)) return false;
+  bytes.resize(static_cast<std::size_t>(size));
+  return file.ReadExactly(bytes.data(), bytes.size());
+}
+
+// A stored file that an append reads and writes at offsets.
+class OpenFile {
+ public:
+  OpenFile(const std::string& path, int flags) : path_(path), fd_(::open(path.c_str(), flags | O_CLOEXEC)) {}
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  // False as well for anything but a plain file.
+  bool Size(std::uint64_t& size) const {
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+  }
+  bool ReadAt(std::uint64_t offset, std::uint64_t length, std::string& bytes) const {
+    bytes.resize(static_cast<std::size_t>(length));
+    for (std::size_t got = 0; got < bytes.size();) {
+      const ssize_t n = ::pread(fd_, bytes.data() + got, bytes.size() - got, static_cast<off_t>(offset + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      got += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  // Writes at `offset` and syncs; a failure cuts the file back to `offset`.
+  bool WriteAtAndSync(std::uint64_t offset, std::string_view bytes) const {
+    for (std::uint64_t at = offset; !bytes.empty();) {
+      if (!platform::MayChangeDisk(path_)) return CutFailed(offset);
+      const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return CutFailed(offset);
+      at += static_cast<std::uint64_t>(n);
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return Sync() || CutFailed(offset);
+  }
+  bool CutAndSync(std::uint64_t length) const {
+    return platform::ChangeDisk([&] { return ::ftruncate(fd_, static_cast<off_t>(length)); }) && Sync();
+  }
+
+ private:
+  bool Sync() const { return platform::ChangeDisk([this] { return ::fsync(fd_); }); }
+  bool CutFailed(std::uint64_t length) const {
+    CutAndSync(length);
+    return false;
+  }
+
+  std::string path_;
+  int fd_;
+};
+
+// The last block of the file before `end`.
+bool ReadTail(const OpenFile& file, std::uint64_t end, std::string& tail) {
+  const std::uint64_t length = std::min(end, kTailBlock);
+  return file.ReadAt(end - length, length, tail);
 }
 
 void AppendField(std::string& out, const std::string& field) {
@@ -93,10 +170,14 @@ void StoreChange::AddWithPreImage(Kind kind, const std::string& path, std::strin
   step.kind = kind;
   step.path = path;
   step.target = std::move(target);
-  step.hadOld = platform::fs::ReadWholeFile(path, step.oldContent);
+  step.hadOld = ReadStoredFile(path, step.oldContent);
   step.oldHash = step.hadOld ? HashOf(step.oldContent) : 0;
   // One step per file: a second write replaces the first and keeps its pre-image.
   const auto same = std::find_if(steps_.begin(), steps_.end(), [&](const Step& s) { return s.path == path; });
+  if (same != steps_.end() && same->kind == Kind::Append) {
+    *same = std::move(step);  // nothing is made before Commit: the disk holds the pre-image still
+    return;
+  }
   if (same != steps_.end() && (same->kind == Kind::Write || same->kind == Kind::Remove)) {
     same->kind = kind;
     same->target = std::move(step.target);
@@ -110,6 +191,25 @@ void StoreChange::WriteFile(const std::string& path, std::string content) {
 }
 
 void StoreChange::RemoveFile(const std::string& path) { AddWithPreImage(Kind::Remove, path, ""); }
+
+bool StoreChange::AppendFile(const std::string& path, std::string bytes) {
+  const bool stepped = std::any_of(steps_.begin(), steps_.end(), [&](const Step& s) { return s.path == path; });
+  if (bytes.empty() || stepped) return false;
+  const OpenFile file(path, O_RDONLY);
+  std::uint64_t size = 0;
+  std::string tail;
+  if (!file.Size(size) || !ReadTail(file, size, tail)) return false;
+  if (!tail.empty() && tail.back() != bytes.back()) return false;
+  Step step;
+  step.kind = Kind::Append;
+  step.path = path;
+  step.target = std::move(bytes);
+  step.hadOld = true;
+  step.oldLength = size;
+  step.oldHash = HashOf(tail);
+  steps_.push_back(std::move(step));
+  return true;
+}
 
 void StoreChange::AddPathStep(Kind kind, const std::string& path, const std::string& target) {
   Step step;
@@ -188,6 +288,11 @@ bool StoreChange::Make(Step& step) {
       return CreateFolders(step.path);
     case Kind::MoveFolder:
       return MoveInto(step.path, step.target);
+    case Kind::Append: {
+      const OpenFile file(step.path, O_WRONLY);
+      std::uint64_t size = 0;
+      return file.Size(size) && size == step.oldLength && file.WriteAtAndSync(size, step.target);
+    }
   }
   return false;
 }
@@ -206,6 +311,8 @@ bool StoreChange::Undo(const Step& step) {
       return !step.madeFolder || platform::fs::RemoveFolder(step.path);
     case Kind::MoveFolder:
       return platform::fs::MoveNoReplace(step.target, step.path);
+    case Kind::Append:
+      return OpenFile(step.path, O_WRONLY).CutAndSync(step.oldLength);
   }
   return false;
 }
@@ -217,7 +324,7 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
   switch (step.kind) {
     case Kind::Write: {
       std::string current;
-      const bool exists = platform::fs::ReadWholeFile(step.path, current);
+      const bool exists = ReadStoredFile(step.path, current);
       if (exists && current == step.target) return Outcome::Done;
       const bool untouched = step.hadOld ? exists && HashOf(current) == step.oldHash : !exists;
       if (untouched && !platform::AtomicFile::Write(step.path, step.target)) return Outcome::Impossible;
@@ -225,7 +332,7 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
     }
     case Kind::Remove: {
       std::string current;
-      if (step.hadOld && platform::fs::ReadWholeFile(step.path, current) && HashOf(current) == step.oldHash) {
+      if (step.hadOld && ReadStoredFile(step.path, current) && HashOf(current) == step.oldHash) {
         platform::fs::SetReadOnly(step.path, false);
         if (!platform::fs::DeleteFile(step.path)) return Outcome::Impossible;
       }
@@ -246,8 +353,28 @@ StoreChange::Outcome StoreChange::RollForward(const Step& step) {
         return Outcome::Impossible;
       }
       return Outcome::Done;
+    case Kind::Append:
+      return RollAppendForward(step);
   }
   return Outcome::Impossible;
+}
+
+// Adds what of the bytes is missing. A file removed, cut shorter or changed before
+// the bytes has been rewritten since; other bytes where they go came after them.
+StoreChange::Outcome StoreChange::RollAppendForward(const Step& step) {
+  if (!platform::fs::Exists(step.path)) return Outcome::Done;
+  const OpenFile file(step.path, O_RDWR);
+  std::uint64_t size = 0;
+  std::string tail;
+  if (!file.Size(size) || (size >= step.oldLength && !ReadTail(file, step.oldLength, tail))) return Outcome::Impossible;
+  if (size < step.oldLength || HashOf(tail) != step.oldHash) return Outcome::Done;
+  std::string added;
+  if (!file.ReadAt(step.oldLength, std::min<std::uint64_t>(size - step.oldLength, step.target.size()), added)) {
+    return Outcome::Impossible;
+  }
+  if (added.size() == step.target.size() || step.target.compare(0, added.size(), added) != 0) return Outcome::Done;
+  return file.WriteAtAndSync(size, std::string_view(step.target).substr(added.size())) ? Outcome::Done
+                                                                                         : Outcome::Impossible;
 }
 
 bool StoreChange::HasRecords(const std::string& journalFolder) {
@@ -289,7 +416,7 @@ bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& prob
   for (Step& step : steps) {
     if (place) {
       step.path = place(step.path);
-      if (step.kind != Kind::Write) step.target = place(step.target);
+      if (step.kind != Kind::Write && step.kind != Kind::Append) step.target = place(step.target);
     }
     if (RollForward(step) == Outcome::Impossible) {
       // The steps before it are kept; those after it would be made on a false footing.
@@ -311,6 +438,7 @@ std::string StoreChange::EncodeRecord(const std::vector<Step>& steps) {
     out += '\n';
     AppendField(out, step.path);
     AppendField(out, step.target);
+    if (step.kind == Kind::Append) AppendField(out, std::to_string(step.oldLength));
   }
   return out + "END\n";
 }
@@ -326,13 +454,20 @@ bool StoreChange::DecodeRecord(const std::string& text, std::vector<Step>& steps
     if (end == std::string::npos || end - at < 3) return false;
     Step step;
     step.kind = static_cast<Kind>(text[at]);
-    if (std::string("WRMNCF").find(text[at]) == std::string::npos) return false;
+    if (std::string("WRMNCFA").find(text[at]) == std::string::npos) return false;
     step.hadOld = text[at + 1] == '1';
     const std::string hash = text.substr(at + 2, end - at - 2);
     if (hash.empty() || hash.find_first_not_of("0123456789") != std::string::npos) return false;
     if (std::from_chars(hash.data(), hash.data() + hash.size(), step.oldHash).ec != std::errc()) return false;
     at = end + 1;
     if (!ReadField(text, at, step.path) || !ReadField(text, at, step.target)) return false;
+    if (step.kind == Kind::Append) {
+      std::string length;
+      if (!ReadField(text, at, length) || length.empty() || length.find_first_not_of("0123456789") != std::string::npos ||
+          std::from_chars(length.data(), length.data() + length.size(), step.oldLength).ec != std::errc()) {
+        return false;
+      }
+    }
     steps.push_back(std::move(step));
   }
   return text.compare(at, std::string::npos, "END\n") == 0;

@@ -18,6 +18,12 @@ class StoreChange {
 
   // Replaces the file's whole content (a new file when there is none).
   void WriteFile(const std::string& path, std::string content);
+  // Adds `bytes` at the end of the file, which must exist: the record keeps the
+  // file's length and the hash of its last block instead of the whole old content.
+  // False, nothing staged, when the file cannot be read, when its last byte is not
+  // the last byte of `bytes` (they would run on from an unended record) or when
+  // the change has a step for the file already.
+  bool AppendFile(const std::string& path, std::string bytes);
   // Removes the file; its content is kept in memory to undo a failed commit.
   void RemoveFile(const std::string& path);
   // Moves a file to a path that must not exist yet. In place it gets the mode of the
@@ -48,14 +54,17 @@ class StoreChange {
   static constexpr const char* kRecordSuffix = ".wxj";
 
  private:
-  enum class Kind : char { Write = 'W', Remove = 'R', MoveFile = 'M', MoveReadOnly = 'N', CreateFolder = 'C', MoveFolder = 'F' };
+  enum class Kind : char {
+    Write = 'W', Remove = 'R', MoveFile = 'M', MoveReadOnly = 'N', CreateFolder = 'C', MoveFolder = 'F', Append = 'A'
+  };
   struct Step {
     Kind kind = Kind::Write;
     std::string path;
-    std::string target;     // Write: the new content; moves: the destination
+    std::string target;     // Write: the new content; Append: the added bytes; moves: the destination
     bool hadOld = false;    // Write, Remove: the file existed when the step was collected
     std::string oldContent; // Write, Remove: kept for undo; not recorded
-    std::uint64_t oldHash = 0;
+    std::uint64_t oldHash = 0;    // Append: of the last block before the added bytes
+    std::uint64_t oldLength = 0;  // Append: the file's length before it
     bool madeFolder = false;  // CreateFolder: made by Commit, so undo removes it
     bool syncFolder = false;  // moves: no later step syncs the destination's folder
   };
@@ -68,6 +77,7 @@ class StoreChange {
   bool Make(Step& step);
   bool Undo(const Step& step);
   static Outcome RollForward(const Step& step);
+  static Outcome RollAppendForward(const Step& step);
   static bool RecoverRecord(const std::string& recordPath, std::string& problem, const PathPlacer& place);
   static std::string EncodeRecord(const std::vector<Step>& steps);
   static bool DecodeRecord(const std::string& text, std::vector<Step>& steps);

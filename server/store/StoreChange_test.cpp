@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,11 +41,12 @@ class StoreChangeTest : public ::testing::Test {
     }
     return files;
   }
-  // Four kinds of step over the files "a" (rewritten), "b" (new), "c" (moved to
-  // "sub/d") and "e" (removed).
-  StoreChange FourSteps() const {
+  // Five kinds of step over the files "a" (rewritten), "f" (a line appended), "b"
+  // (new), "c" (moved to "sub/d") and "e" (removed).
+  StoreChange FiveSteps() const {
     StoreChange change(journal_);
     change.WriteFile(Path("a"), "new a");
+    EXPECT_TRUE(change.AppendFile(Path("f"), "more f\n"));
     change.WriteFile(Path("b"), "new b");
     change.CreateFolder(Path("sub"));
     change.MoveFile(Path("c"), Path("sub/d"), true);
@@ -55,9 +57,36 @@ class StoreChangeTest : public ::testing::Test {
     Put("a", "old a");
     Put("c", "content c");
     Put("e", "old e");
+    Put("f", "old f\n");
   }
-  const std::map<std::string, std::string> before_{{"a", "old a"}, {"c", "content c"}, {"e", "old e"}};
-  const std::map<std::string, std::string> after_{{"a", "new a"}, {"b", "new b"}, {"sub/d", "content c"}};
+  // The change killed at the first disk change after its record is in place, the
+  // record taken out of the journal: what start-up finds after such a crash.
+  std::string RecordOfKilledChange() const {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      platform::SetDiskChangeHookForTesting([this] {
+        if (StoreChange::HasRecords(journal_)) ::_exit(9);
+      });
+      ::_exit(FiveSteps().Commit() ? 0 : 3);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    std::vector<platform::fs::FolderEntry> records;
+    EXPECT_TRUE(platform::fs::ListFolder(journal_, records));
+    EXPECT_EQ(records.size(), 1U);
+    if (records.size() != 1) return "";
+    const std::string record = journal_ + "/" + records[0].name;
+    std::string text;
+    EXPECT_TRUE(platform::fs::ReadWholeFile(record, text));
+    platform::fs::DeleteFile(record);
+    return text;
+  }
+  void PutRecord(const std::string& text) const { std::ofstream(journal_ + "/1.wxj", std::ios::binary) << text; }
+  const std::map<std::string, std::string> before_{
+      {"a", "old a"}, {"c", "content c"}, {"e", "old e"}, {"f", "old f\n"}};
+  const std::map<std::string, std::string> after_{
+      {"a", "new a"}, {"b", "new b"}, {"sub/d", "content c"}, {"f", "old f\nmore f\n"}};
 
   platform::ScratchFolder scratch_;
   const std::string folder_ = scratch_ / "lib";
@@ -80,7 +109,7 @@ TEST_F(StoreChangeTest, ACommitMakesEveryStepOrUndoesTheOnesMade) {
       Put("sub/d", "in the way");
       expected["sub/d"] = "in the way";
     }
-    EXPECT_EQ(FourSteps().Commit(), !c.blockTheMove);
+    EXPECT_EQ(FiveSteps().Commit(), !c.blockTheMove);
     EXPECT_EQ(Files(), expected);
     EXPECT_FALSE(StoreChange::HasRecords(journal_));
   }
@@ -102,7 +131,7 @@ TEST_F(StoreChangeTest, AChangeKilledAnywhereIsRecoveredWholeOrAbsent) {
       platform::SetDiskChangeHookForTesting([&changes, n] {
         if (++changes == n) ::_exit(9);
       });
-      ::_exit(FourSteps().Commit() ? 0 : 3);
+      ::_exit(FiveSteps().Commit() ? 0 : 3);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -125,34 +154,56 @@ TEST_F(StoreChangeTest, AChangeKilledAnywhereIsRecoveredWholeOrAbsent) {
 TEST_F(StoreChangeTest, ARecordThatOutlivedItsChangeNeverUndoesALaterOne) {
   ASSERT_TRUE(platform::fs::CreateFolder(folder_));
   PutOldFiles();
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // Ends the process at the first change after the record is in place.
-    platform::SetDiskChangeHookForTesting([this] {
-      if (StoreChange::HasRecords(journal_)) ::_exit(9);
-    });
-    ::_exit(FourSteps().Commit() ? 0 : 3);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
-  std::vector<platform::fs::FolderEntry> records;
-  ASSERT_TRUE(platform::fs::ListFolder(journal_, records));
-  ASSERT_EQ(records.size(), 1U);
-  const std::string record = journal_ + "/" + records[0].name;
-  std::filesystem::copy_file(record, folder_ + "/kept.wxj");
-
+  const std::string record = RecordOfKilledChange();
+  ASSERT_FALSE(record.empty());
+  PutRecord(record);
   std::vector<std::string> problems;
   ASSERT_TRUE(StoreChange::RecoverFolder(journal_, problems));
-  ASSERT_EQ(Files().at("a"), "new a");
+  ASSERT_EQ(Files(), after_);
   Put("a", "later a");
   Put("e", "a new e");
-  std::filesystem::rename(folder_ + "/kept.wxj", record);
+  Put("f", "old f\nmore f\nlater f\n");
+  PutRecord(record);
   EXPECT_TRUE(StoreChange::RecoverFolder(journal_, problems));
   EXPECT_EQ(Files().at("a"), "later a");
   EXPECT_EQ(Files().at("e"), "a new e");
+  EXPECT_EQ(Files().at("f"), "old f\nmore f\nlater f\n");
   EXPECT_FALSE(StoreChange::HasRecords(journal_));
+}
+
+// Start-up finishes an append from whatever its file holds: undone, cut short or
+// made, and leaves a file that another change has rewritten since.
+TEST_F(StoreChangeTest, AnAppendIsFinishedFromAnyStateOfItsFile) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> found, expected;  // none: no file
+  };
+  const Case cases[] = {
+      {"not appended", "old f\n", "old f\nmore f\n"},
+      {"cut short", "old f\nmo", "old f\nmore f\n"},
+      {"appended", "old f\nmore f\n", "old f\nmore f\n"},
+      {"rewritten since, as long", "new f\n", "new f\n"},
+      {"rewritten since, shorter", "f\n", "f\n"},
+      {"removed since", std::nullopt, std::nullopt},
+  };
+  ASSERT_TRUE(platform::fs::CreateFolder(folder_));
+  PutOldFiles();
+  const std::string record = RecordOfKilledChange();
+  ASSERT_FALSE(record.empty());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(folder_);
+    ASSERT_TRUE(std::filesystem::create_directories(journal_));
+    PutOldFiles();
+    std::filesystem::remove(Path("f"));
+    if (c.found) Put("f", *c.found);
+    PutRecord(record);
+    std::vector<std::string> problems;
+    EXPECT_TRUE(StoreChange::RecoverFolder(journal_, problems));
+    const auto files = Files();
+    EXPECT_EQ(files.count("f") ? std::optional<std::string>(files.at("f")) : std::nullopt, c.expected);
+    EXPECT_EQ(files.at("a"), "new a");
+  }
 }
 
 TEST_F(StoreChangeTest, AnUnreadableRecordIsKeptAndNamed) {

@@ -449,12 +449,24 @@ TEST_P(StoreCrashEveryPointTest, AnOperationKilledAtAnyDiskChangeIsWholeOrAbsent
 INSTANTIATE_TEST_SUITE_P(Store, StoreCrashEveryPointTest, ::testing::ValuesIn(Operations()),
                          [](const ::testing::TestParamInfo<Operation>& info) { return info.param.name; });
 
-TEST_F(StoreCrashTest, ARecoveryKilledAtAnyDiskChangeStillEndsWhole) {
-  const Operation& operation = OperationNamed("DeleteProject");
+// An operation killed at one of its disk changes, then its recovery killed at each
+// of the recovery's own: what is left to finish is the rename of folders or the
+// append of the file list's row.
+struct KilledOperation {
+  const char* name;
+  int changesFromTheEnd;  // where the operation is killed; 0: halfway
+};
+
+class StoreRecoveryKillTest : public StoreCrashTest, public ::testing::WithParamInterface<KilledOperation> {};
+
+TEST_P(StoreRecoveryKillTest, ARecoveryKilledAtAnyDiskChangeStillEndsWhole) {
+  const Operation& operation = OperationNamed(GetParam().name);
   const Baseline baseline = Prepare(operation);
   ASSERT_FALSE(HasFailure()) << "the unkilled run already fails";
   PutLibraryBack("base");
-  ASSERT_EQ(RunKilledAt(operation, (baseline.diskChanges + 1) / 2), kKilledExit);
+  const int fromTheEnd = GetParam().changesFromTheEnd;
+  ASSERT_EQ(RunKilledAt(operation, fromTheEnd > 0 ? baseline.diskChanges - fromTheEnd : (baseline.diskChanges + 1) / 2),
+            kKilledExit);
   KeepLibraryAs("killed");
   int m = 1;
   for (;; ++m) {
@@ -473,8 +485,13 @@ TEST_F(StoreCrashTest, ARecoveryKilledAtAnyDiskChangeStillEndsWhole) {
     }
   }
   RecordProperty("recoveryKillPoints", m - 1);
-  std::cout << "[ kill points ] recovery of DeleteProject: " << m - 1 << std::endl;
+  std::cout << "[ kill points ] recovery of " << operation.name << ": " << m - 1 << std::endl;
 }
+
+// The add is killed just before its row is appended.
+INSTANTIATE_TEST_SUITE_P(Store, StoreRecoveryKillTest,
+                         ::testing::Values(KilledOperation{"DeleteProject", 0}, KilledOperation{"AddDocument", 2}),
+                         [](const ::testing::TestParamInfo<KilledOperation>& info) { return info.param.name; });
 
 TEST_F(StoreCrashTest, ACheckInWhoseReplyWasLostGivesOneVersionWhenTheHolderRepeatsIt) {
   BuildLibrary();

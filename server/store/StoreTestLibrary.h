@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -37,7 +38,7 @@ class StoreTestLibrary : public ::testing::Test {
     Restart();
   }
   void TearDown() override {
-    platform::AtomicFile::SetWriteHookForTesting(nullptr);
+    StopFailing();
     platform::SetDiskChangeHookForTesting(nullptr);
     doc_.reset();
     platform::SetNotifyHandler(nullptr);
@@ -64,12 +65,21 @@ class StoreTestLibrary : public ::testing::Test {
     return path;
   }
 
-  // Makes the `n`th content write of a record file from now on fail (1: the next).
+  // Makes the `n`th content write of a record file from now on fail (1: the next):
+  // a whole file replaced, or rows appended to a file list.
   static void FailWrite(int n) {
     auto count = std::make_shared<int>(0);
     platform::AtomicFile::SetWriteHookForTesting([count, n](std::size_t) { return ++*count != n; });
+    platform::SetDiskFailureForTesting([count, n](const std::string& path) {
+      const std::string list = ProjectFileListPath("", "");
+      const bool appended = path.size() > list.size() && path.compare(path.size() - list.size(), list.size(), list) == 0;
+      return appended && ++*count == n ? EIO : 0;
+    });
   }
-  static void StopFailing() { platform::AtomicFile::SetWriteHookForTesting(nullptr); }
+  static void StopFailing() {
+    platform::AtomicFile::SetWriteHookForTesting(nullptr);
+    platform::SetDiskFailureForTesting(nullptr);
+  }
 
   // A new project's internal name; "" (and a test failure) when it was refused.
   std::string NewProject(const std::string& name, const std::string& parent = "") {
