@@ -31,7 +31,7 @@ class BrannockProgramTest : public ::testing::Test {
 
 TEST_F(BrannockProgramTest, ATerminatingSignalClosesTheWindowInOrder) {
   for (const int signal : {SIGTERM, SIGINT}) {
-    ChildProcess program(BRANNOCK_PROGRAM, {"--workdir", work_}, Offscreen());
+    ChildProcess program(BRANNOCK_PROGRAM, {"--workdir", work_, "--create-workdir"}, Offscreen());
     ASSERT_TRUE(program.Started());
     program.Signal(signal);
     EXPECT_EQ(0, program.Finish()) << program.Errors();
@@ -49,8 +49,12 @@ TEST_F(BrannockProgramTest, RefusedStartsEndWithOne) {
   scratch_.Put("file", "x");
   const Case cases[] = {
       {"no display", {"--workdir", work_}, false, "no display"},
-      {"unusable working folder", {"--workdir", scratch_ / "file/work"}, true, "cannot use the working folder"},
-      {"second instance", {"--workdir", work_}, true, nullptr},
+      {"missing working folder", {"--workdir", work_}, true, "/work does not exist; check --workdir"},
+      {"unusable working folder",
+       {"--workdir", scratch_ / "file/work", "--create-workdir"},
+       true,
+       "cannot use the working folder"},
+      {"second instance", {"--workdir", work_, "--create-workdir"}, true, nullptr},
   };
   const platform::InstanceGuard first(CBrannockApp::InstanceGuardName(work_), 0);
   ASSERT_TRUE(first.Held());
@@ -67,6 +71,18 @@ TEST_F(BrannockProgramTest, RefusedStartsEndWithOne) {
     }
   }
   EXPECT_FALSE(platform::fs::IsFile(work_ + "/BKUsers.wxf"));
+}
+
+TEST_F(BrannockProgramTest, BothClientsPrintTheirHelpWhereverItIsAsked) {
+  for (const char* program : {BRANNOCK_PLAIN_PROGRAM, BRANNOCK_PROGRAM}) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--help"}, {"--workdir", work_, "--help"}, {"--test-hooks", "--help"}}) {
+      ChildProcess help(program, arguments, Offscreen());
+      EXPECT_EQ(0, help.Finish()) << program << ' ' << arguments.size() << ": " << help.Errors();
+      EXPECT_NE(std::string::npos, help.Output().find("--create-workdir")) << help.Output();
+    }
+  }
+  EXPECT_FALSE(platform::fs::Exists(work_)) << "help makes no folder";
 }
 
 }  // namespace

@@ -30,6 +30,11 @@
 
 namespace {
 
+// Add to Library taking every folder and document below the chosen folders.
+const std::string kAddEverything =
+    "dialog CAddToLibraryDlg set 1066 Added set 1005 \"All folders\" click 1008 set 1005 \"All documents\" "
+    "click 1008 click 1";
+
 using std::chrono::seconds;
 
 // One client program with its own working folder, driven line by line.
@@ -42,7 +47,7 @@ class ClientChild {
     options.ownEnvironment = true;
     options.withInput = true;
     process_ = std::make_unique<ChildProcess>(
-        program, std::vector<std::string>{"--workdir", workingFolder, "--test-hooks"}, options);
+        program, std::vector<std::string>{"--workdir", workingFolder, "--create-workdir", "--test-hooks"}, options);
   }
 
   // Runs one command and returns what it printed up to and with its reply line
@@ -180,7 +185,7 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"select-project Drawings", "wait-idle",
                                             "local-folder \"" + drawingsFolder + "\"",
                                             "focus local", "select-local Notes.txt Details",
-                                            "dialog CAddToLibraryDlg set 1066 Added click 1", "command 32777",
+                                            kAddEverything, "command 32777",
                                             "wait-idle", "select-project Manuals", "wait-idle", "focus tree",
                                             "dialog CNewEditionDlg set 1072 \"Release 2\" set 1015 Second click 1075",
                                             "dialog COperationProgressDlg wait 30", "command 32782", "wait-idle",
@@ -300,7 +305,7 @@ TEST_F(SystemTest, ALostLinkIsExplainedWithItsUnfinishedWorkAndVisitReconnects) 
   }
   server->Signal(SIGSTOP);
   ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"local-folder \"" + drawings + "\"", "focus local", "select-local Batch",
-                                            "dialog CAddToLibraryDlg set 1066 Added click 1", "command 32777"}));
+                                            kAddEverything, "command 32777"}));
   server->Signal(SIGKILL);
   server->Finish();
   ASSERT_NO_FATAL_FAILURE(publisher.RunAll({"wait-closed 15"}));

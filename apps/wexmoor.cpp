@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -20,9 +21,10 @@
 namespace {
 
 #ifdef WEX_WITH_UI
-constexpr const char* kUsage = "usage: wexmoor [--headless] [--workdir DIR] [--root DIR] [--test-hooks]";
+constexpr const char* kUsage =
+    "usage: wexmoor [--headless] [--workdir DIR [--create-workdir]] [--root DIR] [--test-hooks]";
 #else
-constexpr const char* kUsage = "usage: wexmoor --headless [--workdir DIR] [--root DIR]";
+constexpr const char* kUsage = "usage: wexmoor --headless [--workdir DIR [--create-workdir]] [--root DIR]";
 #endif
 
 constexpr const char* kHelp =
@@ -37,8 +39,10 @@ constexpr const char* kHelp =
     "  --headless      serve without a window; status lines go to standard output; SIGINT or\n"
     "                  SIGTERM stops the server in order\n"
     "  --workdir DIR   the working folder, which holds WexmoorRootPath.wxf (default: the\n"
-    "                  current folder)\n"
-    "  --root DIR      the library root, used only when none is recorded yet\n"
+    "                  current folder); it must exist\n"
+    "  --create-workdir  make the --workdir folder when it does not exist\n"
+    "  --root DIR      the library root, used only when none is recorded yet (then the\n"
+    "                  working folder becomes the root, as the first status line says)\n"
 #ifdef WEX_WITH_UI
     "  --test-hooks    read test commands on standard input (windowed only)\n"
 #endif
@@ -75,11 +79,12 @@ int main(int argc, char** argv) {
   // Before any thread: connections come and go with threads of their own.
   platform::SetUpServerAllocator();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  if (arguments == std::vector<std::string>{"--help"}) {
+  const bool administration = !arguments.empty() && arguments.front() == "admin";
+  if (!administration && std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
     std::cout << kUsage << '\n' << kHelp << kAdminUsage << std::flush;
     return 0;
   }
-  if (!arguments.empty() && arguments.front() == "admin") {
+  if (administration) {
     AdminOptions admin;
     std::string error;
     if (!ParseAdminArguments({arguments.begin() + 1, arguments.end()}, admin, error)) {

@@ -65,7 +65,7 @@ class WexmoorProgramTest : public ::testing::Test {
     ASSERT_TRUE(settings.SaveUsers(root_));
   }
   std::vector<std::string> Arguments(const std::string& work) const {
-    return {"--workdir", scratch_ / work, "--root", root_};
+    return {"--workdir", scratch_ / work, "--create-workdir", "--root", root_};
   }
   // "wexmoor admin" on the library of working folder "work"; `input` is its standard input.
   std::unique_ptr<ChildProcess> Admin(const std::vector<std::string>& command, const std::string& input) const {
@@ -153,9 +153,31 @@ TEST_F(WexmoorProgramTest, WithoutHeadlessAndWithoutADisplayItSaysSoAndEnds) {
 }
 
 TEST_F(WexmoorProgramTest, HelpPrintsTheUsageAndSucceeds) {
-  const auto server = StartServer({"--help"}, /*headless=*/false);
+  const std::string missing = scratch_ / "missing";
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--help"}, {"--workdir", missing, "--help"}, {"--headless", "--help"}}) {
+    const auto server = StartServer(arguments, /*headless=*/false);
+    EXPECT_EQ(0, server->Finish()) << arguments.size() << ": " << server->Errors();
+    EXPECT_EQ(0u, server->Output().rfind("usage: wexmoor ", 0)) << server->Output();
+  }
+  EXPECT_FALSE(platform::fs::Exists(missing));
+}
+
+TEST_F(WexmoorProgramTest, AMissingWorkingFolderIsRefusedUnlessItIsToBeMade) {
+  const std::string missing = scratch_ / "missing";
+  const auto server = StartServer({"--workdir", missing, "--root", root_});
+  EXPECT_EQ(1, server->Finish());
+  EXPECT_NE(std::string::npos, server->Errors().find(missing + " does not exist; check --workdir")) << server->Errors();
+  EXPECT_FALSE(platform::fs::Exists(missing));
+}
+
+TEST_F(WexmoorProgramTest, AFirstStartWithoutARootSaysWhichFolderBecameTheRoot) {
+  const auto server = StartServer({"--workdir", root_});
+  ASSERT_TRUE(server->WaitForOutput("Active user count is 0\n")) << server->Output() << server->Errors();
+  EXPECT_NE(std::string::npos, server->Output().find("the working folder \"" + root_ + "\" became the library root"))
+      << server->Output();
+  server->Signal(SIGTERM);
   EXPECT_EQ(0, server->Finish());
-  EXPECT_EQ(0u, server->Output().rfind("usage: wexmoor ", 0)) << server->Output();
 }
 
 TEST_F(WexmoorProgramTest, AdminReachesTheRunningServerAndOtherwiseTheLibraryItself) {

@@ -13,3 +13,6 @@ inline constexpr std::size_t kMaxStoredNameBytes = 255;
 // no '/', '\', line break or other control byte (below 0x20, or 0x7F) and is at
 // most kMaxStoredNameBytes long. Callers store the trimmed form.
 bool IsValidStoredName(const std::string& name);
+
+// Why `name` fails IsValidStoredName and what to do, in the user's terms; "" when it passes.
+std::string StoredNameProblem(const std::string& name);

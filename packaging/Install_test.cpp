@@ -78,7 +78,8 @@ class InstalledPrograms : public ::testing::Test {
     settings.SetPort(port);
     ASSERT_TRUE(settings.SaveUsers(root));
 
-    ChildProcess server(bin + "/wexmoor", {"--headless", "--workdir", scratch_ / "work", "--root", root}, {});
+    ChildProcess server(bin + "/wexmoor",
+                        {"--headless", "--workdir", scratch_ / "work", "--create-workdir", "--root", root}, {});
     ASSERT_TRUE(server.WaitForOutput("Active user count is 0\n")) << server.Output() << server.Errors();
     EXPECT_NE(server.Output().find("Listening port is " + std::to_string(port) + "\n"), std::string::npos);
     server.Signal(SIGTERM);

@@ -79,13 +79,13 @@ drive "$build/apps/wexmoor" "wait-ready" "grab $out/wexmoor.png" "${server_windo
 server_pid=$!
 for _ in $(seq 100); do grep -q "Listening port is $port" "$scratch/server.log" && break; sleep 0.1; done
 
-program_args=(--workdir "$scratch/brannock")
+program_args=(--workdir "$scratch/brannock" --create-workdir)
 drive "$build/apps/brannock" "import $scratch/reader.wxc" "visit 0" "wait-idle" "select-project Drawings" \
       "wait-idle" "focus documents" "grab $out/brannock.png" "quit"
 
 # The publisher, then the two notices a user meets most: the server gone while a
 # library is open, and a visit that finds no server.
-program_args=(--workdir "$scratch/brannockpublisher")
+program_args=(--workdir "$scratch/brannockpublisher" --create-workdir)
 start "$build/apps/brannockpublisher"
 send "import $scratch/editor.wxc" "visit 0" "wait-idle" "select-project Drawings" "wait-idle" "focus documents" \
      "grab $out/brannockpublisher.png"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "client/core/FolderRule.h"
+#include "client/core/FolderRuleSet.h"
 #include "client/core/UserProfile.h"
 #include "common/FileHelpers.h"
 #include "common/StringHelpers.h"
@@ -52,10 +53,11 @@ std::optional<std::string> AddToLibraryChecks::CheckRule(bool inclusion, std::op
 }
 
 std::optional<std::string> AddToLibraryChecks::CheckAddNow(const std::string& comments, const std::string& localFolder,
-                                                           bool hasParent) {
+                                                           bool hasParent, const FolderRuleSet* folderRules) {
   if (comments.empty()) return std::string(kNeedComments);
   if (!IsFolderWritable(localFolder)) return std::string(kInvalidFolder);
   if (!hasParent) return std::string(kNeedParent);
+  if (folderRules != nullptr && folderRules->GetInclusionCount() == 0) return std::string(kRulesTakeNothing);
   return std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class FolderRuleSet;
 class UserProfile;
 
 class AddToLibraryChecks {
@@ -20,6 +21,10 @@ class AddToLibraryChecks {
   static constexpr const char* kNeedComments = "You must supply comments when adding items to the Library";
   static constexpr const char* kInvalidFolder = "The Local Folder Mapping is invalid";
   static constexpr const char* kNeedParent = "You must select a valid parent project on the tree";
+  static constexpr const char* kRulesTakeNothing =
+      "The rule set takes nothing from the folders: they would become empty projects, without their documents "
+      "and sub-folders.\nAdd inclusion rules (such as \"All documents\" and \"All folders\") under Inclusions in "
+      "this dialog, or choose a rule set that has them.";
   static constexpr const char* kDeleteInclusion = "Are you sure you want to delete this inclusion";
   static constexpr const char* kDeleteExclusion = "Are you sure you want to delete this exclusion";
 
@@ -34,9 +39,10 @@ class AddToLibraryChecks {
   // (none chosen: nullopt) to the inclusions or exclusions, or none when it may go in.
   static std::optional<std::string> CheckRule(bool inclusion, std::optional<std::int32_t> type, std::string& parameter);
   // The first refusal of Add Now: empty comments (blanks pass), a local folder that
-  // is not a writable folder, no parent chosen. None when the dialog may close.
+  // is not a writable folder, no parent chosen, `folderRules` (null: no folder is
+  // added) without an inclusion. None when the dialog may close.
   static std::optional<std::string> CheckAddNow(const std::string& comments, const std::string& localFolder,
-                                                bool hasParent);
+                                                bool hasParent, const FolderRuleSet* folderRules);
 
   // Gives the profile its ten rule sets and a selected one; true when it changed.
   static bool PrepareRuleSets(UserProfile& profile);

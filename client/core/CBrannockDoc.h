@@ -163,6 +163,9 @@ class CBrannockDoc : public LibraryDocument {
   using InformationHook = std::function<void(const std::string& text)>;
   void SetInformationHook(InformationHook hook) { informationHook_ = std::move(hook); }
   void ShowInformation(const std::string& text);
+  // A server's report: a dependents report in the user's terms with a warning, any
+  // other through ShowInformation.
+  void ShowReport(const std::string& text);
   // Error boxes of the failure replies: the body's first field is the server's error
   // number; the reply's instruction is marked failed and the number's text shown.
   void OnAddProjectFailed(const Msg& reply);          // 5013

@@ -5,6 +5,7 @@
 #include "client/core/CBrannockApp.h"
 #include "client/core/CBrannockDoc.h"
 #include "client/core/ClientHints.h"
+#include "client/core/RefusalTexts.h"
 #include "client/core/ServerErrorTexts.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
@@ -185,6 +186,15 @@ void CBrannockDoc::ShowInformation(const std::string& text) {
     informationHook_(text);
   } else {
     platform::NotifyText(text);
+  }
+}
+
+void CBrannockDoc::ShowReport(const std::string& text) {
+  // A document other projects use is a refusal the user must act on, not news.
+  if (const std::optional<std::string> dependents = RefusalTexts::Dependents(text)) {
+    platform::NotifyText(*dependents, platform::NotifyIcon::Warning);
+  } else {
+    ShowInformation(text);
   }
 }
 

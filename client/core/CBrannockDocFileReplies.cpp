@@ -208,7 +208,7 @@ void CBrannockDoc::OnProjectChangedReply(const Msg& reply, bool refused) {
   if (text.empty()) {
     RequestProjectTree(true);
   } else {
-    ShowInformation(text);
+    ShowReport(text);
   }
 }
 
@@ -235,7 +235,7 @@ void CBrannockDoc::OnDocumentsChangedReply(const Msg& reply, bool reasonField, b
     ReadStringField(reason, text);
     text = reason;
   }
-  if (!text.empty()) ShowInformation(text);
+  if (!text.empty()) ShowReport(text);
   if (refused) {
     MarkInstructionFailed(stamp, false);
   } else {

@@ -385,11 +385,17 @@ TEST_F(FileRepliesEndToEndTest, RetrieveCheckOutCheckInBackUpAndDeleteAReference
   ASSERT_TRUE(PassUntil([&] { return ScratchFolder::Read(Local("plan.txt")) == "v2"; }));
   EXPECT_EQ(ScratchFolder::Read(BackupFolder(alpha_, project) + "/plan.txt"), "mine");
 
-  // A referenced document stays, and the server's report is shown.
-  boxes_.clear();
+  // A referenced document stays, and the server's report is shown as a warning in
+  // the user's terms: no internal name, no separator line.
+  const std::size_t shownBefore = Shown().size();
   ASSERT_TRUE(doc_->SendDeleteDocuments(OneDocument(project, "plan.txt", plan, 2)));
-  ASSERT_TRUE(PassUntil([&] { return !boxes_.empty(); }));
-  EXPECT_NE(boxes_[0].find(std::string(57, '-')), std::string::npos) << boxes_[0];
+  ASSERT_TRUE(PassUntil([&] { return Shown().size() > shownBefore; }));
+  const std::string report = Shown().back();
+  EXPECT_EQ(report.rfind("[Reports]:[plan.txt;1] has dependent in project [", 0), 0u) << report;
+  EXPECT_NE(report.find("->Others]\n"), std::string::npos) << report;
+  EXPECT_EQ(report.find(std::string(57, '-')), std::string::npos) << report;
+  EXPECT_EQ(report.find("WXFiName"), std::string::npos) << report;
+  EXPECT_TRUE(boxes_.empty());
   EXPECT_TRUE(fs::IsFile(server_.Document().GetProjectFolderPath(project) + "/" + plan + "Ver2.wxf"));
   EXPECT_EQ(TemporaryCount(), 0u);
 }

@@ -247,6 +247,8 @@ void CBrannockDoc::ScanLocalFolder(std::vector<LocalFileEntry>& entries, const s
     for (int d = 0; d < list->GetCount(); ++d) names.push_back(list->GetAt(d)->GetName());
     return names;
   };
+  // Folders are added through links only within the folder the library is mapped to.
+  lookups.linkBound = tree_.GetRoot().GetLocalFolder();
   LocalFolderScan(std::move(lookups)).Scan(folder, rules, entries);
 }
 

@@ -183,11 +183,12 @@ TEST_F(ClientScenarioTest, AWorkingDayOnOneLibraryLeavesStoreAndFoldersInStep) {
   EXPECT_TRUE(doc->GetLastOutcome());
   ASSERT_TRUE(PassUntil([&] { return fs::IsReadOnly(src + "/sub/c.txt"); }));
 
-  // A referenced document stays, with the server's report shown; a project goes.
+  // A referenced document stays, with the server's report shown as a warning; a project goes.
   boxes.clear();
+  const std::size_t shownBefore = Shown().size();
   ASSERT_TRUE(doc->SendDeleteDocuments(OneDocument(top, "plan.txt", plan, 2)));
-  ASSERT_TRUE(PassUntil([&] { return !boxes.empty(); }));
-  EXPECT_NE(boxes[0].find("Others"), std::string::npos) << boxes[0];
+  ASSERT_TRUE(PassUntil([&] { return Shown().size() > shownBefore; }));
+  EXPECT_NE(Shown().back().find("Others"), std::string::npos) << Shown().back();
   ASSERT_TRUE(doc->SendDeleteProject(top, two));
   ASSERT_TRUE(PassUntil([&] { return doc->GetProjectTree().FindProjectByPath(two) == nullptr; }));
 
@@ -197,7 +198,7 @@ TEST_F(ClientScenarioTest, AWorkingDayOnOneLibraryLeavesStoreAndFoldersInStep) {
   EXPECT_EQ(LocalFolder(*doc, one), oneFolder);
   ASSERT_TRUE(doc->SendRenameDocument(top, notes, "memo.txt"));
   ASSERT_TRUE(PassUntil([&] { return StoreList(top).Contains("memo.txt"); }));
-  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes.empty());
 
   EXPECT_EQ(StoreContents(),
             (std::set<std::string>{"Others", "Others:plan.txt", "Top", "Top:memo.txt", "Top:plan.txt", "Top/Src",

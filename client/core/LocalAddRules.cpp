@@ -4,6 +4,7 @@
 
 #include "client/core/LocalFolderListing.h"
 #include "client/core/ProjectNode.h"
+#include "client/core/ProjectTree.h"
 
 namespace {
 
@@ -60,6 +61,22 @@ std::string LocalAddRules::PresetParent(const std::vector<std::string>& mappedIn
   }
   if (mapped != nullptr) return mapped->GetIndexName();
   return current != nullptr ? current->GetIndexName() : std::string();
+}
+
+std::string LocalAddRules::OutsideAddedFolders(const std::string& preset, ProjectTree& tree,
+                                               const std::vector<std::string>& addedFolders) {
+  const auto isAdded = [&](const ProjectNode& node) {
+    return std::any_of(addedFolders.begin(), addedFolders.end(), [&](const std::string& added) {
+      return LocalFolderListing::SameFolder(node.GetLocalFolder(), added);
+    });
+  };
+  std::string indexName = preset;
+  for (const ProjectNode* node = tree.FindProjectByPath(indexName);
+       node != nullptr && !ProjectNode::IsRootIndexName(indexName) && isAdded(*node);
+       node = tree.FindProjectByPath(indexName)) {
+    indexName = ProjectTree::GetParentIndexName(tree.GetRoot(), indexName);
+  }
+  return indexName;
 }
 
 bool LocalAddRules::RefusesRoot(const std::string& parentIndexName, const std::vector<LocalFileEntry>& selected) {

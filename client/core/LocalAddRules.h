@@ -10,6 +10,7 @@
 #include "client/core/LocalFileEntry.h"
 
 class ProjectNode;
+class ProjectTree;
 
 class LocalAddRules {
  public:
@@ -43,6 +44,12 @@ class LocalAddRules {
   // current one, else none ("").
   static std::string PresetParent(const std::vector<std::string>& mappedIndexNames, const ProjectNode* mapped,
                                   const ProjectNode* current);
+
+  // `preset`, unless that project is mapped to one of the `addedFolders` (adding the
+  // folder again would nest it in itself): then the nearest project above it that is
+  // not; the root at the most.
+  static std::string OutsideAddedFolders(const std::string& preset, ProjectTree& tree,
+                                         const std::vector<std::string>& addedFolders);
 
   // Files cannot go to the root: a root (or empty) parent with a selected file that
   // is not a member refuses.

@@ -70,6 +70,25 @@ TEST_F(LocalAddRulesTest, PresetParentPrefersTheCurrentProjectAmongSeveralMapped
   }
 }
 
+TEST_F(LocalAddRulesTest, TheFolderBeingAddedIsNeverProposedAsItsOwnParent) {
+  struct Case {
+    const char* preset;
+    std::vector<std::string> added;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"PA", {"/lib/A"}, "Root"},             // re-adding A from the library folder
+      {"PA", {"/lib/B", "/lib/A/"}, "Root"},
+      {"PA", {"/lib/B"}, "PA"},
+      {"PA", {}, "PA"},
+      {"Root", {"/lib"}, "Root"},
+      {"", {"/lib/A"}, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LocalAddRules::OutsideAddedFolders(c.preset, tree_, c.added), c.expected) << c.preset;
+  }
+}
+
 TEST_F(LocalAddRulesTest, GeneralPathSendsUnknownFilesAndRefusesFilesForTheRoot) {
   const std::vector<LocalFileEntry> selected = {Entry("..", true), Entry("sub", true), Entry("a.txt"),
                                                 Entry("B.TXT", false, true)};

@@ -83,6 +83,8 @@ void LocalFolderListing::Fill() {
   lookups.loadProjectDocuments = [&](const std::string&) -> std::optional<std::vector<std::string>> {
     return documents;
   };
+  // A linked folder is shown wherever it leads, unless back up this folder's own path.
+  lookups.linkBound = "/";
   LocalFolderScan(std::move(lookups)).Scan(folder_, Everything(), entries_);
 
   entries_.push_back(NavigationEntry(kChooseEntry));

@@ -61,6 +61,24 @@ TEST(LocalFolderListingTest, ListsTheFolderWithItsOwnRowsAndMembersOfEveryMapped
   EXPECT_NE(listing.GetEntries()[1].GetBaseName(), "..") << "the root folder has no parent";
 }
 
+TEST(LocalFolderListingTest, LinkedFoldersAreListedUnlessTheyLeadBackUpTheListedPath) {
+  platform::ScratchFolder folder;
+  platform::ScratchFolder elsewhere;
+  std::filesystem::create_directory(folder / "listed");
+  std::filesystem::create_directory_symlink(elsewhere.Path(), folder / "listed/linked");
+  std::filesystem::create_directory_symlink(folder / "listed", folder / "listed/loop");
+  std::filesystem::create_directory_symlink(folder.Path(), folder / "listed/up");
+  Names loaded;
+  LocalFolderListing listing(FakeLibrary({}, {}, loaded));
+  listing.SetFolder(folder / "listed");
+  listing.Fill();
+  Names folders;
+  for (const LocalFileEntry& e : listing.GetEntries()) {
+    if (e.IsDirectory()) folders.push_back(e.GetBaseName());
+  }
+  EXPECT_EQ(folders, (Names{".", "..", "linked"}));
+}
+
 TEST(LocalFolderListingTest, FolderPathsCompareExactlyAndWalkUpToTheRoot) {
   for (const auto& [folder, parent] : std::vector<std::pair<std::string, std::optional<std::string>>>{
            {"/a/b", "/a"}, {"/a/b/", "/a"}, {"/a", "/"}, {"/", std::nullopt}, {"", std::nullopt}}) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <utility>
 
 #include "client/core/ProjectNode.h"
@@ -12,6 +13,21 @@ namespace fs = platform::fs;
 
 namespace {
 
+std::optional<std::filesystem::path> Real(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path real = std::filesystem::canonical(path, error);
+  if (error) return std::nullopt;
+  return real;
+}
+
+// `path` is `folder` or lies below it (both real paths).
+bool Within(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  auto inner = path.begin();
+  for (auto outer = folder.begin(); outer != folder.end(); ++outer, ++inner) {
+    if (inner == path.end() || *inner != *outer) return false;
+  }
+  return true;
+}
 
 void SetLocalTime(LocalFileEntry& entry, std::time_t time) {
   std::tm local{};
@@ -34,8 +50,8 @@ void LocalFolderScan::Scan(const std::string& folder, const FolderRuleSet& rules
   const std::string prefix = EnsureTrailingBackslash(folder);
   for (const fs::FolderEntry& item : found) {
     const std::string path = prefix + item.name;
-    const bool directory = item.isFolder && !item.isLink;
-    if (item.isFolder ? item.isLink : !fs::IsFile(path)) continue;
+    const bool directory = item.isFolder && (!item.isLink || FollowsLink(folder, path));
+    if (item.isFolder ? !directory : !fs::IsFile(path)) continue;
     LocalFileEntry entry;
     entry.SetBaseName(item.name);
     entry.SetDirectory(directory);
@@ -47,6 +63,18 @@ void LocalFolderScan::Scan(const std::string& folder, const FolderRuleSet& rules
                                                      documents->end();
     entry.SetProjectMember(member);
     if (rules.Keeps(folder, item.name, directory)) entries.push_back(entry);
+  }
+}
+
+bool LocalFolderScan::FollowsLink(const std::string& folder, const std::string& link) const {
+  if (lookups_.linkBound.empty()) return false;
+  const std::optional<std::filesystem::path> target = Real(link);
+  const std::optional<std::filesystem::path> bound = Real(lookups_.linkBound);
+  if (!target || !bound || !Within(*target, *bound)) return false;
+  for (std::filesystem::path up = std::filesystem::path(folder).lexically_normal();; up = up.parent_path()) {
+    const std::optional<std::filesystem::path> real = Real(up.string());
+    if (real && Within(*real, *target)) return false;
+    if (up == up.parent_path() || up.empty()) return true;
   }
 }
 

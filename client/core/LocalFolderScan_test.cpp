@@ -43,8 +43,9 @@ class LocalFolderScanTest : public ::testing::Test {
 
   std::string Work() const { return scratch_ / "work"; }
 
-  LocalFolderScan Scanner() {
+  LocalFolderScan Scanner(const std::string& linkBound = "") {
     LocalFolderLookups lookups;
+    lookups.linkBound = linkBound;
     lookups.findProjectByLocalFolder = [this](const std::string& folder) -> std::optional<std::string> {
       const auto found = mapped_.find(folder);
       if (found == mapped_.end()) return std::nullopt;
@@ -59,9 +60,10 @@ class LocalFolderScanTest : public ::testing::Test {
     return LocalFolderScan(lookups);
   }
 
-  std::vector<LocalFileEntry> Scan(const std::string& folder, const FolderRuleSet& rules) {
+  std::vector<LocalFileEntry> Scan(const std::string& folder, const FolderRuleSet& rules,
+                                   const std::string& linkBound = "") {
     std::vector<LocalFileEntry> entries(1);   // a stale entry the scan must drop
-    Scanner().Scan(folder, rules, entries);
+    Scanner(linkBound).Scan(folder, rules, entries);
     return entries;
   }
 
@@ -142,6 +144,31 @@ TEST_F(LocalFolderScanTest, UnheldListMissingFolderAndEmptyPathGiveNoMembersOrNo
   EXPECT_EQ(Names(Scan(Work(), rules)), "Old.BAK Old.txt big.bin readme.txt ");
   EXPECT_TRUE(Scan(scratch_ / "missing", rules).empty());
   EXPECT_TRUE(Scan("", rules).empty());
+}
+
+TEST_F(LocalFolderScanTest, LinkedFoldersAreFollowedWithinTheBoundAndNeverBackUpTheirPath) {
+  // work/shared -> outside, work/build/up -> work, work/build/across -> work/src
+  ASSERT_TRUE(fs::CreateFolder(scratch_ / "outside"));
+  std::filesystem::create_directory_symlink(scratch_ / "outside", scratch_ / "work/shared");
+  std::filesystem::create_directory_symlink(Work(), scratch_ / "work/build/up");
+  std::filesystem::create_directory_symlink(Work() + "/src", scratch_ / "work/build/across");
+  FolderRuleSet folders;
+  folders.AddInclusion(FolderRule::kAllFolders, "");
+  struct Case {
+    const char* folder;
+    std::string bound;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"work", "", "build src* "},
+      {"work", scratch_.Path(), "build shared src* "},   // never "loop": it is work itself
+      {"work", Work(), "build src* "},                    // "shared" leads out of the bound
+      {"work/build", Work(), "across inner "},            // "up" leads back to work
+      {"work/build/up", scratch_.Path(), "build shared src "},   // work again, seen through a link
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Names(Scan(scratch_ / c.folder, folders, c.bound)), c.expected) << c.folder << " in " << c.bound;
+  }
 }
 
 }  // namespace

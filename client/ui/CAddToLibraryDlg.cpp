@@ -44,10 +44,11 @@ constexpr RuleControls kRuleControls[2] = {
 }  // namespace
 
 CAddToLibraryDlg::CAddToLibraryDlg(CBrannockDoc& document, const std::string& presetFolder,
-                                   const std::string& presetParent, QWidget* parent)
+                                   const std::string& presetParent, bool addsFolders, QWidget* parent)
     : ClientDialog("CAddToLibraryDlg", kDialogId, "Add new project(s) and / or files to Library", parent),
       document_(document),
       items_(copy_),
+      addsFolders_(addsFolders),
       parentIndexName_(presetParent),
       tree_(new QTreeWidget(this)),
       ruleSet_(new QSpinBox(this)),
@@ -306,7 +307,8 @@ void CAddToLibraryDlg::accept() {
   const std::string comments = commentsEdit_->toPlainText().toStdString();
   const std::string folder = folderEdit_->text().toStdString();
   const std::optional<std::string> parent = SelectedParent();
-  if (const std::optional<std::string> refusal = Checks::CheckAddNow(comments, folder, parent.has_value())) {
+  if (const std::optional<std::string> refusal =
+          Checks::CheckAddNow(comments, folder, parent.has_value(), addsFolders_ ? &rules_ : nullptr)) {
     Refuse(*refusal);
     return;
   }

@@ -26,9 +26,10 @@ class CAddToLibraryDlg : public ClientDialog, private LibraryTreeItems::Listener
  public:
   static constexpr int kDialogId = 139;
 
-  // `presetParent` empty: the first project mapped to `presetFolder`, if any.
+  // `presetParent` empty: the first project mapped to `presetFolder`, if any. With
+  // `addsFolders` Add Now refuses a rule set that takes nothing from them.
   CAddToLibraryDlg(CBrannockDoc& document, const std::string& presetFolder, const std::string& presetParent,
-                   QWidget* parent = nullptr);
+                   bool addsFolders, QWidget* parent = nullptr);
 
   // After Add Now.
   const std::string& GetParentIndexName() const { return parentIndexName_; }
@@ -66,6 +67,7 @@ class CAddToLibraryDlg : public ClientDialog, private LibraryTreeItems::Listener
   std::map<TreeItem, QTreeWidgetItem*> shown_;
   FolderRuleSet rules_;
   bool modified_ = false;
+  bool addsFolders_;
   int position_ = 1;
   std::string parentIndexName_;
   std::string confirmedFolder_;

@@ -39,8 +39,8 @@ class AddToLibraryDlgTest : public ClientLibraryTest {
     notifier_.reset();
     ClientLibraryTest::TearDown();
   }
-  CAddToLibraryDlg& Open(const std::string& preset) {
-    dialog_ = std::make_unique<CAddToLibraryDlg>(*doc_, work_, preset);
+  CAddToLibraryDlg& Open(const std::string& preset, bool addsFolders = true) {
+    dialog_ = std::make_unique<CAddToLibraryDlg>(*doc_, work_, preset, addsFolders);
     return *dialog_;
   }
   template <typename Control>
@@ -116,6 +116,21 @@ TEST_F(AddToLibraryDlgTest, AddNowChecksTheFieldsAndGivesTheChoices) {
   EXPECT_EQ(dialog.GetComments(), "  ");
   EXPECT_EQ(dialog.GetRuleSet().GetInclusionCount(), 1);
   EXPECT_EQ(ProfileSet(0), dialog.GetRuleSet());
+}
+
+TEST_F(AddToLibraryDlgTest, ARuleSetThatTakesNothingIsRefusedBeforeFoldersAreAdded) {
+  for (const bool addsFolders : {true, false}) {
+    const std::size_t toldBefore = Told().size();
+    CAddToLibraryDlg& dialog = Open("PB", addsFolders);
+    Find<QPlainTextEdit>(1066)->setPlainText("new folders");
+    AddRule(false, 0, "");  // "All sub-folders" left out: still nothing is taken
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), addsFolders ? QDialog::Rejected : QDialog::Accepted) << addsFolders;
+    std::vector<std::string> told = Told();
+    told.erase(told.begin(), told.begin() + static_cast<std::ptrdiff_t>(toldBefore));
+    EXPECT_EQ(told, addsFolders ? std::vector<std::string>{Checks::kRulesTakeNothing} : std::vector<std::string>())
+        << addsFolders;
+  }
 }
 
 }  // namespace

@@ -7,11 +7,14 @@
 #include <QResizeEvent>
 #include <QPainter>
 #include <QTimer>
+#include <set>
+#include <utility>
 
 #include "client/core/CBrannockApp.h"
 #include "client/core/CBrannockDoc.h"
 #include "client/core/CheckedProjectsWalk.h"
 #include "client/core/ClientHints.h"
+#include "client/core/RefusalTexts.h"
 #include "client/core/TreeBatchBuilder.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CGetProjectFilesDlg.h"
@@ -71,6 +74,13 @@ CBrannockView::CBrannockView(CBrannockDoc& document, QWidget* parent)
   items_.SetListener(this);
   connect(this, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current) { OnCurrentItemChanged(current); });
+  // What the user opened is remembered by project, so a rebuilt tree can open it again.
+  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* widget) {
+    if (const ProjectNode* node = rebuilding_ ? nullptr : NodeOf(widget)) expanded_.insert(node->GetIndexName());
+  });
+  connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* widget) {
+    if (const ProjectNode* node = rebuilding_ ? nullptr : NodeOf(widget)) expanded_.erase(node->GetIndexName());
+  });
 }
 
 CBrannockView::~CBrannockView() {
@@ -166,7 +176,7 @@ void CBrannockView::RebuildPlain() {
   SetCheckBoxMode(false);
   items_.RebuildPlain(document_.GetDisplayName());
   rebuilding_ = false;
-  SelectRoot();
+  RestoreOpenedProjects();
 }
 
 void CBrannockView::RebuildForPublication() {
@@ -174,7 +184,24 @@ void CBrannockView::RebuildForPublication() {
   SetCheckBoxMode(true);
   items_.RebuildForPublication(document_.GetDisplayName(), document_.GetPublicationSelection());
   rebuilding_ = false;
-  SelectRoot();
+  RestoreOpenedProjects();
+}
+
+void CBrannockView::RestoreOpenedProjects() {
+  const std::set<std::string> opened = std::exchange(expanded_, {});   // projects gone drop out
+  QTreeWidgetItem* selected = nullptr;
+  for (const auto& [id, widget] : widgets_) {
+    const ProjectNode* node = NodeOf(widget);
+    if (node == nullptr) continue;
+    if (opened.count(node->GetIndexName()) > 0) widget->setExpanded(true);
+    if (node->GetIndexName() == selectedIndexName_) selected = widget;
+  }
+  if (selected == nullptr) {
+    SelectRoot();
+    return;
+  }
+  for (QTreeWidgetItem* up = selected->parent(); up != nullptr; up = up->parent()) up->setExpanded(true);
+  setCurrentItem(selected);
 }
 
 void CBrannockView::InsertMissing() {
@@ -188,6 +215,7 @@ void CBrannockView::InsertMissing() {
 void CBrannockView::OnCurrentItemChanged(QTreeWidgetItem* current) {
   if (rebuilding_ || current == nullptr) return;
   const TreeItem id = current->data(0, kItemIdRole).value<qulonglong>();
+  if (const ProjectNode* node = NodeOf(current)) selectedIndexName_ = node->GetIndexName();
   if (checkBoxMode_) {
     const LibraryTreeItems::Item* item = items_.Find(id);
     const int state = item == nullptr ? LibraryTreeItems::kNoBox : item->state;
@@ -387,10 +415,32 @@ void CBrannockView::DeleteProject() {
   const ProjectNode* node = CurrentProject();
   const std::string indexName = node == nullptr ? std::string() : node->GetIndexName();
   const std::string parent = ProjectTree::GetParentIndexName(document_.GetProjectTree().GetRoot(), indexName);
-  const platform::NotifyAnswer answer =
-      platform::Notify({kDeleteQuestion, "", platform::NotifyIcon::Question, platform::NotifyButtons::YesNo});
+  const platform::NotifyAnswer answer = platform::Notify(
+      {DeleteQuestion(node), "", platform::NotifyIcon::Question, platform::NotifyButtons::YesNo});
   if (answer != platform::NotifyAnswer::Yes || document_.IsClosePending()) return;
   document_.SendDeleteProject(parent, indexName);
+}
+
+std::string CBrannockView::DeleteQuestion(const ProjectNode* node) {
+  if (node == nullptr) return kDeleteQuestion;
+  int subProjects = -1;   // the project itself is no sub-project
+  int documents = 0;
+  bool allKnown = true;
+  std::vector<const ProjectNode*> pending = {node};
+  while (!pending.empty()) {
+    const ProjectNode* next = pending.back();
+    pending.pop_back();
+    ++subProjects;
+    ProjectDocumentList list;
+    if (document_.GetListCache().GetProjectDocumentList(next->GetIndexName(), document_.GetProjectTree(),
+                                                        document_.GetLibraryFolder(), list)) {
+      documents += list.GetCount();
+    } else {
+      allKnown = false;
+    }
+    for (int i = 0; i < next->GetChildCount(); ++i) pending.push_back(next->GetChild(i));
+  }
+  return RefusalTexts::DeleteProject(kDeleteQuestion, node->GetName(), subProjects, documents, allKnown);
 }
 
 void CBrannockView::RenameProject() {
@@ -400,6 +450,11 @@ void CBrannockView::RenameProject() {
   CRenameDlg dialog(this);
   dialog.SetName(node->GetName());
   if (ModalRunner::Exec(dialog) != QDialog::Accepted || document_.IsClosePending()) return;
+  if (const std::optional<std::string> refusal = RefusalTexts::RenameToSibling(
+          document_.GetProjectTree(), indexName, dialog.GetName(), CBrannockDoc::kProjectRenameRefused)) {
+    platform::NotifyText(*refusal, platform::NotifyIcon::Warning);
+    return;
+  }
   document_.SendRenameProject(indexName, dialog.GetName());
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,9 @@ class CBrannockView : public QTreeWidget,
   void ShowIcon(QTreeWidgetItem& widget, const LibraryTreeItems::Item& item);
   // Selects the root after a rebuild; the selection then names the current project.
   void SelectRoot();
+  // After a rebuild: the projects the user had opened are opened again and the selected
+  // one selected again, where they still exist; else the root is selected.
+  void RestoreOpenedProjects();
   void OnCurrentItemChanged(QTreeWidgetItem* current);
 
   ProjectNode* NodeOf(const QTreeWidgetItem* widget) const;
@@ -95,6 +99,8 @@ class CBrannockView : public QTreeWidget,
   void Retrieve();
   void Publish();
   void DeleteProject();
+  // The delete question naming the project and counting what goes with it.
+  std::string DeleteQuestion(const ProjectNode* node);
   void RenameProject();
   void ShowInformation();
   void Refresh(QTreeWidgetItem* widget);
@@ -113,6 +119,8 @@ class CBrannockView : public QTreeWidget,
   bool checkBoxMode_ = false;
   bool rebuilding_ = false;
   bool skipNextRefresh_ = false;
+  std::set<std::string> expanded_;     // index names of the opened projects
+  std::string selectedIndexName_;
   std::optional<QPoint> pressPosition_;
   std::optional<PendingDrop> pendingDrop_;
 };

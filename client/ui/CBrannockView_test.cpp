@@ -129,6 +129,23 @@ TEST_F(CBrannockViewTest, ARightDoubleClickRefreshesAndKeepsTheTreeOnlyWhileItsI
   EXPECT_EQ(document_->GetBatches().size(), queued);
 }
 
+TEST_F(CBrannockViewTest, ARebuiltTreeKeepsWhatWasOpenedAndSelectedWhereItStillExists) {
+  Widget(delta_)->setExpanded(false);   // the fixture opened every item
+  Select(beta_);
+  const UpdateHint tree(UpdateHint::kTreeView);
+  document_->GetProjectTree().ClearTreeItems();   // a reply that replaced the tree
+  view_->Update(ClientHints::kProjectTree, &tree);
+  ASSERT_NE(Widget(beta_), nullptr);
+  EXPECT_TRUE(Widget(alpha_)->isExpanded());
+  EXPECT_FALSE(Widget(delta_)->isExpanded());
+  EXPECT_EQ(view_->currentItem(), Widget(beta_));
+  EXPECT_EQ(document_->GetCurrentProjectItem(), Node(beta_)->GetTreeItem());
+
+  // The selected project deleted: the root is selected instead.
+  ASSERT_TRUE(document_->SendDeleteProject(alpha_, beta_));
+  EXPECT_TRUE(PassUntil([&] { return Node(beta_) == nullptr && view_->currentItem() == view_->topLevelItem(0); }));
+}
+
 TEST_F(CBrannockViewTest, TheRefreshCommandQueuesWhatARightDoubleClickOnTheCurrentItemQueues) {
   const struct {
     std::string select;   // "" leaves the rebuilt tree's own selection, the library
@@ -281,7 +298,11 @@ TEST_F(CBrannockViewCommandsTest, DeletingAsksFirstAndNamesTheParent) {
   notifier_->QueueAnswer(platform::NotifyAnswer::No);
   view_->RunCommand(CommandIds::kDelete);
   ASSERT_EQ(notifier_->Received().size(), 1u);
-  EXPECT_EQ(notifier_->Received()[0].text, CBrannockView::kDeleteQuestion);
+  EXPECT_EQ(notifier_->Received()[0].text.rfind(std::string(CBrannockView::kDeleteQuestion) +
+                                                    "\n\"Beta\" is deleted with 0 sub-projects and ",
+                                                0),
+            0u)
+      << notifier_->Received()[0].text;
   EXPECT_EQ(notifier_->Received()[0].buttons, platform::NotifyButtons::YesNo);
 
   notifier_->QueueAnswer(platform::NotifyAnswer::Yes);

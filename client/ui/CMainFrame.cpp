@@ -249,6 +249,8 @@ void CMainFrame::RunRoutedCommand(int command) {
     router_.Run(command);
   }
   RefreshCommands();
+  // The prompt of the command just run is no longer what the pointer is on.
+  statusBar()->clearMessage();
 }
 
 SplitterFrame* CMainFrame::ActiveLibraryWindow() const {

@@ -152,6 +152,17 @@ TEST_F(CMainFrameTest, EachProgramIsCalledByItsOwnTitleInItsWindowsAndPrompts) {
   QApplication::setApplicationName(before);
 }
 
+TEST_F(CMainFrameTest, TheStatusBarReturnsToItsIdleTextOnceACommandHasRun) {
+  CMainFrame& frame = Make(true);
+  QAction* statusBar = frame.Action(CommandIds::kViewStatusBar);
+  for (int run = 0; run < 2; ++run) {   // hidden, then shown again
+    statusBar->showStatusText();        // as the pointer on the menu item shows it
+    EXPECT_EQ(frame.statusBar()->currentMessage(), statusBar->statusTip());
+    statusBar->trigger();
+    EXPECT_EQ(frame.statusBar()->currentMessage(), CMainFrame::kIdlePrompt) << run;
+  }
+}
+
 TEST_F(CMainFrameTest, ThePlainProgramHasNoDeleteOrRenameAndNoPublishing) {
   CMainFrame& frame = Make(false);
   EXPECT_EQ(frame.Action(CommandIds::kDelete), nullptr);

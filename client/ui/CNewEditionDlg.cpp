@@ -234,7 +234,7 @@ void CNewEditionDlg::accept() {
     return;
   }
   if (!IsValidStoredName(name)) {
-    Refuse(CRenameDlg::kUnusableName);
+    Refuse(CRenameDlg::UnusableNameText(name));
     return;
   }
   showDetails_->setEnabled(false);

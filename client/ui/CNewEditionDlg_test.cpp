@@ -192,7 +192,8 @@ TEST_F(CNewEditionDlgTest, NamesAreCheckedAndSupplementsToggleOnlyOnTheirIcon) {
   view_->RunCommand(CommandIds::kPublish);
   EXPECT_EQ(included, (std::vector<bool>{true, false}));
   EXPECT_EQ(Texts(), (std::vector<std::string>{PublicationPreparation::kNameAndComments,
-                                               PublicationPreparation::kEditionNotUnique, CRenameDlg::kUnusableName,
+                                               PublicationPreparation::kEditionNotUnique,
+                                               CRenameDlg::UnusableNameText("bad/name"),
                                                "Discard what you have typed?"}));
   EXPECT_FALSE(document_->IsPreparingPublication());   // Cancel abandons it
   EXPECT_TRUE(document_->GetBatches().empty());

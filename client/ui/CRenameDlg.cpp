@@ -28,11 +28,15 @@ void CRenameDlg::accept() {
     return;
   }
   if (!IsValidStoredName(name)) {
-    platform::NotifyText(kUnusableName, platform::NotifyIcon::Warning);
+    platform::NotifyText(UnusableNameText(name), platform::NotifyIcon::Warning);
     return;
   }
   name_ = name;
   ClientDialog::accept();
+}
+
+std::string CRenameDlg::UnusableNameText(const std::string& name) {
+  return std::string(kUnusableName) + "\n" + StoredNameProblem(name);
 }
 
 bool CRenameDlg::HasTypedInput() const { return edit_->text().toStdString() != name_; }

@@ -17,6 +17,9 @@ class CRenameDlg : public ClientDialog {
 
   explicit CRenameDlg(QWidget* parent = nullptr);
 
+  // kUnusableName, then why `name` cannot be used and what to do.
+  static std::string UnusableNameText(const std::string& name);
+
   // The caller puts the current name in; after OK it holds the new name, trimmed.
   void SetName(const std::string& name);
   std::string GetName() const { return name_; }

@@ -16,11 +16,15 @@ TEST(CRenameDlgTest, OkRefusesBlankAndUnusableNamesAndTrimsTheOneItTakes) {
     std::string refusal;   // empty: accepted
     std::string name;
   };
+  const std::string unusable = std::string(CRenameDlg::kUnusableName) + "\n";
   const std::vector<Case> cases = {
       {"   ", CRenameDlg::kBlankName, "Old"},
-      {"a/b", CRenameDlg::kUnusableName, "Old"},
-      {"..", CRenameDlg::kUnusableName, "Old"},
-      {"!note", CRenameDlg::kUnusableName, "Old"},
+      {"a/b",
+       unusable + "A name cannot hold \"/\", \"\\\", a line break or another control character: choose another name.",
+       "Old"},
+      {"..", unusable + "\".\" and \"..\" name folders of their own: choose another name.", "Old"},
+      {"!note", unusable + "A name cannot begin with \"!\": choose another name.", "Old"},
+      {QString(314, 'n'), unusable + "Names are at most 255 bytes; this one has 314. Choose a shorter name.", "Old"},
       {"  New plan ", "", "New plan"},
   };
   for (const Case& c : cases) {

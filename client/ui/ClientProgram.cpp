@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -11,8 +12,7 @@
 #include "client/ui/CAboutDlg.h"
 #include "client/ui/CMainFrame.h"
 #include "client/ui/ClientTestHooks.h"
-#include "common/FileHelpers.h"
-#include "common/PathParser.h"
+#include "common/WorkingFolderOption.h"
 #include "platform/Notifier.h"
 #include "platform/Process.h"
 #include "platform/ui/CloseOnSignal.h"
@@ -44,6 +44,10 @@ bool ParseClientArguments(const std::vector<std::string>& arguments, ClientOptio
       options.testHooks = true;
       continue;
     }
+    if (arguments[i] == WorkingFolderOption::kCreateFlag) {
+      options.createWorkingFolder = true;
+      continue;
+    }
     if (arguments[i] != "--workdir") {
       error = "unknown argument " + arguments[i];
       return false;
@@ -60,14 +64,15 @@ bool ParseClientArguments(const std::vector<std::string>& arguments, ClientOptio
 int RunClientProgram(bool publisher, int argc, char** argv, std::ostream& err) {
   platform::ui::CloseOnSignal::Install();
   const std::string program = CAboutDlg::ProgramName(publisher).toLower().toStdString();
-  const std::string usage = "usage: " + program + " [--workdir DIR] [--test-hooks]";
+  const std::string usage = "usage: " + program + " [--workdir DIR [--create-workdir]] [--test-hooks]";
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  if (arguments == std::vector<std::string>{"--help"}) {
+  if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
     std::cout << usage << "\n"
               << (publisher ? "The publishing desktop client" : "The desktop client")
               << " of a Wexmoor document library.\n\n"
-                 "  --workdir DIR   keep the program's files in DIR (made when missing) instead of the\n"
-                 "                  current folder; one running program per folder\n"
+                 "  --workdir DIR   keep the program's files in DIR, an existing folder, instead of\n"
+                 "                  the current folder; one running program per folder\n"
+                 "  --create-workdir  make the --workdir folder when it does not exist\n"
                  "  --test-hooks    read test commands on standard input\n"
                  "  --help          show this text\n"
               << std::flush;
@@ -83,14 +88,13 @@ int RunClientProgram(bool publisher, int argc, char** argv, std::ostream& err) {
     err << program << ": no display to show the program's window on" << std::endl;
     return 1;
   }
-  std::string workingFolder = platform::WorkingFolder();
-  if (!options.workingFolder.empty()) {
-    workingFolder = PathParser::FullPath(options.workingFolder);
-    if (!CreateFolderPath(workingFolder)) {
-      err << program << ": cannot use the working folder " << workingFolder << std::endl;
-      return 1;
-    }
+  std::optional<std::string> workingFolder =
+      WorkingFolderOption::Resolve(options.workingFolder, options.createWorkingFolder, error);
+  if (!workingFolder) {
+    err << program << ": " << error << std::endl;
+    return 1;
   }
+  if (workingFolder->empty()) workingFolder = platform::WorkingFolder();
   QApplication application(argc, argv);
   // The name every box and dialog caption carries.
   QApplication::setApplicationName(CAboutDlg::ProgramTitle(publisher));
@@ -102,7 +106,7 @@ int RunClientProgram(bool publisher, int argc, char** argv, std::ostream& err) {
     if (frame != nullptr) QMetaObject::invokeMethod(frame.data(), &QWidget::close, Qt::QueuedConnection);
   });
 
-  CBrannockApp app(workingFolder, platform::LoginName());
+  CBrannockApp app(*workingFolder, platform::LoginName());
   app.SetPublisher(publisher);
   if (!app.InitInstance()) return 1;
   CMainFrame mainFrame(app);

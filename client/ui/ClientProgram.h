@@ -1,7 +1,7 @@
 #pragma once
 // The client programs "brannock" and "brannockpublisher": one code base, the
-// publisher flag chooses. "--workdir DIR" runs in DIR (made when missing) instead
-// of the current folder; "--test-hooks" reads commands on standard input (see
+// publisher flag chooses. "--workdir DIR" runs in DIR (an existing folder, or made
+// with "--create-workdir") instead of the current folder; "--test-hooks" reads commands on standard input (see
 // ClientTestHooks).
 #include <ostream>
 #include <string>
@@ -9,6 +9,7 @@
 
 struct ClientOptions {
   std::string workingFolder;   // empty: the current folder
+  bool createWorkingFolder = false;
   bool testHooks = false;
 };
 

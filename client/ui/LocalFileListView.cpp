@@ -291,10 +291,13 @@ void LocalFileListView::AddThroughDialog(const std::vector<LocalFileEntry>& sele
   ProjectTree& tree = document_.GetProjectTree();
   std::vector<std::string> mappedNames;
   tree.FindProjectsMappedToFolder(listing_.GetFolder(), mappedNames);
-  const std::string preset =
-      LocalAddRules::PresetParent(mappedNames, tree.FindProjectByLocalFolder(listing_.GetFolder()), current);
   const std::string folder = listing_.GetFolder();
-  CAddToLibraryDlg dialog(document_, folder, preset, this);
+  const std::vector<std::string> addedFolders = LocalAddRules::FoldersToAdd(selected);
+  std::vector<std::string> addedPaths;
+  for (const std::string& name : addedFolders) addedPaths.push_back(LocalFolderListing::ChildOf(folder, name));
+  const std::string preset = LocalAddRules::OutsideAddedFolders(
+      LocalAddRules::PresetParent(mappedNames, tree.FindProjectByLocalFolder(folder), current), tree, addedPaths);
+  CAddToLibraryDlg dialog(document_, folder, preset, !addedFolders.empty(), this);
   const bool confirmed = ModalRunner::Exec(dialog) == QDialog::Accepted;
   if (document_.IsClosePending() || !confirmed) return;
   std::string parent = dialog.GetParentIndexName();
@@ -318,7 +321,7 @@ void LocalFileListView::AddThroughDialog(const std::vector<LocalFileEntry>& sele
       tree, [this](std::vector<LocalFileEntry>& entries, const std::string& path, const FolderRuleSet& rules) {
         document_.ScanLocalFolder(entries, path, rules);
       });
-  if (!builder.AddFolders(batch, LocalAddRules::FoldersToAdd(selected), dialog.GetConfirmedFolder(), folder)) {
+  if (!builder.AddFolders(batch, addedFolders, dialog.GetConfirmedFolder(), folder)) {
     const std::string text = FolderInstructionBuilder::MismatchText(builder.GetMismatch());
     Tell(text.c_str(), platform::NotifyIcon::Error);
     return;

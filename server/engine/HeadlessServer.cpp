@@ -6,8 +6,8 @@
 #include <chrono>
 #include <ctime>
 
-#include "common/FileHelpers.h"
 #include "common/PathParser.h"
+#include "common/WorkingFolderOption.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/engine/ServerConsole.h"
@@ -36,6 +36,8 @@ bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOpt
       options.headless = true;
     } else if (argument == "--test-hooks") {
       options.testHooks = true;
+    } else if (argument == WorkingFolderOption::kCreateFlag) {
+      options.createWorkingFolder = true;
     } else if (argument == "--workdir" || argument == "--root") {
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
         error = argument + " needs a folder";
@@ -54,6 +56,14 @@ bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOpt
   return true;
 }
 
+std::optional<std::string> ServerWorkingFolder(const HeadlessOptions& options, std::ostream& err) {
+  std::string error;
+  std::optional<std::string> folder =
+      WorkingFolderOption::Resolve(options.workingFolder, options.createWorkingFolder, error);
+  if (!folder) err << "wexmoor: " << error << std::endl;
+  return folder;
+}
+
 int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
   sigset_t signals;
   sigemptyset(&signals);
@@ -61,16 +71,13 @@ int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::os
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  const std::string workingFolder = Absolute(options.workingFolder);
-  if (!workingFolder.empty() && !CreateFolderPath(workingFolder)) {
-    err << "Cannot create the working folder " << workingFolder << std::endl;
-    return 1;
-  }
+  const std::optional<std::string> workingFolder = ServerWorkingFolder(options, err);
+  if (!workingFolder) return 1;
   CWexmoorApp app;
   RequestDispatcher dispatcher;
   app.SetMessageHandler([&dispatcher](RTE& engine, const Msg& request) { return dispatcher.Dispatch(engine, request); });
   app.SetCompanionStarter(options.companion);
-  if (!app.InitInstance({workingFolder, "", Absolute(options.rootPath)})) {
+  if (!app.InitInstance({*workingFolder, "", Absolute(options.rootPath)})) {
     err << "Wexmoor did not start." << std::endl;
     return 1;
   }

@@ -1,7 +1,8 @@
 #pragma once
-// The server run without a window: "wexmoor --headless [--workdir DIR] [--root DIR]".
+// The server run without a window: "wexmoor --headless [--workdir DIR [--create-workdir]] [--root DIR]".
 // It starts the application, prints the console's status lines, serves until SIGINT
 // or SIGTERM, then shuts down in order (console, document save, thread wait).
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 struct HeadlessOptions {
   bool headless = false;
   std::string workingFolder;   // holds "WexmoorRootPath.wxf"; empty: the current folder
+  bool createWorkingFolder = false;   // a missing working folder is made, not refused
   std::string rootPath;        // used only when the root-path file is missing or empty
   bool testHooks = false;      // windowed only: commands on standard input (scripts, screenshots)
   CWexmoorApp::CompanionStarter companion;   // runs beside the console (the administration socket)
@@ -19,6 +21,10 @@ struct HeadlessOptions {
 // Reads the arguments after the program name; false with `error` set for an
 // unknown argument or a missing folder name.
 bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOptions& options, std::string& error);
+
+// The working folder to start in: "" for the current one; nullopt after `err` was told
+// why the one given cannot be used.
+std::optional<std::string> ServerWorkingFolder(const HeadlessOptions& options, std::ostream& err);
 
 // Serves until SIGINT or SIGTERM. Result 0 after an orderly shutdown; 1 when the
 // document refused to start (another instance, unreadable files); 2 when the

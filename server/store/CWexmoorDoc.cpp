@@ -69,7 +69,11 @@ bool CWexmoorDoc::OnNewDocument() {
   if (!TakeInstanceGuards(root, usersFileLoaded)) return false;
 
   // Both guards are held: from here on files may be written.
-  if (rootWasEmpty) SaveRootPath();
+  if (rootWasEmpty) {
+    SaveRootPath();
+    notes_.Add("No library root was recorded or given with --root: the working folder \"" + root +
+               "\" became the library root.");
+  }
   if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root, NoteLine()))) return false;
   settings_.SetRootPath(root);
   CheckLibraryWritable();
@@ -210,10 +214,15 @@ bool CWexmoorDoc::LoadInventory() {
   std::unique_lock<std::shared_mutex> latch(treeLatch_);
   const std::string path = LibraryFilePath(kInventoryFileName);
   std::string fault;
+  const bool existed = platform::fs::Exists(path);
   if (!ServerProject::ReadInventoryFile(path, projects_, fault)) {
     // Serving a partial tree would let the next change save it over the whole one.
-    platform::NotifyText("The library's inventory " + path + " cannot be read: " + fault +
-                             ". Wexmoor stops without changing it; repair or restore the file, then start again.",
+    const std::string remedy =
+        !existed && !libraryWritable_
+            ? ".\nThe library folder cannot be written: give the server's user write access to \"" + GetRootPath() +
+                  "\" or choose another library root, then start again."
+            : ". Wexmoor stops without changing it; repair or restore the file, then start again.";
+    platform::NotifyText("The library's inventory " + path + " cannot be read: " + fault + remedy,
                          platform::NotifyIcon::Error);
     return false;
   }

@@ -104,17 +104,14 @@ int RunWindowedServer(const HeadlessOptions& options, int argc, char** argv, std
         << std::endl;
     return 1;
   }
-  const std::string workingFolder = Absolute(options.workingFolder);
-  if (!workingFolder.empty() && !CreateFolderPath(workingFolder)) {
-    err << "Cannot create the working folder " << workingFolder << std::endl;
-    return 1;
-  }
+  const std::optional<std::string> workingFolder = ServerWorkingFolder(options, err);
+  if (!workingFolder) return 1;
   platform::ui::CloseOnSignal::Install();
   QApplication application(argc, argv);
   ServerNotifier::Install();
   WindowedServer server;
   server.App().SetCompanionStarter(options.companion);
-  if (!server.Start({workingFolder, "", Absolute(options.rootPath)})) return 1;
+  if (!server.Start({*workingFolder, "", Absolute(options.rootPath)})) return 1;
   platform::ui::CloseOnSignal closeOnSignal;
   QObject::connect(&closeOnSignal, &platform::ui::CloseOnSignal::requested, [&server] { server.CloseInOrder(); });
   server.Show();
