@@ -95,7 +95,7 @@ class ClientWindowsTest : public ClientLibraryTest {
   std::vector<std::unique_ptr<QDialog>> AllDialogs(CBrannockDoc& document) {
     std::vector<std::unique_ptr<QDialog>> dialogs;
     dialogs.push_back(std::make_unique<CAboutDlg>(true));
-    dialogs.push_back(std::make_unique<CAddToLibraryDlg>(document, work_, ""));
+    dialogs.push_back(std::make_unique<CAddToLibraryDlg>(document, work_, "", true));
     dialogs.push_back(std::make_unique<CCheckoutOptionsDlg>());
     dialogs.push_back(std::make_unique<CCommentsDlg>());
     dialogs.push_back(std::make_unique<CGetProjectFilesDlg>(document));
