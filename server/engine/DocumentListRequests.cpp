@@ -38,14 +38,17 @@ struct DocumentListKind {
 
 // Calls `visit` for every document of the project's file list, in list order, whose
 // statistics file loads and holds a version; a list that does not load has none.
+// The cache is asked once for all the documents, and the rows are read outside its lock.
 void ForEachListedDocument(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
                            const std::function<void(const RecordCache::ParsedStatistics&)>& visit) {
   const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
   if (list->LoadFailed()) return;
   StringList values;
   list->GetValues(values);
-  for (int i = 0; i < values.GetSize(); ++i) {
-    const RecordCache::ParsedRecord document = records.Parsed(StatisticsPath(project.folder, values.GetAt(i)));
+  std::vector<std::string> paths;
+  paths.reserve(static_cast<std::size_t>(values.GetSize()));
+  for (int i = 0; i < values.GetSize(); ++i) paths.push_back(StatisticsPath(project.folder, values.GetAt(i)));
+  for (const RecordCache::ParsedRecord& document : records.ParsedAll(paths)) {
     if (document && !document->latestRow.empty()) visit(*document);
   }
 }
