@@ -149,7 +149,9 @@ int main(int argc, char** argv) {
   const double large = reporter.Rate("BM_ListLargeProject/min_time:2.000/real_time/threads:1");
   if (large > 0) std::printf("5015 of %d documents, one client: %.0f requests/s (goal >= 1000)\n", kLarge, large);
   const double eight = reporter.Rate("BM_ListLargeProject/min_time:2.000/real_time/threads:8");
-  if (large > 0) std::printf("ratio 5015 of %d documents, 8 clients / 1 client: %.2f (goal >= 5)\n", kLarge, eight / large);
+  if (large > 0) {
+    std::printf("ratio 5015 of %d documents, 8 clients / 1 client: %.2f (goal >= 5)\n", kLarge, eight / large);
+  }
   for (const char* name : {"BM_RefreshProjects", "BM_ListDocuments", "BM_ListVersions"}) {
     const std::string prefix = std::string(name) + "/";
     const double small = reporter.Rate(prefix + std::to_string(kSmallLibrary) + "/min_time:2.000/real_time");

@@ -68,7 +68,8 @@ TEST_F(ServerConsoleTest, ListenerFailuresAreReportedWithPortAndReason) {
     ServerConsole::ListenerState state;
   };
   for (const Case& c : {Case{busy.LocalPort(), ServerConsole::ListenerState::WaitingForPort},
-                        Case{70000, ServerConsole::ListenerState::Failed}, Case{0, ServerConsole::ListenerState::Failed}}) {
+                        Case{70000, ServerConsole::ListenerState::Failed},
+                        Case{0, ServerConsole::ListenerState::Failed}}) {
     const int port = c.port;
     SCOPED_TRACE(port);
     library_.Document().GetSettings().SetPort(port);

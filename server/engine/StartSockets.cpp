@@ -209,7 +209,8 @@ platform::Socket OpenListener(ServerConsole& console, int port) {
       if (waited) console.AddStatusLine("The " + portText + " is free: listening");
       return listening;
     }
-    const std::string failure = "Cannot listen on " + portText + ": " + (error != 0 ? std::strerror(error) : "unknown error");
+    const std::string reason = error != 0 ? std::strerror(error) : "unknown error";
+    const std::string failure = "Cannot listen on " + portText + ": " + reason;
     if (error != EADDRINUSE) {
       console.ReportListenerFailure(failure);
       return platform::Socket();
@@ -252,7 +253,9 @@ void SetConnectionBoundForTesting(int bound, int strangers) {
   strangerBoundForTesting = bound > 0 ? strangers : 0;
 }
 
-void SetListenRetryIntervalForTesting(std::chrono::milliseconds interval) { listenRetryMsForTesting = interval.count(); }
+void SetListenRetryIntervalForTesting(std::chrono::milliseconds interval) {
+  listenRetryMsForTesting = interval.count();
+}
 
 int StartSockets(ServerConsole* console) {
   CWexmoorApp& app = console->GetApp();

@@ -25,8 +25,9 @@ int StartSockets(ServerConsole* console);
 bool IsNumericServerAddress(const std::string& address);
 
 // The most connections served at once: a fixed maximum, lowered so that the
-// descriptor limit (whose soft value the listener raises to the hard one) keeps room for the logged-on users' file work and the process
-// limit keeps room for the three threads of each connection. At least 1.
+// descriptor limit (whose soft value the listener raises to the hard one) keeps
+// room for the logged-on users' file work and the process limit keeps room for
+// the three threads of each connection. At least 1.
 int ConnectionBound();
 // The bound from given soft limits (RLIM_INFINITY: no limit).
 int ConnectionBound(unsigned long long descriptorLimit, unsigned long long processLimit);
