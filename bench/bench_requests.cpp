@@ -20,6 +20,7 @@
 
 #include "bench/BenchSupport.h"
 #include "common/RecordFields.h"
+#include "platform/MemoryPools.h"
 #include "server/store/CWexmoorDoc.h"
 #include "testsupport/TestServer.h"
 
@@ -222,6 +223,7 @@ bool LargeRunAsked() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::SetUpServerAllocator();   // as the server program starts
   if (LargeRunAsked()) {
     benchmark::RegisterBenchmark("BM_AddFiles", BM_AddFiles)->Arg(kListed)->Arg(kAddTarget)->Iterations(1)->UseRealTime();
   }
@@ -229,6 +231,10 @@ int main(int argc, char** argv) {
   if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   const double large = reporter.Rate("BM_ListLargeProject/min_time:2.000/real_time/threads:1");
   if (large > 0) std::printf("5015 of %d documents, one client: %.0f requests/s (goal >= 1000)\n", kLarge, large);
+  const double eight = reporter.Rate("BM_ListLargeProject/min_time:2.000/real_time/threads:8");
+  if (large > 0) {
+    std::printf("ratio 5015 of %d documents, 8 clients / 1 client: %.2f (goal >= 5)\n", kLarge, eight / large);
+  }
   for (const char* name : {"BM_RefreshProjects", "BM_ListDocuments", "BM_ListVersions"}) {
     const std::string prefix = std::string(name) + "/";
     const double small = reporter.Rate(prefix + std::to_string(kSmallLibrary) + "/min_time:2.000/real_time");

@@ -14,7 +14,8 @@ int MemoryPoolBound(unsigned cores);
 // Caps the pools at MemoryPoolBound(this machine's cores), and gives every block
 // of 1 MiB or more its own mapping, returned to the system when freed (the
 // allocator would otherwise raise that limit after large frees and keep such
-// blocks in its pools). Call at start-up, before any other thread runs.
+// blocks in its pools); each pool keeps up to 4 MiB free for its next requests.
+// Call at start-up, before any other thread runs.
 void SetUpServerAllocator();
 // Counts `bytes` just freed; once a step's worth (16 MiB) has been freed since the
 // last time, hands the allocator's free pages back to the system.

@@ -1,9 +1,8 @@
 #pragma once
 // Connections the listener has accepted but not yet served, held as bare sockets
 // (no thread, no memory) while the bound for connections not logged on is full.
-// Taking them off the listening socket at once keeps its small queue open for the
-// next arrival. Bounded: a newcomer to a full lobby takes the place of the one
-// that has waited longest without sending a byte.
+// Bounded: a newcomer to a full lobby takes the place of the one that has waited
+// longest without sending a byte.
 #include <cstddef>
 #include <deque>
 
@@ -16,6 +15,7 @@ class ConnectionLobby {
   void Add(platform::Socket socket);
   bool IsEmpty() const { return waiting_.empty(); }
   std::size_t Size() const { return waiting_.size(); }
+  std::size_t Capacity() const { return capacity_; }
   // The connection to serve next: the one that has waited longest among those
   // whose peer has sent something, else the one that has waited longest. Not
   // open when the lobby is empty.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,18 +35,24 @@ struct DocumentListKind {
   std::string RecordCache::ParsedStatistics::*rows;
 };
 
-// Calls `visit` for every document of the project's file list, in list order, whose
-// statistics file loads and holds a version; a list that does not load has none.
-void ForEachListedDocument(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
-                           const std::function<void(const RecordCache::ParsedStatistics&)>& visit) {
+// The parsed statistics of every document of the project's file list, in list
+// order, whose statistics file loads and holds a version; none when the list does
+// not load. The cache is asked once for all of them, and their rows are read
+// outside its lock.
+std::vector<RecordCache::ParsedRecord> ListedDocuments(RecordCache& records,
+                                                       const CWexmoorDoc::ProjectListing& project) {
   const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
-  if (list->LoadFailed()) return;
+  if (list->LoadFailed()) return {};
   StringList values;
   list->GetValues(values);
-  for (int i = 0; i < values.GetSize(); ++i) {
-    const RecordCache::ParsedRecord document = records.Parsed(StatisticsPath(project.folder, values.GetAt(i)));
-    if (document && !document->latestRow.empty()) visit(*document);
-  }
+  std::vector<std::string> paths;
+  paths.reserve(static_cast<std::size_t>(values.GetSize()));
+  for (int i = 0; i < values.GetSize(); ++i) paths.push_back(StatisticsPath(project.folder, values.GetAt(i)));
+  std::vector<RecordCache::ParsedRecord> documents = records.ParsedAll(paths);
+  std::erase_if(documents, [](const RecordCache::ParsedRecord& document) {
+    return !document || document->latestRow.empty();
+  });
+  return documents;
 }
 
 bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind) {
@@ -61,16 +66,15 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
   if (!document->CopyProjectListing(internalName, project)) {
     return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.unknownProjectCode));
   }
-  std::int32_t count = 0;
-  std::string rows;
-  ForEachListedDocument(document->GetRecordCache(), project, [&](const RecordCache::ParsedStatistics& listed) {
-    ++count;
-    rows += listed.*kind.rows;
-  });
+  const std::vector<RecordCache::ParsedRecord> listed = ListedDocuments(document->GetRecordCache(), project);
   std::string reply = AppendStringField(project.name, "");
   reply = AppendStringField(project.internalName, std::move(reply));
-  reply = EndRecord(AppendIntField(count, reply));
-  return RequestDispatcher::SendReply(engine, request, kind.listed, reply + rows);
+  reply = EndRecord(AppendIntField(static_cast<std::int32_t>(listed.size()), reply));
+  std::size_t size = reply.size();
+  for (const RecordCache::ParsedRecord& parsed : listed) size += ((*parsed).*kind.rows).size();
+  reply.reserve(size);
+  for (const RecordCache::ParsedRecord& parsed : listed) reply += (*parsed).*kind.rows;
+  return RequestDispatcher::SendReply(engine, request, kind.listed, reply);
 }
 
 bool ListLatestVersions(RTE& engine, const Msg& request) {

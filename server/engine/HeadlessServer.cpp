@@ -85,7 +85,8 @@ int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::os
   const ServerConsole::ListenerState state = console.WaitForListener(kListenerStartBound);
   std::size_t printed = PrintNewStatusLines(console, 0, out);
   out << console.GetUpTimeText() << '\n' << console.GetActiveUserText() << std::endl;
-  if (state != ServerConsole::ListenerState::Listening) {
+  // A port in use is tried again by the listener, whose lines say when it listens.
+  if (state != ServerConsole::ListenerState::Listening && state != ServerConsole::ListenerState::WaitingForPort) {
     err << "The server is not listening: " << console.GetListenerFailure() << std::endl;
     app.ExitInstance();
     return 2;

@@ -99,6 +99,9 @@ void RTE::Run() {
     finished_ = true;
     return;
   }
+  // The peer's quiet time counts from here: a connection listed before its thread
+  // got a core has not been heard only because nobody listened yet.
+  NoteHeard();
   // Both threads count as running before either starts, so a slow start is
   // never mistaken for an ended one.
   readerFinished_ = false;

@@ -142,6 +142,15 @@ void ServerConsole::AddConnectionThread(std::int32_t number, std::thread thread)
   connections_[number].thread = std::move(thread);
 }
 
+void ServerConsole::DropUnstartedConnection(std::int32_t number) {
+  ConnectionMap::node_type dropped;
+  {
+    platform::CriticalSection::Lock hold(document_.GetQueueSection());
+    dropped = connections_.extract(number);
+  }
+  // The engine is deleted outside the section: it closes its connection.
+}
+
 void ServerConsole::ConnectionEnded(std::int32_t number) {
   platform::CriticalSection::Lock hold(document_.GetQueueSection());
   connections_[number].ended = true;
@@ -231,6 +240,7 @@ void ServerConsole::ReportListening(platform::Socket* listening) {
     std::lock_guard<std::mutex> lock(listenerMutex_);
     listeningSocket_ = listening;
     listenerState_ = ListenerState::Listening;
+    listenerFailure_.clear();
     if (listenerStop_ && listening != nullptr) listening->Shutdown();
   }
   listenerChanged_.notify_all();
@@ -242,6 +252,16 @@ void ServerConsole::ReportListenerFailure(const std::string& text) {
     std::lock_guard<std::mutex> lock(listenerMutex_);
     listeningSocket_ = nullptr;
     listenerState_ = ListenerState::Failed;
+    listenerFailure_ = text;
+  }
+  listenerChanged_.notify_all();
+}
+
+void ServerConsole::ReportPortBusy(const std::string& text) {
+  AddStatusLine(text);
+  {
+    std::lock_guard<std::mutex> lock(listenerMutex_);
+    listenerState_ = ListenerState::WaitingForPort;
     listenerFailure_ = text;
   }
   listenerChanged_.notify_all();

@@ -25,7 +25,8 @@ class RTE;
 
 class ServerConsole {
  public:
-  enum class ListenerState { NotStarted, Starting, Listening, Failed, Ended };
+  // WaitingForPort: the port is in use and the listener tries it again from time to time.
+  enum class ListenerState { NotStarted, Starting, Listening, WaitingForPort, Failed, Ended };
 
   ServerConsole(CWexmoorApp& app, CWexmoorDoc& document);
   // Shuts down when still running.
@@ -45,7 +46,7 @@ class ServerConsole {
   // Waits until the listener has left the Starting state (at most `bound`).
   ListenerState WaitForListener(std::chrono::milliseconds bound) const;
   ListenerState GetListenerState() const;
-  // Why the listener does not run (port and reason); empty while it runs.
+  // Why the listener does not run (port and reason); empty while it listens.
   std::string GetListenerFailure() const;
 
   std::vector<std::string> GetStatusLines() const;
@@ -79,6 +80,8 @@ class ServerConsole {
   // Lists the engine of connection `number`; false when it cannot be listed.
   bool AddEngine(std::int32_t number, std::unique_ptr<RTE> engine);
   void AddConnectionThread(std::int32_t number, std::thread thread);
+  // Deletes the listed engine of a connection whose thread could not be started.
+  void DropUnstartedConnection(std::int32_t number);
   // The connection thread's last call: after it the thread touches nothing.
   void ConnectionEnded(std::int32_t number);
   // Joins the threads of ended connections and deletes their engines.
@@ -87,6 +90,8 @@ class ServerConsole {
   // that a waiting accept returns at once.
   void ReportListening(platform::Socket* listening);
   void ReportListenerFailure(const std::string& text);
+  // The port is in use: a status line, and the state says the listener waits for it.
+  void ReportPortBusy(const std::string& text);
   void ReportListenerEnded();
   void AddStatusLine(const std::string& line);
   // Waits up to `bound` unless a stop is asked for; false when stopping.

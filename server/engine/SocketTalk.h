@@ -1,8 +1,10 @@
 #pragma once
-// The connection thread: makes the connection's engine, lists it with the console,
-// gives it the ticket's accepted connection, reports that to the listener and runs
-// the connection to its end.
-#include "server/engine/ConnectionTicket.h"
+// The connection thread: runs the connection's engine, which the listener has
+// listed with the console and given the accepted connection, to its end.
+#include <cstdint>
+
+class RTE;
+class ServerConsole;
 
 // Thread procedure; result 0.
-int SocketTalk(ConnectionTicket* ticket);
+int SocketTalk(ServerConsole* console, std::int32_t number, RTE* engine);

@@ -1,13 +1,17 @@
 #include "server/engine/StartSockets.h"
 
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -16,34 +20,65 @@
 #include "platform/Socket.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/ConnectionLobby.h"
-#include "server/engine/ConnectionTicket.h"
+#include "server/engine/RTE.h"
 #include "server/engine/ServerConsole.h"
 #include "server/engine/SocketTalk.h"
+#include "server/engine/TcpEngineSocket.h"
 #include "server/store/CWexmoorDoc.h"
 
 namespace {
 
-constexpr int kBacklog = 5;
 constexpr std::chrono::milliseconds kPauseAfterFailedAccept{100};
 constexpr int kRefuseWaitMs = 100;
 constexpr int kArrivalWaitMs = 50;
 
-constexpr int kMaxConnections = 100;
+constexpr int kMaxConnections = 1024;
+constexpr int kMaxStrangers = 25;
 // Descriptors kept for the store and the users' file work, and per connection its
-// socket plus the one file it receives or sends at a time.
+// socket, the one file it receives or sends at a time and a place in the lobby.
 constexpr unsigned long long kReservedDescriptors = 128;
-constexpr unsigned long long kDescriptorsPerConnection = 2;
+constexpr unsigned long long kDescriptorsPerConnection = 3;
 // Threads kept for the listener, the console and the rest of the process.
 constexpr unsigned long long kReservedThreads = 16;
 constexpr unsigned long long kThreadsPerConnection = 3;
-// Accepted connections waiting for a place, and how long a connection not logged
-// on must have been quiet before it is closed for one of them.
-constexpr std::size_t kLobbyCapacity = 64;
+// How long a connection not logged on must have been quiet before it is closed for
+// one waiting in the lobby, and how often the lobby is looked at while it waits.
 constexpr std::chrono::milliseconds kQuietBeforeClosing{2000};
+constexpr int kLobbyWaitMs = 5;
+constexpr std::chrono::seconds kListenRetryInterval{10};
 constexpr std::chrono::minutes kStrangerNoticeInterval{1};
 
 std::atomic<int> connectionBoundForTesting{0};
 std::atomic<int> strangerBoundForTesting{0};
+std::atomic<long long> listenRetryMsForTesting{0};
+
+// Lets the bound be sized from the most descriptors the system allows the process.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  // Refused (say, an unlimited hard limit): the soft one stays and the bound fits it.
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+// The longest accept queue the system allows: a rush of connections is queued, not dropped.
+int ListenBacklog() {
+  std::ifstream setting("/proc/sys/net/core/somaxconn");
+  int backlog = 0;
+  if (setting >> backlog && backlog > 0) return backlog;
+  return SOMAXCONN;
+}
+
+std::chrono::milliseconds ListenRetryInterval() {
+  const long long forTesting = listenRetryMsForTesting;
+  if (forTesting > 0) return std::chrono::milliseconds(forTesting);
+  return kListenRetryInterval;
+}
+
+std::string IntervalText(std::chrono::milliseconds interval) {
+  if (interval.count() % 1000 == 0) return std::to_string(interval.count() / 1000) + " s";
+  return std::to_string(interval.count()) + " ms";
+}
 
 unsigned long long SoftLimit(int resource) {
   rlimit limit{};
@@ -70,7 +105,7 @@ bool RefuseNextConnection(platform::Socket& listening) {
 // Moves every connection waiting on the listening socket into the lobby. False
 // when an accept failed (say, no free descriptors).
 bool AcceptArrivals(platform::Socket& listening, ConnectionLobby& lobby) {
-  for (std::size_t taken = 0; taken < kLobbyCapacity; ++taken) {
+  for (std::size_t taken = 0; taken < lobby.Capacity(); ++taken) {
     platform::Socket accepted;
     const platform::IoStatus status = listening.Accept(accepted);
     if (status == platform::IoStatus::WouldBlock) return true;
@@ -80,20 +115,32 @@ bool AcceptArrivals(platform::Socket& listening, ConnectionLobby& lobby) {
   return true;
 }
 
-// Starts the connection thread for `accepted` and waits until its engine has
-// taken it. False when no thread could be made (the connection is closed).
+// Lists an engine holding `accepted` with the console and starts its connection
+// thread without waiting for it: the console counts the connection, as one not
+// logged on, from the moment it is listed. False when it could not be started
+// (the connection is closed).
 bool StartConnection(ServerConsole& console, platform::Socket accepted) {
-  ConnectionTicket ticket;
-  ticket.console = &console;
-  ticket.connectionNumber = console.GetApp().TakeConnectionNumber();
-  ticket.accepted = std::move(accepted);
+  const std::int32_t number = console.GetApp().TakeConnectionNumber();
+  std::unique_ptr<RTE> owned;
   try {
-    console.AddConnectionThread(ticket.connectionNumber, std::thread(SocketTalk, &ticket));
-  } catch (const std::system_error&) {
-    TraceError("StartSockets() - No thread for a new connection");
+    owned = std::make_unique<RTE>(console.GetApp());
+    owned->Attach(std::make_unique<TcpEngineSocket>(std::move(accepted)));
+  } catch (const std::bad_alloc&) {
+    TraceError("StartSockets() - No engine for a new connection");
     return false;
   }
-  ticket.WaitAccepted();
+  RTE* engine = owned.get();
+  if (!console.AddEngine(number, std::move(owned))) {
+    TraceError("StartSockets() - The new connection could not be listed");
+    return false;
+  }
+  try {
+    console.AddConnectionThread(number, std::thread(SocketTalk, &console, number, engine));
+  } catch (const std::system_error&) {
+    TraceError("StartSockets() - No thread for a new connection");
+    console.DropUnstartedConnection(number);
+    return false;
+  }
   return true;
 }
 
@@ -144,19 +191,35 @@ void ReplaceServerAddress(ServerConsole& console, ServerSettings& settings) {
   settings.SetServerAddress(host);
 }
 
-// Opens the listening socket; on failure reports why and gives a closed socket.
+// Opens the listening socket. A port in use is tried again at every interval, with
+// a console line each time, until it is free or the listener is stopped; any other
+// failure is reported. Closed when it does not listen.
 platform::Socket OpenListener(ServerConsole& console, int port) {
+  const std::string portText = "port " + std::to_string(port);
   if (port < 1 || port > 65535) {
-    console.ReportListenerFailure("Listening port " + std::to_string(port) + " is outside 1-65535");
+    console.ReportListenerFailure("Listening " + portText + " is outside 1-65535");
     return platform::Socket();
   }
-  errno = 0;
-  platform::Socket listening = platform::Socket::Listen(static_cast<std::uint16_t>(port), kBacklog);
-  if (!listening.IsOpen()) {
-    const std::string reason = errno != 0 ? std::strerror(errno) : "unknown error";
-    console.ReportListenerFailure("Cannot listen on port " + std::to_string(port) + ": " + reason);
+  bool waited = false;
+  for (;;) {
+    errno = 0;
+    platform::Socket listening = platform::Socket::Listen(static_cast<std::uint16_t>(port), ListenBacklog());
+    const int error = errno;
+    if (listening.IsOpen()) {
+      if (waited) console.AddStatusLine("The " + portText + " is free: listening");
+      return listening;
+    }
+    const std::string reason = error != 0 ? std::strerror(error) : "unknown error";
+    const std::string failure = "Cannot listen on " + portText + ": " + reason;
+    if (error != EADDRINUSE) {
+      console.ReportListenerFailure(failure);
+      return platform::Socket();
+    }
+    const std::chrono::milliseconds interval = ListenRetryInterval();
+    console.ReportPortBusy(failure + "; trying again in " + IntervalText(interval));
+    waited = true;
+    if (!console.PauseUnlessStopping(interval)) return platform::Socket();
   }
-  return listening;
 }
 
 }  // namespace
@@ -182,12 +245,16 @@ int ConnectionBound() {
 int StrangerBound(int connectionBound) {
   const int forTesting = strangerBoundForTesting;
   if (forTesting > 0) return forTesting;
-  return std::max(1, connectionBound / 4);
+  return std::max(1, std::min(kMaxStrangers, connectionBound / 4));
 }
 
 void SetConnectionBoundForTesting(int bound, int strangers) {
   connectionBoundForTesting = bound;
   strangerBoundForTesting = bound > 0 ? strangers : 0;
+}
+
+void SetListenRetryIntervalForTesting(std::chrono::milliseconds interval) {
+  listenRetryMsForTesting = interval.count();
 }
 
 int StartSockets(ServerConsole* console) {
@@ -199,9 +266,10 @@ int StartSockets(ServerConsole* console) {
   platform::Socket listening = OpenListener(*console, settings.GetPort());
   if (listening.IsOpen()) {
     console->ReportListening(&listening);
+    RaiseDescriptorLimit();
     const int bound = ConnectionBound();
     const int strangerBound = StrangerBound(bound);
-    ConnectionLobby lobby(kLobbyCapacity);
+    ConnectionLobby lobby(static_cast<std::size_t>(bound));
     StrangerBoundNotice notice;
     while (!console->ListenerStopFlag()) {
       console->ReapEndedConnections();
@@ -212,7 +280,8 @@ int StartSockets(ServerConsole* console) {
       // A failed accept (say, no free descriptors) must not make the loop spin.
       if (!AcceptArrivals(listening, lobby)) console->PauseUnlessStopping(kPauseAfterFailedAccept);
       ServeLobby(*console, lobby, bound, strangerBound, notice);
-      listening.WaitReadable(kArrivalWaitMs);
+      // Connections in the lobby wait for logons that free places, which take a few milliseconds.
+      listening.WaitReadable(lobby.IsEmpty() ? kArrivalWaitMs : kLobbyWaitMs);
     }
   }
   console->ReportListenerEnded();   // the console no longer touches the socket

@@ -1,8 +1,10 @@
 #pragma once
-// The listener thread: binds the settings' port on every address (backlog 5),
-// accepts each connection as it arrives and starts a connection thread for it,
-// until the console asks it to stop. A set-up failure is reported to the console
-// with the port and the reason.
+// The listener thread: binds the settings' port on every address with the longest
+// accept queue the system allows, accepts each connection as it arrives and starts
+// a connection thread for it without waiting for that thread, until the console
+// asks it to stop. A port in use is tried again every 10 s, with a console line
+// each time; any other set-up failure is reported to the console with the port
+// and the reason.
 //
 // Connections not logged on have a bound of their own within the connection
 // bound, so they can never take the places of logged-on users. While it is full,
@@ -10,6 +12,7 @@
 // quiet longest (for a few seconds at least) is closed to make room for them; a
 // waiting peer that has sent its logon goes first. A console line (at most one a
 // minute) says when that bound is reached.
+#include <chrono>
 #include <string>
 
 class ServerConsole;
@@ -22,13 +25,18 @@ int StartSockets(ServerConsole* console);
 bool IsNumericServerAddress(const std::string& address);
 
 // The most connections served at once: a fixed maximum, lowered so that the
-// descriptor limit keeps room for the logged-on users' file work and the process
-// limit keeps room for the three threads of each connection. At least 1.
+// descriptor limit (whose soft value the listener raises to the hard one) keeps
+// room for the logged-on users' file work and the process limit keeps room for
+// the three threads of each connection. At least 1.
 int ConnectionBound();
 // The bound from given soft limits (RLIM_INFINITY: no limit).
 int ConnectionBound(unsigned long long descriptorLimit, unsigned long long processLimit);
-// The most connections not logged on within a connection bound: a quarter of it, at least 1.
+// The most connections not logged on within a connection bound: a quarter of it,
+// at most 25, at least 1.
 int StrangerBound(int connectionBound);
 // Test seam: bounds of `bound` (> 0) connections, `strangers` (> 0) of them not
 // logged on, instead of the computed ones; 0 restores the computed bound.
 void SetConnectionBoundForTesting(int bound, int strangers);
+// Test seam: how long the listener waits before it tries a port in use again; 0
+// restores the 10 s.
+void SetListenRetryIntervalForTesting(std::chrono::milliseconds interval);

@@ -1,6 +1,8 @@
 #include "server/store/RecordCache.h"
 
 #include <functional>
+#include <mutex>
+#include <shared_mutex>
 #include <utility>
 
 #include "platform/MemoryPools.h"
@@ -32,7 +34,29 @@ RecordCache::StatisticsRecord RecordCache::Statistics(const std::string& path) {
 
 RecordCache::ParsedRecord RecordCache::Parsed(const std::string& path) {
   Stamp stamp;
-  if (ParsedRecord held = Find<ParsedStatistics>(path, stamp)) return held;
+  {
+    std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
+    if (ParsedRecord held = Find<ParsedStatistics>(path, stamp)) return held;
+  }
+  return LoadParsed(path, stamp);
+}
+
+std::vector<RecordCache::ParsedRecord> RecordCache::ParsedAll(const std::vector<std::string>& paths) {
+  std::vector<ParsedRecord> records(paths.size());
+  std::vector<std::pair<std::size_t, Stamp>> missing;
+  {
+    std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      Stamp stamp;
+      records[i] = Find<ParsedStatistics>(paths[i], stamp);
+      if (!records[i]) missing.emplace_back(i, stamp);
+    }
+  }
+  for (const auto& [i, stamp] : missing) records[i] = LoadParsed(paths[i], stamp);
+  return records;
+}
+
+RecordCache::ParsedRecord RecordCache::LoadParsed(const std::string& path, const Stamp& stamp) {
   FileStatistics statistics;
   int lineCounter = 0;
   if (statistics.Load(path, lineCounter) != 0) return nullptr;
@@ -43,7 +67,10 @@ RecordCache::ParsedRecord RecordCache::Parsed(const std::string& path) {
 
 RecordCache::ListRecord RecordCache::List(const std::string& path) {
   Stamp stamp;
-  if (ListRecord held = Find<ProjectFileList>(path, stamp)) return held;
+  {
+    std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
+    if (ListRecord held = Find<ProjectFileList>(path, stamp)) return held;
+  }
   auto loaded = std::make_shared<ProjectFileList>(path);
   if (!loaded->LoadFailed()) Offer(path, ListRecord(loaded), loaded->ApproximateBytes(), stamp);
   return loaded;
@@ -54,7 +81,7 @@ void RecordCache::Put(const std::string& path, FileStatistics statistics) {
   const std::size_t bytes = BytesOf(*parsed);
   std::size_t evicted = 0;
   {
-    std::lock_guard<std::mutex> hold(mutex_);
+    std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
     MarkWritten(path);
     evicted = Store(path, std::move(parsed), bytes);
   }
@@ -66,7 +93,7 @@ void RecordCache::Put(const std::string& path, ProjectFileList list) {
   const std::size_t bytes = shared->ApproximateBytes();
   std::size_t evicted = 0;
   {
-    std::lock_guard<std::mutex> hold(mutex_);
+    std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
     MarkWritten(path);
     evicted = Store(path, std::move(shared), bytes);
   }
@@ -74,7 +101,7 @@ void RecordCache::Put(const std::string& path, ProjectFileList list) {
 }
 
 void RecordCache::Drop(const std::string& path) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
   MarkWritten(path);
   const auto found = index_.find(path);
   if (found != index_.end()) Forget(found->second);
@@ -83,7 +110,7 @@ void RecordCache::Drop(const std::string& path) {
 void RecordCache::DropBelow(const std::string& folder) {
   std::string prefix = folder;
   if (prefix.empty() || prefix.back() != '/') prefix += '/';
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
   ++allWrites_;
   for (auto entry = entries_.begin(); entry != entries_.end();) {
     const auto next = std::next(entry);
@@ -93,32 +120,34 @@ void RecordCache::DropBelow(const std::string& folder) {
 }
 
 std::size_t RecordCache::HeldBytes() const {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
   return heldBytes_;
 }
 
 std::size_t RecordCache::HeldRecords() const {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
   return entries_.size();
 }
 
 template <class T>
-std::shared_ptr<const T> RecordCache::Find(const std::string& path, Stamp& stamp) {
-  std::lock_guard<std::mutex> hold(mutex_);
+std::shared_ptr<const T> RecordCache::Find(const std::string& path, Stamp& stamp) const {
   const auto found = index_.find(path);
-  const auto* record = found == index_.end() ? nullptr : std::get_if<std::shared_ptr<const T>>(&found->second->record);
-  if (record == nullptr) {
-    stamp = StampOf(path);
-    return nullptr;
+  if (found != index_.end()) {
+    const Entry& entry = *found->second;
+    if (const auto* record = std::get_if<std::shared_ptr<const T>>(&entry.record)) {
+      // Written only when not yet set, so readers of a warm cache share its lines.
+      if (!entry.used.load(std::memory_order_relaxed)) entry.used.store(true, std::memory_order_relaxed);
+      return *record;
+    }
   }
-  entries_.splice(entries_.begin(), entries_, found->second);
-  return *record;
+  stamp = StampOf(path);
+  return nullptr;
 }
 
 void RecordCache::Offer(const std::string& path, Record record, std::size_t bytes, const Stamp& stamp) {
   std::size_t evicted = 0;
   {
-    std::lock_guard<std::mutex> hold(mutex_);
+    std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
     if (StampOf(path) == stamp) evicted = Store(path, std::move(record), bytes);
   }
   platform::NoteMemoryFreed(evicted);
@@ -130,10 +159,23 @@ std::size_t RecordCache::Store(const std::string& path, Record record, std::size
   if (found != index_.end()) evicted += Forget(found->second);
   bytes = EntryBytes(path, bytes);
   if (bytes > byteLimit_) return evicted;
-  while (heldBytes_ + bytes > byteLimit_) evicted += Forget(std::prev(entries_.end()));
-  entries_.push_front(Entry{path, std::move(record), bytes});
+  evicted += MakeRoom(bytes);
+  entries_.emplace_front(path, std::move(record), bytes);
   index_.emplace(entries_.front().path, entries_.begin());
   heldBytes_ += bytes;
+  return evicted;
+}
+
+std::size_t RecordCache::MakeRoom(std::size_t bytes) {
+  std::size_t evicted = 0;
+  while (heldBytes_ + bytes > byteLimit_) {
+    const auto last = std::prev(entries_.end());
+    if (last->used.exchange(false, std::memory_order_relaxed)) {
+      entries_.splice(entries_.begin(), entries_, last);
+    } else {
+      evicted += Forget(last);
+    }
+  }
   return evicted;
 }
 

@@ -3,20 +3,25 @@
 // file lists. Writers put what they saved once the save succeeded and drop the
 // paths a failed save touched; readers take the shared parse, or on a miss read the
 // file and offer the parse back. A parse read while a writer changed its path is not
-// kept, so the disk stays the truth. Bounded by the records' approximate bytes, the
-// least recently used going first; what eviction frees is counted towards handing
-// memory back to the system.
+// kept, so the disk stays the truth. Bounded by the records' approximate bytes; a
+// record not used since eviction last passed it goes first (a second chance for
+// each used one); what eviction frees is counted towards handing memory back to
+// the system. Readers share the lock and only mark what they use, and a published
+// record never changes, so many lists are served at once: a list of documents
+// takes the lock once for all of them (ParsedAll) and encodes without it.
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <variant>
+#include <vector>
 
+#include "platform/WriterFirstMutex.h"
 #include "server/store/FileStatistics.h"
 #include "server/store/ProjectFileList.h"
 
@@ -41,6 +46,8 @@ class RecordCache {
   // The statistics file at `path`; null when it does not load.
   StatisticsRecord Statistics(const std::string& path);
   ParsedRecord Parsed(const std::string& path);
+  // Parsed() of every path, in order, with one look-up of the held ones.
+  std::vector<ParsedRecord> ParsedAll(const std::vector<std::string>& paths);
   // The file list at `path`, never null; one whose LoadFailed() is true is not kept.
   ListRecord List(const std::string& path);
 
@@ -58,11 +65,14 @@ class RecordCache {
  private:
   using Record = std::variant<ParsedRecord, ListRecord>;
   struct Entry {
+    Entry(const std::string& p, Record r, std::size_t b) : path(p), record(std::move(r)), bytes(b) {}
     std::string path;
     Record record;
-    std::size_t bytes = 0;
+    std::size_t bytes;
+    // Set by readers under the shared lock; eviction clears it and gives the entry another round.
+    mutable std::atomic<bool> used{false};
   };
-  using Entries = std::list<Entry>;  // most recently used first
+  using Entries = std::list<Entry>;  // most recently stored (or spared) first
   // Counts writes per stripe of paths (and for all paths at once), so that a reader
   // can tell whether a writer came between its read of the disk and its offer.
   struct Stamp {
@@ -71,19 +81,24 @@ class RecordCache {
     bool operator==(const Stamp&) const = default;
   };
 
+  // The held record of `path` (marked used), else null with the stamp to offer a
+  // parse under. The caller holds the lock, shared at least.
   template <class T>
-  std::shared_ptr<const T> Find(const std::string& path, Stamp& stamp);
+  std::shared_ptr<const T> Find(const std::string& path, Stamp& stamp) const;
+  ParsedRecord LoadParsed(const std::string& path, const Stamp& stamp);
   void Offer(const std::string& path, Record record, std::size_t bytes, const Stamp& stamp);
   // Both give the bytes of the records they let go.
   std::size_t Store(const std::string& path, Record record, std::size_t bytes);
   static std::size_t BytesOf(const ParsedStatistics& parsed);
   std::size_t Forget(Entries::iterator entry);
+  // Frees room for `bytes` more; gives the bytes let go.
+  std::size_t MakeRoom(std::size_t bytes);
   Stamp StampOf(const std::string& path) const;
   void MarkWritten(const std::string& path);
 
   static constexpr std::size_t kStripes = 1024;
   const std::size_t byteLimit_;
-  mutable std::mutex mutex_;
+  mutable platform::WriterFirstMutex mutex_;
   Entries entries_;
   std::unordered_map<std::string_view, Entries::iterator> index_;  // views of the entries' paths
   std::size_t heldBytes_ = 0;

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ScratchFolder.h"
@@ -146,6 +150,102 @@ TEST(RecordCacheBoundTest, KeepsTheMostRecentlyUsedWithinTheLimit) {
       EXPECT_EQ(cache.Statistics(path(n)) != nullptr, c.kept.count(n) == 1) << c.limit << " " << n;
     }
     EXPECT_EQ(cache.HeldRecords(), c.kept.size());
+  }
+}
+
+// Replaces the file whole without waiting for the disk, so that writers overtake
+// readers often.
+bool ReplaceQuickly(const std::string& path, const FileStatistics& statistics) {
+  std::string content;
+  if (statistics.Encode(content) != 0) return false;
+  const std::string temporary = path + ".new";
+  std::ofstream(temporary, std::ios::binary) << content;
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// Readers of a few records, one at a time and all at once, while writers save newer
+// generations (the disk first, then the cache, as the store does) under a limit that
+// keeps everything and one that evicts all the time: a reader gets only the record of
+// the path it asked for, never older than one it saw before, and the cache ends
+// within its limit holding what the disk holds.
+TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
+  constexpr int kPaths = 6;
+  constexpr int kWriters = 2;
+  constexpr int kReaders = 4;
+  constexpr int kGenerations = 100;
+  platform::ScratchFolder scratch;
+  std::vector<std::string> paths;
+  for (int p = 0; p < kPaths; ++p) paths.push_back(scratch / ("stats" + std::to_string(p)));
+  const auto record = [](int path, int generation) {
+    FileStatistics statistics;
+    statistics.SetOwnerProject(std::to_string(path * 1000 + generation));
+    FileEntry version;   // a statistics file holds a whole version at least
+    version.SetName("Plan.txt");
+    version.SetInternalFileName("WXFiName_1");
+    version.SetVersion(1);
+    version.SetAuthor("ann");
+    statistics.SetHeader(version);
+    statistics.AddVersion(version);
+    return statistics;
+  };
+  RecordCache measure;
+  measure.Put(paths[0], record(0, 0));
+  const std::size_t one = measure.HeldBytes();
+
+  struct Case {
+    const char* what;
+    std::size_t limit;
+    bool drop;   // writers drop the path instead of putting the new record
+  };
+  for (const Case& c : std::vector<Case>{{"kept, put", RecordCache::kDefaultByteLimit, false},
+                                         {"evicting, put", 2 * one, false},
+                                         {"evicting, drop", 2 * one, true}}) {
+    for (int p = 0; p < kPaths; ++p) ASSERT_TRUE(ReplaceQuickly(paths[static_cast<std::size_t>(p)], record(p, 0)));
+    RecordCache cache(c.limit);
+    std::atomic<bool> writing{true};
+    std::atomic<int> faults{0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < kReaders; ++r) {
+      readers.emplace_back([&] {
+        std::vector<int> seen(kPaths, 0);
+        const auto check = [&](int p, const RecordCache::ParsedRecord& got) {
+          const int stored = got ? std::stoi(got->statistics.GetOwnerProject()) : -1;
+          if (stored / 1000 != p || stored % 1000 < seen[static_cast<std::size_t>(p)]) ++faults;
+          if (stored >= 0) seen[static_cast<std::size_t>(p)] = stored % 1000;
+        };
+        while (writing) {
+          for (int p = 0; p < kPaths; ++p) check(p, cache.Parsed(paths[static_cast<std::size_t>(p)]));
+          const std::vector<RecordCache::ParsedRecord> all = cache.ParsedAll(paths);
+          for (int p = 0; p < kPaths; ++p) check(p, all[static_cast<std::size_t>(p)]);
+        }
+      });
+    }
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+      writers.emplace_back([&, w] {
+        for (int g = 1; g <= kGenerations; ++g) {
+          for (int p = w; p < kPaths; p += kWriters) {
+            const std::string& path = paths[static_cast<std::size_t>(p)];
+            if (!ReplaceQuickly(path, record(p, g))) ++faults;
+            if (c.drop) {
+              cache.Drop(path);
+            } else {
+              cache.Put(path, record(p, g));
+            }
+          }
+        }
+      });
+    }
+    for (std::thread& writer : writers) writer.join();
+    writing = false;
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(0, faults.load()) << c.what;
+    EXPECT_LE(cache.HeldBytes(), c.limit) << c.what;
+    for (int p = 0; p < kPaths; ++p) {
+      const RecordCache::ParsedRecord last = cache.Parsed(paths[static_cast<std::size_t>(p)]);
+      ASSERT_NE(nullptr, last) << c.what;
+      EXPECT_EQ(std::to_string(p * 1000 + kGenerations), last->statistics.GetOwnerProject()) << c.what;
+    }
   }
 }
 

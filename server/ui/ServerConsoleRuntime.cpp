@@ -9,8 +9,9 @@ namespace {
 
 constexpr const char* kListeningPrefix = "Listening port is ";
 
-// The listener's failure takes the place of the port line; the failure line the
-// listener appended is then dropped so it is not shown twice.
+// The listener's failure (or why it waits for the port) takes the place of the
+// port line; the lines the listener appended with it are then dropped so it is
+// not shown twice.
 void ShowListenerFailure(std::vector<std::string>& lines, const std::string& failure) {
   lines.erase(std::remove(lines.begin(), lines.end(), failure), lines.end());
   for (std::string& line : lines) {
@@ -39,7 +40,8 @@ ConsoleSnapshot ServerConsoleRuntime::Refresh() {
 ConsoleSnapshot ServerConsoleRuntime::Current() const {
   ConsoleSnapshot snapshot;
   snapshot.statusLines = console_.GetStatusLines();
-  if (console_.GetListenerState() == ServerConsole::ListenerState::Failed) {
+  const ServerConsole::ListenerState state = console_.GetListenerState();
+  if (state == ServerConsole::ListenerState::Failed || state == ServerConsole::ListenerState::WaitingForPort) {
     ShowListenerFailure(snapshot.statusLines, console_.GetListenerFailure());
   } else {
     ShowPortChange(snapshot.statusLines, console_.GetListeningPort(), console_.GetDocument().GetSettings().GetPort());

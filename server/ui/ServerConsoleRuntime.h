@@ -1,8 +1,8 @@
 #pragma once
 // The status console's view of the running server's console: its refresh reads
 // the engines as one snapshot under the queue section and the user names through
-// the user table's locked look-ups. While the listener has failed, the line
-// "Listening port is %d" is replaced by what went wrong; after a port change it
+// the user table's locked look-ups. While the listener has failed or waits for its
+// port, the line "Listening port is %d" is replaced by what went wrong; after a port change it
 // also names the port of the next start.
 #include "server/ui/ConsoleRuntime.h"
 

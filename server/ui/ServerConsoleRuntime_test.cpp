@@ -74,7 +74,7 @@ TEST(ServerConsoleRuntime, ChangedPortIsShownAsTheNextStartsPort) {
   EXPECT_EQ(listening, runtime.Current().statusLines.at(4));
 }
 
-TEST(ServerConsoleRuntime, FailedListenerReplacesThePortLineWithTheReason) {
+TEST(ServerConsoleRuntime, ABusyPortReplacesThePortLineWithTheReasonAndTheRetry) {
   TestServer library;
   const CWexmoorApp::StartOptions options = library.PrepareLibrary();
   ASSERT_NE(0, library.Port());
@@ -83,17 +83,17 @@ TEST(ServerConsoleRuntime, FailedListenerReplacesThePortLineWithTheReason) {
 
   CWexmoorApp app;
   ASSERT_TRUE(app.InitInstance(options));
-  ASSERT_EQ(ServerConsole::ListenerState::Failed, app.GetConsole()->WaitForListener(std::chrono::milliseconds(kWaitMs)));
+  ASSERT_EQ(ServerConsole::ListenerState::WaitingForPort, app.GetConsole()->WaitForListener(std::chrono::milliseconds(kWaitMs)));
   ServerConsoleRuntime runtime(*app.GetConsole());
   const std::vector<std::string> lines = runtime.Refresh().statusLines;
   const std::string port = std::to_string(library.Port());
-  const std::string failure = "Cannot listen on port " + port + ": Address already in use";
+  const std::string failure = "Cannot listen on port " + port + ": Address already in use; trying again in 10 s";
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ("Not listening: " + failure, lines[4]);   // in the port line's place
   for (const std::string& gone : {"Listening port is " + port, failure}) {
     EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), gone));
   }
-  // The shutdown does not wait for a listener that never listened.
+  // The shutdown does not wait for the next try.
   const auto begun = std::chrono::steady_clock::now();
   app.ExitInstance();
   EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
