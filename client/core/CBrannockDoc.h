@@ -157,6 +157,8 @@ class CBrannockDoc : public LibraryDocument {
   // The folders of the instruction that `stamp` answers; "" when none.
   std::string GetInstructionTargetFolder(std::uint32_t stamp) const;
   std::string GetInstructionSourceFolder(std::uint32_t stamp) const;
+  // Whether the instruction that `stamp` answers waits on no other of its batch.
+  bool IsFirstLevelInstruction(std::uint32_t stamp) const;
   // The text of a server error number, from "ErrorStringLookup.txt" in the working folder.
   std::string GetServerErrorText(int number) const;
   // Shows a text in the information dialog (headless: the Notifier); tests replace it.
@@ -443,6 +445,7 @@ class CBrannockDoc : public LibraryDocument {
 
   std::string libraryFolder_;
   std::string displayName_;
+  std::string connectionName_;   // the root's shown name without the connection kind
   std::string userText_;
   int connectionIndex_ = -1;
 

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "common/FileHelpers.h"
 #include "platform/DiskChangeHook.h"
@@ -26,9 +28,8 @@ class FilePlacementTest : public ::testing::Test {
   FilePlacementSettings Settings(int mode, bool readOnly = false) const {
     FilePlacementSettings settings;
     settings.folder = scratch_ / "lib/proj";
-    settings.rootFolder = scratch_ / "lib";
     settings.backupRoot = scratch_ / "backup";
-    settings.projectIndexName = "P1";
+    settings.shownPath = {"Library", "Main Project"};
     settings.temporaryFolder = scratch_ / "TemporaryFiles";
     settings.replaceMode = mode;
     settings.readOnly = readOnly;
@@ -41,7 +42,7 @@ class FilePlacementTest : public ::testing::Test {
   }
 
   std::string Target(const std::string& name) const { return scratch_ / ("lib/proj/" + name); }
-  std::string Backup(const std::string& name) const { return scratch_ / ("backup/proj/P1/" + name); }
+  std::string Backup(const std::string& name) const { return scratch_ / ("backup/Library/Main Project/" + name); }
 
   // Puts the user's own copy at the target.
   void Existing(const std::string& name, const std::string& content, bool readOnly = false) {
@@ -228,25 +229,57 @@ TEST_F(FilePlacementTest, FolderThatCannotBeMadeIsReported) {
   EXPECT_EQ(TemporaryCount(), 0u);
 }
 
-TEST(FilePlacementBackupFolderTest, NamesTheFolderByTheRule) {
+TEST_F(FilePlacementTest, TellsWhereTheFilesAndTheBackupsWent) {
   struct Case {
-    const char* folder;
-    const char* root;
+    bool ownFolder;
+    const char* name;   // the received file's name
+    bool existing;      // a local copy to back up (mode 1)
+    bool toldFolder;
+    bool toldBackups;
+  };
+  const Case cases[] = {
+      {false, "a.txt", false, false, false},
+      {true, "a.txt", false, true, false},
+      {false, "a.txt", true, false, true},
+      {true, "a.txt", true, true, true},
+      {true, "..", false, false, false},   // nothing placed: nothing went anywhere
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(scratch_ / "lib/proj");
+    if (c.existing) Existing(c.name, "local");
+    FilePlacementSettings settings = Settings(1);
+    settings.ownFolder = c.ownFolder;
+    FilePlacement placement(settings, messages_);
+    ASSERT_TRUE(placement.MakeFolder());
+    placement.Place(c.name, Received("new"));
+    placement.Finish();
+    messages_.Take();
+    placement.TellWhereFilesWent();
+    const std::string told = messages_.Take();
+    const std::string folder = " : Main Project\r\n    " + settings.folder + "\r\n\r\n";
+    const std::string backups = " : Main Project\r\n    " + (scratch_ / "backup/Library/Main Project") + "\r\n\r\n";
+    EXPECT_EQ(told, (c.toldFolder ? FilePlacement::kPlacedInOwnFolder + folder : std::string()) +
+                        (c.toldBackups ? FilePlacement::kBackedUpIn + backups : std::string()))
+        << c.ownFolder << c.name << c.existing;
+  }
+}
+
+TEST(FilePlacementBackupFolderTest, NamesTheFolderAfterTheShownProjectPath) {
+  struct Case {
     const char* backupRoot;
-    const char* indexName;
+    std::vector<std::string> shownPath;
     const char* expected;
   };
   const Case cases[] = {
-      {"/lib/proj/sub", "/lib", "/bk", "P1", "/bk/proj/sub/P1"},
-      {"/lib/proj/", "/lib/", "/bk/", "P1", "/bk/proj/P1"},
-      {"/lib/p", "/lib", "/a/much/longer/backup/root", "P1", "/a/much/longer/backup/root/P1"},
-      {"/data/x", "/lib", "/bk", "P1", "/bk/_data/x/P1"},
-      {"/d:a:ta", "/lib", "/bk", "P1", "/bk/_d_a:ta/P1"},
-      {"/data/x", "/lib", "", "P1", ""},
-      {"/data/x", "/lib", "/bk", "..", ""},
+      {"/bk", {"Library", "Main Project", "Sub"}, "/bk/Library/Main Project/Sub"},
+      {"/bk//", {" Library ", "Main Project"}, "/bk/Library/Main Project"},
+      {"", {"Library", "Main Project"}, ""},
+      {"/bk", {}, ""},
+      {"/bk", {"Library", ".."}, ""},
+      {"/bk", {"Library", "a/b"}, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(FilePlacement::BackupFolderFor(c.folder, c.root, c.backupRoot, c.indexName), c.expected) << c.folder;
+    EXPECT_EQ(FilePlacement::BackupFolderFor(c.backupRoot, c.shownPath), c.expected) << c.expected;
   }
 }
 
