@@ -79,6 +79,10 @@ class CBrannockDoc : public LibraryDocument {
   // Connection not ended and logged on.
   bool IsReady() const override;
   bool IsLinkEnded() const override { return connection_ == nullptr || connectionEnded_; }
+  // How far the file the link is receiving has come; nothing under way without a link.
+  TransferProgress::Counts GetFileProgress() const {
+    return connection_ == nullptr ? TransferProgress::Counts{} : connection_->GetFileProgress();
+  }
   // Sends 5004 when there is no tree, the root needs a refresh or `force`; else tells
   // the three views to rebuild from the tree held (hint 5005). With the link gone
   // nothing is sent; the next pass closes the document.
