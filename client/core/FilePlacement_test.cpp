@@ -229,41 +229,6 @@ TEST_F(FilePlacementTest, FolderThatCannotBeMadeIsReported) {
   EXPECT_EQ(TemporaryCount(), 0u);
 }
 
-TEST_F(FilePlacementTest, TellsWhereTheFilesAndTheBackupsWent) {
-  struct Case {
-    bool ownFolder;
-    const char* name;   // the received file's name
-    bool existing;      // a local copy to back up (mode 1)
-    bool toldFolder;
-    bool toldBackups;
-  };
-  const Case cases[] = {
-      {false, "a.txt", false, false, false},
-      {true, "a.txt", false, true, false},
-      {false, "a.txt", true, false, true},
-      {true, "a.txt", true, true, true},
-      {true, "..", false, false, false},   // nothing placed: nothing went anywhere
-  };
-  for (const Case& c : cases) {
-    std::filesystem::remove_all(scratch_ / "lib/proj");
-    if (c.existing) Existing(c.name, "local");
-    FilePlacementSettings settings = Settings(1);
-    settings.ownFolder = c.ownFolder;
-    FilePlacement placement(settings, messages_);
-    ASSERT_TRUE(placement.MakeFolder());
-    placement.Place(c.name, Received("new"));
-    placement.Finish();
-    messages_.Take();
-    placement.TellWhereFilesWent();
-    const std::string told = messages_.Take();
-    const std::string folder = " : Main Project\r\n    " + settings.folder + "\r\n\r\n";
-    const std::string backups = " : Main Project\r\n    " + (scratch_ / "backup/Library/Main Project") + "\r\n\r\n";
-    EXPECT_EQ(told, (c.toldFolder ? FilePlacement::kPlacedInOwnFolder + folder : std::string()) +
-                        (c.toldBackups ? FilePlacement::kBackedUpIn + backups : std::string()))
-        << c.ownFolder << c.name << c.existing;
-  }
-}
-
 TEST(FilePlacementBackupFolderTest, NamesTheFolderAfterTheShownProjectPath) {
   struct Case {
     const char* backupRoot;
