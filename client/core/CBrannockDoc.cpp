@@ -102,6 +102,7 @@ bool CBrannockDoc::OnOpenDocument(const std::string& path) {
   }
   LoadTree(connection);
   displayName_ = connection.GetName() + kDisplayNameSuffix;
+  connectionName_ = connection.GetName();
   userText_ = connection.GetUserText();
   connectionIndex_ = *index;
   // Cleared before the thread starts, so no pass can take the new link for an ended one.

@@ -79,6 +79,10 @@ class CBrannockDoc : public LibraryDocument {
   // Connection not ended and logged on.
   bool IsReady() const override;
   bool IsLinkEnded() const override { return connection_ == nullptr || connectionEnded_; }
+  // How far the file the link is receiving has come; nothing under way without a link.
+  TransferProgress::Counts GetFileProgress() const {
+    return connection_ == nullptr ? TransferProgress::Counts{} : connection_->GetFileProgress();
+  }
   // Sends 5004 when there is no tree, the root needs a refresh or `force`; else tells
   // the three views to rebuild from the tree held (hint 5005). With the link gone
   // nothing is sent; the next pass closes the document.
@@ -157,6 +161,8 @@ class CBrannockDoc : public LibraryDocument {
   // The folders of the instruction that `stamp` answers; "" when none.
   std::string GetInstructionTargetFolder(std::uint32_t stamp) const;
   std::string GetInstructionSourceFolder(std::uint32_t stamp) const;
+  // Whether the instruction that `stamp` answers waits on no other of its batch.
+  bool IsFirstLevelInstruction(std::uint32_t stamp) const;
   // The text of a server error number, from "ErrorStringLookup.txt" in the working folder.
   std::string GetServerErrorText(int number) const;
   // Shows a text in the information dialog (headless: the Notifier); tests replace it.
@@ -443,6 +449,7 @@ class CBrannockDoc : public LibraryDocument {
 
   std::string libraryFolder_;
   std::string displayName_;
+  std::string connectionName_;   // the root's shown name without the connection kind
   std::string userText_;
   int connectionIndex_ = -1;
 

@@ -175,6 +175,12 @@ std::string CBrannockDoc::GetInstructionSourceFolder(std::uint32_t stamp) const 
   return instruction == nullptr ? std::string() : instruction->GetSourceFolder();
 }
 
+bool CBrannockDoc::IsFirstLevelInstruction(std::uint32_t stamp) const {
+  int index = -1;
+  const Instruction* instruction = FindAnswered(batches_, stamp, index);
+  return instruction != nullptr && instruction->GetPrerequisite() == 0;
+}
+
 // ---- texts and boxes ----------------------------------------------------------------
 
 std::string CBrannockDoc::GetServerErrorText(int number) const {

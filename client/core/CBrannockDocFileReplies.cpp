@@ -95,9 +95,12 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   const RequestMemory* memory = FindRequestMemory(stamp);
   settings.folder = GetInstructionTargetFolder(stamp);
   if (settings.folder.empty()) settings.folder = node->GetLocalFolder();
-  settings.rootFolder = tree_.GetRoot().GetLocalFolder();
   settings.backupRoot = GetUserBackupRoot();
-  settings.projectIndexName = read.project;
+  settings.shownPath = tree_.GetShownPath(read.project);
+  settings.shownPath.insert(settings.shownPath.begin(), connectionName_);
+  // The first level of a batch says where its files went; the levels below go beneath it.
+  const std::string ownFolder = EnsureTrailingBackslash(app_.GetWorkingDirectory()) + kLibrariesFolder;
+  settings.ownFolder = IsFirstLevelInstruction(stamp) && settings.folder.compare(0, ownFolder.size(), ownFolder) == 0;
   settings.replaceMode = memory != nullptr ? memory->replaceMode : replaceMode_;
   settings.readOnly = memory != nullptr && !checkOut ? !memory->writable : readOnly;
   settings.checkOut = checkOut;
@@ -117,6 +120,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
     }
   }
   placement.Finish();
+  placement.TellWhereFilesWent();
   placement.DeleteTemporaryFiles(TemporaryPathsOf(read.rows));
 
   if (!messages.IsEmpty()) ShowInformation(messages.Take());

@@ -53,9 +53,8 @@ class FileRepliesTest : public ClientLibraryTest {
     ASSERT_FALSE(alpha_.empty());
   }
   std::string RootFolder() { return doc_->GetProjectTree().GetRoot().GetLocalFolder(); }
-  std::string BackupFolder(const std::string& folder, const std::string& project) {
-    return FilePlacement::BackupFolderFor(folder, RootFolder(), backupRoot_, project);
-  }
+  // Backups go under the project's path as the tree shows it, the library first.
+  std::string BackupFolder(const std::string& shownName) { return backupRoot_ + "/" + library_ + "/" + shownName; }
 
   static Msg Reply(MessageId id, std::uint32_t stamp, const std::string& body) {
     Msg reply;
@@ -164,7 +163,8 @@ TEST_F(FileRepliesTest, CheckOutReportsRowsHeldElsewhereAndKeepsSuccessRetrieveS
   const std::vector<std::uint32_t> stamps = SendRetrievals(1);
   const std::vector<FileRow> rows = {{"a.txt", true, "A"}, {"b.txt", false, ""}};
   doc_->OnDocumentFilesReply(Reply(MSGID_CHECKED_OUT_DOCUMENTS, stamps[0], FilesBody("PAlpha", rows)), false, true);
-  EXPECT_EQ(boxes_, std::vector<std::string>{Entry(FilePlacement::kCheckedOutElsewhere, "b.txt")});
+  EXPECT_EQ(boxes_, std::vector<std::string>{Entry(FilePlacement::kCheckedOutElsewhere, "b.txt") +
+                                             Entry(FilePlacement::kPlacedInOwnFolder, alpha_)});
   EXPECT_TRUE(Finished(1, true));
   EXPECT_EQ(ScratchFolder::Read(Local("a.txt")), "A");
   EXPECT_FALSE(fs::IsReadOnly(Local("a.txt")));
@@ -209,7 +209,7 @@ TEST_F(FileRepliesTest, EachReplyUsesTheModeItsOwnRequestWasSentWith) {
   PutLocal("a.txt", "edited");
   doc_->OnDocumentFilesReply(Reply(MSGID_RETRIEVED_DOCUMENTS, compared, FilesBody("PAlpha", {{"a.txt", true, "S"}})),
                              true, false);
-  const std::string backups = BackupFolder(alpha_, "PAlpha");
+  const std::string backups = BackupFolder("Alpha");
   EXPECT_EQ(ScratchFolder::Read(backups + "/a.txt"), "edited");
   EXPECT_EQ(ScratchFolder::Read(Local("a.txt")), "S");
 
@@ -220,7 +220,9 @@ TEST_F(FileRepliesTest, EachReplyUsesTheModeItsOwnRequestWasSentWith) {
   std::vector<fs::FolderEntry> kept;
   ASSERT_TRUE(fs::ListFolder(backups, kept));
   EXPECT_EQ(kept.size(), 1u);
-  EXPECT_TRUE(boxes_.empty());
+  // Only the batch's own step names the client's folder it filled.
+  EXPECT_EQ(boxes_, (std::vector<std::string>{Entry(FilePlacement::kBackedUpIn, backups),
+                                              Entry(FilePlacement::kPlacedInOwnFolder, alpha_)}));
 }
 
 // ---- 5027 / 5019 ------------------------------------------------------------------
@@ -371,6 +373,9 @@ TEST_F(FileRepliesEndToEndTest, RetrieveCheckOutCheckInBackUpAndDeleteAReference
   ASSERT_TRUE(PassUntil([&] { return doc_->GetBatches().empty() && fs::IsFile(Local("notes.txt")); }));
   EXPECT_EQ(ScratchFolder::Read(Local("plan.txt")), "v1");
   EXPECT_TRUE(fs::IsReadOnly(Local("plan.txt")));
+  // The project is mapped to no folder of the user's: the user is told where its files went.
+  EXPECT_EQ(boxes_, std::vector<std::string>{Entry(FilePlacement::kPlacedInOwnFolder, alpha_, "Reports")});
+  boxes_.clear();
 
   // Check out (writable), edit, check in (read-only again).
   ASSERT_TRUE(doc_->SendCheckOutDocuments(OneDocument(project, "plan.txt", plan, 1), false, false, 0));
@@ -383,7 +388,9 @@ TEST_F(FileRepliesEndToEndTest, RetrieveCheckOutCheckInBackUpAndDeleteAReference
   PutLocal("plan.txt", "mine");
   ASSERT_TRUE(doc_->SendGetDocuments(OneDocument(project, "plan.txt", plan, 2), 3));
   ASSERT_TRUE(PassUntil([&] { return ScratchFolder::Read(Local("plan.txt")) == "v2"; }));
-  EXPECT_EQ(ScratchFolder::Read(BackupFolder(alpha_, project) + "/plan.txt"), "mine");
+  EXPECT_EQ(ScratchFolder::Read(BackupFolder("Reports") + "/plan.txt"), "mine");
+  EXPECT_EQ(boxes_, std::vector<std::string>{Entry(FilePlacement::kBackedUpIn, BackupFolder("Reports"), "Reports")});
+  boxes_.clear();
 
   // A referenced document stays, and the server's report is shown as a warning in
   // the user's terms: no internal name, no separator line.

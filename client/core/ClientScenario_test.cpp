@@ -157,9 +157,7 @@ TEST_F(ClientScenarioTest, AWorkingDayOnOneLibraryLeavesStoreAndFoldersInStep) {
   Write(planCopy, "my edit");
   ASSERT_TRUE(doc->SendGetDocuments(OneDocument(top, "plan.txt", plan, 2), 3));
   ASSERT_TRUE(PassUntil([&] { return ScratchFolder::Read(planCopy) == "plan 2"; }));
-  const std::string backup =
-      FilePlacement::BackupFolderFor(topFolder, doc->GetProjectTree().GetRoot().GetLocalFolder(), backups, top);
-  EXPECT_EQ(ScratchFolder::Read(backup + "/plan.txt"), "my edit");
+  EXPECT_EQ(ScratchFolder::Read(backups + "/" + library_ + "/Top/plan.txt"), "my edit");
 
   // A folder tree inside the project's folder, added with rules: each folder's
   // project, its documents, then its sub-folders.

@@ -100,6 +100,7 @@ bool FilePlacement::Place(const std::string& name, const std::string& temporaryP
   if (existing) {
     replacements_.Add(temporaryPath, target);
     if (!marked) notMarked_.push_back(target);
+    placed_ = true;
     return true;
   }
   // Nothing of the user's is at the target, so a new file needs no sync.
@@ -108,6 +109,7 @@ bool FilePlacement::Place(const std::string& name, const std::string& temporaryP
     return false;
   }
   if (!marked) messages_.Add(kNotReadOnly, target);
+  placed_ = true;
   return true;
 }
 
@@ -126,20 +128,20 @@ void FilePlacement::DeleteTemporaryFiles(const std::vector<std::string>& tempora
   }
 }
 
-std::string FilePlacement::BackupFolderFor(const std::string& folder, const std::string& rootFolder,
-                                           const std::string& backupRoot, const std::string& indexName) {
-  if (backupRoot.empty() || !IsValidStoredName(indexName)) return "";
-  std::string within = EnsureTrailingBackslash(folder);
-  std::string backup;
-  if (within.compare(0, rootFolder.size(), rootFolder) == 0) {
-    backup = within.size() > backupRoot.size() ? backupRoot + within.substr(rootFolder.size()) : backupRoot;
-  } else {
-    if (within.size() > 1 && within.front() == '/') within.front() = '_';
-    const std::size_t colon = within.find(':');
-    if (colon != std::string::npos) within[colon] = '_';
-    backup = EnsureTrailingBackslash(backupRoot) + within;
+void FilePlacement::TellWhereFilesWent() {
+  if (settings_.ownFolder && placed_) messages_.Add(kPlacedInOwnFolder, settings_.folder);
+  if (backedUp_) messages_.Add(kBackedUpIn, *backupFolder_);
+}
+
+std::string FilePlacement::BackupFolderFor(const std::string& backupRoot, const std::vector<std::string>& shownPath) {
+  if (backupRoot.empty() || shownPath.empty()) return "";
+  std::string backup = backupRoot;
+  for (std::string name : shownPath) {
+    TrimString(name);
+    if (!IsValidStoredName(name)) return "";
+    backup = EnsureTrailingBackslash(backup) + name;
   }
-  return CollapseSeparators(EnsureTrailingBackslash(backup) + indexName);
+  return CollapseSeparators(backup);
 }
 
 bool FilePlacement::IsTemporaryFile(const std::string& path) const {
@@ -164,14 +166,16 @@ bool FilePlacement::IsBackupDue(const std::string& target, const std::string& te
 
 bool FilePlacement::BackUp(const std::string& target, const std::string& name) {
   if (!backupFolder_) {
-    backupFolder_ = BackupFolderFor(settings_.folder, settings_.rootFolder, settings_.backupRoot,
-                                    settings_.projectIndexName);
+    backupFolder_ = BackupFolderFor(settings_.backupRoot, settings_.shownPath);
   }
   if (backupFolder_->empty() || !CreateFolderPath(*backupFolder_)) return false;
   const std::string base = EnsureTrailingBackslash(*backupFolder_) + name;
   for (int number = 0; number <= kMaxBackupNumber; ++number) {
     const std::string candidate = number == 0 ? base : base + "." + std::to_string(number);
-    if (!fs::Exists(candidate)) return fs::CopyFile(target, candidate, fs::CopyMode::FailIfExists);
+    if (fs::Exists(candidate)) continue;
+    const bool copied = fs::CopyFile(target, candidate, fs::CopyMode::FailIfExists);
+    backedUp_ = backedUp_ || copied;
+    return copied;
   }
   return false;
 }

@@ -38,9 +38,11 @@ class DurableReplacements {
 
 struct FilePlacementSettings {
   std::string folder;            // where the files go
-  std::string rootFolder;        // the root project's local folder
   std::string backupRoot;        // the user's backup root; empty: no backup can be made
-  std::string projectIndexName;  // the backup folder's last level
+  // The project's path as the tree shows it, one name a level: the backup folder's
+  // levels below the backup root.
+  std::vector<std::string> shownPath;
+  bool ownFolder = false;        // the folder is the client's own: the user is told where files went
   std::string temporaryFolder;   // the client's temporary-file folder the files arrived in
   int replaceMode = 0;           // 1 back up, 2 back up writable files, 3 back up changed files, else replace
   bool readOnly = false;         // placed files get the read-only bit, else they are writable
@@ -54,6 +56,11 @@ class FilePlacement {
   static constexpr const char* kNotPlaced = "File retrieved from Library could not be copied into the project folder";
   static constexpr const char* kNotReadOnly =
       "File retrieved from Library successfully but local file attributes could not be changed to read-only";
+
+  static constexpr const char* kPlacedInOwnFolder =
+      "Files retrieved from Library were put in the client's own folder, as the project is mapped to no folder of "
+      "yours; use Map project to local folder to choose where they go";
+  static constexpr const char* kBackedUpIn = "The local files that were replaced are backed up in this folder";
 
   // `messages` must outlive the placement.
   FilePlacement(FilePlacementSettings settings, ReplyMessages& messages);
@@ -78,17 +85,19 @@ class FilePlacement {
   // DeleteTemporaryFiles.
   void Finish();
 
+  // Adds where the files went when the folder is the client's own and a file was
+  // placed, and where the backups went when one was made.
+  void TellWhereFilesWent();
+
   // Deletes every path that names a file directly inside the temporary-file
   // folder; any other path is left alone.
   void DeleteTemporaryFiles(const std::vector<std::string>& temporaryPaths) const;
 
-  // The folder that keeps backups of files replaced in `folder`: under the backup
-  // root, the part of the folder below the root project's folder (or the whole
-  // folder with its leading '/' and first ':' made '_' when it lies elsewhere),
-  // then the project's index name. Repeated '/' count as one. Empty when the
-  // backup root is empty or the index name is not one safe folder level.
-  static std::string BackupFolderFor(const std::string& folder, const std::string& rootFolder,
-                                     const std::string& backupRoot, const std::string& indexName);
+  // The folder that keeps backups of a project's replaced files: the backup root,
+  // then the project's shown path, each name trimmed as one folder level. Repeated
+  // '/' count as one. Empty when the backup root or the path is empty or a name is
+  // not one safe folder level.
+  static std::string BackupFolderFor(const std::string& backupRoot, const std::vector<std::string>& shownPath);
 
  private:
   static constexpr int kMaxBackupNumber = 9999;
@@ -102,6 +111,8 @@ class FilePlacement {
   FilePlacementSettings settings_;
   ReplyMessages& messages_;
   std::optional<std::string> backupFolder_;
+  bool backedUp_ = false;
+  bool placed_ = false;
   DurableReplacements replacements_;
   std::vector<std::string> notMarked_;  // held targets whose read-only bit failed
 };

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "common/FileHelpers.h"
 #include "platform/DiskChangeHook.h"
@@ -26,9 +28,8 @@ class FilePlacementTest : public ::testing::Test {
   FilePlacementSettings Settings(int mode, bool readOnly = false) const {
     FilePlacementSettings settings;
     settings.folder = scratch_ / "lib/proj";
-    settings.rootFolder = scratch_ / "lib";
     settings.backupRoot = scratch_ / "backup";
-    settings.projectIndexName = "P1";
+    settings.shownPath = {"Library", "Main Project"};
     settings.temporaryFolder = scratch_ / "TemporaryFiles";
     settings.replaceMode = mode;
     settings.readOnly = readOnly;
@@ -41,7 +42,7 @@ class FilePlacementTest : public ::testing::Test {
   }
 
   std::string Target(const std::string& name) const { return scratch_ / ("lib/proj/" + name); }
-  std::string Backup(const std::string& name) const { return scratch_ / ("backup/proj/P1/" + name); }
+  std::string Backup(const std::string& name) const { return scratch_ / ("backup/Library/Main Project/" + name); }
 
   // Puts the user's own copy at the target.
   void Existing(const std::string& name, const std::string& content, bool readOnly = false) {
@@ -228,25 +229,22 @@ TEST_F(FilePlacementTest, FolderThatCannotBeMadeIsReported) {
   EXPECT_EQ(TemporaryCount(), 0u);
 }
 
-TEST(FilePlacementBackupFolderTest, NamesTheFolderByTheRule) {
+TEST(FilePlacementBackupFolderTest, NamesTheFolderAfterTheShownProjectPath) {
   struct Case {
-    const char* folder;
-    const char* root;
     const char* backupRoot;
-    const char* indexName;
+    std::vector<std::string> shownPath;
     const char* expected;
   };
   const Case cases[] = {
-      {"/lib/proj/sub", "/lib", "/bk", "P1", "/bk/proj/sub/P1"},
-      {"/lib/proj/", "/lib/", "/bk/", "P1", "/bk/proj/P1"},
-      {"/lib/p", "/lib", "/a/much/longer/backup/root", "P1", "/a/much/longer/backup/root/P1"},
-      {"/data/x", "/lib", "/bk", "P1", "/bk/_data/x/P1"},
-      {"/d:a:ta", "/lib", "/bk", "P1", "/bk/_d_a:ta/P1"},
-      {"/data/x", "/lib", "", "P1", ""},
-      {"/data/x", "/lib", "/bk", "..", ""},
+      {"/bk", {"Library", "Main Project", "Sub"}, "/bk/Library/Main Project/Sub"},
+      {"/bk//", {" Library ", "Main Project"}, "/bk/Library/Main Project"},
+      {"", {"Library", "Main Project"}, ""},
+      {"/bk", {}, ""},
+      {"/bk", {"Library", ".."}, ""},
+      {"/bk", {"Library", "a/b"}, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(FilePlacement::BackupFolderFor(c.folder, c.root, c.backupRoot, c.indexName), c.expected) << c.folder;
+    EXPECT_EQ(FilePlacement::BackupFolderFor(c.backupRoot, c.shownPath), c.expected) << c.expected;
   }
 }
 

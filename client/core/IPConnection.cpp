@@ -581,6 +581,7 @@ LinkEnd IPConnection::ReceiveFiles(SocketTransfer& transfer, Msg& message) {
     cause = ReceiveFile(transfer, row.temporaryPath, row.size);
     if (cause != LinkEnd::kNone) break;
   }
+  fileProgress_.Finish();
   if (cause == LinkEnd::kNone && !message.SetBody(body->Rewrite())) cause = LinkEnd::kUnreadable;
   // A file cut short is never left behind.
   if (cause != LinkEnd::kNone) {
@@ -595,6 +596,7 @@ LinkEnd IPConnection::ReceiveFile(SocketTransfer& transfer, const std::string& p
   // Blocks are whole keys long, so each decodes from key byte 0 as part of the whole file.
   const std::size_t blockSize = static_cast<std::size_t>(FileBlockSize());
   const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
+  fileProgress_.Start(size);
   for (std::int64_t left = size; left > 0;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(blockSize)));
     const SocketTransfer::Outcome outcome = transfer.Read(block.get(), n);
@@ -602,6 +604,7 @@ LinkEnd IPConnection::ReceiveFile(SocketTransfer& transfer, const std::string& p
     codec_.Decode(kUserKey, static_cast<std::int64_t>(n), block.get());
     if (!out.WriteAll(block.get(), n)) return LinkEnd::kFileNotWritten;
     left -= static_cast<std::int64_t>(n);
+    fileProgress_.Add(static_cast<std::int64_t>(n));
   }
   return out.Close() ? LinkEnd::kNone : LinkEnd::kFileNotWritten;
 }

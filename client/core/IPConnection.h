@@ -21,6 +21,7 @@
 #include "client/core/Connection.h"
 #include "client/core/LinkEnd.h"
 #include "client/core/LibraryConnection.h"
+#include "client/core/TransferProgress.h"
 #include "common/Codec.h"
 #include "common/UserIdentity.h"
 #include "platform/Socket.h"
@@ -126,6 +127,8 @@ class IPConnection : public Connection {
   std::string GetRefusalText() const;
   // A logon of this link was accepted at least once.
   bool WasLoggedOn() const { return wasLoggedOn_; }
+  // The bytes of the file being received so far and its size; any thread may ask.
+  TransferProgress::Counts GetFileProgress() const { return fileProgress_.Get(); }
 
  private:
   enum Side { kNoSide = 0, kSendSide = 1, kReceiveSide = 2 };
@@ -199,6 +202,7 @@ class IPConnection : public Connection {
   std::atomic<int> receiveResult_{kDone};
   std::atomic<int> brokenBy_{kNoSide};   // the side whose failure broke the socket
   std::atomic<int> writtenCount_{0};
+  TransferProgress fileProgress_;
   std::thread sendThread_;
   std::thread receiveThread_;
 };

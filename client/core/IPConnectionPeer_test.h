@@ -215,6 +215,14 @@ class RawPeer {
     return Transfer().Write(wire.data(), wire.size()) == Outcome::Done;
   }
 
+  // `file` scrambled from its own first byte as it goes on the wire, and those
+  // bytes sent as they are: a file can then go out in several writes.
+  std::string Scrambled(std::string file) {
+    codec_.Encode(1, static_cast<std::int64_t>(file.size()), file.data());
+    return file;
+  }
+  bool WriteRaw(const std::string& wire) { return Transfer().Write(wire.data(), wire.size()) == Outcome::Done; }
+
   // Accepts the link, reads its 5003 and accepts the logon with `accepted` as body.
   bool LogOn(const std::string& accepted = "CODE2") {
     if (!Accept()) return false;

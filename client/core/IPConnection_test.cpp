@@ -521,6 +521,31 @@ TEST(IPConnectionRawPeer, FilesKeepTheirBytesAcrossPieceBoundariesBothWays) {
   }
 }
 
+// A file's bytes are counted as its blocks arrive; the count clears once it is in.
+TEST(IPConnectionRawPeer, AFileBeingReceivedCountsItsBytesAsTheyArrive) {
+  RawPeer peer;
+  Link link;
+  ASSERT_TRUE(link.Start(peer.Account(), peer.Entry()));
+  ASSERT_TRUE(peer.LogOn());
+  ASSERT_TRUE(link.WaitLoggedOn());
+  constexpr std::int64_t kSize = 5 * static_cast<std::int64_t>(SocketTransfer::kMaxCallBytes);
+  const std::string wire = peer.Scrambled(Pattern(static_cast<std::size_t>(kSize), 16));
+  ASSERT_TRUE(peer.Write(MSGID_RETRIEVED_DOCUMENTS, "\"P\",1,\"big\",1,1," + std::to_string(kSize) + "\n", {},
+                         std::nullopt, 43));
+  std::size_t sent = 0;
+  for (const std::size_t upTo : {std::size_t{0}, 2 * SocketTransfer::kMaxCallBytes, 4 * SocketTransfer::kMaxCallBytes}) {
+    ASSERT_TRUE(upTo == sent || peer.WriteRaw(wire.substr(sent, upTo - sent)));
+    sent = upTo;
+    EXPECT_TRUE(WaitUntil([&] {
+      const TransferProgress::Counts counts = link.connection.GetFileProgress();
+      return counts.done == static_cast<std::int64_t>(sent) && counts.total == kSize;
+    })) << sent;
+  }
+  ASSERT_TRUE(peer.WriteRaw(wire.substr(sent)));
+  ASSERT_TRUE(link.WaitMessage([](const Msg& m) { return m.GetOriginalStamp() == 43; }));
+  EXPECT_EQ(link.connection.GetFileProgress().total, 0);
+}
+
 struct BadReply {
   const char* what;
   MessageId id;

@@ -1,5 +1,7 @@
 #include "client/core/ProjectTree.h"
 
+#include <algorithm>
+
 #include "common/StringHelpers.h"
 
 namespace {
@@ -131,4 +133,17 @@ std::string ProjectTree::GetParentIndexName(const ProjectNode& start, const std:
     for (int i = node->GetChildCount() - 1; i >= 0; --i) pending.emplace_back(node->GetChild(i), node);
   }
   return std::string();
+}
+
+std::vector<std::string> ProjectTree::GetShownPath(const std::string& indexName) {
+  std::vector<std::string> names;
+  std::string current = indexName;
+  while (!ProjectNode::IsRootIndexName(current) && names.size() <= static_cast<std::size_t>(ProjectNode::kMaxDepth)) {
+    const ProjectNode* node = FindProjectByPath(current);
+    if (node == nullptr) return {};
+    names.push_back(node->GetName());
+    current = GetParentIndexName(root_, current);
+  }
+  std::reverse(names.begin(), names.end());
+  return names;
 }

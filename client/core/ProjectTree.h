@@ -54,6 +54,10 @@ class ProjectTree {
   // whose index name is `indexName`; empty when there is none.
   static std::string GetParentIndexName(const ProjectNode& start, const std::string& indexName);
 
+  // The names of the projects from below the root down to the project of
+  // `indexName`, as the tree shows them; empty for the root or an unknown project.
+  std::vector<std::string> GetShownPath(const std::string& indexName);
+
  private:
   // Gives each node of `fresh` the local state of the stored project of its index name.
   void CarryOverLocalState(ProjectNode& fresh) const;

@@ -2,8 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 
 #include "client/core/CBrannockApp.h"
@@ -18,6 +20,8 @@ constexpr int kColumnWidth = 350;
 // eighth of the line height).
 constexpr int kWidthUnits = 500;
 constexpr int kHeightUnits = 250;
+// The bar's range while it follows a file's bytes.
+constexpr int kFileBarRange = 1000;
 
 const QIcon& RowIcon(ProgressRows::Icon icon) {
   static const std::array<QIcon, 4> kIcons = {
@@ -33,11 +37,13 @@ COperationProgressDlg::COperationProgressDlg(CBrannockDoc& document, QWidget* pa
       document_(document),
       list_(new CListViewEx(this)),
       progress_(new QProgressBar(this)),
+      fileLine_(new QLabel(this)),
       animation_(new ProgressAnimation(this)) {
   // A title bar without a close button: the dialog closes by Escape or when done.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowContextHelpButtonHint);
   SetControlHelp(list_, 1064, "The steps of the operation under way and how far each got.");
-  SetControlHelp(progress_, 1062, "How many steps of the operation are done.");
+  SetControlHelp(progress_, 1062, "How many steps of the operation are done, or how much of a file being received.");
+  SetControlHelp(fileLine_, 1063, "How many bytes of the file being received have arrived.");
   animation_->setWhatsThis("Moves while the operation runs.");
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->header()->setSectionsClickable(false);
@@ -46,6 +52,7 @@ COperationProgressDlg::COperationProgressDlg(CBrannockDoc& document, QWidget* pa
 
   auto* right = new QVBoxLayout;
   right->addWidget(list_, 1);
+  right->addWidget(fileLine_);
   right->addWidget(progress_);
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(animation_, 0, Qt::AlignTop);
@@ -66,7 +73,6 @@ void COperationProgressDlg::FillInstructionList() {
     auto* item = new QTreeWidgetItem(list_, {QString::fromStdString(row.text)});
     item->setIcon(0, RowIcon(row.icon));
   }
-  progress_->setRange(0, rows_.GetRange());
   ShowProgress();
 }
 
@@ -91,11 +97,31 @@ void COperationProgressDlg::ShowIcon(int row) {
   list_->topLevelItem(row)->setIcon(0, RowIcon(rows_.GetRows()[static_cast<std::size_t>(row)].icon));
 }
 
-void COperationProgressDlg::ShowProgress() { progress_->setValue(rows_.GetDoneCount()); }
+void COperationProgressDlg::ShowProgress() {
+  if (showingFile_) return;
+  progress_->setRange(0, rows_.GetRange());
+  progress_->setValue(rows_.GetDoneCount());
+}
+
+void COperationProgressDlg::ShowFileProgress(const TransferProgress::Counts& counts) {
+  if (counts.total <= 0) {
+    if (!showingFile_) return;
+    showingFile_ = false;
+    fileLine_->clear();
+    ShowProgress();
+    return;
+  }
+  showingFile_ = true;
+  const std::int64_t done = std::clamp<std::int64_t>(counts.done, 0, counts.total);
+  fileLine_->setText(QString("Receiving a file: %1 of %2 bytes").arg(done).arg(counts.total));
+  progress_->setRange(0, kFileBarRange);
+  progress_->setValue(static_cast<int>(static_cast<double>(done) * kFileBarRange / static_cast<double>(counts.total)));
+}
 
 void COperationProgressDlg::OnTimer() {
   if (!timer_.isActive()) return;
   document_.GetApp().DoProcessing();
+  ShowFileProgress(document_.GetFileProgress());
   if (++idleTicks_ == kIdleTicksLimit) reject();
 }
 

@@ -1,17 +1,20 @@
 #pragma once
 // Shows the instructions of the batch a document is working through, each with an
-// icon of how far it got, with a progress bar and an animation. While open, its own
-// 200 ms timer runs the application's periodic pass, so the queue advances under
-// the modal dialog. It has no buttons: Escape, the document's "queue empty" hint or
-// 3000 ticks without a reply close it; closing leaves the queue running.
+// icon of how far it got, with a progress bar, the bytes of a file being received
+// and an animation. While open, its own 200 ms timer runs the application's
+// periodic pass, so the queue advances under the modal dialog. It has no buttons:
+// Escape, the document's "queue empty" hint or 3000 ticks without a reply close
+// it; closing leaves the queue running.
 #include <QTimer>
 
 #include "client/core/ProgressRows.h"
+#include "client/core/TransferProgress.h"
 #include "client/ui/ClientDialog.h"
 
 class CBrannockDoc;
 class CListViewEx;
 class ProgressAnimation;
+class QLabel;
 class QProgressBar;
 
 class COperationProgressDlg : public ClientDialog {
@@ -33,8 +36,11 @@ class COperationProgressDlg : public ClientDialog {
   void MarkInstructionDone(int row, bool succeeded);
   void ResetIdleCount() { idleTicks_ = 0; }
 
-  // One tick of the dialog's timer.
+  // One tick of the dialog's timer: a pass, then the file under way shown.
   void OnTimer();
+  // While a file is under way its bytes done and total are shown below the list and
+  // the bar follows them; afterwards the line empties and the bar counts steps again.
+  void ShowFileProgress(const TransferProgress::Counts& counts);
   int GetIdleTicks() const { return idleTicks_; }
   bool IsTimerActive() const { return timer_.isActive(); }
 
@@ -44,6 +50,7 @@ class COperationProgressDlg : public ClientDialog {
   const ProgressRows& GetRows() const { return rows_; }
   CListViewEx& GetList() const { return *list_; }
   QProgressBar& GetProgressBar() const { return *progress_; }
+  QLabel& GetFileLine() const { return *fileLine_; }
   ProgressAnimation& GetAnimation() const { return *animation_; }
 
  private:
@@ -56,6 +63,8 @@ class COperationProgressDlg : public ClientDialog {
   ProgressRows rows_;
   CListViewEx* list_;
   QProgressBar* progress_;
+  QLabel* fileLine_;
+  bool showingFile_ = false;
   ProgressAnimation* animation_;
   QTimer timer_;
   int idleTicks_ = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QTest>
 
@@ -66,6 +67,30 @@ TEST_F(COperationProgressDlgTest, APlaceholderOnlyBatchListsNothingWithRangeZero
   EXPECT_EQ(dialog.GetProgressBar().maximum(), 1);
   EXPECT_TRUE(dialog.GetAnimation().IsPlaying());
   EXPECT_TRUE(dialog.IsTimerActive());
+}
+
+TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThemThenStepsAgain) {
+  document_->QueueBatch(Batch({Step("a", true, true, true), Step("b", true)}));
+  COperationProgressDlg dialog(*document_);
+  struct Case {
+    std::int64_t done;
+    std::int64_t total;
+    const char* line;
+    int value;
+    int maximum;
+  };
+  const Case cases[] = {
+      {0, 200000000, "Receiving a file: 0 of 200000000 bytes", 0, 1000},
+      {50000000, 200000000, "Receiving a file: 50000000 of 200000000 bytes", 250, 1000},
+      {199999999, 200000000, "Receiving a file: 199999999 of 200000000 bytes", 999, 1000},
+      {0, 0, "", 1, 3},   // the file is in: the bar counts steps again
+  };
+  for (const Case& c : cases) {
+    dialog.ShowFileProgress({c.done, c.total});
+    EXPECT_EQ(dialog.GetFileLine().text().toStdString(), c.line);
+    EXPECT_EQ(dialog.GetProgressBar().value(), c.value) << c.done;
+    EXPECT_EQ(dialog.GetProgressBar().maximum(), c.maximum) << c.done;
+  }
 }
 
 TEST_F(COperationProgressDlgTest, RowsShowTheirIconsAndDoneRowsStepTheBar) {
