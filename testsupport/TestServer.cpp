@@ -2,6 +2,7 @@
 
 #include "common/BuiltInKeys.h"
 #include "common/CertificateFile.h"
+#include "platform/CriticalSection.h"
 #include "platform/fs.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
@@ -64,15 +65,41 @@ void TestServer::Stop() {
 
 CWexmoorDoc& TestServer::Document() const { return *CWexmoorApp::GetDocument(); }
 
-std::optional<UserAccount> TestServer::AddUser(const std::string& name, const std::string& password, bool lockoutTrap) {
+namespace {
+
+UserAccount NewTcpAccount(const std::string& name, const std::string& password, bool lockoutTrap) {
   UserAccount account;
   account.SetName(name);
   account.SetPassword(password);
   account.SetConnectionType(UserAccount::kTcpIp);
   account.SetLockoutTrap(lockoutTrap);
   account.GenerateKeyText();
+  return account;
+}
+
+}  // namespace
+
+std::optional<UserAccount> TestServer::AddUser(const std::string& name, const std::string& password, bool lockoutTrap) {
+  UserAccount account = NewTcpAccount(name, password, lockoutTrap);
   if (!Document().AddUser(account)) return std::nullopt;
   return Document().GetSettings().FindUser(account.GetId());
+}
+
+std::vector<UserAccount> TestServer::AddUsers(const std::vector<std::string>& names, const std::string& password) {
+  platform::CriticalSection::Lock hold(Document().GetUserTableSection());
+  ServerSettings& settings = Document().GetSettings();
+  // Ids first, while the table is small: each id is saved, the accounts only once.
+  std::vector<UserAccount> accounts;
+  for (const std::string& name : names) {
+    accounts.push_back(NewTcpAccount(name, password, false));
+    accounts.back().SetId(settings.AllocateUserId());
+    if (accounts.back().GetId() == -1) return {};
+  }
+  for (const UserAccount& account : accounts) settings.AddUser(account);
+  if (!settings.SaveUsers(root_)) return {};
+  std::vector<UserAccount> added;
+  for (const UserAccount& account : accounts) added.push_back(*settings.FindUser(account.GetId()));
+  return added;
 }
 
 std::unique_ptr<TestClient> TestServer::MakeClient(const UserAccount& account) const {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ScratchFolder.h"
 #include "server/engine/CWexmoorApp.h"
@@ -42,6 +43,9 @@ class TestServer {
   // Adds a TCP/IP account with a fresh key and logon code through the document;
   // none when the document refused it.
   std::optional<UserAccount> AddUser(const std::string& name, const std::string& password, bool lockoutTrap = true);
+  // Adds many such accounts (no lock-out trap) with one save of the users file, for
+  // tests that need hundreds; empty when an id or the save failed.
+  std::vector<UserAccount> AddUsers(const std::vector<std::string>& names, const std::string& password);
   // Writes the account's connection certificate to `path` as the user
   // administration does (a new logon code and key for the account). False when the
   // account is unknown or the certificate was not made or written.
