@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/RecordFields.h"
@@ -35,24 +36,36 @@ struct DocumentListKind {
   std::string RecordCache::ParsedStatistics::*rows;
 };
 
-// The parsed statistics of every document of the project's file list, in list
-// order, whose statistics file loads and holds a version; none when the list does
-// not load. The cache is asked once for all of them, and their rows are read
-// outside its lock.
-std::vector<RecordCache::ParsedRecord> ListedDocuments(RecordCache& records,
-                                                       const CWexmoorDoc::ProjectListing& project) {
+// The rows `kind` lists, in list order, of every document of the project's file
+// list whose statistics load and hold a version, and their number; none when the
+// list does not load. Held statistics are read in one look-up that takes no
+// reference to them; only when some are not held are they loaded.
+struct ListedRows {
+  std::int32_t count = 0;
+  std::string rows;
+};
+
+ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
+                              const DocumentListKind& kind) {
+  ListedRows listed;
   const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
-  if (list->LoadFailed()) return {};
+  if (list->LoadFailed()) return listed;
   StringList values;
   list->GetValues(values);
   std::vector<std::string> paths;
   paths.reserve(static_cast<std::size_t>(values.GetSize()));
   for (int i = 0; i < values.GetSize(); ++i) paths.push_back(StatisticsPath(project.folder, values.GetAt(i)));
-  std::vector<RecordCache::ParsedRecord> documents = records.ParsedAll(paths);
-  std::erase_if(documents, [](const RecordCache::ParsedRecord& document) {
-    return !document || document->latestRow.empty();
-  });
-  return documents;
+  const auto add = [&](const RecordCache::ParsedStatistics& document) {
+    if (document.latestRow.empty()) return;
+    ++listed.count;
+    listed.rows += document.*kind.rows;
+  };
+  if (records.VisitAllHeld(std::vector<std::string_view>(paths.begin(), paths.end()), add)) return listed;
+  listed = {};
+  for (const RecordCache::ParsedRecord& document : records.ParsedAll(paths)) {
+    if (document) add(*document);
+  }
+  return listed;
 }
 
 bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind) {
@@ -66,14 +79,11 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
   if (!document->CopyProjectListing(internalName, project)) {
     return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.unknownProjectCode));
   }
-  const std::vector<RecordCache::ParsedRecord> listed = ListedDocuments(document->GetRecordCache(), project);
+  const ListedRows listed = ListedDocumentRows(document->GetRecordCache(), project, kind);
   std::string reply = AppendStringField(project.name, "");
   reply = AppendStringField(project.internalName, std::move(reply));
-  reply = EndRecord(AppendIntField(static_cast<std::int32_t>(listed.size()), reply));
-  std::size_t size = reply.size();
-  for (const RecordCache::ParsedRecord& parsed : listed) size += ((*parsed).*kind.rows).size();
-  reply.reserve(size);
-  for (const RecordCache::ParsedRecord& parsed : listed) reply += (*parsed).*kind.rows;
+  reply = EndRecord(AppendIntField(listed.count, reply));
+  reply += listed.rows;
   return RequestDispatcher::SendReply(engine, request, kind.listed, reply);
 }
 

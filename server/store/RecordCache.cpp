@@ -56,6 +56,19 @@ std::vector<RecordCache::ParsedRecord> RecordCache::ParsedAll(const std::vector<
   return records;
 }
 
+bool RecordCache::VisitAllHeld(const std::vector<std::string_view>& paths,
+                               const std::function<void(const ParsedStatistics&)>& visit) const {
+  std::vector<const ParsedStatistics*> held(paths.size());
+  std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const ParsedRecord* record = Held<ParsedStatistics>(paths[i]);
+    if (record == nullptr) return false;
+    held[i] = record->get();
+  }
+  for (const ParsedStatistics* parsed : held) visit(*parsed);
+  return true;
+}
+
 RecordCache::ParsedRecord RecordCache::LoadParsed(const std::string& path, const Stamp& stamp) {
   FileStatistics statistics;
   int lineCounter = 0;
@@ -130,16 +143,19 @@ std::size_t RecordCache::HeldRecords() const {
 }
 
 template <class T>
-std::shared_ptr<const T> RecordCache::Find(const std::string& path, Stamp& stamp) const {
+const std::shared_ptr<const T>* RecordCache::Held(std::string_view path) const {
   const auto found = index_.find(path);
-  if (found != index_.end()) {
-    const Entry& entry = *found->second;
-    if (const auto* record = std::get_if<std::shared_ptr<const T>>(&entry.record)) {
-      // Written only when not yet set, so readers of a warm cache share its lines.
-      if (!entry.used.load(std::memory_order_relaxed)) entry.used.store(true, std::memory_order_relaxed);
-      return *record;
-    }
-  }
+  if (found == index_.end()) return nullptr;
+  const Entry& entry = *found->second;
+  const auto* record = std::get_if<std::shared_ptr<const T>>(&entry.record);
+  // Written only when not yet set, so readers of a warm cache share its lines.
+  if (record != nullptr && !entry.used.load(std::memory_order_relaxed)) entry.used.store(true, std::memory_order_relaxed);
+  return record;
+}
+
+template <class T>
+std::shared_ptr<const T> RecordCache::Find(const std::string& path, Stamp& stamp) const {
+  if (const auto* held = Held<T>(path)) return *held;
   stamp = StampOf(path);
   return nullptr;
 }

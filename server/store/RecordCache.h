@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -48,6 +49,11 @@ class RecordCache {
   ParsedRecord Parsed(const std::string& path);
   // Parsed() of every path, in order, with one look-up of the held ones.
   std::vector<ParsedRecord> ParsedAll(const std::vector<std::string>& paths);
+  // When every path's parse is held, calls `visit` with each in order under the
+  // shared lock and gives true; otherwise visits none. Takes no reference, so
+  // readers of the same records on other cores do not contend for their counts.
+  bool VisitAllHeld(const std::vector<std::string_view>& paths,
+                    const std::function<void(const ParsedStatistics&)>& visit) const;
   // The file list at `path`, never null; one whose LoadFailed() is true is not kept.
   ListRecord List(const std::string& path);
 
@@ -81,8 +87,11 @@ class RecordCache {
     bool operator==(const Stamp&) const = default;
   };
 
-  // The held record of `path` (marked used), else null with the stamp to offer a
-  // parse under. The caller holds the lock, shared at least.
+  // The held record of `path` (marked used), else null. The caller holds the lock,
+  // shared at least.
+  template <class T>
+  const std::shared_ptr<const T>* Held(std::string_view path) const;
+  // The same as a copy, else null with the stamp to offer a parse under.
   template <class T>
   std::shared_ptr<const T> Find(const std::string& path, Stamp& stamp) const;
   ParsedRecord LoadParsed(const std::string& path, const Stamp& stamp);

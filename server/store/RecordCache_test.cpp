@@ -176,6 +176,7 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
   platform::ScratchFolder scratch;
   std::vector<std::string> paths;
   for (int p = 0; p < kPaths; ++p) paths.push_back(scratch / ("stats" + std::to_string(p)));
+  const std::vector<std::string_view> views(paths.begin(), paths.end());
   const auto record = [](int path, int generation) {
     FileStatistics statistics;
     statistics.SetOwnerProject(std::to_string(path * 1000 + generation));
@@ -208,15 +209,18 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
     for (int r = 0; r < kReaders; ++r) {
       readers.emplace_back([&] {
         std::vector<int> seen(kPaths, 0);
-        const auto check = [&](int p, const RecordCache::ParsedRecord& got) {
-          const int stored = got ? std::stoi(got->statistics.GetOwnerProject()) : -1;
+        const auto check = [&](int p, const RecordCache::ParsedStatistics* got) {
+          const int stored = got != nullptr ? std::stoi(got->statistics.GetOwnerProject()) : -1;
           if (stored / 1000 != p || stored % 1000 < seen[static_cast<std::size_t>(p)]) ++faults;
           if (stored >= 0) seen[static_cast<std::size_t>(p)] = stored % 1000;
         };
         while (writing) {
-          for (int p = 0; p < kPaths; ++p) check(p, cache.Parsed(paths[static_cast<std::size_t>(p)]));
+          for (int p = 0; p < kPaths; ++p) check(p, cache.Parsed(paths[static_cast<std::size_t>(p)]).get());
           const std::vector<RecordCache::ParsedRecord> all = cache.ParsedAll(paths);
-          for (int p = 0; p < kPaths; ++p) check(p, all[static_cast<std::size_t>(p)]);
+          for (int p = 0; p < kPaths; ++p) check(p, all[static_cast<std::size_t>(p)].get());
+          int visited = 0;
+          const bool held = cache.VisitAllHeld(views, [&](const RecordCache::ParsedStatistics& got) { check(visited++, &got); });
+          if (visited != (held ? kPaths : 0)) ++faults;
         }
       });
     }
@@ -241,6 +245,9 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
     for (std::thread& reader : readers) reader.join();
     EXPECT_EQ(0, faults.load()) << c.what;
     EXPECT_LE(cache.HeldBytes(), c.limit) << c.what;
+    // Every path was put last unless the bound let some go.
+    EXPECT_EQ(!c.drop && c.limit == RecordCache::kDefaultByteLimit, cache.VisitAllHeld(views, [](const auto&) {}))
+        << c.what;
     for (int p = 0; p < kPaths; ++p) {
       const RecordCache::ParsedRecord last = cache.Parsed(paths[static_cast<std::size_t>(p)]);
       ASSERT_NE(nullptr, last) << c.what;
