@@ -87,7 +87,8 @@ bool ParseHeader(std::string& text, UsersFileHeader& header) {
 }  // namespace
 
 // Changes that one save of the users file carries. `ended` is guarded by the group
-// mutex; until it is set, the rest is guarded by the settings' latch.
+// mutex; until it is set, the rest is guarded by the settings' latch. Its waiters
+// wait on `changed` alone, so the end of one save wakes only those it concerns.
 struct UsersSaveGroup {
   struct Undo {
     int id;
@@ -98,6 +99,7 @@ struct UsersSaveGroup {
   std::vector<Undo> undo;
   bool saved = false;
   bool ended = false;
+  std::condition_variable changed;   // ended, or no save runs while this group is open
 };
 
 ServerSettings::ServerSettings(const BuiltInKey& usersFileKey) : openGroup_(std::make_shared<UsersSaveGroup>()) {
@@ -430,33 +432,37 @@ ServerSettings::PendingSave ServerSettings::ChangeUserForSave(int id,
 
 ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pending, const std::string& rootPath) {
   if (!pending.IsNeeded()) return {true, std::nullopt};
-  const UsersSaveGroup& mine = *pending.group_;
+  UsersSaveGroup& mine = *pending.group_;
   std::unique_lock group(groupMutex_);
   while (!mine.ended) {
     if (groupSaving_) {
-      groupSaved_.wait(group);
+      mine.changed.wait(group);
       continue;
     }
     // No save runs and this change is not saved yet, so it is in the open group.
     groupSaving_ = true;
     group.unlock();
-    const std::shared_ptr<UsersSaveGroup> done = SaveOpenGroup(rootPath);
+    const auto [done, next] = SaveOpenGroup(rootPath);
     group.lock();
     done->ended = true;
     groupSaving_ = false;
-    groupSaved_.notify_all();
+    done->changed.notify_all();
+    // One waiter of the group now open saves it at once.
+    next->changed.notify_one();
   }
   if (mine.saved || !pending.undoIndex_) return {mine.saved, std::nullopt};
   return {false, mine.undo[*pending.undoIndex_].codeKept};
 }
 
-std::shared_ptr<UsersSaveGroup> ServerSettings::SaveOpenGroup(const std::string& rootPath) {
+std::pair<std::shared_ptr<UsersSaveGroup>, std::shared_ptr<UsersSaveGroup>> ServerSettings::SaveOpenGroup(
+    const std::string& rootPath) {
   std::lock_guard save(saveMutex_);
   std::shared_ptr<UsersSaveGroup> group;
+  std::shared_ptr<UsersSaveGroup> next = std::make_shared<UsersSaveGroup>();
   std::string plainText;
   {
     std::unique_lock lock(latch_);
-    group = std::exchange(openGroup_, std::make_shared<UsersSaveGroup>());
+    group = std::exchange(openGroup_, next);
     plainText = BuildPlainTextLocked();
   }
   group->saved = WriteUsersFile(rootPath, plainText);
@@ -464,7 +470,7 @@ std::shared_ptr<UsersSaveGroup> ServerSettings::SaveOpenGroup(const std::string&
     std::unique_lock lock(latch_);
     PutBackCodesLocked(*group);
   }
-  return group;
+  return {group, next};
 }
 
 void ServerSettings::PutBackCodesLocked(UsersSaveGroup& group) {

@@ -19,6 +19,7 @@
 #include <optional>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/BuiltInKeys.h"
@@ -146,9 +147,10 @@ class ServerSettings {
   std::string BuildPlainTextLocked() const;
   void CopySettingsIntoLocked(UserAccount& account) const;
   bool WriteUsersFile(const std::string& rootPath, const std::string& plainText) const;
-  // Saves the changes of the open group and hands it back, its outcome set, with a
-  // new group open in its place (see WaitForSave).
-  std::shared_ptr<UsersSaveGroup> SaveOpenGroup(const std::string& rootPath);
+  // Saves the changes of the open group and hands it back, its outcome set, with the
+  // new group opened in its place (see WaitForSave).
+  std::pair<std::shared_ptr<UsersSaveGroup>, std::shared_ptr<UsersSaveGroup>> SaveOpenGroup(
+      const std::string& rootPath);
   void PutBackCodesLocked(UsersSaveGroup& group);
 
   Codec usersFileCodec_;   // holds the users-file key as key 0
@@ -169,6 +171,5 @@ class ServerSettings {
 
   // Never held with saveMutex_ or latch_.
   std::mutex groupMutex_;
-  std::condition_variable groupSaved_;
   bool groupSaving_ = false;
 };
