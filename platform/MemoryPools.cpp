@@ -36,7 +36,9 @@ void NoteMemoryFreed(std::size_t bytes) {
   std::size_t expected = freed;
   while (expected >= kTrimStep && !freedSinceTrim.compare_exchange_weak(expected, 0)) {
   }
-  if (expected >= kTrimStep) ::malloc_trim(0);
+  // Memory freed and taken again by the next request is no reason to trim: handing
+  // it back only makes every core fault it in again. Trim what the pools hold free.
+  if (expected >= kTrimStep && ::mallinfo2().fordblks >= kTrimStep) ::malloc_trim(0);
 }
 
 std::size_t ResidentBytes() {

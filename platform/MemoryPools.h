@@ -18,7 +18,8 @@ int MemoryPoolBound(unsigned cores);
 // Call at start-up, before any other thread runs.
 void SetUpServerAllocator();
 // Counts `bytes` just freed; once a step's worth (16 MiB) has been freed since the
-// last time, hands the allocator's free pages back to the system.
+// last time and the pools hold as much free, hands their free pages back to the
+// system.
 void NoteMemoryFreed(std::size_t bytes);
 // The process's resident memory in bytes (0 when it cannot be read).
 std::size_t ResidentBytes();
