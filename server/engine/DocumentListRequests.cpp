@@ -50,19 +50,26 @@ ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectLi
   ListedRows listed;
   const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
   if (list->LoadFailed()) return listed;
-  StringList values;
-  list->GetValues(values);
-  std::vector<std::string> paths;
-  paths.reserve(static_cast<std::size_t>(values.GetSize()));
-  for (int i = 0; i < values.GetSize(); ++i) paths.push_back(StatisticsPath(project.folder, values.GetAt(i)));
+  // Every path in one buffer: a list of thousands of documents makes no allocation per document.
+  std::string allPaths;
+  std::vector<std::size_t> ends;
+  list->ForEachValue([&](const std::string& internalFileName) {
+    AppendStatisticsPath(allPaths, project.folder, internalFileName);
+    ends.push_back(allPaths.size());
+  });
+  std::vector<std::string_view> paths;
+  paths.reserve(ends.size());
+  for (std::size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
+    paths.push_back(std::string_view(allPaths).substr(start, ends[i] - start));
+  }
   const auto add = [&](const RecordCache::ParsedStatistics& document) {
     if (document.latestRow.empty()) return;
     ++listed.count;
     listed.rows += document.*kind.rows;
   };
-  if (records.VisitAllHeld(std::vector<std::string_view>(paths.begin(), paths.end()), add)) return listed;
+  if (records.VisitAllHeld(paths, add)) return listed;
   listed = {};
-  for (const RecordCache::ParsedRecord& document : records.ParsedAll(paths)) {
+  for (const RecordCache::ParsedRecord& document : records.ParsedAll({paths.begin(), paths.end()})) {
     if (document) add(*document);
   }
   return listed;

@@ -136,6 +136,10 @@ StringList& ProjectFileList::GetValues(StringList& list) const {
   return list;
 }
 
+void ProjectFileList::ForEachValue(const std::function<void(const std::string&)>& visit) const {
+  ForEachPair([&visit](const std::pair<std::string, std::string>& pair) { visit(pair.second); });
+}
+
 bool ProjectFileList::Load(const std::string& path) {
   fileWasAbsent_ = false;
   loadFailed_ = true;

@@ -6,6 +6,7 @@
 // Copies share the rows they were made with, so copying a large list and adding a
 // row to the copy cost little.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -37,6 +38,8 @@ class ProjectFileList {
   // Append every key (value) to `list` in stored order; return it.
   StringList& GetKeys(StringList& list) const;
   StringList& GetValues(StringList& list) const;
+  // Each value in stored order, without copying them.
+  void ForEachValue(const std::function<void(const std::string&)>& visit) const;
 
   // Adds the pairs of the file at the full `path` to what the list holds and
   // remembers the path. True when the file was read whole, or when it does not

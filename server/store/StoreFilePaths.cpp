@@ -5,5 +5,11 @@ std::string ProjectFileListPath(const std::string& folder, const std::string& pr
 }
 
 std::string StatisticsPath(const std::string& folder, const std::string& internalFileName) {
-  return folder + internalFileName + "_FileStatistics.wxf";
+  std::string path;
+  AppendStatisticsPath(path, folder, internalFileName);
+  return path;
+}
+
+void AppendStatisticsPath(std::string& paths, const std::string& folder, const std::string& internalFileName) {
+  paths.append(folder).append(internalFileName).append("_FileStatistics.wxf");
 }

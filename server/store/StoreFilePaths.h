@@ -7,3 +7,5 @@
 std::string ProjectFileListPath(const std::string& folder, const std::string& projectInternalName);
 // <folder><internal file name>_FileStatistics.wxf
 std::string StatisticsPath(const std::string& folder, const std::string& internalFileName);
+// StatisticsPath written at the end of `paths`.
+void AppendStatisticsPath(std::string& paths, const std::string& folder, const std::string& internalFileName);
