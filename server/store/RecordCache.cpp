@@ -120,6 +120,21 @@ void RecordCache::Drop(const std::string& path) {
   if (found != index_.end()) Forget(found->second);
 }
 
+void RecordCache::BeginWrites(const std::vector<std::string>& paths) {
+  std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
+  for (const std::string& path : paths) {
+    MarkWritten(path);
+    ++stripeWriters_[StripeOf(path)];
+    const auto found = index_.find(path);
+    if (found != index_.end()) Forget(found->second);
+  }
+}
+
+void RecordCache::EndWrites(const std::vector<std::string>& paths) {
+  std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
+  for (const std::string& path : paths) --stripeWriters_[StripeOf(path)];
+}
+
 void RecordCache::DropBelow(const std::string& folder) {
   std::string prefix = folder;
   if (prefix.empty() || prefix.back() != '/') prefix += '/';
@@ -164,7 +179,7 @@ void RecordCache::Offer(const std::string& path, Record record, std::size_t byte
   std::size_t evicted = 0;
   {
     std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
-    if (StampOf(path) == stamp) evicted = Store(path, std::move(record), bytes);
+    if (stripeWriters_[StripeOf(path)] == 0 && StampOf(path) == stamp) evicted = Store(path, std::move(record), bytes);
   }
   platform::NoteMemoryFreed(evicted);
 }
@@ -204,7 +219,9 @@ std::size_t RecordCache::Forget(Entries::iterator entry) {
 }
 
 RecordCache::Stamp RecordCache::StampOf(const std::string& path) const {
-  return Stamp{stripeWrites_[std::hash<std::string>{}(path) % kStripes], allWrites_};
+  return Stamp{stripeWrites_[StripeOf(path)], allWrites_};
 }
 
-void RecordCache::MarkWritten(const std::string& path) { ++stripeWrites_[std::hash<std::string>{}(path) % kStripes]; }
+std::size_t RecordCache::StripeOf(const std::string& path) { return std::hash<std::string>{}(path) % kStripes; }
+
+void RecordCache::MarkWritten(const std::string& path) { ++stripeWrites_[StripeOf(path)]; }

@@ -57,6 +57,11 @@ class RecordCache {
   // The file list at `path`, never null; one whose LoadFailed() is true is not kept.
   ListRecord List(const std::string& path);
 
+  // Paths a writer is about to change on disk. Until the matching EndWrites their
+  // records are not served from the cache and no reader's parse of them is kept,
+  // so a reader who saw a path's new file can never be served its old record.
+  void BeginWrites(const std::vector<std::string>& paths);
+  void EndWrites(const std::vector<std::string>& paths);
   // The record a writer has just saved at `path`.
   void Put(const std::string& path, FileStatistics statistics);
   void Put(const std::string& path, ProjectFileList list);
@@ -102,6 +107,7 @@ class RecordCache {
   std::size_t Forget(Entries::iterator entry);
   // Frees room for `bytes` more; gives the bytes let go.
   std::size_t MakeRoom(std::size_t bytes);
+  static std::size_t StripeOf(const std::string& path);
   Stamp StampOf(const std::string& path) const;
   void MarkWritten(const std::string& path);
 
@@ -112,5 +118,6 @@ class RecordCache {
   std::unordered_map<std::string_view, Entries::iterator> index_;  // views of the entries' paths
   std::size_t heldBytes_ = 0;
   std::array<std::uint64_t, kStripes> stripeWrites_{};
+  std::array<std::uint32_t, kStripes> stripeWriters_{};   // writers between BeginWrites and EndWrites
   std::uint64_t allWrites_ = 0;
 };

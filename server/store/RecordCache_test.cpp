@@ -164,7 +164,7 @@ bool ReplaceQuickly(const std::string& path, const FileStatistics& statistics) {
 }
 
 // Readers of a few records, one at a time and all at once, while writers save newer
-// generations (the disk first, then the cache, as the store does) under a limit that
+// generations (marking the path, writing the disk, then the cache, as the store does) under a limit that
 // keeps everything and one that evicts all the time: a reader gets only the record of
 // the path it asked for, never older than one it saw before, and the cache ends
 // within its limit holding what the disk holds.
@@ -230,12 +230,14 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
         for (int g = 1; g <= kGenerations; ++g) {
           for (int p = w; p < kPaths; p += kWriters) {
             const std::string& path = paths[static_cast<std::size_t>(p)];
+            cache.BeginWrites({path});
             if (!ReplaceQuickly(path, record(p, g))) ++faults;
             if (c.drop) {
               cache.Drop(path);
             } else {
               cache.Put(path, record(p, g));
             }
+            cache.EndWrites({path});
           }
         }
       });

@@ -51,6 +51,7 @@ void RecordChange::MoveFolder(const std::string& from, const std::string& to) {
 }
 
 bool RecordChange::Commit() {
+  cache_.BeginWrites(touched_);
   const bool committed = StoreChange::Commit();
   for (const std::string& path : touched_) cache_.Drop(path);
   if (committed) {
@@ -60,6 +61,7 @@ bool RecordChange::Commit() {
   }
   // A record written inside a folder that moved is no longer at its path.
   for (const std::string& folder : movedFolders_) cache_.DropBelow(folder);
+  cache_.EndWrites(touched_);
   return committed;
 }
 
