@@ -213,51 +213,60 @@ struct FileDelivery {
   std::string user;
 };
 
-// The frame of 5026 and 5018: `storeFile` stores one received file and gives its
-// reply row (without the line end); each file is deleted after it, when the store
-// did not take it. A reply carries a row for every file received.
-bool AnswerDelivery(RTE& engine, const Msg& request, MessageId replyId,
-                    const std::function<std::string(const FileDelivery&, const ReceivedRow&)>& storeFile) {
+// Stores the received files of a request and gives each one's reply row (without the line end).
+using FileStorer = std::function<std::vector<std::string>(const FileDelivery&, const std::vector<ReceivedRow>&)>;
+
+// The frame of 5026 and 5018: `storeFiles` stores the received files; each is
+// deleted after it, when the store did not take it. A reply carries a row for
+// every file received.
+bool AnswerDelivery(RTE& engine, const Msg& request, MessageId replyId, const FileStorer& storeFiles) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) {
     DiscardReceivedFiles(request);
     return false;
   }
-  const std::vector<std::string> rows = SplitRecordRows(request.GetBodyText());
+  const std::vector<std::string> requestRows = SplitRecordRows(request.GetBodyText());
   FileDelivery delivery{*document, "", UserOf(engine)};
-  ReadStringField(delivery.project, rows.empty() ? std::string() : rows.front());
-  const std::vector<ReceivedRow> files = ReceivedRowsOf(rows);
+  ReadStringField(delivery.project, requestRows.empty() ? std::string() : requestRows.front());
+  const std::vector<ReceivedRow> files = ReceivedRowsOf(requestRows);
+  const std::vector<std::string> rows = storeFiles(delivery, files);
   std::string body = ReplyHead(delivery.project, files.size());
-  for (const ReceivedRow& file : files) {
-    const std::string row = storeFile(delivery, file);
-    DiscardReceivedFile(file);
-    body += EndRecord(row);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    DiscardReceivedFile(files[i]);
+    body += EndRecord(rows[i]);
   }
   return RequestDispatcher::SendReply(engine, request, replyId, body);
 }
 
+// The reply row of one checked-in file; `list` is read once, for the internal names of the rows.
+std::string CheckInFile(const FileDelivery& delivery, const ReceivedRow& file, RecordCache::ListRecord& list) {
+  int code = RefusalBeforeStore(delivery.document, file, kCheckInCommentTooLong);
+  int storeCode = 0;
+  const bool done = code == 0 && delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name,
+                                                                    file.size, file.comments, file.temporaryPath,
+                                                                    storeCode);
+  if (code == 0 && !done) code = CheckInResultCode(storeCode);
+  if (storeCode == CWexmoorDoc::kCheckInNotSaved) {
+    NoteProjectNotWritten(delivery.document, delivery.project, "the check-in of \"" + file.name + "\"");
+  }
+  if (done && !list) list = FileListOf(delivery.document, delivery.project);
+  if (done && !list) list = std::make_shared<const ProjectFileList>();
+  std::string row = AppendStringField(file.name, "");
+  row = AppendStringField(done ? list->Lookup(file.name) : std::string(), std::move(row));
+  row = AppendIntField(-1, std::move(row));
+  row = AppendIntField(done ? file.size : -1, std::move(row));
+  row = AppendBoolField(done, std::move(row));
+  return AppendIntField(code, row);
+}
+
 bool HandleCheckIn(RTE& engine, const Msg& request) {
-  RecordCache::ListRecord list;  // read once, for the internal names of the rows
-  return AnswerDelivery(engine, request, MSGID_CHECK_IN_RESULT, [&list](const FileDelivery& delivery,
-                                                                       const ReceivedRow& file) {
-    int code = RefusalBeforeStore(delivery.document, file, kCheckInCommentTooLong);
-    int storeCode = 0;
-    const bool done = code == 0 && delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name,
-                                                                      file.size, file.comments, file.temporaryPath,
-                                                                      storeCode);
-    if (code == 0 && !done) code = CheckInResultCode(storeCode);
-    if (storeCode == CWexmoorDoc::kCheckInNotSaved) {
-      NoteProjectNotWritten(delivery.document, delivery.project, "the check-in of \"" + file.name + "\"");
-    }
-    if (done && !list) list = FileListOf(delivery.document, delivery.project);
-    if (done && !list) list = std::make_shared<const ProjectFileList>();
-    std::string row = AppendStringField(file.name, "");
-    row = AppendStringField(done ? list->Lookup(file.name) : std::string(), std::move(row));
-    row = AppendIntField(-1, std::move(row));
-    row = AppendIntField(done ? file.size : -1, std::move(row));
-    row = AppendBoolField(done, std::move(row));
-    return AppendIntField(code, row);
-  });
+  return AnswerDelivery(engine, request, MSGID_CHECK_IN_RESULT,
+                        [](const FileDelivery& delivery, const std::vector<ReceivedRow>& files) {
+                          RecordCache::ListRecord list;
+                          std::vector<std::string> rows;
+                          for (const ReceivedRow& file : files) rows.push_back(CheckInFile(delivery, file, list));
+                          return rows;
+                        });
 }
 
 // --- add documents (5018) ----------------------------------------------------
@@ -279,22 +288,34 @@ int AddResultCode(int storeCode) {
   }
 }
 
-bool HandleAddDocuments(RTE& engine, const Msg& request) {
-  return AnswerDelivery(engine, request, MSGID_ADD_DOCUMENTS_RESULT, [](const FileDelivery& delivery,
-                                                                        const ReceivedRow& file) {
-    FileStatistics added;
-    int code = RefusalBeforeStore(delivery.document, file, AddResultCode(CWexmoorDoc::kBadParameters));
-    if (code == 0) {
-      code = AddResultCode(delivery.document.AddDocument(file.name, delivery.project, delivery.user, file.comments,
-                                                         file.temporaryPath, file.size, added));
-    }
-    std::string row = AppendStringField(file.name, "");
-    row = AppendStringField(added.GetInternalFileName(), std::move(row));
-    row = AppendIntField(added.GetVersion(), std::move(row));
-    row = AppendIntField(added.GetFileSize(), std::move(row));
+// The files the store is offered go in one call, so that they are written together.
+std::vector<std::string> AddFiles(const FileDelivery& delivery, const std::vector<ReceivedRow>& files) {
+  std::vector<int> codes(files.size());
+  std::vector<CWexmoorDoc::NewDocument> offered;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const ReceivedRow& file = files[i];
+    codes[i] = RefusalBeforeStore(delivery.document, file, AddResultCode(CWexmoorDoc::kBadParameters));
+    if (codes[i] == 0) offered.push_back({file.name, file.comments, file.temporaryPath, file.size});
+  }
+  const std::vector<CWexmoorDoc::AddedDocument> stored =
+      delivery.document.AddDocuments(delivery.project, delivery.user, offered);
+  const CWexmoorDoc::AddedDocument refused;
+  std::vector<std::string> rows;
+  for (std::size_t i = 0, next = 0; i < files.size(); ++i) {
+    const CWexmoorDoc::AddedDocument& added = codes[i] == 0 ? stored[next++] : refused;
+    const int code = codes[i] == 0 ? AddResultCode(added.code) : codes[i];
+    std::string row = AppendStringField(files[i].name, "");
+    row = AppendStringField(added.statistics.GetInternalFileName(), std::move(row));
+    row = AppendIntField(added.statistics.GetVersion(), std::move(row));
+    row = AppendIntField(added.statistics.GetFileSize(), std::move(row));
     row = AppendBoolField(code == 0, std::move(row));
-    return AppendIntField(code, row);
-  });
+    rows.push_back(AppendIntField(code, row));
+  }
+  return rows;
+}
+
+bool HandleAddDocuments(RTE& engine, const Msg& request) {
+  return AnswerDelivery(engine, request, MSGID_ADD_DOCUMENTS_RESULT, &AddFiles);
 }
 
 }  // namespace

@@ -283,6 +283,11 @@ std::string CWexmoorDoc::GenerateInternalName() {
   return nameCounter_ ? nameCounter_->Generate() : "";
 }
 
+std::vector<std::string> CWexmoorDoc::GenerateInternalNames(int count) {
+  platform::CriticalSection::Lock hold(inventorySection_);
+  return nameCounter_ ? nameCounter_->Generate(count) : std::vector<std::string>();
+}
+
 bool CWexmoorDoc::AddUser(UserAccount& account) {
   platform::CriticalSection::Lock hold(userTableSection_);
   return settings_.AddUserChecked(account);

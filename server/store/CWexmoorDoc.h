@@ -89,6 +89,8 @@ class CWexmoorDoc {
   // The next internal name "WXFiName_Hi%dLo%d", or "" when the counter file could
   // not be written; every caller must treat "" as a failure.
   std::string GenerateInternalName();
+  // The next `count` names with one write of the counter file; none on a failure.
+  std::vector<std::string> GenerateInternalNames(int count);
 
   // Writes "WexmoorInventory.wxf" atomically from the tree; takes the latch shared.
   // Callers that change the tree hold the inventory section.
@@ -170,6 +172,24 @@ class CWexmoorDoc {
   int AddDocument(const std::string& name, const std::string& projectInternalName, const std::string& author,
                   const std::string& comments, const std::string& receivedFilePath, int fileSize,
                   FileStatistics& result);
+  // One received file of AddDocuments, and what became of it: AddDocument's code and result.
+  struct NewDocument {
+    std::string name;
+    std::string comments;
+    std::string receivedFilePath;
+    int fileSize = 0;
+  };
+  struct AddedDocument {
+    int code = 0;
+    FileStatistics statistics;
+  };
+  // AddDocument of each file in turn, up to kAddBatch files in one change: their
+  // statistics, version files and list rows are written and synced together. A
+  // refused file gets its code alone; a change that cannot be written gives each of
+  // its files 10015, and their received files are back where they were.
+  std::vector<AddedDocument> AddDocuments(const std::string& projectInternalName, const std::string& author,
+                                          const std::vector<NewDocument>& documents);
+  static constexpr std::size_t kAddBatch = 512;
   // Lists the document `name` of the original project in the destination as a
   // reference to its version `version` (with `replaceExisting`, an existing
   // reference of that name gains a further version instead). 0 or 10011, 10014-10024.
@@ -424,6 +444,9 @@ class CWexmoorDoc {
   void MapProjectNodes(ServerProject& project);
   // Folder of the project with a trailing separator, "" when absent; takes the latch.
   std::string FolderOfProject(const std::string& internalName);
+  // AddDocuments of `count` files from `documents` under one lock, as one change.
+  void AddBatch(const std::string& projectInternalName, const std::string& author, const NewDocument* documents,
+                std::size_t count, AddedDocument* results);
   int CheckOutAlong(std::vector<FileStatistics>& changed, FileStatistics current, const FileStatistics& origin,
                     const std::string& user, const std::string& reference, ProjectLockSet& locks,
                     std::set<std::string>& visited);

@@ -1,6 +1,9 @@
 // Adding, deleting and renaming documents and references, and the dependency report.
+#include <algorithm>
 #include <map>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "common/NameValidation.h"
@@ -50,39 +53,86 @@ std::string UnusedPath(const std::string& path) {
 int CWexmoorDoc::AddDocument(const std::string& name, const std::string& projectInternalName,
                              const std::string& author, const std::string& comments,
                              const std::string& receivedFilePath, int fileSize, FileStatistics& result) {
-  const std::string documentName = Trimmed(name);
-  if (projectInternalName.empty() || author.empty() || !IsValidStoredName(documentName)) return kBadParameters;
+  std::vector<AddedDocument> added =
+      AddDocuments(projectInternalName, author, {NewDocument{name, comments, receivedFilePath, fileSize}});
+  result = std::move(added.front().statistics);
+  return added.front().code;
+}
+
+std::vector<CWexmoorDoc::AddedDocument> CWexmoorDoc::AddDocuments(const std::string& projectInternalName,
+                                                                  const std::string& author,
+                                                                  const std::vector<NewDocument>& documents) {
+  std::vector<AddedDocument> results(documents.size());
+  for (std::size_t first = 0; first < documents.size(); first += kAddBatch) {
+    AddBatch(projectInternalName, author, documents.data() + first, std::min(kAddBatch, documents.size() - first),
+             results.data() + first);
+  }
+  return results;
+}
+
+void CWexmoorDoc::AddBatch(const std::string& projectInternalName, const std::string& author,
+                           const NewDocument* documents, std::size_t count, AddedDocument* results) {
+  std::vector<std::string> names(count);
+  std::vector<std::size_t> offered;
+  for (std::size_t i = 0; i < count; ++i) {
+    names[i] = Trimmed(documents[i].name);
+    if (projectInternalName.empty() || author.empty() || !IsValidStoredName(names[i])) {
+      results[i].code = kBadParameters;
+    } else {
+      offered.push_back(i);
+    }
+  }
+  if (offered.empty()) return;
   const auto requests = [&] { return LockRequests{{projectInternalName, LockTable::kShared}}; };
-  return RunUnderLocks(requests, [&](ProjectLockSet&) {
+  RunUnderLocks(requests, [&](ProjectLockSet&) {
     const std::string folder = FolderOfProject(projectInternalName);
-    if (folder.empty()) return kNoProjectMatch;
     ProjectFileList list;
-    if (!LoadList(ProjectFileListPath(folder, projectInternalName), list)) return kFileCopyFailed;
-    if (list.Contains(documentName)) return kDuplicateFileName;
-    const std::string internalFileName = GenerateInternalName();
-    if (internalFileName.empty()) return kFileCopyFailed;
-
-    FileEntry header;
-    header.SetName(documentName);
-    header.SetAuthor(author);
-    header.SetComments(comments);
-    header.SetVersion(1);
-    header.SetFileSize(fileSize);
-    header.SetInternalFileName(internalFileName);
-    header.StampCreated();
-    FileStatistics statistics;
-    statistics.SetOwnerProject(projectInternalName);
-    statistics.SetHeader(header);
-    statistics.AddVersion(header);
-    result = statistics;
-
-    // The file first, so that nothing is ever listed without it.
+    const int refusal = folder.empty() ? kNoProjectMatch
+                        : !LoadList(ProjectFileListPath(folder, projectInternalName), list) ? kFileCopyFailed
+                                                                                             : 0;
+    std::vector<std::size_t> accepted;
+    std::unordered_set<std::string> taken;
+    for (const std::size_t i : offered) {
+      const bool duplicate = list.Contains(names[i]) || !taken.insert(names[i]).second;
+      results[i].code = refusal != 0 ? refusal : duplicate ? kDuplicateFileName : 0;
+      if (results[i].code == 0) accepted.push_back(i);
+    }
+    if (accepted.empty()) return 0;
+    const std::vector<std::string> internalNames = GenerateInternalNames(static_cast<int>(accepted.size()));
     RecordChange change(JournalFolder(), records_);
-    change.MoveFile(receivedFilePath, folder + header.GetVersionFileName(), true);
-    const int staged = StageStatistics(change, StatisticsPath(folder, internalFileName), statistics);
-    if (staged != 0) return staged;
-    if (!list.Add(documentName, internalFileName) || !change.AppendToList(list, documentName)) return kFileCopyFailed;
-    return change.Commit() ? 0 : kFileCopyFailed;
+    std::vector<std::string> keys;
+    for (std::size_t k = 0; k < accepted.size(); ++k) {
+      const std::size_t i = accepted[k];
+      if (internalNames.empty()) {
+        results[i].code = kFileCopyFailed;
+        continue;
+      }
+      const NewDocument& document = documents[i];
+      FileEntry header;
+      header.SetName(names[i]);
+      header.SetAuthor(author);
+      header.SetComments(document.comments);
+      header.SetVersion(1);
+      header.SetFileSize(document.fileSize);
+      header.SetInternalFileName(internalNames[k]);
+      header.StampCreated();
+      FileStatistics& statistics = results[i].statistics;
+      statistics.SetOwnerProject(projectInternalName);
+      statistics.SetHeader(header);
+      statistics.AddVersion(header);
+      // Staged first: statistics that cannot be written leave nothing staged.
+      results[i].code = StageStatistics(change, StatisticsPath(folder, internalNames[k]), statistics);
+      if (results[i].code != 0) continue;
+      change.MoveFile(document.receivedFilePath, folder + header.GetVersionFileName(), true);
+      list.Add(names[i], internalNames[k]);
+      keys.push_back(names[i]);
+    }
+    // The list's rows last, so that nothing is ever listed without its files.
+    const bool committed = keys.empty() || (change.AppendToList(list, keys) && change.Commit());
+    for (const std::size_t i : accepted) {
+      if (!committed && results[i].code == 0) results[i].code = kFileCopyFailed;
+    }
+    return 0;
   });
 }
 
@@ -165,7 +215,7 @@ int CWexmoorDoc::AddReference(const std::string& name, const std::string& destin
       return kReferenceNotSaved;
     }
     if (StageStatistics(change, originalPath, linkedOriginal) != 0) return kOriginalNotSaved;
-    if (!replace && (!destinationList.Add(name, internalFileName) || !change.AppendToList(destinationList, name))) {
+    if (!replace && (!destinationList.Add(name, internalFileName) || !change.AppendToList(destinationList, {name}))) {
       return kDestinationListNotSaved;
     }
     return change.Commit() ? 0 : kReferenceNotSaved;

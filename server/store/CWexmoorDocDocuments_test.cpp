@@ -3,11 +3,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <future>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
+
+#include "common/StringHelpers.h"
 
 #include "server/store/StoreTestLibrary.h"
 
@@ -129,6 +133,68 @@ TEST_F(CWexmoorDocDocumentsTest, ExistingVersionFileIsNeverOverwritten) {
   FileStatistics result;
   EXPECT_EQ(Doc().AddDocument("Plan.doc", a_, "ann", "", received, 3, result), CWexmoorDoc::kFileCopyFailed);
   EXPECT_EQ(Snapshot(root_), before);
+}
+
+// One change of many files leaves the library as the files added one by one would,
+// refusals included; files beyond a change's share go into the next change.
+TEST_F(CWexmoorDocDocumentsTest, FilesAddedTogetherReadBackAsFilesAddedOneByOne) {
+  struct Case {
+    std::string name;
+    int code;
+  };
+  const std::vector<Case> cases{
+      {"Plan.doc", 0},
+      {"  Quoted \"name\", with commas.doc  ", 0},
+      {"Plan.doc", CWexmoorDoc::kDuplicateFileName},  // a name of this request
+      {"Old.doc", CWexmoorDoc::kDuplicateFileName},   // a name listed before
+      {"", CWexmoorDoc::kBadParameters},
+      {"Na\xC3\xAFve \xE2\x82\xAC.txt", 0},
+      {"Last.doc", 0},
+  };
+  NewDocument(a_, "Old.doc");
+  NewDocument(b_, "Old.doc");
+  std::vector<CWexmoorDoc::NewDocument> together;
+  for (const Case& c : cases) together.push_back({c.name, "c " + c.name, Received("data " + c.name), 7});
+  const std::vector<CWexmoorDoc::AddedDocument> added = Doc().AddDocuments(a_, "ann", together);
+  ASSERT_EQ(added.size(), cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    FileStatistics single;
+    const int code = Doc().AddDocument(cases[i].name, b_, "ann", "c " + cases[i].name,
+                                       Received("data " + cases[i].name), 7, single);
+    EXPECT_EQ(added[i].code, cases[i].code) << i;
+    EXPECT_EQ(code, cases[i].code) << i;
+    if (code != 0) continue;
+    std::string name = cases[i].name;
+    TrimString(name);
+    const std::string file = ListOf(a_).Lookup(name);
+    EXPECT_EQ(file, added[i].statistics.GetInternalFileName()) << i;
+    const FileEntry got = StatisticsOf(a_, file).GetVersion(0);
+    const FileEntry want = StatisticsOf(b_, ListOf(b_).Lookup(name)).GetVersion(0);
+    EXPECT_EQ(std::make_tuple(got.GetName(), got.GetComments(), got.GetAuthor(), got.GetFileSize(), got.GetVersion()),
+              std::make_tuple(want.GetName(), want.GetComments(), want.GetAuthor(), want.GetFileSize(), want.GetVersion()));
+    EXPECT_EQ(platform::ScratchFolder::Read(FolderOf(a_) + got.GetVersionFileName()), "data " + cases[i].name);
+    EXPECT_TRUE(platform::fs::IsReadOnly(FolderOf(a_) + got.GetVersionFileName()));
+  }
+  StringList keysA, keysB;
+  ListOf(a_).GetKeys(keysA);
+  ListOf(b_).GetKeys(keysB);
+  EXPECT_EQ(keysA.GetSize(), keysB.GetSize());
+  for (int i = 0; i < keysA.GetSize() && i < keysB.GetSize(); ++i) EXPECT_EQ(keysA.GetAt(i), keysB.GetAt(i));
+
+  // Across two changes: a name of the first change is refused in the second.
+  std::vector<CWexmoorDoc::NewDocument> many;
+  for (std::size_t i = 0; i <= CWexmoorDoc::kAddBatch; ++i) many.push_back({"F" + std::to_string(i), "", Received("f"), 1});
+  many.push_back({"F0", "", Received("f"), 1});
+  const std::vector<CWexmoorDoc::AddedDocument> spread = Doc().AddDocuments(c_, "ann", many);
+  EXPECT_EQ(spread[CWexmoorDoc::kAddBatch].code, 0);
+  EXPECT_EQ(spread.back().code, CWexmoorDoc::kDuplicateFileName);
+  EXPECT_EQ(ListOf(c_).GetCount(), static_cast<int>(CWexmoorDoc::kAddBatch) + 1);
+  EXPECT_FALSE(platform::fs::Exists(many[CWexmoorDoc::kAddBatch].receivedFilePath));
+  EXPECT_TRUE(platform::fs::Exists(many.back().receivedFilePath));
+  for (const auto& entry : std::filesystem::directory_iterator(FolderOf(c_))) {
+    EXPECT_NE(entry.path().filename().string().front(), '.') << "left over: " << entry.path();
+  }
+  EXPECT_EQ(Doc().GetLocks().GetCount(), 0u);
 }
 
 TEST_F(CWexmoorDocDocumentsTest, FailedSaveDuringAddLeavesNoTrace) {

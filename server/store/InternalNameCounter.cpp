@@ -45,17 +45,25 @@ bool InternalNameCounter::Load(bool newLibrary) {
 }
 
 std::string InternalNameCounter::Generate() {
-  const std::string name = FormatPair("WXFiName_Hi%dLo%d", high_, low_);
-  if (low_ < INT_MAX) {
-    ++low_;
-  } else if (high_ < INT_MAX) {
-    ++high_;
-    low_ = 1;
-  } else {
-    return "";  // every pair has been handed out
+  const std::vector<std::string> names = Generate(1);
+  return names.empty() ? std::string() : names.front();
+}
+
+std::vector<std::string> InternalNameCounter::Generate(int count) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    names.push_back(FormatPair("WXFiName_Hi%dLo%d", high_, low_));
+    if (low_ < INT_MAX) {
+      ++low_;
+    } else if (high_ < INT_MAX) {
+      ++high_;
+      low_ = 1;
+    } else {
+      return {};  // every pair has been handed out
+    }
   }
-  if (!platform::fs::IsFile(filePath_) || !Save()) return "";
-  return name;
+  if (names.empty() || !platform::fs::IsFile(filePath_) || !Save()) return {};
+  return names;
 }
 
 bool InternalNameCounter::Save() const { return SaveAs(filePath_); }

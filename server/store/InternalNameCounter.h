@@ -5,6 +5,7 @@
 // Not thread-safe: the document calls it under its inventory section.
 #include <string>
 #include <utility>
+#include <vector>
 
 class InternalNameCounter {
  public:
@@ -23,6 +24,9 @@ class InternalNameCounter {
   // is missing or cannot be written, or when the counters are exhausted; the
   // counters in memory stay advanced either way.
   std::string Generate();
+  // The next `count` names with one write of the file; none when Generate would give
+  // "" for any of them.
+  std::vector<std::string> Generate(int count);
 
   // Writes the counters, unadvanced, to another counter file (a new library root).
   bool SaveAs(const std::string& filePath) const;

@@ -185,7 +185,7 @@ TEST_F(ProjectFileListTest, AnAppendedRowReadsBackAsTheRewrittenList) {
     const ProjectFileList before = list;
     ASSERT_TRUE(list.Add(c.name, "WXFiName_Hi9Lo9"));
     RecordChange change(folder_ / "Journal", cache);
-    ASSERT_TRUE(change.AppendToList(list, c.name));
+    ASSERT_TRUE(change.AppendToList(list, {c.name}));
     ASSERT_TRUE(change.Commit());
 
     std::string rewritten;

@@ -19,10 +19,13 @@ bool RecordChange::WriteList(const ProjectFileList& list) {
   return true;
 }
 
-bool RecordChange::AppendToList(const ProjectFileList& list, const std::string& key) {
-  std::string row;
-  if (list.GetPath().empty() || !list.EncodeRow(key, row)) return false;
-  if (!StoreChange::AppendFile(list.GetPath(), std::move(row))) return WriteList(list);
+bool RecordChange::AppendToList(const ProjectFileList& list, const std::vector<std::string>& keys) {
+  std::string rows;
+  if (list.GetPath().empty() || keys.empty()) return false;
+  for (const std::string& key : keys) {
+    if (!list.EncodeRow(key, rows)) return false;
+  }
+  if (!StoreChange::AppendFile(list.GetPath(), std::move(rows))) return WriteList(list);
   Touch(list.GetPath());
   written_.insert_or_assign(list.GetPath(), list);
   return true;

@@ -20,9 +20,9 @@ class RecordChange : private StoreChange {
   int WriteStatistics(const std::string& path, const FileStatistics& statistics);
   // Stages the list at its own path; false when it refuses to be written.
   bool WriteList(const ProjectFileList& list);
-  // The same for a list whose file holds it but for the pair of `key`, added last:
-  // only that pair is appended, unless the file cannot take an append.
-  bool AppendToList(const ProjectFileList& list, const std::string& key);
+  // The same for a list whose file holds it but for the pairs of `keys`, added last
+  // in that order: only those pairs are appended, unless the file cannot take an append.
+  bool AppendToList(const ProjectFileList& list, const std::vector<std::string>& keys);
   void WriteFile(const std::string& path, std::string content);
   void RemoveFile(const std::string& path);
   void MoveFile(const std::string& from, const std::string& to, bool readOnly);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "common/StringHelpers.h"
@@ -161,6 +162,46 @@ bool MoveInto(const std::string& from, const std::string& to) {
   return CreateFolders(platform::fs::ParentFolder(to)) && platform::fs::MoveNoReplace(from, to);
 }
 
+bool SyncFolderOf(const std::string& path) {
+  return platform::FileDescriptor(platform::fs::ParentFolder(path), O_RDONLY | O_DIRECTORY).Sync();
+}
+
+// The content of a new file in a temporary beside it, not yet synced; "" when it
+// cannot be written. Each write is a change of `path`, for the failures a test puts there.
+std::string WriteTemporaryBeside(const std::string& path, std::string_view content) {
+  std::string temporary;
+  const int fd = platform::fs::CreateTemporaryBeside(path, "tmp", 0666, temporary);
+  if (fd < 0) return "";
+  bool ok = true;
+  while (ok && !content.empty()) {
+    ok = platform::MayChangeDisk(path);
+    const ssize_t written = ok ? ::write(fd, content.data(), content.size()) : -1;
+    if (written < 0 && errno == EINTR) continue;
+    ok = ok && written > 0;
+    if (ok) content.remove_prefix(static_cast<std::size_t>(written));
+  }
+  ok = ::close(fd) == 0 && ok;
+  if (ok) return temporary;
+  platform::fs::DeleteFile(temporary);
+  return "";
+}
+
+// From this many files on, one flush of each file system they lie on costs less than a sync of each.
+constexpr std::size_t kOneFlushFrom = 8;
+
+bool SyncAll(const std::vector<std::string>& paths) {
+  if (paths.size() < kOneFlushFrom) {
+    return std::all_of(paths.begin(), paths.end(), [](const std::string& path) { return platform::fs::SyncPath(path); });
+  }
+  std::unordered_set<dev_t> flushed;
+  for (const std::string& path : paths) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    if (flushed.insert(st.st_dev).second && !platform::fs::SyncFileSystemOf(path)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 StoreChange::StoreChange(std::string journalFolder) : journalFolder_(std::move(journalFolder)) {}
@@ -173,16 +214,22 @@ void StoreChange::AddWithPreImage(Kind kind, const std::string& path, std::strin
   step.hadOld = ReadStoredFile(path, step.oldContent);
   step.oldHash = step.hadOld ? HashOf(step.oldContent) : 0;
   // One step per file: a second write replaces the first and keeps its pre-image.
-  const auto same = std::find_if(steps_.begin(), steps_.end(), [&](const Step& s) { return s.path == path; });
-  if (same != steps_.end() && same->kind == Kind::Append) {
+  const auto found = stepOf_.find(path);
+  Step* same = found == stepOf_.end() ? nullptr : &steps_[found->second];
+  if (same != nullptr && same->kind == Kind::Append) {
     *same = std::move(step);  // nothing is made before Commit: the disk holds the pre-image still
     return;
   }
-  if (same != steps_.end() && (same->kind == Kind::Write || same->kind == Kind::Remove)) {
+  if (same != nullptr && (same->kind == Kind::Write || same->kind == Kind::Remove)) {
     same->kind = kind;
     same->target = std::move(step.target);
     return;
   }
+  Push(std::move(step));
+}
+
+void StoreChange::Push(Step step) {
+  stepOf_.emplace(step.path, steps_.size());
   steps_.push_back(std::move(step));
 }
 
@@ -193,8 +240,7 @@ void StoreChange::WriteFile(const std::string& path, std::string content) {
 void StoreChange::RemoveFile(const std::string& path) { AddWithPreImage(Kind::Remove, path, ""); }
 
 bool StoreChange::AppendFile(const std::string& path, std::string bytes) {
-  const bool stepped = std::any_of(steps_.begin(), steps_.end(), [&](const Step& s) { return s.path == path; });
-  if (bytes.empty() || stepped) return false;
+  if (bytes.empty() || stepOf_.count(path) != 0) return false;
   const OpenFile file(path, O_RDONLY);
   std::uint64_t size = 0;
   std::string tail;
@@ -207,7 +253,7 @@ bool StoreChange::AppendFile(const std::string& path, std::string bytes) {
   step.hadOld = true;
   step.oldLength = size;
   step.oldHash = HashOf(tail);
-  steps_.push_back(std::move(step));
+  Push(std::move(step));
   return true;
 }
 
@@ -216,7 +262,7 @@ void StoreChange::AddPathStep(Kind kind, const std::string& path, const std::str
   step.kind = kind;
   step.path = path;
   step.target = target;
-  steps_.push_back(std::move(step));
+  Push(std::move(step));
 }
 
 void StoreChange::MoveFile(const std::string& from, const std::string& to, bool readOnly) {
@@ -231,13 +277,19 @@ void StoreChange::MoveFolder(const std::string& from, const std::string& to) { A
 
 bool StoreChange::Commit() {
   std::string recordPath;
-  if (!SyncMovedFiles() || (steps_.size() > 1 && !WriteRecord(recordPath))) return false;
+  if (!PrepareFiles()) return false;
+  MarkFolderSyncs();
+  if (steps_.size() > 1 && !WriteRecord(recordPath)) {
+    RemovePrepared(0);
+    return false;
+  }
   std::size_t made = 0;
   for (; made < steps_.size(); ++made) {
     if (!Make(steps_[made])) break;
   }
   bool undone = true;
   if (made < steps_.size()) {
+    RemovePrepared(made);
     for (std::size_t i = made; i-- > 0;) undone = Undo(steps_[i]) && undone;
   }
   if (!recordPath.empty() && undone) platform::fs::DeleteFile(recordPath);
@@ -245,20 +297,49 @@ bool StoreChange::Commit() {
 }
 
 // A moved file (a received version above all) is on the disk before a record names
-// it, so that rolling forward never places a file a crash cut short. Its folder is
-// synced by the last step into that folder: a later write (AtomicFile) or move.
-bool StoreChange::SyncMovedFiles() {
-  const auto isMove = [](const Step& step) { return step.kind == Kind::MoveFile || step.kind == Kind::MoveReadOnly; };
-  for (auto step = steps_.begin(); step != steps_.end(); ++step) {
-    if (!isMove(*step)) continue;
-    if (!platform::FileDescriptor(step->path, O_RDONLY).Sync()) return false;
-    const std::string folder = platform::fs::ParentFolder(step->target);
-    step->syncFolder = std::none_of(step + 1, steps_.end(), [&](const Step& later) {
-      const bool entersFolder = later.kind == Kind::Write || isMove(later);
-      return entersFolder && platform::fs::ParentFolder(later.kind == Kind::Write ? later.path : later.target) == folder;
-    });
+// it, so that rolling forward never places a file a crash cut short. So is a new
+// file of a recorded change: it waits in a temporary that its step renames. A
+// change with folder steps writes its new files in place (their folder may not
+// be there yet, or move away).
+bool StoreChange::PrepareFiles() {
+  const bool prepare = steps_.size() > 1 && std::none_of(steps_.begin(), steps_.end(), [](const Step& step) {
+    return step.kind == Kind::CreateFolder || step.kind == Kind::MoveFolder;
+  });
+  std::vector<std::string> durable;
+  bool written = true;
+  for (auto step = steps_.begin(); written && step != steps_.end(); ++step) {
+    if (IsMove(step->kind)) {
+      durable.push_back(step->path);
+    } else if (prepare && step->kind == Kind::Write && !step->hadOld) {
+      step->prepared = WriteTemporaryBeside(step->path, step->target);
+      written = !step->prepared.empty();
+      durable.push_back(step->prepared);
+    }
   }
-  return true;
+  if (written && SyncAll(durable)) return true;
+  RemovePrepared(0);
+  return false;
+}
+
+// The folder a file enters is synced by the last step into it: a write in place
+// (AtomicFile) syncs its own, a move or a prepared file is marked here.
+void StoreChange::MarkFolderSyncs() {
+  std::unordered_set<std::string> entered;
+  for (std::size_t i = steps_.size(); i-- > 0;) {
+    Step& step = steps_[i];
+    const bool move = IsMove(step.kind);
+    if (!move && step.kind != Kind::Write) continue;
+    const bool last = entered.insert(platform::fs::ParentFolder(move ? step.target : step.path)).second;
+    step.syncFolder = last && (move || !step.prepared.empty());
+  }
+}
+
+void StoreChange::RemovePrepared(std::size_t from) {
+  for (std::size_t i = from; i < steps_.size(); ++i) {
+    if (steps_[i].prepared.empty()) continue;
+    platform::fs::DeleteFile(steps_[i].prepared);
+    steps_[i].prepared.clear();
+  }
 }
 
 bool StoreChange::WriteRecord(std::string& recordPath) const {
@@ -270,7 +351,14 @@ bool StoreChange::WriteRecord(std::string& recordPath) const {
 bool StoreChange::Make(Step& step) {
   switch (step.kind) {
     case Kind::Write:
-      return platform::AtomicFile::Write(step.path, step.target);
+      if (step.prepared.empty()) return platform::AtomicFile::Write(step.path, step.target);
+      if (!platform::ChangeDisk([&] { return ::rename(step.prepared.c_str(), step.path.c_str()); })) return false;
+      step.prepared.clear();
+      if (step.syncFolder && !SyncFolderOf(step.path)) {
+        Undo(step);
+        return false;
+      }
+      return true;
     case Kind::Remove:
       platform::fs::SetReadOnly(step.path, false);
       return platform::fs::DeleteFile(step.path);
@@ -278,7 +366,7 @@ bool StoreChange::Make(Step& step) {
     case Kind::MoveReadOnly:
       if (!MoveStoredFile(step.path, step.target)) return false;
       TakeStoredFileMode(step.target, step.kind == Kind::MoveReadOnly);
-      if (step.syncFolder && !platform::FileDescriptor(platform::fs::ParentFolder(step.target), O_RDONLY | O_DIRECTORY).Sync()) {
+      if (step.syncFolder && !SyncFolderOf(step.target)) {
         Undo(step);
         return false;
       }

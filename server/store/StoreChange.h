@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class StoreChange {
@@ -39,6 +40,9 @@ class StoreChange {
   // Makes every step. A change of one step needs no record: that step is atomic.
   // On a failed step the steps made are undone and the result is false; a change
   // that cannot be undone keeps its record, so that the next start finishes it.
+  // The content of every new file and moved file reaches the disk in one go before
+  // the record; after it they are only renamed, and each folder they enter is
+  // synced once.
   bool Commit();
 
   // Where a path a record names lies now (the library may have been copied since).
@@ -66,13 +70,19 @@ class StoreChange {
     std::uint64_t oldHash = 0;    // Append: of the last block before the added bytes
     std::uint64_t oldLength = 0;  // Append: the file's length before it
     bool madeFolder = false;  // CreateFolder: made by Commit, so undo removes it
-    bool syncFolder = false;  // moves: no later step syncs the destination's folder
+    bool syncFolder = false;  // moves, new files: no later step syncs the destination's folder
+    std::string prepared;     // Write of a new file in a recorded change: the temporary holding it
   };
   enum class Outcome { Done, Impossible };
+  static bool IsMove(Kind kind) { return kind == Kind::MoveFile || kind == Kind::MoveReadOnly; }
 
   void AddWithPreImage(Kind kind, const std::string& path, std::string target);
   void AddPathStep(Kind kind, const std::string& path, const std::string& target);
-  bool SyncMovedFiles();
+  void Push(Step step);
+  // Writes each new file's content beside it and makes those and the moved files durable.
+  bool PrepareFiles();
+  void MarkFolderSyncs();
+  void RemovePrepared(std::size_t from);
   bool WriteRecord(std::string& recordPath) const;
   bool Make(Step& step);
   bool Undo(const Step& step);
@@ -84,4 +94,5 @@ class StoreChange {
 
   std::string journalFolder_;
   std::vector<Step> steps_;
+  std::unordered_map<std::string, std::size_t> stepOf_;  // a path's first step
 };

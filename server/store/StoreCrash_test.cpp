@@ -355,6 +355,16 @@ std::vector<Operation> Operations() {
          return t.Doc().AddDocument("New.doc", t.users_, "ann", "", t.Received("new 1"), 5, result) == 0;
        },
        [](T& t) { return t.Listed(t.users_, "New.doc"); }},
+      {"AddDocuments", nothing,
+       [](T& t) {
+         const std::vector<CWexmoorDoc::AddedDocument> added = t.Doc().AddDocuments(
+             t.users_, "ann",
+             {{"New.doc", "", t.Received("new 1"), 5},
+              {"Notes.doc", "", t.Received("refused"), 7},
+              {"Quoted \"new\", 2.doc", "", t.Received("new 2"), 5}});
+         return added[0].code == 0 && added[1].code == CWexmoorDoc::kDuplicateFileName && added[2].code == 0;
+       },
+       [](T& t) { return t.Listed(t.users_, "New.doc"); }},
       {"CheckOutReferencing", nothing,
        [](T& t) { return t.CheckOut(t.originals_, "Plan.doc", true, false) == 0; },
        [](T& t) { return t.HeldBy(t.originals_, "Plan.doc", "ann"); }},
@@ -490,7 +500,8 @@ TEST_P(StoreRecoveryKillTest, ARecoveryKilledAtAnyDiskChangeStillEndsWhole) {
 
 // The add is killed just before its row is appended.
 INSTANTIATE_TEST_SUITE_P(Store, StoreRecoveryKillTest,
-                         ::testing::Values(KilledOperation{"DeleteProject", 0}, KilledOperation{"AddDocument", 2}),
+                         ::testing::Values(KilledOperation{"DeleteProject", 0}, KilledOperation{"AddDocument", 2},
+                                           KilledOperation{"AddDocuments", 2}),
                          [](const ::testing::TestParamInfo<KilledOperation>& info) { return info.param.name; });
 
 TEST_F(StoreCrashTest, ACheckInWhoseReplyWasLostGivesOneVersionWhenTheHolderRepeatsIt) {

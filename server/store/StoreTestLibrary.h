@@ -66,14 +66,16 @@ class StoreTestLibrary : public ::testing::Test {
   }
 
   // Makes the `n`th content write of a record file from now on fail (1: the next):
-  // a whole file replaced, or rows appended to a file list.
+  // a whole file replaced or newly written, or rows appended to a file list.
   static void FailWrite(int n) {
     auto count = std::make_shared<int>(0);
     platform::AtomicFile::SetWriteHookForTesting([count, n](std::size_t) { return ++*count != n; });
     platform::SetDiskFailureForTesting([count, n](const std::string& path) {
-      const std::string list = ProjectFileListPath("", "");
-      const bool appended = path.size() > list.size() && path.compare(path.size() - list.size(), list.size(), list) == 0;
-      return appended && ++*count == n ? EIO : 0;
+      const auto endsWith = [&path](const std::string& end) {
+        return path.size() > end.size() && path.compare(path.size() - end.size(), end.size(), end) == 0;
+      };
+      const bool written = endsWith(ProjectFileListPath("", "")) || endsWith(StatisticsPath("", ""));
+      return written && ++*count == n ? EIO : 0;
     });
   }
   static void StopFailing() {
