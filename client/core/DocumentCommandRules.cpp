@@ -4,9 +4,9 @@
 #include <fstream>
 #include <set>
 
+#include "client/core/UndeliveredCheckOuts.h"
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
-#include "platform/fs.h"
 
 namespace DocumentCommandRules {
 namespace {
@@ -72,7 +72,7 @@ bool NoTickedDocumentCheckedOut(const DocumentRowModel& rows) {
 const DocumentVersionEntry* HeldWithoutFile(const VersionedDocument& document, const Situation& situation) {
   for (int k = 0; k < document.GetVersionCount(); ++k) {
     const DocumentVersionEntry* version = document.GetVersion(k);
-    if (IsHeldWithoutFile(*version, situation.userName, situation.projectFolder)) return version;
+    if (UndeliveredCheckOuts::IsHeldWithoutFile(*version, situation.userName, situation.projectFolder)) return version;
   }
   return nullptr;
 }
@@ -87,16 +87,6 @@ bool IsPublicationUnderWay(const PublicationFlags& flags) { return flags.prepari
 
 bool CanAdd(const Situation& situation) {
   return situation.localSelection && !IsPublicationUnderWay(situation.flags);
-}
-
-bool IsHeldWithoutFile(const DocumentVersionEntry& version, const std::string& userName,
-                       const std::string& projectFolder) {
-  if (userName.empty() || version.GetCheckedOutTo() != userName || projectFolder.empty() ||
-      !IsValidStoredName(version.GetName())) {
-    return false;
-  }
-  const std::string path = EnsureTrailingBackslash(projectFolder) + version.GetName();
-  return !platform::fs::IsFile(path) || platform::fs::IsReadOnly(path);
 }
 
 bool CanCheckOut(const DocumentRowModel& rows, const Situation& situation) {

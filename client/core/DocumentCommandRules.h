@@ -25,13 +25,6 @@ struct Situation {
   std::string projectFolder;    // the current project's local folder; "" when unmapped
 };
 
-// A version held by `userName` whose checked-out copy is not in `projectFolder`: no
-// file there, or only a read-only one (a retrieved copy). Such a check-out was cut
-// before its file arrived; checking it out again fetches the file. False for an
-// unmapped project and for a name unfit to be a file name.
-bool IsHeldWithoutFile(const DocumentVersionEntry& version, const std::string& userName,
-                       const std::string& projectFolder);
-
 bool CanAdd(const Situation& situation);
 // Every ticked document is free, or held by the user without its file.
 bool CanCheckOut(const DocumentRowModel& rows, const Situation& situation);

@@ -1,6 +1,18 @@
 #include "client/core/UndeliveredCheckOuts.h"
 
-#include "client/core/DocumentCommandRules.h"
+#include "common/NameValidation.h"
+#include "common/StringHelpers.h"
+#include "platform/fs.h"
+
+bool UndeliveredCheckOuts::IsHeldWithoutFile(const DocumentVersionEntry& version, const std::string& userName,
+                                             const std::string& projectFolder) {
+  if (userName.empty() || version.GetCheckedOutTo() != userName || projectFolder.empty() ||
+      !IsValidStoredName(version.GetName())) {
+    return false;
+  }
+  const std::string path = EnsureTrailingBackslash(projectFolder) + version.GetName();
+  return !platform::fs::IsFile(path) || platform::fs::IsReadOnly(path);
+}
 
 void UndeliveredCheckOuts::Clear() {
   awaited_.clear();
@@ -23,7 +35,7 @@ bool UndeliveredCheckOuts::Take(std::uint32_t stamp, const VersionedDocumentList
       const VersionedDocument& document = *list->GetAt(d);
       for (int v = 0; v < document.GetVersionCount(); ++v) {
         const DocumentVersionEntry& version = *document.GetVersion(v);
-        if (!DocumentCommandRules::IsHeldWithoutFile(version, userName, projectFolder)) continue;
+        if (!IsHeldWithoutFile(version, userName, projectFolder)) continue;
         held.Add(version);
         break;
       }

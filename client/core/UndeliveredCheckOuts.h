@@ -14,6 +14,13 @@
 
 class UndeliveredCheckOuts {
  public:
+  // A version held by `userName` whose checked-out copy is not in `projectFolder`: no
+  // file there, or only a read-only one (a retrieved copy). Such a check-out was cut
+  // before its file arrived; checking it out again fetches the file. False for an
+  // unmapped project and for a name unfit to be a file name.
+  static bool IsHeldWithoutFile(const DocumentVersionEntry& version, const std::string& userName,
+                                const std::string& projectFolder);
+
   static constexpr const char* kOfferHead =
       "These documents are checked out to you, but their checked-out files are not on this computer: a lost "
       "connection may have cut their check-out short.\r\n\r\n";
