@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "client/core/CBrannockApp.h"
+#include "client/document/CBrannockApp.h"
+#include "platform/fs.h"
 #include "platform/InstanceGuard.h"
 #include "platform/ScratchFolder.h"
-#include "platform/fs.h"
 #include "testsupport/ChildProcess.h"
 
 namespace {

@@ -22,15 +22,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/DocumentViews.h"
-#include "client/core/ProjectDocumentList.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/document/DocumentViews.h"
+#include "client/library/ProjectDocumentList.h"
 #include "common/FileHelpers.h"
 #include "common/MessageIds.h"
+#include "platform/fs.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
-#include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
 #include "server/store/ServerProject.h"

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "client/core/IPConnection.h"
-#include "client/core/LibraryEntry.h"
+#include "client/link/IPConnection.h"
+#include "client/records/LibraryEntry.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
 #include "common/RecordRows.h"

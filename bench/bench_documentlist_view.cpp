@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "client/core/DocumentRowModel.h"
-#include "client/core/DocumentRowTexts.h"
+#include "client/rules/DocumentRowModel.h"
+#include "client/rules/DocumentRowTexts.h"
 #include "platform/ScratchFolder.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "client/core/ProjectDocumentList.h"
-#include "client/core/VersionedDocumentList.h"
+#include "client/library/ProjectDocumentList.h"
+#include "client/library/VersionedDocumentList.h"
 #include "platform/ScratchFolder.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "client/core/ProjectInventory.h"
-#include "client/core/ProjectTree.h"
-#include "client/core/ServerTreeText.h"
+#include "client/library/ProjectInventory.h"
+#include "client/library/ProjectTree.h"
+#include "client/library/ServerTreeText.h"
 #include "platform/ScratchFolder.h"
 
 namespace {

@@ -15,13 +15,13 @@
 #include <string>
 #include <thread>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/FolderInstructionBuilder.h"
-#include "client/core/LocalFolderListing.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/rules/FolderInstructionBuilder.h"
+#include "client/rules/LocalFolderListing.h"
+#include "platform/fs.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
-#include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerProject.h"
 #include "testsupport/TestServer.h"

@@ -25,15 +25,15 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "client/core/IPConnection.h"
-#include "client/core/LibraryEntry.h"
+#include "client/link/IPConnection.h"
+#include "client/records/LibraryEntry.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
 #include "common/RecordRows.h"
 #include "platform/FileDescriptor.h"
+#include "platform/fs.h"
 #include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
-#include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
 #include "testsupport/TestServer.h"

@@ -7,11 +7,11 @@
 #include <QApplication>
 #include <string>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/ClientHints.h"
-#include "client/core/LibraryTreeItems.h"
-#include "client/core/ServerTreeText.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/document/ClientHints.h"
+#include "client/library/ServerTreeText.h"
+#include "client/rules/LibraryTreeItems.h"
 #include "client/ui/CBrannockView.h"
 #include "platform/ScratchFolder.h"
 

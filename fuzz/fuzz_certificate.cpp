@@ -4,9 +4,9 @@
 // the import left in memory, and an import that fails leaves both files as they were.
 #include <vector>
 
-#include "client/core/CertificateImport.h"
-#include "client/core/ClientAppState.h"
-#include "client/core/LibraryEntryFile.h"
+#include "client/records/CertificateImport.h"
+#include "client/records/ClientAppState.h"
+#include "client/records/LibraryEntryFile.h"
 #include "common/CertificateFile.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/ScratchFolder.h"

@@ -14,8 +14,8 @@
 #include <optional>
 #include <string_view>
 
-#include "client/core/FileReplyBody.h"
-#include "client/core/IPConnectionPeer_test.h"
+#include "client/link/FileReplyBody.h"
+#include "client/link/IPConnectionPeer_test.h"
 #include "common/RecordFields.h"
 #include "common/RecordRows.h"
 #include "fuzz/FuzzSupport.h"

@@ -5,15 +5,15 @@
 #include <sstream>
 #include <vector>
 
-#include "client/core/ClientAppState.h"
-#include "client/core/FolderRuleSet.h"
-#include "client/core/LibraryEntryFile.h"
-#include "client/core/ProjectDocumentList.h"
-#include "client/core/ProjectInventory.h"
-#include "client/core/UserProfileFile.h"
+#include "client/library/ProjectDocumentList.h"
+#include "client/library/ProjectInventory.h"
+#include "client/records/ClientAppState.h"
+#include "client/records/FolderRuleSet.h"
+#include "client/records/LibraryEntryFile.h"
+#include "client/records/UserProfileFile.h"
 #include "fuzz/FuzzSupport.h"
-#include "platform/ScratchFolder.h"
 #include "platform/fs.h"
+#include "platform/ScratchFolder.h"
 
 namespace {
 

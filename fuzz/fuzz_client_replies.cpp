@@ -10,8 +10,8 @@
 #include <optional>
 #include <set>
 
-#include "client/core/FileReplyBody.h"
-#include "client/core/TemporaryFiles.h"
+#include "client/document/TemporaryFiles.h"
+#include "client/link/FileReplyBody.h"
 #include "common/RecordFields.h"
 #include "fuzz/FuzzSupport.h"
 #include "server/engine/FileListBody.h"

@@ -4,7 +4,7 @@
 // a server block that is written also reaches the client, as a tree reply, whole.
 #include <sstream>
 
-#include "client/core/ProjectNode.h"
+#include "client/library/ProjectNode.h"
 #include "common/EditionRecord.h"
 #include "common/QuotedLines.h"
 #include "common/RecordFields.h"

@@ -5,7 +5,8 @@
 set -euo pipefail
 kind=${1:-normal}
 # The folders whose code runs threads; their tests are what the thread build runs.
-thread_suites=(wex_platform wex_common wex_server_store wex_server_engine wex_client_core)
+thread_suites=(wex_platform wex_common wex_server_store wex_server_engine
+               wex_client_records wex_client_link wex_client_library wex_client_document wex_client_rules)
 targets=()
 top=$(cd "$(dirname "$0")/.." && pwd)
 case "$kind" in

@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/ClientAppState.h"
-#include "client/core/DocumentVersionEntry.h"
-#include "client/core/ProjectDocumentList.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/library/DocumentVersionEntry.h"
+#include "client/library/ProjectDocumentList.h"
+#include "client/records/ClientAppState.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
 #include "server/store/CWexmoorDoc.h"

@@ -15,10 +15,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "client/core/AddToLibraryChecks.h"
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/LocalAddRules.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/rules/AddToLibraryChecks.h"
+#include "client/rules/LocalAddRules.h"
 #include "client/ui/LibraryImages.h"
 #include "client/ui/ModalRunner.h"
 #include "common/ui/CChooseDirectoryDlg.h"

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "client/core/FolderRuleSet.h"
-#include "client/core/LibraryTreeItems.h"
-#include "client/core/ProjectTree.h"
+#include "client/library/ProjectTree.h"
+#include "client/records/FolderRuleSet.h"
+#include "client/rules/LibraryTreeItems.h"
 #include "client/ui/ClientDialog.h"
 
 class CBrannockDoc;

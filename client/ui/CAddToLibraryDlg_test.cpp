@@ -11,10 +11,10 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "client/core/AddToLibraryChecks.h"
-#include "client/core/CBrannockApp.h"
-#include "client/core/ServerTreeText.h"
-#include "client/core/UserProfiles.h"
+#include "client/document/CBrannockApp.h"
+#include "client/library/ServerTreeText.h"
+#include "client/records/UserProfiles.h"
+#include "client/rules/AddToLibraryChecks.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/ScriptedNotifier.h"
 #include "testsupport/ClientLibraryTest.h"

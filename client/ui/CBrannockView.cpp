@@ -10,18 +10,18 @@
 #include <set>
 #include <utility>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/CheckedProjectsWalk.h"
-#include "client/core/ClientHints.h"
-#include "client/core/RefusalTexts.h"
-#include "client/core/TreeBatchBuilder.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/document/ClientHints.h"
+#include "client/document/RefusalTexts.h"
+#include "client/rules/CheckedProjectsWalk.h"
+#include "client/rules/TreeBatchBuilder.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CGetProjectFilesDlg.h"
 #include "client/ui/CNewEditionDlg.h"
+#include "client/ui/CommandIds.h"
 #include "client/ui/COperationProgressDlg.h"
 #include "client/ui/CRenameDlg.h"
-#include "client/ui/CommandIds.h"
 #include "client/ui/DragCursor.h"
 #include "client/ui/ItemDecoration.h"
 #include "client/ui/LibraryImages.h"
@@ -31,8 +31,8 @@
 #include "client/ui/TickBoxImages.h"
 #include "common/StringHelpers.h"
 #include "common/ui/CChooseDirectoryDlg.h"
-#include "platform/Notifier.h"
 #include "platform/fs.h"
+#include "platform/Notifier.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "client/core/DocumentViews.h"
-#include "client/core/LibraryTreeItems.h"
-#include "client/core/TreeCommandRules.h"
+#include "client/document/DocumentViews.h"
+#include "client/rules/LibraryTreeItems.h"
+#include "client/rules/TreeCommandRules.h"
 #include "client/ui/CommandTarget.h"
 #include "client/ui/DragMime.h"
 

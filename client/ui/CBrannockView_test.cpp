@@ -6,11 +6,11 @@
 #include <fstream>
 #include <mutex>
 
-#include "client/core/ClientHints.h"
+#include "client/document/ClientHints.h"
+#include "client/library/ProjectInventory.h"
 #include "client/ui/CBrannockViewFixture_test.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/DragMime.h"
-#include "client/core/ProjectInventory.h"
 #include "common/FileHelpers.h"
 #include "common/MessageIds.h"
 #include "platform/fs.h"

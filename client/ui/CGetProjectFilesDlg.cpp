@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
 #include "client/ui/ModalRunner.h"
 #include "common/FileHelpers.h"
 #include "common/ui/CChooseDirectoryDlg.h"

@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "client/core/ServerTreeText.h"
+#include "client/library/ServerTreeText.h"
 #include "platform/ui/QtTestApplication.h"
 #include "testsupport/ClientLibraryTest.h"
 

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-#include "client/core/CBrannockApp.h"
+#include "client/document/CBrannockApp.h"
 #include "client/ui/ModalRunner.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // Shows one read-only text (the outcome of a reply) until the user closes it.
 #include <string>
 
-#include "client/core/CBrannockDoc.h"
+#include "client/document/CBrannockDoc.h"
 #include "client/ui/ClientDialog.h"
 
 class QPlainTextEdit;

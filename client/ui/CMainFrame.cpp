@@ -14,12 +14,12 @@
 #include <optional>
 #include <vector>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/ClientAppState.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/records/ClientAppState.h"
 #include "client/ui/CAboutDlg.h"
-#include "client/ui/COpenLibraryDlg.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/COpenLibraryDlg.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/SplitterFrame.h"
 #include "platform/Notifier.h"

@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "client/core/PaneLayout.h"
+#include "client/rules/PaneLayout.h"
 #include "client/ui/CommandRouter.h"
 #include "client/ui/CommandTarget.h"
 

@@ -17,8 +17,8 @@
 #include <chrono>
 #include <memory>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/ClientAppState.h"
+#include "client/document/CBrannockApp.h"
+#include "client/records/ClientAppState.h"
 #include "client/ui/CAboutDlg.h"
 #include "client/ui/CCheckoutOptionsDlg.h"
 #include "client/ui/CInformationDlg.h"

@@ -17,9 +17,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/PublicationPreparation.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/rules/PublicationPreparation.h"
 #include "client/ui/CRenameDlg.h"
 #include "client/ui/ItemDecoration.h"
 #include "client/ui/LibraryImages.h"

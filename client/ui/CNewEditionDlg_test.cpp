@@ -5,12 +5,12 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
-#include "client/core/ClientHints.h"
-#include "client/core/LibraryTreeFixture_test.h"
-#include "client/core/PublicationPreparation.h"
+#include "client/document/ClientHints.h"
+#include "client/rules/LibraryTreeFixture_test.h"
+#include "client/rules/PublicationPreparation.h"
 #include "client/ui/CBrannockViewFixture_test.h"
-#include "client/ui/CRenameDlg.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/CRenameDlg.h"
 #include "client/ui/ItemDecoration.h"
 #include "platform/fs.h"
 

@@ -3,7 +3,7 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "client/core/CBrannockApp.h"
+#include "client/document/CBrannockApp.h"
 #include "client/ui/CListViewEx.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <array>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
 

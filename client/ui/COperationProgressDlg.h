@@ -7,8 +7,8 @@
 // it; closing leaves the queue running.
 #include <QTimer>
 
-#include "client/core/ProgressRows.h"
-#include "client/core/TransferProgress.h"
+#include "client/link/TransferProgress.h"
+#include "client/rules/ProgressRows.h"
 #include "client/ui/ClientDialog.h"
 
 class CBrannockDoc;

@@ -8,19 +8,19 @@
 #include <QResizeEvent>
 #include <unordered_set>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/ClientHints.h"
-#include "client/core/DocumentListCache.h"
-#include "client/core/DocumentRowTexts.h"
-#include "client/core/TreeCommandRules.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/document/ClientHints.h"
+#include "client/library/DocumentListCache.h"
+#include "client/rules/DocumentRowTexts.h"
+#include "client/rules/TreeCommandRules.h"
 #include "client/ui/CAboutDlg.h"
 #include "client/ui/CCheckoutOptionsDlg.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CInformationDlg.h"
 #include "client/ui/CNewEditionDlg.h"
-#include "client/ui/CRenameDlg.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/CRenameDlg.h"
 #include "client/ui/DragCursor.h"
 #include "client/ui/DragMime.h"
 #include "client/ui/ModalRunner.h"
@@ -29,8 +29,8 @@
 #include "client/ui/WaitCursor.h"
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
-#include "platform/Notifier.h"
 #include "platform/fs.h"
+#include "platform/Notifier.h"
 
 namespace {
 

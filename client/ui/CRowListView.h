@@ -7,10 +7,10 @@
 // the document goes; it reaches the document only through the reference it is given.
 #include "client/ui/CListViewEx.h"
 
-#include "client/core/DocumentCommandRules.h"
-#include "client/core/DocumentRowModel.h"
-#include "client/core/DocumentViews.h"
-#include "client/core/TreeCommandRules.h"
+#include "client/document/DocumentViews.h"
+#include "client/rules/DocumentCommandRules.h"
+#include "client/rules/DocumentRowModel.h"
+#include "client/rules/TreeCommandRules.h"
 #include "client/ui/CommandTarget.h"
 #include "client/ui/DocumentRowIcons.h"
 #include "platform/Clock.h"

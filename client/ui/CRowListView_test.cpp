@@ -13,10 +13,10 @@
 #include <QTest>
 #include <fstream>
 
-#include "client/core/ClientHints.h"
-#include "client/core/DocumentListTestData_test.h"
-#include "client/core/PaneLayout.h"
-#include "client/core/ServerTreeText.h"
+#include "client/document/ClientHints.h"
+#include "client/library/DocumentListTestData_test.h"
+#include "client/library/ServerTreeText.h"
+#include "client/rules/PaneLayout.h"
 #include "client/ui/CBrannockView.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/ModalRunner.h"

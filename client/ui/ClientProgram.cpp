@@ -8,10 +8,10 @@
 #include <iostream>
 #include <memory>
 
-#include "client/core/CBrannockApp.h"
+#include "client/document/CBrannockApp.h"
 #include "client/ui/CAboutDlg.h"
-#include "client/ui/CMainFrame.h"
 #include "client/ui/ClientTestHooks.h"
+#include "client/ui/CMainFrame.h"
 #include "common/WorkingFolderOption.h"
 #include "platform/Notifier.h"
 #include "platform/Process.h"

@@ -23,8 +23,8 @@
 #include <memory>
 #include <optional>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
 #include "client/ui/CBrannockView.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/CMainFrame.h"

@@ -10,12 +10,12 @@
 #include <QToolTip>
 #include <set>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/ClientHints.h"
-#include "client/core/FolderInstructionBuilder.h"
-#include "client/core/LocalAddRules.h"
-#include "client/core/LocalFileRow.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/document/ClientHints.h"
+#include "client/rules/FolderInstructionBuilder.h"
+#include "client/rules/LocalAddRules.h"
+#include "client/rules/LocalFileRow.h"
 #include "client/ui/CAddToLibraryDlg.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CommandIds.h"

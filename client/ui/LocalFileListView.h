@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "client/core/DocumentViews.h"
-#include "client/core/LocalFolderListing.h"
+#include "client/document/DocumentViews.h"
+#include "client/rules/LocalFolderListing.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/CommandTarget.h"
 

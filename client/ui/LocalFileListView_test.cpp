@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <shared_mutex>
 
-#include "client/core/ClientHints.h"
-#include "client/core/LocalAddRules.h"
-#include "client/core/ServerTreeText.h"
+#include "client/document/ClientHints.h"
+#include "client/library/ServerTreeText.h"
+#include "client/rules/LocalAddRules.h"
 #include "client/ui/CAddToLibraryDlg.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/ModalRunner.h"

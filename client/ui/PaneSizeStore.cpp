@@ -1,7 +1,7 @@
 #include "client/ui/PaneSizeStore.h"
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/PaneLayout.h"
+#include "client/document/CBrannockApp.h"
+#include "client/rules/PaneLayout.h"
 
 namespace PaneSizeStore {
 

@@ -2,9 +2,9 @@
 
 #include <QTimer>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/ClientHints.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/document/ClientHints.h"
 #include "client/ui/COperationProgressDlg.h"
 #include "client/ui/ModalRunner.h"
 

@@ -4,7 +4,7 @@
 
 #include <QTest>
 
-#include "client/core/ClientHints.h"
+#include "client/document/ClientHints.h"
 #include "client/ui/COperationProgressDlg.h"
 #include "client/ui/ModalRunner.h"
 #include "platform/ui/QtTestApplication.h"

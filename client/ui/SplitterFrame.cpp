@@ -4,13 +4,13 @@
 #include <QSplitter>
 #include <algorithm>
 
-#include "client/core/CBrannockApp.h"
-#include "client/core/CBrannockDoc.h"
-#include "client/core/ClientAppState.h"
-#include "client/core/PaneLayout.h"
+#include "client/document/CBrannockApp.h"
+#include "client/document/CBrannockDoc.h"
+#include "client/records/ClientAppState.h"
+#include "client/rules/PaneLayout.h"
 #include "client/ui/CBrannockView.h"
-#include "client/ui/CRowListView.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/CRowListView.h"
 #include "client/ui/LocalFileListView.h"
 
 SplitterFrame::SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget* parent)

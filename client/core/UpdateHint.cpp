@@ -1,5 +1,0 @@
-#include "client/core/UpdateHint.h"
-
-bool UpdateHint::Targets(const UpdateHint* hint, std::uint32_t view) {
-  return hint != nullptr && view != kNoView && hint->GetValue() == view;
-}

@@ -1,0 +1,166 @@
+// The request senders: each builds its body through RequestBodies, hands it to the
+// link and keeps what its reply will need (pending list requests, per-stamp memory).
+#include <utility>
+
+#include "client/document/CBrannockDoc.h"
+#include "client/link/RequestBodies.h"
+#include "common/MessageIds.h"
+#include "common/NameValidation.h"
+
+namespace {
+
+// The rows of the files that follow a request, each read from `folder`. None when the
+// folder is unknown, a name is not one safe component, or a file cannot be sent (see
+// RequestBodies::SendableFileSize): then nothing may be sent at all.
+std::optional<std::vector<RequestBodies::FileRow>> ReadFileRows(
+    const std::string& folder, const std::vector<std::pair<std::string, std::string>>& namesAndComments) {
+  if (folder.empty()) return std::nullopt;
+  std::vector<RequestBodies::FileRow> rows;
+  for (const auto& [name, comment] : namesAndComments) {
+    if (!IsValidStoredName(name)) return std::nullopt;
+    const std::optional<std::int32_t> size = RequestBodies::SendableFileSize(RequestBodies::FilePath(folder, name));
+    if (!size) return std::nullopt;
+    rows.push_back({name, *size, comment});
+  }
+  return rows;
+}
+
+std::vector<RequestBodies::DocumentVersion> DocumentVersions(const ProjectDocumentList& documents) {
+  std::vector<RequestBodies::DocumentVersion> rows;
+  for (int i = 0; i < documents.GetCount(); ++i) {
+    const DocumentVersionEntry* entry = documents.GetAt(i);
+    rows.push_back({entry->GetName(), entry->GetVersion()});
+  }
+  return rows;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> CBrannockDoc::SendRequest(std::uint32_t id, const std::string& body) {
+  // A gone link is closed by the next pass's pump, never under the caller's feet.
+  if (IsLinkEnded()) return std::nullopt;
+  Msg request;
+  request.SetMessageId(id);
+  request.SetBody(body);
+  if (connection_->Send(request) != IPConnection::kDone) return std::nullopt;
+  unanswered_[request.GetOriginalStamp()] = id;
+  return request.GetOriginalStamp();
+}
+
+bool CBrannockDoc::SendRemembered(std::uint32_t id, const std::string& body, RequestMemory memory) {
+  const std::optional<std::uint32_t> stamp = SendRequest(id, body);
+  if (!stamp) return false;
+  requestMemory_[*stamp] = std::move(memory);
+  return true;
+}
+
+bool CBrannockDoc::SendAddProject(const std::string& parentIndexName, const std::string& name) {
+  return SendRequest(MSGID_ADD_PROJECT, RequestBodies::AddProject(parentIndexName, name)).has_value();
+}
+
+bool CBrannockDoc::SendListDocuments(const std::string& projectIndexName) {
+  if (IsLinkEnded()) return false;
+  // After a new logon the replies of earlier requests will not come.
+  if (listRequestsLogon_ != logons_) ForgetAllListRequests();
+  if (IsListRequestPending(projectIndexName)) return true;
+  const std::optional<std::uint32_t> stamp =
+      SendRequest(MSGID_LIST_DOCUMENTS, RequestBodies::ListDocuments(projectIndexName));
+  // A refused request is not pending: the list may be asked for again.
+  if (!stamp) return false;
+  pendingListRequests_[projectIndexName] = *stamp;
+  return true;
+}
+
+bool CBrannockDoc::SendAddDocuments(const std::string& projectIndexName, const std::string& folder,
+                                    const std::vector<std::string>& fileNames, const std::string& comments) {
+  if (IsLinkEnded()) return false;
+  if (tree_.FindProjectByPath(projectIndexName) == nullptr) return false;
+  std::vector<std::pair<std::string, std::string>> namesAndComments;
+  for (const std::string& name : fileNames) namesAndComments.emplace_back(name, comments);
+  const auto rows = ReadFileRows(folder, namesAndComments);
+  if (!rows) return false;
+  return SendRemembered(MSGID_ADD_DOCUMENTS, RequestBodies::AddDocuments(folder, projectIndexName, *rows),
+                        {replaceMode_, writableOnRetrieval_, checkInMode_, folder});
+}
+
+bool CBrannockDoc::SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode) {
+  if (IsLinkEnded()) return false;
+  replaceMode_ = replaceMode;
+  return SendRemembered(MSGID_RETRIEVE,
+                        RequestBodies::GetDocuments(documents.GetProjectIndexName(), DocumentVersions(documents)),
+                        {replaceMode, writableOnRetrieval_, checkInMode_, std::string()});
+}
+
+bool CBrannockDoc::SendCheckOutDocuments(const ProjectDocumentList& documents, bool referencing, bool referenced,
+                                         std::int32_t replaceMode) {
+  if (IsLinkEnded()) return false;
+  replaceMode_ = replaceMode;
+  const std::string body = RequestBodies::CheckOutDocuments(documents.GetProjectIndexName(),
+                                                            DocumentVersions(documents), referencing, referenced);
+  return SendRemembered(MSGID_CHECK_OUT, body, {replaceMode, writableOnRetrieval_, checkInMode_, std::string()});
+}
+
+bool CBrannockDoc::SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode) {
+  if (IsLinkEnded()) return false;
+  const ProjectNode* project = tree_.FindProjectByPath(documents.GetProjectIndexName());
+  if (project == nullptr) return false;
+  const std::string& folder = project->GetLocalFolder();
+  std::vector<std::pair<std::string, std::string>> namesAndComments;
+  for (int i = 0; i < documents.GetCount(); ++i) {
+    const DocumentVersionEntry* entry = documents.GetAt(i);
+    namesAndComments.emplace_back(entry->GetName(), entry->GetComment());
+  }
+  const auto rows = ReadFileRows(folder, namesAndComments);
+  if (!rows) return false;
+  checkInMode_ = checkInMode;
+  return SendRemembered(MSGID_CHECK_IN,
+                        RequestBodies::CheckInDocuments(folder, documents.GetProjectIndexName(), *rows),
+                        {replaceMode_, writableOnRetrieval_, checkInMode, folder});
+}
+
+bool CBrannockDoc::SendListVersions(const std::string& projectIndexName) {
+  return SendRequest(MSGID_LIST_VERSIONS, RequestBodies::ListVersions(projectIndexName)).has_value();
+}
+
+bool CBrannockDoc::SendDeleteProject(const std::string& parentIndexName, const std::string& projectIndexName) {
+  if (!publisher_ || IsLinkEnded() || tree_.FindProjectByPath(projectIndexName) == nullptr) return false;
+  return SendRequest(MSGID_DELETE_PROJECT, RequestBodies::DeleteProject(parentIndexName, projectIndexName))
+      .has_value();
+}
+
+bool CBrannockDoc::SendDeleteDocuments(const ProjectDocumentList& documents) {
+  if (!publisher_ || IsLinkEnded() || tree_.FindProjectByPath(documents.GetProjectIndexName()) == nullptr) return false;
+  std::vector<std::string> indexNames;
+  for (int i = 0; i < documents.GetCount(); ++i) indexNames.push_back(documents.GetAt(i)->GetIndexName());
+  const std::string body = RequestBodies::DeleteDocuments(documents.GetProjectIndexName(), indexNames);
+  return SendRequest(MSGID_DELETE_DOCUMENTS, body).has_value();
+}
+
+bool CBrannockDoc::SendRenameProject(const std::string& projectIndexName, const std::string& newName) {
+  if (!publisher_ || IsLinkEnded() || tree_.FindProjectByPath(projectIndexName) == nullptr) return false;
+  return SendRequest(MSGID_RENAME_PROJECT, RequestBodies::RenameProject(projectIndexName, newName)).has_value();
+}
+
+bool CBrannockDoc::SendRenameDocument(const std::string& projectIndexName, const std::string& documentIndexName,
+                                      const std::string& newName) {
+  if (!publisher_ || IsLinkEnded() || tree_.FindProjectByPath(projectIndexName) == nullptr) return false;
+  return SendRequest(MSGID_RENAME_DOCUMENT, RequestBodies::RenameDocument(projectIndexName, documentIndexName, newName))
+      .has_value();
+}
+
+void CBrannockDoc::ForgetListRequest(const std::string& projectIndexName) {
+  pendingListRequests_.erase(projectIndexName);
+}
+
+void CBrannockDoc::ForgetListRequestByStamp(std::uint32_t stamp) {
+  std::erase_if(pendingListRequests_, [stamp](const auto& pending) { return pending.second == stamp; });
+}
+
+void CBrannockDoc::ForgetAllListRequests() {
+  pendingListRequests_.clear();
+  listRequestsLogon_ = logons_;
+}
+
+bool CBrannockDoc::IsListRequestPending(const std::string& projectIndexName) const {
+  return listRequestsLogon_ == logons_ && pendingListRequests_.count(projectIndexName) != 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The texts that tell the user why a library could not be opened, or why its link
+// ended while it was open: which library and server, the cause in plain words, the
+// work the server never confirmed, and what to do next.
+#include <string>
+#include <vector>
+
+#include "client/link/LinkEnd.h"
+
+class LinkNotice {
+ public:
+  // The library as the user knows it.
+  struct Library {
+    std::string name;
+    std::string host;
+    int port = 0;
+    std::string user;
+  };
+
+  // A visit that never got logged on. `connectError` is the system's error number
+  // of a failed connection attempt (0: none); `refusalText` the server's own words
+  // with a refused logon (may be empty).
+  static std::string FailedVisit(const Library& library, LinkEnd cause, int connectError,
+                                 const std::string& refusalText);
+  // A link that ended after its logon without the user closing it. `reconnect` says
+  // why a new link could not be made (kNone: none was tried); `unconfirmed` names
+  // the work in flight, one line each.
+  static std::string LostLink(const Library& library, LinkEnd cause, LinkEnd reconnect,
+                              const std::vector<std::string>& unconfirmed);
+};

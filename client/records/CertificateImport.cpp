@@ -1,0 +1,142 @@
+#include "client/records/CertificateImport.h"
+
+#include "client/records/ClientAppState.h"
+#include "client/records/FieldCursor.h"
+#include "client/records/LibraryEntryFile.h"
+#include "client/records/TextFileLines.h"
+#include "common/CertificateFile.h"
+#include "common/StringHelpers.h"
+#include "platform/AtomicFile.h"
+#include "platform/fs.h"
+#include "platform/Notifier.h"
+
+namespace {
+
+constexpr const char* kRejected = "The certificate is invalid or corrupt and has been rejected";
+constexpr const char* kSaveFailed = "Failed to save the imported certificate to disk";
+
+std::string WithText(const char* format, const std::string& text) {
+  const std::string pattern(format);
+  const std::size_t at = pattern.find("%s");
+  return pattern.substr(0, at) + text + pattern.substr(at + 2);
+}
+
+// A file's content before an import rewrites it, so a failed import can put it back.
+class FileSnapshot {
+ public:
+  explicit FileSnapshot(const std::string& path) : path_(path), existed_(ReadWholeFile(path, content_)) {}
+  bool Restore() const {
+    return existed_ ? platform::AtomicFile::Write(path_, content_) : platform::fs::DeleteFile(path_);
+  }
+
+ private:
+  std::string path_;
+  std::string content_;   // before existed_, which is read into it
+  bool existed_;
+};
+
+}  // namespace
+
+bool CertificateImport::ReadLibraryRecord(const std::string& text, LibraryRecord& library) {
+  FieldCursor fields(text);
+  fields.String(library.name).Int(library.keyLength).String(library.keyText);
+  TrimString(library.name);
+  TrimString(library.keyText);
+  // The writer ends every record in a line feed: a text without one was cut short.
+  return fields.Ok() && !fields.Rest().empty() && text.back() == '\n' &&
+         LibraryConnection::IsValidKey(library.keyText, library.keyLength);
+}
+
+CertificateImport::Result CertificateImport::Import(const std::string& path) {
+  if (records_.currentProfile < 0 || records_.currentProfile >= static_cast<int>(records_.profiles.size())) {
+    return Result::NoCurrentUser;
+  }
+  std::string text;
+  switch (CertificateFile::Read(path, text)) {
+    case CertificateFile::ReadResult::Unreadable:
+      platform::NotifyText(WithText("Certificate [%s] does not exist or is not accessible", path),
+                           platform::NotifyIcon::Error);
+      return Result::Unreadable;
+    case CertificateFile::ReadResult::TooLarge:
+      platform::NotifyText(kRejected, platform::NotifyIcon::Error);
+      return Result::Rejected;
+    case CertificateFile::ReadResult::Read:
+      break;
+  }
+  LibraryRecord library;
+  LibraryConnection connection;
+  if (!ReadLibraryRecord(text, library) || !connection.ParseCertificate(text)) {
+    platform::NotifyText(kRejected, platform::NotifyIcon::Error);
+    return Result::Rejected;
+  }
+  return Store(library, connection);
+}
+
+CertificateImport::Result CertificateImport::Store(const LibraryRecord& library, LibraryConnection connection) {
+  std::vector<LibraryEntry> entries = records_.entries;
+  LibraryEntry* known = LibraryEntryFile::Find(entries, library.name);
+  const bool otherKey =
+      known != nullptr && (known->GetKeyText() != library.keyText || known->GetKeyLength() != library.keyLength);
+  if (otherKey) {
+    const platform::Notification question{
+        WithText("A different library named %s is already known to this client.  Replace it?", library.name), "",
+        platform::NotifyIcon::Question, platform::NotifyButtons::YesNo};
+    if (platform::Notify(question) != platform::NotifyAnswer::Yes) return Result::Declined;
+  }
+  const LibraryEntry entry(library.name, library.keyText, library.keyLength);
+  if (known != nullptr) {
+    *known = entry;
+  } else {
+    entries.push_back(entry);
+  }
+
+  const bool wasModified = ClientAppState::AreUsersModified();
+  UserProfile profile = records_.profiles[static_cast<std::size_t>(records_.currentProfile)];
+  LibraryConnection* existing = profile.FindConnection(connection.GetName());
+  if (existing != nullptr && !otherKey) {
+    connection.SetLocalFolder(existing->GetLocalFolder());
+  } else {
+    const std::string base = EnsureTrailingBackslash(records_.workingFolder) + profile.GetLoginName() + "/" +
+                             connection.GetUserText() + "/" + connection.GetName();
+    connection.SetLocalFolder(otherKey ? FreshFolder(base, profile) : base);
+  }
+  if (existing != nullptr) {
+    *existing = connection;
+    profile.MarkModified();
+  } else {
+    profile.AddConnection(connection);
+  }
+
+  if (!SaveBoth(entries, profile)) {
+    if (!wasModified) ClientAppState::ClearUsersModified();
+    platform::NotifyText(kSaveFailed, platform::NotifyIcon::Error);
+    return Result::SaveFailed;
+  }
+  records_.entries = std::move(entries);
+  records_.profiles[static_cast<std::size_t>(records_.currentProfile)] = profile;
+  platform::NotifyText("Certificate imported successfully");
+  return Result::Imported;
+}
+
+bool CertificateImport::SaveBoth(const std::vector<LibraryEntry>& entries, const UserProfile& profile) {
+  const FileSnapshot entriesBefore(records_.entriesPath);
+  if (!LibraryEntryFile::Save(records_.entriesPath, entries)) return false;
+  std::vector<UserProfile> profiles = records_.profiles;
+  profiles[static_cast<std::size_t>(records_.currentProfile)] = profile;
+  if (!records_.usersFile.Save(profiles)) {
+    entriesBefore.Restore();
+    return false;
+  }
+  return true;
+}
+
+std::string CertificateImport::FreshFolder(const std::string& base, const UserProfile& profile) const {
+  for (int number = 2;; ++number) {
+    const std::string candidate = base + std::to_string(number);
+    bool used = platform::fs::Exists(candidate);
+    for (int i = 0; !used && i < profile.GetConnectionCount(); ++i) {
+      used = profile.GetConnection(i)->GetLocalFolder() == candidate;
+    }
+    if (!used) return candidate;
+  }
+}

@@ -1,0 +1,92 @@
+#include "client/rules/TreeCommandRules.h"
+
+#include "client/document/CBrannockDoc.h"
+
+namespace {
+
+bool IsPlainProject(const ProjectNode& node) { return !node.IsEdition() && !node.IsSupplement(); }
+
+}  // namespace
+
+ProjectNode* TreeCommandRules::CurrentProject() const {
+  const TreeItem current = document_.GetCurrentProjectItem();
+  return current == 0 ? nullptr : document_.GetProjectTree().FindProjectByTreeItem(current);
+}
+
+bool TreeCommandRules::IsParentOfCurrent(const ProjectNode& node) const {
+  const ProjectNode* current = CurrentProject();
+  if (current == nullptr) return false;
+  for (int c = 0; c < node.GetChildCount(); ++c) {
+    if (node.GetChild(c) == current) return true;
+  }
+  return false;
+}
+
+bool TreeCommandRules::IsPublicationUnderWay() const {
+  return document_.IsPreparingPublication() || document_.IsPublicationRunning();
+}
+
+TreeCommandRules::State TreeCommandRules::Query(Command command) const {
+  const ProjectNode* current = CurrentProject();
+  const bool free = !IsPublicationUnderWay();
+  const bool publisher = document_.IsPublisher();
+  const bool running = document_.IsPublicationRunning();
+  switch (command) {
+    case Command::kMap:
+    case Command::kRetrieve:
+      return {true, free && current != nullptr, false};
+    case Command::kChooseLocalFolder:
+      return {true, true, false};
+    case Command::kAdd:
+      return {true, free && document_.HasLocalSelection(), false};
+    case Command::kPublish: {
+      const bool preparing = document_.IsPreparingPublication();
+      if (!publisher || running) return {true, false, preparing};
+      if (preparing) return {true, true, true};
+      const bool refused =
+          current == nullptr || (!current->IsEdition() && current->GetFlag2()) ||
+          (!current->IsSupplement() && current->GetFlag3());
+      return {true, !refused, false};
+    }
+    case Command::kConfirm:
+      return {true, publisher && document_.IsPreparingPublication() && !running, false};
+    case Command::kTips:
+      return {true, true, document_.AreTipsOn()};
+    case Command::kDelete:
+    case Command::kRename:
+      if (!publisher) return {};
+      return {true, free && current != nullptr && current != &document_.GetProjectTree().GetRoot(), false};
+  }
+  return {};
+}
+
+std::string TreeCommandRules::InformationText() const {
+  const ProjectNode* node = CurrentProject();
+  if (node == nullptr) return std::string();
+  std::string text = node->GetName() + "\n";
+  text += "Local folder: " + node->GetLocalFolder() + "\n";
+  if (node->IsEdition()) text += "This is an edition.\n";
+  if (node->IsSupplement()) text += "This is a supplement.\n";
+  text += "\rIndex name of project: " + node->GetIndexName();
+  if (!ProjectNode::IsRootIndexName(node->GetIndexName())) {
+    text += "\nLocal cache files for this project:\n" + node->GetCacheFilePath() + "\n" +
+            node->GetVersionsCacheFilePath();
+  }
+  return text;
+}
+
+bool TreeCommandRules::CanStartProjectDrag(const ProjectNode* underCursor) const {
+  return underCursor != nullptr && underCursor == CurrentProject() && IsPlainProject(*underCursor) &&
+         !ProjectNode::IsRootIndexName(underCursor->GetIndexName());
+}
+
+bool TreeCommandRules::MayDropDocuments(const ProjectNode* target) const {
+  const ProjectNode* current = CurrentProject();
+  return target != nullptr && current != nullptr && target != current && IsPlainProject(*target) &&
+         IsPlainProject(*current) && !ProjectNode::IsRootIndexName(target->GetIndexName());
+}
+
+bool TreeCommandRules::MayDropProject(const std::string& dragged, const ProjectNode* target) const {
+  return target != nullptr && target != CurrentProject() && target->GetIndexName() != dragged &&
+         !IsParentOfCurrent(*target);
+}

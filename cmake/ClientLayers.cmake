@@ -1,0 +1,37 @@
+# Fails when a file of a client folder includes one of a folder above it, or when
+# client/ holds a folder that is not one of the layers.
+#   cmake -DROOT=<source folder> -DLAYERS=<folders, bottom first, comma-separated> -P ClientLayers.cmake
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "," ";" layers "${LAYERS}")
+set(faults "")
+
+file(GLOB entries LIST_DIRECTORIES true "${ROOT}/client/*")
+foreach(entry IN LISTS entries)
+  get_filename_component(name "${entry}" NAME)
+  if(IS_DIRECTORY "${entry}" AND NOT name IN_LIST layers)
+    string(APPEND faults "client/${name} is not one of the layers ${LAYERS}\n")
+  endif()
+endforeach()
+
+set(higher ${layers})
+foreach(layer IN LISTS layers)
+  list(REMOVE_AT higher 0)
+  file(GLOB files "${ROOT}/client/${layer}/*.h" "${ROOT}/client/${layer}/*.cpp")
+  foreach(file IN LISTS files)
+    file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]client/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^.*client/([^/]*)/.*$" "\\1" folder "${line}")
+      if(folder IN_LIST higher OR NOT folder IN_LIST layers)
+        file(RELATIVE_PATH shown "${ROOT}" "${file}")
+        string(STRIP "${line}" line)
+        string(APPEND faults "${shown} (${layer}) includes a higher or unknown folder: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(faults)
+  message(FATAL_ERROR "Client includes must point down:\n${faults}")
+endif()
+list(LENGTH layers count)
+message(STATUS "Client includes point down through ${count} layers")
