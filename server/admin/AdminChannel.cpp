@@ -33,8 +33,8 @@ std::string Reason(const std::string& what) { return what + ": " + std::strerror
 
 }  // namespace
 
-AdminChannel::AdminChannel(CWexmoorDoc& document, LibraryAdministrator::ConnectedNames connected)
-    : document_(document), connected_(std::move(connected)) {}
+AdminChannel::AdminChannel(CWexmoorDoc& document, LibraryAdministrator::LiveServer live)
+    : document_(document), live_(std::move(live)) {}
 
 AdminChannel::~AdminChannel() {
   if (thread_.joinable()) {
@@ -133,7 +133,7 @@ void AdminChannel::Answer(int connection) {
     std::ostringstream err;
     const std::optional<std::string> password = request.password;
     const PasswordSource source = [&password] { return password; };
-    reply.status = LibraryAdministrator(document_, connected_, source, out, err).Run(request.command);
+    reply.status = LibraryAdministrator(document_, live_, source, out, err).Run(request.command);
     reply.out = out.str();
     reply.err = err.str();
   }
@@ -143,7 +143,9 @@ void AdminChannel::Answer(int connection) {
 CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app) {
   CWexmoorDoc& document = *CWexmoorApp::GetDocument();
   ServerConsole& console = *app.GetConsole();
-  auto channel = std::make_shared<AdminChannel>(document, [&console] { return console.GetLoggedOnUserNames(); });
+  auto channel = std::make_shared<AdminChannel>(
+      document, LibraryAdministrator::LiveServer{[&console] { return console.GetLoggedOnUserNames(); },
+                                                 [&console] { return console.GetUpTimeText(); }});
   if (const std::string problem = channel->Start(document.GetWorkingFolder()); !problem.empty()) {
     console.AddStatusLine("No administration from the shell while this server runs: " + problem);
     return nullptr;

@@ -17,7 +17,7 @@ class CWexmoorDoc;
 
 class AdminChannel {
  public:
-  AdminChannel(CWexmoorDoc& document, LibraryAdministrator::ConnectedNames connected);
+  AdminChannel(CWexmoorDoc& document, LibraryAdministrator::LiveServer live);
   ~AdminChannel();
   AdminChannel(const AdminChannel&) = delete;
   AdminChannel& operator=(const AdminChannel&) = delete;
@@ -32,7 +32,7 @@ class AdminChannel {
   void Close();
 
   CWexmoorDoc& document_;
-  LibraryAdministrator::ConnectedNames connected_;
+  LibraryAdministrator::LiveServer live_;
   std::string path_;
   int listener_ = -1;
   int wake_[2] = {-1, -1};

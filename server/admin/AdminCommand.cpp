@@ -21,6 +21,11 @@ const char* const kAdminUsage =
     "  set-port PORT              the listening port, from the server's next start\n"
     "  set-address ADDRESS        the server address that certificates carry\n"
     "  checked-out                list the checked-out documents (project, document, holder, since)\n"
+    "  release PROJECT-PATH DOC   end the check-out of DOC as if it never happened (no version is\n"
+    "                             made); PROJECT-PATH as checked-out shows it\n"
+    "  show                       the library's name, address, port, root and counts\n"
+    "  status                     whether a server answers here: 0 with its up time, connections\n"
+    "                             and what its start finished; 3 when none runs\n"
     "  backup DIR                 copy the library into the new or empty folder DIR while clients\n"
     "                             work; serve the copy with: wexmoor --headless --workdir DIR\n"
     "When a server runs in the working folder the command goes to it (run it as the user the\n"
@@ -61,7 +66,7 @@ int RunOnStoppedLibrary(const AdminOptions& options, const std::string& workingF
         << std::endl;
     return LibraryAdministrator::kRefused;
   }
-  return LibraryAdministrator(document, nullptr, password, out, err).Run(command);
+  return LibraryAdministrator(document, {}, password, out, err).Run(command);
 }
 
 }  // namespace
@@ -116,6 +121,11 @@ int RunAdminCommand(const AdminOptions& options, const PasswordSource& password,
       return LibraryAdministrator::kRefused;
     case AdminReach::NoServer:
       break;
+  }
+  // Opening the library to say that no server holds it would take its guards.
+  if (options.command.front() == "status") {
+    err << "No server runs in " << workingFolder << std::endl;
+    return LibraryAdministrator::kNotRunning;
   }
   const PasswordSource given = [&request] { return request.password; };
   return RunOnStoppedLibrary(options, workingFolder, request.command, given, out, err);

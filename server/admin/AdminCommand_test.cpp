@@ -299,4 +299,45 @@ TEST_F(AdminCommandTest, BackupTakenWhileDocumentsChangeServesEveryAcknowledgedV
   app.ExitInstance();
 }
 
+TEST_F(AdminCommandTest, ReleaseShowAndStatusOnARunningServerAndStatusWithoutOne) {
+  EXPECT_EQ(Admin({"status"}), LibraryAdministrator::kNotRunning);
+  EXPECT_NE(err_.str().find("No server runs in"), std::string::npos) << err_.str();
+  StartWithChannel();
+  ASSERT_TRUE(server_.AddUser("ann", "secret"));
+  const std::string project = NewProject("Plans");
+  FileStatistics added;
+  ASSERT_EQ(server_.Document().AddDocument("plan.txt", project, "ann", "", Received("v1"), 2, added), 0);
+  ASSERT_EQ(server_.Document().CheckOutDocuments(project, "plan.txt", -1, "ann", false, false).code, 0);
+  const std::string plans = server_.Document().GetSettings().GetLibraryName() + "->Plans";
+
+  ASSERT_EQ(Admin({"release", plans, "plan.txt"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("by ann is released; no version was made"), std::string::npos) << out_.str();
+  ASSERT_EQ(Admin({"checked-out"}), 0);
+  EXPECT_EQ(out_.str(), "No document is checked out\n");
+  const struct {
+    std::vector<std::string> command;
+    const char* says;
+  } refusals[] = {
+      {{"release", plans, "plan.txt"}, "is not checked out"},
+      {{"release", plans + "->Nope", "plan.txt"}, "No project is shown as"},
+      {{"release", "Plans", "plan.txt"}, "No project is shown as"},
+      {{"release", plans, "absent.txt"}, "holds no document named absent.txt"},
+  };
+  for (const auto& refusal : refusals) {
+    EXPECT_EQ(Admin(refusal.command), LibraryAdministrator::kRefused) << refusal.command[1];
+    EXPECT_NE(err_.str().find(refusal.says), std::string::npos) << err_.str();
+  }
+
+  ASSERT_EQ(Admin({"show"}), 0) << err_.str();
+  for (const std::string& line : std::vector<std::string>{"Projects        1\n", "Documents       1\n", "Users           1\n",
+                                 "Connected now   0\n", "Port            " + std::to_string(server_.Port())}) {
+    EXPECT_NE(out_.str().find(line), std::string::npos) << line << " in\n" << out_.str();
+  }
+  ASSERT_EQ(Admin({"status"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find(" answers. Up Time is "), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("Connected now: 0\n"), std::string::npos) << out_.str();
+  server_.Stop();
+  EXPECT_EQ(Admin({"status"}), LibraryAdministrator::kNotRunning);
+}
+
 }  // namespace

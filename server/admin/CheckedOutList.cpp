@@ -1,29 +1,10 @@
 #include "server/admin/CheckedOutList.h"
 
-#include <shared_mutex>
-
-#include "common/StringHelpers.h"
+#include "server/admin/ProjectPlaces.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreFilePaths.h"
 
 namespace {
-
-struct ProjectPlace {
-  std::string path;
-  std::string folder;   // on disk, ending in the separator
-  std::string internalName;
-};
-
-// The node and its subtree, parents first; the caller holds the tree latch.
-void Collect(CWexmoorDoc& document, const ServerProject& project, const std::string& parentPath,
-             std::vector<ProjectPlace>& places) {
-  const std::string path = parentPath + "->" + project.GetName();
-  places.push_back({path, EnsureTrailingBackslash(document.DiskFolder(project.GetFolderPath())),
-                    project.GetInternalName()});
-  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
-    Collect(document, *project.GetSubProjects().GetAt(i), path, places);
-  }
-}
 
 // "YYYYMMDDHHMMSS" as "YYYY-MM-DD HH:MM:SS".
 std::string Readable(const std::string& stamp) {
@@ -35,13 +16,7 @@ std::string Readable(const std::string& stamp) {
 }  // namespace
 
 std::vector<CheckedOutDocument> ListCheckedOut(CWexmoorDoc& document) {
-  std::vector<ProjectPlace> places;
-  {
-    const std::string library = document.GetSettings().GetLibraryName();
-    std::shared_lock<std::shared_mutex> latch(document.GetProjectTreeLatch());
-    const CWexmoorDoc::ProjectArray& projects = document.GetProjects();
-    for (int i = 0; i < projects.GetSize(); ++i) Collect(document, *projects.GetAt(i), library, places);
-  }
+  const std::vector<ProjectPlace> places = ListProjectPlaces(document);
   std::vector<CheckedOutDocument> rows;
   RecordCache& records = document.GetRecordCache();
   for (const ProjectPlace& place : places) {

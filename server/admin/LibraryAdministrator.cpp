@@ -7,11 +7,13 @@
 #include "platform/CriticalSection.h"
 #include "server/admin/CheckedOutList.h"
 #include "server/admin/LibraryBackup.h"
+#include "server/admin/ProjectPlaces.h"
 #include "server/admin/ServerValues.h"
 #include "server/admin/UserAdministration.h"
 #include "server/admin/UserCertificateIssuer.h"
 #include "server/admin/UserDetails.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreFilePaths.h"
 
 namespace {
 
@@ -54,6 +56,9 @@ const LibraryAdministrator::Command* LibraryAdministrator::Find(const std::strin
       {"set-address", 1, 1, {}, &LibraryAdministrator::SetAddress},
       {"checked-out", 0, 0, {}, &LibraryAdministrator::CheckedOut},
       {"backup", 1, 1, {false, 0}, &LibraryAdministrator::Backup},
+      {"release", 2, 2, {}, &LibraryAdministrator::Release},
+      {"show", 0, 0, {}, &LibraryAdministrator::Show},
+      {"status", 0, 0, {}, &LibraryAdministrator::Status},
   };
   for (const Command& command : kCommands) {
     if (name == command.name) return &command;
@@ -87,7 +92,7 @@ int LibraryAdministrator::Run(const std::vector<std::string>& command) {
 }
 
 int LibraryAdministrator::Users(const Arguments&) {
-  const std::vector<std::string> connected = connected_ ? connected_() : std::vector<std::string>{};
+  const std::vector<std::string> connected = ConnectedNames();
   platform::CriticalSection::Lock hold(document_.GetUserTableSection());
   const ServerSettings& settings = document_.GetSettings();
   out_ << std::left << std::setw(24) << "Name" << std::setw(12) << "Connection" << std::setw(12) << "Locked out"
@@ -198,6 +203,92 @@ int LibraryAdministrator::Backup(const Arguments& arguments) {
   out_ << "The library is backed up in " << folder << "; to serve the copy: wexmoor --headless --workdir " << folder
        << std::endl;
   return kDone;
+}
+
+int LibraryAdministrator::Release(const Arguments& arguments) {
+  const std::string& path = arguments[0];
+  const std::string& name = arguments[1];
+  const std::string project = FindProjectByPath(document_, path);
+  if (project.empty()) return Refuse("No project is shown as " + path + " (write the path as \"checked-out\" shows it)");
+  std::string holder;
+  switch (const int code = document_.ReleaseCheckOut(project, name, holder)) {
+    case 0:
+      out_ << "The check-out of " << name << " in " << path << " by " << holder
+           << " is released; no version was made" << std::endl;
+      return kDone;
+    case FileStatistics::kNothingCheckedOut:
+      return Refuse(name + " in " + path + " is not checked out");
+    case CWexmoorDoc::kDocumentNotListed:
+      return Refuse("The project " + path + " holds no document named " + name);
+    case CWexmoorDoc::kProjectNotFound:
+      return Refuse("No project is shown as " + path);
+    default:
+      return Refuse("The check-out of " + name + " in " + path + " was not released: a record of it or of a " +
+                    "reference checked out with it could not be read or written (code " + std::to_string(code) +
+                    "); nothing changed");
+  }
+}
+
+int LibraryAdministrator::Show(const Arguments&) {
+  const std::vector<ProjectPlace> places = ListProjectPlaces(document_);
+  long long documents = 0;
+  RecordCache& records = document_.GetRecordCache();
+  for (const ProjectPlace& place : places) {
+    const RecordCache::ListRecord list = records.List(ProjectFileListPath(place.folder, place.internalName));
+    if (!list->LoadFailed()) documents += list->GetCount();
+  }
+  std::string library;
+  std::string address;
+  int port = 0;
+  int users = 0;
+  {
+    platform::CriticalSection::Lock hold(document_.GetUserTableSection());
+    const ServerSettings& settings = document_.GetSettings();
+    library = settings.GetLibraryName();
+    address = settings.GetServerAddress();
+    port = settings.GetPort();
+    users = settings.GetUserCount();
+  }
+  out_ << std::left << std::setw(16) << "Library" << library << '\n'
+       << std::setw(16) << "Address" << address << '\n'
+       << std::setw(16) << "Port" << port << '\n'
+       << std::setw(16) << "Root" << document_.GetRootPath() << '\n'
+       << std::setw(16) << "Projects" << places.size() << '\n'
+       << std::setw(16) << "Documents" << documents << '\n'
+       << std::setw(16) << "Users" << users << '\n'
+       << std::setw(16) << "Connected now";
+  if (live_.connectedNames) {
+    out_ << ConnectedNames().size() << '\n';
+  } else {
+    out_ << "no server runs\n";
+  }
+  out_.flush();
+  return kDone;
+}
+
+int LibraryAdministrator::Status(const Arguments&) {
+  if (!live_.upTime) {
+    err_ << "No server runs on the library of " << document_.GetWorkingFolder() << std::endl;
+    return kNotRunning;
+  }
+  const std::vector<std::string> connected = ConnectedNames();
+  out_ << "The server of " << document_.GetSettings().GetLibraryName() << " answers. " << live_.upTime() << ".\n"
+       << "Connected now: " << connected.size() << (connected.empty() ? "" : " (") ;
+  for (std::size_t i = 0; i < connected.size(); ++i) out_ << (i == 0 ? "" : ", ") << connected[i];
+  out_ << (connected.empty() ? "" : ")") << '\n';
+  const std::vector<std::string> start = document_.GetNotes().GetStartLines();
+  if (start.empty()) {
+    out_ << "Its start found nothing to finish or move.\n";
+  } else {
+    out_ << "Its start:\n";
+    for (const std::string& line : start) out_ << "  " << line << '\n';
+  }
+  out_.flush();
+  return kDone;
+}
+
+std::vector<std::string> LibraryAdministrator::ConnectedNames() const {
+  return live_.connectedNames ? live_.connectedNames() : std::vector<std::string>{};
 }
 
 int LibraryAdministrator::Refuse(const std::string& reason) {

@@ -22,9 +22,14 @@ class LibraryAdministrator {
   static constexpr int kDone = 0;
   static constexpr int kRefused = 1;
   static constexpr int kUsage = 64;
+  // "status" when no server runs, as service monitors expect.
+  static constexpr int kNotRunning = 3;
 
-  // The account names of the connections logged on now; null for a stopped library.
-  using ConnectedNames = std::function<std::vector<std::string>()>;
+  // What a running server tells of itself; both null for a stopped library.
+  struct LiveServer {
+    std::function<std::vector<std::string>()> connectedNames;   // the accounts logged on now
+    std::function<std::string()> upTime;                         // "Up Time is ..."
+  };
 
   // What a command needs from the shell before it can run anywhere.
   struct Needs {
@@ -34,9 +39,9 @@ class LibraryAdministrator {
   // False, with why, for an unknown command or the wrong number of arguments.
   static bool Check(const std::vector<std::string>& command, Needs& needs, std::string& error);
 
-  LibraryAdministrator(CWexmoorDoc& document, ConnectedNames connected, const PasswordSource& password,
-                       std::ostream& out, std::ostream& err)
-      : document_(document), connected_(std::move(connected)), password_(password), out_(out), err_(err) {}
+  LibraryAdministrator(CWexmoorDoc& document, LiveServer live, const PasswordSource& password, std::ostream& out,
+                       std::ostream& err)
+      : document_(document), live_(std::move(live)), password_(password), out_(out), err_(err) {}
 
   // Runs the command (its name, then its arguments): kDone, kRefused or kUsage.
   int Run(const std::vector<std::string>& command);
@@ -57,6 +62,9 @@ class LibraryAdministrator {
   int SetAddress(const Arguments& arguments);
   int CheckedOut(const Arguments&);
   int Backup(const Arguments& arguments);
+  int Release(const Arguments& arguments);
+  int Show(const Arguments&);
+  int Status(const Arguments&);
 
   int Refuse(const std::string& reason);
   int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }
@@ -64,9 +72,10 @@ class LibraryAdministrator {
   int Change(const UserAccount& account, const std::string& done, const std::function<void(UserAccount&)>& change);
   int WriteCertificate(int id, const std::string& file);
   int SetAddressAndPort(const std::string& address, const std::string& portText);
+  std::vector<std::string> ConnectedNames() const;
 
   CWexmoorDoc& document_;
-  ConnectedNames connected_;
+  LiveServer live_;
   const PasswordSource& password_;
   std::ostream& out_;
   std::ostream& err_;

@@ -360,6 +360,13 @@ class CWexmoorDoc {
                             const std::string& user, int fileSize, const std::string& comments,
                             const std::string& reference, const std::string& originalProject, int linkVersion,
                             ProjectLockSet& locks);
+  // Ends the check-out of the document `name` of the project `projectInternalName`
+  // as if it never happened: it, and every reference checked out with it under the
+  // same reference, is free again and no version is made. `holder` is set to who
+  // held it. 0 when done; kNothingCheckedOut (11012) when nobody holds it; 15003,
+  // 15004, 15002 as for a check-in, kCheckInNotSaved when a record could not be
+  // written (nothing changed). Locks as a check-in.
+  int ReleaseCheckOut(const std::string& projectInternalName, const std::string& name, std::string& holder);
 
  private:
   struct CheckInRequest;
@@ -383,6 +390,8 @@ class CWexmoorDoc {
   int CheckInAlong(std::vector<FileStatistics>& changed, FileStatistics document, const CheckInRequest& request,
                    const std::string& originalProject, int linkVersion, ProjectLockSet& locks,
                    std::set<std::string>& visited);
+  int ReleaseAlong(std::vector<FileStatistics>& changed, FileStatistics document, const std::string& reference,
+                   ProjectLockSet& locks, std::set<std::string>& visited);
   // Climbs from `start` to the original it shows while that original's latest
   // version is the one shown and it is held under `reference` ("": not held at all).
   int FindTopOfChain(const FileStatistics& start, const std::string& reference, FileStatistics& top);

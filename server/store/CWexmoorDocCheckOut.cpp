@@ -141,6 +141,38 @@ int CWexmoorDoc::CheckInWithReferences(std::vector<FileStatistics>& changed, con
                       linkVersion, locks, visited);
 }
 
+int CWexmoorDoc::ReleaseCheckOut(const std::string& projectInternalName, const std::string& name,
+                                 std::string& holder) {
+  return RunCheckOperation(projectInternalName, [&](ProjectLockSet& locks) {
+    FileStatistics requested;
+    std::string statisticsPath;
+    int code = LoadDocument(projectInternalName, name, kProjectNotFound, kDocumentNotListed, kLinkedFileNotLoaded,
+                            requested, statisticsPath);
+    if (code != 0) return code;
+    const int held = FirstCheckedOutIndex(requested);
+    if (held < 0) return FileStatistics::kNothingCheckedOut;
+    holder = requested.GetVersion(held).GetCheckedOutTo();
+    const std::string reference = requested.GetCheckOutReference();
+    // A check-out without a reference cannot be told apart from others: it stands alone.
+    FileStatistics top = requested;
+    if (!reference.empty()) {
+      code = FindTopOfChain(requested, reference, top);
+      if (code != 0) return code;
+    }
+    std::vector<FileStatistics> changed;
+    std::set<std::string> visited;
+    code = ReleaseAlong(changed, top, reference, locks, visited);
+    if (code != 0) return code;
+    RecordChange change(JournalFolder(), records_);
+    for (const FileStatistics& member : changed) {
+      const std::string path = StatisticsPathOf(member);
+      if (path.empty()) return kLinkedProjectMissing;
+      if (StageStatistics(change, path, member) != 0) return kCheckInNotSaved;
+    }
+    return change.Commit() ? 0 : kCheckInNotSaved;
+  });
+}
+
 // --- steps ----------------------------------------------------------------------
 
 int CWexmoorDoc::RunCheckOperation(const std::string& projectInternalName,
@@ -314,6 +346,30 @@ int CWexmoorDoc::CheckInAlong(std::vector<FileStatistics>& changed, FileStatisti
     if (code != 0) return code;
     changed[self].AddLink(project);
     NewestVersion(changed[self]).AddLink(project);
+  }
+  return 0;
+}
+
+int CWexmoorDoc::ReleaseAlong(std::vector<FileStatistics>& changed, FileStatistics document,
+                              const std::string& reference, ProjectLockSet& locks, std::set<std::string>& visited) {
+  if (!visited.insert(DocumentKey(document)).second || visited.size() > static_cast<std::size_t>(kMaxReferenceDepth)) {
+    return kReferenceWalkFailed;
+  }
+  const std::string owner = document.GetOwnerProject();
+  if (!locks.TryAdd(owner, LockTable::kShared)) return kRetryAfterLockRefusal;
+  document.CancelCheckOut();
+  changed.push_back(document);
+  if (reference.empty()) return 0;
+  const ActiveFileLink links = document.GetLinks();
+  for (int i = 0; i < links.GetCount(); ++i) {
+    FileStatistics referencing;
+    std::string ignoredPath;
+    const int code = LoadDocument(links.GetAt(i).GetName(), document.GetName(), kLinkedProjectMissing,
+                                  kLinkedFileNotLoaded, kLinkedFileNotLoaded, referencing, ignoredPath);
+    if (code != 0) return code;
+    // References held otherwise, or by nobody, are not part of this check-out.
+    if (FirstCheckedOutIndex(referencing) < 0 || !IsHeldUnder(referencing, reference)) continue;
+    if (const int along = ReleaseAlong(changed, referencing, reference, locks, visited); along != 0) return along;
   }
   return 0;
 }

@@ -207,6 +207,37 @@ TEST_F(CheckOutTest, ReferencingFlagTakesTheChainAndCheckInGivesEachANewVersionO
   EXPECT_EQ(Doc().GetVersionFilePath(resolved), VersionFile(a_, 2));
 }
 
+TEST_F(CheckOutTest, ReleaseFromAnyMemberFreesTheWholeCheckOutWithoutANewVersion) {
+  Original(1);
+  Reference(b_, a_, 1);
+  Reference(c_, b_, 1);
+  for (const std::string& asked : {a_, c_}) {
+    ASSERT_EQ(CheckOut(a_, -1, "ann", true).code, 0);
+    std::string holder;
+    ASSERT_EQ(Doc().ReleaseCheckOut(asked, kDoc, holder), 0) << asked;
+    EXPECT_EQ(holder, "ann");
+    for (const std::string& project : {a_, b_, c_}) {
+      EXPECT_EQ(Holder(Stats(project)), "") << project;
+      EXPECT_EQ(Stats(project).GetVersionCount(), 1) << project;
+    }
+    EXPECT_EQ(CheckOut(b_, -1, "bob").code, 0) << "free again";
+    ASSERT_EQ(Doc().ReleaseCheckOut(b_, kDoc, holder), 0);
+  }
+}
+
+TEST_F(CheckOutTest, ReleaseLeavesOtherCheckOutsAndRefusesWhatNobodyHolds) {
+  Original(1);
+  Reference(b_, a_, 1);
+  std::string holder;
+  EXPECT_EQ(Doc().ReleaseCheckOut(a_, kDoc, holder), FileStatistics::kNothingCheckedOut);
+  EXPECT_EQ(Doc().ReleaseCheckOut(a_, "Absent.txt", holder), CWexmoorDoc::kDocumentNotListed);
+  ASSERT_EQ(CheckOut(a_).code, 0);
+  ASSERT_EQ(CheckOut(b_, -1, "bob").code, 0);
+  ASSERT_EQ(Doc().ReleaseCheckOut(a_, kDoc, holder), 0);
+  EXPECT_EQ(Holder(Stats(a_)), "");
+  EXPECT_EQ(Holder(Stats(b_)), "bob");
+}
+
 TEST_F(CheckOutTest, ReferencedFlagFromTheLastReferenceStoresTheCheckInInTheOriginal) {
   Original(1);
   Reference(b_, a_, 1);

@@ -34,8 +34,15 @@ void ServerNotes::SetSink(Sink sink) {
   std::lock_guard<std::mutex> lock(mutex_);
   sink_ = std::move(sink);
   if (!sink_) return;
+  if (!started_) startLines_ = kept_;
+  started_ = true;
   for (const std::string& line : kept_) sink_(line);
   kept_.clear();
+}
+
+std::vector<std::string> ServerNotes::GetStartLines() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return started_ ? startLines_ : kept_;
 }
 
 std::string ServerNotes::WithReason(const std::string& what, int error) {

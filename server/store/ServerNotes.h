@@ -26,6 +26,9 @@ class ServerNotes {
   // Passes the kept lines to `sink`, then every later one as it comes; null keeps
   // later lines again.
   void SetSink(Sink sink);
+  // The lines that came before the first sink: what the start-up finished, moved or
+  // could not do.
+  std::vector<std::string> GetStartLines() const;
 
   // "what: the system's reason." for the error number `error` (an errno value).
   static std::string WithReason(const std::string& what, int error);
@@ -33,10 +36,12 @@ class ServerNotes {
  private:
   void Pass(const std::string& line);
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   Clock clock_;
   Sink sink_;
   std::vector<std::string> kept_;
+  std::vector<std::string> startLines_;
+  bool started_ = false;
   std::chrono::steady_clock::time_point minuteStart_{};
   std::size_t linesThisMinute_ = 0;
   std::size_t leftOut_ = 0;

@@ -377,6 +377,12 @@ std::vector<Operation> Operations() {
       {"CheckInAlongReferences", [](T& t) { ASSERT_EQ(t.CheckOut(t.originals_, "Plan.doc", true, false), 0); },
        [](T& t) { return t.CheckIn(t.originals_, "Plan.doc", "plan 3") == 0; },
        [](T& t) { return t.VersionCount(t.originals_, "Plan.doc") == 3; }},
+      {"ReleaseAlongReferences", [](T& t) { ASSERT_EQ(t.CheckOut(t.originals_, "Plan.doc", true, false), 0); },
+       [](T& t) {
+         std::string holder;
+         return t.Doc().ReleaseCheckOut(t.originals_, "Plan.doc", holder) == 0;
+       },
+       [](T& t) { return !t.HeldBy(t.originals_, "Plan.doc", "ann"); }},
       {"AddReference", nothing,
        [](T& t) {
          FileStatistics result;
