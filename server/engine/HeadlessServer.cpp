@@ -19,6 +19,7 @@ namespace {
 
 constexpr std::chrono::milliseconds kListenerStartBound{10000};
 constexpr std::chrono::milliseconds kTick{2000};
+constexpr std::chrono::milliseconds kShortestTick{10};
 
 std::string Absolute(const std::string& path) { return path.empty() ? path : PathParser::FullPath(path); }
 
@@ -29,10 +30,13 @@ std::size_t PrintNewStatusLines(const ServerConsole& console, std::size_t printe
   return std::max(printed, lines.size());
 }
 
-// Ticks twice per watchdog interval at least, so that no beat comes late.
+// Ticks twice per watchdog interval at least, so that no beat comes late (yet never
+// spins, however short the interval asked for).
 timespec TickInterval(const platform::ServiceNotifier& serviceManager) {
   std::chrono::microseconds tick = kTick;
-  if (const auto watchdog = serviceManager.WatchdogInterval()) tick = std::min(tick, *watchdog / 2);
+  if (const auto watchdog = serviceManager.WatchdogInterval()) {
+    tick = std::max<std::chrono::microseconds>(std::min(tick, *watchdog / 2), kShortestTick);
+  }
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(tick);
   return timespec{static_cast<time_t>(seconds.count()),
                   static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(tick - seconds).count())};
