@@ -162,6 +162,16 @@ TEST_F(InstalledPrograms, InstallPutsEveryFileInItsFolderAndTheProgramsRunFromTh
   ProgramsPrintHelpAndVersion(prefix + "/bin");
 }
 
+TEST_F(InstalledPrograms, ServiceUnitExposesAtMostTwoPointFive) {
+  const std::string prefix = scratch_ / "prefix";
+  ASSERT_TRUE(Install(prefix));
+  const std::string unit = prefix + "/lib/systemd/system/wexmoor.service";
+  std::string report;
+  EXPECT_TRUE(RunProgram("/usr/bin/systemd-analyze", {"security", "--offline=yes", "--threshold=25", unit}, &report))
+      << report;
+  EXPECT_NE(report.find("Overall exposure level for wexmoor.service"), std::string::npos) << report;
+}
+
 TEST_F(InstalledPrograms, ManualPagesRenderWithoutWarningsAndHoldTheirSections) {
   const std::string prefix = scratch_ / "prefix";
   ASSERT_TRUE(Install(prefix));
