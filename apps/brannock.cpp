@@ -2,5 +2,9 @@
 #include <iostream>
 
 #include "client/ui/ClientProgram.h"
+#include "common/VersionOption.h"
 
-int main(int argc, char** argv) { return RunClientProgram(false, argc, argv, std::cerr); }
+int main(int argc, char** argv) {
+  if (PrintVersionWhenAsked("brannock", argc, argv, std::cout)) return 0;
+  return RunClientProgram(false, argc, argv, std::cerr);
+}

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/VersionOption.h"
 #include "platform/MemoryPools.h"
 #include "server/admin/AdminChannel.h"
 #include "server/admin/AdminCommand.h"
@@ -47,6 +48,7 @@ constexpr const char* kHelp =
     "  --test-hooks    read test commands on standard input (windowed only)\n"
 #endif
     "  --help          show this text\n"
+    "  --version       show the version\n"
     "\n"
     "The running server takes administration commands from its own user on the socket\n"
     "wexmoor-admin.socket in its working folder. Administration without a window (the\n"
@@ -80,6 +82,7 @@ int main(int argc, char** argv) {
   platform::SetUpServerAllocator();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const bool administration = !arguments.empty() && arguments.front() == "admin";
+  if (!administration && PrintVersionWhenAsked("wexmoor", argc, argv, std::cout)) return 0;
   if (!administration && std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
     std::cout << kUsage << '\n' << kHelp << kAdminUsage << std::flush;
     return 0;

@@ -1,6 +1,7 @@
 // Runs the built server program as a child process.
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -10,7 +11,9 @@
 
 #include <cerrno>
 
+#include <chrono>
 #include <fstream>
+#include <optional>
 #include <map>
 #include <memory>
 #include <string>
@@ -278,6 +281,60 @@ TEST_F(WexmoorProgramTest, AStrangersConnectionToTheAdministrationSocketIsRefuse
     EXPECT_EQ(before, platform::ScratchFolder::Read(users));
   }
   server->Signal(SIGTERM);
+  EXPECT_EQ(0, server->Finish()) << server->Errors();
+}
+
+// The datagram socket a service manager listens on for the service's state lines.
+class ServiceManagerSocket {
+ public:
+  explicit ServiceManagerSocket(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    bound_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~ServiceManagerSocket() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ServiceManagerSocket(const ServiceManagerSocket&) = delete;
+  ServiceManagerSocket& operator=(const ServiceManagerSocket&) = delete;
+
+  bool Bound() const { return bound_; }
+  // The next datagram, or nullopt after 20 s.
+  std::optional<std::string> Receive() const {
+    pollfd ready{fd_, POLLIN, 0};
+    if (::poll(&ready, 1, 20000) != 1) return std::nullopt;
+    char text[256];
+    const ssize_t length = ::recv(fd_, text, sizeof text, 0);
+    if (length < 0) return std::nullopt;
+    return std::string(text, static_cast<std::size_t>(length));
+  }
+
+ private:
+  int fd_;
+  bool bound_ = false;
+};
+
+TEST_F(WexmoorProgramTest, ServiceManagerHearsReadyOnceThePortListensThenHeartbeatsThenStopping) {
+  const std::string notifySocket = scratch_ / "notify";
+  const ServiceManagerSocket serviceManager(notifySocket);
+  ASSERT_TRUE(serviceManager.Bound());
+  std::vector<std::string> environment = ChildProcess::EnvironmentWithoutDisplay();
+  environment.push_back("NOTIFY_SOCKET=" + notifySocket);
+  environment.push_back("WATCHDOG_USEC=200000");
+  const auto server = StartServer(Arguments("work"), /*headless=*/true, &environment);
+
+  EXPECT_EQ(serviceManager.Receive(), "READY=1") << server->Errors();
+  platform::Socket client = platform::Socket::Connect("127.0.0.1", port_);
+  EXPECT_TRUE(client.IsOpen()) << "ready before the port listens";
+  client.Close();
+  EXPECT_EQ(serviceManager.Receive(), "WATCHDOG=1");
+  server->Signal(SIGTERM);
+  std::optional<std::string> last;
+  do {
+    last = serviceManager.Receive();
+  } while (last == "WATCHDOG=1");
+  EXPECT_EQ(last, "STOPPING=1");
   EXPECT_EQ(0, server->Finish()) << server->Errors();
 }
 

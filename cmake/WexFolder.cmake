@@ -15,7 +15,7 @@ function(wex_folder)
     set_target_properties(${WF_NAME} PROPERTIES AUTOMOC ON)
   endif()
 
-  if(tests)
+  if(tests AND WEX_BUILD_TESTS)
     add_executable(${WF_NAME}_tests ${tests})
     target_link_libraries(${WF_NAME}_tests PRIVATE ${WF_NAME} ${WF_TEST_DEPS} GTest::gmock GTest::gtest_main)
     if(WF_QT)

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
+#include <sstream>
 
+#include "client/link/BuiltInErrorTexts.h"
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
 #include "platform/Process.h"
@@ -19,9 +22,10 @@ std::string ServerErrorTexts::FilePath(const std::string& workingFolder, const s
   return platform::fs::IsFile(installed) ? installed : own;
 }
 
-std::string ServerErrorTexts::Lookup(const std::string& path, int number) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kDefaultText;
+namespace {
+
+// The text of the first line of `in` that lists `number`.
+std::optional<std::string> FindText(std::istream& in, int number) {
   std::string line;
   while (ReadWholeLine(in, line)) {
     if (line.empty()) continue;
@@ -32,5 +36,16 @@ std::string ServerErrorTexts::Lookup(const std::string& path, int number) {
     ReadStringField(text, rest);
     return text;
   }
-  return kDefaultText;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string ServerErrorTexts::Lookup(const std::string& path, int number) {
+  std::ifstream file(path, std::ios::binary);
+  if (file) {
+    if (std::optional<std::string> text = FindText(file, number)) return *text;
+  }
+  std::istringstream builtIn(BuiltInErrorTexts());
+  return FindText(builtIn, number).value_or(kDefaultText);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The texts of the server's error numbers, kept outside the program in
 // "ErrorStringLookup.txt" so they can be reworded without a new build: the working
-// folder's copy when there is one, else the installed one. Each
+// folder's copy when there is one, else the installed one, else (and for a number
+// the file lacks) the copy built into the program. Each
 // line: a decimal number, a comma and the text (best in double quotes, inner quotes
 // doubled); LF or CR LF line ends; empty lines are skipped; the first matching line wins.
 #include <string>
@@ -19,7 +20,8 @@ class ServerErrorTexts {
   static std::string FilePath(const std::string& workingFolder);
   static std::string FilePath(const std::string& workingFolder, const std::string& installedFolder);
 
-  // The text of `number` in the file at `path`; kDefaultText when the file cannot be
-  // read or no line lists the number. A listed number with an empty text gives "".
+  // The text of `number` in the file at `path`; when the file cannot be read or no
+  // line lists the number, the text built into the program; kDefaultText when that
+  // lists none either. A listed number with an empty text gives "".
   static std::string Lookup(const std::string& path, int number);
 };

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "client/link/BuiltInErrorTexts.h"
 #include "platform/ScratchFolder.h"
 
 namespace {
@@ -18,13 +19,30 @@ TEST(ServerErrorTexts, DefaultTextIsExact) {
                "downloading the latest Brannock from the Internet.");
 }
 
-TEST(ServerErrorTexts, MissingFileOrUnlistedNumberGivesTheDefault) {
+// The shipped file in resources/.
+std::string ShippedFilePath() { return SHIPPED_ERROR_TEXTS; }
+
+TEST(ServerErrorTexts, WithoutTheNumberInAFileTheBuiltInTextAnswersThenTheDefault) {
   platform::ScratchFolder folder;
-  EXPECT_EQ(ServerErrorTexts::Lookup(ServerErrorTexts::FilePath(folder.Path()), 3), kDefault);
-  EXPECT_FALSE(std::filesystem::exists(ServerErrorTexts::FilePath(folder.Path())));   // not created
-  const std::string path = folder.Put(ServerErrorTexts::kFileName, "1,\"one\"\n2,\"two\"\n");
-  EXPECT_EQ(ServerErrorTexts::FilePath(folder.Path()), path);
-  for (int unlisted : {0, 3, -1}) EXPECT_EQ(ServerErrorTexts::Lookup(path, unlisted), kDefault) << unlisted;
+  const std::string missing = ServerErrorTexts::FilePath(folder.Path());
+  EXPECT_FALSE(std::filesystem::exists(missing));   // not created
+  const std::string partial = folder.Put("partial.txt", "1,\"one\"\n2,\"two\"\n");
+  const std::string shipped3 = ServerErrorTexts::Lookup(ShippedFilePath(), 3);
+  struct Case {
+    std::string path;
+    int number;
+    std::string text;
+  };
+  for (const Case& c : {
+           Case{missing, 3, shipped3},   // no file at all: the built-in copy
+           Case{partial, 3, shipped3},   // a file without the number
+           Case{partial, 1, "one"},      // the file's own text comes first
+           Case{missing, 0, kDefault},   // a number nobody knows
+           Case{partial, -1, kDefault},
+       }) {
+    EXPECT_EQ(ServerErrorTexts::Lookup(c.path, c.number), c.text) << c.path << " " << c.number;
+  }
+  EXPECT_NE(shipped3, kDefault);
 }
 
 TEST(ServerErrorTexts, WorkingFolderCopyComesBeforeTheInstalledOne) {
@@ -58,10 +76,9 @@ TEST(ServerErrorTexts, FirstMatchingLineWinsWithAnyLineEnd) {
 }
 
 TEST(ServerErrorTexts, ShippedFileNamesEveryNumberTheServerSends) {
-  const std::filesystem::path shipped =
-      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" /
-      ServerErrorTexts::kFileName;
+  const std::filesystem::path shipped = ShippedFilePath();
   ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped;
+  EXPECT_EQ(BuiltInErrorTexts(), platform::ScratchFolder::Read(shipped));   // built in as it is
   std::set<std::string> texts;
   constexpr int kLastNumber = 61;
   for (int number = 1; number <= kLastNumber; ++number) {

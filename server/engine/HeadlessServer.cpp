@@ -8,14 +8,18 @@
 
 #include "common/PathParser.h"
 #include "common/WorkingFolderOption.h"
+#include "platform/ServiceNotifier.h"
+#include "platform/fs.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/engine/ServerConsole.h"
+#include "server/store/CWexmoorDoc.h"
 
 namespace {
 
 constexpr std::chrono::milliseconds kListenerStartBound{10000};
-constexpr int kTickSeconds = 2;
+constexpr std::chrono::milliseconds kTick{2000};
+constexpr std::chrono::milliseconds kShortestTick{10};
 
 std::string Absolute(const std::string& path) { return path.empty() ? path : PathParser::FullPath(path); }
 
@@ -25,6 +29,44 @@ std::size_t PrintNewStatusLines(const ServerConsole& console, std::size_t printe
   for (std::size_t i = printed; i < lines.size(); ++i) out << lines[i] << '\n';
   return std::max(printed, lines.size());
 }
+
+// Ticks twice per watchdog interval at least, so that no beat comes late (yet never
+// spins, however short the interval asked for).
+timespec TickInterval(const platform::ServiceNotifier& serviceManager) {
+  std::chrono::microseconds tick = kTick;
+  if (const auto watchdog = serviceManager.WatchdogInterval()) {
+    tick = std::max<std::chrono::microseconds>(std::min(tick, *watchdog / 2), kShortestTick);
+  }
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(tick);
+  return timespec{static_cast<time_t>(seconds.count()),
+                  static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(tick - seconds).count())};
+}
+
+// The service manager learns that the server is ready once its port listens, and
+// then, when it watches, that the server still answers: the listener listens, the
+// console's tick (which takes the store's queue section) came back and the library
+// root is still there.
+class ServiceManagerReport {
+ public:
+  explicit ServiceManagerReport(const platform::ServiceNotifier& serviceManager) : serviceManager_(serviceManager) {}
+
+  void AfterTick(const ServerConsole& console) {
+    if (!serviceManager_.Enabled() || console.GetListenerState() != ServerConsole::ListenerState::Listening) return;
+    if (!ready_) {
+      ready_ = serviceManager_.Notify("READY=1");
+      return;
+    }
+    const CWexmoorDoc* document = CWexmoorApp::GetDocument();
+    if (serviceManager_.WatchdogInterval() && document != nullptr && platform::fs::IsFolder(document->GetRootPath())) {
+      serviceManager_.Notify("WATCHDOG=1");
+    }
+  }
+  void Stopping() const { serviceManager_.Notify("STOPPING=1"); }
+
+ private:
+  const platform::ServiceNotifier& serviceManager_;
+  bool ready_ = false;
+};
 
 }  // namespace
 
@@ -92,12 +134,17 @@ int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::os
     return 2;
   }
 
-  const timespec tick{kTickSeconds, 0};
+  const platform::ServiceNotifier serviceManager;
+  ServiceManagerReport report(serviceManager);
+  report.AfterTick(console);
+  const timespec tick = TickInterval(serviceManager);
   while (sigtimedwait(&signals, nullptr, &tick) < 0) {
     console.Tick();
+    report.AfterTick(console);
     printed = PrintNewStatusLines(console, printed, out);
     out.flush();
   }
+  report.Stopping();
   app.ExitInstance();
   out << "Wexmoor stopped" << std::endl;
   return 0;

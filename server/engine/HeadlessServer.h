@@ -26,7 +26,9 @@ bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOpt
 // why the one given cannot be used.
 std::optional<std::string> ServerWorkingFolder(const HeadlessOptions& options, std::ostream& err);
 
-// Serves until SIGINT or SIGTERM. Result 0 after an orderly shutdown; 1 when the
+// Serves until SIGINT or SIGTERM. Under a service manager ($NOTIFY_SOCKET) it says
+// "READY=1" once the port listens, "WATCHDOG=1" while it answers (when
+// $WATCHDOG_USEC asks for it) and "STOPPING=1" at the shutdown. Result 0 after an orderly shutdown; 1 when the
 // document refused to start (another instance, unreadable files); 2 when the
 // listener could not listen. Call before any other thread is started: the two
 // signals are blocked in every thread and taken by this one.
