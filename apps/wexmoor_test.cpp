@@ -58,6 +58,7 @@ class WexmoorProgramTest : public ::testing::Test {
   void SetUp() override {
     root_ = scratch_ / "library";
     ASSERT_TRUE(platform::fs::CreateFolder(root_));
+    ASSERT_TRUE(platform::fs::CreateFolder(scratch_ / "work"));
     port_ = testsupport::FreeListeningPort();
     ServerSettings settings(CertificateBuiltInKey());
     ASSERT_TRUE(settings.EnsureUsersFile(root_));

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "server/admin/AdminTrust.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 
@@ -19,6 +20,7 @@ namespace {
 // How long "wexmoor admin" waits for the reply: a backup of a large library takes a while.
 constexpr std::chrono::milliseconds kReplyBound{std::chrono::hours(1)};
 constexpr int kAcceptRetryMs = 100;
+constexpr mode_t kSocketUmask = 0177;
 
 sockaddr_un AddressOf(const std::string& path) {
   sockaddr_un address{};
@@ -61,6 +63,8 @@ void AdminChannel::Close() {
 std::string AdminChannel::Start(const std::string& workingFolder) {
   std::string reason;
   if (!AdminWire::SocketPath(workingFolder, path_, reason)) return reason;
+  // Where others may write, they could swap the socket for their own.
+  if (std::string problem = AdminTrust(::geteuid()).FolderProblem(workingFolder); !problem.empty()) return problem;
   // This server holds the library's instance guards, so a socket here was left by
   // one that was killed; anything else is not ours to remove.
   struct stat status {};
@@ -75,15 +79,22 @@ std::string AdminChannel::Start(const std::string& workingFolder) {
     return Reason("the administration socket could not be made");
   }
   const sockaddr_un address = AddressOf(path_);
-  if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  // The socket is made 0600 from the start: a mode set later by path could reach
+  // whatever was swapped in meanwhile. Files other threads make in this instant
+  // come out more private, never less.
+  const mode_t before = ::umask(kSocketUmask);
+  const int bound = ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const int bindError = errno;
+  ::umask(before);
+  if (bound != 0) {
+    errno = bindError;
     reason = Reason("the administration socket " + path_ + " could not be made");
     ::close(listener);
     Close();
     return reason;
   }
   listener_ = listener;
-  // Nobody can connect before listen(), so the mode is right before anyone can.
-  if (::chmod(path_.c_str(), 0600) != 0 || ::listen(listener_, 4) != 0) {
+  if (::listen(listener_, 4) != 0) {
     reason = Reason("the administration socket " + path_ + " could not be opened");
     Close();
     return reason;
@@ -151,10 +162,13 @@ CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app) {
   return channel;
 }
 
-AdminReach AskRunningServer(const std::string& workingFolder, const AdminWire::Request& request,
-                            AdminWire::Reply& reply, std::string& error) {
+AdminReach AskRunningServer(const std::string& workingFolder, const AdminTrust& trust,
+                            const AdminWire::Request& request, AdminWire::Reply& reply, std::string& error) {
   std::string path;
   if (!AdminWire::SocketPath(workingFolder, path, error)) return AdminReach::NoServer;
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0 && errno == ENOENT) return AdminReach::NoServer;
+  if (error = trust.SocketFileProblem(path); !error.empty()) return AdminReach::Failed;
   const int fd = NewSocket();
   if (fd < 0) {
     error = Reason("no socket");
@@ -169,7 +183,7 @@ AdminReach AskRunningServer(const std::string& workingFolder, const AdminWire::R
       error = Reason("The running server's administration socket " + path + " cannot be opened") +
               " (run the command as the user the server runs as)";
     }
-  } else {
+  } else if (error = trust.PeerProblem(fd, path); error.empty()) {
     // A refusal may come back before the request was taken: the reply is read either way.
     AdminWire::WriteFrame(fd, AdminWire::Encode(request));
     std::string body;

@@ -3,8 +3,9 @@
 // library without a window. When a server runs in the working folder the command
 // goes to it over its administration socket and runs on its live library;
 // otherwise the library is opened the way the server starts on it (same folders,
-// same instance guards). Every change is saved before success is reported, and a
-// refused change says why and changes nothing.
+// same instance guards). Its working folder must exist, and nothing is sent to a
+// socket or written into a folder that AdminTrust does not trust. Every change is
+// saved before success is reported, and a refused change says why and changes nothing.
 #include <ostream>
 #include <string>
 #include <vector>

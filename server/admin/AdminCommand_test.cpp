@@ -4,8 +4,10 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <mutex>
@@ -228,6 +230,133 @@ TEST_F(AdminCommandTest, OnARunningServerCommandsChangeTheLiveLibraryAndItsFiles
   client->Close();
   server_.Stop();
   EXPECT_FALSE(platform::fs::Exists(SocketPath()));
+}
+
+// How a listener planted at the administration socket's path differs from the server's.
+enum class Planted { SocketOfAnotherUser, ListenerOfAnotherUser, LinkToAListener };
+constexpr uid_t kNobody = 65534;
+
+// A forked listener that stands in for the server: it reports on `report` each time
+// it received bytes, and shuts the connection then, so a sender is never kept waiting.
+class PlantedListener {
+ public:
+  PlantedListener(const std::string& socketPath, Planted how) {
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(report_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      ::_exit(Listen(how == Planted::LinkToAListener ? socketPath + ".elsewhere" : socketPath, socketPath, how,
+                     ready[1]));
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    listening_ = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~PlantedListener() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(report_[0]);
+    ::close(report_[1]);
+  }
+  PlantedListener(const PlantedListener&) = delete;
+  PlantedListener& operator=(const PlantedListener&) = delete;
+
+  bool Listening() const { return listening_; }
+  // Whether any bytes reached it (call once it is of no further use).
+  bool Received() {
+    ::close(report_[1]);
+    report_[1] = -1;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    char byte = 0;
+    return ::read(report_[0], &byte, 1) == 1;
+  }
+
+ private:
+  int Listen(const std::string& bound, const std::string& path, Planted how, int ready) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    bound.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return 1;
+    if (how == Planted::SocketOfAnotherUser && ::chown(bound.c_str(), kNobody, kNobody) != 0) return 1;
+    if (how == Planted::LinkToAListener && ::symlink(bound.c_str(), path.c_str()) != 0) return 1;
+    // The credentials a connecting peer sees are those of listen().
+    if (how == Planted::ListenerOfAnotherUser && (::setresgid(kNobody, kNobody, kNobody) != 0 ||
+                                                  ::setresuid(kNobody, kNobody, kNobody) != 0)) {
+      return 1;
+    }
+    if (::listen(fd, 4) != 0 || ::write(ready, "r", 1) != 1) return 1;
+    for (;;) {
+      const int connection = ::accept(fd, nullptr, nullptr);
+      char bytes[64];
+      if (connection >= 0 && ::read(connection, bytes, sizeof bytes) > 0) {
+        if (::write(report_[1], "s", 1) != 1) return 1;
+      }
+      ::close(connection);
+    }
+  }
+
+  pid_t pid_ = -1;
+  int report_[2] = {-1, -1};
+  bool listening_ = false;
+};
+
+TEST_F(AdminCommandTest, NothingIsSentToAListenerThatIsNotTheLibrarysServer) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  const struct {
+    Planted how;
+    const char* reason;
+  } cases[] = {
+      {Planted::SocketOfAnotherUser, "belongs to uid 65534"},
+      {Planted::ListenerOfAnotherUser, "runs as uid 65534"},
+      {Planted::LinkToAListener, "is no socket"},
+  };
+  for (const auto& c : cases) {
+    const std::string before = UsersFile();
+    PlantedListener planted(SocketPath(), c.how);
+    ASSERT_TRUE(planted.Listening());
+    EXPECT_EQ(Admin({"add-user", "ann"}), 1);
+    EXPECT_NE(err_.str().find(c.reason), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find(SocketPath()), std::string::npos) << err_.str();
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_FALSE(planted.Received()) << c.reason;
+    EXPECT_EQ(UsersFile(), before);
+    ::unlink(SocketPath().c_str());
+    ::unlink((SocketPath() + ".elsewhere").c_str());
+  }
+}
+
+TEST_F(AdminCommandTest, FoldersOthersMayWriteAreRefusedByTheCommandAndTheServer) {
+  const struct {
+    std::string folder;
+    bool serverRefuses;
+  } cases[] = {{library_.workingFolder, true}, {library_.rootPath, false}};
+  for (const auto& c : cases) {
+    const std::string before = UsersFile();
+    ASSERT_EQ(::chmod(c.folder.c_str(), 0777), 0);
+    EXPECT_EQ(Admin({"add-user", "ann"}), 1);
+    EXPECT_NE(err_.str().find(c.folder + " may be written by other users; run \"chmod go-w " + c.folder),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(UsersFile(), before);
+    server_.SetCompanionStarter(StartAdminChannel);
+    ASSERT_TRUE(server_.Start());
+    const std::vector<std::string> lines = server_.App().GetConsole()->GetStatusLines();
+    const bool refused = std::any_of(lines.begin(), lines.end(), [&c](const std::string& line) {
+      return line.find("No administration from the shell") != std::string::npos &&
+             line.find(c.folder + " may be written by other users") != std::string::npos;
+    });
+    EXPECT_EQ(refused, c.serverRefuses);
+    EXPECT_EQ(platform::fs::Exists(SocketPath()), !c.serverRefuses);
+    server_.Stop();
+    ASSERT_EQ(::chmod(c.folder.c_str(), 0700), 0);
+  }
 }
 
 TEST_F(AdminCommandTest, BackupTakenWhileDocumentsChangeServesEveryAcknowledgedVersion) {
