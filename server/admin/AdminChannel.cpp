@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "server/admin/AdminTrust.h"
+#include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 
@@ -35,8 +36,7 @@ std::string Reason(const std::string& what) { return what + ": " + std::strerror
 
 }  // namespace
 
-AdminChannel::AdminChannel(CWexmoorDoc& document, LibraryAdministrator::ConnectedNames connected)
-    : document_(document), connected_(std::move(connected)) {}
+AdminChannel::AdminChannel(CWexmoorDoc& document, ServerConsole& console) : document_(document), console_(console) {}
 
 AdminChannel::~AdminChannel() {
   if (thread_.joinable()) {
@@ -134,7 +134,7 @@ void AdminChannel::Answer(int connection) {
     return;
   }
   std::string body;
-  if (!AdminWire::ReadFrame(connection, body, AdminWire::kPeerBound)) return;
+  if (!AdminWire::ReadFrame(connection, body, AdminWire::kMaxRequestBytes, AdminWire::kPeerBound)) return;
   AdminWire::Request request;
   if (!AdminWire::Decode(body, request)) {
     reply.status = LibraryAdministrator::kUsage;
@@ -144,7 +144,8 @@ void AdminChannel::Answer(int connection) {
     std::ostringstream err;
     const std::optional<std::string> password = request.password;
     const PasswordSource source = [&password] { return password; };
-    reply.status = LibraryAdministrator(document_, connected_, source, out, err).Run(request.command);
+    const RunningServer server(console_, "from the shell " + RunningServer::ByUser(peer.uid));
+    reply.status = LibraryAdministrator(document_, &server, source, out, err).Run(request.command);
     reply.out = out.str();
     reply.err = err.str();
   }
@@ -154,7 +155,7 @@ void AdminChannel::Answer(int connection) {
 CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app) {
   CWexmoorDoc& document = *CWexmoorApp::GetDocument();
   ServerConsole& console = *app.GetConsole();
-  auto channel = std::make_shared<AdminChannel>(document, [&console] { return console.GetLoggedOnUserNames(); });
+  auto channel = std::make_shared<AdminChannel>(document, console);
   if (const std::string problem = channel->Start(document.GetWorkingFolder()); !problem.empty()) {
     console.AddStatusLine("No administration from the shell while this server runs: " + problem);
     return nullptr;
@@ -187,7 +188,7 @@ AdminReach AskRunningServer(const std::string& workingFolder, const AdminTrust& 
     // A refusal may come back before the request was taken: the reply is read either way.
     AdminWire::WriteFrame(fd, AdminWire::Encode(request));
     std::string body;
-    if (!AdminWire::ReadFrame(fd, body, kReplyBound) || !AdminWire::Decode(body, reply)) {
+    if (!AdminWire::ReadFrame(fd, body, AdminWire::kMaxReplyBytes, kReplyBound) || !AdminWire::Decode(body, reply)) {
       error = "The running server did not answer the command whole; run \"users\" or \"checked-out\" to see what holds";
     } else {
       reach = AdminReach::Answered;

@@ -16,10 +16,12 @@
 
 class AdminTrust;
 class CWexmoorDoc;
+class ServerConsole;
 
 class AdminChannel {
  public:
-  AdminChannel(CWexmoorDoc& document, LibraryAdministrator::ConnectedNames connected);
+  // Commands run on `document`; `console` tells who is connected and records each change.
+  AdminChannel(CWexmoorDoc& document, ServerConsole& console);
   ~AdminChannel();
   AdminChannel(const AdminChannel&) = delete;
   AdminChannel& operator=(const AdminChannel&) = delete;
@@ -34,7 +36,7 @@ class AdminChannel {
   void Close();
 
   CWexmoorDoc& document_;
-  LibraryAdministrator::ConnectedNames connected_;
+  ServerConsole& console_;
   std::string path_;
   int listener_ = -1;
   int wake_[2] = {-1, -1};

@@ -76,6 +76,10 @@ bool ParseAdminArguments(const std::vector<std::string>& arguments, AdminOptions
     }
     (arguments[i] == "--workdir" ? options.workingFolder : options.rootPath) = arguments[i + 1];
   }
+  if (i < arguments.size() && arguments[i] == "--help") {
+    options.help = true;
+    return true;
+  }
   options.command.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
   if (options.command.empty()) {
     error = "no command";

@@ -17,10 +17,12 @@
 #include "common/CertificateFile.h"
 #include "common/MessageIds.h"
 #include "platform/AtomicFile.h"
+#include "platform/Process.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "server/admin/AdminChannel.h"
 #include "server/admin/AdminWire.h"
+#include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
@@ -35,9 +37,13 @@ class AdminCommandTest : public ::testing::Test {
 
   // Runs one command on the test server's library; `password` answers a question for one.
   int Admin(const std::vector<std::string>& command, const std::string& password = "secret") {
+    return AdminIn(library_.workingFolder, command, password);
+  }
+  int AdminIn(const std::string& workingFolder, const std::vector<std::string>& command,
+              const std::string& password = "secret") {
     out_.str("");
     err_.str("");
-    const AdminOptions options{library_.workingFolder, library_.rootPath, library_.lockFolder, command};
+    const AdminOptions options{workingFolder, library_.rootPath, library_.lockFolder, command};
     return RunAdminCommand(options, [&password] { return std::optional<std::string>(password); }, out_, err_);
   }
   std::string UsersFile() const {
@@ -126,7 +132,8 @@ TEST_F(AdminCommandTest, SettingsChangeAndThePortWaitsForTheNextStart) {
   ASSERT_EQ(Admin({"set-library-name", "Plans"}), 0) << err_.str();
   ASSERT_EQ(Admin({"set-address", "10.0.0.7"}), 0) << err_.str();
   ASSERT_EQ(Admin({"set-port", "6123"}), 0) << err_.str();
-  EXPECT_NE(out_.str().find("listens on port 6123 from its next start"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("listens on port 6123 from its next start.\n"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("keeps port"), std::string::npos) << "no server listens: " << out_.str();
   ServerSettings stored(CertificateBuiltInKey());
   ASSERT_TRUE(stored.LoadUsers(library_.rootPath));
   EXPECT_EQ(stored.GetLibraryName(), "Plans");
@@ -175,6 +182,90 @@ TEST_F(AdminCommandTest, RefusedChangesSayWhyAndLeaveTheUsersFileAsItWas) {
       EXPECT_NE(err_.str().find(c.reason), std::string::npos) << c.command[0] << ": " << err_.str();
       EXPECT_EQ(UsersFile(), before) << c.command[0] << " " << c.command[1];
     }
+  }
+}
+
+TEST_F(AdminCommandTest, WhatTheServerWouldNotHonourIsRefusedAndLeavesNoAccount) {
+  const std::string longest(UserAccount::kMaxLogonFieldLength, 'p');
+  for (const bool running : {false, true}) {
+    SCOPED_TRACE(running ? "running server" : "stopped library");
+    if (running) StartWithChannel();
+    const struct {
+      std::string workingFolder;
+      std::vector<std::string> command;
+      std::string password;
+      const char* reason;
+    } cases[] = {
+        {library_.workingFolder, {"add-user", "carl"}, longest + "p", "a password can be at most 255 bytes long"},
+        {library_.workingFolder, {"add-user", "carl", scratch_ / "no/such/folder/carl.wxc"}, "secret",
+         "User carl was not added"},
+        {library_.workingFolder, {"add-user", "carl"}, "   ", "a password is required"},
+        {library_.workingFolder, {"set-address", ServerSettings::kNewLibraryServerAddress}, "", "set localhost"},
+        {scratch_ / "typo", {"add-user", "carl"}, "secret", "typo does not exist; check --workdir"},
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(AdminIn(c.workingFolder, c.command, c.password), 1) << c.reason;
+      EXPECT_NE(err_.str().find(c.reason), std::string::npos) << err_.str();
+      EXPECT_EQ(out_.str(), "") << c.reason;
+      EXPECT_FALSE(StoredByName("carl")) << c.reason;
+      EXPECT_FALSE(platform::fs::Exists(scratch_ / "typo"));
+    }
+    ASSERT_EQ(Admin({"add-user", "carl", scratch_ / "carl.wxc"}, longest), 0) << err_.str();
+    ASSERT_EQ(Admin({"delete-user", "carl"}), 0) << err_.str();
+    if (running) server_.Stop();
+  }
+}
+
+TEST_F(AdminCommandTest, AnAddressTheAdministratorSetIsKeptAcrossStartsAndCarriedByCertificates) {
+  ASSERT_EQ(Admin({"add-user", "ann"}), 0) << err_.str();
+  const struct {
+    std::string set;   // empty: none set
+    std::string carried;
+  } cases[] = {{"", platform::HostName()}, {"192.0.2.10", "192.0.2.10"}, {"library.example", "library.example"}};
+  for (const auto& c : cases) {
+    if (!c.set.empty()) {
+      ASSERT_EQ(Admin({"set-address", c.set}), 0) << err_.str();
+    }
+    for (int start = 0; start < 2; ++start) {
+      StartWithChannel();
+      EXPECT_EQ(server_.Document().GetSettings().GetServerAddress(), c.carried);
+      const std::string certificate = scratch_ / "ann.wxc";
+      ASSERT_EQ(Admin({"certificate", "ann", certificate}), 0) << err_.str();
+      std::string text;
+      ASSERT_EQ(CertificateFile::Read(certificate, text), CertificateFile::ReadResult::Read);
+      EXPECT_NE(text.find("\"" + c.carried + "\""), std::string::npos) << text;
+      server_.Stop();
+      ::unlink(certificate.c_str());
+    }
+  }
+}
+
+TEST_F(AdminCommandTest, EachChangeFromTheShellIsOneConsoleLineNamingWhoAndWhat) {
+  StartWithChannel();
+  const std::string by = "Administration from the shell " + RunningServer::ByUser(::geteuid()) + ": ";
+  const std::string listening = std::to_string(server_.App().GetConsole()->GetListeningPort());
+  const struct {
+    std::vector<std::string> command;
+    std::string line;   // empty: no change, no line
+  } cases[] = {
+      {{"add-user", "ann", scratch_ / "ann.wxc"},
+       by + "User ann added; Certificate " + (scratch_ / "ann.wxc") + " created successfully and is now operational"},
+      {{"set-password", "ann"}, by + "User ann password set"},
+      {{"users"}, ""},
+      {{"unlock", "nobody"}, ""},
+      {{"set-library-name", "Plans"}, by + "The library is named Plans"},
+      {{"set-port", "6123"}, by + "Server address " + server_.Document().GetSettings().GetServerAddress() +
+                                 ", port 6123; Wexmoor listens on port 6123 from its next start; until then it keeps "
+                                 "port " + listening + ".; Certificates written from now on carry port 6123: restart "
+                                 "Wexmoor before handing them out."},
+      {{"delete-user", "ann"}, by + "User ann deleted"},
+  };
+  for (const auto& c : cases) {
+    const std::size_t before = server_.App().GetConsole()->GetStatusLines().size();
+    Admin(c.command);
+    const std::vector<std::string> lines = server_.App().GetConsole()->GetStatusLines();
+    const std::vector<std::string> added(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
+    EXPECT_EQ(added, c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line}) << c.command[0];
   }
 }
 

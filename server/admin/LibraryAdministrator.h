@@ -12,6 +12,7 @@
 #include <vector>
 
 class CWexmoorDoc;
+class RunningServer;
 class UserAccount;
 
 // Asks for a password; none when there is no answer.
@@ -23,9 +24,6 @@ class LibraryAdministrator {
   static constexpr int kRefused = 1;
   static constexpr int kUsage = 64;
 
-  // The account names of the connections logged on now; null for a stopped library.
-  using ConnectedNames = std::function<std::vector<std::string>()>;
-
   // What a command needs from the shell before it can run anywhere.
   struct Needs {
     bool password = false;
@@ -34,9 +32,10 @@ class LibraryAdministrator {
   // False, with why, for an unknown command or the wrong number of arguments.
   static bool Check(const std::vector<std::string>& command, Needs& needs, std::string& error);
 
-  LibraryAdministrator(CWexmoorDoc& document, ConnectedNames connected, const PasswordSource& password,
+  // `server` is the server that holds the library and records each change; null for a stopped library.
+  LibraryAdministrator(CWexmoorDoc& document, const RunningServer* server, const PasswordSource& password,
                        std::ostream& out, std::ostream& err)
-      : document_(document), connected_(std::move(connected)), password_(password), out_(out), err_(err) {}
+      : document_(document), server_(server), password_(password), out_(out), err_(err) {}
 
   // Runs the command (its name, then its arguments): kDone, kRefused or kUsage.
   int Run(const std::vector<std::string>& command);
@@ -62,11 +61,14 @@ class LibraryAdministrator {
   int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }
   std::optional<UserAccount> FindByName(const std::string& name) const;
   int Change(const UserAccount& account, const std::string& done, const std::function<void(UserAccount&)>& change);
-  int WriteCertificate(int id, const std::string& file);
+  // Issues the certificate into `file`; what the administrator is told about it in `told`.
+  bool IssueCertificate(int id, const std::string& file, std::string& told);
+  // Says `done` and records it on the running server's console.
+  int Done(const std::string& done);
   int SetAddressAndPort(const std::string& address, const std::string& portText);
 
   CWexmoorDoc& document_;
-  ConnectedNames connected_;
+  const RunningServer* server_;
   const PasswordSource& password_;
   std::ostream& out_;
   std::ostream& err_;

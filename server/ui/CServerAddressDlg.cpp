@@ -62,7 +62,7 @@ void CServerAddressDlg::accept() {
     return Refuse(refusal);
   }
   if (!ServerValues::SaveAddressAndPort(document_, address, port)) return;
-  if (const std::string notice = ServerValues::PortNotice(port, listeningPort_); !notice.empty()) {
+  if (const std::string notice = ServerValues::PortNotice(port, listeningPort_, listeningPort_); !notice.empty()) {
     platform::NotifyText(notice);
   }
   QDialog::accept();
