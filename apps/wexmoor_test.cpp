@@ -250,7 +250,10 @@ int ActAsStranger(const std::string& socket) {
   AdminWire::WriteFrame(fd, AdminWire::Encode(AdminWire::Request{{"delete-user", "ann"}, std::nullopt}));
   std::string body;
   AdminWire::Reply reply;
-  if (!AdminWire::ReadFrame(fd, body, AdminWire::kMaxReplyBytes, AdminWire::kPeerBound) || !AdminWire::Decode(body, reply)) return kOther;
+  if (!AdminWire::ReadFrame(fd, body, AdminWire::kMaxReplyBytes, AdminWire::kPeerBound) ||
+      !AdminWire::Decode(body, reply)) {
+    return kOther;
+  }
   const bool refused = reply.status == 1 && reply.err.find("only from the user it runs as") != std::string::npos;
   return refused ? kServerRefused : kServerAnswered;
 }

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "server/admin/AdminTrust.h"
+#include "server/admin/LibraryAdministrator.h"
 #include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"

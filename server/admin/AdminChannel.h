@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "server/admin/AdminWire.h"
-#include "server/admin/LibraryAdministrator.h"
 #include "server/engine/CWexmoorApp.h"
 
 class AdminTrust;

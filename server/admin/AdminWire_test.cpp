@@ -62,7 +62,8 @@ TEST(AdminWireTest, AFrameAboveTheBoundOrCutShortIsNotRead) {
     ASSERT_EQ(::write(pair[0], c.bytes.data(), c.bytes.size()), static_cast<ssize_t>(c.bytes.size()));
     ::close(pair[0]);
     std::string body;
-    EXPECT_EQ(AdminWire::ReadFrame(pair[1], body, AdminWire::kMaxRequestBytes, AdminWire::kPeerBound), c.read) << c.bytes.size();
+    EXPECT_EQ(AdminWire::ReadFrame(pair[1], body, AdminWire::kMaxRequestBytes, AdminWire::kPeerBound), c.read)
+        << c.bytes.size();
     if (c.read) {
       EXPECT_EQ(body, "hello");
     }

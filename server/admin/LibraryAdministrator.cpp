@@ -89,7 +89,8 @@ int LibraryAdministrator::Run(const std::vector<std::string>& command) {
 }
 
 int LibraryAdministrator::Users(const Arguments&) {
-  const std::vector<std::string> connected = server_ != nullptr ? server_->ConnectedNames() : std::vector<std::string>{};
+  const std::vector<std::string> connected =
+      server_ != nullptr ? server_->ConnectedNames() : std::vector<std::string>{};
   platform::CriticalSection::Lock hold(document_.GetUserTableSection());
   const ServerSettings& settings = document_.GetSettings();
   out_ << std::left << std::setw(24) << "Name" << std::setw(12) << "Connection" << std::setw(12) << "Locked out"

@@ -17,7 +17,7 @@ void RunningServer::RecordChange(const std::string& what) const {
   console_.AddStatusLine(line);
 }
 
-std::string RunningServer::ByUser(unsigned uid) {
+std::string RunningServer::ByUser(uid_t uid) {
   passwd entry{};
   passwd* found = nullptr;
   std::vector<char> buffer(16384);

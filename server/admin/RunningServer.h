@@ -2,6 +2,8 @@
 // The running server as an administration command sees it: who is logged on, which
 // port it listens on, and its console, which records every change made with who
 // made it and from where ("from the shell", "in the server window").
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ class RunningServer {
   void RecordChange(const std::string& what) const;
 
   // "by NAME (uid N)" for the user `uid`.
-  static std::string ByUser(unsigned uid);
+  static std::string ByUser(uid_t uid);
 
  private:
   ServerConsole& console_;
