@@ -154,12 +154,6 @@ TEST_F(WindowedServerTest, EachChangeInTheAdministrationDialogsIsOneConsoleLine)
        "User ann added"},
       {CMainFrame::kUserAdministration, [](QDialog& dialog) { static_cast<CEditUsersDlg&>(dialog).ToggleLockStatus(); },
        "User ann locked out"},
-      {CMainFrame::kSetLibraryName,
-       [](QDialog& dialog) {
-         TypeInto(dialog, "libraryName", "Plans");
-         dialog.accept();
-       },
-       "The library is named Plans"},
       {CMainFrame::kSetServerAddress,
        [](QDialog& dialog) {
          TypeInto(dialog, "serverPort", "6123");
