@@ -94,6 +94,10 @@ int main(int argc, char** argv) {
       std::cerr << error << '\n' << kAdminUsage << std::flush;
       return 64;
     }
+    if (admin.help) {
+      std::cout << kAdminUsage << std::flush;
+      return 0;
+    }
     return RunAdminCommand(admin, ReadPassword, std::cout, std::cerr);
   }
   HeadlessOptions options;

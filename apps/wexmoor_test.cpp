@@ -61,6 +61,7 @@ class WexmoorProgramTest : public ::testing::Test {
   void SetUp() override {
     root_ = scratch_ / "library";
     ASSERT_TRUE(platform::fs::CreateFolder(root_));
+    ASSERT_TRUE(platform::fs::CreateFolder(scratch_ / "work"));
     port_ = testsupport::FreeListeningPort();
     ServerSettings settings(CertificateBuiltInKey());
     ASSERT_TRUE(settings.EnsureUsersFile(root_));
@@ -166,9 +167,11 @@ TEST_F(WexmoorProgramTest, WithoutHeadlessAndWithoutADisplayItSaysSoAndEnds) {
 TEST_F(WexmoorProgramTest, HelpPrintsTheUsageAndSucceeds) {
   const std::string missing = scratch_ / "missing";
   for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--help"}, {"--workdir", missing, "--help"}, {"--headless", "--help"}}) {
+       {std::vector<std::string>{"--help"}, {"--workdir", missing, "--help"}, {"--headless", "--help"},
+        {"admin", "--help"}, {"admin", "--workdir", missing, "--help"}}) {
     const auto server = StartServer(arguments, /*headless=*/false);
     EXPECT_EQ(0, server->Finish()) << arguments.size() << ": " << server->Errors();
+    EXPECT_EQ("", server->Errors());
     EXPECT_EQ(0u, server->Output().rfind("usage: wexmoor ", 0)) << server->Output();
   }
   EXPECT_FALSE(platform::fs::Exists(missing));
@@ -250,7 +253,10 @@ int ActAsStranger(const std::string& socket) {
   AdminWire::WriteFrame(fd, AdminWire::Encode(AdminWire::Request{{"delete-user", "ann"}, std::nullopt}));
   std::string body;
   AdminWire::Reply reply;
-  if (!AdminWire::ReadFrame(fd, body, AdminWire::kPeerBound) || !AdminWire::Decode(body, reply)) return kOther;
+  if (!AdminWire::ReadFrame(fd, body, AdminWire::kMaxReplyBytes, AdminWire::kPeerBound) ||
+      !AdminWire::Decode(body, reply)) {
+    return kOther;
+  }
   const bool refused = reply.status == 1 && reply.err.find("only from the user it runs as") != std::string::npos;
   return refused ? kServerRefused : kServerAnswered;
 }

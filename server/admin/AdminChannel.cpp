@@ -11,6 +11,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "server/admin/AdminTrust.h"
+#include "server/admin/LibraryAdministrator.h"
+#include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 
@@ -19,6 +22,7 @@ namespace {
 // How long "wexmoor admin" waits for the reply: a backup of a large library takes a while.
 constexpr std::chrono::milliseconds kReplyBound{std::chrono::hours(1)};
 constexpr int kAcceptRetryMs = 100;
+constexpr mode_t kSocketUmask = 0177;
 
 sockaddr_un AddressOf(const std::string& path) {
   sockaddr_un address{};
@@ -33,8 +37,7 @@ std::string Reason(const std::string& what) { return what + ": " + std::strerror
 
 }  // namespace
 
-AdminChannel::AdminChannel(CWexmoorDoc& document, LibraryAdministrator::LiveServer live)
-    : document_(document), live_(std::move(live)) {}
+AdminChannel::AdminChannel(CWexmoorDoc& document, ServerConsole& console) : document_(document), console_(console) {}
 
 AdminChannel::~AdminChannel() {
   if (thread_.joinable()) {
@@ -61,6 +64,8 @@ void AdminChannel::Close() {
 std::string AdminChannel::Start(const std::string& workingFolder) {
   std::string reason;
   if (!AdminWire::SocketPath(workingFolder, path_, reason)) return reason;
+  // Where others may write, they could swap the socket for their own.
+  if (std::string problem = AdminTrust(::geteuid()).FolderProblem(workingFolder); !problem.empty()) return problem;
   // This server holds the library's instance guards, so a socket here was left by
   // one that was killed; anything else is not ours to remove.
   struct stat status {};
@@ -75,15 +80,22 @@ std::string AdminChannel::Start(const std::string& workingFolder) {
     return Reason("the administration socket could not be made");
   }
   const sockaddr_un address = AddressOf(path_);
-  if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  // The socket is made 0600 from the start: a mode set later by path could reach
+  // whatever was swapped in meanwhile. Files other threads make in this instant
+  // come out more private, never less.
+  const mode_t before = ::umask(kSocketUmask);
+  const int bound = ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const int bindError = errno;
+  ::umask(before);
+  if (bound != 0) {
+    errno = bindError;
     reason = Reason("the administration socket " + path_ + " could not be made");
     ::close(listener);
     Close();
     return reason;
   }
   listener_ = listener;
-  // Nobody can connect before listen(), so the mode is right before anyone can.
-  if (::chmod(path_.c_str(), 0600) != 0 || ::listen(listener_, 4) != 0) {
+  if (::listen(listener_, 4) != 0) {
     reason = Reason("the administration socket " + path_ + " could not be opened");
     Close();
     return reason;
@@ -123,7 +135,7 @@ void AdminChannel::Answer(int connection) {
     return;
   }
   std::string body;
-  if (!AdminWire::ReadFrame(connection, body, AdminWire::kPeerBound)) return;
+  if (!AdminWire::ReadFrame(connection, body, AdminWire::kMaxRequestBytes, AdminWire::kPeerBound)) return;
   AdminWire::Request request;
   if (!AdminWire::Decode(body, request)) {
     reply.status = LibraryAdministrator::kUsage;
@@ -133,7 +145,8 @@ void AdminChannel::Answer(int connection) {
     std::ostringstream err;
     const std::optional<std::string> password = request.password;
     const PasswordSource source = [&password] { return password; };
-    reply.status = LibraryAdministrator(document_, live_, source, out, err).Run(request.command);
+    const RunningServer server(console_, "from the shell " + RunningServer::ByUser(peer.uid));
+    reply.status = LibraryAdministrator(document_, &server, source, out, err).Run(request.command);
     reply.out = out.str();
     reply.err = err.str();
   }
@@ -143,9 +156,7 @@ void AdminChannel::Answer(int connection) {
 CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app) {
   CWexmoorDoc& document = *CWexmoorApp::GetDocument();
   ServerConsole& console = *app.GetConsole();
-  auto channel = std::make_shared<AdminChannel>(
-      document, LibraryAdministrator::LiveServer{[&console] { return console.GetLoggedOnUserNames(); },
-                                                 [&console] { return console.GetUpTimeText(); }});
+  auto channel = std::make_shared<AdminChannel>(document, console);
   if (const std::string problem = channel->Start(document.GetWorkingFolder()); !problem.empty()) {
     console.AddStatusLine("No administration from the shell while this server runs: " + problem);
     return nullptr;
@@ -153,10 +164,13 @@ CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app) {
   return channel;
 }
 
-AdminReach AskRunningServer(const std::string& workingFolder, const AdminWire::Request& request,
-                            AdminWire::Reply& reply, std::string& error) {
+AdminReach AskRunningServer(const std::string& workingFolder, const AdminTrust& trust,
+                            const AdminWire::Request& request, AdminWire::Reply& reply, std::string& error) {
   std::string path;
   if (!AdminWire::SocketPath(workingFolder, path, error)) return AdminReach::NoServer;
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0 && errno == ENOENT) return AdminReach::NoServer;
+  if (error = trust.SocketFileProblem(path); !error.empty()) return AdminReach::Failed;
   const int fd = NewSocket();
   if (fd < 0) {
     error = Reason("no socket");
@@ -171,11 +185,11 @@ AdminReach AskRunningServer(const std::string& workingFolder, const AdminWire::R
       error = Reason("The running server's administration socket " + path + " cannot be opened") +
               " (run the command as the user the server runs as)";
     }
-  } else {
+  } else if (error = trust.PeerProblem(fd, path); error.empty()) {
     // A refusal may come back before the request was taken: the reply is read either way.
     AdminWire::WriteFrame(fd, AdminWire::Encode(request));
     std::string body;
-    if (!AdminWire::ReadFrame(fd, body, kReplyBound) || !AdminWire::Decode(body, reply)) {
+    if (!AdminWire::ReadFrame(fd, body, AdminWire::kMaxReplyBytes, kReplyBound) || !AdminWire::Decode(body, reply)) {
       error = "The running server did not answer the command whole; run \"users\" or \"checked-out\" to see what holds";
     } else {
       reach = AdminReach::Answered;

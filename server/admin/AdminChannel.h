@@ -1,8 +1,9 @@
 #pragma once
 // The administration socket of a running server: a Unix-domain socket in its working
-// folder (mode 0600) on which "wexmoor admin" hands in one command at a time. Only
-// the user the server runs as may use it: every connection's peer credentials are
-// checked and anyone else is refused with a line saying so. The command runs on the
+// folder (made 0600; refused in a folder others may write) on which "wexmoor admin"
+// hands in one command at a time. Only the user the server runs as may use it:
+// every connection's peer credentials are checked and anyone else is refused with a
+// line saying so. The command runs on the
 // live document through LibraryAdministrator, under the same locks as the windows'
 // dialogs. One thread serves the socket; stopping wakes it, joins it and removes the
 // socket file. A socket file left by a server that was killed is replaced at start.
@@ -10,14 +11,16 @@
 #include <thread>
 
 #include "server/admin/AdminWire.h"
-#include "server/admin/LibraryAdministrator.h"
 #include "server/engine/CWexmoorApp.h"
 
+class AdminTrust;
 class CWexmoorDoc;
+class ServerConsole;
 
 class AdminChannel {
  public:
-  AdminChannel(CWexmoorDoc& document, LibraryAdministrator::LiveServer live);
+  // Commands run on `document`; `console` tells who is connected and records each change.
+  AdminChannel(CWexmoorDoc& document, ServerConsole& console);
   ~AdminChannel();
   AdminChannel(const AdminChannel&) = delete;
   AdminChannel& operator=(const AdminChannel&) = delete;
@@ -32,7 +35,7 @@ class AdminChannel {
   void Close();
 
   CWexmoorDoc& document_;
-  LibraryAdministrator::LiveServer live_;
+  ServerConsole& console_;
   std::string path_;
   int listener_ = -1;
   int wake_[2] = {-1, -1};
@@ -45,8 +48,9 @@ CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app);
 
 // What "wexmoor admin" does first: hands the request to the server running in
 // `workingFolder`. NoServer when none listens there (no socket, or one that nobody
-// answers on, left by a server that was killed); Failed, with why, when one may
-// listen but the request did not get through or no whole reply came back.
+// answers on, left by a server that was killed); Failed, with why, when the socket
+// or the program listening on it is not one `trust` trusts (nothing is sent then),
+// or the request did not get through or no whole reply came back.
 enum class AdminReach { Answered, NoServer, Failed };
-AdminReach AskRunningServer(const std::string& workingFolder, const AdminWire::Request& request, AdminWire::Reply& reply,
-                            std::string& error);
+AdminReach AskRunningServer(const std::string& workingFolder, const AdminTrust& trust,
+                            const AdminWire::Request& request, AdminWire::Reply& reply, std::string& error);

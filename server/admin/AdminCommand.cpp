@@ -1,10 +1,10 @@
 #include "server/admin/AdminCommand.h"
 
 #include "common/BuiltInKeys.h"
-#include "common/FileHelpers.h"
 #include "common/PathParser.h"
 #include "platform/Notifier.h"
 #include "server/admin/AdminChannel.h"
+#include "server/admin/AdminTrust.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/store/CWexmoorDoc.h"
 
@@ -49,14 +49,10 @@ class NotificationsToStream {
 };
 
 // The command on the library itself, when no server runs on it.
-int RunOnStoppedLibrary(const AdminOptions& options, const std::string& workingFolder,
+int RunOnStoppedLibrary(const AdminOptions& options, const std::string& workingFolder, const AdminTrust& trust,
                         const std::vector<std::string>& command, const PasswordSource& password, std::ostream& out,
                         std::ostream& err) {
   const NotificationsToStream notifications(err);
-  if (!CreateFolderPath(workingFolder)) {   // as the server makes it
-    err << "Cannot create the working folder " << workingFolder << std::endl;
-    return LibraryAdministrator::kRefused;
-  }
   CWexmoorApp::SeedRootPathFile(workingFolder,
                                 options.rootPath.empty() ? "" : PathParser::FullPath(options.rootPath));
   CWexmoorDoc document({workingFolder, options.lockFolder, CertificateBuiltInKey()});
@@ -66,7 +62,11 @@ int RunOnStoppedLibrary(const AdminOptions& options, const std::string& workingF
         << std::endl;
     return LibraryAdministrator::kRefused;
   }
-  return LibraryAdministrator(document, {}, password, out, err).Run(command);
+  if (const std::string problem = trust.FolderProblem(document.GetRootPath()); !problem.empty()) {
+    err << problem << std::endl;
+    return LibraryAdministrator::kRefused;
+  }
+  return LibraryAdministrator(document, nullptr, password, out, err).Run(command);
 }
 
 }  // namespace
@@ -80,6 +80,10 @@ bool ParseAdminArguments(const std::vector<std::string>& arguments, AdminOptions
       return false;
     }
     (arguments[i] == "--workdir" ? options.workingFolder : options.rootPath) = arguments[i + 1];
+  }
+  if (i < arguments.size() && arguments[i] == "--help") {
+    options.help = true;
+    return true;
   }
   options.command.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
   if (options.command.empty()) {
@@ -107,11 +111,16 @@ int RunAdminCommand(const AdminOptions& options, const PasswordSource& password,
     std::string& path = request.command[static_cast<std::size_t>(needs.pathArgument) + 1];
     path = PathParser::FullPath(path);
   }
-  if (needs.password) request.password = password();
   const std::string workingFolder = PathParser::FullPath(options.workingFolder.empty() ? "." : options.workingFolder);
+  const std::optional<AdminTrust> trust = AdminTrust::OfWorkingFolder(workingFolder, error);
+  if (!trust) {
+    err << error << std::endl;
+    return LibraryAdministrator::kRefused;
+  }
+  if (needs.password) request.password = password();
 
   AdminWire::Reply reply;
-  switch (AskRunningServer(workingFolder, request, reply, error)) {
+  switch (AskRunningServer(workingFolder, *trust, request, reply, error)) {
     case AdminReach::Answered:
       out << reply.out << std::flush;
       err << reply.err << std::flush;
@@ -128,5 +137,5 @@ int RunAdminCommand(const AdminOptions& options, const PasswordSource& password,
     return LibraryAdministrator::kNotRunning;
   }
   const PasswordSource given = [&request] { return request.password; };
-  return RunOnStoppedLibrary(options, workingFolder, request.command, given, out, err);
+  return RunOnStoppedLibrary(options, workingFolder, *trust, request.command, given, out, err);
 }

@@ -4,8 +4,10 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <mutex>
@@ -15,10 +17,12 @@
 #include "common/CertificateFile.h"
 #include "common/MessageIds.h"
 #include "platform/AtomicFile.h"
+#include "platform/Process.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "server/admin/AdminChannel.h"
 #include "server/admin/AdminWire.h"
+#include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
@@ -33,9 +37,13 @@ class AdminCommandTest : public ::testing::Test {
 
   // Runs one command on the test server's library; `password` answers a question for one.
   int Admin(const std::vector<std::string>& command, const std::string& password = "secret") {
+    return AdminIn(library_.workingFolder, command, password);
+  }
+  int AdminIn(const std::string& workingFolder, const std::vector<std::string>& command,
+              const std::string& password = "secret") {
     out_.str("");
     err_.str("");
-    const AdminOptions options{library_.workingFolder, library_.rootPath, library_.lockFolder, command};
+    const AdminOptions options{workingFolder, library_.rootPath, library_.lockFolder, command};
     return RunAdminCommand(options, [&password] { return std::optional<std::string>(password); }, out_, err_);
   }
   std::string UsersFile() const {
@@ -124,7 +132,8 @@ TEST_F(AdminCommandTest, SettingsChangeAndThePortWaitsForTheNextStart) {
   ASSERT_EQ(Admin({"set-library-name", "Plans"}), 0) << err_.str();
   ASSERT_EQ(Admin({"set-address", "10.0.0.7"}), 0) << err_.str();
   ASSERT_EQ(Admin({"set-port", "6123"}), 0) << err_.str();
-  EXPECT_NE(out_.str().find("listens on port 6123 from its next start"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("listens on port 6123 from its next start.\n"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("keeps port"), std::string::npos) << "no server listens: " << out_.str();
   ServerSettings stored(CertificateBuiltInKey());
   ASSERT_TRUE(stored.LoadUsers(library_.rootPath));
   EXPECT_EQ(stored.GetLibraryName(), "Plans");
@@ -173,6 +182,90 @@ TEST_F(AdminCommandTest, RefusedChangesSayWhyAndLeaveTheUsersFileAsItWas) {
       EXPECT_NE(err_.str().find(c.reason), std::string::npos) << c.command[0] << ": " << err_.str();
       EXPECT_EQ(UsersFile(), before) << c.command[0] << " " << c.command[1];
     }
+  }
+}
+
+TEST_F(AdminCommandTest, WhatTheServerWouldNotHonourIsRefusedAndLeavesNoAccount) {
+  const std::string longest(UserAccount::kMaxLogonFieldLength, 'p');
+  for (const bool running : {false, true}) {
+    SCOPED_TRACE(running ? "running server" : "stopped library");
+    if (running) StartWithChannel();
+    const struct {
+      std::string workingFolder;
+      std::vector<std::string> command;
+      std::string password;
+      const char* reason;
+    } cases[] = {
+        {library_.workingFolder, {"add-user", "carl"}, longest + "p", "a password can be at most 255 bytes long"},
+        {library_.workingFolder, {"add-user", "carl", scratch_ / "no/such/folder/carl.wxc"}, "secret",
+         "User carl was not added"},
+        {library_.workingFolder, {"add-user", "carl"}, "   ", "a password is required"},
+        {library_.workingFolder, {"set-address", ServerSettings::kNewLibraryServerAddress}, "", "set localhost"},
+        {scratch_ / "typo", {"add-user", "carl"}, "secret", "typo does not exist; check --workdir"},
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(AdminIn(c.workingFolder, c.command, c.password), 1) << c.reason;
+      EXPECT_NE(err_.str().find(c.reason), std::string::npos) << err_.str();
+      EXPECT_EQ(out_.str(), "") << c.reason;
+      EXPECT_FALSE(StoredByName("carl")) << c.reason;
+      EXPECT_FALSE(platform::fs::Exists(scratch_ / "typo"));
+    }
+    ASSERT_EQ(Admin({"add-user", "carl", scratch_ / "carl.wxc"}, longest), 0) << err_.str();
+    ASSERT_EQ(Admin({"delete-user", "carl"}), 0) << err_.str();
+    if (running) server_.Stop();
+  }
+}
+
+TEST_F(AdminCommandTest, AnAddressTheAdministratorSetIsKeptAcrossStartsAndCarriedByCertificates) {
+  ASSERT_EQ(Admin({"add-user", "ann"}), 0) << err_.str();
+  const struct {
+    std::string set;   // empty: none set
+    std::string carried;
+  } cases[] = {{"", platform::HostName()}, {"192.0.2.10", "192.0.2.10"}, {"library.example", "library.example"}};
+  for (const auto& c : cases) {
+    if (!c.set.empty()) {
+      ASSERT_EQ(Admin({"set-address", c.set}), 0) << err_.str();
+    }
+    for (int start = 0; start < 2; ++start) {
+      StartWithChannel();
+      EXPECT_EQ(server_.Document().GetSettings().GetServerAddress(), c.carried);
+      const std::string certificate = scratch_ / "ann.wxc";
+      ASSERT_EQ(Admin({"certificate", "ann", certificate}), 0) << err_.str();
+      std::string text;
+      ASSERT_EQ(CertificateFile::Read(certificate, text), CertificateFile::ReadResult::Read);
+      EXPECT_NE(text.find("\"" + c.carried + "\""), std::string::npos) << text;
+      server_.Stop();
+      ::unlink(certificate.c_str());
+    }
+  }
+}
+
+TEST_F(AdminCommandTest, EachChangeFromTheShellIsOneConsoleLineNamingWhoAndWhat) {
+  StartWithChannel();
+  const std::string by = "Administration from the shell " + RunningServer::ByUser(::geteuid()) + ": ";
+  const std::string listening = std::to_string(server_.App().GetConsole()->GetListeningPort());
+  const struct {
+    std::vector<std::string> command;
+    std::string line;   // empty: no change, no line
+  } cases[] = {
+      {{"add-user", "ann", scratch_ / "ann.wxc"},
+       by + "User ann added; Certificate " + (scratch_ / "ann.wxc") + " created successfully and is now operational"},
+      {{"set-password", "ann"}, by + "User ann password set"},
+      {{"users"}, ""},
+      {{"unlock", "nobody"}, ""},
+      {{"set-library-name", "Plans"}, by + "The library is named Plans"},
+      {{"set-port", "6123"}, by + "Server address " + server_.Document().GetSettings().GetServerAddress() +
+                                 ", port 6123; Wexmoor listens on port 6123 from its next start; until then it keeps "
+                                 "port " + listening + ".; Certificates written from now on carry port 6123: restart "
+                                 "Wexmoor before handing them out."},
+      {{"delete-user", "ann"}, by + "User ann deleted"},
+  };
+  for (const auto& c : cases) {
+    const std::size_t before = server_.App().GetConsole()->GetStatusLines().size();
+    Admin(c.command);
+    const std::vector<std::string> lines = server_.App().GetConsole()->GetStatusLines();
+    const std::vector<std::string> added(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
+    EXPECT_EQ(added, c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line}) << c.command[0];
   }
 }
 
@@ -228,6 +321,133 @@ TEST_F(AdminCommandTest, OnARunningServerCommandsChangeTheLiveLibraryAndItsFiles
   client->Close();
   server_.Stop();
   EXPECT_FALSE(platform::fs::Exists(SocketPath()));
+}
+
+// How a listener planted at the administration socket's path differs from the server's.
+enum class Planted { SocketOfAnotherUser, ListenerOfAnotherUser, LinkToAListener };
+constexpr uid_t kNobody = 65534;
+
+// A forked listener that stands in for the server: it reports on `report` each time
+// it received bytes, and shuts the connection then, so a sender is never kept waiting.
+class PlantedListener {
+ public:
+  PlantedListener(const std::string& socketPath, Planted how) {
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(report_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      ::_exit(Listen(how == Planted::LinkToAListener ? socketPath + ".elsewhere" : socketPath, socketPath, how,
+                     ready[1]));
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    listening_ = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~PlantedListener() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(report_[0]);
+    ::close(report_[1]);
+  }
+  PlantedListener(const PlantedListener&) = delete;
+  PlantedListener& operator=(const PlantedListener&) = delete;
+
+  bool Listening() const { return listening_; }
+  // Whether any bytes reached it (call once it is of no further use).
+  bool Received() {
+    ::close(report_[1]);
+    report_[1] = -1;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    char byte = 0;
+    return ::read(report_[0], &byte, 1) == 1;
+  }
+
+ private:
+  int Listen(const std::string& bound, const std::string& path, Planted how, int ready) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    bound.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return 1;
+    if (how == Planted::SocketOfAnotherUser && ::chown(bound.c_str(), kNobody, kNobody) != 0) return 1;
+    if (how == Planted::LinkToAListener && ::symlink(bound.c_str(), path.c_str()) != 0) return 1;
+    // The credentials a connecting peer sees are those of listen().
+    if (how == Planted::ListenerOfAnotherUser && (::setresgid(kNobody, kNobody, kNobody) != 0 ||
+                                                  ::setresuid(kNobody, kNobody, kNobody) != 0)) {
+      return 1;
+    }
+    if (::listen(fd, 4) != 0 || ::write(ready, "r", 1) != 1) return 1;
+    for (;;) {
+      const int connection = ::accept(fd, nullptr, nullptr);
+      char bytes[64];
+      if (connection >= 0 && ::read(connection, bytes, sizeof bytes) > 0) {
+        if (::write(report_[1], "s", 1) != 1) return 1;
+      }
+      ::close(connection);
+    }
+  }
+
+  pid_t pid_ = -1;
+  int report_[2] = {-1, -1};
+  bool listening_ = false;
+};
+
+TEST_F(AdminCommandTest, NothingIsSentToAListenerThatIsNotTheLibrarysServer) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  const struct {
+    Planted how;
+    const char* reason;
+  } cases[] = {
+      {Planted::SocketOfAnotherUser, "belongs to uid 65534"},
+      {Planted::ListenerOfAnotherUser, "runs as uid 65534"},
+      {Planted::LinkToAListener, "is no socket"},
+  };
+  for (const auto& c : cases) {
+    const std::string before = UsersFile();
+    PlantedListener planted(SocketPath(), c.how);
+    ASSERT_TRUE(planted.Listening());
+    EXPECT_EQ(Admin({"add-user", "ann"}), 1);
+    EXPECT_NE(err_.str().find(c.reason), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find(SocketPath()), std::string::npos) << err_.str();
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_FALSE(planted.Received()) << c.reason;
+    EXPECT_EQ(UsersFile(), before);
+    ::unlink(SocketPath().c_str());
+    ::unlink((SocketPath() + ".elsewhere").c_str());
+  }
+}
+
+TEST_F(AdminCommandTest, FoldersOthersMayWriteAreRefusedByTheCommandAndTheServer) {
+  const struct {
+    std::string folder;
+    bool serverRefuses;
+  } cases[] = {{library_.workingFolder, true}, {library_.rootPath, false}};
+  for (const auto& c : cases) {
+    const std::string before = UsersFile();
+    ASSERT_EQ(::chmod(c.folder.c_str(), 0777), 0);
+    EXPECT_EQ(Admin({"add-user", "ann"}), 1);
+    EXPECT_NE(err_.str().find(c.folder + " may be written by other users; run \"chmod go-w " + c.folder),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(UsersFile(), before);
+    server_.SetCompanionStarter(StartAdminChannel);
+    ASSERT_TRUE(server_.Start());
+    const std::vector<std::string> lines = server_.App().GetConsole()->GetStatusLines();
+    const bool refused = std::any_of(lines.begin(), lines.end(), [&c](const std::string& line) {
+      return line.find("No administration from the shell") != std::string::npos &&
+             line.find(c.folder + " may be written by other users") != std::string::npos;
+    });
+    EXPECT_EQ(refused, c.serverRefuses);
+    EXPECT_EQ(platform::fs::Exists(SocketPath()), !c.serverRefuses);
+    server_.Stop();
+    ASSERT_EQ(::chmod(c.folder.c_str(), 0700), 0);
+  }
 }
 
 TEST_F(AdminCommandTest, BackupTakenWhileDocumentsChangeServesEveryAcknowledgedVersion) {

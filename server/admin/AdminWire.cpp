@@ -83,7 +83,15 @@ std::string Encode(const Request& request) {
   return Fields(fields);
 }
 
-std::string Encode(const Reply& reply) { return Fields({std::to_string(reply.status), reply.out, reply.err}); }
+std::string Encode(const Reply& reply) {
+  const std::string status = std::to_string(reply.status);
+  const std::size_t bytes = 3 * kLengthBytes + status.size() + reply.out.size() + reply.err.size();
+  if (bytes <= kMaxReplyBytes) return Fields({status, reply.out, reply.err});
+  return Fields({"1", "",
+                 "The command ran, but its output of " + std::to_string(reply.out.size() + reply.err.size()) +
+                     " bytes is longer than the administration socket carries (" + std::to_string(kMaxReplyBytes) +
+                     " bytes); run it while the server is stopped to see it whole"});
+}
 
 bool Decode(const std::string& body, Request& request) {
   std::vector<std::string> fields;
@@ -107,7 +115,7 @@ bool Decode(const std::string& body, Reply& reply) {
 }
 
 bool WriteFrame(int fd, const std::string& body) {
-  if (body.size() > kMaxFrameBytes) return false;
+  if (body.size() > kMaxReplyBytes) return false;
   std::string frame;
   AppendLength(frame, body.size());
   frame += body;
@@ -120,12 +128,12 @@ bool WriteFrame(int fd, const std::string& body) {
   return true;
 }
 
-bool ReadFrame(int fd, std::string& body, std::chrono::milliseconds bound) {
+bool ReadFrame(int fd, std::string& body, std::size_t maxBytes, std::chrono::milliseconds bound) {
   const Clock::time_point deadline = Clock::now() + bound;
   std::string header(kLengthBytes, '\0');
   if (!ReadExactly(fd, header.data(), header.size(), deadline)) return false;
   const std::uint32_t length = LengthAt(header, 0);
-  if (length > kMaxFrameBytes) return false;
+  if (length > maxBytes) return false;
   body.assign(length, '\0');
   return ReadExactly(fd, body.data(), body.size(), deadline);
 }

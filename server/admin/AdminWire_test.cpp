@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <thread>
+
 namespace {
 
 // A field as the wire carries it: its 4-byte length, then its bytes.
@@ -51,7 +53,7 @@ TEST(AdminWireTest, AFrameAboveTheBoundOrCutShortIsNotRead) {
     bool read;
   } cases[] = {
       {Field("hello"), true},
-      {Field("", AdminWire::kMaxFrameBytes + 1), false},
+      {Field("", AdminWire::kMaxRequestBytes + 1), false},
       {Field("hel", 5), false},   // the peer closes before the rest
   };
   for (const auto& c : cases) {
@@ -60,11 +62,42 @@ TEST(AdminWireTest, AFrameAboveTheBoundOrCutShortIsNotRead) {
     ASSERT_EQ(::write(pair[0], c.bytes.data(), c.bytes.size()), static_cast<ssize_t>(c.bytes.size()));
     ::close(pair[0]);
     std::string body;
-    EXPECT_EQ(AdminWire::ReadFrame(pair[1], body, AdminWire::kPeerBound), c.read) << c.bytes.size();
+    EXPECT_EQ(AdminWire::ReadFrame(pair[1], body, AdminWire::kMaxRequestBytes, AdminWire::kPeerBound), c.read)
+        << c.bytes.size();
     if (c.read) {
       EXPECT_EQ(body, "hello");
     }
     ::close(pair[1]);
+  }
+}
+
+TEST(AdminWireTest, ALongReplyArrivesWholeAndOneBeyondTheBoundIsARefusal) {
+  const struct {
+    std::size_t outBytes;
+    int status;
+    std::string errPart;
+  } cases[] = {
+      {AdminWire::kMaxRequestBytes + 1000, 0, "err"},
+      {AdminWire::kMaxReplyBytes, 1, "longer than the administration socket carries"},
+  };
+  for (const auto& c : cases) {
+    const std::string encoded = AdminWire::Encode(AdminWire::Reply{0, std::string(c.outBytes, 'r'), "err"});
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    std::thread writer([&] {
+      EXPECT_TRUE(AdminWire::WriteFrame(pair[0], encoded));
+      ::close(pair[0]);
+    });
+    std::string body;
+    const bool read = AdminWire::ReadFrame(pair[1], body, AdminWire::kMaxReplyBytes, AdminWire::kPeerBound);
+    writer.join();
+    ::close(pair[1]);
+    ASSERT_TRUE(read) << c.outBytes;
+    AdminWire::Reply reply;
+    ASSERT_TRUE(AdminWire::Decode(body, reply));
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.out.size(), c.status == 0 ? c.outBytes : 0u);
+    EXPECT_NE(reply.err.find(c.errPart), std::string::npos) << reply.err;
   }
 }
 

@@ -8,12 +8,14 @@
 #include "server/admin/CheckedOutList.h"
 #include "server/admin/LibraryBackup.h"
 #include "server/admin/ProjectPlaces.h"
+#include "server/admin/RunningServer.h"
 #include "server/admin/ServerValues.h"
 #include "server/admin/UserAdministration.h"
 #include "server/admin/UserCertificateIssuer.h"
 #include "server/admin/UserDetails.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreFilePaths.h"
+#include "server/store/ServerSettings.h"
 
 namespace {
 
@@ -92,7 +94,8 @@ int LibraryAdministrator::Run(const std::vector<std::string>& command) {
 }
 
 int LibraryAdministrator::Users(const Arguments&) {
-  const std::vector<std::string> connected = ConnectedNames();
+  const std::vector<std::string> connected =
+      server_ != nullptr ? server_->ConnectedNames() : std::vector<std::string>{};
   platform::CriticalSection::Lock hold(document_.GetUserTableSection());
   const ServerSettings& settings = document_.GetSettings();
   out_ << std::left << std::setw(24) << "Name" << std::setw(12) << "Connection" << std::setw(12) << "Locked out"
@@ -127,8 +130,16 @@ int LibraryAdministrator::AddUser(const Arguments& arguments) {
     default:
       return Refuse(UserAdministration::kSaveFailedText);
   }
-  out_ << "User " << account.GetName() << " added" << std::endl;
-  return arguments.size() > 1 ? WriteCertificate(account.GetId(), arguments[1]) : kDone;
+  std::string told;
+  // An account without the certificate asked for is of no use: it goes again.
+  if (arguments.size() > 1 && !IssueCertificate(account.GetId(), arguments[1], told)) {
+    const bool removed = UserAdministration(document_).Remove(account.GetId()) == UserAdministration::Result::Done;
+    return Refuse(told + "\n" +
+                  (removed ? "User " + account.GetName() + " was not added"
+                           : std::string(UserAdministration::kSaveFailedText) + ": delete-user " + account.GetName() +
+                                 " once it can be saved"));
+  }
+  return Done("User " + account.GetName() + " added" + (told.empty() ? "" : "\n" + told));
 }
 
 int LibraryAdministrator::SetPassword(const Arguments& arguments) {
@@ -155,14 +166,14 @@ int LibraryAdministrator::DeleteUser(const Arguments& arguments) {
   if (UserAdministration(document_).Remove(account->GetId()) != UserAdministration::Result::Done) {
     return Refuse(UserAdministration::kSaveFailedText);
   }
-  out_ << "User " << account->GetName() << " deleted" << std::endl;
-  return kDone;
+  return Done("User " + account->GetName() + " deleted");
 }
 
 int LibraryAdministrator::Certificate(const Arguments& arguments) {
   const std::optional<UserAccount> account = FindByName(arguments[0]);
   if (!account) return NoSuchUser(arguments[0]);
-  return WriteCertificate(account->GetId(), arguments[1]);
+  std::string told;
+  return IssueCertificate(account->GetId(), arguments[1], told) ? Done(told) : Refuse(told);
 }
 
 int LibraryAdministrator::SetLibraryName(const Arguments& arguments) {
@@ -171,8 +182,7 @@ int LibraryAdministrator::SetLibraryName(const Arguments& arguments) {
   if (!ServerValues::SaveLibraryName(document_, name, /*tellUser=*/false)) {
     return Refuse(UserAdministration::kSaveFailedText);
   }
-  out_ << "The library is named " << document_.GetSettings().GetLibraryName() << std::endl;
-  return kDone;
+  return Done("The library is named " + document_.GetSettings().GetLibraryName());
 }
 
 int LibraryAdministrator::SetPort(const Arguments& arguments) {
@@ -180,6 +190,11 @@ int LibraryAdministrator::SetPort(const Arguments& arguments) {
 }
 
 int LibraryAdministrator::SetAddress(const Arguments& arguments) {
+  if (arguments[0] == ServerSettings::kNewLibraryServerAddress) {
+    return Refuse(std::string(ServerSettings::kNewLibraryServerAddress) +
+                  " stands for this machine's host name, which the server puts in its place at every start; " +
+                  "for certificates that reach this machine only, set localhost");
+  }
   return SetAddressAndPort(arguments[0], std::to_string(document_.GetSettings().GetPort()));
 }
 
@@ -213,9 +228,7 @@ int LibraryAdministrator::Release(const Arguments& arguments) {
   std::string holder;
   switch (const int code = document_.ReleaseCheckOut(project, name, holder)) {
     case 0:
-      out_ << "The check-out of " << name << " in " << path << " by " << holder
-           << " is released; no version was made" << std::endl;
-      return kDone;
+      return Done("The check-out of " + name + " in " + path + " by " + holder + " is released; no version was made");
     case FileStatistics::kNothingCheckedOut:
       return Refuse(name + " in " + path + " is not checked out");
     case CWexmoorDoc::kDocumentNotListed:
@@ -257,8 +270,8 @@ int LibraryAdministrator::Show(const Arguments&) {
        << std::setw(16) << "Documents" << documents << '\n'
        << std::setw(16) << "Users" << users << '\n'
        << std::setw(16) << "Connected now";
-  if (live_.connectedNames) {
-    out_ << ConnectedNames().size() << '\n';
+  if (server_ != nullptr) {
+    out_ << server_->ConnectedNames().size() << '\n';
   } else {
     out_ << "no server runs\n";
   }
@@ -267,12 +280,12 @@ int LibraryAdministrator::Show(const Arguments&) {
 }
 
 int LibraryAdministrator::Status(const Arguments&) {
-  if (!live_.upTime) {
+  if (server_ == nullptr) {
     err_ << "No server runs on the library of " << document_.GetWorkingFolder() << std::endl;
     return kNotRunning;
   }
-  const std::vector<std::string> connected = ConnectedNames();
-  out_ << "The server of " << document_.GetSettings().GetLibraryName() << " answers. " << live_.upTime() << ".\n"
+  const std::vector<std::string> connected = server_->ConnectedNames();
+  out_ << "The server of " << document_.GetSettings().GetLibraryName() << " answers. " << server_->UpTime() << ".\n"
        << "Connected now: " << connected.size() << (connected.empty() ? "" : " (") ;
   for (std::size_t i = 0; i < connected.size(); ++i) out_ << (i == 0 ? "" : ", ") << connected[i];
   out_ << (connected.empty() ? "" : ")") << '\n';
@@ -285,10 +298,6 @@ int LibraryAdministrator::Status(const Arguments&) {
   }
   out_.flush();
   return kDone;
-}
-
-std::vector<std::string> LibraryAdministrator::ConnectedNames() const {
-  return live_.connectedNames ? live_.connectedNames() : std::vector<std::string>{};
 }
 
 int LibraryAdministrator::Refuse(const std::string& reason) {
@@ -311,8 +320,7 @@ int LibraryAdministrator::Change(const UserAccount& account, const std::string& 
                                  const std::function<void(UserAccount&)>& change) {
   switch (UserAdministration(document_).Change(account.GetId(), change)) {
     case UserAdministration::Result::Done:
-      out_ << "User " << account.GetName() << ' ' << done << std::endl;
-      return kDone;
+      return Done("User " + account.GetName() + ' ' + done);
     case UserAdministration::Result::Absent:
       return NoSuchUser(account.GetName());
     default:
@@ -320,23 +328,33 @@ int LibraryAdministrator::Change(const UserAccount& account, const std::string& 
   }
 }
 
-int LibraryAdministrator::WriteCertificate(int id, const std::string& file) {
+bool LibraryAdministrator::IssueCertificate(int id, const std::string& file, std::string& told) {
   const std::string path = PathParser::FullPath(file);
   std::string reason;
   switch (UserCertificateIssuer(document_).Issue(id, path, reason)) {
     case UserCertificateIssuer::Result::Written:
-      out_ << UserCertificateIssuer::WrittenText(path) << std::endl;
-      return kDone;
+      told = UserCertificateIssuer::WrittenText(path);
+      return true;
     case UserCertificateIssuer::Result::UserAbsent:
-      return Refuse("The user is absent from the user table");
+      told = "The user is absent from the user table";
+      break;
     case UserCertificateIssuer::Result::UsersNotSaved:
-      return Refuse(UserAdministration::kSaveFailedText);
+      told = UserAdministration::kSaveFailedText;
+      break;
     case UserCertificateIssuer::Result::FileNotWritten:
-      return Refuse(UserCertificateIssuer::NotWrittenText(path, reason));
+      told = UserCertificateIssuer::NotWrittenText(path, reason);
+      break;
     case UserCertificateIssuer::Result::FileNotWrittenUsersNotRestored:
-      return Refuse(UserCertificateIssuer::NotWrittenText(path, reason) + "\n" + UserAdministration::kSaveFailedText);
+      told = UserCertificateIssuer::NotWrittenText(path, reason) + "\n" + UserAdministration::kSaveFailedText;
+      break;
   }
-  return kRefused;
+  return false;
+}
+
+int LibraryAdministrator::Done(const std::string& done) {
+  out_ << done << std::endl;
+  if (server_ != nullptr) server_->RecordChange(done);
+  return kDone;
 }
 
 int LibraryAdministrator::SetAddressAndPort(const std::string& address, const std::string& portText) {
@@ -348,7 +366,7 @@ int LibraryAdministrator::SetAddressAndPort(const std::string& address, const st
   if (!ServerValues::SaveAddressAndPort(document_, address, port, /*tellUser=*/false)) {
     return Refuse(UserAdministration::kSaveFailedText);
   }
-  out_ << "Server address " << address << ", port " << port << std::endl;
-  if (const std::string notice = ServerValues::PortNotice(port, before); !notice.empty()) out_ << notice << std::endl;
-  return kDone;
+  const int listening = server_ != nullptr ? server_->ListeningPort() : 0;
+  const std::string notice = ServerValues::PortNotice(port, before, listening);
+  return Done("Server address " + address + ", port " + std::to_string(port) + (notice.empty() ? "" : "\n" + notice));
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 class CWexmoorDoc;
+class RunningServer;
 class UserAccount;
 
 // Asks for a password; none when there is no answer.
@@ -25,12 +26,6 @@ class LibraryAdministrator {
   // "status" when no server runs, as service monitors expect.
   static constexpr int kNotRunning = 3;
 
-  // What a running server tells of itself; both null for a stopped library.
-  struct LiveServer {
-    std::function<std::vector<std::string>()> connectedNames;   // the accounts logged on now
-    std::function<std::string()> upTime;                         // "Up Time is ..."
-  };
-
   // What a command needs from the shell before it can run anywhere.
   struct Needs {
     bool password = false;
@@ -39,9 +34,10 @@ class LibraryAdministrator {
   // False, with why, for an unknown command or the wrong number of arguments.
   static bool Check(const std::vector<std::string>& command, Needs& needs, std::string& error);
 
-  LibraryAdministrator(CWexmoorDoc& document, LiveServer live, const PasswordSource& password, std::ostream& out,
-                       std::ostream& err)
-      : document_(document), live_(std::move(live)), password_(password), out_(out), err_(err) {}
+  // `server` is the server that holds the library and records each change; null for a stopped library.
+  LibraryAdministrator(CWexmoorDoc& document, const RunningServer* server, const PasswordSource& password,
+                       std::ostream& out, std::ostream& err)
+      : document_(document), server_(server), password_(password), out_(out), err_(err) {}
 
   // Runs the command (its name, then its arguments): kDone, kRefused or kUsage.
   int Run(const std::vector<std::string>& command);
@@ -70,12 +66,14 @@ class LibraryAdministrator {
   int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }
   std::optional<UserAccount> FindByName(const std::string& name) const;
   int Change(const UserAccount& account, const std::string& done, const std::function<void(UserAccount&)>& change);
-  int WriteCertificate(int id, const std::string& file);
+  // Issues the certificate into `file`; what the administrator is told about it in `told`.
+  bool IssueCertificate(int id, const std::string& file, std::string& told);
+  // Says `done` and records it on the running server's console.
+  int Done(const std::string& done);
   int SetAddressAndPort(const std::string& address, const std::string& portText);
-  std::vector<std::string> ConnectedNames() const;
 
   CWexmoorDoc& document_;
-  LiveServer live_;
+  const RunningServer* server_;
   const PasswordSource& password_;
   std::ostream& out_;
   std::ostream& err_;

@@ -45,10 +45,12 @@ std::string AddressRefusal(const std::string& address, const std::string& portTe
   return "";
 }
 
-std::string PortNotice(int port, int listening) {
-  if (port == listening) return "";
-  return "Wexmoor listens on port " + std::to_string(port) + " from its next start; until then it keeps port " +
-         std::to_string(listening) + ".\nCertificates written from now on carry port " + std::to_string(port) +
+std::string PortNotice(int port, int before, int listening) {
+  if (port == before || port == listening) return "";
+  const std::string next = "Wexmoor listens on port " + std::to_string(port) + " from its next start";
+  if (listening == 0) return next + ".";
+  return next + "; until then it keeps port " + std::to_string(listening) +
+         ".\nCertificates written from now on carry port " + std::to_string(port) +
          ": restart Wexmoor before handing them out.";
 }
 

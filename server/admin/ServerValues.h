@@ -14,9 +14,9 @@ std::string LibraryNameRefusal(const std::string& name);
 // Why the address and the port text cannot be stored; empty, with `port` set, when
 // they can (a port is 1-65535).
 std::string AddressRefusal(const std::string& address, const std::string& portText, int& port);
-// What the administrator is told after the port became `port` while the server
-// listens (or last listened) on `listening`; empty when they are equal.
-std::string PortNotice(int port, int listening);
+// What the administrator is told after the port became `port` (from `before`) while
+// the server listens on `listening` (0: no server listens); empty when nothing changes.
+std::string PortNotice(int port, int before, int listening);
 
 // Each saves the users file; false (the settings unchanged, the user told unless
 // `tellUser` is false) when the save failed.

@@ -12,6 +12,8 @@ namespace {
 constexpr int kHighestPort = 65535;
 // More digits than this cannot be a port, whatever leading zeros they carry.
 constexpr std::size_t kMaxPortDigits = 10;
+// A name the administration stores must be one a logon can present.
+static_assert(kMaxStoredNameBytes <= UserAccount::kMaxLogonFieldLength);
 
 }  // namespace
 
@@ -90,7 +92,13 @@ bool UserDetails::IsComplete() const {
 
 std::string UserDetails::Refusal() const {
   if (const std::string broken = NameRuleBroken(name); !broken.empty()) return "Username: " + broken;
-  if (password.empty()) return "Password: a password is required";
+  std::string stored = password;   // as the account keeps it
+  TrimString(stored);
+  if (stored.empty()) return "Password: a password is required";
+  if (stored.size() > UserAccount::kMaxLogonFieldLength) {
+    return "Password: a password can be at most " + std::to_string(UserAccount::kMaxLogonFieldLength) +
+           " bytes long, the most a logon takes";
+  }
   int port = 0;
   switch (connectionType) {
     case UserAccount::kTcpIp:

@@ -42,10 +42,11 @@ TEST(ServerConsoleTexts, UpTimeCarriesIntoWeeks) {
   EXPECT_EQ("Up Time is 0 week(s), 0 day(s), 1 hour(s), 1 minute(s)", ServerConsole::FormatUpTime(61));
 }
 
-TEST(ServerConsoleTexts, OnlyNumericAddressesGiveWayToTheHostName) {
-  EXPECT_TRUE(IsNumericServerAddress(""));
-  EXPECT_TRUE(IsNumericServerAddress("127.0.0.1"));
-  EXPECT_FALSE(IsNumericServerAddress("server.example"));
+TEST(ServerConsoleTexts, OnlyAnAddressNobodySetGivesWayToTheHostName) {
+  EXPECT_TRUE(FollowsHostName(""));
+  EXPECT_TRUE(FollowsHostName(ServerSettings::kNewLibraryServerAddress));
+  EXPECT_FALSE(FollowsHostName("192.0.2.10"));
+  EXPECT_FALSE(FollowsHostName("server.example"));
 }
 
 TEST_F(ServerConsoleTest, StatusLinesDescribeTheServer) {

@@ -180,9 +180,9 @@ void ServeLobby(ServerConsole& console, ConnectionLobby& lobby, int bound, int s
   }
 }
 
-// Replaces a numeric server address by the host's name; a failed look-up keeps it.
+// Replaces a server address no administrator set by the host's name; a failed look-up keeps it.
 void ReplaceServerAddress(ServerConsole& console, ServerSettings& settings) {
-  if (!IsNumericServerAddress(settings.GetServerAddress())) return;
+  if (!FollowsHostName(settings.GetServerAddress())) return;
   const std::string host = platform::HostName();
   if (host.empty()) {
     console.AddStatusLine("Host name look-up failed; the machine name is kept");
@@ -224,8 +224,8 @@ platform::Socket OpenListener(ServerConsole& console, int port) {
 
 }  // namespace
 
-bool IsNumericServerAddress(const std::string& address) {
-  return address.find_first_not_of("0123456789.") == std::string::npos;
+bool FollowsHostName(const std::string& address) {
+  return address.empty() || address == ServerSettings::kNewLibraryServerAddress;
 }
 
 int ConnectionBound(unsigned long long descriptorLimit, unsigned long long processLimit) {

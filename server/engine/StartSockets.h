@@ -20,9 +20,10 @@ class ServerConsole;
 // Thread procedure; result 0.
 int StartSockets(ServerConsole* console);
 
-// True when the server address should be replaced by the host's name: it is empty
-// or holds nothing but digits and dots.
-bool IsNumericServerAddress(const std::string& address);
+// True when the server address should be replaced by the host's name at start: it
+// is empty or the address of a new users file, so no administrator set it. Any
+// address an administrator set, numeric or not, is what certificates carry.
+bool FollowsHostName(const std::string& address);
 
 // The most connections served at once: a fixed maximum, lowered so that the
 // descriptor limit (whose soft value the listener raises to the hard one) keeps

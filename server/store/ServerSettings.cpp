@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kUsersFileKeyIndex = 0;
-constexpr const char* kNewLibraryServerAddress = "127.0.0.1";
 constexpr int kNewLibraryPort = 6000;
 constexpr int kNewLibraryNextUserId = 1;
 

@@ -32,6 +32,9 @@ class ServerSettings {
  public:
   static constexpr const char* kUsersFileName = "WXUsers.wxf";
   static constexpr const char* kDefaultLibraryName = "Default Library Name";
+  // The server address of a new users file: one no administrator has set, which the
+  // server replaces by the host's name at every start.
+  static constexpr const char* kNewLibraryServerAddress = "127.0.0.1";
 
   // `usersFileKey` scrambles and unscrambles "WXUsers.wxf".
   explicit ServerSettings(const BuiltInKey& usersFileKey);

@@ -23,6 +23,7 @@
 #include "platform/ui/DialogKeys.h"
 #include "platform/ui/WindowPlacement.h"
 #include "server/admin/UserAdministration.h"
+#include "server/admin/RunningServer.h"
 #include "server/admin/UserCertificateIssuer.h"
 #include "server/store/CWexmoorDoc.h"
 
@@ -531,6 +532,7 @@ void CEditUsersDlg::SaveChanges() {
   }
   if (found) {
     if (saved) {
+      Record("User " + working_.GetName() + " changed");
       FinishSave(selectedId_);
     } else {
       Tell(kSaveFailed);
@@ -549,6 +551,7 @@ void CEditUsersDlg::SaveChanges() {
 bool CEditUsersDlg::AddWorkingAccount() {
   switch (UserAdministration(document_).Add(working_)) {
     case UserAdministration::Result::Done:
+      Record("User " + working_.GetName() + " added");
       return true;
     case UserAdministration::Result::Duplicate:
       Tell(UserAdministration::DuplicateText(working_.GetName()));
@@ -571,6 +574,7 @@ void CEditUsersDlg::DeleteUser() {
   }
   if (!account || !AskYesNo("User " + account->GetName() + " will be deleted.  Proceed ?")) return;
   const UserAdministration::Result result = UserAdministration(document_).Remove(selectedId_);
+  if (result == UserAdministration::Result::Done) Record("User " + account->GetName() + " deleted");
   FillUserList(result == UserAdministration::Result::NotSaved ? selectedId_ : -1);
   if (mode_ == kBrowsing) ShowSelectedAccount();
   if (result == UserAdministration::Result::NotSaved) Tell(kSaveFailed);
@@ -598,6 +602,9 @@ void CEditUsersDlg::ToggleLockStatus() {
   if (QTreeWidgetItem* row = RowOf(selectedId_); row != nullptr && account) {
     row->setText(kLockColumn, LockText(*account));
   }
+  if (result == UserAdministration::Result::Done && account) {
+    Record("User " + account->GetName() + (account->IsLockedOut() ? " locked out" : " unlocked"));
+  }
   if (result == UserAdministration::Result::NotSaved) Tell(kSaveFailed);
 }
 
@@ -623,6 +630,7 @@ void CEditUsersDlg::CreateCertificate() {
   std::string reason;
   switch (UserCertificateIssuer(document_).Issue(selectedId_, path, reason)) {
     case UserCertificateIssuer::Result::Written:
+      Record(UserCertificateIssuer::WrittenText(path));
       Tell(UserCertificateIssuer::WrittenText(path), platform::NotifyIcon::Information);
       break;
     case UserCertificateIssuer::Result::UserAbsent:
@@ -660,4 +668,8 @@ std::string CEditUsersDlg::ChoosePathInteractively(const std::string& defaultNam
 bool CEditUsersDlg::AskYesNo(const std::string& text) {
   return platform::Notify({text, "", platform::NotifyIcon::Question, platform::NotifyButtons::YesNo}) ==
          platform::NotifyAnswer::Yes;
+}
+
+void CEditUsersDlg::Record(const std::string& what) const {
+  if (recorder_ != nullptr) recorder_->RecordChange(what);
 }

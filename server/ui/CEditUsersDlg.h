@@ -13,6 +13,7 @@
 #include "server/store/UserAccount.h"
 
 class CWexmoorDoc;
+class RunningServer;
 class QComboBox;
 class QFileDialog;
 class QKeyEvent;
@@ -48,6 +49,8 @@ class CEditUsersDlg : public QDialog {
   void SetPathChooser(PathChooser chooser) { choosePath_ = std::move(chooser); }
   // Without one, a "Yes" to the help question opens nothing.
   void SetHelpRequest(HelpRequest request) { requestHelp_ = std::move(request); }
+  // Each change saved is recorded on the running server's console (none: not recorded).
+  void SetChangeRecorder(const RunningServer* server) { recorder_ = server; }
 
   int GetMode() const { return mode_; }
   int GetSelectedId() const { return selectedId_; }
@@ -111,6 +114,7 @@ class CEditUsersDlg : public QDialog {
   void FinishSave(int selectId);
   std::string ChoosePathInteractively(const std::string& defaultName);
   static bool AskYesNo(const std::string& text);
+  void Record(const std::string& what) const;
 
   CWexmoorDoc& document_;
   UserAccount working_;
@@ -120,6 +124,7 @@ class CEditUsersDlg : public QDialog {
   bool filling_ = false;
   PathChooser choosePath_;
   HelpRequest requestHelp_;
+  const RunningServer* recorder_ = nullptr;
 
   QTreeWidget* userList_ = nullptr;
   QListWidget* groupsLeft_ = nullptr;

@@ -8,6 +8,7 @@
 
 #include "platform/Notifier.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/admin/RunningServer.h"
 #include "server/admin/ServerValues.h"
 #include "server/store/CWexmoorDoc.h"
 
@@ -62,7 +63,8 @@ void CServerAddressDlg::accept() {
     return Refuse(refusal);
   }
   if (!ServerValues::SaveAddressAndPort(document_, address, port)) return;
-  if (const std::string notice = ServerValues::PortNotice(port, listeningPort_); !notice.empty()) {
+  if (recorder_ != nullptr) recorder_->RecordChange("Server address " + address + ", port " + std::to_string(port));
+  if (const std::string notice = ServerValues::PortNotice(port, listeningPort_, listeningPort_); !notice.empty()) {
     platform::NotifyText(notice);
   }
   QDialog::accept();

@@ -6,6 +6,7 @@
 #include <string>
 
 class CWexmoorDoc;
+class RunningServer;
 class QLineEdit;
 
 class CServerAddressDlg : public QDialog {
@@ -22,9 +23,12 @@ class CServerAddressDlg : public QDialog {
   // address, staying open; a failed save is told and changes nothing. A new port
   // is told to take effect at the next start.
   void accept() override;
+  // Each change saved is recorded on the running server's console (none: not recorded).
+  void SetChangeRecorder(const RunningServer* server) { recorder_ = server; }
 
  private:
   CWexmoorDoc& document_;
+  const RunningServer* recorder_ = nullptr;
   QLineEdit* address_ = nullptr;
   QLineEdit* port_ = nullptr;
   int listeningPort_ = 0;

@@ -7,6 +7,7 @@
 
 #include "platform/Notifier.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/admin/RunningServer.h"
 #include "server/admin/ServerValues.h"
 #include "server/store/CWexmoorDoc.h"
 
@@ -43,5 +44,7 @@ void CSetLibraryNameDlg::accept() {
     platform::NotifyText(refusal, platform::NotifyIcon::Warning);
     return;
   }
-  if (ServerValues::SaveLibraryName(document_, name)) QDialog::accept();
+  if (!ServerValues::SaveLibraryName(document_, name)) return;
+  if (recorder_ != nullptr) recorder_->RecordChange("The library is named " + name);
+  QDialog::accept();
 }

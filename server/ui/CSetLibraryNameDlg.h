@@ -4,6 +4,7 @@
 #include <QDialog>
 
 class CWexmoorDoc;
+class RunningServer;
 class QLineEdit;
 
 class CSetLibraryNameDlg : public QDialog {
@@ -17,8 +18,11 @@ class CSetLibraryNameDlg : public QDialog {
   // OK: a blank name, or one that cannot be a folder name on a client (rule broken
   // or longer than 255 bytes), is refused and the dialog stays open; a failed save is told and changes nothing.
   void accept() override;
+  // Each change saved is recorded on the running server's console (none: not recorded).
+  void SetChangeRecorder(const RunningServer* server) { recorder_ = server; }
 
  private:
   CWexmoorDoc& document_;
+  const RunningServer* recorder_ = nullptr;
   QLineEdit* name_ = nullptr;
 };

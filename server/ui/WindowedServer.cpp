@@ -51,6 +51,8 @@ bool WindowedServer::Start(const CWexmoorApp::StartOptions& options) {
   if (frame_ || !app_.InitInstance(options)) return false;
   CWexmoorDoc& document = *CWexmoorApp::GetDocument();
   runtime_ = std::make_unique<ServerConsoleRuntime>(*app_.GetConsole());
+  windowAdministration_ =
+      std::make_unique<RunningServer>(*app_.GetConsole(), "in the server window " + RunningServer::ByUser(::geteuid()));
   CMainFrame::Commands commands;
   commands.shutdown = [this] { app_.ExitInstance(); };
   commands.administration[CMainFrame::kUserAdministration] = [this, &document](QWidget* parent) {
@@ -64,11 +66,15 @@ bool WindowedServer::Start(const CWexmoorApp::StartOptions& options) {
   };
   commands.administration[CMainFrame::kSetServerAddress] = [this, &document](QWidget* parent) {
     const int listening = app_.GetConsole()->GetListeningPort();
-    ShowSmallDialog<CServerAddressDlg>(document, parent,
-                                       [listening](CServerAddressDlg& dialog) { dialog.SetListeningPort(listening); });
+    ShowSmallDialog<CServerAddressDlg>(document, parent, [this, listening](CServerAddressDlg& dialog) {
+      dialog.SetListeningPort(listening);
+      dialog.SetChangeRecorder(windowAdministration_.get());
+    });
   };
-  commands.administration[CMainFrame::kSetLibraryName] = [&document](QWidget* parent) {
-    ShowSmallDialog<CSetLibraryNameDlg>(document, parent);
+  commands.administration[CMainFrame::kSetLibraryName] = [this, &document](QWidget* parent) {
+    ShowSmallDialog<CSetLibraryNameDlg>(document, parent, [this](CSetLibraryNameDlg& dialog) {
+      dialog.SetChangeRecorder(windowAdministration_.get());
+    });
   };
   commands.administration[CMainFrame::kCheckOutControl] = [&document](QWidget* parent) {
     ShowSmallDialog<CCheckOutControlDlg>(document, parent);
@@ -92,6 +98,7 @@ void WindowedServer::ShowUserAdministration(CWexmoorDoc& document, QWidget* pare
   if (usersDialog_ == nullptr) {
     usersDialog_ = new CEditUsersDlg(document, parent);
     CEditUsersDlg* dialog = usersDialog_;
+    dialog->SetChangeRecorder(windowAdministration_.get());
     dialog->SetHelpRequest([dialog](int topic) { platform::ui::HelpWindow::ShowTopic(dialog, topic); });
     platform::ui::WhatsThisKey::Install(dialog, CEditUsersDlg::kUserDetailsHelpContext);
   }

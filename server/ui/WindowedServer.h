@@ -9,6 +9,7 @@
 
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/HeadlessServer.h"
+#include "server/admin/RunningServer.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/ui/CEditUsersDlg.h"
 #include "server/ui/CMainFrame.h"
@@ -42,6 +43,8 @@ class WindowedServer {
   CWexmoorApp app_;
   RequestDispatcher dispatcher_;
   std::unique_ptr<ServerConsoleRuntime> runtime_;
+  // Records on the console the changes made in the administration dialogs.
+  std::unique_ptr<RunningServer> windowAdministration_;
   std::unique_ptr<CMainFrame> frame_;
   QPointer<CEditUsersDlg> usersDialog_;
 };

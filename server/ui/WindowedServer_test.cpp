@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
@@ -13,11 +14,13 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 
 #include "platform/fs.h"
 #include "platform/ui/HelpWindow.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/ScriptedNotifier.h"
+#include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/ui/CWexmoorView.h"
@@ -119,6 +122,58 @@ TEST_F(WindowedServerTest, UserAdministrationShowsOneUsersDialogWithItsHelp) {
   ASSERT_NE(nullptr, help);
   EXPECT_EQ(CEditUsersDlg::kUserDetailsHelpContext, help->Topic());
   EXPECT_TRUE(help->toPlainText().contains("User accounts"));
+}
+
+// Types `text` into the line edit `name` of `dialog` as a user does.
+void TypeInto(QWidget& dialog, const char* name, const QString& text) {
+  QLineEdit* edit = dialog.findChild<QLineEdit*>(name);
+  ASSERT_NE(nullptr, edit) << name;
+  edit->setText(text);
+  emit edit->textEdited(text);
+}
+
+TEST_F(WindowedServerTest, EachChangeInTheAdministrationDialogsIsOneConsoleLine) {
+  StartWindowed();
+  CMainFrame& frame = *windowed_.Frame();
+  const std::string by = "Administration in the server window " + RunningServer::ByUser(::geteuid()) + ": ";
+  const std::string address = CWexmoorApp::GetDocument()->GetSettings().GetServerAddress();
+  const struct {
+    int action;
+    std::function<void(QDialog&)> change;
+    std::string line;
+  } cases[] = {
+      {CMainFrame::kUserAdministration,
+       [](QDialog& dialog) {
+         auto& users = static_cast<CEditUsersDlg&>(dialog);
+         users.AddNewUser();
+         TypeInto(users, "nameEdit", "ann");
+         TypeInto(users, "passwordEdit", "secret");
+         users.findChild<QComboBox*>("typeBox")->setCurrentIndex(UserAccount::kTcpIp);
+         users.SaveChanges();
+       },
+       "User ann added"},
+      {CMainFrame::kUserAdministration, [](QDialog& dialog) { static_cast<CEditUsersDlg&>(dialog).ToggleLockStatus(); },
+       "User ann locked out"},
+      {CMainFrame::kSetServerAddress,
+       [](QDialog& dialog) {
+         TypeInto(dialog, "serverPort", "6123");
+         dialog.accept();
+       },
+       "Server address " + address + ", port 6123"},
+  };
+  for (const auto& c : cases) {
+    const std::size_t before = windowed_.App().GetConsole()->GetStatusLines().size();
+    QTimer::singleShot(0, &frame, [&c] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      c.change(*dialog);
+      if (dialog->isVisible()) dialog->reject();
+    });
+    frame.Action(c.action)->trigger();
+    const std::vector<std::string> lines = windowed_.App().GetConsole()->GetStatusLines();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end()),
+              std::vector<std::string>{by + c.line});
+  }
 }
 
 TEST_F(WindowedServerTest, SecondInstanceOnTheSameLibraryIsRefusedWithoutAWindow) {
