@@ -454,7 +454,9 @@ bool RTE::ReadMessage() {
       return false;
     }
 
-    TransferBudget::Charge charge(*budget_);
+    // A logged-on user's bodies count against the share of that user's account.
+    TransferBudget::Charge charge(
+        *budget_, loggedOn ? static_cast<int>(GetUserIdentity().GetUserId()) : TransferBudget::kNoAccount);
     if (IsRequestWithFiles(message.GetMessageId())) {
       if (!loggedOn) {
         TraceError("RTE::ReadMessage() - Files announced before logon");
