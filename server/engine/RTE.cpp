@@ -89,7 +89,7 @@ void RTE::Attach(std::unique_ptr<EngineSocket> socket) {
 }
 
 std::chrono::milliseconds RTE::QuietFor() const {
-  if (handling_ || InboundCount() > 0) return std::chrono::milliseconds(0);
+  if (!reading_ || handling_ || InboundCount() > 0) return std::chrono::milliseconds(0);
   const std::chrono::steady_clock::time_point heard{std::chrono::steady_clock::duration(lastHeard_.load())};
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - heard);
 }
@@ -99,9 +99,6 @@ void RTE::Run() {
     finished_ = true;
     return;
   }
-  // The peer's quiet time counts from here: a connection listed before its thread
-  // got a core has not been heard only because nobody listened yet.
-  NoteHeard();
   // Both threads count as running before either starts, so a slow start is
   // never mistaken for an ended one.
   readerFinished_ = false;
@@ -343,6 +340,9 @@ int RTE::KeyLength(int keyIndex) const {
 
 void RTE::ReaderThread() {
   if (threadStartHook_) threadStartHook_();
+  // Quiet time counts from here: bytes nobody reads yet are no silence of the peer.
+  NoteHeard();
+  reading_ = true;
   bool ok = true;
   while (ok && !readerStop_) {
     if (!WaitForRoom()) continue;
@@ -379,6 +379,7 @@ RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothi
       case platform::IoStatus::Ok:
         received += result.bytes;
         NoteHeard();
+        if (idleIfNothing) midMessage_ = true;   // a header has begun
         break;
       case platform::IoStatus::WouldBlock:
         if (idleIfNothing && received == 0) return Transfer::Nothing;
@@ -478,6 +479,7 @@ bool RTE::ReadMessage() {
       std::lock_guard<std::mutex> lock(queueMutex_);
       inbound_.push_back(std::move(queued));
     }
+    midMessage_ = false;
     inboundReady_.notify_all();
     return true;
   } catch (const std::bad_alloc&) {
