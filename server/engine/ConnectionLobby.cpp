@@ -45,15 +45,17 @@ ConnectionLobby::ConnectionLobby(std::size_t capacity, Look look, std::chrono::m
 
 void ConnectionLobby::Add(platform::Socket socket, Clock::time_point now) {
   if (capacity_ == 0) return;
+  const Arrival arrival = look_(socket);
+  // One that has closed or sent garbage takes no one's place.
+  if (arrival == Arrival::Refused) ++turnedAway_.refused;
+  if (arrival == Arrival::Refused || arrival == Arrival::Closed) return;
   if (waiting_.size() >= capacity_) {
     const auto evicted = waiting_.begin() + static_cast<std::ptrdiff_t>(Best(&EvictedBefore));
     evicted->socket.Close();
     waiting_.erase(evicted);
     ++turnedAway_.evicted;
   }
-  Waiting entry{std::move(socket), now, Arrival::Quiet};
-  entry.arrival = look_(entry.socket);
-  waiting_.push_back(std::move(entry));
+  waiting_.push_back(Waiting{std::move(socket), now, arrival});
 }
 
 void ConnectionLobby::Refresh(Clock::time_point now) {
