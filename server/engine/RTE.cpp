@@ -127,13 +127,16 @@ void RTE::Run() {
     }
     if (!connected_ || readerFinished_ || writerFinished_ || stopRequested_) break;
     const Queued next = TakeNextMessage();   // its budget is held until it is handled
-    if (!next.message || next.message->GetMessageId() == 0) continue;
+    if (!next.message) continue;
+    if (next.message->GetMessageId() == 0) {
+      handling_ = false;
+      continue;
+    }
     if (next.message->GetMessageId() == MSGID_BYE) {
       Disconnect();
       loggedOn_ = false;
       break;
     }
-    handling_ = true;
     const bool handled = ProcessMessage(*next.message);
     NoteHeard();
     handling_ = false;
@@ -260,6 +263,7 @@ RTE::Queued RTE::TakeNextMessage() {
   if (!inbound_.empty()) {
     next = std::move(inbound_.front());
     inbound_.pop_front();
+    handling_ = true;   // never quiet between the queue and its handler
     roomReady_.notify_all();
   }
   return next;
@@ -379,10 +383,11 @@ RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothi
       case platform::IoStatus::Ok:
         received += result.bytes;
         NoteHeard();
-        if (idleIfNothing) midMessage_ = true;   // a header has begun
+        waitingMidMessage_ = false;
         break;
       case platform::IoStatus::WouldBlock:
         if (idleIfNothing && received == 0) return Transfer::Nothing;
+        waitingMidMessage_ = true;
         if (std::chrono::steady_clock::now() >= deadline) return Transfer::TimedOut;
         socket_->WaitReadable(kRetryWaitMs);
         break;
@@ -479,7 +484,7 @@ bool RTE::ReadMessage() {
       std::lock_guard<std::mutex> lock(queueMutex_);
       inbound_.push_back(std::move(queued));
     }
-    midMessage_ = false;
+    waitingMidMessage_ = false;
     inboundReady_.notify_all();
     return true;
   } catch (const std::bad_alloc&) {

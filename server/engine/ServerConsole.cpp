@@ -226,10 +226,10 @@ bool ServerConsole::StopNoisiestStranger(std::chrono::milliseconds stalled, std:
     if (!connection.engine || !IsStranger(*connection.engine)) continue;
     RTE* engine = connection.engine.get();
     const std::chrono::milliseconds quietFor = engine->QuietFor();
-    if (engine->IsMidMessage() && quietFor >= stalled) {
+    if (engine->IsWaitingMidMessage() && quietFor >= stalled) {
       stalled = quietFor;
       stalledLongest = engine;
-    } else if (!engine->IsMidMessage() && quietFor >= quiet) {
+    } else if (!engine->IsWaitingMidMessage() && quietFor >= quiet) {
       quiet = quietFor;
       quietLongest = engine;
     }
