@@ -9,6 +9,7 @@
 namespace {
 
 using Arrival = FirstMessagePeek::Arrival;
+using A = Arrival;
 using Clock = ConnectionLobby::Clock;
 
 struct Scenario {
@@ -55,54 +56,13 @@ TEST_P(ConnectionLobbyTest, ServesByWhatArrivedAndTurnsTheNoisiestAway) {
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, ConnectionLobbyTest,
     ::testing::Values(
-        Scenario{"WholeLogonsFirstThenOtherMessagesThenBegunThenQuiet",
-                 8,
-                 {Arrival::Quiet, Arrival::Begun, Arrival::Message, Arrival::Logon, Arrival::Logon},
-                 {3, 4, 2, 1, 0},
-                 0,
-                 0},
-        Scenario{"ClosedAndRefusedLeaveAtOnce",
-                 8,
-                 {Arrival::Closed, Arrival::Quiet, Arrival::Refused, Arrival::Refused},
-                 {1},
-                 2,
-                 0},
-        Scenario{"AFullLobbyClosesTheBegunThenTheQuietLongestWaiting",
-                 3,
-                 {Arrival::Quiet, Arrival::Begun, Arrival::Logon, Arrival::Quiet, Arrival::Logon},
-                 {2, 4, 3},
-                 0,
-                 2},
-        Scenario{"GarbageTakesNoPlaceInAFullLobby",
-                 2,
-                 {Arrival::Quiet, Arrival::Logon, Arrival::Refused, Arrival::Closed},
-                 {1, 0},
-                 1,
-                 0},
-        Scenario{"AFullLobbyOfLogonsClosesTheOldest",
-                 2,
-                 {Arrival::Logon, Arrival::Logon, Arrival::Logon},
-                 {1, 2},
-                 0,
-                 1}),
+        Scenario{"WholeLogonsFirstThenMessagesThenBegunThenQuiet", 8,
+                 {A::Quiet, A::Begun, A::Message, A::Logon, A::Logon}, {3, 4, 2, 1, 0}, 0, 0},
+        Scenario{"ClosedAndRefusedLeaveAtOnce", 8, {A::Closed, A::Quiet, A::Refused, A::Refused}, {1}, 2, 0},
+        Scenario{"AFullLobbyClosesTheBegunThenTheQuietLongestWaiting", 3,
+                 {A::Quiet, A::Begun, A::Logon, A::Quiet, A::Logon}, {2, 4, 3}, 0, 2},
+        Scenario{"GarbageTakesNoPlaceInAFullLobby", 2, {A::Quiet, A::Logon, A::Refused, A::Closed}, {1, 0}, 1, 0},
+        Scenario{"AFullLobbyOfLogonsClosesTheOldest", 2, {A::Logon, A::Logon, A::Logon}, {1, 2}, 0, 1}),
     [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
-
-// A connection waits at most the longest time it is allowed.
-TEST(ConnectionLobbyExpiryTest, AConnectionWaitingTooLongIsTurnedAway) {
-  platform::Socket listener = platform::Socket::Listen(0, 4, "127.0.0.1");
-  platform::Socket client = platform::Socket::Connect("127.0.0.1", listener.LocalPort());
-  platform::Socket accepted;
-  ASSERT_TRUE(listener.WaitReadable(10000));
-  ASSERT_EQ(platform::IoStatus::Ok, listener.Accept(accepted));
-  ConnectionLobby lobby(4, [](const platform::Socket&) { return Arrival::Begun; }, std::chrono::seconds(60));
-  const Clock::time_point start = Clock::now();
-  lobby.Add(std::move(accepted), start);
-  lobby.Refresh(start + std::chrono::seconds(60));
-  EXPECT_EQ(1u, lobby.Size());
-  lobby.Refresh(start + std::chrono::seconds(61));
-  EXPECT_TRUE(lobby.IsEmpty());
-  EXPECT_EQ(1, lobby.TakeTurnedAway().evicted);
-  EXPECT_TRUE(client.WaitReadable(10000));   // closed by the lobby
-}
 
 }  // namespace

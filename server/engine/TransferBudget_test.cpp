@@ -82,28 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {{0, 200 * kKiB, true}, {0, 4 * kMiB, true}, {1, kMiB, false}, {0, 0, true}, {1, kMiB, true}}}),
     [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
 
-// Replies are counted where their memory is: in the budget and, for a charge
-// that has an account, in that account's share.
-TEST(TransferBudgetAddTest, AddedBytesCountInTheBudgetAndTheAccount) {
-  TransferBudget budget(kLimit);
-  const std::atomic<bool> wouldWait{true};
-  {
-    TransferBudget::Charge reply(budget, 7);
-    ASSERT_TRUE(reply.Grow(100 * kKiB, wouldWait));
-    reply.Add(4 * kMiB);
-    EXPECT_EQ(budget.UsedBy(7), 4 * kMiB + 100 * kKiB);
-    TransferBudget::Charge other(budget, 7);
-    EXPECT_TRUE(other.Grow(kMiB, wouldWait));    // beyond the share: the account's permit
-    TransferBudget::Charge third(budget, 7);
-    EXPECT_FALSE(third.Grow(kMiB, wouldWait));
-    EXPECT_TRUE(third.Grow(kKiB, wouldWait));    // small
-  }
-  EXPECT_EQ(0u, budget.Used());
-  EXPECT_EQ(0u, budget.UsedBy(7));
-}
-
-}  // namespace
-
 // Ten connections of one account each stop one byte short of a large body; a
 // user of another account logs on beside them and is answered.
 TEST(TransferBudgetServerTest, StalledBodiesOfOneAccountNeverHoldBackAnotherUsersLogon) {
@@ -139,3 +117,5 @@ TEST(TransferBudgetServerTest, StalledBodiesOfOneAccountNeverHoldBackAnotherUser
   server.Stop();
   TransferBudget::Shared().SetLimit(TransferBudget::kDefaultLimit);
 }
+
+}  // namespace
