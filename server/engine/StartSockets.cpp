@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -201,7 +200,6 @@ void ReportLowDescriptorLimit(ServerConsole& console) {
   const std::string line = DescriptorLimitNotice(DescriptorLimit());
   if (line.empty()) return;
   console.AddStatusLine(line);
-  std::cerr << line << std::endl;
 }
 
 // Replaces a numeric server address by the host's name; a failed look-up keeps it.

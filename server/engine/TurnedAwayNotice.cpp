@@ -1,7 +1,6 @@
 #include "server/engine/TurnedAwayNotice.h"
 
 #include <cstring>
-#include <iostream>
 
 #include "server/engine/ServerConsole.h"
 
@@ -40,5 +39,4 @@ void TurnedAwayNotice::Report(ServerConsole& console, Clock::time_point now) {
   counted_ = ConnectionLobby::TurnedAway{};
   acceptFailures_ = 0;
   console.AddStatusLine(line);
-  std::cerr << line << std::endl;
 }
