@@ -171,9 +171,13 @@ IoResult Socket::Send(const void* data, std::size_t length) {
   return IoResult{IsRetryable(errno) ? IoStatus::WouldBlock : IoStatus::Failed, 0};
 }
 
-IoResult Socket::Receive(void* buffer, std::size_t length) {
+IoResult Socket::Receive(void* buffer, std::size_t length) { return ReceiveWith(buffer, length, 0); }
+
+IoResult Socket::Peek(void* buffer, std::size_t length) const { return ReceiveWith(buffer, length, MSG_PEEK); }
+
+IoResult Socket::ReceiveWith(void* buffer, std::size_t length, int flags) const {
   if (fd_ < 0 || length == 0) return IoResult{fd_ < 0 ? IoStatus::Failed : IoStatus::Ok, 0};
-  const ssize_t got = ::recv(fd_, buffer, length, 0);
+  const ssize_t got = ::recv(fd_, buffer, length, flags);
   if (got > 0) return IoResult{IoStatus::Ok, static_cast<std::size_t>(got)};
   if (got == 0) return IoResult{IoStatus::Closed, 0};
   return IoResult{IsRetryable(errno) ? IoStatus::WouldBlock : IoStatus::Failed, 0};

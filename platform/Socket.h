@@ -49,6 +49,9 @@ class Socket {
   IoStatus Accept(Socket& accepted);
   IoResult Send(const void* data, std::size_t length);
   IoResult Receive(void* buffer, std::size_t length);
+  // Copies up to `length` of the bytes that have arrived without taking them:
+  // the next Receive still reads them. Same results as Receive.
+  IoResult Peek(void* buffer, std::size_t length) const;
 
   // Waits up to `timeoutMs` (negative: for ever) until reading / writing (or
   // accepting) would not block, or the socket has an error or hang-up that the next
@@ -71,6 +74,7 @@ class Socket {
  private:
   explicit Socket(int fd) : fd_(fd) {}
   bool Wait(short events, int timeoutMs) const;
+  IoResult ReceiveWith(void* buffer, std::size_t length, int flags) const;
 
   int fd_ = -1;
 };

@@ -114,6 +114,23 @@ TEST(Socket, PeerCloseIsReadAsClosed) {
   EXPECT_EQ(end.bytes, 0u);
 }
 
+TEST(Socket, PeekLeavesTheBytesForReceiveAndSeesTheClose) {
+  Pair p = Connected();
+  char buffer[16];
+  EXPECT_EQ(p.client.Peek(buffer, sizeof buffer).status, IoStatus::WouldBlock);
+  ASSERT_EQ(p.server.Send("hello", 5).bytes, 5u);
+  p.server.Close();
+  ASSERT_TRUE(p.client.WaitReadable(kWaitMs));
+  for (int look = 0; look < 2; ++look) {
+    const IoResult peeked = p.client.Peek(buffer, 3);
+    ASSERT_EQ(peeked.status, IoStatus::Ok);
+    EXPECT_EQ(std::string(buffer, peeked.bytes), "hel");
+  }
+  const IoResult data = p.client.Receive(buffer, sizeof buffer);
+  EXPECT_EQ(std::string(buffer, data.bytes), "hello");
+  EXPECT_EQ(p.client.Peek(buffer, sizeof buffer).status, IoStatus::Closed);
+}
+
 TEST(Socket, SendsToAClosedPeerFailSoonWithoutKillingTheProcess) {
   Pair p = Connected();
   p.server.Close();

@@ -1,29 +1,100 @@
 #include "server/engine/ConnectionLobby.h"
 
-#include <algorithm>
+#include <cstddef>
 #include <utility>
 
-void ConnectionLobby::Add(platform::Socket socket) {
-  if (capacity_ == 0) return;
-  if (waiting_.size() >= capacity_) {
-    auto closed = FirstWhere(false);
-    if (closed == waiting_.end()) closed = waiting_.begin();
-    closed->Close();
-    waiting_.erase(closed);
+namespace {
+
+using Arrival = FirstMessagePeek::Arrival;
+
+// The order of serving: a whole logon first, nothing sent last.
+int ServeRank(Arrival arrival) {
+  switch (arrival) {
+    case Arrival::Logon: return 0;
+    case Arrival::Message: return 1;
+    case Arrival::Begun: return 2;
+    case Arrival::Quiet: return 3;
+    case Arrival::Refused:
+    case Arrival::Closed: break;
   }
-  waiting_.push_back(std::move(socket));
+  return 4;
+}
+
+// The order of closing to make room: a begun message first, a whole logon last.
+int EvictRank(Arrival arrival) {
+  switch (arrival) {
+    case Arrival::Refused:
+    case Arrival::Closed: return 0;
+    case Arrival::Begun: return 1;
+    case Arrival::Quiet: return 2;
+    case Arrival::Message: return 3;
+    case Arrival::Logon: return 4;
+  }
+  return 4;
+}
+
+bool ServedBefore(Arrival a, Arrival b) { return ServeRank(a) < ServeRank(b); }
+bool EvictedBefore(Arrival a, Arrival b) { return EvictRank(a) < EvictRank(b); }
+
+}  // namespace
+
+ConnectionLobby::ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest)
+    : capacity_(capacity), look_(std::move(look)), longest_(longest) {
+  waiting_.reserve(capacity_);
+}
+
+void ConnectionLobby::Add(platform::Socket socket, Clock::time_point now) {
+  if (capacity_ == 0) return;
+  const Arrival arrival = look_(socket);
+  // One that has closed or sent garbage takes no one's place.
+  if (arrival == Arrival::Refused) ++turnedAway_.refused;
+  if (arrival == Arrival::Refused || arrival == Arrival::Closed) return;
+  if (waiting_.size() >= capacity_) {
+    const auto evicted = waiting_.begin() + static_cast<std::ptrdiff_t>(Best(&EvictedBefore));
+    evicted->socket.Close();
+    waiting_.erase(evicted);
+    ++turnedAway_.evicted;
+  }
+  waiting_.push_back(Waiting{std::move(socket), now, arrival});
+}
+
+void ConnectionLobby::Refresh(Clock::time_point now) {
+  std::size_t kept = 0;
+  for (Waiting& entry : waiting_) {
+    // A whole first message stays what it is until it is served.
+    if (entry.arrival != Arrival::Logon && entry.arrival != Arrival::Message) entry.arrival = look_(entry.socket);
+    const bool expired = now - entry.since > longest_;
+    if (entry.arrival == Arrival::Refused) ++turnedAway_.refused;
+    else if (expired && entry.arrival != Arrival::Closed) ++turnedAway_.evicted;
+    if (entry.arrival == Arrival::Refused || entry.arrival == Arrival::Closed || expired) {
+      entry.socket.Close();
+      continue;
+    }
+    if (&waiting_[kept] != &entry) waiting_[kept] = std::move(entry);
+    ++kept;
+  }
+  waiting_.resize(kept);
+}
+
+ConnectionLobby::Arrival ConnectionLobby::NextArrival() const {
+  const std::size_t next = Best(&ServedBefore);
+  return next == waiting_.size() ? Arrival::Quiet : waiting_[next].arrival;
 }
 
 platform::Socket ConnectionLobby::TakeNext() {
-  if (waiting_.empty()) return platform::Socket();
-  auto next = FirstWhere(true);
-  if (next == waiting_.end()) next = waiting_.begin();
-  platform::Socket taken = std::move(*next);
-  waiting_.erase(next);
+  const std::size_t next = Best(&ServedBefore);
+  if (next == waiting_.size()) return platform::Socket();
+  platform::Socket taken = std::move(waiting_[next].socket);
+  waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(next));
   return taken;
 }
 
-std::deque<platform::Socket>::iterator ConnectionLobby::FirstWhere(bool hasSent) {
-  return std::find_if(waiting_.begin(), waiting_.end(),
-                      [hasSent](const platform::Socket& socket) { return socket.WaitReadable(0) == hasSent; });
+ConnectionLobby::TurnedAway ConnectionLobby::TakeTurnedAway() { return std::exchange(turnedAway_, TurnedAway{}); }
+
+std::size_t ConnectionLobby::Best(bool (*better)(Arrival, Arrival)) const {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < waiting_.size(); ++i) {
+    if (better(waiting_[i].arrival, waiting_[best].arrival)) best = i;
+  }
+  return waiting_.empty() ? waiting_.size() : best;
 }

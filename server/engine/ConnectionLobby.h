@@ -1,31 +1,64 @@
 #pragma once
 // Connections the listener has accepted but not yet served, held as bare sockets
-// (no thread, no memory) while the bound for connections not logged on is full.
-// Bounded: a newcomer to a full lobby takes the place of the one that has waited
-// longest without sending a byte.
+// (no thread, no memory) while the places for connections not logged on are
+// taken. Each is looked at without taking its bytes: those that closed, and those
+// that sent what no first message begins with, leave at once; the rest are
+// served in order of what they sent (a whole logon first, then another whole
+// message, the start of one, nothing), the longest waiting first. Bounded: a
+// newcomer to a full lobby takes the place of the noisiest (a message begun and
+// not finished) or, failing that, the quietest, the longest waiting first; a
+// connection waits at most the logon time bound.
+#include <chrono>
 #include <cstddef>
-#include <deque>
+#include <functional>
+#include <vector>
 
 #include "platform/Socket.h"
+#include "server/engine/FirstMessagePeek.h"
 
 class ConnectionLobby {
  public:
-  explicit ConnectionLobby(std::size_t capacity) : capacity_(capacity) {}
+  using Arrival = FirstMessagePeek::Arrival;
+  using Clock = std::chrono::steady_clock;
+  using Look = std::function<Arrival(const platform::Socket&)>;
 
-  void Add(platform::Socket socket);
+  struct Waiting {
+    platform::Socket socket;
+    Clock::time_point since;
+    Arrival arrival = Arrival::Quiet;
+  };
+
+  // Connections this lobby closed itself since the last TakeTurnedAway.
+  struct TurnedAway {
+    int refused = 0;   // sent bytes no first message begins with
+    int evicted = 0;   // made room for a newcomer or waited too long
+  };
+
+  // `look` tells what a waiting connection has sent; `longest` is the longest a
+  // connection may wait.
+  ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest);
+
+  void Add(platform::Socket socket, Clock::time_point now);
+  // Looks at every waiting connection again: closed ones and refused ones leave,
+  // so do those that waited longer than allowed.
+  void Refresh(Clock::time_point now);
   bool IsEmpty() const { return waiting_.empty(); }
   std::size_t Size() const { return waiting_.size(); }
   std::size_t Capacity() const { return capacity_; }
-  // The connection to serve next: the one that has waited longest among those
-  // whose peer has sent something, else the one that has waited longest. Not
-  // open when the lobby is empty.
+  // What the connection served next has sent; Quiet when the lobby is empty.
+  Arrival NextArrival() const;
+  // The connection to serve next; not open when the lobby is empty.
   platform::Socket TakeNext();
+  TurnedAway TakeTurnedAway();
 
  private:
-  // The first (longest waiting) connection whose peer has, or has not, sent
-  // something; waiting_.end() when none.
-  std::deque<platform::Socket>::iterator FirstWhere(bool hasSent);
+  // The index of the waiting connection ranked first by `better` (the longest
+  // waiting among equals), or Size() when none waits.
+  std::size_t Best(bool (*better)(Arrival, Arrival)) const;
 
   std::size_t capacity_;
-  std::deque<platform::Socket> waiting_;   // longest waiting first
+  Look look_;
+  std::chrono::milliseconds longest_;
+  std::vector<Waiting> waiting_;   // longest waiting first
+  TurnedAway turnedAway_;
 };

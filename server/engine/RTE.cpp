@@ -89,7 +89,7 @@ void RTE::Attach(std::unique_ptr<EngineSocket> socket) {
 }
 
 std::chrono::milliseconds RTE::QuietFor() const {
-  if (handling_ || InboundCount() > 0) return std::chrono::milliseconds(0);
+  if (!reading_ || handling_ || InboundCount() > 0) return std::chrono::milliseconds(0);
   const std::chrono::steady_clock::time_point heard{std::chrono::steady_clock::duration(lastHeard_.load())};
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - heard);
 }
@@ -99,9 +99,6 @@ void RTE::Run() {
     finished_ = true;
     return;
   }
-  // The peer's quiet time counts from here: a connection listed before its thread
-  // got a core has not been heard only because nobody listened yet.
-  NoteHeard();
   // Both threads count as running before either starts, so a slow start is
   // never mistaken for an ended one.
   readerFinished_ = false;
@@ -130,13 +127,16 @@ void RTE::Run() {
     }
     if (!connected_ || readerFinished_ || writerFinished_ || stopRequested_) break;
     const Queued next = TakeNextMessage();   // its budget is held until it is handled
-    if (!next.message || next.message->GetMessageId() == 0) continue;
+    if (!next.message) continue;
+    if (next.message->GetMessageId() == 0) {
+      handling_ = false;
+      continue;
+    }
     if (next.message->GetMessageId() == MSGID_BYE) {
       Disconnect();
       loggedOn_ = false;
       break;
     }
-    handling_ = true;
     const bool handled = ProcessMessage(*next.message);
     NoteHeard();
     handling_ = false;
@@ -263,6 +263,7 @@ RTE::Queued RTE::TakeNextMessage() {
   if (!inbound_.empty()) {
     next = std::move(inbound_.front());
     inbound_.pop_front();
+    handling_ = true;   // never quiet between the queue and its handler
     roomReady_.notify_all();
   }
   return next;
@@ -343,6 +344,9 @@ int RTE::KeyLength(int keyIndex) const {
 
 void RTE::ReaderThread() {
   if (threadStartHook_) threadStartHook_();
+  // Quiet time counts from here: bytes nobody reads yet are no silence of the peer.
+  NoteHeard();
+  reading_ = true;
   bool ok = true;
   while (ok && !readerStop_) {
     if (!WaitForRoom()) continue;
@@ -379,9 +383,11 @@ RTE::Transfer RTE::ReceiveAll(char* buffer, std::size_t length, bool idleIfNothi
       case platform::IoStatus::Ok:
         received += result.bytes;
         NoteHeard();
+        waitingMidMessage_ = false;
         break;
       case platform::IoStatus::WouldBlock:
         if (idleIfNothing && received == 0) return Transfer::Nothing;
+        waitingMidMessage_ = true;
         if (std::chrono::steady_clock::now() >= deadline) return Transfer::TimedOut;
         socket_->WaitReadable(kRetryWaitMs);
         break;
@@ -454,7 +460,9 @@ bool RTE::ReadMessage() {
       return false;
     }
 
-    TransferBudget::Charge charge(*budget_);
+    // A logged-on user's bodies count against the share of that user's account.
+    TransferBudget::Charge charge(
+        *budget_, loggedOn ? static_cast<int>(GetUserIdentity().GetUserId()) : TransferBudget::kNoAccount);
     if (IsRequestWithFiles(message.GetMessageId())) {
       if (!loggedOn) {
         TraceError("RTE::ReadMessage() - Files announced before logon");
@@ -476,6 +484,7 @@ bool RTE::ReadMessage() {
       std::lock_guard<std::mutex> lock(queueMutex_);
       inbound_.push_back(std::move(queued));
     }
+    waitingMidMessage_ = false;
     inboundReady_.notify_all();
     return true;
   } catch (const std::bad_alloc&) {

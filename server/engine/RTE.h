@@ -75,9 +75,11 @@ class RTE {
   bool IsConnected() const { return connected_; }
   bool IsLoggedOn() const { return loggedOn_; }
   bool IsStopRequested() const { return stopRequested_; }
-  // How long the peer has sent nothing and nothing of it was handled; zero while
-  // one of its requests is queued or being handled.
+  // How long the peer has sent nothing and nothing of it was handled; zero until
+  // the reader runs and while one of its requests is queued or being handled.
   std::chrono::milliseconds QuietFor() const;
+  // True while the reader waits for the rest of a message the peer has begun.
+  bool IsWaitingMidMessage() const { return waitingMidMessage_; }
   UserIdentity GetUserIdentity() const;
 
   // The logon's last step: the identity becomes the engine's, the user's key is
@@ -205,6 +207,8 @@ class RTE {
   std::atomic<bool> readingHeld_{false};
   std::atomic<bool> writerStop_{true};
   std::atomic<bool> handling_{false};
+  std::atomic<bool> waitingMidMessage_{false};
+  std::atomic<bool> reading_{false};
   std::atomic<std::chrono::steady_clock::rep> lastHeard_{0};
   std::atomic<int> userKeyIndex_{-1};
   std::atomic<std::int32_t> replyCounter_{1};

@@ -218,19 +218,25 @@ int ServerConsole::GetStrangerCount() const {
   return count;
 }
 
-bool ServerConsole::StopQuietestStranger(std::chrono::milliseconds quiet) {
+bool ServerConsole::StopNoisiestStranger(std::chrono::milliseconds stalled, std::chrono::milliseconds quiet) {
   platform::CriticalSection::Lock hold(document_.GetQueueSection());
-  RTE* quietest = nullptr;
+  RTE* stalledLongest = nullptr;
+  RTE* quietLongest = nullptr;
   for (const auto& [number, connection] : connections_) {
     if (!connection.engine || !IsStranger(*connection.engine)) continue;
-    const std::chrono::milliseconds quietFor = connection.engine->QuietFor();
-    if (quietFor >= quiet) {
+    RTE* engine = connection.engine.get();
+    const std::chrono::milliseconds quietFor = engine->QuietFor();
+    if (engine->IsWaitingMidMessage() && quietFor >= stalled) {
+      stalled = quietFor;
+      stalledLongest = engine;
+    } else if (!engine->IsWaitingMidMessage() && quietFor >= quiet) {
       quiet = quietFor;
-      quietest = connection.engine.get();
+      quietLongest = engine;
     }
   }
-  if (quietest != nullptr) quietest->Stop();
-  return quietest != nullptr;
+  RTE* chosen = stalledLongest != nullptr ? stalledLongest : quietLongest;
+  if (chosen != nullptr) chosen->Stop();
+  return chosen != nullptr;
 }
 
 // --- listener state -----------------------------------------------------------------

@@ -64,9 +64,10 @@ class ServerConsole {
   int GetLiveConnectionThreadCount() const;
   // Connections not logged on (nor asked to stop).
   int GetStrangerCount() const;
-  // Stops the connection not logged on that has been quiet longest, when it has
-  // been quiet for `quiet` at least; false when none has.
-  bool StopQuietestStranger(std::chrono::milliseconds quiet);
+  // Stops a connection not logged on to make room: the one whose begun message
+  // has stalled longest, for `stalled` at least, else the one quiet longest, for
+  // `quiet` at least; false when none has.
+  bool StopNoisiestStranger(std::chrono::milliseconds stalled, std::chrono::milliseconds quiet);
 
   // "Up Time is %d week(s), %d day(s), %d hour(s), %d minute(s)".
   static std::string FormatUpTime(unsigned minutes);

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -20,10 +19,12 @@
 #include "platform/Socket.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/ConnectionLobby.h"
+#include "server/engine/FirstMessagePeek.h"
 #include "server/engine/RTE.h"
 #include "server/engine/ServerConsole.h"
 #include "server/engine/SocketTalk.h"
 #include "server/engine/TcpEngineSocket.h"
+#include "server/engine/TurnedAwayNotice.h"
 #include "server/store/CWexmoorDoc.h"
 
 namespace {
@@ -34,23 +35,35 @@ constexpr int kArrivalWaitMs = 50;
 
 constexpr int kMaxConnections = 1024;
 constexpr int kMaxStrangers = 25;
-// Descriptors kept for the store and the users' file work, and per connection its
-// socket, the one file it receives or sends at a time and a place in the lobby.
-constexpr unsigned long long kReservedDescriptors = 128;
+// Descriptors kept for the store and the users' file work (a quarter of a low
+// limit, within these bounds), and per connection its socket, the one file it
+// receives or sends at a time and a place in the lobby.
+constexpr unsigned long long kMostReservedDescriptors = 128;
+constexpr unsigned long long kLeastReservedDescriptors = 24;
 constexpr unsigned long long kDescriptorsPerConnection = 3;
 // Threads kept for the listener, the console and the rest of the process.
 constexpr unsigned long long kReservedThreads = 16;
 constexpr unsigned long long kThreadsPerConnection = 3;
-// How long a connection not logged on must have been quiet before it is closed for
-// one waiting in the lobby, and how often the lobby is looked at while it waits.
-constexpr std::chrono::milliseconds kQuietBeforeClosing{2000};
-constexpr int kLobbyWaitMs = 5;
+// How long a connection not logged on must have stalled in a begun message, or
+// been quiet, before it is closed for one that has sent a whole first message;
+// and how often the lobby is looked at while connections wait in it.
+constexpr std::chrono::milliseconds kStalledBeforeClosing{100};
+constexpr std::chrono::milliseconds kQuietBeforeClosing{1000};
+constexpr int kLobbyWaitMs = 10;
 constexpr std::chrono::seconds kListenRetryInterval{10};
-constexpr std::chrono::minutes kStrangerNoticeInterval{1};
 
 std::atomic<int> connectionBoundForTesting{0};
 std::atomic<int> strangerBoundForTesting{0};
+std::atomic<unsigned long long> descriptorLimitForTesting{0};
 std::atomic<long long> listenRetryMsForTesting{0};
+
+// The places for connections not logged on, and how many of them may go to
+// connections that have not sent a whole first message: the others are kept for
+// those that have, so a logon finds a place at once.
+struct StrangerPlaces {
+  int all = 0;
+  int unsent = 0;
+};
 
 // Lets the bound be sized from the most descriptors the system allows the process.
 void RaiseDescriptorLimit() {
@@ -86,6 +99,15 @@ unsigned long long SoftLimit(int resource) {
   return limit.rlim_cur;
 }
 
+unsigned long long DescriptorLimit() {
+  const unsigned long long forTesting = descriptorLimitForTesting;
+  return forTesting > 0 ? forTesting : SoftLimit(RLIMIT_NOFILE);
+}
+
+unsigned long long ReservedDescriptors(unsigned long long limit) {
+  return std::clamp(limit / 4, kLeastReservedDescriptors, kMostReservedDescriptors);
+}
+
 // Connections a limit leaves room for, after what is kept back.
 unsigned long long RoomUnder(unsigned long long limit, unsigned long long reserved, unsigned long long each) {
   if (limit == RLIM_INFINITY) return kMaxConnections;
@@ -93,26 +115,34 @@ unsigned long long RoomUnder(unsigned long long limit, unsigned long long reserv
 }
 
 // Accepts the next connection that arrives within a short wait and closes it at
-// once. False when the accept failed (say, no free descriptors).
-bool RefuseNextConnection(platform::Socket& listening) {
-  if (!listening.WaitReadable(kRefuseWaitMs)) return true;
+// once. The error of a failed accept (say, no free descriptors), else 0.
+int RefuseNextConnection(platform::Socket& listening, TurnedAwayNotice& notice) {
+  if (!listening.WaitReadable(kRefuseWaitMs)) return 0;
   platform::Socket refused;
   const platform::IoStatus status = listening.Accept(refused);
-  refused.Close();
-  return status == platform::IoStatus::Ok || status == platform::IoStatus::WouldBlock;
+  if (status == platform::IoStatus::Failed) return errno;
+  if (status == platform::IoStatus::Ok) notice.Count(ConnectionLobby::TurnedAway{0, 1});
+  return 0;
 }
 
-// Moves every connection waiting on the listening socket into the lobby. False
-// when an accept failed (say, no free descriptors).
-bool AcceptArrivals(platform::Socket& listening, ConnectionLobby& lobby) {
+// Moves every connection waiting on the listening socket into the lobby. The
+// error of a failed accept (say, no free descriptors), else 0.
+int AcceptArrivals(platform::Socket& listening, ConnectionLobby& lobby) {
   for (std::size_t taken = 0; taken < lobby.Capacity(); ++taken) {
     platform::Socket accepted;
     const platform::IoStatus status = listening.Accept(accepted);
-    if (status == platform::IoStatus::WouldBlock) return true;
-    if (status != platform::IoStatus::Ok) return false;
-    lobby.Add(std::move(accepted));
+    if (status == platform::IoStatus::WouldBlock) return 0;
+    if (status != platform::IoStatus::Ok) return errno;
+    lobby.Add(std::move(accepted), std::chrono::steady_clock::now());
   }
-  return true;
+  return 0;
+}
+
+// A failed accept must not make the loop spin; one while stopping is no news.
+void NoteAcceptFailure(ServerConsole& console, TurnedAwayNotice& notice, int error) {
+  if (error == 0 || console.ListenerStopFlag()) return;
+  notice.CountAcceptFailure(error);
+  console.PauseUnlessStopping(kPauseAfterFailedAccept);
 }
 
 // Lists an engine holding `accepted` with the console and starts its connection
@@ -144,40 +174,32 @@ bool StartConnection(ServerConsole& console, platform::Socket accepted) {
   return true;
 }
 
-// Says on the console, at most once a minute, that the bound for connections not
-// logged on is reached.
-class StrangerBoundNotice {
- public:
-  void Report(ServerConsole& console, int bound) {
-    const auto now = std::chrono::steady_clock::now();
-    if (reported_ && now - last_ < kStrangerNoticeInterval) return;
-    reported_ = true;
-    last_ = now;
-    const std::string line = "Connections not logged on reached their bound of " + std::to_string(bound) +
-                             "; the one quiet longest is closed to make room";
-    console.AddStatusLine(line);
-    std::cerr << line << std::endl;
-  }
-
- private:
-  bool reported_ = false;
-  std::chrono::steady_clock::time_point last_;
-};
-
-// Serves waiting connections while places are free: a connection not logged on
-// that has been quiet long enough makes room when their bound is full.
-void ServeLobby(ServerConsole& console, ConnectionLobby& lobby, int bound, int strangerBound,
-                StrangerBoundNotice& notice) {
+// Serves waiting connections while places are free, whole first messages first.
+// A connection that has sent one makes a stranger that stalls or keeps quiet give
+// up its place; the others wait while only the kept places are free.
+void ServeLobby(ServerConsole& console, ConnectionLobby& lobby, int bound, StrangerPlaces places,
+                TurnedAwayNotice& notice) {
   while (!lobby.IsEmpty() && console.GetLiveConnectionThreadCount() < bound) {
-    if (console.GetStrangerCount() >= strangerBound) {
-      notice.Report(console, strangerBound);
-      if (!console.StopQuietestStranger(kQuietBeforeClosing)) return;
+    const ConnectionLobby::Arrival next = lobby.NextArrival();
+    const bool whole = next == ConnectionLobby::Arrival::Logon || next == ConnectionLobby::Arrival::Message;
+    const int strangers = console.GetStrangerCount();
+    if (!whole && strangers >= places.unsent) return;
+    if (strangers >= places.all) {
+      if (!console.StopNoisiestStranger(kStalledBeforeClosing, kQuietBeforeClosing)) return;
+      notice.Count(ConnectionLobby::TurnedAway{0, 1});
     }
     if (!StartConnection(console, lobby.TakeNext())) {
       console.PauseUnlessStopping(kPauseAfterFailedAccept);
       return;
     }
   }
+}
+
+// Names a descriptor limit that holds the connections below their maximum.
+void ReportLowDescriptorLimit(ServerConsole& console) {
+  const std::string line = DescriptorLimitNotice(DescriptorLimit());
+  if (line.empty()) return;
+  console.AddStatusLine(line);
 }
 
 // Replaces a server address no administrator set by the host's name; a failed look-up keeps it.
@@ -231,7 +253,7 @@ bool FollowsHostName(const std::string& address) {
 int ConnectionBound(unsigned long long descriptorLimit, unsigned long long processLimit) {
   const unsigned long long room =
       std::min({static_cast<unsigned long long>(kMaxConnections),
-                RoomUnder(descriptorLimit, kReservedDescriptors, kDescriptorsPerConnection),
+                RoomUnder(descriptorLimit, ReservedDescriptors(descriptorLimit), kDescriptorsPerConnection),
                 RoomUnder(processLimit, kReservedThreads, kThreadsPerConnection)});
   return std::max(1, static_cast<int>(room));
 }
@@ -239,7 +261,19 @@ int ConnectionBound(unsigned long long descriptorLimit, unsigned long long proce
 int ConnectionBound() {
   const int forTesting = connectionBoundForTesting;
   if (forTesting > 0) return forTesting;
-  return ConnectionBound(SoftLimit(RLIMIT_NOFILE), SoftLimit(RLIMIT_NPROC));
+  return ConnectionBound(DescriptorLimit(), SoftLimit(RLIMIT_NPROC));
+}
+
+std::string DescriptorLimitNotice(unsigned long long descriptorLimit) {
+  const unsigned long long room =
+      RoomUnder(descriptorLimit, ReservedDescriptors(descriptorLimit), kDescriptorsPerConnection);
+  if (room >= static_cast<unsigned long long>(kMaxConnections)) return std::string();
+  const int bound = ConnectionBound(descriptorLimit, RLIM_INFINITY);
+  return "The descriptor limit of " + std::to_string(descriptorLimit) + " leaves room for " + std::to_string(bound) +
+         " connection" + (bound == 1 ? "" : "s") + " at once, " + std::to_string(StrangerBound(bound)) +
+         " of them not logged on (" +
+         std::to_string(kMaxConnections * kDescriptorsPerConnection + kMostReservedDescriptors) + " allow " +
+         std::to_string(kMaxConnections) + ")";
 }
 
 int StrangerBound(int connectionBound) {
@@ -252,6 +286,8 @@ void SetConnectionBoundForTesting(int bound, int strangers) {
   connectionBoundForTesting = bound;
   strangerBoundForTesting = bound > 0 ? strangers : 0;
 }
+
+void SetDescriptorLimitForTesting(unsigned long long limit) { descriptorLimitForTesting = limit; }
 
 void SetListenRetryIntervalForTesting(std::chrono::milliseconds interval) {
   listenRetryMsForTesting = interval.count();
@@ -267,20 +303,28 @@ int StartSockets(ServerConsole* console) {
   if (listening.IsOpen()) {
     console->ReportListening(&listening);
     RaiseDescriptorLimit();
+    ReportLowDescriptorLimit(*console);
     const int bound = ConnectionBound();
     const int strangerBound = StrangerBound(bound);
-    ConnectionLobby lobby(static_cast<std::size_t>(bound));
-    StrangerBoundNotice notice;
+    const StrangerPlaces places{strangerBound, strangerBound - strangerBound / 2};
+    const FirstMessagePeek peek(settings);
+    ConnectionLobby lobby(
+        static_cast<std::size_t>(bound), [&peek](const platform::Socket& socket) { return peek.Look(socket); },
+        std::chrono::milliseconds(RTE::kTimeBoundMs));
+    TurnedAwayNotice notice;
     while (!console->ListenerStopFlag()) {
       console->ReapEndedConnections();
       if (console->GetLiveConnectionThreadCount() >= bound) {
-        if (!RefuseNextConnection(listening)) console->PauseUnlessStopping(kPauseAfterFailedAccept);
+        NoteAcceptFailure(*console, notice, RefuseNextConnection(listening, notice));
+        notice.Report(*console, std::chrono::steady_clock::now());
         continue;
       }
-      // A failed accept (say, no free descriptors) must not make the loop spin.
-      if (!AcceptArrivals(listening, lobby)) console->PauseUnlessStopping(kPauseAfterFailedAccept);
-      ServeLobby(*console, lobby, bound, strangerBound, notice);
-      // Connections in the lobby wait for logons that free places, which take a few milliseconds.
+      NoteAcceptFailure(*console, notice, AcceptArrivals(listening, lobby));
+      lobby.Refresh(std::chrono::steady_clock::now());
+      ServeLobby(*console, lobby, bound, places, notice);
+      notice.Count(lobby.TakeTurnedAway());
+      notice.Report(*console, std::chrono::steady_clock::now());
+      // Connections in the lobby wait for their first message or for places to free.
       listening.WaitReadable(lobby.IsEmpty() ? kArrivalWaitMs : kLobbyWaitMs);
     }
   }

@@ -7,11 +7,15 @@
 // and the reason.
 //
 // Connections not logged on have a bound of their own within the connection
-// bound, so they can never take the places of logged-on users. While it is full,
-// new connections wait in a lobby, and the connection not logged on that has been
-// quiet longest (for a few seconds at least) is closed to make room for them; a
-// waiting peer that has sent its logon goes first. A console line (at most one a
-// minute) says when that bound is reached.
+// bound, so they can never take the places of logged-on users, and half of those
+// places are kept for connections that have sent a whole first message. The
+// others wait in a lobby, sized from the descriptor limit, as bare sockets: those
+// that close or send what no first message begins with are closed at once, a whole
+// logon is served first, and a full lobby closes the noisiest, then the quietest.
+// A connection that has sent a whole first message makes a connection not logged
+// on that stalls in a message or keeps quiet give up its place. A console line (at
+// most one a minute) says how many were turned away; a low descriptor limit is
+// named at start with the bound it leaves.
 #include <chrono>
 #include <string>
 
@@ -32,12 +36,18 @@ bool FollowsHostName(const std::string& address);
 int ConnectionBound();
 // The bound from given soft limits (RLIM_INFINITY: no limit).
 int ConnectionBound(unsigned long long descriptorLimit, unsigned long long processLimit);
+// The console line naming a descriptor limit that holds the connections below
+// their maximum, with the bound it leaves; empty when it does not.
+std::string DescriptorLimitNotice(unsigned long long descriptorLimit);
 // The most connections not logged on within a connection bound: a quarter of it,
 // at most 25, at least 1.
 int StrangerBound(int connectionBound);
 // Test seam: bounds of `bound` (> 0) connections, `strangers` (> 0) of them not
 // logged on, instead of the computed ones; 0 restores the computed bound.
 void SetConnectionBoundForTesting(int bound, int strangers);
+// Test seam: the descriptor limit the bounds are sized from, instead of the
+// process's soft limit; 0 restores it.
+void SetDescriptorLimitForTesting(unsigned long long limit);
 // Test seam: how long the listener waits before it tries a port in use again; 0
 // restores the 10 s.
 void SetListenRetryIntervalForTesting(std::chrono::milliseconds interval);

@@ -25,7 +25,13 @@ std::size_t TransferBudget::Limit() const {
 
 std::size_t TransferBudget::Used() const {
   std::lock_guard<std::mutex> hold(mutex_);
-  return used_;
+  return used_ + smallUsed_;
+}
+
+std::size_t TransferBudget::UsedBy(int account) const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  const auto found = accounts_.find(account);
+  return found == accounts_.end() ? 0 : found->second.used;
 }
 
 void TransferBudget::SetLimit(std::size_t limit) {
@@ -36,21 +42,77 @@ void TransferBudget::SetLimit(std::size_t limit) {
   released_.notify_all();
 }
 
-bool TransferBudget::TryTake(std::size_t bytes, bool& beyond) {
-  if (!beyond && used_ + bytes > limit_) {
-    if (beyondTaken_) return false;
-    beyondTaken_ = true;
-    beyond = true;
+bool TransferBudget::TryTake(Charge& charge, std::size_t bytes) {
+  if (charge.small_ && charge.bytes_ + bytes <= kSmallCharge) {
+    if (smallUsed_ + bytes > kSmallReserve) return false;
+    smallUsed_ += bytes;
+    return true;
   }
+  // A charge outgrowing the reserve moves what it holds into the budget.
+  const std::size_t moved = charge.small_ ? charge.bytes_ : 0;
+  if (!TryTakeLarge(charge, moved + bytes)) return false;
+  if (charge.small_) {
+    smallUsed_ -= std::min(moved, smallUsed_);
+    charge.small_ = false;
+  }
+  return true;
+}
+
+// The holder of the budget's permit always holds its account's permit too, so it
+// can never wait on its own account: the one allowed over always finishes.
+bool TransferBudget::TryTakeLarge(Charge& charge, std::size_t bytes) {
+  Account* account = nullptr;
+  bool takeAccountPermit = false;
+  if (charge.account_ != kNoAccount) {
+    account = &accounts_[charge.account_];
+    if (!charge.accountBeyond_ && account->used + bytes > limit_ / 4) {
+      if (account->beyondTaken) return false;
+      takeAccountPermit = true;
+    }
+  }
+  bool takePermit = false;
+  if (!charge.beyond_ && used_ + bytes > limit_) {
+    if (beyondTaken_) return false;
+    if (account != nullptr && !charge.accountBeyond_) {
+      if (account->beyondTaken) return false;
+      takeAccountPermit = true;
+    }
+    takePermit = true;
+  }
+  if (takeAccountPermit) {
+    account->beyondTaken = true;
+    charge.accountBeyond_ = true;
+  }
+  if (takePermit) {
+    beyondTaken_ = true;
+    charge.beyond_ = true;
+  }
+  if (account != nullptr) account->used += bytes;
   used_ += bytes;
   return true;
 }
 
-void TransferBudget::Give(std::size_t bytes, bool endsBeyond) {
+void TransferBudget::Give(Charge& charge, std::size_t bytes, bool ends) {
   {
     std::lock_guard<std::mutex> hold(mutex_);
-    used_ -= std::min(bytes, used_);
-    if (endsBeyond) beyondTaken_ = false;
+    if (charge.small_) {
+      smallUsed_ -= std::min(bytes, smallUsed_);
+    } else {
+      used_ -= std::min(bytes, used_);
+      const auto found = accounts_.find(charge.account_);
+      if (found != accounts_.end()) {
+        Account& account = found->second;
+        account.used -= std::min(bytes, account.used);
+        if (ends && charge.accountBeyond_) account.beyondTaken = false;
+        if (account.used == 0 && !account.beyondTaken) accounts_.erase(found);
+      }
+    }
+    if (ends) {
+      if (charge.beyond_) beyondTaken_ = false;
+      charge.beyond_ = false;
+      charge.accountBeyond_ = false;
+      charge.small_ = true;
+    }
   }
   released_.notify_all();
   platform::NoteMemoryFreed(bytes);
@@ -58,15 +120,21 @@ void TransferBudget::Give(std::size_t bytes, bool endsBeyond) {
 
 TransferBudget::Charge::Charge(Charge&& other) noexcept
     : budget_(std::exchange(other.budget_, nullptr)),
+      account_(other.account_),
       bytes_(std::exchange(other.bytes_, 0)),
-      beyond_(std::exchange(other.beyond_, false)) {}
+      small_(std::exchange(other.small_, true)),
+      beyond_(std::exchange(other.beyond_, false)),
+      accountBeyond_(std::exchange(other.accountBeyond_, false)) {}
 
 TransferBudget::Charge& TransferBudget::Charge::operator=(Charge&& other) noexcept {
   if (this != &other) {
     Release();
     budget_ = std::exchange(other.budget_, nullptr);
+    account_ = other.account_;
     bytes_ = std::exchange(other.bytes_, 0);
+    small_ = std::exchange(other.small_, true);
     beyond_ = std::exchange(other.beyond_, false);
+    accountBeyond_ = std::exchange(other.accountBeyond_, false);
   }
   return *this;
 }
@@ -74,7 +142,7 @@ TransferBudget::Charge& TransferBudget::Charge::operator=(Charge&& other) noexce
 bool TransferBudget::Charge::Grow(std::size_t bytes, const std::atomic<bool>& stop) {
   if (budget_ == nullptr || bytes == 0) return !stop;
   std::unique_lock<std::mutex> hold(budget_->mutex_);
-  while (!budget_->TryTake(bytes, beyond_)) {
+  while (!budget_->TryTake(*this, bytes)) {
     if (stop) return false;
     budget_->released_.wait_for(hold, kWaitStep);
   }
@@ -82,10 +150,19 @@ bool TransferBudget::Charge::Grow(std::size_t bytes, const std::atomic<bool>& st
   return true;
 }
 
+// Memory that is already taken is counted in the budget (and the account's
+// share), never in the reserve: nothing waits for it.
 void TransferBudget::Charge::Add(std::size_t bytes) {
   if (budget_ == nullptr) return;
   std::lock_guard<std::mutex> hold(budget_->mutex_);
-  budget_->used_ += bytes;
+  std::size_t added = bytes;
+  if (small_) {
+    budget_->smallUsed_ -= std::min(bytes_, budget_->smallUsed_);
+    added += bytes_;
+    small_ = false;
+  }
+  budget_->used_ += added;
+  if (account_ != kNoAccount) budget_->accounts_[account_].used += added;
   bytes_ += bytes;
 }
 
@@ -93,10 +170,10 @@ void TransferBudget::Charge::Shrink(std::size_t bytes) {
   if (budget_ == nullptr) return;
   bytes = std::min(bytes, bytes_);
   bytes_ -= bytes;
-  budget_->Give(bytes, false);
+  budget_->Give(*this, bytes, false);
 }
 
 void TransferBudget::Charge::Release() {
-  if (budget_ == nullptr || (bytes_ == 0 && !beyond_)) return;
-  budget_->Give(std::exchange(bytes_, 0), std::exchange(beyond_, false));
+  if (budget_ == nullptr || (bytes_ == 0 && !beyond_ && !accountBeyond_ && small_)) return;
+  budget_->Give(*this, std::exchange(bytes_, 0), true);
 }

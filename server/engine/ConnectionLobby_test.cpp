@@ -1,0 +1,68 @@
+#include "server/engine/ConnectionLobby.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Arrival = FirstMessagePeek::Arrival;
+using A = Arrival;
+using Clock = ConnectionLobby::Clock;
+
+struct Scenario {
+  std::string name;
+  std::size_t capacity;
+  std::vector<Arrival> arrivals;   // of the connections added, in order
+  std::vector<int> served;         // the added connections TakeNext gives, in order
+  int refused;
+  int evicted;
+};
+
+class ConnectionLobbyTest : public ::testing::TestWithParam<Scenario> {};
+
+// Each connection's arrival is looked up by its peer's port.
+TEST_P(ConnectionLobbyTest, ServesByWhatArrivedAndTurnsTheNoisiestAway) {
+  const Scenario& scenario = GetParam();
+  platform::Socket listener = platform::Socket::Listen(0, 64, "127.0.0.1");
+  std::vector<platform::Socket> clients;
+  std::map<std::uint16_t, int> indexByPort;
+  std::map<std::uint16_t, Arrival> arrivalByPort;
+  ConnectionLobby lobby(
+      scenario.capacity, [&](const platform::Socket& socket) { return arrivalByPort.at(socket.PeerPort()); },
+      std::chrono::seconds(60));
+  const Clock::time_point start = Clock::now();
+  for (std::size_t i = 0; i < scenario.arrivals.size(); ++i) {
+    clients.push_back(platform::Socket::Connect("127.0.0.1", listener.LocalPort()));
+    indexByPort[clients.back().LocalPort()] = static_cast<int>(i);
+    arrivalByPort[clients.back().LocalPort()] = scenario.arrivals[i];
+    platform::Socket accepted;
+    ASSERT_TRUE(listener.WaitReadable(10000));
+    ASSERT_EQ(platform::IoStatus::Ok, listener.Accept(accepted));
+    lobby.Add(std::move(accepted), start + std::chrono::milliseconds(i));
+  }
+  lobby.Refresh(start + std::chrono::milliseconds(scenario.arrivals.size()));
+
+  std::vector<int> served;
+  while (!lobby.IsEmpty()) served.push_back(indexByPort.at(lobby.TakeNext().PeerPort()));
+  EXPECT_EQ(scenario.served, served);
+  const ConnectionLobby::TurnedAway turnedAway = lobby.TakeTurnedAway();
+  EXPECT_EQ(scenario.refused, turnedAway.refused);
+  EXPECT_EQ(scenario.evicted, turnedAway.evicted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, ConnectionLobbyTest,
+    ::testing::Values(
+        Scenario{"WholeLogonsFirstThenMessagesThenBegunThenQuiet", 8,
+                 {A::Quiet, A::Begun, A::Message, A::Logon, A::Logon}, {3, 4, 2, 1, 0}, 0, 0},
+        Scenario{"ClosedAndRefusedLeaveAtOnce", 8, {A::Closed, A::Quiet, A::Refused, A::Refused}, {1}, 2, 0},
+        Scenario{"AFullLobbyClosesTheBegunThenTheQuietLongestWaiting", 3,
+                 {A::Quiet, A::Begun, A::Logon, A::Quiet, A::Logon}, {2, 4, 3}, 0, 2},
+        Scenario{"GarbageTakesNoPlaceInAFullLobby", 2, {A::Quiet, A::Logon, A::Refused, A::Closed}, {1, 0}, 1, 0},
+        Scenario{"AFullLobbyOfLogonsClosesTheOldest", 2, {A::Logon, A::Logon, A::Logon}, {1, 2}, 0, 1}),
+    [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+
+}  // namespace
