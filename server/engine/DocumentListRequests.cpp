@@ -38,25 +38,21 @@ struct DocumentListKind {
 
 // The rows `kind` lists, in list order, of every document of the project's file
 // list whose statistics load and hold a version, and their number; none when the
-// list does not load. Held statistics are read in one look-up that takes no
-// reference to them; only when some are not held are they loaded.
+// list does not load.
 struct ListedRows {
   std::int32_t count = 0;
   std::string rows;
 };
 
-ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
-                              const DocumentListKind& kind) {
-  ListedRows listed;
-  const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
-  if (list->LoadFailed()) return listed;
-  // Every path in one buffer: a list of thousands of documents makes no allocation per document.
-  std::string allPaths;
-  std::vector<std::size_t> ends;
-  list->ForEachValue([&](const std::string& internalFileName) {
-    AppendStatisticsPath(allPaths, project.folder, internalFileName);
-    ends.push_back(allPaths.size());
-  });
+// Documents looked up together. Their paths, and their parses when some are not
+// held, are all a listing keeps besides its rows, however large the project: a
+// listing holding every parse at once took far more than the cache's bound.
+constexpr std::size_t kDocumentsPerLookUp = 512;
+
+// Appends the rows of one group of documents. Held statistics are read in one
+// look-up that takes no reference to them; only when some are not held are they loaded.
+void AddGroupRows(RecordCache& records, const std::string& allPaths, const std::vector<std::size_t>& ends,
+                  const DocumentListKind& kind, ListedRows& listed) {
   std::vector<std::string_view> paths;
   paths.reserve(ends.size());
   for (std::size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
@@ -67,11 +63,32 @@ ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectLi
     ++listed.count;
     listed.rows += document.*kind.rows;
   };
-  if (records.VisitAllHeld(paths, add)) return listed;
-  listed = {};
+  if (records.VisitAllHeld(paths, add)) return;
   for (const RecordCache::ParsedRecord& document : records.ParsedAll({paths.begin(), paths.end()})) {
     if (document) add(*document);
   }
+}
+
+ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
+                              const DocumentListKind& kind) {
+  ListedRows listed;
+  const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
+  if (list->LoadFailed()) return listed;
+  // A group's paths in one buffer: no allocation per document.
+  std::string allPaths;
+  std::vector<std::size_t> ends;
+  ends.reserve(kDocumentsPerLookUp);
+  const auto addGroup = [&] {
+    AddGroupRows(records, allPaths, ends, kind, listed);
+    allPaths.clear();
+    ends.clear();
+  };
+  list->ForEachValue([&](const std::string& internalFileName) {
+    AppendStatisticsPath(allPaths, project.folder, internalFileName);
+    ends.push_back(allPaths.size());
+    if (ends.size() == kDocumentsPerLookUp) addGroup();
+  });
+  if (!ends.empty()) addGroup();
   return listed;
 }
 
