@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "common/DateTime.h"
 
@@ -54,6 +55,29 @@ Msg& Msg::operator=(const Msg& other) {
   m_sendTime = other.m_sendTime;
   m_secondTime = other.m_secondTime;
   ReplaceBody(other.m_body.get(), other.m_bodyLength);
+  return *this;
+}
+
+Msg::Msg(Msg&& other) noexcept
+    : m_identity(other.m_identity),
+      m_messageId(other.m_messageId),
+      m_originalStamp(other.m_originalStamp),
+      m_replyStamp(other.m_replyStamp),
+      m_sendTime(other.m_sendTime),
+      m_secondTime(other.m_secondTime),
+      m_bodyLength(std::exchange(other.m_bodyLength, 0)),
+      m_body(std::move(other.m_body)) {}
+
+Msg& Msg::operator=(Msg&& other) noexcept {
+  if (this == &other) return *this;
+  m_identity = other.m_identity;
+  m_messageId = other.m_messageId;
+  m_originalStamp = other.m_originalStamp;
+  m_replyStamp = other.m_replyStamp;
+  m_sendTime = other.m_sendTime;
+  m_secondTime = other.m_secondTime;
+  m_bodyLength = std::exchange(other.m_bodyLength, 0);
+  m_body = std::move(other.m_body);
   return *this;
 }
 

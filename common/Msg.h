@@ -29,6 +29,9 @@ class Msg {
   // Copies the header fields and the body (as SetBody with bytes and length).
   // Assigning a message to itself changes nothing.
   Msg& operator=(const Msg& other);
+  // Takes the other's body without copying it; the other is left with none.
+  Msg(Msg&& other) noexcept;
+  Msg& operator=(Msg&& other) noexcept;
 
   void SetUserIdentity(const UserIdentity& identity);
   UserIdentity GetUserIdentity() const;

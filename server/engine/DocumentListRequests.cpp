@@ -14,6 +14,8 @@
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/LibraryRequests.h"
+#include "server/engine/RTE.h"
+#include "server/engine/ReplyText.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
@@ -38,10 +40,12 @@ struct DocumentListKind {
 
 // The rows `kind` lists, in list order, of every document of the project's file
 // list whose statistics load and hold a version, and their number; none when the
-// list does not load.
+// list does not load; false when the connection ended while the rows waited for room.
 struct ListedRows {
+  explicit ListedRows(RTE& engine) : rows(engine.NewReplyCharge(), engine.ReplyStopFlag()) {}
   std::int32_t count = 0;
-  std::string rows;
+  ReplyText rows;
+  bool complete = true;
 };
 
 // Documents looked up together. Their paths, and their parses when some are not
@@ -61,7 +65,7 @@ void AddGroupRows(RecordCache& records, const std::string& allPaths, const std::
   const auto add = [&](const RecordCache::ParsedStatistics& document) {
     if (document.latestRow.empty()) return;
     ++listed.count;
-    listed.rows += document.*kind.rows;
+    listed.rows.Append(document.*kind.rows);
   };
   if (records.VisitAllHeld(paths, add)) return;
   for (const RecordCache::ParsedRecord& document : records.ParsedAll({paths.begin(), paths.end()})) {
@@ -69,17 +73,18 @@ void AddGroupRows(RecordCache& records, const std::string& allPaths, const std::
   }
 }
 
-ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
-                              const DocumentListKind& kind) {
-  ListedRows listed;
+void ListDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& project, const DocumentListKind& kind,
+                      ListedRows& listed) {
   const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
-  if (list->LoadFailed()) return listed;
+  if (list->LoadFailed()) return;
   // A group's paths in one buffer: no allocation per document.
   std::string allPaths;
   std::vector<std::size_t> ends;
   ends.reserve(kDocumentsPerLookUp);
   const auto addGroup = [&] {
-    AddGroupRows(records, allPaths, ends, kind, listed);
+    // Room is waited for before the look-up: held rows are appended under the cache's lock.
+    listed.complete = listed.complete && listed.rows.Reserve(ReplyText::kBlockSize);
+    if (listed.complete) AddGroupRows(records, allPaths, ends, kind, listed);
     allPaths.clear();
     ends.clear();
   };
@@ -89,7 +94,6 @@ ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectLi
     if (ends.size() == kDocumentsPerLookUp) addGroup();
   });
   if (!ends.empty()) addGroup();
-  return listed;
 }
 
 bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind) {
@@ -103,12 +107,13 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
   if (!document->CopyProjectListing(internalName, project)) {
     return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.unknownProjectCode));
   }
-  const ListedRows listed = ListedDocumentRows(document->GetRecordCache(), project, kind);
-  std::string reply = AppendStringField(project.name, "");
-  reply = AppendStringField(project.internalName, std::move(reply));
-  reply = EndRecord(AppendIntField(listed.count, reply));
-  reply += listed.rows;
-  return RequestDispatcher::SendReply(engine, request, kind.listed, reply);
+  ListedRows listed(engine);
+  ListDocumentRows(document->GetRecordCache(), project, kind, listed);
+  if (!listed.complete) return false;
+  std::string head = AppendStringField(project.name, "");
+  head = AppendStringField(project.internalName, std::move(head));
+  head = EndRecord(AppendIntField(listed.count, head));
+  return RequestDispatcher::SendReply(engine, request, kind.listed, head, listed.rows);
 }
 
 bool ListLatestVersions(RTE& engine, const Msg& request) {

@@ -6,6 +6,7 @@
 // that each hold part of a body can never block one another for good: the one
 // allowed over finishes, gives its bytes back, and the next goes on.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -33,6 +34,11 @@ class TransferBudget {
     // Adds `bytes`, waiting while the budget is spent, unless this charge may go
     // beyond it; false (nothing added) when `stop` is set first.
     bool Grow(std::size_t bytes, const std::atomic<bool>& stop);
+    // Adds `bytes`, waiting while the budget is spent until `until` at most, then
+    // without waiting; false (nothing added) when `stop` is set first. For replies
+    // being built: they must not wait for one another (or for requests queued
+    // behind them) for good.
+    bool GrowWaitingUntil(std::size_t bytes, const std::atomic<bool>& stop, std::chrono::steady_clock::time_point until);
     // Adds memory that is already taken, without waiting.
     void Add(std::size_t bytes);
     // Gives back part of the bytes (at most all of them).
