@@ -42,7 +42,7 @@ struct DocumentListKind {
 // list whose statistics load and hold a version, and their number; none when the
 // list does not load; false when the connection ended while the rows waited for room.
 struct ListedRows {
-  explicit ListedRows(RTE& engine) : rows(engine.NewReplyCharge(), engine.ReplyStopFlag()) {}
+  ListedRows(RTE& engine, std::size_t headRoom) : rows(engine.NewReplyCharge(), engine.ReplyStopFlag(), headRoom) {}
   std::int32_t count = 0;
   ReplyText rows;
   bool complete = true;
@@ -83,7 +83,7 @@ void ListDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& p
   ends.reserve(kDocumentsPerLookUp);
   const auto addGroup = [&] {
     // Room is waited for before the look-up: held rows are appended under the cache's lock.
-    listed.complete = listed.complete && listed.rows.Reserve(ReplyText::kBlockSize);
+    listed.complete = listed.complete && listed.rows.Reserve(ReplyText::kStep);
     if (listed.complete) AddGroupRows(records, allPaths, ends, kind, listed);
     allPaths.clear();
     ends.clear();
@@ -107,13 +107,16 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
   if (!document->CopyProjectListing(internalName, project)) {
     return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.unknownProjectCode));
   }
-  ListedRows listed(engine);
+  const auto head = [&](std::int32_t count) {
+    std::string text = AppendStringField(project.name, "");
+    text = AppendStringField(project.internalName, std::move(text));
+    return EndRecord(AppendIntField(count, text));
+  };
+  // Room for the head with any count of up to six digits.
+  ListedRows listed(engine, head(999999).size());
   ListDocumentRows(document->GetRecordCache(), project, kind, listed);
   if (!listed.complete) return false;
-  std::string head = AppendStringField(project.name, "");
-  head = AppendStringField(project.internalName, std::move(head));
-  head = EndRecord(AppendIntField(listed.count, head));
-  return RequestDispatcher::SendReply(engine, request, kind.listed, head, listed.rows);
+  return RequestDispatcher::SendReply(engine, request, kind.listed, head(listed.count), listed.rows);
 }
 
 bool ListLatestVersions(RTE& engine, const Msg& request) {

@@ -1,68 +1,67 @@
 #include "server/engine/ReplyText.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
-ReplyText::ReplyText(TransferBudget::Charge charge, const std::atomic<bool>& stop)
-    : stop_(stop), charge_(std::move(charge)), waitUntil_(std::chrono::steady_clock::now() + kWaitBound) {}
-
-bool ReplyText::Charge(std::size_t bytes) { return charge_.GrowWaitingUntil(bytes, stop_, waitUntil_); }
+ReplyText::ReplyText(TransferBudget::Charge charge, const std::atomic<bool>& stop, std::size_t headRoom)
+    : stop_(stop),
+      charge_(std::move(charge)),
+      waitUntil_(std::chrono::steady_clock::now() + kWaitBound),
+      headRoom_(headRoom) {}
 
 bool ReplyText::Reserve(std::size_t bytes) {
   if (ahead_ >= bytes) return true;
-  if (!Charge(bytes - ahead_)) return false;
+  if (!charge_.GrowWaitingUntil(bytes - ahead_, stop_, waitUntil_)) return false;
   ahead_ = bytes;
   return true;
 }
 
-void ReplyText::CountRoom(std::size_t bytes) {
-  const std::size_t fromAhead = std::min(ahead_, bytes);
+void ReplyText::Grow(std::size_t bytes) {
+  std::size_t room = std::max(room_, kFirstRoom);
+  while (room < bytes) room = room < kStep ? room * 2 : room + kStep;
+  char* grown = static_cast<char*>(std::realloc(buffer_.get(), room));
+  if (grown == nullptr) throw std::bad_alloc();
+  static_cast<void>(buffer_.release());
+  buffer_.reset(grown);
+  const std::size_t added = room - room_;
+  const std::size_t fromAhead = std::min(ahead_, added);
   ahead_ -= fromAhead;
-  charge_.Add(bytes - fromAhead);
-}
-
-void ReplyText::MakeRoom() {
-  if (!blocks_.empty() && blocks_.back().size() < room_.back()) return;
-  // The first block grows as a text does, up to a block; then whole blocks follow.
-  if (blocks_.size() == 1 && room_.back() < kBlockSize) {
-    const std::size_t grown = std::min(kBlockSize, room_.back() * 2);
-    CountRoom(grown - room_.back());
-    blocks_.back().reserve(grown);
-    room_.back() = grown;
-    return;
-  }
-  const std::size_t room = blocks_.empty() ? kFirstRoom : kBlockSize;
-  CountRoom(room);
-  blocks_.emplace_back().reserve(room);
-  room_.push_back(room);
+  charge_.Add(added - fromAhead);
+  room_ = room;
 }
 
 void ReplyText::Append(std::string_view text) {
-  while (!text.empty()) {
-    MakeRoom();
-    std::string& block = blocks_.back();
-    const std::size_t taken = std::min(text.size(), room_.back() - block.size());
-    block.append(text.substr(0, taken));
-    text.remove_prefix(taken);
-    size_ += taken;
-  }
+  if (text.empty()) return;
+  // One byte more for the body's terminating zero.
+  const std::size_t needed = headRoom_ + size_ + text.size() + 1;
+  if (needed > room_) Grow(needed);
+  std::memcpy(buffer_.get() + headRoom_ + size_, text.data(), text.size());
+  size_ += text.size();
 }
 
-void ReplyText::CopyTo(char* out) const {
-  for (const std::string& block : blocks_) {
-    std::memcpy(out, block.data(), block.size());
-    out += block.size();
+bool ReplyText::MoveInto(Msg& message, std::string_view head) {
+  const std::size_t length = head.size() + size_;
+  if (length > Msg::kMaxBodyLength) {
+    buffer_.reset();
+    charge_.Shrink(std::exchange(room_, 0) + std::exchange(ahead_, 0));
+    size_ = 0;
+    message.TakeBody(nullptr, 0);
+    return false;
   }
-}
-
-void ReplyText::Free() {
-  std::size_t room = std::exchange(ahead_, 0);
-  for (const std::size_t blockRoom : room_) room += blockRoom;
-  std::vector<std::string>().swap(blocks_);
-  std::vector<std::size_t>().swap(room_);
+  if (length + 1 > room_) Grow(length + 1);
+  char* body = buffer_.get();
+  if (head.size() != headRoom_) std::memmove(body + head.size(), body + headRoom_, size_);
+  std::memcpy(body, head.data(), head.size());
+  body[length] = '\0';
+  // The room beyond the body goes back (a mapping shrinks in place).
+  if (char* fitted = static_cast<char*>(std::realloc(body, length + 1))) {
+    static_cast<void>(buffer_.release());
+    buffer_.reset(fitted);
+  }
+  charge_.Shrink(std::exchange(room_, 0) - (length + 1) + std::exchange(ahead_, 0));
   size_ = 0;
-  charge_.Shrink(room);
+  return message.TakeBody(std::move(buffer_), static_cast<std::uint32_t>(length));
 }
-
-TransferBudget::Charge ReplyText::TakeCharge() { return std::move(charge_); }

@@ -15,39 +15,41 @@ std::string Pattern(std::size_t length, char first) {
   return text;
 }
 
-TEST(ReplyTextTest, TextAcrossBlocksIsCopiedWholeAndItsRoomGivenBack) {
+TEST(ReplyTextTest, HeadAndTextBecomeTheBodyAndOnlyTheBodyStaysCounted) {
   struct Case {
     const char* name;
+    std::size_t headRoom;
+    std::string head;
     std::vector<std::size_t> pieces;
   };
-  constexpr std::size_t kBlock = ReplyText::kBlockSize;
+  constexpr std::size_t kStep = ReplyText::kStep;
   constexpr std::size_t kFirst = ReplyText::kFirstRoom;
-  for (const Case& c : {Case{"nothing", {}}, Case{"small pieces", {1, 200, 7}},
-                        Case{"the first room exactly, then one byte", {kFirst, 1}},
-                        Case{"across the first block's growth", {kFirst - 3, kFirst, 3 * kFirst}},
-                        Case{"one piece over three blocks", {2 * kBlock + 17}},
-                        Case{"a block then pieces", {kBlock, kBlock - 1, 2}}}) {
+  for (const Case& c : {Case{"nothing", 0, "", {}}, Case{"a head alone", 4, "head", {}},
+                        Case{"a head shorter than its room", 12, "\"A\",3\n", {1, 200, 7}},
+                        Case{"a head longer than its room", 2, "longer head\n", {kFirst - 3, 5}},
+                        Case{"across the first room's growth", 8, "12345678", {kFirst - 3, kFirst, 3 * kFirst}},
+                        Case{"one piece over three steps", 3, "ab\n", {2 * kStep + 17}},
+                        Case{"a step then pieces", 0, "", {kStep, kStep - 1, 2}}}) {
     TransferBudget budget;
     const std::atomic<bool> stop{false};
-    ReplyText text(TransferBudget::Charge(budget), stop);
-    ASSERT_TRUE(text.Reserve(kBlock)) << c.name;
-    std::string expected;
+    ReplyText text(TransferBudget::Charge(budget), stop, c.headRoom);
+    ASSERT_TRUE(text.Reserve(kStep)) << c.name;
+    std::string expected = c.head;
     char first = 'A';
     for (const std::size_t piece : c.pieces) {
       const std::string added = Pattern(piece, first++);
       text.Append(added);
       expected += added;
     }
-    ASSERT_EQ(text.Size(), expected.size()) << c.name;
-    EXPECT_GE(budget.Used(), expected.size()) << c.name;
-    std::string copied(text.Size(), '\0');
-    text.CopyTo(copied.data());
-    EXPECT_EQ(copied, expected) << c.name;
-    ASSERT_TRUE(text.Charge(expected.size()));
-    text.Free();
-    // What remains counted is the message the text was copied into.
-    EXPECT_EQ(budget.Used(), expected.size()) << c.name;
-    EXPECT_EQ(text.TakeCharge().Bytes(), expected.size()) << c.name;
+    EXPECT_EQ(text.Size() + c.head.size(), expected.size()) << c.name;
+    EXPECT_GE(budget.Used(), text.Size()) << c.name;
+    Msg message;
+    ASSERT_TRUE(text.MoveInto(message, c.head)) << c.name;
+    ASSERT_EQ(message.GetBodyLength(), expected.size()) << c.name;
+    EXPECT_EQ(message.GetBodyText(), expected) << c.name;
+    EXPECT_EQ(message.GetBody()[expected.size()], '\0') << c.name;
+    EXPECT_EQ(budget.Used(), expected.size() + 1) << c.name;
+    EXPECT_EQ(text.TakeCharge().Bytes(), expected.size() + 1) << c.name;
   }
 }
 
@@ -56,11 +58,13 @@ TEST(ReplyTextTest, ASpentBudgetDelaysTheReplyButNeverStopsIt) {
   TransferBudget::Charge holder(budget);
   holder.Add(1024);   // all of it, held by others
   const std::atomic<bool> stop{false};
-  ReplyText text(TransferBudget::Charge(budget), stop);
-  ASSERT_TRUE(text.Reserve(ReplyText::kBlockSize));
-  text.Append(Pattern(3000, 'a'));
-  EXPECT_TRUE(text.Charge(3000));
-  EXPECT_EQ(text.Size(), 3000u);
+  ReplyText text(TransferBudget::Charge(budget), stop, 0);
+  ASSERT_TRUE(text.Reserve(ReplyText::kStep));
+  const std::string rows = Pattern(3000, 'a');
+  text.Append(rows);
+  Msg message;
+  ASSERT_TRUE(text.MoveInto(message, ""));
+  EXPECT_EQ(message.GetBodyText(), rows);
 }
 
 TEST(ReplyTextTest, AnEndedConnectionStopsTheWaitForRoom) {
@@ -68,9 +72,8 @@ TEST(ReplyTextTest, AnEndedConnectionStopsTheWaitForRoom) {
   TransferBudget::Charge holder(budget);
   holder.Add(1024);
   const std::atomic<bool> stop{true};
-  ReplyText text(TransferBudget::Charge(budget), stop);
-  EXPECT_FALSE(text.Reserve(ReplyText::kBlockSize));
-  EXPECT_FALSE(text.Charge(1));
+  ReplyText text(TransferBudget::Charge(budget), stop, 0);
+  EXPECT_FALSE(text.Reserve(ReplyText::kStep));
   EXPECT_EQ(budget.Used(), 1024u);
 }
 

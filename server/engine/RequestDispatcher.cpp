@@ -1,6 +1,5 @@
 #include "server/engine/RequestDispatcher.h"
 
-#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -96,15 +95,7 @@ bool RequestDispatcher::SendReply(RTE& engine, const Msg& request, MessageId id,
                                   ReplyText& tail) {
   Msg& reply = engine.GetReplyMessage();
   reply.SetMessageId(id);
-  const std::size_t length = head.size() + tail.Size();
-  if (!tail.Charge(length + 1)) return false;
-  if (length <= Msg::kMaxBodyLength && reply.SetBodyLength(static_cast<std::uint32_t>(length))) {
-    std::memcpy(reply.GetBody(), head.data(), head.size());
-    tail.CopyTo(reply.GetBody() + head.size());
-  } else if (!RefuseAsTooLarge(reply, request, id)) {
-    return false;
-  }
-  tail.Free();
+  if (!tail.MoveInto(reply, head) && !RefuseAsTooLarge(reply, request, id)) return false;
   return QueueReply(engine, request, tail.TakeCharge());
 }
 

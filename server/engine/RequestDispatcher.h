@@ -43,9 +43,7 @@ class RequestDispatcher {
   // kReplyTooLargeCode, or, for a request without one, nothing is queued and false
   // ends the connection.
   static bool SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body);
-  // The same for a body of `head` then `tail`, counted against the transfer budget
-  // before it is made; the tail is freed once copied. False also when the
-  // connection ended while the reply waited for room.
+  // The same for a body of `head` then `tail`, which becomes the body without a copy.
   static bool SendReply(RTE& engine, const Msg& request, MessageId id, std::string_view head, ReplyText& tail);
 
   // The account name of the user the connection logged on as, read as a copy from
