@@ -39,6 +39,8 @@ constexpr int kConcurrentRounds = 3;
 constexpr int kSecondsWatchedAfterClose = 5;
 constexpr int kDefaultPasses = 8;
 constexpr double kMiB = 1024.0 * 1024.0;
+// A listing of the large project from a cold cache on a busy machine takes a while.
+constexpr int kListingTimeoutMs = 120000;
 
 void PrintMiB(const std::string& what, std::size_t bytes) {
   std::printf("%-36s %7.1f MiB\n", what.c_str(), static_cast<double>(bytes) / kMiB);
@@ -83,7 +85,7 @@ std::unique_ptr<TestClient> LoggedOn(TestServer& server, const UserAccount& acco
 bool List(TestClient& client, const std::string& project) {
   TestClient::Reply reply;
   return client.Send(MSGID_LIST_DOCUMENTS, AppendStringField(project, "")) != 0 &&
-         client.Receive(reply) == TestClient::ReceiveStatus::Ok && reply.message.GetMessageId() == MSGID_DOCUMENT_LIST;
+         client.Receive(reply, kListingTimeoutMs) == TestClient::ReceiveStatus::Ok && reply.message.GetMessageId() == MSGID_DOCUMENT_LIST;
 }
 
 // Lists the project over kConcurrentListings connections at once, then closes them.
