@@ -40,7 +40,7 @@ struct DocumentListKind {
 
 // The rows `kind` lists, in list order, of every document of the project's file
 // list whose statistics load and hold a version, and their number; none when the
-// list does not load; false when the connection ended while the rows waited for room.
+// list does not load. Not complete when the connection ended while the rows waited for room.
 struct ListedRows {
   ListedRows(RTE& engine, std::size_t headRoom) : rows(engine.NewReplyCharge(), engine.ReplyStopFlag(), headRoom) {}
   std::int32_t count = 0;
