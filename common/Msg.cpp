@@ -1,8 +1,9 @@
 #include "common/Msg.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <new>
+#include <utility>
 
 #include "common/DateTime.h"
 
@@ -57,6 +58,29 @@ Msg& Msg::operator=(const Msg& other) {
   return *this;
 }
 
+Msg::Msg(Msg&& other) noexcept
+    : m_identity(other.m_identity),
+      m_messageId(other.m_messageId),
+      m_originalStamp(other.m_originalStamp),
+      m_replyStamp(other.m_replyStamp),
+      m_sendTime(other.m_sendTime),
+      m_secondTime(other.m_secondTime),
+      m_bodyLength(std::exchange(other.m_bodyLength, 0)),
+      m_body(std::move(other.m_body)) {}
+
+Msg& Msg::operator=(Msg&& other) noexcept {
+  if (this == &other) return *this;
+  m_identity = other.m_identity;
+  m_messageId = other.m_messageId;
+  m_originalStamp = other.m_originalStamp;
+  m_replyStamp = other.m_replyStamp;
+  m_sendTime = other.m_sendTime;
+  m_secondTime = other.m_secondTime;
+  m_bodyLength = std::exchange(other.m_bodyLength, 0);
+  m_body = std::move(other.m_body);
+  return *this;
+}
+
 void Msg::SetUserIdentity(const UserIdentity& identity) { m_identity = identity; }
 
 UserIdentity Msg::GetUserIdentity() const { return m_identity; }
@@ -85,6 +109,18 @@ std::string_view Msg::GetSendTime() const { return {m_sendTime.data(), kTimeSize
 
 std::string_view Msg::GetSecondTime() const { return {m_secondTime.data(), kTimeSize}; }
 
+void Msg::BodyFree::operator()(char* bytes) const { std::free(bytes); }
+
+bool Msg::TakeBody(Body bytes, std::uint32_t n) {
+  if (n > kMaxBodyLength || !bytes) {
+    ReplaceBody(nullptr, 0);
+    return false;
+  }
+  m_body = std::move(bytes);
+  m_bodyLength = n;
+  return true;
+}
+
 bool Msg::SetBodyLength(std::uint32_t n) { return ReplaceBody(nullptr, n); }
 
 bool Msg::SetBody(const char* bytes, std::uint32_t n) { return ReplaceBody(n == 0 ? nullptr : bytes, n); }
@@ -104,12 +140,12 @@ bool Msg::ReplaceBody(const char* bytes, std::size_t n) {
   m_bodyLength = 0;
   if (n <= kMaxBodyLength) {
     // n + 1 cannot wrap: n is at most kMaxBodyLength.
-    m_body.reset(new (std::nothrow) char[n + 1]);
+    m_body.reset(static_cast<char*>(std::malloc(n + 1)));
   }
   if (!m_body) {
     // Keep the body consistent with length 0: one zero byte when memory allows.
-    m_body.reset(new (std::nothrow) char[1]);
-    if (m_body) m_body[0] = '\0';
+    m_body.reset(static_cast<char*>(std::malloc(1)));
+    if (m_body) m_body.get()[0] = '\0';
     return false;
   }
   if (bytes != nullptr) {
@@ -117,7 +153,7 @@ bool Msg::ReplaceBody(const char* bytes, std::size_t n) {
   } else {
     std::memset(m_body.get(), 0, n);
   }
-  m_body[n] = '\0';
+  m_body.get()[n] = '\0';
   m_bodyLength = static_cast<std::uint32_t>(n);
   return true;
 }

@@ -19,6 +19,11 @@ class Msg {
   static constexpr std::size_t kTimeSize = 14;
   // The largest body a message holds; receivers refuse headers announcing more.
   static constexpr std::uint32_t kMaxBodyLength = 64u * 1024u * 1024u;
+  // A body's bytes, from std::malloc: a large body built in place can grow without a copy.
+  struct BodyFree {
+    void operator()(char* bytes) const;
+  };
+  using Body = std::unique_ptr<char, BodyFree>;
 
   // Identity 0/0, id 0, stamps 0, length 0, no body (GetBody gives null); both
   // time fields hold fourteen '0' characters until written.
@@ -29,6 +34,9 @@ class Msg {
   // Copies the header fields and the body (as SetBody with bytes and length).
   // Assigning a message to itself changes nothing.
   Msg& operator=(const Msg& other);
+  // Takes the other's body without copying it; the other is left with none.
+  Msg(Msg&& other) noexcept;
+  Msg& operator=(Msg&& other) noexcept;
 
   void SetUserIdentity(const UserIdentity& identity);
   UserIdentity GetUserIdentity() const;
@@ -53,6 +61,9 @@ class Msg {
   bool SetBody(const char* bytes, std::uint32_t n);
   // The text's characters become the body; an empty text gives the empty body.
   bool SetBody(const std::string& text);
+  // Takes `bytes` as the body: n bytes and the terminating zero behind them. False
+  // (the bytes freed, the body empty with length 0) when n exceeds kMaxBodyLength.
+  bool TakeBody(Body bytes, std::uint32_t n);
   std::uint32_t GetBodyLength() const;
   // The zero-terminated body; null on a message never given a body.
   const char* GetBody() const;
@@ -79,5 +90,5 @@ class Msg {
   std::array<char, kTimeSize> m_sendTime;
   std::array<char, kTimeSize> m_secondTime;
   std::uint32_t m_bodyLength = 0;
-  std::unique_ptr<char[]> m_body;
+  Body m_body;
 };

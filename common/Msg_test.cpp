@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/Clock.h"
 
@@ -141,15 +142,25 @@ TEST(MsgTest, OversizedBodyLengthIsRefusedAndLeavesEmptyBody) {
   EXPECT_EQ(msg.GetBody()[Msg::kMaxBodyLength], '\0');
 }
 
-TEST(MsgTest, CopiesOwnTheirBodyAndHeader) {
+TEST(MsgTest, CopiesOwnTheirBodyAndHeaderAndMovesTakeThem) {
   Msg source = SampleMessage();
   Msg copy(source);
   Msg assigned;
   assigned = source;
+  Msg movedFrom = SampleMessage();
+  Msg moved(std::move(movedFrom));
+  Msg moveAssignedFrom = SampleMessage();
+  Msg moveAssigned;
+  moveAssigned = std::move(moveAssignedFrom);
   source.SetBody(std::string("changed"));
   source.SetMessageId(1);
 
-  for (const Msg* msg : {&copy, &assigned}) {
+  // A moved-from message holds no body and says so.
+  for (const Msg* msg : {&movedFrom, &moveAssignedFrom}) {
+    EXPECT_EQ(msg->GetBodyLength(), 0u);
+    EXPECT_EQ(msg->GetBody(), nullptr);
+  }
+  for (const Msg* msg : {&copy, &assigned, &moved, &moveAssigned}) {
     EXPECT_STREQ(msg->GetBody(), "\"abc\",12\n");
     EXPECT_EQ(msg->GetBodyLength(), 9u);
     EXPECT_EQ(msg->GetMessageId(), 5023u);

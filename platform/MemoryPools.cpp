@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 namespace platform {
@@ -18,6 +19,8 @@ constexpr std::size_t kOwnMappingFrom = std::size_t{1} << 20;
 // cache; larger amounts go back through NoteMemoryFreed.
 constexpr std::size_t kKeptAtTop = std::size_t{4} << 20;
 std::atomic<std::size_t> freedSinceTrim{0};
+std::mutex handBackHookMutex;
+std::function<void()> handBackHook;
 
 }  // namespace
 
@@ -39,6 +42,22 @@ void NoteMemoryFreed(std::size_t bytes) {
   // Memory freed and taken again by the next request is no reason to trim: handing
   // it back only makes every core fault it in again. Trim what the pools hold free.
   if (expected >= kTrimStep && ::mallinfo2().fordblks >= kTrimStep) ::malloc_trim(0);
+}
+
+void HandBackFreeMemory() {
+  freedSinceTrim = 0;
+  ::malloc_trim(0);
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(handBackHookMutex);
+    hook = handBackHook;
+  }
+  if (hook) hook();
+}
+
+void SetHandBackHookForTesting(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(handBackHookMutex);
+  handBackHook = std::move(hook);
 }
 
 std::size_t ResidentBytes() {

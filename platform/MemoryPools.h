@@ -6,6 +6,7 @@
 // SetUpServerAllocator caps their number and keeps large blocks out of them, and
 // large frees hand the freed pages back.
 #include <cstddef>
+#include <functional>
 
 namespace platform {
 
@@ -21,6 +22,11 @@ void SetUpServerAllocator();
 // last time and the pools hold as much free, hands their free pages back to the
 // system.
 void NoteMemoryFreed(std::size_t bytes);
+// Hands every page the pools hold free back to the system, whatever their
+// amount: for a server that has gone idle, whose next requests may be long in coming.
+void HandBackFreeMemory();
+// Runs after each HandBackFreeMemory, so a test can see that it happened; null removes it.
+void SetHandBackHookForTesting(std::function<void()> hook);
 // The process's resident memory in bytes (0 when it cannot be read).
 std::size_t ResidentBytes();
 

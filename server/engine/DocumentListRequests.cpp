@@ -14,6 +14,8 @@
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/LibraryRequests.h"
+#include "server/engine/RTE.h"
+#include "server/engine/ReplyText.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
@@ -38,25 +40,23 @@ struct DocumentListKind {
 
 // The rows `kind` lists, in list order, of every document of the project's file
 // list whose statistics load and hold a version, and their number; none when the
-// list does not load. Held statistics are read in one look-up that takes no
-// reference to them; only when some are not held are they loaded.
+// list does not load. Not complete when the connection ended while the rows waited for room.
 struct ListedRows {
+  ListedRows(RTE& engine, std::size_t headRoom) : rows(engine.NewReplyCharge(), engine.ReplyStopFlag(), headRoom) {}
   std::int32_t count = 0;
-  std::string rows;
+  ReplyText rows;
+  bool complete = true;
 };
 
-ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& project,
-                              const DocumentListKind& kind) {
-  ListedRows listed;
-  const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
-  if (list->LoadFailed()) return listed;
-  // Every path in one buffer: a list of thousands of documents makes no allocation per document.
-  std::string allPaths;
-  std::vector<std::size_t> ends;
-  list->ForEachValue([&](const std::string& internalFileName) {
-    AppendStatisticsPath(allPaths, project.folder, internalFileName);
-    ends.push_back(allPaths.size());
-  });
+// Documents looked up together. Their paths, and their parses when some are not
+// held, are all a listing keeps besides its rows, however large the project: a
+// listing holding every parse at once took far more than the cache's bound.
+constexpr std::size_t kDocumentsPerLookUp = 512;
+
+// Appends the rows of one group of documents. Held statistics are read in one
+// look-up that takes no reference to them; only when some are not held are they loaded.
+void AddGroupRows(RecordCache& records, const std::string& allPaths, const std::vector<std::size_t>& ends,
+                  const DocumentListKind& kind, ListedRows& listed) {
   std::vector<std::string_view> paths;
   paths.reserve(ends.size());
   for (std::size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
@@ -65,14 +65,35 @@ ListedRows ListedDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectLi
   const auto add = [&](const RecordCache::ParsedStatistics& document) {
     if (document.latestRow.empty()) return;
     ++listed.count;
-    listed.rows += document.*kind.rows;
+    listed.rows.Append(document.*kind.rows);
   };
-  if (records.VisitAllHeld(paths, add)) return listed;
-  listed = {};
+  if (records.VisitAllHeld(paths, add)) return;
   for (const RecordCache::ParsedRecord& document : records.ParsedAll({paths.begin(), paths.end()})) {
     if (document) add(*document);
   }
-  return listed;
+}
+
+void ListDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& project, const DocumentListKind& kind,
+                      ListedRows& listed) {
+  const RecordCache::ListRecord list = records.List(ProjectFileListPath(project.folder, project.internalName));
+  if (list->LoadFailed()) return;
+  // A group's paths in one buffer: no allocation per document.
+  std::string allPaths;
+  std::vector<std::size_t> ends;
+  ends.reserve(kDocumentsPerLookUp);
+  const auto addGroup = [&] {
+    // Room is waited for before the look-up: held rows are appended under the cache's lock.
+    listed.complete = listed.complete && listed.rows.Reserve(ReplyText::kStep);
+    if (listed.complete) AddGroupRows(records, allPaths, ends, kind, listed);
+    allPaths.clear();
+    ends.clear();
+  };
+  list->ForEachValue([&](const std::string& internalFileName) {
+    AppendStatisticsPath(allPaths, project.folder, internalFileName);
+    ends.push_back(allPaths.size());
+    if (ends.size() == kDocumentsPerLookUp) addGroup();
+  });
+  if (!ends.empty()) addGroup();
 }
 
 bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind) {
@@ -86,12 +107,16 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
   if (!document->CopyProjectListing(internalName, project)) {
     return RequestDispatcher::SendReply(engine, request, kind.failed, ErrorBody(kind.unknownProjectCode));
   }
-  const ListedRows listed = ListedDocumentRows(document->GetRecordCache(), project, kind);
-  std::string reply = AppendStringField(project.name, "");
-  reply = AppendStringField(project.internalName, std::move(reply));
-  reply = EndRecord(AppendIntField(listed.count, reply));
-  reply += listed.rows;
-  return RequestDispatcher::SendReply(engine, request, kind.listed, reply);
+  const auto head = [&](std::int32_t count) {
+    std::string text = AppendStringField(project.name, "");
+    text = AppendStringField(project.internalName, std::move(text));
+    return EndRecord(AppendIntField(count, text));
+  };
+  // Room for the head with any count of up to six digits.
+  ListedRows listed(engine, head(999999).size());
+  ListDocumentRows(document->GetRecordCache(), project, kind, listed);
+  if (!listed.complete) return false;
+  return RequestDispatcher::SendReply(engine, request, kind.listed, head(listed.count), listed.rows);
 }
 
 bool ListLatestVersions(RTE& engine, const Msg& request) {

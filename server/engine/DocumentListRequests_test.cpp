@@ -10,6 +10,7 @@
 
 #include "common/RecordFields.h"
 #include "platform/fs.h"
+#include "server/engine/TransferBudget.h"
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
 #include "server/store/StoreFilePaths.h"
 
@@ -115,6 +116,27 @@ TEST_F(DocumentListRequestsTest, ListsShowLoadableDocumentsWithAVersionInListOrd
   ASSERT_EQ(versions.substr(0, 5), "2,-1\n");
   EXPECT_EQ(Answer(MSGID_LIST_VERSIONS, AppendStringField(alpha, "")),
             std::make_pair(MSGID_VERSION_LIST, FirstLine("Alpha", alpha, 2) + versions));
+}
+
+TEST_F(DocumentListRequestsTest, ListsLargerThanTheTransferBudgetAreStillAnsweredWhole) {
+  const std::string alpha = NewProject("Alpha");
+  std::vector<std::string> documents;
+  for (int i = 0; i < 8; ++i) documents.push_back(NewDocument(alpha, "document " + std::to_string(i) + ".txt"));
+  std::string latestRows;
+  std::string versions;
+  for (const std::string& internalFileName : documents) {
+    const FileStatistics read = Statistics(alpha, internalFileName);
+    read.GetVersion(0).EncodeRow(latestRows);
+    versions += read.EncodeVersions();
+  }
+  TransferBudget& budget = TransferBudget::Shared();
+  const std::size_t limit = budget.Limit();
+  budget.SetLimit(latestRows.size() / 2);
+  const auto latest = Answer(MSGID_LIST_DOCUMENTS, AppendStringField(alpha, ""));
+  const auto all = Answer(MSGID_LIST_VERSIONS, AppendStringField(alpha, ""));
+  budget.SetLimit(limit);
+  EXPECT_EQ(latest, std::make_pair(MSGID_DOCUMENT_LIST, FirstLine("Alpha", alpha, 8) + latestRows));
+  EXPECT_EQ(all, std::make_pair(MSGID_VERSION_LIST, FirstLine("Alpha", alpha, 8) + versions));
 }
 
 TEST_F(DocumentListRequestsTest, DeleteWithNoNamesOrAnUnknownProjectAnswersTheProjectLineAlone) {

@@ -193,9 +193,13 @@ bool RTE::ProcessMessage(const Msg& request) {
   }
 }
 
-bool RTE::QueueMessage(const Msg& message) {
-  Queued queued{TransferBudget::Charge(*budget_), std::make_unique<Msg>(message)};
-  queued.charge.Add(message.GetBodyLength());
+bool RTE::QueueMessage(const Msg& message) { return QueueMessage(Msg(message), NewReplyCharge()); }
+
+bool RTE::QueueMessage(Msg&& message, TransferBudget::Charge charge) {
+  const std::size_t body = message.GetBodyLength();
+  if (charge.Bytes() < body) charge.Add(body - charge.Bytes());
+  if (charge.Bytes() > body) charge.Shrink(charge.Bytes() - body);
+  Queued queued{std::move(charge), std::make_unique<Msg>(std::move(message))};
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     outbound_.push_back(std::move(queued));

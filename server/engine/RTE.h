@@ -94,6 +94,12 @@ class RTE {
   Msg& GetReplyMessage() { return reply_; }
   // Appends a copy to the outbound queue; always true.
   bool QueueMessage(const Msg& message);
+  // Moves the message to the outbound queue with the charge that counted it, made to
+  // count exactly its body; always true.
+  bool QueueMessage(Msg&& message, TransferBudget::Charge charge);
+  // A charge for a reply being built, and the flag that ends its waits for room.
+  TransferBudget::Charge NewReplyCharge() { return TransferBudget::Charge(*budget_); }
+  const std::atomic<bool>& ReplyStopFlag() const { return writerStop_; }
   // 2 for the first reply of a connection, then 3, 4, ...
   std::int32_t NextReplyNumber();
   // Queues 5002 with an empty body and clears logged on.

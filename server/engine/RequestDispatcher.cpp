@@ -8,6 +8,7 @@
 #include "server/engine/LibraryRequests.h"
 #include "server/engine/LogonService.h"
 #include "server/engine/RTE.h"
+#include "server/engine/ReplyText.h"
 #include "server/store/CWexmoorDoc.h"
 
 namespace {
@@ -31,6 +32,31 @@ std::optional<MessageId> FailureReplyOf(MessageId request) {
     case MSGID_RENAME_DOCUMENT: return MSGID_RENAME_DOCUMENT_FAILED;
     default: return std::nullopt;
   }
+}
+
+// A body the reply cannot hold is never sent empty: the request's failure reply
+// says it was too large. False when the request has none.
+bool RefuseAsTooLarge(Msg& reply, const Msg& request, MessageId id) {
+  const std::optional<MessageId> failed = FailureReplyOf(request.GetMessageId());
+  if (!failed || *failed == id) return false;
+  reply.SetMessageId(*failed);
+  return reply.SetBody(AppendIntField(RequestDispatcher::kReplyTooLargeCode, ""));
+}
+
+// Stamps the engine's reply message for the request and moves it to the outbound
+// queue with the charge that counted it.
+bool QueueReply(RTE& engine, const Msg& request, TransferBudget::Charge charge) {
+  Msg& reply = engine.GetReplyMessage();
+  reply.SetOriginalStamp(request.GetOriginalStamp());
+  reply.SetReplyStamp(static_cast<std::uint32_t>(engine.NextReplyNumber()));
+  const bool queued = engine.QueueMessage(std::move(reply), std::move(charge));
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(replyHookMutex);
+    hook = replyQueuedHook;
+  }
+  if (hook) hook();
+  return queued;
 }
 
 }  // namespace
@@ -61,22 +87,16 @@ bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
 bool RequestDispatcher::SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body) {
   Msg& reply = engine.GetReplyMessage();
   reply.SetMessageId(id);
-  if (!reply.SetBody(body)) {
-    const std::optional<MessageId> failed = FailureReplyOf(request.GetMessageId());
-    if (!failed || *failed == id) return false;
-    reply.SetMessageId(*failed);
-    if (!reply.SetBody(AppendIntField(kReplyTooLargeCode, ""))) return false;
-  }
-  reply.SetOriginalStamp(request.GetOriginalStamp());
-  reply.SetReplyStamp(static_cast<std::uint32_t>(engine.NextReplyNumber()));
-  const bool queued = engine.QueueMessage(reply);
-  std::function<void()> hook;
-  {
-    std::lock_guard<std::mutex> lock(replyHookMutex);
-    hook = replyQueuedHook;
-  }
-  if (hook) hook();
-  return queued;
+  if (!reply.SetBody(body) && !RefuseAsTooLarge(reply, request, id)) return false;
+  return QueueReply(engine, request, engine.NewReplyCharge());
+}
+
+bool RequestDispatcher::SendReply(RTE& engine, const Msg& request, MessageId id, std::string_view head,
+                                  ReplyText& tail) {
+  Msg& reply = engine.GetReplyMessage();
+  reply.SetMessageId(id);
+  if (!tail.MoveInto(reply, head) && !RefuseAsTooLarge(reply, request, id)) return false;
+  return QueueReply(engine, request, tail.TakeCharge());
 }
 
 std::optional<std::string> RequestDispatcher::ActingUserName(const RTE& engine) {

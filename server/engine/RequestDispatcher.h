@@ -8,11 +8,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "common/MessageIds.h"
 #include "common/Msg.h"
 
+class ReplyText;
 class RTE;
 
 class RequestDispatcher {
@@ -35,11 +37,14 @@ class RequestDispatcher {
   static constexpr std::int32_t kReplyTooLargeCode = 64;
 
   // Fills the engine's reply message with `id` and `body`, the request's original
-  // stamp and the connection's next reply number, and queues a copy. A body the
-  // message cannot hold is never sent empty: the request's failure reply is queued
-  // instead with kReplyTooLargeCode, or, for a request without one, nothing is
-  // queued and false ends the connection.
+  // stamp and the connection's next reply number, and moves it to the outbound
+  // queue (the reply message is left without a body). A body the message cannot
+  // hold is never sent empty: the request's failure reply is queued instead with
+  // kReplyTooLargeCode, or, for a request without one, nothing is queued and false
+  // ends the connection.
   static bool SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body);
+  // The same for a body of `head` then `tail`, which becomes the body without a copy.
+  static bool SendReply(RTE& engine, const Msg& request, MessageId id, std::string_view head, ReplyText& tail);
 
   // The account name of the user the connection logged on as, read as a copy from
   // the user table; none when the connection is not logged on or the account is gone.

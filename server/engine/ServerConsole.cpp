@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/CriticalSection.h"
+#include "platform/MemoryPools.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/RTE.h"
 #include "server/engine/StartSockets.h"
@@ -158,7 +159,11 @@ void ServerConsole::ConnectionEnded(std::int32_t number) {
 
 void ServerConsole::ReapEndedConnections() {
   std::vector<ConnectionMap::node_type> ended = TakeConnections(true);
+  if (ended.empty()) return;
   Finish(ended);
+  // The last connection has gone: what the connections held is freed, but the
+  // pools keep it until freeing reaches their trim step, which an idle server never does.
+  if (GetListedEngineCount() == 0) platform::HandBackFreeMemory();
 }
 
 std::vector<ServerConsole::ConnectionMap::node_type> ServerConsole::TakeConnections(bool endedOnly) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <vector>
 
 #include "common/MessageIds.h"
 #include "common/Msg.h"
+#include "platform/MemoryPools.h"
 #include "server/engine/EngineTestLibrary_test.h"
 #include "server/engine/RTE.h"
 #include "server/engine/StartSockets.h"
@@ -113,6 +115,22 @@ TEST_F(ServerConsoleTest, ThreeClientsRunOnAConnectionThreadEach) {
   EXPECT_EQ(4, library_.App().GetThreadCount());   // three connections and the listener
   console->Tick();
   EXPECT_EQ("Active user count is 3,       Locked out user count is 0", console->GetActiveUserText());
+}
+
+TEST_F(ServerConsoleTest, FreeMemoryIsHandedBackOnceTheLastConnectionHasGone) {
+  // Static: the hook may outlive a failed assertion.
+  static std::atomic<int> handedBack{0};
+  handedBack = 0;
+  platform::SetHandBackHookForTesting([] { ++handedBack; });
+  auto console = StartConsole();
+  ASSERT_EQ(ServerConsole::ListenerState::Listening, console->WaitForListener(std::chrono::seconds(10)));
+  std::vector<platform::Socket> clients;
+  for (int i = 0; i < 2; ++i) clients.push_back(Connect());
+  ASSERT_TRUE(WaitUntil([&] { return console->GetLiveConnectionThreadCount() == 2; }));
+  EXPECT_EQ(0, handedBack.load());
+  for (platform::Socket& client : clients) client.Close();
+  EXPECT_TRUE(WaitUntil([&] { return handedBack.load() > 0; }));
+  platform::SetHandBackHookForTesting(nullptr);
 }
 
 TEST_F(ServerConsoleTest, TickListsLoggedOnAndLockedOutUsers) {

@@ -150,11 +150,28 @@ bool TransferBudget::Charge::Grow(std::size_t bytes, const std::atomic<bool>& st
   return true;
 }
 
-// Memory that is already taken is counted in the budget (and the account's
-// share), never in the reserve: nothing waits for it.
+bool TransferBudget::Charge::GrowWaitingUntil(std::size_t bytes, const std::atomic<bool>& stop,
+                                              std::chrono::steady_clock::time_point until) {
+  if (budget_ == nullptr || bytes == 0) return !stop;
+  std::unique_lock<std::mutex> hold(budget_->mutex_);
+  while (budget_->used_ + bytes > budget_->limit_ && std::chrono::steady_clock::now() < until) {
+    if (stop) return false;
+    budget_->released_.wait_until(hold, std::min(until, std::chrono::steady_clock::now() + kWaitStep));
+  }
+  if (stop) return false;
+  AddHeld(bytes);
+  return true;
+}
+
 void TransferBudget::Charge::Add(std::size_t bytes) {
   if (budget_ == nullptr) return;
   std::lock_guard<std::mutex> hold(budget_->mutex_);
+  AddHeld(bytes);
+}
+
+// Memory that is already taken is counted in the budget (and the account's
+// share), never in the reserve: nothing waits for it.
+void TransferBudget::Charge::AddHeld(std::size_t bytes) {
   std::size_t added = bytes;
   if (small_) {
     budget_->smallUsed_ -= std::min(bytes_, budget_->smallUsed_);

@@ -12,6 +12,7 @@
 // of the budget, beyond which one of that account's bodies at a time may go on:
 // an account's stalled bodies cannot fill the budget for the others.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <map>
@@ -46,6 +47,11 @@ class TransferBudget {
     // small, its account's share) is spent, unless this charge may go beyond it;
     // false (nothing added) when `stop` is set first.
     bool Grow(std::size_t bytes, const std::atomic<bool>& stop);
+    // Adds `bytes`, waiting while the budget is spent until `until` at most, then
+    // without waiting; false (nothing added) when `stop` is set first. For replies
+    // being built: they must not wait for one another (or for requests queued
+    // behind them) for good.
+    bool GrowWaitingUntil(std::size_t bytes, const std::atomic<bool>& stop, std::chrono::steady_clock::time_point until);
     // Adds memory that is already taken, without waiting.
     void Add(std::size_t bytes);
     // Gives back part of the bytes (at most all of them).
@@ -56,6 +62,8 @@ class TransferBudget {
 
    private:
     friend class TransferBudget;
+    // Add, with the budget's mutex held.
+    void AddHeld(std::size_t bytes);
     TransferBudget* budget_ = nullptr;
     int account_ = kNoAccount;
     std::size_t bytes_ = 0;
