@@ -1,10 +1,11 @@
 #pragma once
 // Checks a logon request against the user table and hands out the account's next
 // logon code. The look-up, the tests, the lock-out and the new code run as one
-// region under the document's user-table section, so a logon code is accepted at
-// most once as the current code (and once more as the previous one) however many
-// connections present it. The answer waits for a save of the users file that holds
-// the change; logons made while a save runs share the next save.
+// region under the document's user-table section, so each accepted logon hands
+// out its own new code however many connections present one code at once. The
+// code a client last used stays valid until it uses a successor (see
+// UserAccount::AcceptLogonCode). The answer waits for a save of the users file
+// that holds the change; logons made while a save runs share the next save.
 #include <cstdint>
 #include <string>
 
