@@ -140,16 +140,17 @@ TEST(FileEntryTest, LinkCodesPassThrough) {
   EXPECT_EQ(ReadFrom(Section(fields, false), entry), ActiveFileLinkEntry::kEndOfFile);
 }
 
-TEST(FileEntryTest, CommentsKeepLineBreaksOnOneLine) {
+TEST(FileEntryTest, CommentsKeepLineBreaksAndApostrophesOnOneLine) {
   FileEntry entry;
   entry.SetComments("Fixed it's title\r\nSecond line");
   std::ostringstream out;
   ASSERT_EQ(entry.Write(out), 0);
-  EXPECT_NE(out.str().find("COMMENTS=Fixed it|s title\xFE\xFFSecond line\r\r\n"), std::string::npos);
+  EXPECT_NE(out.str().find("COMMENTS=Fixed it''s title\xFE\xFFSecond line\r\r\n"), std::string::npos);
 
-  FileEntry back;
-  back.ParseLine("COMMENTS=Fixed it|s title\xFE\xFFSecond line");
-  EXPECT_EQ(back.GetComments(), "Fixed it|s title\r\nSecond line");
+  // An earlier record, whose apostrophes were stored as bars.
+  FileEntry earlier;
+  earlier.ParseLine("COMMENTS=Fixed it|s title\xFE\xFFSecond line");
+  EXPECT_EQ(earlier.GetComments(), entry.GetComments());
 }
 
 TEST(FileEntryTest, WriteFailureIsReported) {
