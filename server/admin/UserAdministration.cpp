@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/CriticalSection.h"
+#include "server/engine/LogonNotice.h"
 #include "server/store/CWexmoorDoc.h"
 
 UserAdministration::Result UserAdministration::Add(UserAccount& account) {
@@ -27,7 +28,13 @@ UserAdministration::Result UserAdministration::Change(int id, const std::functio
   ServerSettings& settings = document_.GetSettings();
   const std::optional<UserAccount> before = settings.FindUser(id);
   if (!before || !settings.UpdateUser(id, change)) return Result::Absent;
-  if (settings.SaveUsers(document_.GetRootPath())) return Result::Done;
+  if (settings.SaveUsers(document_.GetRootPath())) {
+    const std::optional<UserAccount> after = settings.FindUser(id);
+    if (after && after->IsLockedOut() != before->IsLockedOut()) {
+      LogonNotice(document_.GetNotes()).LockChanged(id, after->GetName(), after->IsLockedOut());
+    }
+    return Result::Done;
+  }
   settings.UpdateUser(id, [&before](UserAccount& account) { account = *before; });
   return Result::NotSaved;
 }

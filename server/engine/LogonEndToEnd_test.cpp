@@ -208,6 +208,44 @@ TEST_F(LogonEndToEndTest, FailedUsersFileSaveHandsOutTheCodeOnDiskWhichWorksAfte
   EXPECT_EQ(LogonAnswer(ann, code), MSGID_LOGON_ACCEPTED);
 }
 
+// Each refusal is a console line, a refusal of one account for one cause at most
+// once a minute; each lock-out is one too.
+TEST_F(LogonEndToEndTest, RefusalsAndLockOutsAreConsoleLines) {
+  const UserAccount ann = User("ann", /*trap=*/true);
+  const UserAccount bob = User("bob", /*trap=*/false);
+  ServerConsole& console = *server_.App().GetConsole();
+  const std::string annIs = "ann (user " + std::to_string(ann.GetId()) + ")";
+  const std::string bobIs = "bob (user " + std::to_string(bob.GetId()) + ")";
+  struct Attempt {
+    UserAccount account;
+    std::string password, code;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Attempt> attempts = {
+      {bob, "Secret", bob.GetLogonCode(), {"Logon refused for " + bobIs + ": wrong name or password"}},
+      {bob, "Secret", bob.GetLogonCode(), {}},
+      {bob, "secret", "12", {"Logon refused for " + bobIs + ": not the account's logon code"}},
+      {bob, "secret", "12", {}},
+      {ann, "secret", "12",
+       {"Logon refused for " + annIs + ": not the account's logon code",
+        "Account " + annIs + " is locked out: a logon gave its name and password with a spent logon code"}},
+      {ann, "secret", ann.GetLogonCode(), {"Logon refused for " + annIs + ": the account is locked out"}},
+      {ann, "secret", ann.GetLogonCode(), {}},
+  };
+  for (std::size_t i = 0; i < attempts.size(); ++i) {
+    const Attempt& attempt = attempts[i];
+    const std::size_t before = console.GetStatusLines().size();
+    std::unique_ptr<TestClient> client = Connected(attempt.account);
+    TestClient::Reply reply;
+    ASSERT_EQ(client->Logon(attempt.account.GetName(), attempt.password, attempt.code, reply), Status::Ok) << i;
+    EXPECT_EQ(reply.message.GetMessageId(), MSGID_LOGON_REFUSED) << i;
+    const std::vector<std::string> lines = console.GetStatusLines();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end()),
+              attempt.lines)
+        << i;
+  }
+}
+
 }  // namespace
 
 // The console names only connections whose logon succeeded and is still in force.

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "server/engine/LogonNotice.h"
+
 class CWexmoorDoc;
 
 class LogonService {
@@ -28,10 +30,12 @@ class LogonService {
   // unknown number or a wrong name or password changes nothing; only a request
   // with the right name and password whose code is spent locks a trapped account.
   // When the users file could not be saved the account goes back to the codes the
-  // file holds and the logon is answered with that code.
+  // file holds and the logon is answered with that code. Every refusal and
+  // lock-out is a console line (see LogonNotice).
   Result Logon(std::uint32_t userId, const std::string& body);
 
  private:
+  void NoteRefusal(int userId, LogonNotice::Refusal cause);
   Result CheckKnownUser(int userId, const std::string& name, const std::string& password, const std::string& code);
 
   CWexmoorDoc& document_;
