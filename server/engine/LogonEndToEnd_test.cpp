@@ -136,8 +136,8 @@ TEST_F(LogonEndToEndTest, OneCodeOnThreeConnectionsAtOnceIsAcceptedOnEach) {
 
 // A client gives up waiting while the users file's save is stalled and closes; the
 // server completes its logon. The client's retry goes unread too. Its next retry
-// with the code it still holds logs on; only a code that is neither the account's
-// nor the one last used locks.
+// with the code it still holds logs on, after a restart too; only a code that is
+// neither the account's nor the one last used locks.
 TEST_F(LogonEndToEndTest, LogonsAbandonedBehindAStalledSaveLeaveTheRetryAccepted) {
   const UserAccount ann = User("ann", /*trap=*/true);
   constexpr auto kBound = std::chrono::seconds(10);
@@ -165,6 +165,9 @@ TEST_F(LogonEndToEndTest, LogonsAbandonedBehindAStalledSaveLeaveTheRetryAccepted
   platform::AtomicFile::SetWriteHookForTesting(nullptr);
   ASSERT_TRUE(stalled);
 
+  // A restart between the lost answers and the retry changes nothing.
+  server_.Stop();
+  ASSERT_TRUE(server_.Start());
   std::string code;
   EXPECT_EQ(LogonAnswer(ann, ann.GetLogonCode(), &code), MSGID_LOGON_ACCEPTED);
   EXPECT_FALSE(server_.StoredUser(ann.GetId())->IsLockedOut());

@@ -15,6 +15,7 @@ constexpr int kUsersFileKeyIndex = 0;
 constexpr const char* kNewLibraryServerAddress = "127.0.0.1";
 constexpr int kNewLibraryPort = 6000;
 constexpr int kNewLibraryNextUserId = 1;
+constexpr const char* kPreviousCodeMarker = "previous code";
 
 std::string Trimmed(const std::string& value) {
   std::string copy = value;
@@ -82,6 +83,24 @@ bool ParseHeader(std::string& text, UsersFileHeader& header) {
             readString(header.serverAddress) && readInt(header.port);
   for (std::string& setting : header.mailSettings) ok = ok && readString(setting);
   return ok && readString(header.defaultKey) && readInt(header.defaultKeyLength);
+}
+
+// The lines behind the counted accounts: each gives an account back the code it
+// last used. Reading stops at the first other line.
+void ReadPreviousCodes(std::string text, std::vector<UserAccount>& accounts) {
+  while (!text.empty()) {
+    std::string marker;
+    std::string rest = ReadStringField(marker, text);
+    if (marker != kPreviousCodeMarker) return;
+    int id = -1;
+    std::string code;
+    rest = ReadStringField(code, ReadIntField(id, rest));
+    for (UserAccount& account : accounts) {
+      if (account.GetId() == id) account.RestoreLogonCodes({account.GetLogonCode(), code});
+    }
+    if (rest.size() >= text.size()) return;
+    text = std::move(rest);
+  }
 }
 
 }  // namespace
@@ -270,6 +289,12 @@ std::string ServerSettings::BuildPlainTextLocked() const {
   text = AppendIntField(defaultKeyLength_, std::move(text));
   text = EndRecord(std::move(text));
   for (const UserAccount& account : users_) text = account.Save(text);
+  for (const UserAccount& account : users_) {
+    const std::string previous = account.GetLogonCodes().previous;
+    if (previous.empty()) continue;
+    text = AppendStringField(kPreviousCodeMarker, std::move(text));
+    text = EndRecord(AppendStringField(previous, AppendIntField(account.GetId(), std::move(text))));
+  }
   return text;
 }
 
@@ -345,6 +370,7 @@ bool ServerSettings::LoadUsers(const std::string& rootPath, const std::function<
     }
     loaded.push_back(std::move(account));
   }
+  ReadPreviousCodes(std::move(text), loaded);
 
   std::unique_lock lock(latch_);
   libraryName_ = header.libraryName;

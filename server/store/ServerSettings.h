@@ -4,8 +4,12 @@
 // "WXUsers.wxf" in the library root. Plain text before scrambling: a header line
 //   "library name",user count,next user id,"server address",port,"mail 1",...,
 //   "mail 5","default key hex",default key length\n
-// then one UserAccount line per user; the whole text is XORed with the users-file
-// key (given at construction) and written without a terminating zero.
+// then one UserAccount line per user, then for each account whose last used logon
+// code still serves (UserAccount::AcceptLogonCode) a line
+//   "previous code",user id,"code"\n
+// which readers that know only the counted account lines leave alone; the whole
+// text is XORed with the users-file key (given at construction) and written
+// without a terminating zero.
 //
 // Every value is guarded by one reader/writer latch: look-ups take it shared and
 // return copies; changes take it exclusive. Saves are serialised with each other.

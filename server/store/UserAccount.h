@@ -70,7 +70,8 @@ class UserAccount {
   // to hold stays valid until a successor of it is used: a client that gave up
   // waiting for an answer, however often, is never refused its own retry, and a
   // code handed out but never used is superseded by the next one.
-  // Kept in memory only: the stored line has no field for it.
+  // The stored line has no field for the previous code: the users file keeps it
+  // on a line of its own (see ServerSettings).
   void AcceptLogonCode(CodeMatch match);
 
   // The current and the previous code, which an accepted logon replaces; put back
