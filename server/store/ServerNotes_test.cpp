@@ -42,21 +42,4 @@ TEST(ServerNotesTest, ABurstPassesItsMinutesShareAndTheNextMinuteSaysHowManyWere
   EXPECT_EQ(seen.back(), "next minute");
 }
 
-TEST(ServerNotesTest, LinesOfOneKeyPassOnceAMinuteWhileOtherKeysPass) {
-  TimePoint now{};
-  ServerNotes notes([&now] { return now; });
-  std::vector<std::string> seen;
-  notes.SetSink([&seen](const std::string& line) { seen.push_back(line); });
-  notes.AddOncePerMinute("ann/code", "ann 1");
-  notes.AddOncePerMinute("ann/code", "ann 2");
-  notes.AddOncePerMinute("ann/password", "ann password");
-  notes.AddOncePerMinute("bob/code", "bob 1");
-  now += std::chrono::seconds(59);
-  notes.AddOncePerMinute("ann/code", "ann 3");
-  now += std::chrono::seconds(1);
-  notes.AddOncePerMinute("ann/code", "ann 4");
-  notes.Add("unkeyed");
-  EXPECT_EQ(seen, (std::vector<std::string>{"ann 1", "ann password", "bob 1", "ann 4", "unkeyed"}));
-}
-
 }  // namespace
