@@ -139,6 +139,32 @@ TEST_F(DocumentListRequestsTest, ListsLargerThanTheTransferBudgetAreStillAnswere
   EXPECT_EQ(all, std::make_pair(MSGID_VERSION_LIST, FirstLine("Alpha", alpha, 8) + versions));
 }
 
+// What the lists show of a comment comes from the store's cache until the server
+// restarts and from the disk afterwards: both must be what the user wrote.
+TEST_F(DocumentListRequestsTest, CommentsReadTheSameAfterARestart) {
+  const std::string alpha = NewProject("Alpha");
+  const std::string comment = "  it's Ann's \"plan\",with a | bar\r\nline two\n";
+  FileStatistics added;
+  ASSERT_EQ(Doc().AddDocument("plan.txt", alpha, "ann", comment, Received("plan"), 4, added), 0);
+  std::string row;
+  added.GetVersion(0).EncodeRow(row);
+  ASSERT_NE(row.find("it's Ann's"), std::string::npos) << row;
+  const std::string body = AppendStringField(alpha, "");
+  const auto before = std::make_pair(Answer(MSGID_LIST_DOCUMENTS, body), Answer(MSGID_LIST_VERSIONS, body));
+  EXPECT_EQ(before.first.second, FirstLine("Alpha", alpha, 1) + row);
+
+  client_->Close();
+  server_.Stop();
+  ASSERT_TRUE(server_.Start());
+  const UserAccount ann = Doc().GetSettings().FindUser(ann_.GetId()).value_or(UserAccount());
+  client_ = server_.MakeClient(ann);
+  ASSERT_TRUE(client_->Connect(server_.Port()));
+  TestClient::Reply reply;
+  ASSERT_EQ(client_->Logon("ann", "secret", ann.GetLogonCode(), reply), Status::Ok);
+  EXPECT_EQ(Answer(MSGID_LIST_DOCUMENTS, body), before.first);
+  EXPECT_EQ(Answer(MSGID_LIST_VERSIONS, body), before.second);
+}
+
 TEST_F(DocumentListRequestsTest, DeleteWithNoNamesOrAnUnknownProjectAnswersTheProjectLineAlone) {
   const std::string alpha = NewProject("Alpha");
   const std::string kept = NewDocument(alpha, "kept.txt");

@@ -4,6 +4,7 @@
 #include <bitset>
 #include <string_view>
 
+#include "common/CommentRecordValue.h"
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
 #include "server/store/RecordLines.h"
@@ -97,8 +98,6 @@ int FileEntry::Write(std::ostream& out) const {
   WriteRecordLine(out, kStart);
   if (!out) return kNotWritable;
 
-  std::string comments = comments_;
-  EscapeLineBreaks(comments);
   WriteField(out, kName, name_);
   WriteField(out, kInternalFileName, internalFileName_);
   WriteField(out, kInternalProjectName, internalProjectName_);
@@ -106,7 +105,7 @@ int FileEntry::Write(std::ostream& out) const {
   WriteField(out, kVersion, version_);
   WriteField(out, kAuthor, author_);
   WriteField(out, kCreatedTime, createdTime_.Format());
-  WriteField(out, kComments, comments);
+  WriteField(out, kComments, CommentToRecordValue(comments_));
   WriteField(out, kCheckInStatus, checkInStatus_);
   WriteField(out, kCheckedOutTo, checkedOutTo_);
   WriteField(out, kCheckedOutTime, checkedOutTime_.Format());
@@ -143,7 +142,7 @@ int FileEntry::ParseLine(const std::string& rawLine) {
     case kVersion: version_ = RecordTextToInt(value); break;
     case kAuthor: author_ = value; break;
     case kCreatedTime: createdTime_.Parse(value); break;
-    case kComments: comments_ = UnescapeLineBreaks(value); break;
+    case kComments: comments_ = CommentFromRecordValue(value); break;
     case kCheckInStatus: checkInStatus_ = RecordTextToInt(value); break;
     case kCheckedOutTo: checkedOutTo_ = value; break;
     case kCheckedOutTime: checkedOutTime_.Parse(value); break;

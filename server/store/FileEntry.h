@@ -3,7 +3,8 @@
 // check-out state, size, the referenced project and version for a reference, and
 // the projects that reference this version. On disk a section of KEY=value lines
 // between "Start FileEntry" and "End FileEntry" with an ActiveFileLink section
-// before the end; comments keep their line breaks as the bytes 0xFE/0xFF.
+// before the end; comments are stored as common/CommentRecordValue.h says, so
+// they read back as written.
 #include <cstddef>
 #include <istream>
 #include <ostream>

@@ -58,7 +58,7 @@ std::string SectionText(int number, const std::string& comments, const std::stri
 std::string TwoVersionsText() {
   const std::string links = std::string("Start ActiveFileLinkEntry") + kCrCrLf + "WXFiName_Hi0Lo9" + kCrCrLf + "2" +
                             kCrCrLf + "False" + kCrCrLf + "End ActiveFileLinkEntry" + kCrCrLf;
-  const std::string second = SectionText(2, "Reworked\xFFit|s done", "");
+  const std::string second = SectionText(2, "Reworked\xFFit''s done", "");
   return std::string("Start FileStatistics") + kCrCrLf + "WXFiName_Hi0Lo3" + kCrCrLf + second +
          "Start FileEntry Array" + kCrCrLf + SectionText(1, "First draft", links) + second + "End FileEntry Array" +
          kCrCrLf + "End FileStatistics" + kCrCrLf;
@@ -93,7 +93,7 @@ TEST_F(FileStatisticsTest, SavesTwoVersionsWithLinksByteExact) {
   EXPECT_EQ(back.GetVersion(), 2);
   ASSERT_EQ(back.GetVersionCount(), 2);
   EXPECT_EQ(back.GetVersion(0).GetLinkAt(0).GetCount(), 2);
-  EXPECT_EQ(back.GetVersion(1).GetComments(), "Reworked\nit|s done");
+  EXPECT_EQ(back.GetVersion(1).GetComments(), "Reworked\nit's done");
 }
 
 TEST_F(FileStatisticsTest, ReadersAcceptLfAndCrLfEndings) {

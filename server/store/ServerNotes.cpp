@@ -5,6 +5,22 @@
 
 void ServerNotes::Add(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
+  AddLocked(line);
+}
+
+void ServerNotes::AddOncePerMinute(const std::string& key, const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto now = clock_();
+  const auto found = lastByKey_.find(key);
+  if (found != lastByKey_.end() && now - found->second < std::chrono::minutes(1)) return;
+  if (found == lastByKey_.end()) {
+    std::erase_if(lastByKey_, [&now](const auto& entry) { return now - entry.second >= std::chrono::minutes(1); });
+  }
+  lastByKey_[key] = now;
+  AddLocked(line);
+}
+
+void ServerNotes::AddLocked(const std::string& line) {
   const auto now = clock_();
   if (linesThisMinute_ == 0 || now - minuteStart_ >= std::chrono::minutes(1)) {
     minuteStart_ = now;

@@ -5,10 +5,13 @@
 // and then passed on in order; nobody is asked anything, so nothing waits for a
 // reader. A peer that makes a refusal again and again cannot grow the console
 // without bound: at most kLinesPerMinute lines pass each minute, and the first
-// line of a later minute is preceded by how many were left out.
+// line of a later minute is preceded by how many were left out. Lines of one
+// kind about one subject (refused logons of an account for one cause) pass at most
+// once a minute, so one flood cannot take the whole share.
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -23,6 +26,9 @@ class ServerNotes {
   explicit ServerNotes(Clock clock = std::chrono::steady_clock::now) : clock_(std::move(clock)) {}
 
   void Add(const std::string& line);
+  // Add, unless a line of the same `key` was added less than a minute ago. Keys
+  // not used for a minute are forgotten.
+  void AddOncePerMinute(const std::string& key, const std::string& line);
   // Passes the kept lines to `sink`, then every later one as it comes; null keeps
   // later lines again.
   void SetSink(Sink sink);
@@ -34,6 +40,7 @@ class ServerNotes {
   static std::string WithReason(const std::string& what, int error);
 
  private:
+  void AddLocked(const std::string& line);
   void Pass(const std::string& line);
 
   mutable std::mutex mutex_;
@@ -45,4 +52,5 @@ class ServerNotes {
   std::chrono::steady_clock::time_point minuteStart_{};
   std::size_t linesThisMinute_ = 0;
   std::size_t leftOut_ = 0;
+  std::map<std::string, std::chrono::steady_clock::time_point> lastByKey_;
 };

@@ -14,6 +14,7 @@ namespace {
 constexpr int kUsersFileKeyIndex = 0;
 constexpr int kNewLibraryPort = 6000;
 constexpr int kNewLibraryNextUserId = 1;
+constexpr const char* kPreviousCodeMarker = "previous code";
 
 std::string Trimmed(const std::string& value) {
   std::string copy = value;
@@ -81,6 +82,24 @@ bool ParseHeader(std::string& text, UsersFileHeader& header) {
             readString(header.serverAddress) && readInt(header.port);
   for (std::string& setting : header.mailSettings) ok = ok && readString(setting);
   return ok && readString(header.defaultKey) && readInt(header.defaultKeyLength);
+}
+
+// The lines behind the counted accounts: each gives an account back the code it
+// last used. Reading stops at the first other line.
+void ReadPreviousCodes(std::string text, std::vector<UserAccount>& accounts) {
+  while (!text.empty()) {
+    std::string marker;
+    std::string rest = ReadStringField(marker, text);
+    if (marker != kPreviousCodeMarker) return;
+    int id = -1;
+    std::string code;
+    rest = ReadStringField(code, ReadIntField(id, rest));
+    for (UserAccount& account : accounts) {
+      if (account.GetId() == id) account.RestoreLogonCodes({account.GetLogonCode(), code});
+    }
+    if (rest.size() >= text.size()) return;
+    text = std::move(rest);
+  }
 }
 
 }  // namespace
@@ -269,6 +288,12 @@ std::string ServerSettings::BuildPlainTextLocked() const {
   text = AppendIntField(defaultKeyLength_, std::move(text));
   text = EndRecord(std::move(text));
   for (const UserAccount& account : users_) text = account.Save(text);
+  for (const UserAccount& account : users_) {
+    const std::string previous = account.GetLogonCodes().previous;
+    if (previous.empty()) continue;
+    text = AppendStringField(kPreviousCodeMarker, std::move(text));
+    text = EndRecord(AppendStringField(previous, AppendIntField(account.GetId(), std::move(text))));
+  }
   return text;
 }
 
@@ -344,6 +369,7 @@ bool ServerSettings::LoadUsers(const std::string& rootPath, const std::function<
     }
     loaded.push_back(std::move(account));
   }
+  ReadPreviousCodes(std::move(text), loaded);
 
   std::unique_lock lock(latch_);
   libraryName_ = header.libraryName;
@@ -413,23 +439,41 @@ bool ServerSettings::BuildCertificateText(int index, std::string& text) {
 // --- account changes saved in groups ---
 
 ServerSettings::PendingSave ServerSettings::ChangeUserForSave(int id,
-                                                              const std::function<UserChange(UserAccount&)>& change) {
-  PendingSave pending;
-  std::unique_lock lock(latch_);
-  const int index = IndexOfId(users_, id);
-  if (index < 0) return pending;
-  UserAccount& account = users_[static_cast<std::size_t>(index)];
-  const UserChange done = change(account);
-  if (!done.save) return pending;
-  pending.group_ = openGroup_;
-  if (done.codesBefore) {
-    pending.undoIndex_ = openGroup_->undo.size();
-    openGroup_->undo.push_back({id, *done.codesBefore, account.GetLogonCode(), std::nullopt});
+                                                              const std::function<UserChange(UserAccount&)>& change,
+                                                              platform::CriticalSection& userTable) {
+  std::size_t arrival = 0;
+  {
+    std::lock_guard group(groupMutex_);
+    arrival = round_ % 2;
+    ++waitingChanges_[arrival];
   }
+  PendingSave pending;
+  {
+    platform::CriticalSection::Lock hold(userTable);
+    std::unique_lock lock(latch_);
+    const int index = IndexOfId(users_, id);
+    UserAccount* account = index < 0 ? nullptr : &users_[static_cast<std::size_t>(index)];
+    const UserChange done = account != nullptr ? change(*account) : UserChange{};
+    if (done.save) {
+      pending.group_ = openGroup_;
+      if (done.codesBefore) {
+        pending.undoIndex_ = openGroup_->undo.size();
+        openGroup_->undo.push_back({id, *done.codesBefore, account->GetLogonCode(), std::nullopt});
+      }
+    }
+  }
+  std::lock_guard group(groupMutex_);
+  if (--waitingChanges_[arrival] == 0) roundDrained_.notify_all();
   return pending;
 }
 
-ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pending, const std::string& rootPath) {
+int ServerSettings::GetWaitingChangeCount() {
+  std::lock_guard group(groupMutex_);
+  return static_cast<int>(waitingChanges_[0] + waitingChanges_[1]);
+}
+
+ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pending, const std::string& rootPath,
+                                                        platform::CriticalSection& userTable) {
   if (!pending.IsNeeded()) return {true, std::nullopt};
   UsersSaveGroup& mine = *pending.group_;
   std::unique_lock group(groupMutex_);
@@ -439,9 +483,12 @@ ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pendi
       continue;
     }
     // No save runs and this change is not saved yet, so it is in the open group.
+    // The changes already queued for the section go first and join this save.
     groupSaving_ = true;
+    const std::size_t previousRound = round_++ % 2;
+    roundDrained_.wait(group, [&] { return waitingChanges_[previousRound] == 0; });
     group.unlock();
-    const auto [done, next] = SaveOpenGroup(rootPath);
+    const auto [done, next] = SaveOpenGroup(rootPath, userTable);
     group.lock();
     done->ended = true;
     groupSaving_ = false;
@@ -454,7 +501,8 @@ ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pendi
 }
 
 std::pair<std::shared_ptr<UsersSaveGroup>, std::shared_ptr<UsersSaveGroup>> ServerSettings::SaveOpenGroup(
-    const std::string& rootPath) {
+    const std::string& rootPath, platform::CriticalSection& userTable) {
+  platform::CriticalSection::Lock hold(userTable);
   std::lock_guard save(saveMutex_);
   std::shared_ptr<UsersSaveGroup> group;
   std::shared_ptr<UsersSaveGroup> next = std::make_shared<UsersSaveGroup>();

@@ -4,8 +4,12 @@
 // "WXUsers.wxf" in the library root. Plain text before scrambling: a header line
 //   "library name",user count,next user id,"server address",port,"mail 1",...,
 //   "mail 5","default key hex",default key length\n
-// then one UserAccount line per user; the whole text is XORed with the users-file
-// key (given at construction) and written without a terminating zero.
+// then one UserAccount line per user, then for each account whose last used logon
+// code still serves (UserAccount::AcceptLogonCode) a line
+//   "previous code",user id,"code"\n
+// which readers that know only the counted account lines leave alone; the whole
+// text is XORed with the users-file key (given at construction) and written
+// without a terminating zero.
 //
 // Every value is guarded by one reader/writer latch: look-ups take it shared and
 // return copies; changes take it exclusive. Saves are serialised with each other.
@@ -24,6 +28,7 @@
 
 #include "common/BuiltInKeys.h"
 #include "common/Codec.h"
+#include "platform/CriticalSection.h"
 #include "server/store/UserAccount.h"
 
 struct UsersSaveGroup;
@@ -131,14 +136,24 @@ class ServerSettings {
     bool saved = false;
     std::optional<std::string> codeKept;
   };
-  // Applies `change` to the account with that id under the exclusive latch, like
-  // UpdateUser (nothing when there is none), and joins it to the next save.
-  PendingSave ChangeUserForSave(int id, const std::function<UserChange(UserAccount&)>& change);
+  // Enters `userTable`, applies `change` to the account with that id under the
+  // exclusive latch, like UpdateUser (nothing when there is none), and joins it to
+  // the next save. A save that is about to start lets every change already
+  // waiting for the section go first, so that changes queued behind one save
+  // share the next one.
+  PendingSave ChangeUserForSave(int id, const std::function<UserChange(UserAccount&)>& change,
+                                platform::CriticalSection& userTable);
+  // Changes that have asked for the user-table section and not yet been made.
+  int GetWaitingChangeCount();
   // Returns once a save into `rootPath` that holds the change has ended. The first
   // waiter to find no save running saves every change made so far; the others wait
-  // for it. A failed save puts back, newest first, the codes of each change it held
-  // whose account still has the code the change gave it.
-  SaveOutcome WaitForSave(const PendingSave& pending, const std::string& rootPath);
+  // for it. The save runs inside `userTable`, the section that every other writer
+  // of the users file holds from its change to its save (or its undo), so none of
+  // them meets the save's temporary file nor has a change it undoes saved. The
+  // caller must not hold that section. A failed save puts back, newest first, the
+  // codes of each change it held whose account still has the code the change gave it.
+  SaveOutcome WaitForSave(const PendingSave& pending, const std::string& rootPath,
+                          platform::CriticalSection& userTable);
 
  private:
   template <typename T>
@@ -153,7 +168,7 @@ class ServerSettings {
   // Saves the changes of the open group and hands it back, its outcome set, with the
   // new group opened in its place (see WaitForSave).
   std::pair<std::shared_ptr<UsersSaveGroup>, std::shared_ptr<UsersSaveGroup>> SaveOpenGroup(
-      const std::string& rootPath);
+      const std::string& rootPath, platform::CriticalSection& userTable);
   void PutBackCodesLocked(UsersSaveGroup& group);
 
   Codec usersFileCodec_;   // holds the users-file key as key 0
@@ -175,4 +190,9 @@ class ServerSettings {
   // Never held with saveMutex_ or latch_.
   std::mutex groupMutex_;
   bool groupSaving_ = false;
+  // Changes waiting for the user-table section, counted by the parity of the round
+  // they arrived in; a save starts a new round and waits for the old one to drain.
+  std::size_t waitingChanges_[2] = {0, 0};
+  std::size_t round_ = 0;
+  std::condition_variable roundDrained_;
 };

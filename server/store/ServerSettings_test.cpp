@@ -139,6 +139,32 @@ TEST_F(ServerSettingsTest, UsersFileRoundTrip) {
   EXPECT_FALSE(loaded.FindUser(9).has_value());
 }
 
+// The code an account last used lives on a line behind the counted account lines,
+// which readers that know only those lines never reach.
+TEST_F(ServerSettingsTest, LastUsedCodeIsKeptBehindTheAccountLines) {
+  ASSERT_TRUE(settings_.EnsureUsersFile(root_));
+  settings_.AddUser(Account(2, "ann", UserAccount::kTcpIp));
+  settings_.AddUser(Account(3, "bob", UserAccount::kTcpIp));
+  ASSERT_TRUE(settings_.SaveUsers(root_));
+  const std::string before = PlainFile();
+  const std::string header = before.substr(0, before.find('\n') + 1);
+  std::string used;
+  ASSERT_TRUE(settings_.UpdateUser(3, [&used](UserAccount& bob) {
+    used = bob.GetLogonCode();
+    bob.AcceptLogonCode(UserAccount::CodeMatch::Current);
+  }));
+  ASSERT_TRUE(settings_.SaveUsers(root_));
+  const UserAccount ann = *settings_.FindUser(2);
+  const UserAccount bob = *settings_.FindUser(3);
+  EXPECT_EQ(PlainFile(), bob.Save(ann.Save(header)) + "\"previous code\",3,\"" + used + "\"\n");
+
+  ServerSettings loaded(CertificateBuiltInKey());
+  ASSERT_TRUE(loaded.LoadUsers(root_));
+  EXPECT_EQ(loaded.FindUser(3)->GetLogonCodes().previous, used);
+  EXPECT_EQ(loaded.FindUser(3)->GetLogonCode(), bob.GetLogonCode());
+  EXPECT_EQ(loaded.FindUser(2)->GetLogonCodes().previous, "");
+}
+
 TEST_F(ServerSettingsTest, HeaderMustBeCompleteButUserLinesMayBeFewer) {
   WritePlainFile("\"L\",0,1,\"127.0.0.1\",6000,\"\",\"\",\"\",\"\",\"\"");
   EXPECT_FALSE(settings_.LoadUsers(root_));

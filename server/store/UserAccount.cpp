@@ -214,6 +214,6 @@ UserAccount::CodeMatch UserAccount::CheckLogonCode(const std::string& code) {
 }
 
 void UserAccount::AcceptLogonCode(CodeMatch match) {
-  previousCode_ = match == CodeMatch::Current ? logonCode_ : std::string();
+  if (match == CodeMatch::Current) previousCode_ = logonCode_;
   GenerateLogonCode();
 }

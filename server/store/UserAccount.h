@@ -66,10 +66,12 @@ class UserAccount {
   // date-time and tells whether `code` is the current code or the previous one
   // (see AcceptLogonCode); a wrong code is kept as the last code.
   CodeMatch CheckLogonCode(const std::string& code);
-  // Replaces the code after an accepted logon. The code just used stays valid for
-  // one more logon while its successor is unused, so a client whose reply with the
-  // new code was lost is not refused; a previous code is spent once used.
-  // Kept in memory only: the stored line has no field for it.
+  // Replaces the code after an accepted logon. The last code the client was seen
+  // to hold stays valid until a successor of it is used: a client that gave up
+  // waiting for an answer, however often, is never refused its own retry, and a
+  // code handed out but never used is superseded by the next one.
+  // The stored line has no field for the previous code: the users file keeps it
+  // on a line of its own (see ServerSettings).
   void AcceptLogonCode(CodeMatch match);
 
   // The current and the previous code, which an accepted logon replaces; put back
