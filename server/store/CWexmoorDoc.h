@@ -444,7 +444,8 @@ class CWexmoorDoc {
   void MapProjectNodes(ServerProject& project);
   // Folder of the project with a trailing separator, "" when absent; takes the latch.
   std::string FolderOfProject(const std::string& internalName);
-  // AddDocuments of `count` files from `documents` under one lock, as one change.
+  // AddDocuments of `count` files from `documents` under one lock, as one change;
+  // a file whose result holds a code already is passed over.
   void AddBatch(const std::string& projectInternalName, const std::string& author, const NewDocument* documents,
                 std::size_t count, AddedDocument* results);
   int CheckOutAlong(std::vector<FileStatistics>& changed, FileStatistics current, const FileStatistics& origin,
