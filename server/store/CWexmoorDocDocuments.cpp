@@ -134,7 +134,7 @@ void CWexmoorDoc::AddBatch(const std::string& projectInternalName, const std::st
       // Staged first: statistics that cannot be written leave nothing staged.
       results[i].code = StageStatistics(change, StatisticsPath(folder, internalNames[k]), statistics);
       if (results[i].code != 0) continue;
-      change.MoveFile(document.receivedFilePath, folder + header.GetVersionFileName(), true);
+      change.MoveFile(document.receivedFilePath, folder + header.GetVersionFileName(), true, true);
       list.Add(names[i], internalNames[k]);
       keys.push_back(names[i]);
     }

@@ -254,8 +254,9 @@ void StoreChange::AddPathStep(Kind kind, const std::string& path, const std::str
   Push(std::move(step));
 }
 
-void StoreChange::MoveFile(const std::string& from, const std::string& to, bool readOnly) {
+void StoreChange::MoveFile(const std::string& from, const std::string& to, bool readOnly, bool synced) {
   AddPathStep(readOnly ? Kind::MoveReadOnly : Kind::MoveFile, from, to);
+  steps_.back().synced = synced;
 }
 
 void StoreChange::CreateFolder(const std::string& path) { AddPathStep(Kind::CreateFolder, path, ""); }
@@ -298,7 +299,7 @@ bool StoreChange::PrepareFiles() {
   bool written = true;
   for (auto step = steps_.begin(); written && step != steps_.end(); ++step) {
     if (IsMove(step->kind)) {
-      durable.push_back(step->path);
+      if (!step->synced) durable.push_back(step->path);
     } else if (prepare && step->kind == Kind::Write && !step->hadOld) {
       step->prepared = WriteTemporaryBeside(step->path, step->target);
       written = !step->prepared.empty();

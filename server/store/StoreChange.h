@@ -31,8 +31,9 @@ class StoreChange {
   // Moves a file to a path that must not exist yet. In place it gets the mode of the
   // library's record files, however private it was while it arrived; `readOnly` (or
   // a file read-only already) takes the write bits away.
-  // Commit fsyncs the file's content before the move and the folder entry after it.
-  void MoveFile(const std::string& from, const std::string& to, bool readOnly);
+  // Commit fsyncs the file's content before the move (unless `synced`: the caller
+  // has, and nothing wrote to it since) and the folder entry after it.
+  void MoveFile(const std::string& from, const std::string& to, bool readOnly, bool synced = false);
   // Makes the folder and the missing folders above it.
   void CreateFolder(const std::string& path);
   // Moves a folder with all it holds; the destination's parent is made.
@@ -72,6 +73,7 @@ class StoreChange {
     std::uint64_t oldLength = 0;  // Append: the file's length before it
     bool madeFolder = false;  // CreateFolder: made by Commit, so undo removes it
     bool syncFolder = false;  // moves, new files: no later step syncs the destination's folder
+    bool synced = false;      // moves: the file's content is on the disk already
     std::string prepared;     // Write of a new file in a recorded change: the temporary holding it,
                               // named in the record until its rename is made
   };
