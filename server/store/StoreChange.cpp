@@ -10,9 +10,9 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <string_view>
-#include <set>
 #include <unordered_set>
 #include <utility>
 
