@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <stdexcept>
 #include <thread>
 
+#include "common/BuiltInKeys.h"
 #include "platform/FileDescriptor.h"
+#include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/StoreFilePaths.h"
@@ -50,6 +53,16 @@ bool WriteDocuments(CWexmoorDoc& document, const std::string& project, int count
     list.SetAt(header.GetName(), internalName);
   }
   return list.Save(ProjectFileListPath(folder, project));
+}
+
+std::unique_ptr<CWexmoorDoc> OpenLibrary(const std::string& scratch, const std::string& root) {
+  const std::string work = scratch + "/work";
+  const std::string locks = scratch + "/locks";
+  for (const std::string& folder : {work, root, locks}) platform::fs::CreateFolder(folder);
+  std::ofstream(work + "/" + CWexmoorDoc::kRootPathFileName, std::ios::binary) << "\"" << root << "\",\"\",0";
+  auto document = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work, locks, CertificateBuiltInKey()});
+  if (!document->OnNewDocument()) throw std::runtime_error("library did not start");
+  return document;
 }
 
 bool ReceiveAll(platform::Socket& socket, char* buffer, std::size_t length) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,10 @@ bool RawLoopbackCopy(const std::string& source, const std::string& target, std::
 // file list, as a grown library holds them; their internal names count on from
 // `next`. Only before the server has read the project. False on a failed write.
 bool WriteDocuments(CWexmoorDoc& document, const std::string& project, int count, int& next);
+
+// A new library at `root` (made here), started through a working folder and a lock
+// folder below `scratch`; throws when it does not start.
+std::unique_ptr<CWexmoorDoc> OpenLibrary(const std::string& scratch, const std::string& root);
 
 // Prints as usual and keeps, per run name, the best value of one counter over the
 // iteration runs.

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "common/BuiltInKeys.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
@@ -54,13 +53,7 @@ class BenchLibrary {
   }
 
  private:
-  BenchLibrary() : root_(scratch_ / "lib") {
-    const std::string work = scratch_ / "work";
-    const std::string locks = scratch_ / "locks";
-    for (const std::string& folder : {work, root_, locks}) platform::fs::CreateFolder(folder);
-    std::ofstream(work + "/" + CWexmoorDoc::kRootPathFileName, std::ios::binary) << "\"" << root_ << "\",\"\",0";
-    doc_ = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work, locks, CertificateBuiltInKey()});
-    if (!doc_->OnNewDocument()) throw std::runtime_error("library did not start");
+  BenchLibrary() : root_(scratch_ / "lib"), doc_(bench::OpenLibrary(scratch_.Path(), root_)) {
     refs_ = NewProject("Refs");
   }
 

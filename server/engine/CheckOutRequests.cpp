@@ -131,6 +131,7 @@ bool HandleCheckOut(RTE& engine, const Msg& request) {
   if (!list) return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED, kCheckOutRefusedBody);
   // A check-out is a change: rows refused one by one would read as documents held by others.
   if (!document->IsLibraryWritable()) {
+    NoteLibraryNotWritable(*document, "a check-out by " + UserOf(engine));
     return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED,
                                         AppendIntField(kLibraryNotWritableCode, ""));
   }
@@ -187,22 +188,14 @@ constexpr CheckInCodeRange kCheckInCodes[] = {
 };
 
 constexpr int kOtherCheckInFailure = 19;
-// A comment longer than the store takes.
-constexpr int kCheckInCommentTooLong = 58;
+// A comment longer than the store takes, for a check-in and an add alike.
+constexpr int kCommentTooLong = 58;
 
 int CheckInResultCode(int storeCode) {
   for (const CheckInCodeRange& range : kCheckInCodes) {
     if (storeCode >= range.first && storeCode <= range.last) return range.result;
   }
   return kOtherCheckInFailure;
-}
-
-// Why a received file cannot even be offered to the store, as the reply code of
-// `request`; 0 when it can. The engine leaves the path of a file the disk did not
-// take empty (and has told the console).
-int RefusalBeforeStore(const CWexmoorDoc& document, const ReceivedRow& file, int commentTooLong) {
-  if (!document.IsLibraryWritable() || file.temporaryPath.empty()) return kLibraryNotWritableCode;
-  return IsStorableFreeText(file.comments) ? 0 : commentTooLong;
 }
 
 // What a request that brings files asks for: its project, the acting user and the
@@ -212,6 +205,28 @@ struct FileDelivery {
   std::string project;
   std::string user;
 };
+
+// The folder of the project, or the library's when it has none.
+std::string ProjectFolderOf(CWexmoorDoc& document, const std::string& projectInternalName) {
+  CWexmoorDoc::ProjectListing listing;
+  return document.CopyProjectListing(projectInternalName, listing) ? listing.folder : document.GetRootPath();
+}
+
+// Why a received file cannot even be offered to the store, as a reply code; 0 when
+// it can. The engine leaves the path of a file the disk did not take empty (and has
+// told the console). `what` names the refused write for the console.
+int RefusalBeforeStore(const FileDelivery& delivery, const ReceivedRow& file, const std::string& what) {
+  if (file.temporaryPath.empty()) return kLibraryNotWritableCode;
+  const std::string refused = what + " of \"" + file.name + "\" by " + delivery.user;
+  if (!delivery.document.IsLibraryWritable()) {
+    NoteLibraryNotWritable(delivery.document, refused);
+    return kLibraryNotWritableCode;
+  }
+  if (IsStorableFreeText(file.comments)) return 0;
+  delivery.document.GetRefusedWrites().Note(RefusedWriteNotes::Cause::CommentTooLong,
+                                           ProjectFolderOf(delivery.document, delivery.project), refused);
+  return kCommentTooLong;
+}
 
 // Stores the received files of a request and gives each one's reply row (without the line end).
 using FileStorer = std::function<std::vector<std::string>(const FileDelivery&, const std::vector<ReceivedRow>&)>;
@@ -240,7 +255,7 @@ bool AnswerDelivery(RTE& engine, const Msg& request, MessageId replyId, const Fi
 
 // The reply row of one checked-in file; `list` is read once, for the internal names of the rows.
 std::string CheckInFile(const FileDelivery& delivery, const ReceivedRow& file, RecordCache::ListRecord& list) {
-  int code = RefusalBeforeStore(delivery.document, file, kCheckInCommentTooLong);
+  int code = RefusalBeforeStore(delivery, file, "the check-in");
   int storeCode = 0;
   const bool done = code == 0 && delivery.document.CheckInDocuments(delivery.project, delivery.user, file.name,
                                                                     file.size, file.comments, file.temporaryPath,
@@ -294,7 +309,7 @@ std::vector<std::string> AddFiles(const FileDelivery& delivery, const std::vecto
   std::vector<CWexmoorDoc::NewDocument> offered;
   for (std::size_t i = 0; i < files.size(); ++i) {
     const ReceivedRow& file = files[i];
-    codes[i] = RefusalBeforeStore(delivery.document, file, AddResultCode(CWexmoorDoc::kBadParameters));
+    codes[i] = RefusalBeforeStore(delivery, file, "the add");
     if (codes[i] == 0) offered.push_back({file.name, file.comments, file.temporaryPath, file.size});
   }
   const std::vector<CWexmoorDoc::AddedDocument> stored =
@@ -321,11 +336,12 @@ bool HandleAddDocuments(RTE& engine, const Msg& request) {
 }  // namespace
 
 void NoteProjectNotWritten(CWexmoorDoc& document, const std::string& projectInternalName, const std::string& what) {
-  CWexmoorDoc::ProjectListing listing;
-  const std::string folder = document.CopyProjectListing(projectInternalName, listing) ? listing.folder
-                                                                                       : document.GetRootPath();
-  document.GetNotes().Add("The folder \"" + StripTrailingBackslash(folder) + "\" could not be written: " + what +
-                          " was refused.");
+  document.GetNotes().Add("The folder \"" + StripTrailingBackslash(ProjectFolderOf(document, projectInternalName)) +
+                          "\" could not be written: " + what + " was refused.");
+}
+
+void NoteLibraryNotWritable(CWexmoorDoc& document, const std::string& what) {
+  document.GetRefusedWrites().Note(RefusedWriteNotes::Cause::ReadOnlyLibrary, document.GetRootPath(), what);
 }
 
 void RegisterCheckOutRequests(RequestDispatcher& dispatcher) {

@@ -322,6 +322,13 @@ TEST_F(CheckOutRequestsTest, RefusedCheckInsGetTheirCodesAndLeaveNoFile) {
   EXPECT_EQ(TemporaryFiles(), std::vector<std::string>());
 }
 
+bool HasLine(const std::vector<std::string>& lines, const std::vector<std::string>& parts) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return std::all_of(parts.begin(), parts.end(),
+                       [&](const std::string& part) { return line.find(part) != std::string::npos; });
+  });
+}
+
 TEST_F(CheckOutRequestsTest, CommentsLongerThanTheStoreTakesAreRefusedBeforeAnythingIsStored) {
   StoreDocument("d1", 1, 10, 90);
   ASSERT_EQ(Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",0\n", 1)).files.size(), 1u);
@@ -332,9 +339,16 @@ TEST_F(CheckOutRequestsTest, CommentsLongerThanTheStoreTakesAreRefusedBeforeAnyt
   const std::vector<Upload> checkedIn = {{"d1", "new"}};
   TestClient::Reply reply =
       Exchange(*client_, MSGID_ADD_DOCUMENTS, FilesBody(project_, added, longest + "c"), BytesOf(added));
-  EXPECT_EQ(BodyOf(reply), head + "\"d2\",\"\",-1,0,0,8\n");
+  EXPECT_EQ(BodyOf(reply), head + "\"d2\",\"\",-1,0,0,58\n");
   reply = Exchange(*client_, MSGID_CHECK_IN, FilesBody(project_, checkedIn, longest + "c"), BytesOf(checkedIn));
   EXPECT_EQ(BodyOf(reply), head + "\"d1\",\"\",-1,-1,0,58\n");
+  // The console names the project's folder once for both (within the minute).
+  const std::vector<std::string> lines = server_.App().GetConsole()->GetStatusLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) { return line.find("A comment longer than") == 0; }),
+            1);
+  EXPECT_TRUE(
+      HasLine(lines, {"A comment longer than", Doc().GetProjectFolderPath(project_), "the add of \"d2\" by ann"}));
   EXPECT_EQ(LibraryFiles(), before);
   EXPECT_EQ(TemporaryFiles(), std::vector<std::string>());
 
@@ -358,13 +372,6 @@ class DiskFailure {
     return [prefix, error](const std::string& path) { return path.rfind(prefix, 0) == 0 ? error : 0; };
   }
 };
-
-bool HasLine(const std::vector<std::string>& lines, const std::vector<std::string>& parts) {
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-    return std::all_of(parts.begin(), parts.end(),
-                       [&](const std::string& part) { return line.find(part) != std::string::npos; });
-  });
-}
 
 TEST_F(CheckOutRequestsTest, FilesTheDiskDoesNotTakeAreRefusedWithAReplyAndAConsoleLine) {
   StoreDocument("d1", 1, 10, 100);
@@ -431,6 +438,9 @@ TEST_F(CheckOutRequestsTest, ALibraryThatCannotBeWrittenIsNamedAtStartAndEveryCh
   TestClient::Reply reply = Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",0\n", 1));
   EXPECT_EQ(reply.message.GetMessageId(), MSGID_CHECK_OUT_FAILED);
   EXPECT_EQ(BodyOf(reply), "57");
+  EXPECT_TRUE(HasLine(server_.App().GetConsole()->GetStatusLines(),
+                      {"The library folder \"" + server_.RootPath() + "\" cannot be written",
+                       "a check-out by ann was refused."}));
   const std::vector<Upload> files = {{"d2", "new"}};
   reply = Exchange(*client_, MSGID_ADD_DOCUMENTS, FilesBody(project_, files, ""), BytesOf(files));
   EXPECT_EQ(BodyOf(reply), AppendStringField(project_, "") + ",1\n\"d2\",\"\",-1,0,0,57\n");

@@ -144,6 +144,8 @@ bool DeleteDocuments(RTE& engine, const Msg& request) {
   std::string reply = EndRecord(AppendStringField(projectName, ""));
   CWexmoorDoc::ProjectListing project;
   if (count > 0 && !document->IsLibraryWritable()) {
+    NoteLibraryNotWritable(*document, "a deletion of documents by " +
+                                          RequestDispatcher::ActingUserName(engine).value_or(""));
     reply += std::string(kReportSeparator) + kLibraryNotWritableLine;
   } else if (count > 0 && document->CopyProjectListing(projectName, project)) {
     const std::size_t names = std::min(static_cast<std::size_t>(count), rows.size() - 1);

@@ -18,6 +18,9 @@ inline constexpr const char* kLibraryNotWritableLine =
 // Tells the console that a change of the project `projectInternalName` could not
 // be written, naming the project's folder.
 void NoteProjectNotWritten(CWexmoorDoc& document, const std::string& projectInternalName, const std::string& what);
+// Tells the console (once a minute) that `what` was refused because the library
+// cannot be written.
+void NoteLibraryNotWritable(CWexmoorDoc& document, const std::string& what);
 
 // 5004, 5012, 5034, 5031, 5043, 5048, 5051.
 void RegisterProjectTreeRequests(RequestDispatcher& dispatcher);

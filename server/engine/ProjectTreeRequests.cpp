@@ -132,13 +132,14 @@ bool AnswerCreation(RTE& engine, const Msg& request, const CreationReplies& repl
   return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(code));
 }
 
-bool RefuseUnwritable(RTE& engine, const Msg& request, const CreationReplies& replies) {
+bool RefuseUnwritable(RTE& engine, const Msg& request, CWexmoorDoc& document, const CreationReplies& replies) {
+  NoteLibraryNotWritable(document, "a new project by " + RequestDispatcher::ActingUserName(engine).value_or(""));
   return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(kLibraryNotWritableCode));
 }
 
 bool AddProject(RTE& engine, const Msg& request, CWexmoorDoc& document, const CreationReplies& replies,
                 bool originalProject) {
-  if (!document.IsLibraryWritable()) return RefuseUnwritable(engine, request, replies);
+  if (!document.IsLibraryWritable()) return RefuseUnwritable(engine, request, document, replies);
   const RequestFields fields = ReadRequestFields(request, 2);
   if (fields.present < 2) {
     return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody + fields.present));
@@ -156,7 +157,7 @@ bool AddProject(RTE& engine, const Msg& request, CWexmoorDoc& document, const Cr
 bool CreateEditionOrSupplement(RTE& engine, const Msg& request, CWexmoorDoc& document) {
   const RequestFields fields = ReadRequestFields(request, 3);
   const CreationReplies& replies = kCreateEditionReplies;
-  if (!document.IsLibraryWritable()) return RefuseUnwritable(engine, request, replies);
+  if (!document.IsLibraryWritable()) return RefuseUnwritable(engine, request, document, replies);
   if (fields.present < 2) {
     return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(replies.emptyBody + fields.present));
   }
@@ -165,6 +166,8 @@ bool CreateEditionOrSupplement(RTE& engine, const Msg& request, CWexmoorDoc& doc
   const std::string& comments = fields.values[2];
   const std::string creator = RequestDispatcher::ActingUserName(engine).value_or("");
   if (!IsStorableFreeText(comments) || !IsStorableFreeText(creator)) {
+    document.GetRefusedWrites().Note(RefusedWriteNotes::Cause::CommentTooLong, document.GetRootPath(),
+                                     "the edition \"" + name + "\" by " + creator);
     return RequestDispatcher::SendReply(engine, request, replies.failed, CodeBody(kEditionCommentTooLong));
   }
   ServerProject created;
@@ -183,6 +186,8 @@ bool DeleteProject(RTE& engine, const Msg& request, CWexmoorDoc& document) {
                                         CodeBody(kDeleteProjectBadRequest));
   }
   if (!document.IsLibraryWritable()) {
+    NoteLibraryNotWritable(document,
+                           "a project's deletion by " + RequestDispatcher::ActingUserName(engine).value_or(""));
     return RequestDispatcher::SendReply(engine, request, MSGID_DELETE_PROJECT_FAILED, kLibraryNotWritableLine);
   }
   StringList report;
@@ -219,7 +224,10 @@ bool RenameDocument(RTE& engine, const Msg& request, CWexmoorDoc& document) {
     return refuse(kInvalidRenameParametersText);
   }
   if (!IsValidStoredName(name)) return refuse(kUnusableNewNameText);
-  if (!document.IsLibraryWritable()) return refuse(kRenameNotWrittenText);
+  if (!document.IsLibraryWritable()) {
+    NoteLibraryNotWritable(document, "a rename by " + RequestDispatcher::ActingUserName(engine).value_or(""));
+    return refuse(kRenameNotWrittenText);
+  }
   bool notSaved = false;
   if (document.RenameDocument(project, internalFileName, name, &notSaved)) {
     return RequestDispatcher::SendReply(engine, request, MSGID_DOCUMENT_RENAMED, text);

@@ -614,10 +614,18 @@ void RTE::NoteFileNotStored(const std::string& name, int error) {
   const std::string folder = EnsureTrailingBackslash(document->GetRootPath()) + CWexmoorDoc::kTemporaryFolderName;
   const std::optional<UserAccount> account =
       document->GetSettings().FindUser(static_cast<int>(GetUserIdentity().GetUserId()));
-  document->GetNotes().Add(ServerNotes::WithReason(
-      "The file \"" + name + "\" sent by " + (account ? account->GetName() : std::string("an unknown user")) +
-          " could not be stored in \"" + folder + "\"; the request was refused",
-      error));
+  const std::string sender = account ? account->GetName() : std::string("an unknown user");
+  // A lasting cause is named once a minute, not for every file a client sends.
+  if (const auto cause = RefusedWriteNotes::CauseOfWriteError(error)) {
+    document->GetRefusedWrites().Note(
+        *cause, folder,
+        "the file \"" + name + "\" sent by " + sender + " (" + std::generic_category().message(error) + ")");
+    return;
+  }
+  document->GetNotes().Add(ServerNotes::WithReason("The file \"" + name + "\" sent by " + sender +
+                                                       " could not be stored in \"" + folder +
+                                                       "\"; the request was refused",
+                                                   error));
 }
 
 // --- writer ---------------------------------------------------------------------

@@ -105,6 +105,13 @@ bool AddReferences(RTE& engine, const Msg& request, const ReferenceRequest& kind
     std::int32_t replyCode = !document->IsLibraryWritable() ? kLibraryNotWritableCode
                              : IsStorableFreeText(comments) ? 0
                                                             : kind.commentTooLongCode;
+    const std::string refused = "the reference \"" + name + "\" by " +
+                                RequestDispatcher::ActingUserName(engine).value_or("");
+    if (replyCode == kLibraryNotWritableCode) NoteLibraryNotWritable(*document, refused);
+    if (replyCode == kind.commentTooLongCode) {
+      document->GetRefusedWrites().Note(RefusedWriteNotes::Cause::CommentTooLong,
+                                        document->GetProjectFolderPath(destination), refused);
+    }
     if (replyCode == 0) {
       const int code = document->AddReference(name, destination, comments, originalProject, version, result,
                                               kind.originalEdition, replaceExisting);

@@ -29,6 +29,7 @@
 #include "server/store/ProjectLockSet.h"
 #include "server/store/RecordCache.h"
 #include "server/store/ServerProject.h"
+#include "server/store/RefusedWriteNotes.h"
 #include "server/store/ServerNotes.h"
 #include "server/store/ServerSettings.h"
 #include "server/store/StringList.h"
@@ -274,6 +275,8 @@ class CWexmoorDoc {
   const std::string& GetWorkingFolder() const { return workingFolder_; }
   // Lines for the console: start-up notices, folders that could not be written.
   ServerNotes& GetNotes() { return notes_; }
+  // Where the handlers tell the console about writes refused for a lasting cause.
+  RefusedWriteNotes& GetRefusedWrites() { return refusedWrites_; }
   // Adds a line to the notes: start-up notices never wait in a box before the listener.
   std::function<void(const std::string&)> NoteLine() {
     return [this](const std::string& line) { notes_.Add(line); };
@@ -453,7 +456,8 @@ class CWexmoorDoc {
   void MapProjectNodes(ServerProject& project);
   // Folder of the project with a trailing separator, "" when absent; takes the latch.
   std::string FolderOfProject(const std::string& internalName);
-  // AddDocuments of `count` files from `documents` under one lock, as one change.
+  // AddDocuments of `count` files from `documents` under one lock, as one change;
+  // a file whose result holds a code already is passed over.
   void AddBatch(const std::string& projectInternalName, const std::string& author, const NewDocument* documents,
                 std::size_t count, AddedDocument* results);
   int CheckOutAlong(std::vector<FileStatistics>& changed, FileStatistics current, const FileStatistics& origin,
@@ -557,6 +561,7 @@ class CWexmoorDoc {
   bool pathHooksInstalled_ = false;
   std::atomic<bool> libraryWritable_{true};
   ServerNotes notes_;
+  RefusedWriteNotes refusedWrites_{notes_};
 
   static std::atomic<CWexmoorDoc*> current_;
 };

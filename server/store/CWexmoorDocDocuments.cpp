@@ -8,6 +8,7 @@
 
 #include "common/NameValidation.h"
 #include "common/StringHelpers.h"
+#include "platform/ParallelSync.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/RecordChange.h"
@@ -63,6 +64,15 @@ std::vector<CWexmoorDoc::AddedDocument> CWexmoorDoc::AddDocuments(const std::str
                                                                   const std::string& author,
                                                                   const std::vector<NewDocument>& documents) {
   std::vector<AddedDocument> results(documents.size());
+  // The received files reach the disk before any section is taken, so that a slow
+  // flush holds no other writer; a file that cannot be synced is not added.
+  std::vector<std::string> received;
+  for (const NewDocument& document : documents) received.push_back(document.receivedFilePath);
+  std::vector<char> synced;
+  platform::SyncInParallel(received, &synced);
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    if (synced[i] == 0) results[i].code = kFileCopyFailed;
+  }
   for (std::size_t first = 0; first < documents.size(); first += kAddBatch) {
     AddBatch(projectInternalName, author, documents.data() + first, std::min(kAddBatch, documents.size() - first),
              results.data() + first);
@@ -76,6 +86,7 @@ void CWexmoorDoc::AddBatch(const std::string& projectInternalName, const std::st
   std::vector<std::size_t> offered;
   for (std::size_t i = 0; i < count; ++i) {
     names[i] = Trimmed(documents[i].name);
+    if (results[i].code != 0) continue;
     if (projectInternalName.empty() || author.empty() || !IsValidStoredName(names[i])) {
       results[i].code = kBadParameters;
     } else {
@@ -123,7 +134,7 @@ void CWexmoorDoc::AddBatch(const std::string& projectInternalName, const std::st
       // Staged first: statistics that cannot be written leave nothing staged.
       results[i].code = StageStatistics(change, StatisticsPath(folder, internalNames[k]), statistics);
       if (results[i].code != 0) continue;
-      change.MoveFile(document.receivedFilePath, folder + header.GetVersionFileName(), true);
+      change.MoveFile(document.receivedFilePath, folder + header.GetVersionFileName(), true, true);
       list.Add(names[i], internalNames[k]);
       keys.push_back(names[i]);
     }

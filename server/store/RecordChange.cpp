@@ -41,10 +41,10 @@ void RecordChange::RemoveFile(const std::string& path) {
   StoreChange::RemoveFile(path);
 }
 
-void RecordChange::MoveFile(const std::string& from, const std::string& to, bool readOnly) {
+void RecordChange::MoveFile(const std::string& from, const std::string& to, bool readOnly, bool synced) {
   Touch(from);
   Touch(to);
-  StoreChange::MoveFile(from, to, readOnly);
+  StoreChange::MoveFile(from, to, readOnly, synced);
 }
 
 void RecordChange::MoveFolder(const std::string& from, const std::string& to) {

@@ -25,7 +25,7 @@ class RecordChange : private StoreChange {
   bool AppendToList(const ProjectFileList& list, const std::vector<std::string>& keys);
   void WriteFile(const std::string& path, std::string content);
   void RemoveFile(const std::string& path);
-  void MoveFile(const std::string& from, const std::string& to, bool readOnly);
+  void MoveFile(const std::string& from, const std::string& to, bool readOnly, bool synced = false);
   using StoreChange::CreateFolder;
   void MoveFolder(const std::string& from, const std::string& to);
 

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <string_view>
 #include <unordered_set>
@@ -19,12 +20,16 @@
 #include "platform/AtomicFile.h"
 #include "platform/DiskChangeHook.h"
 #include "platform/FileDescriptor.h"
+#include "platform/ParallelSync.h"
 #include "platform/fs.h"
 #include "server/store/ProjectFolders.h"
 
 namespace {
 
 constexpr const char* kRecordMagic = "WXJ1";
+// A write of a new file whose content waits in a temporary beside it: the record
+// names the temporary too, so that a start after a crash renames it into place.
+constexpr char kPreparedWrite = 'T';
 // What an append checks is still before its bytes when it is made again.
 constexpr std::uint64_t kTailBlock = 4096;
 
@@ -186,22 +191,6 @@ std::string WriteTemporaryBeside(const std::string& path, std::string_view conte
   return "";
 }
 
-// From this many files on, one flush of each file system they lie on costs less than a sync of each.
-constexpr std::size_t kOneFlushFrom = 8;
-
-bool SyncAll(const std::vector<std::string>& paths) {
-  if (paths.size() < kOneFlushFrom) {
-    return std::all_of(paths.begin(), paths.end(), [](const std::string& path) { return platform::fs::SyncPath(path); });
-  }
-  std::unordered_set<dev_t> flushed;
-  for (const std::string& path : paths) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return false;
-    if (flushed.insert(st.st_dev).second && !platform::fs::SyncFileSystemOf(path)) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 StoreChange::StoreChange(std::string journalFolder) : journalFolder_(std::move(journalFolder)) {}
@@ -265,8 +254,9 @@ void StoreChange::AddPathStep(Kind kind, const std::string& path, const std::str
   Push(std::move(step));
 }
 
-void StoreChange::MoveFile(const std::string& from, const std::string& to, bool readOnly) {
+void StoreChange::MoveFile(const std::string& from, const std::string& to, bool readOnly, bool synced) {
   AddPathStep(readOnly ? Kind::MoveReadOnly : Kind::MoveFile, from, to);
+  steps_.back().synced = synced;
 }
 
 void StoreChange::CreateFolder(const std::string& path) { AddPathStep(Kind::CreateFolder, path, ""); }
@@ -309,14 +299,14 @@ bool StoreChange::PrepareFiles() {
   bool written = true;
   for (auto step = steps_.begin(); written && step != steps_.end(); ++step) {
     if (IsMove(step->kind)) {
-      durable.push_back(step->path);
+      if (!step->synced) durable.push_back(step->path);
     } else if (prepare && step->kind == Kind::Write && !step->hadOld) {
       step->prepared = WriteTemporaryBeside(step->path, step->target);
       written = !step->prepared.empty();
       durable.push_back(step->prepared);
     }
   }
-  if (written && SyncAll(durable)) return true;
+  if (written && platform::SyncInParallel(durable)) return true;
   RemovePrepared(0);
   return false;
 }
@@ -408,13 +398,20 @@ bool StoreChange::Undo(const Step& step) {
 // --- recovering -----------------------------------------------------------------
 
 // Makes the step unless it is made already or a later change has overtaken it.
-StoreChange::Outcome StoreChange::RollForward(const Step& step) {
+StoreChange::Outcome StoreChange::RollForward(const Step& step, std::set<std::string>& enteredFolders) {
   switch (step.kind) {
     case Kind::Write: {
       std::string current;
       const bool exists = ReadStoredFile(step.path, current);
-      if (exists && current == step.target) return Outcome::Done;
       const bool untouched = step.hadOld ? exists && HashOf(current) == step.oldHash : !exists;
+      if (!step.prepared.empty() && platform::fs::IsFile(step.prepared)) {
+        // The temporary was durable before the record: it becomes the file, or goes.
+        if (!untouched) return platform::fs::DeleteFile(step.prepared) ? Outcome::Done : Outcome::Impossible;
+        if (!platform::fs::MoveNoReplace(step.prepared, step.path)) return Outcome::Impossible;
+        enteredFolders.insert(platform::fs::ParentFolder(step.path));
+        return Outcome::Done;
+      }
+      if (exists && current == step.target) return Outcome::Done;
       if (untouched && !platform::AtomicFile::Write(step.path, step.target)) return Outcome::Impossible;
       return Outcome::Done;
     }
@@ -501,16 +498,21 @@ bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& prob
     problem = "the record cannot be read";
     return false;
   }
+  std::set<std::string> enteredFolders;
   for (Step& step : steps) {
     if (place) {
       step.path = place(step.path);
       if (step.kind != Kind::Write && step.kind != Kind::Append) step.target = place(step.target);
+      if (!step.prepared.empty()) step.prepared = place(step.prepared);
     }
-    if (RollForward(step) == Outcome::Impossible) {
+    if (RollForward(step, enteredFolders) == Outcome::Impossible) {
       // The steps before it are kept; those after it would be made on a false footing.
       problem = "cannot finish the change of " + step.path;
       break;
     }
+  }
+  for (const std::string& folder : enteredFolders) {
+    if (problem.empty() && !platform::fs::SyncPath(folder)) problem = "cannot sync the folder " + folder;
   }
   return problem.empty() && platform::fs::DeleteFile(recordPath);
 }
@@ -520,13 +522,14 @@ bool StoreChange::RecoverRecord(const std::string& recordPath, std::string& prob
 std::string StoreChange::EncodeRecord(const std::vector<Step>& steps) {
   std::string out = std::string(kRecordMagic) + "\n" + std::to_string(steps.size()) + "\n";
   for (const Step& step : steps) {
-    out += static_cast<char>(step.kind);
+    out += step.prepared.empty() ? static_cast<char>(step.kind) : kPreparedWrite;
     out += step.hadOld ? '1' : '0';
     out += std::to_string(step.oldHash);
     out += '\n';
     AppendField(out, step.path);
     AppendField(out, step.target);
     if (step.kind == Kind::Append) AppendField(out, std::to_string(step.oldLength));
+    if (!step.prepared.empty()) AppendField(out, step.prepared);
   }
   return out + "END\n";
 }
@@ -541,8 +544,9 @@ bool StoreChange::DecodeRecord(const std::string& text, std::vector<Step>& steps
     const std::size_t end = text.find('\n', at);
     if (end == std::string::npos || end - at < 3) return false;
     Step step;
-    step.kind = static_cast<Kind>(text[at]);
-    if (std::string("WRMNCFA").find(text[at]) == std::string::npos) return false;
+    const bool prepared = text[at] == kPreparedWrite;
+    step.kind = prepared ? Kind::Write : static_cast<Kind>(text[at]);
+    if (!prepared && std::string("WRMNCFA").find(text[at]) == std::string::npos) return false;
     step.hadOld = text[at + 1] == '1';
     const std::string hash = text.substr(at + 2, end - at - 2);
     if (hash.empty() || hash.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -556,6 +560,7 @@ bool StoreChange::DecodeRecord(const std::string& text, std::vector<Step>& steps
         return false;
       }
     }
+    if (prepared && (!ReadField(text, at, step.prepared) || step.prepared.empty())) return false;
     steps.push_back(std::move(step));
   }
   return text.compare(at, std::string::npos, "END\n") == 0;

@@ -8,6 +8,7 @@
 // outlived its operation never undoes a later change.
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,8 +31,9 @@ class StoreChange {
   // Moves a file to a path that must not exist yet. In place it gets the mode of the
   // library's record files, however private it was while it arrived; `readOnly` (or
   // a file read-only already) takes the write bits away.
-  // Commit fsyncs the file's content before the move and the folder entry after it.
-  void MoveFile(const std::string& from, const std::string& to, bool readOnly);
+  // Commit fsyncs the file's content before the move (unless `synced`: the caller
+  // has, and nothing wrote to it since) and the folder entry after it.
+  void MoveFile(const std::string& from, const std::string& to, bool readOnly, bool synced = false);
   // Makes the folder and the missing folders above it.
   void CreateFolder(const std::string& path);
   // Moves a folder with all it holds; the destination's parent is made.
@@ -40,9 +42,9 @@ class StoreChange {
   // Makes every step. A change of one step needs no record: that step is atomic.
   // On a failed step the steps made are undone and the result is false; a change
   // that cannot be undone keeps its record, so that the next start finishes it.
-  // The content of every new file and moved file reaches the disk in one go before
-  // the record; after it they are only renamed, and each folder they enter is
-  // synced once.
+  // The content of every new file and moved file reaches the disk before the
+  // record, each file synced on its own (several at once); after it they are only
+  // renamed, and each folder they enter is synced once.
   bool Commit();
 
   // Where a path a record names lies now (the library may have been copied since).
@@ -71,7 +73,9 @@ class StoreChange {
     std::uint64_t oldLength = 0;  // Append: the file's length before it
     bool madeFolder = false;  // CreateFolder: made by Commit, so undo removes it
     bool syncFolder = false;  // moves, new files: no later step syncs the destination's folder
-    std::string prepared;     // Write of a new file in a recorded change: the temporary holding it
+    bool synced = false;      // moves: the file's content is on the disk already
+    std::string prepared;     // Write of a new file in a recorded change: the temporary holding it,
+                              // named in the record until its rename is made
   };
   enum class Outcome { Done, Impossible };
   static bool IsMove(Kind kind) { return kind == Kind::MoveFile || kind == Kind::MoveReadOnly; }
@@ -86,7 +90,8 @@ class StoreChange {
   bool WriteRecord(std::string& recordPath) const;
   bool Make(Step& step);
   bool Undo(const Step& step);
-  static Outcome RollForward(const Step& step);
+  // Folders a file was renamed into are added to `enteredFolders`, to be synced once.
+  static Outcome RollForward(const Step& step, std::set<std::string>& enteredFolders);
   static Outcome RollAppendForward(const Step& step);
   static bool RecoverRecord(const std::string& recordPath, std::string& problem, const PathPlacer& place);
   static std::string EncodeRecord(const std::vector<Step>& steps);

@@ -525,4 +525,59 @@ TEST_F(StoreCrashTest, ACheckInWhoseReplyWasLostGivesOneVersionWhenTheHolderRepe
   EXPECT_EQ(Audit().problems, std::vector<std::string>());
 }
 
+// The documents "<prefix>0.doc", "<prefix>1.doc", ... received for an add.
+std::vector<CWexmoorDoc::NewDocument> ReceivedDocuments(StoreCrashTest& test, const std::string& prefix, int count) {
+  std::vector<CWexmoorDoc::NewDocument> documents;
+  for (int i = 0; i < count; ++i) documents.push_back({prefix + std::to_string(i) + ".doc", "", test.Received("x"), 1});
+  return documents;
+}
+
+// Every file below `folder`, as a path relative to it.
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  if (!std::filesystem::exists(folder)) return files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files.push_back(std::filesystem::relative(entry.path(), folder).string());
+  }
+  return files;
+}
+
+TEST_F(StoreCrashTest, AStartAfterAKillInsideALargeAddFindsNoTemporaryOfItsCommittedBatch) {
+  const int batch = static_cast<int>(CWexmoorDoc::kAddBatch);
+  const int tail = 600 - batch;
+  const std::string project = NewProject("Large");
+  KeepLibraryAs("base");
+  Restart();
+  const int tailChanges =
+      CountDiskChanges([&] { Doc().AddDocuments(project, "ann", ReceivedDocuments(*this, "t", tail)); });
+  PutLibraryBack("base");
+  Restart();
+  const int allChanges =
+      CountDiskChanges([&] { Doc().AddDocuments(project, "ann", ReceivedDocuments(*this, "d", 600)); });
+  PutLibraryBack("base");
+  // Each file of the first batch is renamed into place after its record: a kill a
+  // third of a batch before its end lies among those renames.
+  const int status = RunInChild([&] {
+    if (!StartDocument()) return 2;
+    const std::vector<CWexmoorDoc::NewDocument> documents = ReceivedDocuments(*this, "d", 600);
+    ExitAtDiskChange(allChanges - tailChanges - batch / 3);
+    Doc().AddDocuments(project, "ann", documents);
+    return 0;
+  });
+  ASSERT_EQ(status, kKilledExit);
+  Restart();
+  const LibraryAudit audit = Audit();
+  int listed = 0;
+  for (const auto& [key, value] : audit.catalogue) listed += key.rfind("document " + project + "/", 0) == 0;
+  EXPECT_EQ(listed, batch) << "the first batch is whole, the second absent";
+  EXPECT_EQ(audit.problems, std::vector<std::string>());
+  EXPECT_EQ(audit.strays, std::vector<std::string>());
+  // Only the files received for the second batch are left over.
+  const std::vector<std::string> moved = FilesBelow(root_ + "/" + CWexmoorDoc::kDeletedProjectsFolder);
+  EXPECT_EQ(moved.size(), static_cast<std::size_t>(tail));
+  for (const std::string& file : moved) {
+    EXPECT_NE(file.find("/TemporaryFiles/Temp_"), std::string::npos) << file;
+  }
+}
+
 }  // namespace

@@ -124,14 +124,15 @@ class StoreTestLibrary : public ::testing::Test {
   // From now on the n-th disk change of this process (1: the next) ends it at once
   // with kKilledExit, without any clean-up, as a crash would.
   static void ExitAtDiskChange(int n) {
-    auto count = std::make_shared<int>(0);
+    // Syncs run on several threads at once: the count is shared by them.
+    auto count = std::make_shared<std::atomic<int>>(0);
     platform::SetDiskChangeHookForTesting([count, n] {
       if (++*count == n) ::_exit(kKilledExit);
     });
   }
   // The number of disk changes `body` makes.
   static int CountDiskChanges(const std::function<void()>& body) {
-    int count = 0;
+    std::atomic<int> count{0};
     platform::SetDiskChangeHookForTesting([&count] { ++count; });
     body();
     platform::SetDiskChangeHookForTesting(nullptr);
