@@ -43,10 +43,12 @@ class NotificationsToStream {
   NotificationsToStream& operator=(const NotificationsToStream&) = delete;
 };
 
-// The command on the library itself, when no server runs on it.
+// The command on the library itself, when no server runs on it. Only the root's
+// guard is taken (a copy may carry a running server's port), and a command that
+// changes or lists accounts reads the users file alone.
 int RunOnStoppedLibrary(const AdminOptions& options, const std::string& workingFolder,
-                        const std::vector<std::string>& command, const PasswordSource& password, std::ostream& out,
-                        std::ostream& err) {
+                        const std::vector<std::string>& command, const LibraryAdministrator::Needs& needs,
+                        const PasswordSource& password, std::ostream& out, std::ostream& err) {
   const NotificationsToStream notifications(err);
   if (!CreateFolderPath(workingFolder)) {   // as the server makes it
     err << "Cannot create the working folder " << workingFolder << std::endl;
@@ -54,11 +56,9 @@ int RunOnStoppedLibrary(const AdminOptions& options, const std::string& workingF
   }
   CWexmoorApp::SeedRootPathFile(workingFolder,
                                 options.rootPath.empty() ? "" : PathParser::FullPath(options.rootPath));
-  CWexmoorDoc document({workingFolder, options.lockFolder, CertificateBuiltInKey()});
-  if (!document.OnNewDocument()) {
-    err << "The library of " << workingFolder
-        << " could not be opened: a running server holds it (stop the server first) or its files cannot be read"
-        << std::endl;
+  CWexmoorDoc document({workingFolder, options.lockFolder, CertificateBuiltInKey(), /*administration=*/true});
+  if (!(needs.library ? document.OnNewDocument() : document.OpenUsers())) {
+    err << "The library of " << workingFolder << " could not be opened: " << document.GetStartProblem() << std::endl;
     return LibraryAdministrator::kRefused;
   }
   return LibraryAdministrator(document, nullptr, password, out, err).Run(command);
@@ -118,5 +118,5 @@ int RunAdminCommand(const AdminOptions& options, const PasswordSource& password,
       break;
   }
   const PasswordSource given = [&request] { return request.password; };
-  return RunOnStoppedLibrary(options, workingFolder, request.command, given, out, err);
+  return RunOnStoppedLibrary(options, workingFolder, request.command, needs, given, out, err);
 }

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -15,6 +17,7 @@
 #include "common/CertificateFile.h"
 #include "common/MessageIds.h"
 #include "platform/AtomicFile.h"
+#include "platform/InstanceGuard.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "server/admin/AdminChannel.h"
@@ -33,9 +36,11 @@ class AdminCommandTest : public ::testing::Test {
 
   // Runs one command on the test server's library; `password` answers a question for one.
   int Admin(const std::vector<std::string>& command, const std::string& password = "secret") {
+    return AdminWith({library_.workingFolder, library_.rootPath, library_.lockFolder, command}, password);
+  }
+  int AdminWith(const AdminOptions& options, const std::string& password = "secret") {
     out_.str("");
     err_.str("");
-    const AdminOptions options{library_.workingFolder, library_.rootPath, library_.lockFolder, command};
     return RunAdminCommand(options, [&password] { return std::optional<std::string>(password); }, out_, err_);
   }
   std::string UsersFile() const {
@@ -187,6 +192,51 @@ TEST_F(AdminCommandTest, RefusedWhileAServerHoldsTheLibraryAndForUnknownCommands
   EXPECT_EQ(Admin({"rename-everything"}), 64);
   EXPECT_EQ(Admin({"unlock"}), 64);
   EXPECT_NE(err_.str().find("usage: wexmoor admin"), std::string::npos);
+}
+
+TEST_F(AdminCommandTest, AStoppedLibraryThatCannotBeOpenedSaysWhy) {
+  const std::string plain = scratch_.Put("plain", "not a folder");
+  const std::string linked = scratch_ / "linked";
+  ASSERT_EQ(::mkdir(linked.c_str(), 0700), 0);
+  const std::string lockFile = linked + "/" + platform::InstanceGuard::LockFileName(CWexmoorDoc::RootGuardName(library_.rootPath));
+  ASSERT_EQ(::symlink(plain.c_str(), lockFile.c_str()), 0);
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home != nullptr ? home : "";
+  const struct {
+    const char* name;
+    std::string lockFolder;
+    std::function<void()> prepare;
+    std::string reason;
+  } cases[] = {
+      {"held by a server", library_.lockFolder, [this] { ASSERT_TRUE(server_.Start()); },
+       "could not be opened: a running server holds it (stop the server first)"},
+      // The fallback folder under $HOME cannot be made either.
+      {"no usable lock folder", plain, [&plain] { ::setenv("HOME", plain.c_str(), 1); },
+       "could not be opened: no lock folder can be used; the lock folder " + plain + " is not a folder"},
+      {"linked lock file", linked, [] {}, "could not be opened: the lock file " + lockFile + " is a link"},
+      {"damaged users file", library_.lockFolder,
+       [this] { std::ofstream(library_.rootPath + "/" + ServerSettings::kUsersFileName) << "damaged"; },
+       "could not be opened: the users file " + library_.rootPath + "/" + ServerSettings::kUsersFileName + " is damaged"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.prepare();
+    EXPECT_EQ(AdminWith({library_.workingFolder, library_.rootPath, c.lockFolder, {"users"}}), 1);
+    EXPECT_NE(err_.str().find(c.reason), std::string::npos) << err_.str();
+    EXPECT_EQ(err_.str().find("a running server holds it") != std::string::npos, &c == &cases[0]) << err_.str();
+    ::setenv("HOME", savedHome.c_str(), 1);
+    server_.Stop();
+  }
+}
+
+TEST_F(AdminCommandTest, AccountsAreAdministeredFromTheUsersFileAlone) {
+  // A library whose records cannot be read: only commands that read them say so.
+  std::ofstream(library_.rootPath + "/" + CWexmoorDoc::kInventoryFileName) << "Start Project\n";
+  ASSERT_EQ(Admin({"add-user", "ann"}), 0) << err_.str();
+  ASSERT_EQ(Admin({"users"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("ann "), std::string::npos) << out_.str();
+  EXPECT_EQ(Admin({"checked-out"}), 1);
+  EXPECT_NE(err_.str().find("could not be opened: its records could not be loaded"), std::string::npos) << err_.str();
 }
 
 TEST_F(AdminCommandTest, OnARunningServerCommandsChangeTheLiveLibraryAndItsFiles) {

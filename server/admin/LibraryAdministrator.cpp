@@ -52,8 +52,8 @@ const LibraryAdministrator::Command* LibraryAdministrator::Find(const std::strin
       {"set-library-name", 1, 1, {}, &LibraryAdministrator::SetLibraryName},
       {"set-port", 1, 1, {}, &LibraryAdministrator::SetPort},
       {"set-address", 1, 1, {}, &LibraryAdministrator::SetAddress},
-      {"checked-out", 0, 0, {}, &LibraryAdministrator::CheckedOut},
-      {"backup", 1, 1, {false, 0}, &LibraryAdministrator::Backup},
+      {"checked-out", 0, 0, {false, -1, true}, &LibraryAdministrator::CheckedOut},
+      {"backup", 1, 1, {false, 0, true}, &LibraryAdministrator::Backup},
   };
   for (const Command& command : kCommands) {
     if (name == command.name) return &command;

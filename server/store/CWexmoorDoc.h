@@ -60,6 +60,9 @@ class CWexmoorDoc {
     std::string workingFolder;  // holds "WexmoorRootPath.wxf"; empty: the process's working folder
     std::string lockFolder;     // lock files of the instance guards; empty: the platform's default
     BuiltInKey usersFileKey{};  // scrambles "WXUsers.wxf"
+    // Opened by the administration of a stopped library, which never listens: only
+    // the root's guard is taken, so a copy carrying a live server's port can be opened.
+    bool administration = false;
   };
 
   // The document owns the top-level nodes of its array (and each node its subtree).
@@ -84,7 +87,16 @@ class CWexmoorDoc {
   // file cannot be read, or (after the abort message) when another instance holds
   // either guard; a second call after a success is false at once.
   bool OnNewDocument();
+  // The start-up for the users file alone (the administration of accounts and
+  // server values): the root path is read, the guards taken and the users file
+  // loaded (made when missing); no record of the library is read. False as for
+  // OnNewDocument; the shutdown save then writes the users and root-path files.
+  bool OpenUsers();
   bool IsStarted() const { return started_; }
+  // Why the last OnNewDocument or OpenUsers gave false, for the administrator
+  // ("a running server holds it (stop the server first)", a guard's problem, an
+  // unreadable file); empty after a success.
+  const std::string& GetStartProblem() const { return startProblem_; }
 
   // The next internal name "WXFiName_Hi%dLo%d", or "" when the counter file could
   // not be written; every caller must treat "" as a failure.
@@ -437,8 +449,15 @@ class CWexmoorDoc {
   // Tries to create (and removes) a file in the library root; a refusal is noted
   // and makes the library read-only for this run.
   void CheckLibraryWritable();
+  // Reads the root-path file (the working folder becomes the root when none is
+  // recorded: `rootWasEmpty`) and takes the guards; false with the start problem set.
+  bool OpenRoot(bool& rootWasEmpty, bool& usersFileLoaded);
   bool TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded);
-  bool RefuseSecondInstance();
+  // The abort message for the guard that was refused; false.
+  bool RefuseSecondInstance(const platform::InstanceGuard& refused, const std::string& heldText);
+  // Makes a missing users file and loads it; false with the start problem set.
+  bool LoadUsersFile(const std::string& rootPath);
+  bool FailStart(const std::string& problem);
   bool LoadInventory();
   bool LoadInternalNameCounters(bool newLibrary);
   void MapProjectNodes(ServerProject& project);
@@ -541,6 +560,8 @@ class CWexmoorDoc {
 
   const std::string workingFolder_;
   const std::string lockFolder_;
+  const bool administration_;
+  std::string startProblem_;
   std::unique_ptr<platform::InstanceGuard> rootGuard_;
   std::unique_ptr<platform::InstanceGuard> portGuard_;
   bool started_ = false;
