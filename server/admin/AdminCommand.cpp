@@ -23,6 +23,8 @@ const char* const kAdminUsage =
     "  checked-out                list the checked-out documents (project, document, holder, since)\n"
     "  backup DIR                 copy the library into the new or empty folder DIR while clients\n"
     "                             work; serve the copy with: wexmoor --headless --workdir DIR\n"
+    "  verify                     check a stopped library or a backup without serving it: every\n"
+    "                             record parses, every version is there with its size\n"
     "When a server runs in the working folder the command goes to it (run it as the user the\n"
     "server runs as; files are written by the server); otherwise it works on the library itself.\n";
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <fstream>
 #include <mutex>
@@ -25,6 +26,7 @@
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
+#include "server/store/StoreFilePaths.h"
 #include "testsupport/TestServer.h"
 
 namespace {
@@ -237,6 +239,70 @@ TEST_F(AdminCommandTest, AccountsAreAdministeredFromTheUsersFileAlone) {
   EXPECT_NE(out_.str().find("ann "), std::string::npos) << out_.str();
   EXPECT_EQ(Admin({"checked-out"}), 1);
   EXPECT_NE(err_.str().find("could not be opened: its records could not be loaded"), std::string::npos) << err_.str();
+}
+
+TEST_F(AdminCommandTest, VerifyFindsAStoppedLibraryAndItsBackupWhole) {
+  StartWithChannel();
+  const std::string project = NewProject("Plans");
+  FileStatistics added;
+  ASSERT_EQ(server_.Document().AddDocument("plan.txt", project, "ann", "", Received("v1"), 2, added), 0);
+  EXPECT_EQ(Admin({"verify"}), 1);
+  EXPECT_NE(err_.str().find("verify checks a stopped library or a backup"), std::string::npos) << err_.str();
+  const std::string copy = scratch_ / "copy";
+  ASSERT_EQ(Admin({"backup", copy}), 0) << err_.str();
+  server_.Stop();
+  for (const std::string& folder : {library_.workingFolder, copy}) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(AdminWith({folder, "", library_.lockFolder, {"verify"}}), 0) << out_.str() << err_.str();
+    EXPECT_NE(out_.str().find(": 1 projects, 1 documents, 1 versions\nNo problem found\n"), std::string::npos)
+        << out_.str();
+    // The backup still records the original's folders: what it checks must be its own.
+    if (folder != copy) std::filesystem::rename(library_.rootPath, library_.rootPath + ".away");
+  }
+  std::filesystem::rename(library_.rootPath + ".away", library_.rootPath);
+}
+
+TEST_F(AdminCommandTest, VerifyListsWhatIsWrongWithAStoppedLibrary) {
+  ASSERT_TRUE(server_.Start());
+  const std::string project = NewProject("Plans");
+  FileStatistics added;
+  ASSERT_EQ(server_.Document().AddDocument("plan.txt", project, "ann", "", Received("v1"), 2, added), 0);
+  const std::string folder = server_.Document().GetProjectFolderPath(project) + "/";
+  server_.Stop();
+  const std::string statistics = StatisticsPath(folder, added.GetInternalFileName());
+  const struct {
+    const char* name;
+    std::string path;
+    std::optional<std::string> content;   // none: the file is removed
+    std::string reason;
+  } cases[] = {
+      {"missing version", folder + added.GetVersionFileName(), std::nullopt,
+       "version 1 of document plan.txt is missing: " + folder + added.GetVersionFileName()},
+      {"version of another size", folder + added.GetVersionFileName(), "v1 grown",
+       "version 1 of document plan.txt holds 8 bytes where 2 are recorded"},
+      {"damaged record", statistics, "Start FileStatistics\n", "the record " + statistics + " of document plan.txt"},
+      {"unfinished change", library_.rootPath + "/Journal/Change_1.wxf", "", "holds 1 unfinished change(s)"},
+      {"counter behind a name", library_.rootPath + "/GenInternalValue.wxf", "1,1", "is not past the name WXFiName_Hi"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool existed = platform::fs::Exists(c.path);
+    const std::string before = existed ? platform::ScratchFolder::Read(c.path) : "";
+    if (c.content) {
+      std::ofstream(c.path, std::ios::binary) << *c.content;
+    } else {
+      ASSERT_TRUE(platform::fs::DeleteFile(c.path));
+    }
+    EXPECT_EQ(Admin({"verify"}), 1);
+    EXPECT_NE(out_.str().find(c.reason), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("\n1 problem(s) found\n"), std::string::npos) << out_.str();
+    if (existed) {
+      std::ofstream(c.path, std::ios::binary) << before;
+    } else {
+      ASSERT_TRUE(platform::fs::DeleteFile(c.path));
+    }
+  }
+  EXPECT_EQ(Admin({"verify"}), 0) << out_.str();
 }
 
 TEST_F(AdminCommandTest, OnARunningServerCommandsChangeTheLiveLibraryAndItsFiles) {

@@ -7,6 +7,7 @@
 #include "platform/CriticalSection.h"
 #include "server/admin/CheckedOutList.h"
 #include "server/admin/LibraryBackup.h"
+#include "server/admin/LibraryVerifier.h"
 #include "server/admin/ServerValues.h"
 #include "server/admin/UserAdministration.h"
 #include "server/admin/UserCertificateIssuer.h"
@@ -54,6 +55,7 @@ const LibraryAdministrator::Command* LibraryAdministrator::Find(const std::strin
       {"set-address", 1, 1, {}, &LibraryAdministrator::SetAddress},
       {"checked-out", 0, 0, {false, -1, true}, &LibraryAdministrator::CheckedOut},
       {"backup", 1, 1, {false, 0, true}, &LibraryAdministrator::Backup},
+      {"verify", 0, 0, {}, &LibraryAdministrator::Verify},
   };
   for (const Command& command : kCommands) {
     if (name == command.name) return &command;
@@ -198,6 +200,24 @@ int LibraryAdministrator::Backup(const Arguments& arguments) {
   out_ << "The library is backed up in " << folder << "; to serve the copy: wexmoor --headless --workdir " << folder
        << std::endl;
   return kDone;
+}
+
+int LibraryAdministrator::Verify(const Arguments&) {
+  // A served library changes while it is read, and its journal is in use.
+  if (connected_) {
+    return Refuse("verify checks a stopped library or a backup: stop the server, or back the library up and "
+                  "verify the backup with wexmoor admin --workdir DIR verify");
+  }
+  const LibraryVerifier::Report report = LibraryVerifier(document_).Verify();
+  out_ << "Checked " << document_.GetRootPath() << ": " << report.projects << " projects, " << report.documents
+       << " documents, " << report.versions << " versions\n";
+  for (const std::string& problem : report.problems) out_ << "  " << problem << '\n';
+  if (report.problems.empty()) {
+    out_ << "No problem found" << std::endl;
+    return kDone;
+  }
+  out_ << report.problems.size() << " problem(s) found" << std::endl;
+  return kRefused;
 }
 
 int LibraryAdministrator::Refuse(const std::string& reason) {

@@ -58,6 +58,7 @@ class LibraryAdministrator {
   int SetAddress(const Arguments& arguments);
   int CheckedOut(const Arguments&);
   int Backup(const Arguments& arguments);
+  int Verify(const Arguments&);
 
   int Refuse(const std::string& reason);
   int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }
