@@ -38,9 +38,13 @@ CWexmoorDoc::CWexmoorDoc(const Setup& setup)
     : settings_(setup.usersFileKey),
       workingFolder_(setup.workingFolder.empty() ? platform::WorkingFolder() : setup.workingFolder),
       lockFolder_(setup.lockFolder),
-      administration_(setup.administration) {}
+      administration_(setup.administration) {
+  records_.SetWriteListener(&checkedOut_);
+}
 
 CWexmoorDoc::~CWexmoorDoc() {
+  stopCheckedOutWalk_ = true;
+  if (checkedOutWalk_.joinable()) checkedOutWalk_.join();
   if (pathHooksInstalled_) ServerPathContext::Uninstall();
   if (!noSaveOnExit_) {
     settings_.SaveUsers(GetRootPath());
@@ -84,6 +88,8 @@ bool CWexmoorDoc::OnNewDocument() {
   pathHooksInstalled_ = true;
   started_ = true;
   noSaveOnExit_ = false;
+  // A running server answers who holds what at once; the administration reads it when asked.
+  if (!administration_) checkedOutWalk_ = std::thread([this] { ReadUnreadCheckOuts(); });
   return true;
 }
 

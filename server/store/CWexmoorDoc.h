@@ -14,6 +14,7 @@
 #include <set>
 #include <shared_mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "server/store/LockTable.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ProjectLockSet.h"
+#include "server/store/CheckedOutIndex.h"
 #include "server/store/RecordCache.h"
 #include "server/store/ServerProject.h"
 #include "server/store/ServerNotes.h"
@@ -124,6 +126,11 @@ class CWexmoorDoc {
   std::string DiskFolder(const std::string& recordedFolder) const;
   // "Library->Project->Sub" for a folder path; components that name no project are left out.
   std::string GetProjectDisplayPath(const std::string& folderPath);
+  // The statistics file and record of every document with a checked-out version
+  // now. Files are read only where the server has not seen them written: the whole
+  // library once (a walk the running server starts at start-up; a later call waits
+  // for it) and folders whose records moved (CWexmoorDocCheckedOut.cpp).
+  std::vector<std::pair<std::string, RecordCache::StatisticsRecord>> CheckedOutDocuments();
   // The stored file of the version in the header of `statistics`, references
   // followed; "" when a project, document or version on the way is missing, or the
   // references form a cycle or a chain deeper than kMaxReferenceDepth.
@@ -460,6 +467,8 @@ class CWexmoorDoc {
   bool FailStart(const std::string& problem);
   bool LoadInventory();
   bool LoadInternalNameCounters(bool newLibrary);
+  // Reads the folders the checked-out index has not seen; stops early when told to.
+  void ReadUnreadCheckOuts();
   void MapProjectNodes(ServerProject& project);
   // Folder of the project with a trailing separator, "" when absent; takes the latch.
   std::string FolderOfProject(const std::string& internalName);
@@ -549,6 +558,10 @@ class CWexmoorDoc {
   ProjectMap projectMap_;
 
   ServerSettings settings_;
+  CheckedOutIndex checkedOut_;   // listens to records_, so it outlives it
+  std::mutex checkedOutWalkMutex_;   // one walk of unread folders at a time
+  std::atomic<bool> stopCheckedOutWalk_{false};
+  std::thread checkedOutWalk_;
   RecordCache records_;
   std::unique_ptr<InternalNameCounter> nameCounter_;
   TempFileCounter tempFileCounter_;
