@@ -17,10 +17,12 @@
 #include <vector>
 
 #include "common/BuiltInKeys.h"
+#include "platform/InstanceGuard.h"
 #include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
 #include "platform/fs.h"
 #include "server/admin/AdminWire.h"
+#include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
 #include "testsupport/ChildProcess.h"
 #include "testsupport/FreePort.h"
@@ -116,6 +118,22 @@ TEST_F(WexmoorProgramTest, SecondInstanceOnTheSameRootAborts) {
                                  "same listening Port.  Application aborting!"));
   first->Signal(SIGTERM);
   EXPECT_EQ(0, first->Finish());
+}
+
+TEST_F(WexmoorProgramTest, ALockFileThatIsALinkIsNamedAsTheReasonTheServerDoesNotStart) {
+  const std::string locks = scratch_ / "locks";
+  ASSERT_EQ(0, ::mkdir(locks.c_str(), 0700));
+  const std::string lockFile = locks + "/" + platform::InstanceGuard::LockFileName(CWexmoorDoc::RootGuardName(root_));
+  ASSERT_EQ(0, ::symlink((scratch_ / "elsewhere").c_str(), lockFile.c_str()));
+  std::vector<std::string> environment;
+  for (const std::string& variable : ChildProcess::EnvironmentWithoutDisplay()) {
+    if (variable.rfind("XDG_RUNTIME_DIR=", 0) != 0) environment.push_back(variable);
+  }
+  environment.push_back("XDG_RUNTIME_DIR=" + locks);
+  const auto server = StartServer(Arguments("work"), /*headless=*/true, &environment);
+  EXPECT_EQ(1, server->Finish());
+  EXPECT_NE(std::string::npos, server->Errors().find("the lock file " + lockFile + " is a link")) << server->Errors();
+  EXPECT_EQ(std::string::npos, server->Errors().find("already running")) << server->Errors();
 }
 
 TEST_F(WexmoorProgramTest, DamagedInventoryIsReportedAndLeftAsItIs) {
