@@ -135,6 +135,7 @@ bool CWexmoorDoc::FailStart(const std::string& problem) {
   startProblem_ = problem;
   return false;
 }
+
 void CWexmoorDoc::CheckLibraryWritable() {
   const std::string root = GetRootPath();
   std::string probe;

@@ -46,18 +46,17 @@ void CWexmoorDoc::ReadUnreadCheckOuts() {
   }
   // Read from disk, not through the cache: a walk of the library would push out what clients use.
   for (const ProjectRecords& project : projects) {
-    if (stopCheckedOutWalk_) {
-      checkedOut_.MarkUnread(unread, everything);
-      return;
-    }
+    if (stopCheckedOutWalk_) break;
     const ProjectFileList list(ProjectFileListPath(project.folder, project.internalName));
     list.ForEachValue([&](const std::string& internalFileName) {
+      if (stopCheckedOutWalk_) return;
       const std::string path = StatisticsPath(project.folder, internalFileName);
       FileStatistics statistics;
       int line = 0;
       if (statistics.Load(path, line) == 0 && CheckedOutIndex::HoldsCheckOut(statistics)) checkedOut_.Found(path);
     });
   }
+  if (stopCheckedOutWalk_) checkedOut_.MarkUnread(unread, everything);
 }
 
 std::vector<std::pair<std::string, RecordCache::StatisticsRecord>> CWexmoorDoc::CheckedOutDocuments() {
