@@ -1,6 +1,6 @@
 #pragma once
-// Checks a stopped library, or a backup of one, without serving it and without
-// writing to it: the inventory, every project's file list and every document's
+// Checks a stopped library, or a backup of one, without serving it; it only reads
+// the library's files: the inventory, every project's file list and every document's
 // statistics parse; every version a document lists is there with its recorded
 // size; the journal holds no unfinished change; the counter file's next name lies
 // past every internal name in use. A backup never started still records its
