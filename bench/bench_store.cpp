@@ -194,6 +194,7 @@ class AdminLibrary {
   std::unique_ptr<CWexmoorDoc> Serve() const {
     auto doc = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work_, locks_, CertificateBuiltInKey()});
     if (!doc->OnNewDocument()) throw std::runtime_error("the administered library did not start");
+    doc->StartCheckedOutWalk();
     return doc;
   }
 

@@ -88,8 +88,6 @@ bool CWexmoorDoc::OnNewDocument() {
   pathHooksInstalled_ = true;
   started_ = true;
   noSaveOnExit_ = false;
-  // A running server answers who holds what at once; the administration reads it when asked.
-  if (!administration_) checkedOutWalk_ = std::thread([this] { ReadUnreadCheckOuts(); });
   return true;
 }
 

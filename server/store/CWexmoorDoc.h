@@ -127,10 +127,13 @@ class CWexmoorDoc {
   // "Library->Project->Sub" for a folder path; components that name no project are left out.
   std::string GetProjectDisplayPath(const std::string& folderPath);
   // The statistics file and record of every document with a checked-out version
-  // now. Files are read only where the server has not seen them written: the whole
-  // library once (a walk the running server starts at start-up; a later call waits
-  // for it) and folders whose records moved (CWexmoorDocCheckedOut.cpp).
+  // now. Files are read only where the document has not seen them written: the
+  // whole library once and folders whose records moved (CWexmoorDocCheckedOut.cpp).
   std::vector<std::pair<std::string, RecordCache::StatisticsRecord>> CheckedOutDocuments();
+  // Reads the whole library for CheckedOutDocuments in the background (once, after
+  // a successful start; joined by the destructor), so that a running server's first
+  // answer does not wait long; a call meanwhile waits for it.
+  void StartCheckedOutWalk();
   // The stored file of the version in the header of `statistics`, references
   // followed; "" when a project, document or version on the way is missing, or the
   // references form a cycle or a chain deeper than kMaxReferenceDepth.

@@ -59,6 +59,10 @@ void CWexmoorDoc::ReadUnreadCheckOuts() {
   if (stopCheckedOutWalk_) checkedOut_.MarkUnread(unread, everything);
 }
 
+void CWexmoorDoc::StartCheckedOutWalk() {
+  if (started_ && !checkedOutWalk_.joinable()) checkedOutWalk_ = std::thread([this] { ReadUnreadCheckOuts(); });
+}
+
 std::vector<std::pair<std::string, RecordCache::StatisticsRecord>> CWexmoorDoc::CheckedOutDocuments() {
   ReadUnreadCheckOuts();
   std::vector<std::pair<std::string, RecordCache::StatisticsRecord>> held;
