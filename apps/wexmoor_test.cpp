@@ -20,10 +20,12 @@
 #include <vector>
 
 #include "common/BuiltInKeys.h"
+#include "platform/InstanceGuard.h"
 #include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
 #include "platform/fs.h"
 #include "server/admin/AdminWire.h"
+#include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
 #include "testsupport/ChildProcess.h"
 #include "testsupport/FreePort.h"
@@ -71,9 +73,10 @@ class WexmoorProgramTest : public ::testing::Test {
   std::vector<std::string> Arguments(const std::string& work) const {
     return {"--workdir", scratch_ / work, "--create-workdir", "--root", root_};
   }
-  // "wexmoor admin" on the library of working folder "work"; `input` is its standard input.
-  std::unique_ptr<ChildProcess> Admin(const std::vector<std::string>& command, const std::string& input) const {
-    std::vector<std::string> all = {"admin", "--workdir", scratch_ / "work", "--root", root_};
+  // "wexmoor admin" on the library of working folder `work`; `input` is its standard input.
+  std::unique_ptr<ChildProcess> Admin(const std::vector<std::string>& command, const std::string& input,
+                                      const std::string& work = "work") const {
+    std::vector<std::string> all = {"admin", "--workdir", scratch_ / work, "--root", root_};
     all.insert(all.end(), command.begin(), command.end());
     ChildProcess::Options options;
     options.withInput = true;
@@ -119,6 +122,22 @@ TEST_F(WexmoorProgramTest, SecondInstanceOnTheSameRootAborts) {
                                  "same listening Port.  Application aborting!"));
   first->Signal(SIGTERM);
   EXPECT_EQ(0, first->Finish());
+}
+
+TEST_F(WexmoorProgramTest, ALockFileThatIsALinkIsNamedAsTheReasonTheServerDoesNotStart) {
+  const std::string locks = scratch_ / "locks";
+  ASSERT_EQ(0, ::mkdir(locks.c_str(), 0700));
+  const std::string lockFile = locks + "/" + platform::InstanceGuard::LockFileName(CWexmoorDoc::RootGuardName(root_));
+  ASSERT_EQ(0, ::symlink((scratch_ / "elsewhere").c_str(), lockFile.c_str()));
+  std::vector<std::string> environment;
+  for (const std::string& variable : ChildProcess::EnvironmentWithoutDisplay()) {
+    if (variable.rfind("XDG_RUNTIME_DIR=", 0) != 0) environment.push_back(variable);
+  }
+  environment.push_back("XDG_RUNTIME_DIR=" + locks);
+  const auto server = StartServer(Arguments("work"), /*headless=*/true, &environment);
+  EXPECT_EQ(1, server->Finish());
+  EXPECT_NE(std::string::npos, server->Errors().find("the lock file " + lockFile + " is a link")) << server->Errors();
+  EXPECT_EQ(std::string::npos, server->Errors().find("already running")) << server->Errors();
 }
 
 TEST_F(WexmoorProgramTest, DamagedInventoryIsReportedAndLeftAsItIs) {
@@ -235,6 +254,33 @@ TEST_F(WexmoorProgramTest, AdminReachesTheRunningServerAndOtherwiseTheLibraryIts
   const auto noPassword = Admin({"set-password", "ann"}, "");
   EXPECT_EQ(1, noPassword->Finish());
   EXPECT_NE(std::string::npos, noPassword->Errors().find("No password was given")) << noPassword->Errors();
+}
+
+TEST_F(WexmoorProgramTest, ABackupIsAdministeredAndServedOnItsOwnPortBesideTheLiveServer) {
+  const auto added = Admin({"add-user", "ann"}, "secret\n");
+  ASSERT_EQ(0, added->Finish()) << added->Errors();
+  const auto live = StartServer(Arguments("work"));
+  ASSERT_TRUE(live->WaitForOutput("Active user count is 0\n")) << live->Output();
+  const auto backup = Admin({"backup", scratch_ / "copy"}, "");
+  ASSERT_EQ(0, backup->Finish()) << backup->Errors();
+  const std::string liveUsers = platform::ScratchFolder::Read(root_ + "/" + ServerSettings::kUsersFileName);
+
+  // The copy carries the live port, which the running server holds.
+  const auto listed = Admin({"users"}, "", "copy");
+  EXPECT_EQ(0, listed->Finish()) << listed->Errors();
+  EXPECT_NE(std::string::npos, listed->Output().find("ann ")) << listed->Output();
+  const std::uint16_t copyPort = testsupport::FreeListeningPort();
+  const auto moved = Admin({"set-port", std::to_string(copyPort)}, "", "copy");
+  ASSERT_EQ(0, moved->Finish()) << moved->Errors();
+
+  const auto copy = StartServer({"--workdir", scratch_ / "copy"});
+  ASSERT_TRUE(copy->WaitForOutput("Active user count is 0\n")) << copy->Output() << copy->Errors();
+  EXPECT_NE(std::string::npos, copy->Output().find("Listening port is " + std::to_string(copyPort) + "\n"));
+  copy->Signal(SIGTERM);
+  EXPECT_EQ(0, copy->Finish()) << copy->Errors();
+  EXPECT_EQ(liveUsers, platform::ScratchFolder::Read(root_ + "/" + ServerSettings::kUsersFileName));
+  live->Signal(SIGTERM);
+  EXPECT_EQ(0, live->Finish()) << live->Errors();
 }
 
 // What a stranger's attempt on the administration socket came to (a child's exit status).

@@ -3,6 +3,10 @@
 // file of a reference to it. Each is reported as operations per second, then as the
 // ratio of its best rate at 10000 to that at 100. With WEX_BENCH_LARGE=1 adding is
 // also measured in a project of 100000 documents (its set-up takes a while). Run it
+// The administration's costs are measured on a library of 10000 documents (with
+// WEX_BENCH_LARGE=1 also of 250000) in 100 projects: "checked-out" on the running
+// server's document once the server has been up a while, and "users" of the
+// stopped library as "wexmoor admin" runs it.
 // from a build configured with -DWEX_BUILD_BENCH=ON:
 // <build>/bench/bench_store --benchmark_repetitions=3
 #include <benchmark/benchmark.h>
@@ -13,11 +17,15 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "common/BuiltInKeys.h"
+#include "server/admin/AdminCommand.h"
+#include "server/admin/CheckedOutList.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
@@ -162,13 +170,91 @@ void BM_VersionFilePathThroughReference(benchmark::State& state) {
   state.counters["ops/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+constexpr int kAdminProjects = 100;
+constexpr int kAdminCheckedOut = 10;
+
+// A stopped library of the given number of one-version documents spread over
+// kAdminProjects projects, kAdminCheckedOut of them checked out; made once per size.
+class AdminLibrary {
+ public:
+  static AdminLibrary& Get(int documents) {
+    static std::map<int, std::unique_ptr<AdminLibrary>> made;
+    std::unique_ptr<AdminLibrary>& library = made[documents];
+    if (!library) library.reset(new AdminLibrary(documents));
+    return *library;
+  }
+  AdminOptions Options(const std::string& command) const { return {work_, "", locks_, {command}}; }
+  // The library as a running server holds it.
+  std::unique_ptr<CWexmoorDoc> Serve() const {
+    auto doc = std::make_unique<CWexmoorDoc>(CWexmoorDoc::Setup{work_, locks_, CertificateBuiltInKey()});
+    if (!doc->OnNewDocument()) throw std::runtime_error("the administered library did not start");
+    doc->StartCheckedOutWalk();
+    return doc;
+  }
+
+ private:
+  explicit AdminLibrary(int documents) : work_(scratch_ / "work"), locks_(scratch_ / "locks") {
+    const std::string root = scratch_ / "lib";
+    for (const std::string& folder : {work_, root, locks_}) platform::fs::CreateFolder(folder);
+    std::ofstream(work_ + "/" + CWexmoorDoc::kRootPathFileName, std::ios::binary) << "\"" << root << "\",\"\",0";
+    std::unique_ptr<CWexmoorDoc> doc = Serve();
+    int next = 1;
+    std::string first;
+    for (int p = 0; p < kAdminProjects; ++p) {
+      ServerProject created;
+      if (doc->CreateProject("", "P" + std::to_string(p), "", created, false) != 0) throw std::runtime_error("project");
+      if (!bench::WriteDocuments(*doc, created.GetInternalName(), documents / kAdminProjects, next)) {
+        throw std::runtime_error("documents");
+      }
+      if (p == 0) first = created.GetInternalName();
+    }
+    for (int i = 0; i < kAdminCheckedOut; ++i) {
+      const std::string name = "doc" + std::to_string(i) + ".txt";
+      if (doc->CheckOutDocuments(first, name, -1, kUser, false, false).code != 0) throw std::runtime_error("check-out");
+    }
+  }
+
+  platform::ScratchFolder scratch_;
+  std::string work_;
+  std::string locks_;
+};
+
+void BM_CheckedOutOfARunningServer(benchmark::State& state) {
+  const std::unique_ptr<CWexmoorDoc> doc = AdminLibrary::Get(static_cast<int>(state.range(0))).Serve();
+  // A server that has been up a while: its walk after start-up has ended.
+  ListCheckedOut(*doc);
+  for (auto _ : state) {
+    const std::size_t rows = ListCheckedOut(*doc).size();
+    if (rows != kAdminCheckedOut) {
+      state.SkipWithError("wrong number of checked-out documents");
+      break;
+    }
+  }
+}
+
+void BM_UsersOfAStoppedLibrary(benchmark::State& state) {
+  const AdminLibrary& library = AdminLibrary::Get(static_cast<int>(state.range(0)));
+  const PasswordSource none = [] { return std::optional<std::string>(); };
+  for (auto _ : state) {
+    std::ostringstream out;
+    std::ostringstream err;
+    if (RunAdminCommand(library.Options("users"), none, out, err) != 0) {
+      state.SkipWithError("users refused");
+      break;
+    }
+  }
+}
+
 // Wall-clock rates: the operations wait for the disk.
 BENCHMARK(BM_AddDocument)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_CheckOut)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_CheckIn)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_VersionFilePathThroughReference)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_CheckedOutOfARunningServer)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_UsersOfAStoppedLibrary)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 constexpr int kLargeProject = 100000;
+constexpr int kLargeAdminLibrary = 250000;
 
 bool LargeRunAsked() {
   const char* asked = std::getenv("WEX_BENCH_LARGE");
@@ -182,6 +268,14 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_AddDocument", BM_AddDocument)
         ->Arg(kLargeProject)
         ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_CheckedOutOfARunningServer", BM_CheckedOutOfARunningServer)
+        ->Arg(kLargeAdminLibrary)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_UsersOfAStoppedLibrary", BM_UsersOfAStoppedLibrary)
+        ->Arg(kLargeAdminLibrary)
+        ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }
   bench::BestRateReporter reporter("ops/s");

@@ -34,21 +34,28 @@ std::uint32_t Fnv1a(const std::string& text) {
   return hash;
 }
 
-// The folder when it is usable, else empty after naming its problem on standard error.
-std::string UsableOrReported(const std::string& path) {
-  const std::string problem = InstanceGuard::LockFolderProblem(path);
-  if (problem.empty()) return path;
-  std::fprintf(stderr, "%s; lock files go to another folder\n", problem.c_str());
+// The folder when it is usable, else empty after naming its problem on standard
+// error and in `problem` when given.
+std::string UsableOrReported(const std::string& path, std::string* problem = nullptr) {
+  const std::string found = InstanceGuard::LockFolderProblem(path);
+  if (found.empty()) return path;
+  std::fprintf(stderr, "%s; lock files go to another folder\n", found.c_str());
+  if (problem != nullptr) *problem = found;
   return std::string();
 }
 
 // Opens the lock file (never through a link) and tries once to lock it. -1 when
-// it is held elsewhere or cannot be opened. A file its holder removed while this
-// one waited is not the guard any more: the open is retried.
-int TryLock(const std::string& path, bool& mayRetry) {
+// it is held elsewhere or, with `problem` set, cannot be opened or locked. A file
+// its holder removed while this one waited is not the guard any more: the open is
+// retried.
+int TryLock(const std::string& path, bool& mayRetry, std::string& problem) {
   mayRetry = false;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    problem = errno == ELOOP ? "the lock file " + path + " is a link"
+                             : "the lock file " + path + " cannot be opened: " + std::strerror(errno);
+    return -1;
+  }
   int result;
   do {
     result = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -62,6 +69,7 @@ int TryLock(const std::string& path, bool& mayRetry) {
     mayRetry = true;
   } else {
     mayRetry = errno == EWOULDBLOCK;
+    if (!mayRetry) problem = "the lock file " + path + " cannot be locked: " + std::strerror(errno);
   }
   ::close(fd);
   return -1;
@@ -70,14 +78,22 @@ int TryLock(const std::string& path, bool& mayRetry) {
 }  // namespace
 
 InstanceGuard::InstanceGuard(const std::string& name, int timeoutMs, const std::string& lockFolder) {
-  std::string folder = lockFolder.empty() ? DefaultLockFolder() : UsableOrReported(lockFolder);
-  if (folder.empty() && !lockFolder.empty()) folder = UsableOrReported(FallbackLockFolder());
-  if (folder.empty()) return;
+  std::string given;
+  std::string fallback;
+  std::string folder = lockFolder.empty() ? DefaultLockFolder() : UsableOrReported(lockFolder, &given);
+  if (folder.empty() && !lockFolder.empty()) folder = UsableOrReported(FallbackLockFolder(), &fallback);
+  if (folder.empty()) {
+    problem_ = "no lock folder can be used";
+    for (const std::string& why : {given, fallback}) problem_ += why.empty() ? "" : "; " + why;
+    if (lockFolder.empty()) problem_ += " ($XDG_RUNTIME_DIR, " + PrivateTemporaryFolder() + ", $HOME/.wex-locks)";
+    return;
+  }
   const std::string path = folder + "/" + LockFileName(name);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     bool mayRetry = false;
-    fd_ = TryLock(path, mayRetry);
+    problem_.clear();
+    fd_ = TryLock(path, mayRetry, problem_);
     if (fd_ >= 0) path_ = path;
     if (fd_ >= 0 || !mayRetry || std::chrono::steady_clock::now() >= deadline) return;
     std::this_thread::sleep_for(kRetryPause);

@@ -22,6 +22,10 @@ class InstanceGuard {
   InstanceGuard& operator=(const InstanceGuard&) = delete;
 
   bool Held() const { return fd_ >= 0; }
+  // Why the guard could not be taken when no other holder is the reason (no lock
+  // folder can be used, the lock file is a link or cannot be opened), naming the
+  // folder or file; empty when it is held, or held by someone else.
+  const std::string& Problem() const { return problem_; }
   void Release();   // gives the guard up early; harmless when not held
 
   // $XDG_RUNTIME_DIR when it is a folder of this user that no one else may write
@@ -44,6 +48,7 @@ class InstanceGuard {
  private:
   int fd_ = -1;
   std::string path_;
+  std::string problem_;
 };
 
 }  // namespace platform

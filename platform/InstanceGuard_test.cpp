@@ -41,6 +41,7 @@ TEST_F(InstanceGuardTest, SecondGuardInTheSameProcessIsRefusedAfterTheTimeout) {
   const auto start = std::chrono::steady_clock::now();
   InstanceGuard second("Wexmoor Server", 150, locks.Path());
   EXPECT_FALSE(second.Held());
+  EXPECT_EQ(second.Problem(), "") << "held by another holder, nothing wrong with the guard";
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
 
   InstanceGuard otherName("Wexmoor Server 2", 0, locks.Path());
@@ -182,7 +183,9 @@ TEST_F(InstanceGuardTest, LockFileIsOwnerOnlyNeverALinkAndGoesOnRelease) {
 
   const std::string target = locks.Put("target", "keep");
   ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
-  EXPECT_FALSE(InstanceGuard("library", 0, locks.Path()).Held());
+  const InstanceGuard linked("library", 0, locks.Path());
+  EXPECT_FALSE(linked.Held());
+  EXPECT_EQ(linked.Problem(), "the lock file " + path + " is a link");
   EXPECT_EQ(ScratchFolder::Read(target), "keep");
 }
 

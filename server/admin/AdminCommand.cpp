@@ -28,6 +28,8 @@ const char* const kAdminUsage =
     "                             and what its start finished; 3 when none runs\n"
     "  backup DIR                 copy the library into the new or empty folder DIR while clients\n"
     "                             work; serve the copy with: wexmoor --headless --workdir DIR\n"
+    "  verify                     check a stopped library or a backup without serving it: every\n"
+    "                             record parses, every version is there with its size\n"
     "When a server runs in the working folder the command goes to it (run it as the user the\n"
     "server runs as; files are written by the server); otherwise it works on the library itself.\n";
 
@@ -48,18 +50,18 @@ class NotificationsToStream {
   NotificationsToStream& operator=(const NotificationsToStream&) = delete;
 };
 
-// The command on the library itself, when no server runs on it.
+// The command on the library itself, when no server runs on it. Only the root's
+// guard is taken (a copy may carry a running server's port), and a command that
+// changes or lists accounts reads the users file alone.
 int RunOnStoppedLibrary(const AdminOptions& options, const std::string& workingFolder, const AdminTrust& trust,
-                        const std::vector<std::string>& command, const PasswordSource& password, std::ostream& out,
-                        std::ostream& err) {
+                        const std::vector<std::string>& command, const LibraryAdministrator::Needs& needs,
+                        const PasswordSource& password, std::ostream& out, std::ostream& err) {
   const NotificationsToStream notifications(err);
   CWexmoorApp::SeedRootPathFile(workingFolder,
                                 options.rootPath.empty() ? "" : PathParser::FullPath(options.rootPath));
-  CWexmoorDoc document({workingFolder, options.lockFolder, CertificateBuiltInKey()});
-  if (!document.OnNewDocument()) {
-    err << "The library of " << workingFolder
-        << " could not be opened: a running server holds it (stop the server first) or its files cannot be read"
-        << std::endl;
+  CWexmoorDoc document({workingFolder, options.lockFolder, CertificateBuiltInKey(), /*administration=*/true});
+  if (!(needs.library ? document.OnNewDocument() : document.OpenUsers())) {
+    err << "The library of " << workingFolder << " could not be opened: " << document.GetStartProblem() << std::endl;
     return LibraryAdministrator::kRefused;
   }
   if (const std::string problem = trust.FolderProblem(document.GetRootPath()); !problem.empty()) {
@@ -137,5 +139,5 @@ int RunAdminCommand(const AdminOptions& options, const PasswordSource& password,
     return LibraryAdministrator::kNotRunning;
   }
   const PasswordSource given = [&request] { return request.password; };
-  return RunOnStoppedLibrary(options, workingFolder, *trust, request.command, given, out, err);
+  return RunOnStoppedLibrary(options, workingFolder, *trust, request.command, needs, given, out, err);
 }

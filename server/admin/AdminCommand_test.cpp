@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -17,6 +20,7 @@
 #include "common/CertificateFile.h"
 #include "common/MessageIds.h"
 #include "platform/AtomicFile.h"
+#include "platform/InstanceGuard.h"
 #include "platform/Process.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
@@ -26,6 +30,7 @@
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
+#include "server/store/StoreFilePaths.h"
 #include "testsupport/TestServer.h"
 
 namespace {
@@ -41,9 +46,11 @@ class AdminCommandTest : public ::testing::Test {
   }
   int AdminIn(const std::string& workingFolder, const std::vector<std::string>& command,
               const std::string& password = "secret") {
+    return AdminWith({workingFolder, library_.rootPath, library_.lockFolder, command}, password);
+  }
+  int AdminWith(const AdminOptions& options, const std::string& password = "secret") {
     out_.str("");
     err_.str("");
-    const AdminOptions options{workingFolder, library_.rootPath, library_.lockFolder, command};
     return RunAdminCommand(options, [&password] { return std::optional<std::string>(password); }, out_, err_);
   }
   std::string UsersFile() const {
@@ -280,6 +287,115 @@ TEST_F(AdminCommandTest, RefusedWhileAServerHoldsTheLibraryAndForUnknownCommands
   EXPECT_EQ(Admin({"rename-everything"}), 64);
   EXPECT_EQ(Admin({"unlock"}), 64);
   EXPECT_NE(err_.str().find("usage: wexmoor admin"), std::string::npos);
+}
+
+TEST_F(AdminCommandTest, AStoppedLibraryThatCannotBeOpenedSaysWhy) {
+  const std::string plain = scratch_.Put("plain", "not a folder");
+  const std::string linked = scratch_ / "linked";
+  ASSERT_EQ(::mkdir(linked.c_str(), 0700), 0);
+  const std::string lockFile = linked + "/" + platform::InstanceGuard::LockFileName(CWexmoorDoc::RootGuardName(library_.rootPath));
+  ASSERT_EQ(::symlink(plain.c_str(), lockFile.c_str()), 0);
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home != nullptr ? home : "";
+  const struct {
+    const char* name;
+    std::string lockFolder;
+    std::function<void()> prepare;
+    std::string reason;
+  } cases[] = {
+      {"held by a server", library_.lockFolder, [this] { ASSERT_TRUE(server_.Start()); },
+       "could not be opened: a running server holds it (stop the server first)"},
+      // The fallback folder under $HOME cannot be made either.
+      {"no usable lock folder", plain, [&plain] { ::setenv("HOME", plain.c_str(), 1); },
+       "could not be opened: no lock folder can be used; the lock folder " + plain + " is not a folder"},
+      {"linked lock file", linked, [] {}, "could not be opened: the lock file " + lockFile + " is a link"},
+      {"damaged users file", library_.lockFolder,
+       [this] { std::ofstream(library_.rootPath + "/" + ServerSettings::kUsersFileName) << "damaged"; },
+       "could not be opened: the users file " + library_.rootPath + "/" + ServerSettings::kUsersFileName + " is damaged"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.prepare();
+    EXPECT_EQ(AdminWith({library_.workingFolder, library_.rootPath, c.lockFolder, {"users"}}), 1);
+    EXPECT_NE(err_.str().find(c.reason), std::string::npos) << err_.str();
+    EXPECT_EQ(err_.str().find("a running server holds it") != std::string::npos, &c == &cases[0]) << err_.str();
+    ::setenv("HOME", savedHome.c_str(), 1);
+    server_.Stop();
+  }
+}
+
+TEST_F(AdminCommandTest, AccountsAreAdministeredFromTheUsersFileAlone) {
+  // A library whose records cannot be read: only commands that read them say so.
+  std::ofstream(library_.rootPath + "/" + CWexmoorDoc::kInventoryFileName) << "Start Project\n";
+  ASSERT_EQ(Admin({"add-user", "ann"}), 0) << err_.str();
+  ASSERT_EQ(Admin({"users"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("ann "), std::string::npos) << out_.str();
+  EXPECT_EQ(Admin({"checked-out"}), 1);
+  EXPECT_NE(err_.str().find("could not be opened: its records could not be loaded"), std::string::npos) << err_.str();
+}
+
+TEST_F(AdminCommandTest, VerifyFindsAStoppedLibraryAndItsBackupWhole) {
+  StartWithChannel();
+  const std::string project = NewProject("Plans");
+  FileStatistics added;
+  ASSERT_EQ(server_.Document().AddDocument("plan.txt", project, "ann", "", Received("v1"), 2, added), 0);
+  EXPECT_EQ(Admin({"verify"}), 1);
+  EXPECT_NE(err_.str().find("verify checks a stopped library or a backup"), std::string::npos) << err_.str();
+  const std::string copy = scratch_ / "copy";
+  ASSERT_EQ(Admin({"backup", copy}), 0) << err_.str();
+  server_.Stop();
+  for (const std::string& folder : {library_.workingFolder, copy}) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(AdminWith({folder, "", library_.lockFolder, {"verify"}}), 0) << out_.str() << err_.str();
+    EXPECT_NE(out_.str().find(": 1 projects, 1 documents, 1 versions\nNo problem found\n"), std::string::npos)
+        << out_.str();
+    // The backup still records the original's folders: what it checks must be its own.
+    if (folder != copy) std::filesystem::rename(library_.rootPath, library_.rootPath + ".away");
+  }
+  std::filesystem::rename(library_.rootPath + ".away", library_.rootPath);
+}
+
+TEST_F(AdminCommandTest, VerifyListsWhatIsWrongWithAStoppedLibrary) {
+  ASSERT_TRUE(server_.Start());
+  const std::string project = NewProject("Plans");
+  FileStatistics added;
+  ASSERT_EQ(server_.Document().AddDocument("plan.txt", project, "ann", "", Received("v1"), 2, added), 0);
+  const std::string folder = server_.Document().GetProjectFolderPath(project) + "/";
+  server_.Stop();
+  const std::string statistics = StatisticsPath(folder, added.GetInternalFileName());
+  const struct {
+    const char* name;
+    std::string path;
+    std::optional<std::string> content;   // none: the file is removed
+    std::string reason;
+  } cases[] = {
+      {"missing version", folder + added.GetVersionFileName(), std::nullopt,
+       "version 1 of document plan.txt is missing: " + folder + added.GetVersionFileName()},
+      {"version of another size", folder + added.GetVersionFileName(), "v1 grown",
+       "version 1 of document plan.txt holds 8 bytes where 2 are recorded"},
+      {"damaged record", statistics, "Start FileStatistics\n", "the record " + statistics + " of document plan.txt"},
+      {"unfinished change", library_.rootPath + "/Journal/Change_1.wxf", "", "holds 1 unfinished change(s)"},
+      {"counter behind a name", library_.rootPath + "/GenInternalValue.wxf", "1,1", "is not past the name WXFiName_Hi"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool existed = platform::fs::Exists(c.path);
+    const std::string before = existed ? platform::ScratchFolder::Read(c.path) : "";
+    if (c.content) {
+      std::ofstream(c.path, std::ios::binary) << *c.content;
+    } else {
+      ASSERT_TRUE(platform::fs::DeleteFile(c.path));
+    }
+    EXPECT_EQ(Admin({"verify"}), 1);
+    EXPECT_NE(out_.str().find(c.reason), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("\n1 problem(s) found\n"), std::string::npos) << out_.str();
+    if (existed) {
+      std::ofstream(c.path, std::ios::binary) << before;
+    } else {
+      ASSERT_TRUE(platform::fs::DeleteFile(c.path));
+    }
+  }
+  EXPECT_EQ(Admin({"verify"}), 0) << out_.str();
 }
 
 TEST_F(AdminCommandTest, OnARunningServerCommandsChangeTheLiveLibraryAndItsFiles) {

@@ -1,8 +1,11 @@
 #include "server/admin/CheckedOutList.h"
 
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
+
 #include "server/admin/ProjectPlaces.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/store/StoreFilePaths.h"
 
 namespace {
 
@@ -16,25 +19,29 @@ std::string Readable(const std::string& stamp) {
 }  // namespace
 
 std::vector<CheckedOutDocument> ListCheckedOut(CWexmoorDoc& document) {
+  // The server's own index names the few records to read, not the whole library.
+  const auto held = document.CheckedOutDocuments();
   const std::vector<ProjectPlace> places = ListProjectPlaces(document);
-  std::vector<CheckedOutDocument> rows;
-  RecordCache& records = document.GetRecordCache();
-  for (const ProjectPlace& place : places) {
-    const RecordCache::ListRecord list = records.List(ProjectFileListPath(place.folder, place.internalName));
-    StringList names;
-    StringList files;
-    list->GetKeys(names);
-    list->GetValues(files);
-    for (int i = 0; i < names.GetSize() && i < files.GetSize(); ++i) {
-      const RecordCache::StatisticsRecord statistics = records.Statistics(StatisticsPath(place.folder, files.GetAt(i)));
-      for (int v = 0; statistics && v < statistics->GetVersionCount(); ++v) {
-        const FileEntry& version = statistics->GetVersion(v);
-        if (version.GetCheckedOutTo().empty()) continue;
-        rows.push_back({place.path, names.GetAt(i), version.GetCheckedOutTo(),
-                        Readable(version.GetCheckedOutTime().Format())});
-        break;
-      }
+  std::unordered_map<std::string, std::size_t> placeOfFolder;
+  for (std::size_t i = 0; i < places.size(); ++i) placeOfFolder.emplace(places[i].folder, i);
+  std::vector<std::pair<std::size_t, CheckedOutDocument>> rows;
+  for (const auto& [path, statistics] : held) {
+    const auto place = placeOfFolder.find(path.substr(0, path.rfind('/') + 1));
+    if (place == placeOfFolder.end()) continue;   // no project lists that folder any more
+    for (int v = 0; v < statistics->GetVersionCount(); ++v) {
+      const FileEntry& version = statistics->GetVersion(v);
+      if (version.GetCheckedOutTo().empty()) continue;
+      rows.push_back({place->second,
+                      {places[place->second].path, statistics->GetName(), version.GetCheckedOutTo(),
+                       Readable(version.GetCheckedOutTime().Format())}});
+      break;
     }
   }
-  return rows;
+  std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : a.second.document < b.second.document;
+  });
+  std::vector<CheckedOutDocument> listed;
+  listed.reserve(rows.size());
+  for (auto& row : rows) listed.push_back(std::move(row.second));
+  return listed;
 }

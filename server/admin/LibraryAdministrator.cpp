@@ -9,6 +9,7 @@
 #include "server/admin/LibraryBackup.h"
 #include "server/admin/ProjectPlaces.h"
 #include "server/admin/RunningServer.h"
+#include "server/admin/LibraryVerifier.h"
 #include "server/admin/ServerValues.h"
 #include "server/admin/UserAdministration.h"
 #include "server/admin/UserCertificateIssuer.h"
@@ -56,11 +57,12 @@ const LibraryAdministrator::Command* LibraryAdministrator::Find(const std::strin
       {"set-library-name", 1, 1, {}, &LibraryAdministrator::SetLibraryName},
       {"set-port", 1, 1, {}, &LibraryAdministrator::SetPort},
       {"set-address", 1, 1, {}, &LibraryAdministrator::SetAddress},
-      {"checked-out", 0, 0, {}, &LibraryAdministrator::CheckedOut},
-      {"backup", 1, 1, {false, 0}, &LibraryAdministrator::Backup},
-      {"release", 2, 2, {}, &LibraryAdministrator::Release},
-      {"show", 0, 0, {}, &LibraryAdministrator::Show},
+      {"checked-out", 0, 0, {false, -1, true}, &LibraryAdministrator::CheckedOut},
+      {"backup", 1, 1, {false, 0, true}, &LibraryAdministrator::Backup},
+      {"release", 2, 2, {false, -1, true}, &LibraryAdministrator::Release},
+      {"show", 0, 0, {false, -1, true}, &LibraryAdministrator::Show},
       {"status", 0, 0, {}, &LibraryAdministrator::Status},
+      {"verify", 0, 0, {}, &LibraryAdministrator::Verify},
   };
   for (const Command& command : kCommands) {
     if (name == command.name) return &command;
@@ -298,6 +300,24 @@ int LibraryAdministrator::Status(const Arguments&) {
   }
   out_.flush();
   return kDone;
+}
+
+int LibraryAdministrator::Verify(const Arguments&) {
+  // A served library changes while it is read, and its journal is in use.
+  if (server_ != nullptr) {
+    return Refuse("verify checks a stopped library or a backup: stop the server, or back the library up and "
+                  "verify the backup with wexmoor admin --workdir DIR verify");
+  }
+  const LibraryVerifier::Report report = LibraryVerifier(document_).Verify();
+  out_ << "Checked " << document_.GetRootPath() << ": " << report.projects << " projects, " << report.documents
+       << " documents, " << report.versions << " versions\n";
+  for (const std::string& problem : report.problems) out_ << "  " << problem << '\n';
+  if (report.problems.empty()) {
+    out_ << "No problem found" << std::endl;
+    return kDone;
+  }
+  out_ << report.problems.size() << " problem(s) found" << std::endl;
+  return kRefused;
 }
 
 int LibraryAdministrator::Refuse(const std::string& reason) {

@@ -30,6 +30,7 @@ class LibraryAdministrator {
   struct Needs {
     bool password = false;
     int pathArgument = -1;   // the argument that names a file or folder; -1: none
+    bool library = false;    // reads the library's records, not only the users file
   };
   // False, with why, for an unknown command or the wrong number of arguments.
   static bool Check(const std::vector<std::string>& command, Needs& needs, std::string& error);
@@ -61,6 +62,7 @@ class LibraryAdministrator {
   int Release(const Arguments& arguments);
   int Show(const Arguments&);
   int Status(const Arguments&);
+  int Verify(const Arguments&);
 
   int Refuse(const std::string& reason);
   int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }

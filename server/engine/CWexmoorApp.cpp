@@ -48,6 +48,7 @@ bool CWexmoorApp::InitInstance(const StartOptions& options) {
     return false;
   }
   document_ = std::move(document);
+  document_->StartCheckedOutWalk();   // "checked-out" answers at once from then on
   console_ = std::make_unique<ServerConsole>(*this, *document_);
   console_->Start();
   // After the listener has started: the notices of start-up never hold it up.

@@ -1,5 +1,6 @@
 #include "server/store/CWexmoorDoc.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,9 +37,14 @@ void CWexmoorDoc::SetDocument(CWexmoorDoc* document) { current_.store(document);
 CWexmoorDoc::CWexmoorDoc(const Setup& setup)
     : settings_(setup.usersFileKey),
       workingFolder_(setup.workingFolder.empty() ? platform::WorkingFolder() : setup.workingFolder),
-      lockFolder_(setup.lockFolder) {}
+      lockFolder_(setup.lockFolder),
+      administration_(setup.administration) {
+  records_.SetWriteListener(&checkedOut_);
+}
 
 CWexmoorDoc::~CWexmoorDoc() {
+  stopCheckedOutWalk_ = true;
+  if (checkedOutWalk_.joinable()) checkedOutWalk_.join();
   if (pathHooksInstalled_) ServerPathContext::Uninstall();
   if (!noSaveOnExit_) {
     settings_.SaveUsers(GetRootPath());
@@ -55,18 +61,10 @@ CWexmoorDoc::~CWexmoorDoc() {
 
 bool CWexmoorDoc::OnNewDocument() {
   if (started_) return false;
-  if (!ReadRootPathFile()) return false;
-  const bool rootWasEmpty = GetRootPath().empty();
-  if (rootWasEmpty) {
-    if (workingFolder_.empty()) {
-      platform::NotifyText("_getcwd() error", platform::NotifyIcon::None);
-      return false;
-    }
-    SetRootPath(workingFolder_);
-  }
-  const std::string root = GetRootPath();
+  bool rootWasEmpty = false;
   bool usersFileLoaded = false;
-  if (!TakeInstanceGuards(root, usersFileLoaded)) return false;
+  if (!OpenRoot(rootWasEmpty, usersFileLoaded)) return false;
+  const std::string root = GetRootPath();
 
   // Both guards are held: from here on files may be written.
   if (rootWasEmpty) {
@@ -74,12 +72,13 @@ bool CWexmoorDoc::OnNewDocument() {
     notes_.Add("No library root was recorded or given with --root: the working folder \"" + root +
                "\" became the library root.");
   }
-  if (!usersFileLoaded && (!settings_.EnsureUsersFile(root) || !settings_.LoadUsers(root, NoteLine()))) return false;
+  if (!usersFileLoaded && !LoadUsersFile(root)) return false;
   settings_.SetRootPath(root);
   CheckLibraryWritable();
   RecoverJournal();
-  if (!LoadInventory() || !RebaseCopiedProjects()) return false;
-  if (!LoadInternalNameCounters(projects_.GetSize() == 0)) return false;
+  if (!LoadInventory() || !RebaseCopiedProjects() || !LoadInternalNameCounters(projects_.GetSize() == 0)) {
+    return FailStart("its records could not be loaded (the reason is above)");
+  }
   CreateFolders(EnsureTrailingBackslash(root) + kTemporaryFolderName);
   CreateFolders(JournalFolder());
   SweepLeftovers();
@@ -90,6 +89,49 @@ bool CWexmoorDoc::OnNewDocument() {
   started_ = true;
   noSaveOnExit_ = false;
   return true;
+}
+
+bool CWexmoorDoc::OpenUsers() {
+  if (started_ || !noSaveOnExit_) return false;
+  bool rootWasEmpty = false;
+  bool usersFileLoaded = false;
+  if (!OpenRoot(rootWasEmpty, usersFileLoaded)) return false;
+  const std::string root = GetRootPath();
+  if (rootWasEmpty) SaveRootPath();
+  if (!usersFileLoaded && !LoadUsersFile(root)) return false;
+  settings_.SetRootPath(root);
+  noSaveOnExit_ = false;
+  return true;
+}
+
+bool CWexmoorDoc::OpenRoot(bool& rootWasEmpty, bool& usersFileLoaded) {
+  startProblem_.clear();
+  if (!ReadRootPathFile()) {
+    return FailStart("the file " + EnsureTrailingBackslash(workingFolder_) + kRootPathFileName + " cannot be read");
+  }
+  rootWasEmpty = GetRootPath().empty();
+  if (rootWasEmpty) {
+    if (workingFolder_.empty()) {
+      platform::NotifyText("_getcwd() error", platform::NotifyIcon::None);
+      return FailStart("the current folder is unknown");
+    }
+    SetRootPath(workingFolder_);
+  }
+  return TakeInstanceGuards(GetRootPath(), usersFileLoaded);
+}
+
+bool CWexmoorDoc::LoadUsersFile(const std::string& rootPath) {
+  if (settings_.EnsureUsersFile(rootPath) && settings_.LoadUsers(rootPath, NoteLine())) return true;
+  const std::string path = EnsureTrailingBackslash(rootPath) + ServerSettings::kUsersFileName;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FailStart(ServerNotes::WithReason("the users file " + path + " cannot be read", errno));
+  ::close(fd);
+  return FailStart("the users file " + path + " is damaged");
+}
+
+bool CWexmoorDoc::FailStart(const std::string& problem) {
+  startProblem_ = problem;
+  return false;
 }
 
 void CWexmoorDoc::CheckLibraryWritable() {
@@ -108,26 +150,35 @@ void CWexmoorDoc::CheckLibraryWritable() {
 
 bool CWexmoorDoc::TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded) {
   rootGuard_ = std::make_unique<platform::InstanceGuard>(RootGuardName(rootPath), kGuardTimeoutMs, lockFolder_);
-  if (!rootGuard_->Held()) return RefuseSecondInstance();
+  if (!rootGuard_->Held()) {
+    return RefuseSecondInstance(*rootGuard_, "a running server holds it (stop the server first)");
+  }
 
   // The port comes from an existing users file, read without writing anything.
   int port = kDefaultPort;
   if (platform::fs::Exists(EnsureTrailingBackslash(rootPath) + ServerSettings::kUsersFileName)) {
-    if (!settings_.LoadUsers(rootPath, NoteLine())) {
+    if (!LoadUsersFile(rootPath)) {
       rootGuard_.reset();
       return false;
     }
     usersFileLoaded = true;
     port = settings_.GetPort();
   }
+  if (administration_) return true;
   portGuard_ = std::make_unique<platform::InstanceGuard>("WX" + std::to_string(port), kGuardTimeoutMs, lockFolder_);
-  if (!portGuard_->Held()) return RefuseSecondInstance();
+  if (!portGuard_->Held()) {
+    return RefuseSecondInstance(*portGuard_, "another server listens on the same port " + std::to_string(port));
+  }
   return true;
 }
 
-bool CWexmoorDoc::RefuseSecondInstance() {
-  platform::Notify(platform::Notification{kAlreadyRunningText, "", platform::NotifyIcon::Error,
-                                          platform::NotifyButtons::Ok});
+bool CWexmoorDoc::RefuseSecondInstance(const platform::InstanceGuard& refused, const std::string& heldText) {
+  const std::string problem = refused.Problem();
+  const std::string text =
+      problem.empty() ? kAlreadyRunningText
+                      : "Wexmoor cannot take its instance lock: " + problem + ".  Application aborting!";
+  platform::Notify(platform::Notification{text, "", platform::NotifyIcon::Error, platform::NotifyButtons::Ok});
+  startProblem_ = problem.empty() ? heldText : problem;
   portGuard_.reset();
   rootGuard_.reset();
   noSaveOnExit_ = true;

@@ -14,6 +14,7 @@
 #include <set>
 #include <shared_mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "server/store/LockTable.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ProjectLockSet.h"
+#include "server/store/CheckedOutIndex.h"
 #include "server/store/RecordCache.h"
 #include "server/store/ServerProject.h"
 #include "server/store/RefusedWriteNotes.h"
@@ -61,6 +63,9 @@ class CWexmoorDoc {
     std::string workingFolder;  // holds "WexmoorRootPath.wxf"; empty: the process's working folder
     std::string lockFolder;     // lock files of the instance guards; empty: the platform's default
     BuiltInKey usersFileKey{};  // scrambles "WXUsers.wxf"
+    // Opened by the administration of a stopped library, which never listens: only
+    // the root's guard is taken, so a copy carrying a live server's port can be opened.
+    bool administration = false;
   };
 
   // The document owns the top-level nodes of its array (and each node its subtree).
@@ -85,7 +90,16 @@ class CWexmoorDoc {
   // file cannot be read, or (after the abort message) when another instance holds
   // either guard; a second call after a success is false at once.
   bool OnNewDocument();
+  // The start-up for the users file alone (the administration of accounts and
+  // server values): the root path is read, the guards taken and the users file
+  // loaded (made when missing); no record of the library is read. False as for
+  // OnNewDocument; the shutdown save then writes the users and root-path files.
+  bool OpenUsers();
   bool IsStarted() const { return started_; }
+  // Why the last OnNewDocument or OpenUsers gave false, for the administrator
+  // ("a running server holds it (stop the server first)", a guard's problem, an
+  // unreadable file); empty after a success.
+  const std::string& GetStartProblem() const { return startProblem_; }
 
   // The next internal name "WXFiName_Hi%dLo%d", or "" when the counter file could
   // not be written; every caller must treat "" as a failure.
@@ -113,6 +127,14 @@ class CWexmoorDoc {
   std::string DiskFolder(const std::string& recordedFolder) const;
   // "Library->Project->Sub" for a folder path; components that name no project are left out.
   std::string GetProjectDisplayPath(const std::string& folderPath);
+  // The statistics file and record of every document with a checked-out version
+  // now. Files are read only where the document has not seen them written: the
+  // whole library once and folders whose records moved (CWexmoorDocCheckedOut.cpp).
+  std::vector<std::pair<std::string, RecordCache::StatisticsRecord>> CheckedOutDocuments();
+  // Reads the whole library for CheckedOutDocuments in the background (once, after
+  // a successful start; joined by the destructor), so that a running server's first
+  // answer does not wait long; a call meanwhile waits for it.
+  void StartCheckedOutWalk();
   // The stored file of the version in the header of `statistics`, references
   // followed; "" when a project, document or version on the way is missing, or the
   // references form a cycle or a chain deeper than kMaxReferenceDepth.
@@ -449,10 +471,19 @@ class CWexmoorDoc {
   // Tries to create (and removes) a file in the library root; a refusal is noted
   // and makes the library read-only for this run.
   void CheckLibraryWritable();
+  // Reads the root-path file (the working folder becomes the root when none is
+  // recorded: `rootWasEmpty`) and takes the guards; false with the start problem set.
+  bool OpenRoot(bool& rootWasEmpty, bool& usersFileLoaded);
   bool TakeInstanceGuards(const std::string& rootPath, bool& usersFileLoaded);
-  bool RefuseSecondInstance();
+  // The abort message for the guard that was refused; false.
+  bool RefuseSecondInstance(const platform::InstanceGuard& refused, const std::string& heldText);
+  // Makes a missing users file and loads it; false with the start problem set.
+  bool LoadUsersFile(const std::string& rootPath);
+  bool FailStart(const std::string& problem);
   bool LoadInventory();
   bool LoadInternalNameCounters(bool newLibrary);
+  // Reads the folders the checked-out index has not seen; stops early when told to.
+  void ReadUnreadCheckOuts();
   void MapProjectNodes(ServerProject& project);
   // Folder of the project with a trailing separator, "" when absent; takes the latch.
   std::string FolderOfProject(const std::string& internalName);
@@ -543,6 +574,10 @@ class CWexmoorDoc {
   ProjectMap projectMap_;
 
   ServerSettings settings_;
+  CheckedOutIndex checkedOut_;   // listens to records_, so it outlives it
+  std::mutex checkedOutWalkMutex_;   // one walk of unread folders at a time
+  std::atomic<bool> stopCheckedOutWalk_{false};
+  std::thread checkedOutWalk_;
   RecordCache records_;
   std::unique_ptr<InternalNameCounter> nameCounter_;
   TempFileCounter tempFileCounter_;
@@ -554,6 +589,8 @@ class CWexmoorDoc {
 
   const std::string workingFolder_;
   const std::string lockFolder_;
+  const bool administration_;
+  std::string startProblem_;
   std::unique_ptr<platform::InstanceGuard> rootGuard_;
   std::unique_ptr<platform::InstanceGuard> portGuard_;
   bool started_ = false;

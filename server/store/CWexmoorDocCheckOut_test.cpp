@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "server/store/StoreFilePaths.h"
 #include "server/store/StoreTestLibrary.h"
 #include "server/store/StringList.h"
 
@@ -96,6 +97,30 @@ class CheckOutTest : public StoreTestLibrary {
 
   std::string a_, b_, c_;
 };
+
+TEST_F(CheckOutTest, CheckedOutDocumentsAreReadOnceAfterStartAndFollowedThroughEveryChange) {
+  NewDocument(a_, kDoc, "v1");
+  NewDocument(b_, kDoc, "v1");
+  ASSERT_EQ(CheckOut(a_).code, 0);
+  Restart();   // the new document has seen nothing written
+  const auto holders = [this] {
+    std::map<std::string, std::string> held;
+    for (const auto& [path, statistics] : Doc().CheckedOutDocuments()) held[path] = Holder(*statistics);
+    return held;
+  };
+  const std::string a = StatisticsPath(FolderOf(a_), FileOf(a_));
+  const std::string b = StatisticsPath(FolderOf(b_), FileOf(b_));
+  using Held = std::map<std::string, std::string>;
+  EXPECT_EQ(holders(), (Held{{a, "ann"}}));
+  ASSERT_EQ(CheckOut(b_, -1, "bob").code, 0);
+  EXPECT_EQ(holders(), (Held{{a, "ann"}, {b, "bob"}}));
+  ASSERT_EQ(CheckIn(a_, "v2"), 0);
+  EXPECT_EQ(holders(), (Held{{b, "bob"}}));
+  FailWrite(1);
+  EXPECT_NE(CheckIn(b_, "v2", "bob"), 0);
+  StopFailing();
+  EXPECT_EQ(holders(), (Held{{b, "bob"}})) << "a failed check-in leaves the document held";
+}
 
 TEST_F(CheckOutTest, VersionBelowOneChecksOutTheLatestAndHandsBackItsEntryAndFile) {
   Original(3);

@@ -96,9 +96,10 @@ void RecordCache::Put(const std::string& path, FileStatistics statistics) {
   {
     std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
     MarkWritten(path);
-    evicted = Store(path, std::move(parsed), bytes);
+    evicted = Store(path, parsed, bytes);
   }
   platform::NoteMemoryFreed(evicted);
+  if (listener_ != nullptr) listener_->Saved(path, parsed->statistics);
 }
 
 void RecordCache::Put(const std::string& path, ProjectFileList list) {
@@ -114,10 +115,13 @@ void RecordCache::Put(const std::string& path, ProjectFileList list) {
 }
 
 void RecordCache::Drop(const std::string& path) {
-  std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
-  MarkWritten(path);
-  const auto found = index_.find(path);
-  if (found != index_.end()) Forget(found->second);
+  {
+    std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
+    MarkWritten(path);
+    const auto found = index_.find(path);
+    if (found != index_.end()) Forget(found->second);
+  }
+  if (listener_ != nullptr) listener_->Dropped(path);
 }
 
 void RecordCache::BeginWrites(const std::vector<std::string>& paths) {
@@ -138,13 +142,16 @@ void RecordCache::EndWrites(const std::vector<std::string>& paths) {
 void RecordCache::DropBelow(const std::string& folder) {
   std::string prefix = folder;
   if (prefix.empty() || prefix.back() != '/') prefix += '/';
-  std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
-  ++allWrites_;
-  for (auto entry = entries_.begin(); entry != entries_.end();) {
-    const auto next = std::next(entry);
-    if (entry->path.compare(0, prefix.size(), prefix) == 0) Forget(entry);
-    entry = next;
+  {
+    std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
+    ++allWrites_;
+    for (auto entry = entries_.begin(); entry != entries_.end();) {
+      const auto next = std::next(entry);
+      if (entry->path.compare(0, prefix.size(), prefix) == 0) Forget(entry);
+      entry = next;
+    }
   }
+  if (listener_ != nullptr) listener_->DroppedBelow(prefix);
 }
 
 std::size_t RecordCache::HeldBytes() const {

@@ -40,7 +40,19 @@ class RecordCache {
   };
   using ParsedRecord = std::shared_ptr<const ParsedStatistics>;
 
+  // Told, after the cache took note, of every statistics record a writer saved,
+  // every path it dropped and every folder whose records it dropped.
+  class WriteListener {
+   public:
+    virtual ~WriteListener() = default;
+    virtual void Saved(const std::string& path, const FileStatistics& statistics) = 0;
+    virtual void Dropped(const std::string& path) = 0;
+    virtual void DroppedBelow(const std::string& folder) = 0;
+  };
+
   explicit RecordCache(std::size_t byteLimit = kDefaultByteLimit) : byteLimit_(byteLimit) {}
+  // Set once, before any writer runs; null for none.
+  void SetWriteListener(WriteListener* listener) { listener_ = listener; }
   RecordCache(const RecordCache&) = delete;
   RecordCache& operator=(const RecordCache&) = delete;
 
@@ -75,6 +87,7 @@ class RecordCache {
 
  private:
   using Record = std::variant<ParsedRecord, ListRecord>;
+  WriteListener* listener_ = nullptr;
   struct Entry {
     Entry(const std::string& p, Record r, std::size_t b) : path(p), record(std::move(r)), bytes(b) {}
     std::string path;
