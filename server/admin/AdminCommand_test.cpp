@@ -162,7 +162,8 @@ TEST_F(AdminCommandTest, RefusedChangesSayWhyAndLeaveTheUsersFileAsItWas) {
         {{"set-port", "70000"}, "secret", false, "no greater than 65535"},
         {{"set-port", "0"}, "secret", false, "greater than zero"},
         {{"set-address", "10.0.0.8"}, "secret", true, "Failed to save"},
-        {{"backup", library_.rootPath}, "", false, "exists and is not an empty folder"},
+        {{"backup", library_.workingFolder}, "", false, "exists and is not an empty folder"},
+        {{"backup", library_.rootPath}, "", false, "lies inside the library root"},
         {{"backup", library_.rootPath + "/copy"}, "", false, "lies inside the library root"},
     };
     for (const auto& c : cases) {

@@ -15,6 +15,7 @@
 #include "platform/Notifier.h"
 #include "platform/Process.h"
 #include "platform/fs.h"
+#include "server/store/BackupLeftover.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ProjectFolders.h"
@@ -56,6 +57,7 @@ CWexmoorDoc::~CWexmoorDoc() {
 bool CWexmoorDoc::OnNewDocument() {
   if (started_) return false;
   if (!ReadRootPathFile()) return false;
+  if (BackupLeftover::IsIn(workingFolder_) && !RemoveBackupLeftover()) return false;
   const bool rootWasEmpty = GetRootPath().empty();
   if (rootWasEmpty) {
     if (workingFolder_.empty()) {
@@ -142,6 +144,25 @@ std::string CWexmoorDoc::RootGuardName(const std::string& rootPath) {
 }
 
 // --- the root-path file ---------------------------------------------------------
+
+bool CWexmoorDoc::RemoveBackupLeftover() {
+  std::string problem;
+  if (!BackupLeftover::Remove(workingFolder_, problem)) {
+    platform::NotifyText("A backup cut short left its files in " + workingFolder_ + ": " + problem +
+                             ". Remove them before starting Wexmoor here.",
+                         platform::NotifyIcon::Error);
+    return false;
+  }
+  if (GetRootPath().empty()) {
+    platform::NotifyText("The folder " + workingFolder_ +
+                             " held only a backup that was cut short, which was removed: it holds no library, and "
+                             "none is made here. Run the backup again, or start with --root.",
+                         platform::NotifyIcon::Error);
+    return false;
+  }
+  notes_.Add("A backup cut short had left its files in \"" + workingFolder_ + "\"; they were removed.");
+  return true;
+}
 
 bool CWexmoorDoc::ReadRootPathFile() {
   const std::string path = EnsureTrailingBackslash(workingFolder_) + kRootPathFileName;
