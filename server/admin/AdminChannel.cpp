@@ -43,6 +43,7 @@ AdminChannel::~AdminChannel() {
     }
     thread_.join();
   }
+  if (backup_.joinable()) backup_.join();
   Close();
 }
 
@@ -107,12 +108,11 @@ void AdminChannel::Serve() {
       if (::poll(&stop, 1, kAcceptRetryMs) > 0) return;
       continue;
     }
-    Answer(connection);
-    ::close(connection);
+    if (!Answer(connection)) ::close(connection);
   }
 }
 
-void AdminChannel::Answer(int connection) {
+bool AdminChannel::Answer(int connection) {
   AdminWire::Reply reply;
   ucred peer{};
   socklen_t length = sizeof peer;
@@ -120,24 +120,41 @@ void AdminChannel::Answer(int connection) {
     reply.err = "Refused: this server takes administration commands only from the user it runs as (uid " +
                 std::to_string(::geteuid()) + "), not from uid " + std::to_string(peer.uid);
     AdminWire::WriteFrame(connection, AdminWire::Encode(reply));
-    return;
+    return false;
   }
   std::string body;
-  if (!AdminWire::ReadFrame(connection, body, AdminWire::kPeerBound)) return;
+  if (!AdminWire::ReadFrame(connection, body, AdminWire::kPeerBound)) return false;
   AdminWire::Request request;
   if (!AdminWire::Decode(body, request)) {
     reply.status = LibraryAdministrator::kUsage;
     reply.err = "The administration request is malformed";
+  } else if (!request.command.empty() && request.command[0] == "backup" && !backupRunning_) {
+    // A backup takes a while: it runs on a thread of its own, so the commands after it wait for nothing.
+    if (backup_.joinable()) backup_.join();
+    backupRunning_ = true;
+    backup_ = std::thread([this, connection, request] {
+      AdminWire::WriteFrame(connection, AdminWire::Encode(Run(request)));
+      ::close(connection);
+      backupRunning_ = false;
+    });
+    return true;
   } else {
-    std::ostringstream out;
-    std::ostringstream err;
-    const std::optional<std::string> password = request.password;
-    const PasswordSource source = [&password] { return password; };
-    reply.status = LibraryAdministrator(document_, connected_, source, out, err).Run(request.command);
-    reply.out = out.str();
-    reply.err = err.str();
+    reply = Run(request);
   }
   AdminWire::WriteFrame(connection, AdminWire::Encode(reply));
+  return false;
+}
+
+AdminWire::Reply AdminChannel::Run(const AdminWire::Request& request) {
+  AdminWire::Reply reply;
+  std::ostringstream out;
+  std::ostringstream err;
+  const std::optional<std::string> password = request.password;
+  const PasswordSource source = [&password] { return password; };
+  reply.status = LibraryAdministrator(document_, connected_, source, out, err).Run(request.command);
+  reply.out = out.str();
+  reply.err = err.str();
+  return reply;
 }
 
 CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -117,6 +118,10 @@ std::string LibraryBackup::Place(const std::string& inProgress, const std::strin
 
 std::string LibraryBackup::Make(const std::string& folder) {
   heldMicroseconds_ = 0;
+  // Two backups at once into one folder would write one copy over the other.
+  static std::mutex oneAtATime;
+  std::unique_lock<std::mutex> only(oneAtATime, std::try_to_lock);
+  if (!only.owns_lock()) return "Another backup is being made; back the library up once it has finished";
   if (std::string refusal = Refusal(folder); !refusal.empty()) return refusal;
   const std::string root = document_.GetRootPath();
   const bool made = !platform::fs::Exists(folder);
