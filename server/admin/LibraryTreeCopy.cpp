@@ -45,7 +45,6 @@ std::string Join(const std::string& folder, const std::string& name) { return fo
 LibraryTreeCopy::LibraryTreeCopy(std::string root, std::string copy) : root_(std::move(root)), copy_(std::move(copy)) {}
 
 std::string LibraryTreeCopy::Pass() {
-  copied_ = 0;
   std::string problem;
   PassFolder("", problem);
   return problem;
@@ -110,7 +109,6 @@ bool LibraryTreeCopy::PassFolder(const std::string& relative, std::string& probl
       return false;
     }
     files_[path] = signature;
-    ++copied_;
   }
   folders_[relative] = std::move(entries);
   return true;

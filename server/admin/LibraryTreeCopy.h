@@ -9,7 +9,6 @@
 // synced one by one: the caller flushes the copy's file system once.
 #include <sys/types.h>
 
-#include <cstddef>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -20,8 +19,6 @@ class LibraryTreeCopy {
 
   // Brings the copy up to the root as it is now; empty when done, else why not.
   std::string Pass();
-  // Files copied by the last pass.
-  std::size_t CopiedByLastPass() const { return copied_; }
 
  private:
   struct Signature {
@@ -47,5 +44,4 @@ class LibraryTreeCopy {
   const std::string copy_;
   std::unordered_map<std::string, Signature> files_;             // by path relative to the root
   std::unordered_map<std::string, std::vector<Entry>> folders_;  // entries copied, by folder
-  std::size_t copied_ = 0;
 };
