@@ -214,7 +214,7 @@ bool SetNewFileMode(const std::string& path, bool readOnly) {
   return !path.empty() && ::chmod(path.c_str(), mode) == 0;
 }
 
-bool CopyFile(const std::string& source, const std::string& destination, CopyMode mode) {
+bool CopyFile(const std::string& source, const std::string& destination, CopyMode mode, CopySync sync) {
   const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (from < 0) return false;
   struct stat st;
@@ -231,7 +231,8 @@ bool CopyFile(const std::string& source, const std::string& destination, CopyMod
   }
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
   bool ok = CopyContent(from, to) && ChangeDisk([&] { return ::fchmod(to, st.st_mode & 07777); }) &&
-            ChangeDisk([&] { return ::futimens(to, times); }) && ChangeDisk([&] { return ::fsync(to); });
+            ChangeDisk([&] { return ::futimens(to, times); }) &&
+            (sync == CopySync::Unsynced || ChangeDisk([&] { return ::fsync(to); }));
   ok = (::close(to) == 0) && ok;
   ::close(from);
   ok = ok && PlaceFile(temporary, destination, mode);

@@ -25,8 +25,11 @@ bool SetNewFileMode(const std::string& path, bool readOnly);
 enum class CopyMode { FailIfExists, Overwrite };
 // Copies a regular file, keeping its mode bits and modification time. With
 // FailIfExists an existing destination is left untouched and the call fails.
-// A failed copy leaves no partial destination behind.
-bool CopyFile(const std::string& source, const std::string& destination, CopyMode mode);
+// A failed copy leaves no partial destination behind. With Unsynced the copy is not
+// flushed: the caller makes many copies durable at once (SyncFileSystemOf).
+enum class CopySync { Synced, Unsynced };
+bool CopyFile(const std::string& source, const std::string& destination, CopyMode mode,
+              CopySync sync = CopySync::Synced);
 // Moves a file or folder; never replaces an existing destination. Tries
 // renameat2(RENAME_NOREPLACE), then link+unlink, then (across devices, files only)
 // an exclusive copy followed by deleting the source. False means nothing changed.

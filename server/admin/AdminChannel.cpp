@@ -46,6 +46,7 @@ AdminChannel::~AdminChannel() {
     }
     thread_.join();
   }
+  if (backup_.joinable()) backup_.join();
   Close();
 }
 
@@ -119,12 +120,11 @@ void AdminChannel::Serve() {
       if (::poll(&stop, 1, kAcceptRetryMs) > 0) return;
       continue;
     }
-    Answer(connection);
-    ::close(connection);
+    if (!Answer(connection)) ::close(connection);
   }
 }
 
-void AdminChannel::Answer(int connection) {
+bool AdminChannel::Answer(int connection) {
   AdminWire::Reply reply;
   ucred peer{};
   socklen_t length = sizeof peer;
@@ -132,25 +132,42 @@ void AdminChannel::Answer(int connection) {
     reply.err = "Refused: this server takes administration commands only from the user it runs as (uid " +
                 std::to_string(::geteuid()) + "), not from uid " + std::to_string(peer.uid);
     AdminWire::WriteFrame(connection, AdminWire::Encode(reply));
-    return;
+    return false;
   }
   std::string body;
-  if (!AdminWire::ReadFrame(connection, body, AdminWire::kMaxRequestBytes, AdminWire::kPeerBound)) return;
+  if (!AdminWire::ReadFrame(connection, body, AdminWire::kMaxRequestBytes, AdminWire::kPeerBound)) return false;
   AdminWire::Request request;
   if (!AdminWire::Decode(body, request)) {
     reply.status = LibraryAdministrator::kUsage;
     reply.err = "The administration request is malformed";
+  } else if (!request.command.empty() && request.command[0] == "backup" && !backupRunning_) {
+    // A backup takes a while: it runs on a thread of its own, so the commands after it wait for nothing.
+    if (backup_.joinable()) backup_.join();
+    backupRunning_ = true;
+    backup_ = std::thread([this, connection, request, uid = peer.uid] {
+      AdminWire::WriteFrame(connection, AdminWire::Encode(Run(request, uid)));
+      ::close(connection);
+      backupRunning_ = false;
+    });
+    return true;
   } else {
-    std::ostringstream out;
-    std::ostringstream err;
-    const std::optional<std::string> password = request.password;
-    const PasswordSource source = [&password] { return password; };
-    const RunningServer server(console_, "from the shell " + RunningServer::ByUser(peer.uid));
-    reply.status = LibraryAdministrator(document_, &server, source, out, err).Run(request.command);
-    reply.out = out.str();
-    reply.err = err.str();
+    reply = Run(request, peer.uid);
   }
   AdminWire::WriteFrame(connection, AdminWire::Encode(reply));
+  return false;
+}
+
+AdminWire::Reply AdminChannel::Run(const AdminWire::Request& request, uid_t peer) {
+  AdminWire::Reply reply;
+  std::ostringstream out;
+  std::ostringstream err;
+  const std::optional<std::string> password = request.password;
+  const PasswordSource source = [&password] { return password; };
+  const RunningServer server(console_, "from the shell " + RunningServer::ByUser(peer));
+  reply.status = LibraryAdministrator(document_, &server, source, out, err).Run(request.command);
+  reply.out = out.str();
+  reply.err = err.str();
+  return reply;
 }
 
 CWexmoorApp::Companion StartAdminChannel(CWexmoorApp& app) {

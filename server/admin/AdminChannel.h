@@ -5,8 +5,12 @@
 // every connection's peer credentials are checked and anyone else is refused with a
 // line saying so. The command runs on the
 // live document through LibraryAdministrator, under the same locks as the windows'
-// dialogs. One thread serves the socket; stopping wakes it, joins it and removes the
-// socket file. A socket file left by a server that was killed is replaced at start.
+// dialogs. One thread serves the socket, and a backup runs on one of its own, so the
+// commands after it are answered meanwhile; stopping wakes the one, waits for the
+// backup to end, joins both and removes the socket file. A socket file left by a server that was killed is replaced at start.
+#include <sys/types.h>
+
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -31,7 +35,11 @@ class AdminChannel {
 
  private:
   void Serve();
-  void Answer(int connection);
+  // Answers the command on `connection`; true when a thread of its own took the
+  // connection over (and closes it), false when the caller closes it.
+  bool Answer(int connection);
+  // Runs the command for the peer of user id `peer`.
+  AdminWire::Reply Run(const AdminWire::Request& request, uid_t peer);
   void Close();
 
   CWexmoorDoc& document_;
@@ -40,6 +48,8 @@ class AdminChannel {
   int listener_ = -1;
   int wake_[2] = {-1, -1};
   std::thread thread_;
+  std::thread backup_;  // the backup being made, if any
+  std::atomic<bool> backupRunning_{false};
 };
 
 // The companion that gives a running server (`app`, started) its administration

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "common/CertificateFile.h"
 #include "common/MessageIds.h"
 #include "platform/AtomicFile.h"
+#include "platform/DiskChangeHook.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Process.h"
 #include "platform/ScratchFolder.h"
@@ -178,7 +180,8 @@ TEST_F(AdminCommandTest, RefusedChangesSayWhyAndLeaveTheUsersFileAsItWas) {
         {{"set-port", "70000"}, "secret", false, "no greater than 65535"},
         {{"set-port", "0"}, "secret", false, "greater than zero"},
         {{"set-address", "10.0.0.8"}, "secret", true, "Failed to save"},
-        {{"backup", library_.rootPath}, "", false, "exists and is not an empty folder"},
+        {{"backup", library_.workingFolder}, "", false, "exists and is not an empty folder"},
+        {{"backup", library_.rootPath}, "", false, "lies inside the library root"},
         {{"backup", library_.rootPath + "/copy"}, "", false, "lies inside the library root"},
     };
     for (const auto& c : cases) {
@@ -677,3 +680,42 @@ TEST_F(AdminCommandTest, ReleaseShowAndStatusOnARunningServerAndStatusWithoutOne
 }
 
 }  // namespace
+
+TEST_F(AdminCommandTest, OtherCommandsAreAnsweredWhileABackupIsBeingMade) {
+  StartWithChannel();
+  NewProject("Plans");
+  // The backup stops at its first disk change until the other command was answered.
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool backupWaiting = false;
+  bool answered = false;
+  platform::SetDiskChangeHookForTesting([&] {
+    std::unique_lock<std::mutex> hold(mutex);
+    if (std::exchange(backupWaiting, true)) return;
+    changed.notify_all();
+    changed.wait_for(hold, std::chrono::seconds(10), [&] { return answered; });
+  });
+  std::atomic<int> backedUp{-1};
+  std::ostringstream backupOut, backupErr;
+  std::thread backup([&] {
+    const AdminOptions options{library_.workingFolder, library_.rootPath, library_.lockFolder,
+                               {"backup", scratch_ / "copy"}};
+    backedUp = RunAdminCommand(options, [] { return std::optional<std::string>(); }, backupOut, backupErr);
+  });
+  {
+    std::unique_lock<std::mutex> hold(mutex);
+    ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(10), [&] { return backupWaiting; }));
+  }
+  const int users = Admin({"users"});
+  {
+    std::lock_guard<std::mutex> hold(mutex);
+    answered = true;
+    changed.notify_all();
+  }
+  EXPECT_EQ(users, 0) << err_.str();
+  EXPECT_EQ(backedUp.load(), -1);  // the backup was still waiting when "users" was answered
+  backup.join();
+  platform::SetDiskChangeHookForTesting(nullptr);
+  EXPECT_EQ(backedUp.load(), 0) << backupErr.str();
+  EXPECT_TRUE(platform::fs::Exists(scratch_ / "copy/library"));
+}

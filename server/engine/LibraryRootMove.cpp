@@ -14,6 +14,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/CriticalSection.h"
 #include "platform/Notifier.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
@@ -203,11 +204,21 @@ bool LibraryRootMove::NeedsMoving(const std::string& folder) const {
 
 bool LibraryRootMove::MoveOneProject(const std::string& internalName, const std::string& oldFolder) {
   ExclusiveProjectLock lock(document_.GetLocks(), internalName);
+  std::string problem;
+  {
+    // A backup's last pass holds this section: no file of the library changes under it.
+    platform::CriticalSection::Lock inventory(document_.GetInventorySection());
+    problem = MoveHeldProject(internalName, oldFolder);
+  }
+  return problem.empty() || Fail(problem);
+}
+
+std::string LibraryRootMove::MoveHeldProject(const std::string& internalName, const std::string& oldFolder) {
   // The folder is read again under the lock: a writer that held it may have moved on.
   const ProjectFolder current = ReadProject(internalName);
-  if (!current.found || current.folder != oldFolder) return true;
+  if (!current.found || current.folder != oldFolder) return "";
   if (!IsSameOrBelow(oldFolder, oldRoot_)) {
-    return Fail("MoveProject(): " + oldFolder + " lies under neither the old nor the new root");
+    return "MoveProject(): " + oldFolder + " lies under neither the old nor the new root";
   }
   const stdfs::path relative = Canonical(oldFolder).lexically_relative(Canonical(oldRoot_));
   std::string newFolder = (stdfs::path(newRoot_) / relative).lexically_normal().string();
@@ -216,24 +227,27 @@ bool LibraryRootMove::MoveOneProject(const std::string& internalName, const std:
   const std::string oldDiskFolder = ProjectFolderOnDisk(oldFolder, oldRoot_);
   const std::string newDiskFolder = ProjectFolderOnDisk(newFolder, newRoot_);
   if (!CreateFolders(newDiskFolder)) {
-    return Fail(WithWriteFailureReason("MoveProject(): Failed to create path " + newDiskFolder, newDiskFolder));
+    return WithWriteFailureReason("MoveProject(): Failed to create path " + newDiskFolder, newDiskFolder);
   }
-  if (!CopyProjectFiles(internalName, WithSeparator(oldDiskFolder), WithSeparator(newDiskFolder))) return false;
+  if (std::string problem = CopyProjectFiles(internalName, WithSeparator(oldDiskFolder), WithSeparator(newDiskFolder));
+      !problem.empty()) {
+    return problem;
+  }
   if (!document_.SwitchProjectFolder(internalName, newFolder)) {
-    return Fail("MoveProject(): Failed to save inventory for project " + internalName);
+    return "MoveProject(): Failed to save inventory for project " + internalName;
   }
-  return true;
+  return "";
 }
 
-bool LibraryRootMove::CopyProjectFiles(const std::string& internalName, const std::string& oldFolder,
-                                       const std::string& newFolder) {
+std::string LibraryRootMove::CopyProjectFiles(const std::string& internalName, const std::string& oldFolder,
+                                              const std::string& newFolder) {
   ProjectFileList list;
   const std::string oldListPath = ProjectFileListPath(oldFolder, internalName);
   // A list that is there but cannot be read fails the project: saving what was read
   // of it would lose documents.
-  if (!list.Load(oldListPath)) return Fail("MoveProject(): Failed to read " + oldListPath);
+  if (!list.Load(oldListPath)) return "MoveProject(): Failed to read " + oldListPath;
   const std::string newListPath = ProjectFileListPath(newFolder, internalName);
-  if (!list.Save(newListPath)) return Fail("MoveProject(): pfl.Save(" + newListPath + ") failed");
+  if (!list.Save(newListPath)) return "MoveProject(): pfl.Save(" + newListPath + ") failed";
 
   StringList documents;
   list.GetValues(documents);
@@ -243,10 +257,10 @@ bool LibraryRootMove::CopyProjectFiles(const std::string& internalName, const st
     int lines = 0;
     const std::string oldStatistics = StatisticsPath(oldFolder, document);
     if (statistics.Load(oldStatistics, lines) != 0) {
-      return Fail("MoveProject(): FileStatistics.Load(" + oldStatistics + ") failed");
+      return "MoveProject(): FileStatistics.Load(" + oldStatistics + ") failed";
     }
     const std::string newStatistics = StatisticsPath(newFolder, document);
-    if (statistics.Save(newStatistics) != 0) return Fail("MoveProject(): Failed to save " + newStatistics);
+    if (statistics.Save(newStatistics) != 0) return "MoveProject(): Failed to save " + newStatistics;
     for (int v = 0; v < statistics.GetVersionCount(); ++v) {
       const FileEntry& version = statistics.GetVersion(v);
       // A reference version has no file of its own: it points at its original's.
@@ -254,12 +268,12 @@ bool LibraryRootMove::CopyProjectFiles(const std::string& internalName, const st
       const std::string source = oldFolder + version.GetVersionFileName();
       const std::string destination = newFolder + version.GetVersionFileName();
       if (!CopyReplacing(source, destination)) {
-        return Fail(WithWriteFailureReason("MoveProject(): Failed to Copy from " + source + " to " + destination,
-                                           newFolder));
+        return WithWriteFailureReason("MoveProject(): Failed to Copy from " + source + " to " + destination,
+                                      newFolder);
       }
     }
   }
-  return true;
+  return "";
 }
 
 bool LibraryRootMove::Fail(const std::string& text) {

@@ -2,7 +2,8 @@
 // Moves the whole library to another root folder while the server runs: the checks
 // before a move (with their questions), the start of a move (library-level files
 // first, the switch of the root last), and the copy of every project's record and
-// version files, one project at a time under its exclusive named lock. Nothing in
+// version files, one project at a time under its exclusive named lock and the
+// inventory section (so a backup's last pass sees no project half-moved). Nothing in
 // the old root is ever deleted; an interrupted move stays pending and resumes.
 #include <cstdint>
 #include <functional>
@@ -55,8 +56,11 @@ class LibraryRootMove {
   };
   ProjectFolder ReadProject(const std::string& internalName);
   bool NeedsMoving(const std::string& folder) const;
-  bool CopyProjectFiles(const std::string& internalName, const std::string& oldFolder,
-                        const std::string& newFolder);
+  // The copy and switch of one project, its lock and the inventory section held;
+  // empty when done, else what failed.
+  std::string MoveHeldProject(const std::string& internalName, const std::string& oldFolder);
+  std::string CopyProjectFiles(const std::string& internalName, const std::string& oldFolder,
+                               const std::string& newFolder);
   bool MoveOneProject(const std::string& internalName, const std::string& oldFolder);
   static bool Fail(const std::string& text);
 

@@ -16,6 +16,7 @@
 #include "platform/Notifier.h"
 #include "platform/Process.h"
 #include "platform/fs.h"
+#include "server/store/BackupLeftover.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ProjectFolders.h"
@@ -109,6 +110,7 @@ bool CWexmoorDoc::OpenRoot(bool& rootWasEmpty, bool& usersFileLoaded) {
   if (!ReadRootPathFile()) {
     return FailStart("the file " + EnsureTrailingBackslash(workingFolder_) + kRootPathFileName + " cannot be read");
   }
+  if (BackupLeftover::IsIn(workingFolder_) && !RemoveBackupLeftover()) return false;
   rootWasEmpty = GetRootPath().empty();
   if (rootWasEmpty) {
     if (workingFolder_.empty()) {
@@ -193,6 +195,25 @@ std::string CWexmoorDoc::RootGuardName(const std::string& rootPath) {
 }
 
 // --- the root-path file ---------------------------------------------------------
+
+bool CWexmoorDoc::RemoveBackupLeftover() {
+  std::string problem;
+  std::string refusal;
+  if (!BackupLeftover::Remove(workingFolder_, problem)) {
+    refusal = "A backup cut short left its files in " + workingFolder_ + ": " + problem +
+              ". Remove them before starting Wexmoor here.";
+  } else if (GetRootPath().empty()) {
+    refusal = "The folder " + workingFolder_ +
+              " held only a backup that was cut short, which was removed: it holds no library, and none is made "
+              "here. Run the backup again, or start with --root.";
+  }
+  if (!refusal.empty()) {
+    platform::NotifyText(refusal, platform::NotifyIcon::Error);
+    return FailStart(refusal);
+  }
+  notes_.Add("A backup cut short had left its files in \"" + workingFolder_ + "\"; they were removed.");
+  return true;
+}
 
 bool CWexmoorDoc::ReadRootPathFile() {
   const std::string path = EnsureTrailingBackslash(workingFolder_) + kRootPathFileName;

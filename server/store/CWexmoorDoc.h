@@ -30,6 +30,7 @@
 #include "server/store/ProjectLockSet.h"
 #include "server/store/CheckedOutIndex.h"
 #include "server/store/RecordCache.h"
+#include "server/store/SectionRank.h"
 #include "server/store/ServerProject.h"
 #include "server/store/RefusedWriteNotes.h"
 #include "server/store/ServerNotes.h"
@@ -438,6 +439,9 @@ class CWexmoorDoc {
 
  private:
   bool ReadRootPathFile();
+  // Removes what a backup cut short left in the working folder; false (and a message)
+  // when that fails or when the folder then holds no library to start on.
+  bool RemoveBackupLeftover();
   // Where an ancestor's folder lay in the old root's layout and where it lies now.
   struct RebasedLayout {
     std::string oldLayout;
@@ -562,11 +566,11 @@ class CWexmoorDoc {
   // --- end of helpers of documents, references, projects, editions and supplements ---
 
   // The five sections, in the order of their roles; the lock-table section is the
-  // table's own.
-  platform::CriticalSection inventorySection_;
-  platform::CriticalSection projectTreeSection_;
-  platform::CriticalSection userTableSection_;
-  platform::CriticalSection queueSection_;
+  // table's own. Their ranks (SectionRank.h) are the order they are taken in.
+  platform::CriticalSection inventorySection_{SectionRank::kInventory, "inventory"};
+  platform::CriticalSection projectTreeSection_{SectionRank::kProjectTree, "project-tree"};
+  platform::CriticalSection userTableSection_{SectionRank::kUserTable, "user-table"};
+  platform::CriticalSection queueSection_{SectionRank::kQueue, "queue"};
   LockTable locks_;
 
   std::shared_mutex treeLatch_;

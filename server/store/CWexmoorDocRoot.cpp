@@ -89,6 +89,7 @@ bool CWexmoorDoc::BeginRootMove(const std::string& newRoot) {
 }
 
 bool CWexmoorDoc::EndRootMove() {
+  platform::CriticalSection::Lock inventory(inventorySection_);
   SetPendingOldRoot("");
   return SaveRootPath();
 }

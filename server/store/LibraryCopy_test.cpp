@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <shared_mutex>
 
+#include "server/store/BackupLeftover.h"
 #include "server/store/ProjectFolders.h"
 #include "server/store/StoreChange.h"
 #include "server/store/StoreTestLibrary.h"
@@ -127,6 +128,33 @@ TEST_P(LibraryCopyTest, AChangeCutShortBeforeTheCopyIsFinishedInTheCopyOnly) {
   EXPECT_EQ(platform::ScratchFolder::Read(Doc().GetVersionFilePath(plan)), "plan");
   if (GetParam() == Original::Kept) {
     EXPECT_EQ(Snapshot(original_), originalFiles_);
+  }
+}
+
+using CutBackupTest = StoreTestLibrary;
+
+TEST_F(CutBackupTest, AServerNeverStartsOnWhatACutBackupLeftAndRemovesIt) {
+  const struct {
+    bool copyPlaced;    // moved out of the in-progress folder
+    bool rootPathFile;  // the copy named: the backup was whole
+  } cases[] = {{false, false}, {true, false}, {true, true}};
+  doc_.reset();
+  for (const auto& c : cases) {
+    work_ = scratch_ / ("cut" + std::to_string(&c - cases));
+    const std::string inProgress = work_ + "/" + BackupLeftover::kInProgressName;
+    Plant(inProgress + "/" + BackupLeftover::kCopyName + "/" + CWexmoorDoc::kInventoryFileName, "");
+    if (c.copyPlaced) Plant(work_ + "/" + BackupLeftover::kCopyName + "/" + CWexmoorDoc::kInventoryFileName, "");
+    if (c.rootPathFile) Plant(work_ + "/" + CWexmoorDoc::kRootPathFileName, "\"" + root_ + "\",\"\",0");
+    notices_.clear();
+    RecordNotices();
+    EXPECT_EQ(StartDocument(), c.rootPathFile);
+    doc_.reset();
+    ASSERT_FALSE(notices_.empty());
+    EXPECT_NE(notices_.back().find("cut short"), std::string::npos) << notices_.back();
+    EXPECT_FALSE(std::filesystem::exists(inProgress));
+    if (!c.rootPathFile) {
+      EXPECT_TRUE(std::filesystem::is_empty(work_)) << work_;
+    }
   }
 }
 

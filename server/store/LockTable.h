@@ -4,9 +4,11 @@
 // shared with a count of holders. The table never blocks; callers that must wait
 // poll (see ProjectLockSet).
 #include <cstddef>
-#include "platform/CriticalSection.h"
 #include <string>
 #include <unordered_map>
+
+#include "platform/CriticalSection.h"
+#include "server/store/SectionRank.h"
 
 class LockTable {
  public:
@@ -34,6 +36,7 @@ class LockTable {
   std::size_t GetCount() const;
 
  private:
-  mutable platform::CriticalSection section_;  // the lock-table section: held only inside the calls
+  // The lock-table section: held only inside the calls.
+  mutable platform::CriticalSection section_{SectionRank::kLockTable, "lock-table"};
   std::unordered_map<std::string, LockRecord> records_;
 };
