@@ -46,14 +46,18 @@ Msg::Msg(const Msg& other)
   ReplaceBody(other.m_body.get(), other.m_bodyLength);
 }
 
-Msg& Msg::operator=(const Msg& other) {
-  if (this == &other) return *this;
+void Msg::CopyHeaderFrom(const Msg& other) {
   m_identity = other.m_identity;
   m_messageId = other.m_messageId;
   m_originalStamp = other.m_originalStamp;
   m_replyStamp = other.m_replyStamp;
   m_sendTime = other.m_sendTime;
   m_secondTime = other.m_secondTime;
+}
+
+Msg& Msg::operator=(const Msg& other) {
+  if (this == &other) return *this;
+  CopyHeaderFrom(other);
   ReplaceBody(other.m_body.get(), other.m_bodyLength);
   return *this;
 }
@@ -70,12 +74,7 @@ Msg::Msg(Msg&& other) noexcept
 
 Msg& Msg::operator=(Msg&& other) noexcept {
   if (this == &other) return *this;
-  m_identity = other.m_identity;
-  m_messageId = other.m_messageId;
-  m_originalStamp = other.m_originalStamp;
-  m_replyStamp = other.m_replyStamp;
-  m_sendTime = other.m_sendTime;
-  m_secondTime = other.m_secondTime;
+  CopyHeaderFrom(other);
   m_bodyLength = std::exchange(other.m_bodyLength, 0);
   m_body = std::move(other.m_body);
   return *this;

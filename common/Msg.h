@@ -79,6 +79,8 @@ class Msg {
   std::uint32_t ReadHeader(const unsigned char* header);
 
  private:
+  // Every header field but the body length.
+  void CopyHeaderFrom(const Msg& other);
   // Replaces the body by a new one of n + 1 bytes, filled from bytes (or zeros
   // when bytes is null). On failure the body is empty with length 0.
   bool ReplaceBody(const char* bytes, std::size_t n);

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <mutex>
 #include <shared_mutex>
-#include <thread>
 
 #include "server/engine/LibraryRootMove.h"
 #include "server/store/BackupLeftover.h"
@@ -126,52 +124,6 @@ TEST_F(LibraryBackupTest, TemporariesOfWritesInFlightAreNeverCopied) {
   Plant(FolderOf(project) + ".list.copy-12345678", "half a copy");
   ASSERT_EQ(Backup(backup_), "");
   EXPECT_EQ(Files(Copy()), withProject);
-}
-
-TEST_F(LibraryBackupTest, ACopyMadeUnderAWriterHoldsEveryAcknowledgedVersionWhole) {
-  const std::string project = NewProject("Plans");
-  struct Version {
-    std::string name;
-    int number;
-    std::string content;
-  };
-  std::mutex mutex;
-  std::vector<Version> acknowledged;
-  std::atomic<bool> stop{false};
-  std::thread writer([&] {
-    for (int i = 0; i < 2000 && !stop; ++i) {
-      const std::string name = "d" + std::to_string(i % 20);
-      const std::string content = std::to_string(i) + std::string(static_cast<std::size_t>(i * 397 % 9000), 'x');
-      if (i < 20) {
-        NewDocument(project, name, content);
-      } else if (CheckOut(project, name) != 0 || CheckIn(project, name, content) != 0) {
-        break;
-      }
-      std::lock_guard<std::mutex> hold(mutex);
-      acknowledged.push_back({name, i / 20 + 1, content});
-    }
-  });
-  const auto count = [&] {
-    std::lock_guard<std::mutex> hold(mutex);
-    return acknowledged.size();
-  };
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (count() < 40 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-  const std::size_t before = count();
-  const std::string made = Backup(backup_);
-  stop = true;
-  writer.join();
-  ASSERT_EQ(made, "");
-  ASSERT_GE(before, 40u);
-
-  StartOn(Copy());
-  const std::map<std::string, std::string> served = Served();
-  for (std::size_t i = 0; i < before; ++i) {
-    const Version& version = acknowledged[i];
-    const auto found = served.find("Plans/" + version.name + "#" + std::to_string(version.number));
-    ASSERT_NE(found, served.end()) << version.name << " " << version.number;
-    EXPECT_TRUE(found->second == version.content) << version.name << " " << version.number;
-  }
 }
 
 TEST_F(LibraryBackupTest, ABackupWhileTheRootMovesIsWholeOrRefused) {
