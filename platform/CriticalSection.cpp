@@ -1,21 +1,36 @@
 #include "platform/CriticalSection.h"
 
-#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 namespace platform {
 
 #ifndef NDEBUG
 namespace {
 
-// The ranked sections this thread holds, one entry per entry.
-thread_local std::vector<const CriticalSection*> held;
+// The ranked sections this thread holds, each with how often it entered. Plain
+// arrays: sections are still entered by destructors that run after a vector of
+// thread-local storage would be gone. Rising ranks allow only a few at once.
+struct HeldSection {
+  const CriticalSection* section;
+  int entries;
+};
+constexpr std::size_t kMaxHeld = 16;
+thread_local HeldSection held[kMaxHeld];
+thread_local std::size_t heldCount = 0;
+
+HeldSection* Find(const CriticalSection& section) {
+  for (std::size_t i = 0; i < heldCount; ++i) {
+    if (held[i].section == &section) return &held[i];
+  }
+  return nullptr;
+}
 
 void CheckOrder(const CriticalSection& entering) {
-  if (entering.Rank() == 0 || std::find(held.begin(), held.end(), &entering) != held.end()) return;
-  for (const CriticalSection* section : held) {
+  if (entering.Rank() == 0 || Find(entering) != nullptr) return;
+  for (std::size_t i = 0; i < heldCount; ++i) {
+    const CriticalSection* section = held[i].section;
     if (section->Rank() >= entering.Rank()) {
       std::fprintf(stderr,
                    "Lock order broken: entering the %s section (rank %d) while holding the %s section (rank %d)\n",
@@ -26,13 +41,23 @@ void CheckOrder(const CriticalSection& entering) {
 }
 
 void NoteEntered(const CriticalSection& section) {
-  if (section.Rank() != 0) held.push_back(&section);
+  if (section.Rank() == 0) return;
+  if (HeldSection* found = Find(section)) {
+    ++found->entries;
+    return;
+  }
+  if (heldCount == kMaxHeld) {
+    std::fprintf(stderr, "More than %zu ranked sections held at once entering the %s section\n", kMaxHeld,
+                 section.Name());
+    std::abort();
+  }
+  held[heldCount++] = {&section, 1};
 }
 
 void NoteLeft(const CriticalSection& section) {
-  if (section.Rank() == 0) return;
-  const auto last = std::find(held.rbegin(), held.rend(), &section);
-  if (last != held.rend()) held.erase(std::next(last).base());
+  HeldSection* found = section.Rank() == 0 ? nullptr : Find(section);
+  if (found == nullptr || --found->entries > 0) return;
+  *found = held[--heldCount];
 }
 
 }  // namespace
