@@ -3,13 +3,12 @@
 #include <cstddef>
 #include <string_view>
 
+#include "common/StringHelpers.h"
+
 namespace {
 
 constexpr char kEscape = '\'';
 constexpr char kEarlierApostrophe = '|';
-constexpr char kStoredCr = static_cast<char>(0xFE);
-constexpr char kStoredLf = static_cast<char>(0xFF);
-constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 
 bool IsWhiteSpace(char c) { return kWhiteSpace.find(c) != std::string_view::npos; }

@@ -8,9 +8,6 @@ namespace {
 
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
-constexpr char kStoredCr = static_cast<char>(0xFE);
-constexpr char kStoredLf = static_cast<char>(0xFF);
-constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kWordSeparators = "| \r\n\t,";
 
 char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -4,8 +4,14 @@
 // text on one record line (CR as byte 0xFE, LF as byte 0xFF), trimming, folder
 // separators, and the unanchored wildcard match of the folder rules.
 #include <string>
+#include <string_view>
 
+// How a CR and an LF stand on one record line.
+inline constexpr char kStoredCr = static_cast<char>(0xFE);
+inline constexpr char kStoredLf = static_cast<char>(0xFF);
 // White space for trimming: blank, tab, LF, VT, FF, CR.
+inline constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
+
 std::string& TrimString(std::string& s);
 // Trims, then every ' becomes |.
 std::string& QuotesToBars(std::string& s);
