@@ -62,6 +62,16 @@ inline constexpr MessageId MSGID_RENAME_DOCUMENT = 5051;
 inline constexpr MessageId MSGID_DOCUMENT_RENAMED = 5052;
 inline constexpr MessageId MSGID_RENAME_DOCUMENT_FAILED = 5053;
 
+// Extension messages, beyond the original protocol: sent only to a peer that
+// announced their extension (common/WireCapabilities.h).
+// Rights: the account's roles in the library's projects.
+inline constexpr MessageId MSGID_LIST_RIGHTS = 5101;
+inline constexpr MessageId MSGID_RIGHTS_LIST = 5102;
+inline constexpr MessageId MSGID_LIST_RIGHTS_FAILED = 5103;
+// Undo check-out: the holder gives a check-out back without making a version.
+inline constexpr MessageId MSGID_UNDO_CHECK_OUT = 5104;
+inline constexpr MessageId MSGID_UNDO_CHECK_OUT_RESULT = 5105;
+
 inline constexpr MessageId kFirstMessageId = MSGID_BYE;
 inline constexpr MessageId kLastMessageId = MSGID_RENAME_DOCUMENT_FAILED;
 

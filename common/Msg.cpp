@@ -108,6 +108,11 @@ std::string_view Msg::GetSendTime() const { return {m_sendTime.data(), kTimeSize
 
 std::string_view Msg::GetSecondTime() const { return {m_secondTime.data(), kTimeSize}; }
 
+void Msg::SetSecondTime(std::string_view text) {
+  m_secondTime.fill('0');
+  std::copy_n(text.begin(), std::min(text.size(), kTimeSize), m_secondTime.begin());
+}
+
 void Msg::BodyFree::operator()(char* bytes) const { std::free(bytes); }
 
 bool Msg::TakeBody(Body bytes, std::uint32_t n) {

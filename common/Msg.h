@@ -52,6 +52,9 @@ class Msg {
   // The 14 characters of each time field (no terminating zero).
   std::string_view GetSendTime() const;
   std::string_view GetSecondTime() const;
+  // Fills the second time with `text`, cut or padded with '0' to 14 characters;
+  // only the announcement of wire extensions uses it.
+  void SetSecondTime(std::string_view text);
 
   // Replaces the body with n zero bytes plus the terminating zero. False, leaving
   // an empty body of length 0, when n exceeds kMaxBodyLength or memory runs out.

@@ -37,6 +37,7 @@ std::uint32_t TestClient::SendLogon(const std::string& name, const std::string& 
   const std::string body = EndRecord(AppendStringField(code, AppendStringField(password, AppendStringField(name, ""))));
   SendOptions options;
   options.headerKey = HeaderKey::Default;
+  options.secondTime = logonSecondTime_;
   return Send(MSGID_LOGON, body, options);
 }
 
@@ -77,6 +78,7 @@ std::uint32_t TestClient::SendMessage(MessageId id, const std::string& body, con
   message.SetReplyStamp(0);
   message.SetBody(body);
   message.StampSendTime();
+  message.SetSecondTime(options.secondTime);
   std::string header(Msg::kHeaderSize, '\0');
   message.WriteHeader(reinterpret_cast<unsigned char*>(header.data()));
   if (options.announcedLength) AnnounceLength(header, *options.announcedLength);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Codec.h"
@@ -34,6 +35,7 @@ class TestClient {
     std::optional<std::uint32_t> userId;  // user number in the header; none: the client's
     std::optional<std::uint32_t> announcedLength;  // body length in the header; none: the body's
     int timeoutMs = kDefaultTimeoutMs;    // for the whole stream to be taken
+    std::string secondTime;               // the header's second time; empty: fourteen '0'
   };
 
   // One file row of a 5022/5024 as it travels: the server-side path is not on the wire.
@@ -66,6 +68,10 @@ class TestClient {
   bool IsConnected() const { return socket_.IsOpen(); }
   // Whether the client believes the server reads its headers with the user's key.
   bool IsLoggedOn() const { return loggedOn_; }
+
+  // The second time of every later 5003 (a protocol extension announcement);
+  // without it the client speaks only the original protocol.
+  void SetLogonSecondTime(std::string secondTime) { logonSecondTime_ = std::move(secondTime); }
 
   // Sends 5003 with the three fields as one record. Returns the original stamp, or
   // 0 when the bytes could not be sent.
@@ -108,4 +114,5 @@ class TestClient {
   platform::Socket socket_;
   std::uint32_t nextStamp_ = 1;
   bool loggedOn_ = false;
+  std::string logonSecondTime_;
 };

@@ -2,6 +2,7 @@
 // The owner's view of a link to a library server: queue a request, take a reply,
 // run the link, log off and close. The network form is IPConnection.
 #include "common/Msg.h"
+#include "common/WireCapabilities.h"
 
 class LibraryConnection;
 class LibraryEntry;
@@ -19,6 +20,9 @@ class Connection {
   virtual bool SetConnection(const LibraryConnection& connection, const LibraryEntry* entry) = 0;
   virtual bool Logoff() = 0;
   virtual bool Close() = 0;
+  // The protocol extensions the server announced at the last accepted logon; none
+  // before it. Extension requests the server did not announce are never sent.
+  virtual WireCapabilities GetServerCapabilities() const = 0;
 
   int Send(Msg& message) { return SendMessage(message); }
   int Receive(Msg& message) { return ReceiveMessage(message); }

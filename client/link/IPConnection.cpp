@@ -117,6 +117,9 @@ int IPConnection::SendMessage(Msg& message) {
   if (linkState_ == kLinkDrained || socketState_ == kSocketClosed) return kNotConnected;
   std::lock_guard lock(mutex_);
   if (identity_.GetUserId() == 0 && message.GetMessageId() != MSGID_LOGON) return kNotLoggedOn;
+  if (ExtensionOfRequest(message.GetMessageId()) && !MayRequest(serverCapabilities_, message.GetMessageId())) {
+    return kNotServed;
+  }
   message.SetUserIdentity(identity_);
   // Stamps are unsigned on the wire: they wrap, skipping 0 (no stamp).
   if (++stampCounter_ == 0) ++stampCounter_;
@@ -124,6 +127,11 @@ int IPConnection::SendMessage(Msg& message) {
   outbound_.push_back(message);
   wake_.notify_all();
   return kDone;
+}
+
+WireCapabilities IPConnection::GetServerCapabilities() const {
+  std::lock_guard lock(mutex_);
+  return serverCapabilities_;
 }
 
 int IPConnection::ReceiveMessage(Msg& message) {
@@ -212,6 +220,7 @@ bool IPConnection::Logon() {
   if (socketState_ == kSocketClosed || logonState_ != kLogonConnected) return false;
   Msg logon;
   logon.SetMessageId(MSGID_LOGON);
+  logon.SetSecondTime(WireCapabilities::Ours().Announcement(WireCapabilities::Side::kClient));
   int written = 0;
   {
     std::lock_guard lock(mutex_);
@@ -377,6 +386,18 @@ int IPConnection::FileBlockSize() const {
 int IPConnection::WriteNextMessage() {
   if (socketState_ != kSocketConnected) return kNotConnected;
   Msg message;
+  std::vector<Msg> unserved;
+  {
+    std::lock_guard lock(mutex_);
+    // A server reached again after a lost link may no longer speak an extension
+    // that was queued for its predecessor: such a request is handed back unsent.
+    while (!outbound_.empty() && ExtensionOfRequest(outbound_.front().GetMessageId()) &&
+           !MayRequest(serverCapabilities_, outbound_.front().GetMessageId())) {
+      unserved.push_back(std::move(outbound_.front()));
+      outbound_.pop_front();
+    }
+  }
+  if (!unserved.empty() && hooks_.requestsAbandoned) hooks_.requestsAbandoned(std::move(unserved));
   {
     std::lock_guard lock(mutex_);
     if (outbound_.empty()) return kNothingToDo;
@@ -549,6 +570,7 @@ int IPConnection::TakeLogonReply(const Msg& reply) {
   {
     std::lock_guard lock(mutex_);
     identity_ = reply.GetUserIdentity();
+    serverCapabilities_ = WireCapabilities::Announced(WireCapabilities::Side::kServer, reply.GetSecondTime());
     // Stamps keep rising across logons: earlier ones may still be awaited or mapped.
     if (!rest.empty()) {
       std::int32_t counter = 0;

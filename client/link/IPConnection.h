@@ -36,6 +36,7 @@ class IPConnection : public Connection {
   static constexpr int kNotLoggedOn = 50001;
   static constexpr int kNotConnected = 50002;
   static constexpr int kNothingToDo = 50003;
+  static constexpr int kNotServed = 50004;
   static constexpr int kWriteFailed = 50004;
   static constexpr int kReceiveFailed = 50006;
   // Logon states.
@@ -62,7 +63,8 @@ class IPConnection : public Connection {
     // A logon was accepted with a new code for the account (library name and user
     // number name it); the owner keeps it for the next logon of the account.
     std::function<void(const std::string& libraryName, int userNumber, const std::string& code)> logonCodeChanged;
-    // Requests written but unanswered when the link broke; they are never resent.
+    // Requests written but unanswered when the link broke, and extension requests
+    // a server reached again no longer announces; they are never resent.
     std::function<void(std::vector<Msg> requests)> requestsAbandoned;
     // A new temporary file path for a received file; empty refuses the file.
     std::function<std::string()> temporaryFileName;
@@ -89,7 +91,8 @@ class IPConnection : public Connection {
 
   // Queues a copy of `message` with the link's identity and the next stamp, which
   // is also written into `message`. kNotLoggedOn before the logon (only 5003 may
-  // go then) and after a logoff; kNotConnected while closing or closed.
+  // go then) and after a logoff; kNotConnected while closing or closed;
+  // kNotServed for an extension request the server did not announce.
   int SendMessage(Msg& message) override;
   // Takes the oldest received message; kNothingToDo when none waits. A reply
   // with files (5022, 5024) names each received file's temporary path in its
@@ -106,6 +109,7 @@ class IPConnection : public Connection {
   // Joins the link's threads and closes the socket; true. Connect calls it when
   // the link is over; the owner may call it after Connect returned.
   bool Close() override;
+  WireCapabilities GetServerCapabilities() const override;
 
   // Ends every wait of the link within about 20 ms: Connect then closes and
   // returns. Final: no reconnect follows and Connect cannot run again.
@@ -186,6 +190,7 @@ class IPConnection : public Connection {
   LibraryConnection connection_;
   UserIdentity identity_;
   std::string refusalText_;
+  WireCapabilities serverCapabilities_;
   std::uint32_t stampCounter_ = 0;   // the last stamp given
   std::deque<Msg> outbound_;
   std::deque<Msg> inbound_;

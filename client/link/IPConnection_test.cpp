@@ -169,6 +169,20 @@ TEST_F(ServerLink, LogsOnWithTheCodeHandsOverTheNextAndEndsAfterLogoff) {
   ExpectThreadsBack();
 }
 
+TEST_F(ServerLink, AnExtensionRequestTheServerDidNotAnnounceIsNeverSent) {
+  Link link;
+  ASSERT_TRUE(link.Start(account_.connection, account_.entry));
+  ASSERT_TRUE(link.WaitLoggedOn());
+  EXPECT_TRUE(link.connection.GetServerCapabilities().IsEmpty());
+  Msg undo = Request(MSGID_UNDO_CHECK_OUT, "");
+  EXPECT_EQ(link.connection.SendMessage(undo), IPConnection::kNotServed);
+  // The link is untouched: the server never saw the request.
+  Msg refresh = Request(MSGID_REFRESH_PROJECTS, "");
+  const std::optional<Msg> reply = link.Ask(refresh);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->GetMessageId(), MSGID_PROJECT_TREE);
+}
+
 TEST_F(ServerLink, FilesOfNoneOneAndFiftyMegabytesArriveByteIdenticalBothWays) {
   const std::vector<std::string> contents = {"", "x", Pattern(50u << 20, 7)};
   std::string queued = EndRecord(AppendIntField(3, AppendStringField("P", AppendStringField(scratch_.Path(), ""))));

@@ -30,6 +30,7 @@
 #include "common/Codec.h"
 #include "common/Msg.h"
 #include "common/UserIdentity.h"
+#include "common/WireCapabilities.h"
 #include "platform/Socket.h"
 #include "server/engine/EngineSocket.h"
 #include "server/engine/TransferBudget.h"
@@ -86,6 +87,9 @@ class RTE {
   // used from now on and the connection counts as logged on. False (nothing
   // changed) when no account has the identity's user number.
   bool CompleteLogon(const UserIdentity& identity);
+  // The protocol extensions the peer announced in its accepted logon (connection thread).
+  void SetPeerCapabilities(WireCapabilities capabilities) { peerCapabilities_ = capabilities; }
+  WireCapabilities GetPeerCapabilities() const { return peerCapabilities_; }
 
   // Passes a request to the application's handler; with none installed every
   // request ends the connection. False ends the connection.
@@ -201,6 +205,7 @@ class RTE {
   Msg reply_;
   mutable std::mutex identityMutex_;
   UserIdentity identity_;
+  WireCapabilities peerCapabilities_;
   std::unique_ptr<EngineSocket> socket_;
 
   std::atomic<bool> stopRequested_{false};

@@ -62,7 +62,7 @@ bool QueueReply(RTE& engine, const Msg& request, TransferBudget::Charge charge) 
 }  // namespace
 
 RequestDispatcher::RequestDispatcher() {
-  Register(MSGID_LOGON, &RequestDispatcher::Logon);
+  Register(MSGID_LOGON, [this](RTE& engine, const Msg& request) { return Logon(engine, request); });
   Register(MSGID_LOGOFF, &RequestDispatcher::Logoff);
   RegisterProjectTreeRequests(*this);
   RegisterDocumentListRequests(*this);
@@ -71,7 +71,10 @@ RequestDispatcher::RequestDispatcher() {
   RegisterReferenceRequests(*this);
 }
 
-void RequestDispatcher::Register(MessageId id, Handler handler) { handlers_[id] = std::move(handler); }
+void RequestDispatcher::Register(MessageId id, Handler handler) {
+  handlers_[id] = std::move(handler);
+  if (const std::optional<WireExtension> extension = ExtensionOfRequest(id)) served_ = served_.With(*extension);
+}
 
 bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
   const MessageId id = request.GetMessageId();
@@ -79,7 +82,7 @@ bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
     SendReply(engine, request, MSGID_BYE, "");
     return false;
   }
-  if (!IsRequestId(id)) return false;
+  if (!IsRequestId(id) && !MayRequest(engine.GetPeerCapabilities(), id)) return false;
   const auto found = handlers_.find(id);
   return found != handlers_.end() && found->second(engine, request);
 }
@@ -113,7 +116,7 @@ void RequestDispatcher::SetReplyQueuedHookForTesting(std::function<void()> hook)
   replyQueuedHook = std::move(hook);
 }
 
-bool RequestDispatcher::Logon(RTE& engine, const Msg& request) {
+bool RequestDispatcher::Logon(RTE& engine, const Msg& request) const {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
   const UserIdentity identity = request.GetUserIdentity();
@@ -125,7 +128,12 @@ bool RequestDispatcher::Logon(RTE& engine, const Msg& request) {
     SendReply(engine, request, MSGID_LOGON_REFUSED, "");
     return false;
   }
-  return SendReply(engine, request, MSGID_LOGON_ACCEPTED, result.code);
+  engine.SetPeerCapabilities(WireCapabilities::Announced(WireCapabilities::Side::kClient, request.GetSecondTime()));
+  Msg& reply = engine.GetReplyMessage();
+  reply.SetSecondTime(served_.Announcement(WireCapabilities::Side::kServer));
+  const bool sent = SendReply(engine, request, MSGID_LOGON_ACCEPTED, result.code);
+  reply.SetSecondTime({});
+  return sent;
 }
 
 bool RequestDispatcher::Logoff(RTE& engine, const Msg& request) {

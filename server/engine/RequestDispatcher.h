@@ -2,7 +2,8 @@
 // The table from request id to handler and the rules every request meets before
 // its handler: before logon only 5003 is taken (anything else is answered with
 // 5002 and ends the connection), 5008 logs off and keeps the connection, and ids
-// without a handler end the connection without a reply. Handlers answer through
+// without a handler end the connection without a reply, as do extension requests
+// from a peer that did not announce their extension. Handlers answer through
 // SendReply, which gives every reply its request's stamp and the next reply number.
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include "common/MessageIds.h"
 #include "common/Msg.h"
+#include "common/WireCapabilities.h"
 
 class ReplyText;
 class RTE;
@@ -24,10 +26,14 @@ class RequestDispatcher {
 
   // A table holding every request handler the server has.
   RequestDispatcher();
+  RequestDispatcher(const RequestDispatcher&) = delete;
+  RequestDispatcher& operator=(const RequestDispatcher&) = delete;
 
   // Adds (or replaces) the handler of a request id; ids that are not request ids
   // are never dispatched, whatever is registered for them.
   void Register(MessageId id, Handler handler);
+  // The extensions whose requests have handlers: what the server announces in 5009.
+  WireCapabilities Served() const { return served_; }
 
   // The decision for one request, on the connection thread. Memory exhaustion
   // inside a handler is traced and ends the connection.
@@ -54,8 +60,9 @@ class RequestDispatcher {
   static void SetReplyQueuedHookForTesting(std::function<void()> hook);
 
  private:
-  static bool Logon(RTE& engine, const Msg& request);
+  bool Logon(RTE& engine, const Msg& request) const;
   static bool Logoff(RTE& engine, const Msg& request);
 
   std::unordered_map<MessageId, Handler> handlers_;
+  WireCapabilities served_;
 };

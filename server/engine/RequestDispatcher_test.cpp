@@ -104,6 +104,42 @@ TEST_F(RequestDispatcherTest, RepliesResendIdsUnusedAndUnhandledIdsEndTheConnect
   }
 }
 
+TEST_F(RequestDispatcherTest, ExtensionRequestsAreServedOnlyToPeersThatAnnouncedThem) {
+  server_.Dispatcher().Register(MSGID_UNDO_CHECK_OUT, [](RTE& engine, const Msg& request) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_UNDO_CHECK_OUT_RESULT, "done");
+  });
+  StartWithUser();
+  const WireCapabilities undo = WireCapabilities().With(WireExtension::kUndoCheckOut);
+  struct Case {
+    std::string logonSecondTime;
+    bool served;
+  };
+  for (const Case& c : {Case{"", false}, Case{WireCapabilities().With(WireExtension::kRights).Announcement(
+                                                  WireCapabilities::Side::kClient),
+                                              false},
+                        Case{undo.Announcement(WireCapabilities::Side::kServer), false},
+                        Case{undo.Announcement(WireCapabilities::Side::kClient), true}}) {
+    std::unique_ptr<TestClient> client = Connected();
+    client->SetLogonSecondTime(c.logonSecondTime);
+    TestClient::Reply reply;
+    ASSERT_EQ(client->Logon("ann", "secret", ann_.GetLogonCode(), reply), Status::Ok);
+    ASSERT_EQ(reply.message.GetMessageId(), MSGID_LOGON_ACCEPTED);
+    ann_.SetLogonCode(reply.message.GetBody());
+    // Whatever the client speaks, the acceptance names what this server serves.
+    EXPECT_EQ(WireCapabilities::Announced(WireCapabilities::Side::kServer, reply.message.GetSecondTime()), undo);
+
+    const std::uint32_t stamp = client->Send(MSGID_UNDO_CHECK_OUT, "");
+    if (c.served) {
+      ASSERT_EQ(client->Receive(reply), Status::Ok);
+      EXPECT_EQ(reply.message.GetMessageId(), MSGID_UNDO_CHECK_OUT_RESULT);
+      EXPECT_EQ(reply.message.GetOriginalStamp(), stamp);
+      EXPECT_EQ(reply.message.GetSecondTime(), "00000000000000");  // only the acceptance announces
+    } else {
+      EXPECT_TRUE(ClosesWithoutAnswering(*client, stamp)) << c.logonSecondTime;  // as for any unknown id
+    }
+  }
+}
+
 TEST_F(RequestDispatcherTest, HandlersActForTheLoggedOnUserWhateverALaterHeaderSays) {
   server_.Dispatcher().Register(MSGID_REFRESH_PROJECTS, [](RTE& engine, const Msg& request) {
     return RequestDispatcher::SendReply(engine, request, MSGID_PROJECT_TREE,
