@@ -212,6 +212,12 @@ class CBrannockDoc : public LibraryDocument {
   bool SendCheckOutDocuments(const ProjectDocumentList& documents, bool referencing, bool referenced,
                              std::int32_t replaceMode);
   bool SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode);
+  // Gives the user's check-outs of the documents back without a version. The local
+  // copies are made read-only, or with `replaceWithLatest` replaced by the library's
+  // latest versions (changed copies backed up first). False, sending nothing, when
+  // the server does not offer it.
+  bool SendUndoCheckOut(const ProjectDocumentList& documents, bool replaceWithLatest);
+  bool IsUndoCheckOutServed() const;
   bool SendListVersions(const std::string& projectIndexName);
   bool SendDeleteProject(const std::string& parentIndexName, const std::string& projectIndexName);
   bool SendDeleteDocuments(const ProjectDocumentList& documents);
@@ -329,6 +335,9 @@ class CBrannockDoc : public LibraryDocument {
   // ===== file, deletion and renaming replies (CBrannockDocFileReplies.cpp) =====
   void OnDocumentFilesReply(const Msg& reply, bool readOnly, bool checkOut);
   void OnCheckInReply(const Msg& reply);
+  void OnUndoCheckOutReply(const Msg& reply);
+  static constexpr const char* kUndoNotMarked =
+      "The check-out was undone but the local copy could not be changed to read-only";
   void OnAddDocumentsReply(const Msg& reply);
   void OnDeleteProjectReply(const Msg& reply);
   void OnRenameProjectReply(const Msg& reply);

@@ -94,6 +94,9 @@ void CBrannockDoc::Dispatch(const Msg& reply) {
     case MSGID_CHECK_IN_RESULT:
       OnCheckInReply(reply);
       break;
+    case MSGID_UNDO_CHECK_OUT_RESULT:
+      OnUndoCheckOutReply(reply);
+      break;
     case MSGID_VERSION_LIST:
       OnVersionListReply(reply);
       break;

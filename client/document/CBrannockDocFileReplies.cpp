@@ -16,10 +16,12 @@
 #include "client/link/ReplyMessages.h"
 #include "client/records/FieldCursor.h"
 #include "common/MessageIds.h"
+#include "common/NameValidation.h"
 #include "common/QuotedLines.h"
 #include "common/RecordFields.h"
 #include "common/RecordRows.h"
 #include "common/StringHelpers.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -186,6 +188,54 @@ void CBrannockDoc::OnLocalCopiesReply(const Msg& reply, const char* notMarkedTex
   SendListVersions(read.project);
   for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
     SendHint(hint, view);
+  }
+}
+
+// ---- 5105 -------------------------------------------------------------------------
+
+void CBrannockDoc::OnUndoCheckOutReply(const Msg& reply) {
+  const std::uint32_t stamp = reply.GetOriginalStamp();
+  const DocumentRows read = ReadDocumentRows(reply.GetBodyText());
+  const ProjectNode* node = read.hasProject ? tree_.FindProjectByPath(read.project) : nullptr;
+  if (node == nullptr) {
+    MarkInstructionFailed(stamp, false);
+    return;
+  }
+  const RequestMemory* memory = FindRequestMemory(stamp);
+  const std::string folder = memory != nullptr ? memory->folder : node->GetLocalFolder();
+  const bool replace = memory != nullptr && memory->replaceMode != 0 && !folder.empty();
+
+  ReplyMessages messages(node->GetName());
+  ReadOnlyMarking marking(folder, kUndoNotMarked, true, messages);
+  ProjectDocumentList latest;
+  latest.SetProjectName(node->GetName());
+  latest.SetProjectIndexName(read.project);
+  for (std::size_t i = 0; i < read.Counted(); ++i) {
+    std::string name;
+    std::int32_t error = 0;
+    FieldCursor(read.rows[i]).String(name).Int(error);
+    if (error != 0) {
+      marking.Row(name, false, GetServerErrorText(error));
+    } else if (replace) {
+      DocumentVersionEntry entry;
+      entry.SetName(name);
+      entry.SetVersion(0);  // the latest
+      latest.Add(entry);
+    } else if (!folder.empty() && IsValidStoredName(name) &&
+               platform::fs::IsFile(EnsureTrailingBackslash(folder) + name)) {
+      marking.Row(name, true, "");  // a copy that is not there has nothing to keep
+    }
+  }
+  if (!messages.IsEmpty()) ShowInformation(messages.Take());
+  MarkInstructionDone(stamp, read.project, true);
+  if (latest.GetCount() > 0) {
+    SetWritableOnRetrieval(false);
+    SendGetDocuments(latest, kFetchReplaceMode);
+  }
+  SendListDocuments(read.project);
+  SendListVersions(read.project);
+  for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
+    SendHint(MSGID_CHECK_IN_RESULT, view);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "client/link/RequestBodies.h"
 #include "common/MessageIds.h"
 #include "common/NameValidation.h"
+#include "common/WireCapabilities.h"
 
 namespace {
 
@@ -116,6 +117,22 @@ bool CBrannockDoc::SendCheckInDocuments(const ProjectDocumentList& documents, st
   return SendRemembered(MSGID_CHECK_IN,
                         RequestBodies::CheckInDocuments(folder, documents.GetProjectIndexName(), *rows),
                         {replaceMode_, writableOnRetrieval_, checkInMode, folder});
+}
+
+bool CBrannockDoc::IsUndoCheckOutServed() const {
+  return !IsLinkEnded() && connection_->GetServerCapabilities().Has(WireExtension::kUndoCheckOut);
+}
+
+bool CBrannockDoc::SendUndoCheckOut(const ProjectDocumentList& documents, bool replaceWithLatest) {
+  if (!IsUndoCheckOutServed()) return false;
+  const ProjectNode* project = tree_.FindProjectByPath(documents.GetProjectIndexName());
+  if (project == nullptr) return false;
+  std::vector<std::string> names;
+  for (int i = 0; i < documents.GetCount(); ++i) names.push_back(documents.GetAt(i)->GetName());
+  // The replace mode says what becomes of the local copies: replaced, or kept.
+  return SendRemembered(MSGID_UNDO_CHECK_OUT, RequestBodies::UndoCheckOut(documents.GetProjectIndexName(), names),
+                        {replaceWithLatest ? kFetchReplaceMode : 0, false, checkInMode_,
+                         project->GetLocalFolder()});
 }
 
 bool CBrannockDoc::SendListVersions(const std::string& projectIndexName) {

@@ -228,6 +228,7 @@ class RawPeer {
     if (!Accept()) return false;
     const std::optional<Msg> logon = Read(0);
     logonBody = logon ? BodyOf(*logon) : "";
+    logonSecondTime = logon ? std::string(logon->GetSecondTime()) : "";
     return logon && logon->GetMessageId() == MSGID_LOGON && Write(MSGID_LOGON_ACCEPTED, accepted);
   }
   // `size` bytes that follow a message, unscrambled from their own first byte.
@@ -244,6 +245,7 @@ class RawPeer {
   }
 
   std::string logonBody;
+  std::string logonSecondTime;
 
  private:
   SocketTransfer Transfer() { return SocketTransfer(peer_, never_, 1000); }

@@ -19,6 +19,7 @@
 #include "client/records/LibraryEntry.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
+#include "common/WireCapabilities.h"
 #include "platform/ScratchFolder.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/RequestDispatcher.h"
@@ -169,18 +170,15 @@ TEST_F(ServerLink, LogsOnWithTheCodeHandsOverTheNextAndEndsAfterLogoff) {
   ExpectThreadsBack();
 }
 
-TEST_F(ServerLink, AnExtensionRequestTheServerDidNotAnnounceIsNeverSent) {
+TEST_F(ServerLink, ExtensionRequestsGoToAServerThatAnnouncedThem) {
   Link link;
   ASSERT_TRUE(link.Start(account_.connection, account_.entry));
   ASSERT_TRUE(link.WaitLoggedOn());
-  EXPECT_TRUE(link.connection.GetServerCapabilities().IsEmpty());
-  Msg undo = Request(MSGID_UNDO_CHECK_OUT, "");
-  EXPECT_EQ(link.connection.SendMessage(undo), IPConnection::kNotServed);
-  // The link is untouched: the server never saw the request.
-  Msg refresh = Request(MSGID_REFRESH_PROJECTS, "");
-  const std::optional<Msg> reply = link.Ask(refresh);
+  EXPECT_TRUE(link.connection.GetServerCapabilities().Has(WireExtension::kUndoCheckOut));
+  Msg undo = Request(MSGID_UNDO_CHECK_OUT, EndRecord(AppendIntField(0, AppendStringField("P", ""))));
+  const std::optional<Msg> reply = link.Ask(undo);
   ASSERT_TRUE(reply);
-  EXPECT_EQ(reply->GetMessageId(), MSGID_PROJECT_TREE);
+  EXPECT_EQ(reply->GetMessageId(), MSGID_UNDO_CHECK_OUT_RESULT);
 }
 
 TEST_F(ServerLink, FilesOfNoneOneAndFiftyMegabytesArriveByteIdenticalBothWays) {
@@ -438,6 +436,24 @@ TEST(IPConnectionRawPeer, LogsOnWithTheLibraryKeyAndSeesThePeerCloseAtOnce) {
   const std::optional<Msg> again = peer.Read(0);
   ASSERT_TRUE(again);
   EXPECT_EQ(BodyOf(*again), "\"ann\",\"secret\",\"CODE2\"\n");  // the code handed over last time
+}
+
+TEST(IPConnectionRawPeer, AnEarlierServerIsNeverSentAnExtensionRequest) {
+  RawPeer peer;
+  Link link;
+  ASSERT_TRUE(link.Start(peer.Account(), peer.Entry()));
+  ASSERT_TRUE(peer.LogOn());
+  EXPECT_EQ(peer.logonSecondTime, WireCapabilities::Ours().Announcement(WireCapabilities::Side::kClient));
+  ASSERT_TRUE(link.WaitLoggedOn());
+  EXPECT_TRUE(link.connection.GetServerCapabilities().IsEmpty());
+  Msg undo = Request(MSGID_UNDO_CHECK_OUT, "");
+  EXPECT_EQ(link.connection.SendMessage(undo), IPConnection::kNotServed);
+  // The next request is the first thing the server sees after the logon.
+  Msg refresh = Request(MSGID_REFRESH_PROJECTS, "");
+  ASSERT_EQ(link.connection.SendMessage(refresh), IPConnection::kDone);
+  const std::optional<Msg> arrived = peer.Read(1);
+  ASSERT_TRUE(arrived);
+  EXPECT_EQ(arrived->GetMessageId(), MSGID_REFRESH_PROJECTS);
 }
 
 TEST(IPConnectionRawPeer, StampsFollowTheLogonCounterPastTheSignedRange) {

@@ -21,6 +21,13 @@ std::string CountedHeader(const std::string& projectIndexName, std::size_t count
   return AppendIntField(static_cast<std::int32_t>(count), AppendStringField(projectIndexName, std::string()));
 }
 
+// The project and the count, then one name a line.
+std::string CountedNameRows(const std::string& projectIndexName, const std::vector<std::string>& names) {
+  std::string body = EndRecord(CountedHeader(projectIndexName, names.size()));
+  for (const std::string& name : names) body = EndRecord(AppendStringField(name, body));
+  return body;
+}
+
 std::string FileRequest(const std::string& folder, const std::string& projectIndexName,
                         const std::vector<RequestBodies::FileRow>& files) {
   std::string body = EndRecord(AppendIntField(static_cast<std::int32_t>(files.size()),
@@ -112,9 +119,12 @@ std::string RequestBodies::DeleteProject(const std::string& parentIndexName, con
 
 std::string RequestBodies::DeleteDocuments(const std::string& projectIndexName,
                                            const std::vector<std::string>& documentIndexNames) {
-  std::string body = EndRecord(CountedHeader(projectIndexName, documentIndexNames.size()));
-  for (const std::string& indexName : documentIndexNames) body = EndRecord(AppendStringField(indexName, body));
-  return body;
+  return CountedNameRows(projectIndexName, documentIndexNames);
+}
+
+std::string RequestBodies::UndoCheckOut(const std::string& projectIndexName,
+                                        const std::vector<std::string>& documentNames) {
+  return CountedNameRows(projectIndexName, documentNames);
 }
 
 std::string RequestBodies::RenameProject(const std::string& projectIndexName, const std::string& newName) {

@@ -68,6 +68,8 @@ class RequestBodies {
   // 5046: "project",count then per document "document index name".
   static std::string DeleteDocuments(const std::string& projectIndexName,
                                      const std::vector<std::string>& documentIndexNames);
+  // 5104: "project",count then per document "document name".
+  static std::string UndoCheckOut(const std::string& projectIndexName, const std::vector<std::string>& documentNames);
   // 5048: "project","new name"
   static std::string RenameProject(const std::string& projectIndexName, const std::string& newName);
   // 5051: "project","document","new name"

@@ -99,6 +99,10 @@ bool CanCheckIn(const DocumentRowModel& rows, const Situation& situation) {
   return !IsPublicationUnderWay(situation.flags) && AnyTickedDocument(rows, HasCheckedOutVersion, &situation.userName);
 }
 
+bool CanUndoCheckOut(const DocumentRowModel& rows, const Situation& situation) {
+  return situation.undoCheckOutServed && CanCheckIn(rows, situation);
+}
+
 bool CanRetrieve(const DocumentRowModel& rows, const Situation& situation) {
   if (rows.GetRowCount() == 0 || IsPublicationUnderWay(situation.flags)) return false;
   for (int r = 0; r < rows.GetRowCount(); ++r) {
@@ -148,6 +152,23 @@ ProjectDocumentList CollectRetrieve(DocumentRowModel& rows, const PublicationFla
   WalkTicked(rows, [&](int row, int version, bool first) {
     if (first) list.Add(*DocumentOf(rows, row).GetVersion(version));
     Untick(rows, row, flags);
+  });
+  return list;
+}
+
+ProjectDocumentList CollectUndoCheckOut(DocumentRowModel& rows, const Situation& situation) {
+  ProjectDocumentList list = EmptyCollection(rows);
+  WalkTicked(rows, [&](int row, int, bool first) {
+    if (!first) return;
+    const VersionedDocument& document = DocumentOf(rows, row);
+    for (int k = 0; k < document.GetVersionCount(); ++k) {
+      const DocumentVersionEntry& version = *document.GetVersion(k);
+      if (version.IsCheckedOut() && version.GetCheckedOutTo() == situation.userName) {
+        list.Add(version);
+        break;
+      }
+    }
+    Untick(rows, row, situation.flags);
   });
   return list;
 }

@@ -23,12 +23,15 @@ struct Situation {
   bool localSelection = false;  // the local file list holds something to add
   std::string userName;         // the account name a check-out names
   std::string projectFolder;    // the current project's local folder; "" when unmapped
+  bool undoCheckOutServed = false;  // the server takes check-outs back
 };
 
 bool CanAdd(const Situation& situation);
 // Every ticked document is free, or held by the user without its file.
 bool CanCheckOut(const DocumentRowModel& rows, const Situation& situation);
 bool CanCheckIn(const DocumentRowModel& rows, const Situation& situation);
+// Some ticked document is held by the user, and the server takes check-outs back.
+bool CanUndoCheckOut(const DocumentRowModel& rows, const Situation& situation);
 bool CanRetrieve(const DocumentRowModel& rows, const Situation& situation);
 bool CanDelete(const DocumentRowModel& rows, const Situation& situation);
 bool CanRename(const DocumentRowModel& rows, const Situation& situation);
@@ -43,6 +46,8 @@ std::pair<bool, bool> CheckOutReferenceFlags(int option);
 ProjectDocumentList CollectCheckOut(DocumentRowModel& rows, const Situation& situation);
 // Retrieve: the rows' versions; every ticked row is unticked, repeats too.
 ProjectDocumentList CollectRetrieve(DocumentRowModel& rows, const PublicationFlags& flags);
+// Undo check-out: of each document the version the situation's user holds.
+ProjectDocumentList CollectUndoCheckOut(DocumentRowModel& rows, const Situation& situation);
 // Delete: each document's first version entry.
 ProjectDocumentList CollectDelete(DocumentRowModel& rows, const PublicationFlags& flags);
 // Drag: the rows' versions; nothing is unticked.

@@ -52,6 +52,14 @@ TEST(DocumentCommandRules, CollectorsTakeOneEntryPerDocumentAndUntickAsTheirComm
       {"check-out", [](DocumentRowModel& r) { return rules::CollectCheckOut(r, {}); }, "a:2 c:1 ", {}},
       {"retrieve", [](DocumentRowModel& r) { return rules::CollectRetrieve(r, {}); }, "a:2 b:2 c:1 ", {}},
       {"delete", [](DocumentRowModel& r) { return rules::CollectDelete(r, {}); }, "a:3 b:2 c:1 ", {}},
+      {"undo check-out",
+       [](DocumentRowModel& r) {
+         rules::Situation bob;
+         bob.userName = "bob";
+         return rules::CollectUndoCheckOut(r, bob);
+       },
+       "b:2 ",
+       {}},
       {"drag", [](DocumentRowModel& r) { return rules::CollectDrag(r); }, "a:2 b:2 c:1 ", {0, 2, 4, 5}},
   };
   for (const auto& c : cases) {
@@ -67,6 +75,8 @@ TEST(DocumentCommandRules, CollectorsTakeOneEntryPerDocumentAndUntickAsTheirComm
 
 TEST(DocumentCommandRules, EnablingFollowsTicksCheckOutsAndPublicationState) {
   const rules::Situation idle{{}, true, true, "ann", ""};
+  rules::Situation served = idle;
+  served.undoCheckOutServed = true;
   const DocumentRowModel none = Rows(kList, {});
   const DocumentRowModel plain = Rows(kList, {0});
   const DocumentRowModel withCheckedOut = Rows(kList, {0, 1});
@@ -89,6 +99,9 @@ TEST(DocumentCommandRules, EnablingFollowsTicksCheckOutsAndPublicationState) {
     EXPECT_EQ(rules::CanCheckOut(c.rows, idle), c.checkOut) << c.what;
     EXPECT_EQ(rules::CanDelete(c.rows, idle), c.checkOut) << c.what;
     EXPECT_EQ(rules::CanCheckIn(c.rows, idle), c.checkIn) << c.what;
+    // Giving a check-out back needs a server that takes it.
+    EXPECT_FALSE(rules::CanUndoCheckOut(c.rows, idle)) << c.what;
+    EXPECT_EQ(rules::CanUndoCheckOut(c.rows, served), c.checkIn) << c.what;
     EXPECT_EQ(rules::CanRetrieve(c.rows, idle), c.retrieve) << c.what;
     EXPECT_EQ(rules::CanRename(c.rows, idle), c.rename) << c.what;
   }

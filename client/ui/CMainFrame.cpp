@@ -62,6 +62,8 @@ const CommandText kCommands[] = {
      "Check-out selected project(s) and/or document(s)\nCheck-out document(s)", "checkout"},
     {CommandIds::kCheckIn, "Check-&in documents ...",
      "Check-in selected folders and documents to project\nCheck-in document(s)", "checkin"},
+    {CommandIds::kUndoCheckOut, "&Undo check-out ...",
+     "Give your check-out of the selected documents back without making a version\nUndo check-out", nullptr},
     {CommandIds::kAddToLibrary, "&Add to Library ...", "Add folder and/or documents to project\nAdd to project", "add"},
     {CommandIds::kDelete, "&Delete from Library ...", "Delete the active highlighted item from the library", nullptr},
     {CommandIds::kRename, "Re&name folder or document ...", "Rename library folder or document", nullptr},
@@ -92,7 +94,8 @@ const MenuItems kMenus[] = {
     {"&View", {CommandIds::kViewToolbar, CommandIds::kViewStatusBar, CommandIds::kToolTips, kSeparator,
                CommandIds::kRefresh}},
     {"&Operations",
-     {CommandIds::kRetrieve, CommandIds::kCheckOut, CommandIds::kCheckIn, kSeparator, CommandIds::kAddToLibrary,
+     {CommandIds::kRetrieve, CommandIds::kCheckOut, CommandIds::kCheckIn, CommandIds::kUndoCheckOut, kSeparator,
+      CommandIds::kAddToLibrary,
       kSeparator, CommandIds::kDelete, CommandIds::kRename}},
     {"&Publications", {CommandIds::kPublish, CommandIds::kConfirmPublication}},
     {"&Help", {CommandIds::kHelpTopics, kSeparator, CommandIds::kAbout}},
@@ -233,9 +236,13 @@ QAction* CMainFrame::Action(int command) const {
 }
 
 void CMainFrame::RefreshCommands() {
+  SplitterFrame* window = ActiveLibraryWindow();
+  const CBrannockDoc* document = window != nullptr ? window->GetDocument() : nullptr;
   for (const auto& [command, action] : actions_) {
     const CommandStatus status = router_.Query(command);
     action->setEnabled(status.enabled);
+    // Only a server that takes check-outs back shows the command at all.
+    if (command == CommandIds::kUndoCheckOut) action->setVisible(document != nullptr && document->IsUndoCheckOutServed());
     if (action->isCheckable()) action->setChecked(status.checked);
   }
 }

@@ -89,7 +89,7 @@ ProjectNode* CRowListView::FindCurrentProject() {
 DocumentCommandRules::Situation CRowListView::CurrentSituation() {
   const ProjectNode* project = FindCurrentProject();
   return {Flags(), document_.IsPublisher(), document_.HasLocalSelection(), document_.GetUserText(),
-          project == nullptr ? std::string() : project->GetLocalFolder()};
+          project == nullptr ? std::string() : project->GetLocalFolder(), document_.IsUndoCheckOutServed()};
 }
 
 bool CRowListView::IsClosePending() const { return document_.IsClosePending(); }
@@ -315,6 +315,7 @@ CommandStatus CRowListView::QueryCommand(int command) {
     case CommandIds::kAddToLibrary: return {true, rules::CanAdd(situation), false};
     case CommandIds::kCheckOut: return {true, rules::CanCheckOut(rows_, situation), false};
     case CommandIds::kCheckIn: return {true, rules::CanCheckIn(rows_, situation), false};
+    case CommandIds::kUndoCheckOut: return {true, rules::CanUndoCheckOut(rows_, situation), false};
     case CommandIds::kRetrieve: return {true, rules::CanRetrieve(rows_, situation), false};
     case CommandIds::kPublish: return Shared(TreeCommandRules::Command::kPublish);
     case CommandIds::kConfirmPublication: return Shared(TreeCommandRules::Command::kConfirm);
@@ -339,6 +340,7 @@ void CRowListView::RunCommand(int command) {
     case CommandIds::kAddToLibrary: document_.AddSelectedLocalFiles(); break;
     case CommandIds::kCheckOut: CheckOut(); break;
     case CommandIds::kCheckIn: CheckIn(); break;
+    case CommandIds::kUndoCheckOut: UndoCheckOut(); break;
     case CommandIds::kRetrieve: Retrieve(); break;
     case CommandIds::kPublish: Publish(); break;
     case CommandIds::kConfirmPublication: ConfirmPublication(); break;
@@ -395,6 +397,21 @@ void CRowListView::CheckIn() {
   if (checkIn.documents.GetCount() == 0) return;
   if (missing && (!Ask(kProceedWithCheckIn) || IsClosePending())) return;
   document_.SendCheckInDocuments(checkIn.documents, kCheckInReadOnly);
+}
+
+void CRowListView::UndoCheckOut() {
+  const ProjectDocumentList documents = rules::CollectUndoCheckOut(rows_, CurrentSituation());
+  ShowRows();
+  const int count = documents.GetCount();
+  if (count == 0) return;
+  const std::string what = count == 1 ? "\"" + documents.GetAt(0)->GetName() + "\"" : std::to_string(count) + " documents";
+  const std::string question = "Undo your check-out of " + what +
+                               "?\n\nNo version is made: what you changed is not sent to the library, and others "
+                               "may check the documents out again.";
+  if (!Ask(question.c_str()) || IsClosePending()) return;
+  const bool replace = Ask(kReplaceUndoneCopies);
+  if (IsClosePending()) return;
+  document_.SendUndoCheckOut(documents, replace);
 }
 
 void CRowListView::Retrieve() {

@@ -36,6 +36,9 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
       "Do you wish to proceed with check-in of the remaining files that were found ?";
   static constexpr const char* kWritableOnRetrieval = "Make documents writable on retrieval ?";
   static constexpr const char* kProceedWithDeletion = "Do you wish to proceed with deletion of the selected files ?";
+  static constexpr const char* kReplaceUndoneCopies =
+      "Replace your local copies with the library's latest versions?\n\nChanged copies are backed up first. "
+      "No keeps your copies as they are, read-only.";
 
   CRowListView(CBrannockDoc& document, QWidget* parent = nullptr);
 
@@ -80,6 +83,7 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
 
   void CheckOut();
   void CheckIn();
+  void UndoCheckOut();
   void Retrieve();
   void Delete();
   void Rename();

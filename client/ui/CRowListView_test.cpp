@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTest>
+#include <algorithm>
 #include <fstream>
 
 #include "client/document/ClientHints.h"
@@ -20,6 +21,7 @@
 #include "client/ui/CBrannockView.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/ModalRunner.h"
+#include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/ScriptedNotifier.h"
@@ -378,6 +380,34 @@ TEST_F(RowListViewEndToEndTest, CheckOutMakesCopiesWritableCheckInMakesANewVersi
   ASSERT_TRUE(PassUntil([&] { return Column(1) == std::vector<std::string>{"2", "2"}; }));
   EXPECT_TRUE(fs::IsReadOnly(Local("plan.txt")));
   EXPECT_EQ(States(), (std::vector<int>{1, 1}));
+}
+
+TEST_F(RowListViewEndToEndTest, UndoCheckOutFreesTheDocumentsAndKeepsOrReplacesTheLocalCopies) {
+  const struct {
+    NotifyAnswer replace;
+    const char* plan;     // the edited copy afterwards
+    bool notesBack;       // the missing copy afterwards
+  } cases[] = {{NotifyAnswer::No, "mine", false}, {NotifyAnswer::Yes, "v1", true}};
+  for (const auto& c : cases) {
+    CheckOutAll();
+    ASSERT_TRUE(PassUntil([&] { return fs::IsFile(Local("plan.txt")) && !fs::IsReadOnly(Local("plan.txt")); }));
+    std::ofstream(Local("plan.txt"), std::ios::binary) << "mine";
+    ASSERT_TRUE(fs::DeleteFile(Local("notes.txt")));
+    TickAll();
+    notifier_->QueueAnswer(NotifyAnswer::Yes);
+    notifier_->QueueAnswer(c.replace);
+    Run(CommandIds::kUndoCheckOut);
+    ASSERT_TRUE(PassUntil([&] {
+      const std::vector<std::string> states = Column(3);
+      return std::none_of(states.begin(), states.end(),
+                          [](const std::string& state) { return state.find("Checked out") != std::string::npos; });
+    }));
+    EXPECT_EQ(Column(1), (std::vector<std::string>{"1", "1"}));  // no version made
+    ASSERT_TRUE(PassUntil([&] { return platform::ScratchFolder::Read(Local("plan.txt")) == c.plan; })) << c.plan;
+    EXPECT_TRUE(fs::IsReadOnly(Local("plan.txt")));
+    ASSERT_TRUE(PassUntil([&] { return fs::IsFile(Local("notes.txt")) == c.notesBack; })) << c.plan;
+    if (fs::IsFile(Local("plan.txt"))) fs::SetReadOnly(Local("plan.txt"), false);
+  }
 }
 
 TEST_F(RowListViewEndToEndTest, CheckInListsMissingAndUnsafeNamesAndNoSendsNothing) {

@@ -14,6 +14,7 @@ constexpr int kToolTips = 32784;              // "Tool-tips On / Off"
 constexpr int kRetrieve = 32780;              // "Retrieve documents from Library ..."
 constexpr int kCheckOut = 32779;              // "Check-out documents ..."
 constexpr int kCheckIn = 32778;               // "Check-in documents ..."
+constexpr int kUndoCheckOut = 32789;          // "Undo check-out ..." (servers that take check-outs back)
 constexpr int kAddToLibrary = 32777;          // "Add to Library ..."
 constexpr int kDelete = 32786;                // "Delete from Library ..." (publisher only)
 constexpr int kRename = 32787;                // "Rename folder or document ..." (publisher only)

@@ -1,8 +1,9 @@
 // The requests that move files: check-out (5023), check-in (5026) and add
-// documents (5018). Bodies are read row by row (a row's missing fields read as
-// empty and 0), a reply carries exactly the rows it counts, and every file
-// received for a request has been moved into the library or deleted before its
-// reply is queued.
+// documents (5018); and the undone check-out (5104), which moves none. Bodies are
+// read row by row (a row's missing fields read as empty and 0), a reply carries
+// exactly the rows it counts, and every file received for a request has been moved
+// into the library or deleted before its reply is queued.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -284,6 +285,43 @@ bool HandleCheckIn(RTE& engine, const Msg& request) {
                         });
 }
 
+// --- undo check-out (5104) ---------------------------------------------------
+
+// The project and the count, then one document name a row; the reply carries the
+// project and the count, then each name with the code a check-in's row would give.
+// Only the holder gives a check-out back; no version is made.
+bool HandleUndoCheckOut(RTE& engine, const Msg& request) {
+  CWexmoorDoc* document = CWexmoorApp::GetDocument();
+  if (document == nullptr) return false;
+  const std::vector<std::string> rows = SplitRecordRows(request.GetBodyText());
+  std::string project;
+  std::int32_t count = 0;
+  ReadIntField(count, ReadStringField(project, rows.empty() ? std::string() : rows.front()));
+  std::vector<std::string> names;
+  for (std::size_t i = 1; i < rows.size() && names.size() < static_cast<std::size_t>(std::max(count, 0)); ++i) {
+    ReadStringField(names.emplace_back(), rows[i]);
+  }
+  const std::string user = UserOf(engine);
+  const bool writable = document->IsLibraryWritable();
+  if (!writable) NoteLibraryNotWritable(*document, "an undone check-out by " + user);
+  std::string body = ReplyHead(project, names.size());
+  for (const std::string& name : names) {
+    int code = writable ? 0 : kLibraryNotWritableCode;
+    // Without an account the release would not be bound to any holder.
+    if (code == 0 && user.empty()) code = kOtherCheckInFailure;
+    if (code == 0) {
+      std::string holder;
+      const int storeCode = document->ReleaseCheckOut(project, name, holder, user);
+      code = CheckInResultCode(storeCode);
+      if (storeCode == CWexmoorDoc::kCheckInNotSaved) {
+        NoteProjectNotWritten(*document, project, "the undone check-out of \"" + name + "\"");
+      }
+    }
+    body += EndRecord(AppendIntField(code, AppendStringField(name, "")));
+  }
+  return RequestDispatcher::SendReply(engine, request, MSGID_UNDO_CHECK_OUT_RESULT, body);
+}
+
 // --- add documents (5018) ----------------------------------------------------
 
 int AddResultCode(int storeCode) {
@@ -348,4 +386,5 @@ void RegisterCheckOutRequests(RequestDispatcher& dispatcher) {
   dispatcher.Register(MSGID_CHECK_OUT, &HandleCheckOut);
   dispatcher.Register(MSGID_CHECK_IN, &HandleCheckIn);
   dispatcher.Register(MSGID_ADD_DOCUMENTS, &HandleAddDocuments);
+  dispatcher.Register(MSGID_UNDO_CHECK_OUT, &HandleUndoCheckOut);
 }

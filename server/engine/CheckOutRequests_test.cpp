@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/RecordFields.h"
+#include "common/WireCapabilities.h"
 #include "platform/DiskChangeHook.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
@@ -72,8 +73,10 @@ class CheckOutRequestsTest : public LibraryRequestsTest {
     EXPECT_TRUE(account.has_value());
     return account.value_or(UserAccount());
   }
-  std::unique_ptr<TestClient> LoggedOn(UserAccount& account) {
+  // `logonSecondTime` announces the client's protocol extensions; empty: none.
+  std::unique_ptr<TestClient> LoggedOn(UserAccount& account, const std::string& logonSecondTime = "") {
     std::unique_ptr<TestClient> client = server_.MakeClient(account);
+    client->SetLogonSecondTime(logonSecondTime);
     EXPECT_TRUE(client->Connect(server_.Port()));
     TestClient::Reply reply;
     EXPECT_EQ(client->Logon(account.GetName(), "secret", account.GetLogonCode(), reply), Status::Ok);
@@ -255,6 +258,36 @@ TEST_F(CheckOutRequestsTest, TheHolderAskingAgainGetsTheFileOnceMoreAndOthersAre
   EXPECT_EQ(BodyOf(refused), AppendStringField(project_, "") + ",1,\"d1\",-1,0,0\n");
   EXPECT_TRUE(refused.files.empty());
   EXPECT_EQ(Holders("d1"), std::vector<std::string>{"ann"});
+}
+
+TEST_F(CheckOutRequestsTest, AnUndoneCheckOutFreesOnlyTheHoldersDocumentsAndMakesNoVersion) {
+  StoreDocument("d1", 2, 40, 100);
+  StoreDocument("d2", 1, 40, 200);
+  std::unique_ptr<TestClient> bob =
+      LoggedOn(bob_, WireCapabilities::Ours().Announcement(WireCapabilities::Side::kClient));
+  ASSERT_EQ(Exchange(*bob, MSGID_CHECK_OUT, CheckOutBody("\"d1\",2\n", 1)).message.GetMessageId(),
+            MSGID_CHECKED_OUT_DOCUMENTS);
+  ASSERT_EQ(Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d2\",1\n", 1)).message.GetMessageId(),
+            MSGID_CHECKED_OUT_DOCUMENTS);
+  const std::set<std::string> before = LibraryFiles();
+
+  // The count bounds the rows read, as in every request.
+  const std::string body = EndRecord(AppendIntField(4, AppendStringField(project_, ""))) +
+                           "\"d1\"\n\"d2\"\n\"absent\"\n";
+  const TestClient::Reply reply = Exchange(*bob, MSGID_UNDO_CHECK_OUT, body);
+  ASSERT_EQ(reply.message.GetMessageId(), MSGID_UNDO_CHECK_OUT_RESULT);
+  EXPECT_EQ(BodyOf(reply), AppendStringField(project_, "") + ",3\n\"d1\",0\n\"d2\",16\n\"absent\",18\n");
+  EXPECT_TRUE(Holders("d1").empty());
+  EXPECT_EQ(Statistics("d1").GetVersionCount(), 2);
+  EXPECT_EQ(Holders("d2"), std::vector<std::string>{"ann"});
+  EXPECT_EQ(LibraryFiles(), before);
+  EXPECT_TRUE(TemporaryFiles().empty());
+
+  // Given back means free: another user checks it out at once; the holder undoing twice is told nothing is held.
+  ASSERT_EQ(BodyOf(Exchange(*client_, MSGID_CHECK_OUT, CheckOutBody("\"d1\",2\n", 1))),
+            AppendStringField(project_, "") + ",1,\"d1\",2,1,40\n");
+  const std::string again = EndRecord(AppendIntField(1, AppendStringField(project_, ""))) + "\"d1\"\n";
+  EXPECT_EQ(BodyOf(Exchange(*bob, MSGID_UNDO_CHECK_OUT, again)), AppendStringField(project_, "") + ",1\n\"d1\",16\n");
 }
 
 TEST_F(CheckOutRequestsTest, RowsAreReadFromTheirOwnLinesAndOnlyAsFarAsTheyGo) {

@@ -389,10 +389,12 @@ class CWexmoorDoc {
   // Ends the check-out of the document `name` of the project `projectInternalName`
   // as if it never happened: it, and every reference checked out with it under the
   // same reference, is free again and no version is made. `holder` is set to who
-  // held it. 0 when done; kNothingCheckedOut (11012) when nobody holds it; 15003,
-  // 15004, 15002 as for a check-in, kCheckInNotSaved when a record could not be
-  // written (nothing changed). Locks as a check-in.
-  int ReleaseCheckOut(const std::string& projectInternalName, const std::string& name, std::string& holder);
+  // held it. With `onlyFor` set, a check-out held by anyone else is left as it is
+  // (kCheckedOutByOther, 11013). 0 when done; kNothingCheckedOut (11012) when
+  // nobody holds it; 15003, 15004, 15002 as for a check-in, kCheckInNotSaved when a
+  // record could not be written (nothing changed). Locks as a check-in.
+  int ReleaseCheckOut(const std::string& projectInternalName, const std::string& name, std::string& holder,
+                      const std::string& onlyFor = {});
 
  private:
   struct CheckInRequest;

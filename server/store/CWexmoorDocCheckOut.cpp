@@ -142,7 +142,7 @@ int CWexmoorDoc::CheckInWithReferences(std::vector<FileStatistics>& changed, con
 }
 
 int CWexmoorDoc::ReleaseCheckOut(const std::string& projectInternalName, const std::string& name,
-                                 std::string& holder) {
+                                 std::string& holder, const std::string& onlyFor) {
   return RunCheckOperation(projectInternalName, [&](ProjectLockSet& locks) {
     FileStatistics requested;
     std::string statisticsPath;
@@ -152,6 +152,7 @@ int CWexmoorDoc::ReleaseCheckOut(const std::string& projectInternalName, const s
     const int held = FirstCheckedOutIndex(requested);
     if (held < 0) return FileStatistics::kNothingCheckedOut;
     holder = requested.GetVersion(held).GetCheckedOutTo();
+    if (!onlyFor.empty() && holder != onlyFor) return FileStatistics::kCheckedOutByOther;
     const std::string reference = requested.GetCheckOutReference();
     // A check-out without a reference cannot be told apart from others: it stands alone.
     FileStatistics top = requested;

@@ -258,7 +258,8 @@ TEST_F(CheckOutTest, ReleaseLeavesOtherCheckOutsAndRefusesWhatNobodyHolds) {
   EXPECT_EQ(Doc().ReleaseCheckOut(a_, "Absent.txt", holder), CWexmoorDoc::kDocumentNotListed);
   ASSERT_EQ(CheckOut(a_).code, 0);
   ASSERT_EQ(CheckOut(b_, -1, "bob").code, 0);
-  ASSERT_EQ(Doc().ReleaseCheckOut(a_, kDoc, holder), 0);
+  EXPECT_EQ(Doc().ReleaseCheckOut(b_, kDoc, holder, "ann"), FileStatistics::kCheckedOutByOther);
+  ASSERT_EQ(Doc().ReleaseCheckOut(a_, kDoc, holder, "ann"), 0);
   EXPECT_EQ(Holder(Stats(a_)), "");
   EXPECT_EQ(Holder(Stats(b_)), "bob");
 }
