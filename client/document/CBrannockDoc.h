@@ -350,6 +350,10 @@ class CBrannockDoc : public LibraryDocument {
   // 5027 and 5019: marks the accepted documents' local copies read-only (when
   // `mark`), reports refused rows, refreshes the project's lists and views.
   void OnLocalCopiesReply(const Msg& reply, const char* notMarkedText, bool mark, int hint);
+  // The project a reply names; null, with its instruction failed, when the tree has none.
+  const ProjectNode* FindRepliedProject(std::uint32_t stamp, bool hasProject, const std::string& project);
+  // Ends a reply that changed the project's documents: the instruction done, the lists asked again, the views told.
+  void FinishLocalCopiesReply(std::uint32_t stamp, const std::string& project, int hint);
   // 5044/5045 and 5049/5050: a refusal fails the instruction and shows its text.
   void OnProjectChangedReply(const Msg& reply, bool refused);
   // 5047 and 5052/5053: `reasonField` reads the text behind the project line as one

@@ -163,11 +163,8 @@ void CBrannockDoc::OnAddDocumentsReply(const Msg& reply) {
 void CBrannockDoc::OnLocalCopiesReply(const Msg& reply, const char* notMarkedText, bool mark, int hint) {
   const std::uint32_t stamp = reply.GetOriginalStamp();
   const DocumentRows read = ReadDocumentRows(reply.GetBodyText());
-  const ProjectNode* node = read.hasProject ? tree_.FindProjectByPath(read.project) : nullptr;
-  if (node == nullptr) {
-    MarkInstructionFailed(stamp, false);
-    return;
-  }
+  const ProjectNode* node = FindRepliedProject(stamp, read.hasProject, read.project);
+  if (node == nullptr) return;
   const RequestMemory* memory = FindRequestMemory(stamp);
   std::string folder = memory != nullptr ? memory->folder : std::string();
   if (folder.empty()) folder = GetInstructionSourceFolder(stamp);
@@ -183,9 +180,19 @@ void CBrannockDoc::OnLocalCopiesReply(const Msg& reply, const char* notMarkedTex
     marking.Row(name, ok != 0, ok != 0 ? std::string() : GetServerErrorText(error));
   }
   if (!messages.IsEmpty()) ShowInformation(messages.Take());
-  MarkInstructionDone(stamp, read.project, true);
-  SendListDocuments(read.project);
-  SendListVersions(read.project);
+  FinishLocalCopiesReply(stamp, read.project, hint);
+}
+
+const ProjectNode* CBrannockDoc::FindRepliedProject(std::uint32_t stamp, bool hasProject, const std::string& project) {
+  const ProjectNode* node = hasProject ? tree_.FindProjectByPath(project) : nullptr;
+  if (node == nullptr) MarkInstructionFailed(stamp, false);
+  return node;
+}
+
+void CBrannockDoc::FinishLocalCopiesReply(std::uint32_t stamp, const std::string& project, int hint) {
+  MarkInstructionDone(stamp, project, true);
+  SendListDocuments(project);
+  SendListVersions(project);
   for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
     SendHint(hint, view);
   }
@@ -196,11 +203,8 @@ void CBrannockDoc::OnLocalCopiesReply(const Msg& reply, const char* notMarkedTex
 void CBrannockDoc::OnUndoCheckOutReply(const Msg& reply) {
   const std::uint32_t stamp = reply.GetOriginalStamp();
   const DocumentRows read = ReadDocumentRows(reply.GetBodyText());
-  const ProjectNode* node = read.hasProject ? tree_.FindProjectByPath(read.project) : nullptr;
-  if (node == nullptr) {
-    MarkInstructionFailed(stamp, false);
-    return;
-  }
+  const ProjectNode* node = FindRepliedProject(stamp, read.hasProject, read.project);
+  if (node == nullptr) return;
   const RequestMemory* memory = FindRequestMemory(stamp);
   const std::string folder = memory != nullptr ? memory->folder : node->GetLocalFolder();
   const bool replace = memory != nullptr && memory->replaceMode != 0 && !folder.empty();
@@ -227,16 +231,11 @@ void CBrannockDoc::OnUndoCheckOutReply(const Msg& reply) {
     }
   }
   if (!messages.IsEmpty()) ShowInformation(messages.Take());
-  MarkInstructionDone(stamp, read.project, true);
   if (latest.GetCount() > 0) {
     SetWritableOnRetrieval(false);
     SendGetDocuments(latest, kFetchReplaceMode);
   }
-  SendListDocuments(read.project);
-  SendListVersions(read.project);
-  for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
-    SendHint(MSGID_CHECK_IN_RESULT, view);
-  }
+  FinishLocalCopiesReply(stamp, read.project, MSGID_CHECK_IN_RESULT);
 }
 
 // ---- deletion and renaming --------------------------------------------------------
