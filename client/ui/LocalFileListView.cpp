@@ -19,6 +19,7 @@
 #include "client/ui/CAddToLibraryDlg.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/ExternalLaunch.h"
 #include "client/ui/LibraryImages.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/PaneSizeStore.h"
@@ -181,7 +182,14 @@ void LocalFileListView::OnColumnClick(int column) {
 
 void LocalFileListView::OnItemDoubleClick(QTreeWidgetItem* item) {
   const LocalFileEntry* entry = EntryOf(item);
-  if (entry == nullptr || !entry->IsDirectory()) return;
+  if (entry == nullptr) return;
+  if (!entry->IsDirectory()) {
+    const std::string path = listing_.PathOf(*entry);
+    if (!ExternalLaunch::OpenWithDesktop(path)) {
+      platform::NotifyText(ExternalLaunch::kNotOpened + path, platform::NotifyIcon::Warning);
+    }
+    return;
+  }
   OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
   const std::string name = entry->GetBaseName();
   if (name == LocalFolderListing::kChooseEntry) {
