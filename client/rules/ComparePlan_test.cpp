@@ -36,13 +36,4 @@ TEST(ComparePlanTest, TheSidesAreTheSelectedVersionsOlderFirstOrAVersionAndTheLo
   }
 }
 
-TEST(ComparePlanTest, OnlyTextGoesToTheWindowAndOtherDocumentsNeedAProgram) {
-  using Method = ComparePlan::Method;
-  EXPECT_EQ(ComparePlan::ChooseMethod(true, ""), Method::kTextWindow);
-  EXPECT_EQ(ComparePlan::ChooseMethod(true, "/usr/bin/meld"), Method::kTextWindow);
-  EXPECT_EQ(ComparePlan::ChooseMethod(false, "/usr/bin/meld"), Method::kProgram);
-  EXPECT_EQ(ComparePlan::ChooseMethod(false, ""), Method::kNoProgram);
-  EXPECT_EQ(ComparePlan::NoProgramText("plan.png").rfind("\"plan.png\" is not a text document", 0), 0u);
-}
-
 }  // namespace

@@ -9,20 +9,6 @@ namespace {
 
 using Kind = SideBySideDiff::Kind;
 
-TEST(SideBySideDiffTest, TextsSplitIntoLinesWithoutTheirBreaks) {
-  const struct {
-    std::string text;
-    std::vector<std::string> lines;
-  } cases[] = {
-      {"", {}},
-      {"one", {"one"}},
-      {"one\ntwo\n", {"one", "two"}},
-      {"one\r\n\r\nthree", {"one", "", "three"}},
-      {"cr\rinside\n", {"cr\rinside"}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(SideBySideDiff::SplitLines(c.text), c.lines) << c.text;
-}
-
 // Each row as "<kind letter><left number>:<left>|<right number>:<right>".
 std::vector<std::string> Shown(const std::vector<SideBySideDiff::Row>& rows) {
   std::vector<std::string> shown;
@@ -49,6 +35,7 @@ TEST(SideBySideDiffTest, RowsPairChangedLinesAndKeepBothTextsInOrder) {
       {"two replaced by one", "a\nx\ny\nc\n", "a\nz\nc\n", {"=1:a|1:a", "~2:x|2:z", "-3:y|0:", "=4:c|3:c"}, 2},
       {"from nothing", "", "a\n", {"+0:|1:a"}, 1},
       {"to nothing", "a\n", "", {"-1:a|0:"}, 1},
+      {"line breaks of either kind, the last one optional", "a\r\nb\r\n", "a\nb", {"=1:a|1:a", "=2:b|2:b"}, 0},
   };
   for (const auto& c : cases) {
     const auto rows =

@@ -244,22 +244,6 @@ TEST_F(RowListViewTest, EnterAndDoubleClickOpenTheDocumentAndCtrlHShowsItsHistor
   DoubleClick(0);
   EXPECT_EQ(opened, (std::vector<std::string>{local, local}));
   EXPECT_EQ(view_->topLevelItemCount(), 3) << "a double-click no longer expands";
-
-  // Without a local copy the latest version is fetched; this library has no such project.
-  const std::string notFetched = std::string(DocumentOpener::kNotFetched) + "c";
-  const auto told = [&] {
-    for (const platform::Notification& shown : notifier_->Received()) {
-      if (shown.text == notFetched) return true;
-    }
-    return false;
-  };
-  Press(2, Qt::Key_Enter);
-  EXPECT_TRUE(WaitUntil([&] {
-    app_->DoProcessing();
-    QApplication::processEvents();
-    return told();
-  }));
-  EXPECT_EQ(opened.size(), 2u);
   ExternalLaunch::SetHandlerForTesting(nullptr);
 }
 
