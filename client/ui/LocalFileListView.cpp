@@ -16,6 +16,7 @@
 #include "client/rules/FolderInstructionBuilder.h"
 #include "client/rules/LocalAddRules.h"
 #include "client/rules/LocalFileRow.h"
+#include "client/rules/OpenAction.h"
 #include "client/ui/CAddToLibraryDlg.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CommandIds.h"
@@ -183,7 +184,8 @@ void LocalFileListView::OnColumnClick(int column) {
 void LocalFileListView::OnItemDoubleClick(QTreeWidgetItem* item) {
   const LocalFileEntry* entry = EntryOf(item);
   if (entry == nullptr) return;
-  if (!entry->IsDirectory()) {
+  const OpenAction::Row row = entry->IsDirectory() ? OpenAction::Row::kFolder : OpenAction::Row::kLocalFile;
+  if (OpenAction::For(row, true) == OpenAction::Action::kOpenLocalCopy) {
     const std::string path = listing_.PathOf(*entry);
     if (!ExternalLaunch::OpenWithDesktop(path)) {
       platform::NotifyText(ExternalLaunch::kNotOpened + path, platform::NotifyIcon::Warning);
