@@ -1,5 +1,6 @@
 // Runs the screenshots script into a scratch folder: each program's picture, and
-// each notice's, is a real grab of its maximised main window.
+// each notice's, is a real grab of its maximised main window; each dialog's a grab
+// of the dialog.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -10,7 +11,17 @@
 
 namespace {
 
-TEST(ScreenshotsTest, EachProgramGrabsItsWholeMaximisedWindow) {
+// Whether every sampled pixel has the colour of the first.
+bool IsUniform(const QImage& image) {
+  for (int y = 0; y < image.height(); y += 7) {
+    for (int x = 0; x < image.width(); x += 7) {
+      if (image.pixel(x, y) != image.pixel(0, 0)) return false;
+    }
+  }
+  return true;
+}
+
+TEST(ScreenshotsTest, EachProgramGrabsItsWholeMaximisedWindowAndEachDialogItself) {
   platform::ScratchFolder scratch;
   ChildProcess script("/bin/bash", {SCREENSHOTS_SCRIPT, BUILD_FOLDER, scratch / "shots"}, {});
   ASSERT_EQ(0, script.Finish()) << script.Output() << script.Errors();
@@ -20,11 +31,13 @@ TEST(ScreenshotsTest, EachProgramGrabsItsWholeMaximisedWindow) {
     ASSERT_FALSE(image.isNull()) << program;
     // The virtual screen the script makes.
     EXPECT_EQ(image.size(), QSize(1280, 800)) << program;
-    bool uniform = true;
-    for (int y = 0; y < image.height() && uniform; y += 7) {
-      for (int x = 0; x < image.width() && uniform; x += 7) uniform = image.pixel(x, y) == image.pixel(0, 0);
-    }
-    EXPECT_FALSE(uniform) << program;
+    EXPECT_FALSE(IsUniform(image)) << program;
+  }
+  for (const char* dialog : {"brannock-history", "brannock-compare"}) {
+    const QImage image(QString::fromStdString(scratch / ("shots/" + std::string(dialog) + ".png")));
+    ASSERT_FALSE(image.isNull()) << dialog;
+    EXPECT_GT(image.width(), 400) << dialog;
+    EXPECT_FALSE(IsUniform(image)) << dialog;
   }
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the three programs on a demo library, each program alone
 # under a virtual display, maximised, once it is ready, and of each of the server's
-# dialogs and its help window (wexmoor-NAME.png), and of the client's two most common
-# notices (notice-server-gone.png, notice-failed-visit.png):
+# dialogs and its help window (wexmoor-NAME.png), of the client's history window and
+# text comparison (brannock-history.png, brannock-compare.png), and of the client's
+# two most common notices (notice-server-gone.png, notice-failed-visit.png):
 #   scripts/screenshots.sh [BUILD_FOLDER] [OUTPUT_FOLDER]
 # (defaults: build/normal and build/screenshots). Needs xvfb-run (scripts/setup.sh).
 set -euo pipefail
@@ -80,8 +81,12 @@ server_pid=$!
 for _ in $(seq 100); do grep -q "Listening port is $port" "$scratch/server.log" && break; sleep 0.1; done
 
 program_args=(--workdir "$scratch/brannock" --create-workdir)
+# Then a document's history and the comparison of its two versions.
 drive "$build/apps/brannock" "import $scratch/reader.wxc" "visit 0" "wait-idle" "select-project Drawings" \
-      "wait-idle" "focus documents" "grab $out/brannock.png" "quit"
+      "wait-idle" "focus documents" "grab $out/brannock.png" "select-project Manuals" "wait-idle" \
+      "select-document Operator-Guide.txt" \
+      "dialog CHistoryDlg row 1001 0 grab $out/brannock-history.png also 1001 1 click 1004 await CCompareDlg click Close" \
+      "dialog CCompareDlg grab $out/brannock-compare.png click Close" "command 32790" "quit"
 
 # The publisher, then the two notices a user meets most: the server gone while a
 # library is open, and a visit that finds no server.

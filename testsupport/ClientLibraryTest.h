@@ -135,6 +135,16 @@ class ClientLibraryTest : public ::testing::Test {
     EXPECT_EQ(Store().AddDocument(name, project, user, "", received, static_cast<int>(content.size()), result), 0)
         << name;
   }
+  // Checks out the stored document and checks `content` in as its next version.
+  void AddVersion(const std::string& project, const std::string& name, const std::string& content,
+                  const std::string& comment) {
+    const std::string user = "ann";
+    EXPECT_EQ(Store().CheckOutDocuments(project, name, -1, user, false, false).code, 0) << name;
+    const std::string received = folder_.Put("received_" + name, content);
+    int code = -1;
+    EXPECT_TRUE(Store().CheckInDocuments(project, user, name, static_cast<int>(content.size()), comment, received, code))
+        << name << " " << code;
+  }
   // The internal name of the stored child of `parent` named `name`; "" when none.
   std::string StoredChild(const std::string& parent, const std::string& name) {
     std::shared_lock latch(Store().GetProjectTreeLatch());

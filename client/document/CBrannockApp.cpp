@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "client/document/VersionCopyFolder.h"
 #include "client/records/ClientAppState.h"
 #include "client/records/LibraryEntryFile.h"
 #include "common/StringHelpers.h"
@@ -44,6 +45,7 @@ bool CBrannockApp::InitInstance() {
   }
   if (!LoadLibraryEntries() || !LoadUsers()) return false;
   PurgeTemporaryFiles();
+  VersionCopyFolder::PurgeAll(temporaryFiles_.GetFolder());
   platform::CriticalSection::Lock lock(profiles_.GetLock());
   ClientAppState::SetWindowState(profiles_.GetCurrentUser()->GetWindowState());
   return true;

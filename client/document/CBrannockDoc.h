@@ -22,6 +22,7 @@
 #include "client/document/LibraryDocument.h"
 #include "client/document/LocalFileEntry.h"
 #include "client/document/UndeliveredCheckOuts.h"
+#include "client/document/VersionDeliveries.h"
 #include "client/library/DocumentListCache.h"
 #include "client/library/ProjectDocumentList.h"
 #include "client/library/ProjectInventory.h"
@@ -135,7 +136,8 @@ class CBrannockDoc : public LibraryDocument {
 
   // What a request remembers for its reply, by the request's stamp: the replace
   // mode, the writable choice and the check-in mode as they were when it was sent,
-  // and for 5018 / 5026 the folder its files were read from.
+  // and for 5018 / 5026 the folder its files were read from (for a 5020 of
+  // SendGetVersion, the folder that receives the file).
   struct RequestMemory {
     std::int32_t replaceMode = 0;
     bool writable = false;
@@ -219,6 +221,12 @@ class CBrannockDoc : public LibraryDocument {
   bool SendUndoCheckOut(const ProjectDocumentList& documents, bool replaceWithLatest);
   bool IsUndoCheckOutServed() const;
   bool SendListVersions(const std::string& projectIndexName);
+  // Fetches version `version` (below 1: the latest) of the project's document
+  // `name` into `folder` (made when missing), read-only, replacing a file of that
+  // name there; `received` hears the placed file's path, or "" when it did not come.
+  // False, `received` never called, when the request cannot go out.
+  bool SendGetVersion(const std::string& projectIndexName, const std::string& name, std::int32_t version,
+                      const std::string& folder, VersionDeliveries::Received received);
   bool SendDeleteProject(const std::string& parentIndexName, const std::string& projectIndexName);
   bool SendDeleteDocuments(const ProjectDocumentList& documents);
   bool SendRenameProject(const std::string& projectIndexName, const std::string& newName);
@@ -486,6 +494,7 @@ class CBrannockDoc : public LibraryDocument {
   InformationHook informationHook_;
   DocumentListCache listCache_;
   std::map<std::uint32_t, RequestMemory> requestMemory_;
+  VersionDeliveries versionDeliveries_;   // by the stamp of SendGetVersion's 5020
   std::map<std::uint32_t, std::uint32_t> unanswered_;   // stamp -> message id of requests awaiting their reply
   std::map<std::string, std::uint32_t> pendingListRequests_;   // project index name -> stamp of its 5015
   std::deque<InstructionBatch> batches_;

@@ -79,6 +79,7 @@ void CBrannockDoc::Dispatch(const Msg& reply) {
     case MSGID_RETRIEVE_FAILED:
     case MSGID_GET_ORIGINAL_DOCUMENTS_FAILED:
       MarkInstructionFailed(stamp, false);
+      versionDeliveries_.Fail(stamp);
       break;
     case MSGID_RETRIEVED_DOCUMENTS: {
       const RequestMemory* memory = FindRequestMemory(stamp);

@@ -90,12 +90,16 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
     ReplyMessages none{std::string()};
     FilePlacement(settings, none).DeleteTemporaryFiles(TemporaryPathsOf(read.rows));
     MarkInstructionFailed(stamp, false);
+    versionDeliveries_.Fail(stamp);
     return;
   }
   if (checkOut) SendListVersions(read.project);
 
   const RequestMemory* memory = FindRequestMemory(stamp);
   settings.folder = GetInstructionTargetFolder(stamp);
+  if (settings.folder.empty() && memory != nullptr && versionDeliveries_.IsExpected(stamp)) {
+    settings.folder = memory->folder;
+  }
   if (settings.folder.empty()) settings.folder = node->GetLocalFolder();
   settings.backupRoot = GetUserBackupRoot();
   settings.shownPath = tree_.GetShownPath(read.project);
@@ -110,6 +114,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   FilePlacement placement(settings, messages);
 
   const bool folderMade = placement.MakeFolder();
+  std::vector<std::string> placedPaths;
   for (std::size_t i = 0; folderMade && i < read.Counted(); ++i) {
     std::string name;
     std::int32_t ok = 0;
@@ -117,11 +122,11 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
     FieldCursor(read.rows[i]).String(name).SkipInt().Int(ok).String(temporaryPath);
     if (ok == 0) {
       placement.NoteRefused(name);
-    } else {
-      placement.Place(name, temporaryPath);
+    } else if (placement.Place(name, temporaryPath)) {
+      placedPaths.push_back(EnsureTrailingBackslash(settings.folder) + name);
     }
   }
-  placement.Finish();
+  const std::vector<std::string> kept = placement.Finish();
   placement.TellWhereFilesWent();
   placement.DeleteTemporaryFiles(TemporaryPathsOf(read.rows));
 
@@ -140,6 +145,11 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   if (!shownLocalFolder_.empty() && StripTrailingBackslash(shownLocalFolder_) == StripTrailingBackslash(settings.folder)) {
     SendHint(MSGID_RETRIEVED_DOCUMENTS, UpdateHint::kLocalFileListView);
   }
+  // A fetched version is there once its file was placed and no replacement kept the old one.
+  std::erase_if(placedPaths, [&kept](const std::string& path) {
+    return std::find(kept.begin(), kept.end(), path) != kept.end();
+  });
+  versionDeliveries_.Deliver(stamp, placedPaths.empty() ? std::string() : placedPaths.front());
 }
 
 std::string CBrannockDoc::GetUserBackupRoot() {

@@ -177,6 +177,7 @@ void CBrannockDoc::FailAbandonedInstructions() {
     if (!caption.empty()) handedBack_.push_back(caption + " (sent, never answered)");
     unanswered_.erase(stamp);
     requestMemory_.erase(stamp);
+    versionDeliveries_.Fail(stamp);
     if (batches_.empty()) continue;
     InstructionBatch& batch = batches_.front();
     const int index = batch.FindInstructionByMessage(stamp);

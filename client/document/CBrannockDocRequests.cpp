@@ -139,6 +139,18 @@ bool CBrannockDoc::SendListVersions(const std::string& projectIndexName) {
   return SendRequest(MSGID_LIST_VERSIONS, RequestBodies::ListVersions(projectIndexName)).has_value();
 }
 
+bool CBrannockDoc::SendGetVersion(const std::string& projectIndexName, const std::string& name,
+                                  std::int32_t version, const std::string& folder,
+                                  VersionDeliveries::Received received) {
+  if (folder.empty() || !IsValidStoredName(name)) return false;
+  const std::optional<std::uint32_t> stamp =
+      SendRequest(MSGID_RETRIEVE, RequestBodies::GetDocuments(projectIndexName, {{name, version}}));
+  if (!stamp) return false;
+  requestMemory_[*stamp] = {0, false, checkInMode_, folder};
+  versionDeliveries_.Expect(*stamp, std::move(received));
+  return true;
+}
+
 bool CBrannockDoc::SendDeleteProject(const std::string& parentIndexName, const std::string& projectIndexName) {
   if (!publisher_ || IsLinkEnded() || tree_.FindProjectByPath(projectIndexName) == nullptr) return false;
   return SendRequest(MSGID_DELETE_PROJECT, RequestBodies::DeleteProject(parentIndexName, projectIndexName))

@@ -113,13 +113,14 @@ bool FilePlacement::Place(const std::string& name, const std::string& temporaryP
   return true;
 }
 
-void FilePlacement::Finish() {
+std::vector<std::string> FilePlacement::Finish() {
   const std::vector<std::string> kept = replacements_.Commit();
   for (const std::string& target : kept) messages_.Add(kNotPlaced, target);
   for (const std::string& target : notMarked_) {
     if (std::find(kept.begin(), kept.end(), target) == kept.end()) messages_.Add(kNotReadOnly, target);
   }
   notMarked_.clear();
+  return kept;
 }
 
 void FilePlacement::DeleteTemporaryFiles(const std::vector<std::string>& temporaryPaths) const {

@@ -82,8 +82,8 @@ class FilePlacement {
 
   // Replaces the existing files that Place held back; a replacement that fails
   // leaves the user's file as it was and adds kNotPlaced. Call it before
-  // DeleteTemporaryFiles.
-  void Finish();
+  // DeleteTemporaryFiles. Returns the targets left as they were.
+  std::vector<std::string> Finish();
 
   // Adds where the files went when the folder is the client's own and a file was
   // placed, and where the backups went when one was made.

@@ -77,6 +77,12 @@ void UserProfile::SetBackupRoot(const std::string& root) {
   MarkModified();
 }
 
+void UserProfile::SetCompareProgram(const std::string& program) {
+  if (program == compareProgram_) return;
+  compareProgram_ = program;
+  MarkModified();
+}
+
 void UserProfile::SetCurrentConnection(const LibraryConnection& connection) {
   currentConnection_ = connection;
   MarkModified();
@@ -134,7 +140,10 @@ bool UserProfile::Write(std::ostream& out) const {
   line = AppendIntField(windowState_, std::move(line));
   line = AppendStringField(backupRoot_, std::move(line));
   line = AppendIntField(selectedRuleSet_, std::move(line));
-  line = EndRecord(AppendIntField(GetFolderRuleSetCount(), line));
+  line = AppendIntField(GetFolderRuleSetCount(), std::move(line));
+  // Written only when set, so that a profile without it keeps its original bytes.
+  if (!compareProgram_.empty()) line = AppendStringField(compareProgram_, std::move(line));
+  line = EndRecord(line);
   if (!connections_.empty()) {
     line += currentConnection_.Write();
     for (const LibraryConnection& connection : connections_) line += connection.Write();
@@ -156,6 +165,7 @@ bool UserProfile::Read(std::istream& in) {
   for (std::int32_t& size : restored_) fields.Int(size);
   fields.Int(windowState_).String(backupRoot_).Int(selectedRuleSet_).Int(ruleSetCount);
   if (!fields.Ok() || version != kRecordVersion) return false;
+  if (!fields.Rest().empty()) fields.String(compareProgram_);
   if (connectionCount > 0) {
     if (!ReadWholeLine(in, line) || !currentConnection_.Read(line)) return false;
     for (std::int32_t i = 0; i < connectionCount; ++i) {

@@ -1,10 +1,11 @@
 #pragma once
 // What the client remembers for one login: the imported library connections (at
 // most one per name) and the current one, pane sizes for the maximised and the
-// restored main window, the window state, folder rule sets and a backup root.
-// Record in "BKUsers.wxf":
+// restored main window, the window state, folder rule sets, a backup root and the
+// program that compares documents. Record in "BKUsers.wxf":
 //   2,connection count,"login",12 pane sizes,window state,"backup root",
-//   selected rule set,rule-set count\n
+//   selected rule set,rule-set count[,"compare program"]\n
+// (the compare program only when one is set; readers from before it pass over it)
 // then, only with connections, the current connection's line and each
 // connection's line, then each rule set's record.
 #include <array>
@@ -85,6 +86,9 @@ class UserProfile {
 
   const std::string& GetBackupRoot() const { return backupRoot_; }
   void SetBackupRoot(const std::string& root);   // marks modified when it changes
+  // The command the user chose for comparing documents that are not text; "" for none.
+  const std::string& GetCompareProgram() const { return compareProgram_; }
+  void SetCompareProgram(const std::string& program);   // marks modified when it changes
 
   // False only on a stream that has already failed (or fails while writing).
   bool Write(std::ostream& out) const;
@@ -114,4 +118,5 @@ class UserProfile {
   std::vector<FolderRuleSet> ruleSets_;
   std::int32_t selectedRuleSet_ = -1;
   std::string backupRoot_;
+  std::string compareProgram_;
 };

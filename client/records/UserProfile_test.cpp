@@ -78,6 +78,27 @@ TEST_F(UserProfileTest, FullProfileRoundTrips) {
   EXPECT_EQ(read, profile);
 }
 
+TEST_F(UserProfileTest, ACompareProgramFollowsTheRuleSetCountOnlyWhenSet) {
+  UserProfile profile;
+  profile.SetLoginName("ann");
+  const std::string plain = Written(profile);
+  ClientAppState::ClearUsersModified();
+  profile.SetCompareProgram("/usr/bin/cmp, \"two\"");
+  EXPECT_TRUE(ClientAppState::AreUsersModified());
+  const std::string text = Written(profile);
+  EXPECT_EQ(text.substr(0, text.find('\n')), plain.substr(0, plain.find('\n')) + ",\"/usr/bin/cmp, \"\"two\"\"\"");
+  const struct {
+    std::string record;
+    std::string program;
+  } cases[] = {{text, profile.GetCompareProgram()}, {plain, ""}};
+  for (const auto& c : cases) {
+    bool ok = false;
+    const UserProfile read = ReadBack(c.record, ok);
+    ASSERT_TRUE(ok) << c.record;
+    EXPECT_EQ(read.GetCompareProgram(), c.program);
+  }
+}
+
 TEST_F(UserProfileTest, SecondConnectionOfTheSameNameIsDropped) {
   UserProfile profile;
   profile.AddConnection(Connection("Lib", "/first"));

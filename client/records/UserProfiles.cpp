@@ -30,6 +30,7 @@ UserProfile CopyWithoutConnections(const UserProfile& model, const std::string& 
   for (int i = 0; i < model.GetFolderRuleSetCount(); ++i) copy.AddFolderRuleSet(*model.GetFolderRuleSet(i));
   copy.SetCurrentFolderRuleSet(model.GetCurrentFolderRuleSet());
   copy.SetBackupRoot(model.GetBackupRoot());
+  copy.SetCompareProgram(model.GetCompareProgram());
   return copy;
 }
 

@@ -11,13 +11,16 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWhatsThis>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/records/ClientAppState.h"
+#include "client/rules/CompareProgramChoice.h"
 #include "client/ui/CAboutDlg.h"
+#include "client/ui/CCompareProgramDlg.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/COpenLibraryDlg.h"
 #include "client/ui/ModalRunner.h"
@@ -65,6 +68,10 @@ const CommandText kCommands[] = {
     {CommandIds::kUndoCheckOut, "&Undo check-out ...",
      "Give your check-out of the selected documents back without making a version\nUndo check-out", nullptr},
     {CommandIds::kAddToLibrary, "&Add to Library ...", "Add folder and/or documents to project\nAdd to project", "add"},
+    {CommandIds::kHistory, "&History ...",
+     "Show the versions of the focused document, to get, open or compare them\nHistory", nullptr},
+    {CommandIds::kCompareProgram, "Compare &program ...", "Choose the program that compares documents which are not text",
+     nullptr},
     {CommandIds::kDelete, "&Delete from Library ...", "Delete the active highlighted item from the library", nullptr},
     {CommandIds::kRename, "Re&name folder or document ...", "Rename library folder or document", nullptr},
     {CommandIds::kPublish, "&Publish new Edition or Supplement ...", "Publish new edition or supplement\nPublish",
@@ -90,13 +97,12 @@ struct MenuItems {
 const MenuItems kMenus[] = {
     {"&Library",
      {CommandIds::kVisitLibrary, kSeparator, CommandIds::kMapToFolder, CommandIds::kImportCertificate, kSeparator,
-      CommandIds::kExit}},
+      CommandIds::kCompareProgram, kSeparator, CommandIds::kExit}},
     {"&View", {CommandIds::kViewToolbar, CommandIds::kViewStatusBar, CommandIds::kToolTips, kSeparator,
                CommandIds::kRefresh}},
     {"&Operations",
      {CommandIds::kRetrieve, CommandIds::kCheckOut, CommandIds::kCheckIn, CommandIds::kUndoCheckOut, kSeparator,
-      CommandIds::kAddToLibrary,
-      kSeparator, CommandIds::kDelete, CommandIds::kRename}},
+      CommandIds::kHistory, kSeparator, CommandIds::kAddToLibrary, kSeparator, CommandIds::kDelete, CommandIds::kRename}},
     {"&Publications", {CommandIds::kPublish, CommandIds::kConfirmPublication}},
     {"&Help", {CommandIds::kHelpTopics, kSeparator, CommandIds::kAbout}},
 };
@@ -191,6 +197,7 @@ void CMainFrame::BuildCommands() {
   }
   Action(CommandIds::kVisitLibrary)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   Action(CommandIds::kRefresh)->setShortcut(QKeySequence(Qt::Key_F5));
+  Action(CommandIds::kHistory)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
   Action(CommandIds::kHelp)->setShortcut(QKeySequence(Qt::Key_F1));
   Action(CommandIds::kContextHelp)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
   Action(CommandIds::kNextPane)->setShortcut(QKeySequence(Qt::Key_F6));
@@ -287,6 +294,7 @@ CommandStatus CMainFrame::QueryCommand(int command) {
   switch (command) {
     case CommandIds::kVisitLibrary:
     case CommandIds::kImportCertificate:
+    case CommandIds::kCompareProgram:
     case CommandIds::kExit:
     case CommandIds::kHelpTopics:
     case CommandIds::kHelp:
@@ -307,6 +315,7 @@ void CMainFrame::RunCommand(int command) {
   switch (command) {
     case CommandIds::kVisitLibrary: VisitLibrary(); break;
     case CommandIds::kImportCertificate: ImportCertificate(); break;
+    case CommandIds::kCompareProgram: ChooseCompareProgram(); break;
     case CommandIds::kExit: close(); break;
     case CommandIds::kHelpTopics:
     case CommandIds::kHelp: ShowHelp(); break;
@@ -415,6 +424,19 @@ void CMainFrame::OpenLibraryWindow(CBrannockDoc& document) {
   area_->addSubWindow(window);
   window->ShowMaximised();
   area_->setActiveSubWindow(window);
+}
+
+void CMainFrame::ChooseCompareProgram() {
+  std::string setting;
+  {
+    platform::CriticalSection::Lock lock(app_.GetProfileLock());
+    if (const UserProfile* user = app_.GetCurrentUser()) setting = user->GetCompareProgram();
+  }
+  const char* searchPath = std::getenv("PATH");
+  CCompareProgramDlg dialog(setting, CompareProgramChoice::Effective("", searchPath == nullptr ? "" : searchPath), this);
+  if (ModalRunner::Exec(dialog) != QDialog::Accepted) return;
+  platform::CriticalSection::Lock lock(app_.GetProfileLock());
+  if (UserProfile* user = app_.GetCurrentUser()) user->SetCompareProgram(dialog.GetSetting());
 }
 
 void CMainFrame::ImportCertificate() {

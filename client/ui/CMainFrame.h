@@ -76,6 +76,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   void VisitLibrary();
   void OpenLibraryWindow(CBrannockDoc& document);
   void ImportCertificate();
+  // The compare program option of the current user (CCompareProgramDlg).
+  void ChooseCompareProgram();
   std::string ChooseCertificateWithDialog();
   void ShowAbout();
   void ShowHelp();

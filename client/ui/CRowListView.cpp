@@ -59,7 +59,7 @@ constexpr Column kColumns[] = {
 }  // namespace
 
 CRowListView::CRowListView(CBrannockDoc& document, QWidget* parent)
-    : CListViewEx(parent), DocumentView(UpdateHint::kDocumentListView), document_(document) {
+    : CListViewEx(parent), DocumentView(UpdateHint::kDocumentListView), document_(document), opener_(document, this) {
   setObjectName("CRowListView");
   connect(this, &CListViewEx::stateImageClicked, this, &CRowListView::OnStateImageClicked);
   connect(&GetSortHeader(), &QHeaderView::sectionClicked, this, &CRowListView::OnColumnClick);
@@ -211,6 +211,19 @@ void CRowListView::OnStateImageClicked(QTreeWidgetItem* item, Qt::KeyboardModifi
 }
 
 void CRowListView::keyPressEvent(QKeyEvent* event) {
+  const int row = currentItem() == nullptr ? -1 : indexOfTopLevelItem(currentItem());
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool plus = event->key() == Qt::Key_Plus;
+  if (row >= 0 && (enter || plus || event->key() == Qt::Key_Minus) && !Flags().running) {
+    if (enter) {
+      OpenRow(row);
+    } else if (plus != rows_.IsDocumentExpanded(row)) {
+      rows_.ToggleExpansion(row, Flags());
+      ShowRows();
+    }
+    event->accept();
+    return;
+  }
   if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier) {
     CListViewEx::keyPressEvent(event);
     return;
@@ -245,11 +258,31 @@ void CRowListView::OnColumnClick(int column) {
 void CRowListView::mouseDoubleClickEvent(QMouseEvent* event) {
   const int row = RowAt(event->position().toPoint());
   const PublicationFlags flags = Flags();
-  if (row >= 0 && !flags.running) {
+  if (row >= 0 && !flags.running && event->button() == Qt::LeftButton) {
+    if (!flags.preparing) {
+      OpenRow(row);
+      return;
+    }
     rows_.ToggleExpansion(row, flags);
     ShowRows();
   }
   CListViewEx::mouseDoubleClickEvent(event);
+}
+
+void CRowListView::OpenRow(int row) {
+  const ProjectNode* project = FindCurrentProject();
+  const DocumentRowModel::Row& shown = rows_.GetRow(row);
+  const VersionedDocument* versions = rows_.GetList().GetAt(shown.document);
+  if (project == nullptr || versions == nullptr) return;
+  OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
+  opener_.Open(*project, *versions, shown.version, shown.versionRow);
+}
+
+void CRowListView::ShowHistory() {
+  const ProjectNode* project = FindCurrentProject();
+  const int row = indexOfTopLevelItem(currentItem());
+  const VersionedDocument* versions = row < 0 ? nullptr : rows_.GetList().GetAt(rows_.GetRow(row).document);
+  if (project != nullptr && versions != nullptr) opener_.ShowHistory(*project, *versions);
 }
 
 void CRowListView::mousePressEvent(QMouseEvent* event) {
@@ -320,6 +353,8 @@ CommandStatus CRowListView::QueryCommand(int command) {
     case CommandIds::kPublish: return Shared(TreeCommandRules::Command::kPublish);
     case CommandIds::kConfirmPublication: return Shared(TreeCommandRules::Command::kConfirm);
     case CommandIds::kToolTips: return {true, false, document_.AreTipsOn()};
+    case CommandIds::kHistory:
+      return {true, currentItem() != nullptr && !situation.flags.running && FindCurrentProject() != nullptr, false};
     case CommandIds::kDelete:
       if (!situation.publisher) return {};
       return {true, rules::CanDelete(rows_, situation), false};
@@ -346,6 +381,7 @@ void CRowListView::RunCommand(int command) {
     case CommandIds::kConfirmPublication: ConfirmPublication(); break;
     case CommandIds::kDelete: Delete(); break;
     case CommandIds::kRename: Rename(); break;
+    case CommandIds::kHistory: ShowHistory(); break;
     default: break;
   }
 }

@@ -12,6 +12,7 @@
 #include "client/rules/DocumentRowModel.h"
 #include "client/rules/TreeCommandRules.h"
 #include "client/ui/CommandTarget.h"
+#include "client/ui/DocumentOpener.h"
 #include "client/ui/DocumentRowIcons.h"
 #include "platform/Clock.h"
 #include "platform/NumberLocale.h"
@@ -55,8 +56,11 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   void OnUpdate(int code) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  // Opens the row's document; while a publication is prepared, expands or
+  // collapses it instead (its versions are then what is chosen).
   void mouseDoubleClickEvent(QMouseEvent* event) override;
-  // Space ticks (or unticks) the focused row, and every other selected row alike.
+  // Space ticks (or unticks) the focused row, and every other selected row alike;
+  // Enter opens the focused row's document; + and - expand and collapse it.
   void keyPressEvent(QKeyEvent* event) override;
   bool event(QEvent* event) override;
 
@@ -80,6 +84,9 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   void OnColumnClick(int column);
   void ShowRowInformation(const QPoint& point);
   void StartDrag();
+  // Opens the document of `row` (see DocumentOpener); its history for ShowHistory.
+  void OpenRow(int row);
+  void ShowHistory();
 
   void CheckOut();
   void CheckIn();
@@ -100,4 +107,5 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   platform::DateLocale dateLocale_;
   QPoint pressPoint_;
   bool dragArmed_ = false;   // the left button went down here and no drag was tried since
+  DocumentOpener opener_;
 };

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QApplication>
 #include <QTest>
 #include <algorithm>
 #include <fstream>
@@ -19,8 +20,11 @@
 #include "client/library/ServerTreeText.h"
 #include "client/rules/PaneLayout.h"
 #include "client/ui/CBrannockView.h"
+#include "client/ui/CHistoryDlg.h"
+#include "client/ui/ExternalLaunch.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/ModalRunner.h"
+#include "common/FileHelpers.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "platform/ui/QtTestApplication.h"
@@ -119,6 +123,10 @@ class RowListViewTest : public ClientLibraryTest {
     QTest::mouseClick(view_->viewport(), Qt::LeftButton, modifiers, RowPoint(row, true));
   }
   void DoubleClick(int row) { QTest::mouseDClick(view_->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(row, false)); }
+  void Press(int row, Qt::Key key) {
+    view_->setCurrentItem(view_->topLevelItem(row));
+    QTest::keyClick(view_.get(), key);
+  }
   void ClickHeading(int column) {
     QHeaderView& header = view_->GetSortHeader();
     QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -160,9 +168,11 @@ TEST_F(RowListViewTest, FillsSortedRowsOrNothingWithoutAProjectOrCache) {
   EXPECT_EQ(view_->topLevelItemCount(), 0);   // the root
 }
 
-TEST_F(RowListViewTest, DoubleClicksExpandAndCollapseAndBoxesTickOneVersionWithoutSelecting) {
+TEST_F(RowListViewTest, PlusAndMinusExpandAndCollapseAndBoxesTickOneVersionWithoutSelecting) {
   ShowLocalProject(ThreeDocuments());
-  DoubleClick(1);
+  Press(1, Qt::Key_Minus);   // not expanded: nothing to hide
+  EXPECT_EQ(view_->topLevelItemCount(), 3);
+  Press(1, Qt::Key_Plus);
   EXPECT_EQ(Column(0), (std::vector<std::string>{"a", "b", "  -> b", "  -> b", "  -> b", "c"}));
   view_->setCurrentItem(view_->topLevelItem(5));
   ClickBox(3);   // version 2 of "b"
@@ -172,10 +182,10 @@ TEST_F(RowListViewTest, DoubleClicksExpandAndCollapseAndBoxesTickOneVersionWitho
   EXPECT_EQ(view_->selectedItems(), QList<QTreeWidgetItem*>{view_->topLevelItem(5)});
   ClickBox(4);
   EXPECT_EQ(States(), (std::vector<int>{1, 2, 1, 1, 2, 1}));
-  DoubleClick(4);
+  Press(4, Qt::Key_Minus);
   EXPECT_EQ(view_->topLevelItemCount(), 3);
 
-  DoubleClick(2);
+  Press(2, Qt::Key_Plus);
   ClickBox(0, Qt::ShiftModifier);   // collapses "c" and ticks every latest version
   EXPECT_EQ(States(), (std::vector<int>{2, 2, 2}));
   ClickBox(1, Qt::ShiftModifier);
@@ -201,6 +211,42 @@ TEST_F(RowListViewTest, SpaceTicksTheFocusedRowOrEverySelectedRowAlike) {
     QTest::keyClick(view_.get(), Qt::Key_Space);
     EXPECT_EQ(States(), press.states) << press.focused;
   }
+}
+
+TEST_F(RowListViewTest, EnterAndDoubleClickOpenTheDocumentAndCtrlHShowsItsHistory) {
+  ShowLocalProject(ThreeDocuments());   // rows a, b, c
+  int historyRows = 0;
+  ModalRunner::QueueDialog(
+      [&](QDialog& dialog) {
+        historyRows = static_cast<CHistoryDlg&>(dialog).GetList().topLevelItemCount();
+        dialog.reject();
+      },
+      "CHistoryDlg");
+  view_->setCurrentItem(view_->topLevelItem(1));
+  EXPECT_TRUE(view_->QueryCommand(CommandIds::kHistory).enabled);
+  Run(CommandIds::kHistory);
+  EXPECT_EQ(historyRows, 3) << "the versions of b";
+
+  doc_->SetPreparingPublication(true);   // the versions are then what is chosen
+  DoubleClick(1);
+  EXPECT_EQ(view_->topLevelItemCount(), 6);
+  Press(1, Qt::Key_Minus);
+  doc_->SetPreparingPublication(false);
+
+  const std::string folder = doc_->GetProjectTree().FindProjectByPath("PAlpha")->GetLocalFolder();
+  ASSERT_TRUE(CreateFolderPath(folder));
+  const std::string local = folder + "/a";
+  std::ofstream(local) << "mine";
+  std::vector<std::string> opened;
+  ExternalLaunch::SetHandlerForTesting([&](const std::string& program, const std::vector<std::string>& arguments) {
+    opened.push_back(program + arguments.front());
+    return true;
+  });
+  Press(0, Qt::Key_Return);
+  DoubleClick(0);
+  EXPECT_EQ(opened, (std::vector<std::string>{local, local}));
+  EXPECT_EQ(view_->topLevelItemCount(), 3) << "a double-click no longer expands";
+  ExternalLaunch::SetHandlerForTesting(nullptr);
 }
 
 TEST_F(RowListViewTest, GreyedBoxesAndARunningPublicationIgnoreTheMouse) {

@@ -19,6 +19,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -62,6 +63,20 @@ QWidget* FindControl(QDialog& dialog, const QString& id) {
 }
 
 bool RunStep(QDialog& dialog, const std::string& verb, const QString& id, const std::string& value) {
+  if (verb == "grab") return platform::ui::GrabWindow(dialog, id);
+  if (verb == "await") {
+    // Another dialog opens from this one's event loop (a reply it waited for).
+    const auto shown = [&id] {
+      const std::vector<std::string> names = ModalRunner::Shown();
+      return std::find(names.begin(), names.end(), id.toStdString()) != names.end();
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!shown() && waited.elapsed() < kDefaultIdleSeconds * 1000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, kIdlePollMs);
+    }
+    return shown();
+  }
   if (verb == "wait") {
     // The dialog closes itself (the progress dialog once its queue is empty).
     const std::optional<int> seconds = WholeNumber(id.toStdString());
@@ -90,6 +105,14 @@ bool RunStep(QDialog& dialog, const std::string& verb, const QString& id, const 
     const std::optional<int> row = WholeNumber(value);
     if (view == nullptr || !row || view->model() == nullptr) return false;
     view->setCurrentIndex(view->model()->index(*row, 0));
+    return true;
+  }
+  if (verb == "also") {
+    auto* view = qobject_cast<QAbstractItemView*>(control);
+    const std::optional<int> row = WholeNumber(value);
+    if (view == nullptr || !row || view->selectionModel() == nullptr) return false;
+    view->selectionModel()->select(view->model()->index(*row, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     return true;
   }
   if (auto* line = qobject_cast<QLineEdit*>(control)) {
@@ -192,6 +215,14 @@ void ClientTestHooks::AddCommands() {
                                                                  : nullptr;
     if (item == nullptr) return reply(false, "no such project in the tree");
     tree->setCurrentItem(item);
+    reply(true, "");
+  });
+  commands_.Add("select-document", [this](const Words& words, Reply reply) {
+    QTreeWidget* list = Pane(1);
+    QTreeWidgetItem* item = list != nullptr && words.size() == 1 ? FindRow(*list, QString::fromStdString(words[0]))
+                                                                 : nullptr;
+    if (item == nullptr) return reply(false, "no such document row");
+    list->setCurrentItem(item);
     reply(true, "");
   });
   commands_.Add("tick", [this](const Words& words, Reply reply) {
@@ -301,9 +332,9 @@ bool ClientTestHooks::QueueDialogScript(const Words& words, std::string& error) 
   for (std::size_t i = 1; i < words.size();) {
     const std::string& verb = words[i];
     // "click ID", "wait SECONDS"; "set ID TEXT", "check ID 0|1", "row ID N".
-    const std::size_t length = (verb == "click" || verb == "wait")                     ? 2
-                               : (verb == "set" || verb == "check" || verb == "row") ? 3
-                                                                                      : 0;
+    const std::size_t length = (verb == "click" || verb == "wait" || verb == "grab" || verb == "await") ? 2
+                               : (verb == "set" || verb == "check" || verb == "row" || verb == "also") ? 3
+                                                                                                         : 0;
     if (length == 0 || i + length > words.size()) {
       error = "bad dialog step " + verb;
       return false;

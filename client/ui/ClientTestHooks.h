@@ -9,10 +9,13 @@
 //   answer ok|cancel|yes|no      the answer to the next message box
 //   dialog NAME STEP...          the script of the next dialog (object name NAME);
 //                                steps: set ID TEXT, check ID 0|1, row ID N, click ID,
-//                                wait SECONDS (until the dialog closes itself)
+//                                also ID N (row N joins the selection), grab PATH
+//                                (the dialog as a PNG), await NAME (until a dialog
+//                                NAME has run), wait SECONDS (until the dialog closes itself)
 //                                (ID: the control's object name, or a button's text)
 //   focus tree|documents|local   gives a pane of the active library window the focus
 //   select-project NAME          makes the tree's project NAME current
+//   select-document NAME         makes the document list's row NAME current
 //   tick-project NAME            clicks the tick box of a tree item (publication mode)
 //   local-folder PATH            shows PATH in the local file list
 //   tick NAME [VERSION]          clicks the tick box of a document row (or its version row)

@@ -17,7 +17,10 @@
 #include "client/ui/CBrannockView.h"
 #include "client/ui/CCheckoutOptionsDlg.h"
 #include "client/ui/CCommentsDlg.h"
+#include "client/ui/CCompareDlg.h"
+#include "client/ui/CCompareProgramDlg.h"
 #include "client/ui/CGetProjectFilesDlg.h"
+#include "client/ui/CHistoryDlg.h"
 #include "client/ui/CInformationDlg.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/CMainFrame.h"
@@ -105,6 +108,15 @@ class ClientWindowsTest : public ClientLibraryTest {
     dialogs.push_back(std::make_unique<COperationProgressDlg>(document));
     dialogs.push_back(std::make_unique<CRenameDlg>());
     dialogs.push_back(std::make_unique<CChooseDirectoryDlg>());
+    CHistoryDlg::Subject subject{"P", "notes.txt", work_ + "/notes.txt", {}};
+    DocumentVersionEntry version;
+    version.SetVersion(1);
+    subject.versions.AddVersion(version);
+    dialogs.push_back(std::make_unique<CHistoryDlg>(document, subject));
+    dialogs.push_back(std::make_unique<CCompareDlg>("notes.txt", CCompareDlg::Side{folder_.Put("left", "a\n"), "Version 1"},
+                                                    CCompareDlg::Side{folder_.Put("right", "b\n"), "Version 2"},
+                                                    std::vector<std::unique_ptr<VersionCopyFolder>>()));
+    dialogs.push_back(std::make_unique<CCompareProgramDlg>("", "/usr/bin/meld"));
     return dialogs;
   }
 
@@ -309,6 +321,9 @@ TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
       {"COpenLibraryDlg", {"1001", "1083", "1084"}},
       {"COperationProgressDlg", {"1064"}},
       {"CRenameDlg", {"1002", "OK", "Cancel"}},
+      {"CHistoryDlg", {"1001", "1002", "1003", "1004", "1005", "Close"}},
+      {"CCompareDlg", {"1001", "Close"}},
+      {"CCompareProgramDlg", {"1001", "OK", "Cancel"}},
       {"", {"pathEdit", "CDirectoryTree", "CDriveComboBox", "Derive all sub-project mappings from this path", "Accept",
             "newFolder", "Cancel"}},   // the folder chooser
   };

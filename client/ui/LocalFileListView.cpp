@@ -16,9 +16,11 @@
 #include "client/rules/FolderInstructionBuilder.h"
 #include "client/rules/LocalAddRules.h"
 #include "client/rules/LocalFileRow.h"
+#include "client/rules/OpenAction.h"
 #include "client/ui/CAddToLibraryDlg.h"
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/ExternalLaunch.h"
 #include "client/ui/LibraryImages.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/PaneSizeStore.h"
@@ -181,7 +183,15 @@ void LocalFileListView::OnColumnClick(int column) {
 
 void LocalFileListView::OnItemDoubleClick(QTreeWidgetItem* item) {
   const LocalFileEntry* entry = EntryOf(item);
-  if (entry == nullptr || !entry->IsDirectory()) return;
+  if (entry == nullptr) return;
+  const OpenAction::Row row = entry->IsDirectory() ? OpenAction::Row::kFolder : OpenAction::Row::kLocalFile;
+  if (OpenAction::For(row, true) == OpenAction::Action::kOpenLocalCopy) {
+    const std::string path = listing_.PathOf(*entry);
+    if (!ExternalLaunch::OpenWithDesktop(path)) {
+      platform::NotifyText(ExternalLaunch::kNotOpened + path, platform::NotifyIcon::Warning);
+    }
+    return;
+  }
   OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
   const std::string name = entry->GetBaseName();
   if (name == LocalFolderListing::kChooseEntry) {

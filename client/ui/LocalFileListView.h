@@ -42,7 +42,8 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
   // Stores the pane's own size (resizeEvent sees the viewport's).
   bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
-  // Enter opens the current folder row, as a double click does.
+  // Enter opens the current row, as a double click does: a folder row is gone into,
+  // a file opened with the desktop's application for its type.
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;

@@ -17,6 +17,7 @@
 #include "client/rules/LocalAddRules.h"
 #include "client/ui/CAddToLibraryDlg.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/ExternalLaunch.h"
 #include "client/ui/ModalRunner.h"
 #include "common/FileHelpers.h"
 #include "common/ui/CChooseDirectoryDlg.h"
@@ -137,6 +138,17 @@ TEST_F(LocalFileListViewTest, ShowsMembersWithCaseAndWalksTheDisk) {
   EXPECT_EQ(Row("Alpha")->text(5), "Project Member") << "a folder mapped to a project";
   emit view_->itemDoubleClicked(Row("Alpha"), 0);
   EXPECT_EQ(view_->GetFolder(), folder_);
+  std::vector<std::string> opened;
+  ExternalLaunch::SetHandlerForTesting([&](const std::string& program, const std::vector<std::string>& arguments) {
+    opened.push_back(program + arguments.front());
+    return false;   // no application for it: the user is told
+  });
+  const std::size_t told = notifier_->Received().size();
+  emit view_->itemDoubleClicked(Row("a.txt"), 0);
+  ExternalLaunch::SetHandlerForTesting(nullptr);
+  EXPECT_EQ(opened, std::vector<std::string>{folder_ + "/a.txt"}) << "a file opens with the desktop's application";
+  ASSERT_EQ(notifier_->Received().size(), told + 1);
+  EXPECT_EQ(notifier_->Received().back().text, ExternalLaunch::kNotOpened + folder_ + "/a.txt");
 
   platform::ScratchFolder elsewhere;
   QueueChooser(elsewhere.Path());

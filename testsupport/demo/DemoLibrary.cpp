@@ -34,7 +34,12 @@ const std::vector<DemoProject> kProjects = {
     {"Engineering/Drawings",
      {{"Pump-Assembly.dxf", {"pump v1\n", "pump v2\n", "pump v3\n"}}, {"Valve.dxf", {"valve\n"}}}},
     {"Engineering/Specifications", {{"Materials.txt", {"Steel grades.\n", "Steel and alloy grades.\n"}}}},
-    {"Manuals", {{"Operator-Guide.txt", {"Start-up and shut-down.\n", "Start-up, shut-down, alarms.\n"}}}},
+    {"Manuals",
+     {{"Operator-Guide.txt",
+       {"Operator guide\n\n1. Start-up\nOpen the inlet valve.\nStart the pump.\n\n2. Shut-down\nStop the pump.\n"
+        "Close the inlet valve.\n",
+        "Operator guide\n\n1. Start-up\nCheck the oil level.\nOpen the inlet valve.\nStart the pump.\n\n"
+        "2. Shut-down\nStop the pump.\nClose the outlet valve.\n\n3. Alarms\nA red light means low pressure.\n"}}}},
     {"Manuals/Installation", {{"Site-Checklist.txt", {"Foundations, power, water.\n"}}}},
 };
 
