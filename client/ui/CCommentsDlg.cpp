@@ -3,12 +3,15 @@
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 CCommentsDlg::CCommentsDlg(QWidget* parent)
     : ClientDialog("CCommentsDlg", kDialogId, "Add / Check-in Comments", parent),
       edit_(new QPlainTextEdit(this)) {
-  SetControlHelp(edit_, 1069, "Your remarks on the documents; they are kept with the versions in the library.");
+  SetControlHelp(edit_, 1069,
+                 "Your remarks on the documents; they are kept with the versions in the library. Tab goes on "
+                 "to the buttons; Ctrl+Enter confirms.");
   auto* group = new QGroupBox("Your comments and remarks", this);
   auto* groupLayout = new QVBoxLayout(group);
   groupLayout->addWidget(edit_);
@@ -17,6 +20,13 @@ CCommentsDlg::CCommentsDlg(QWidget* parent)
   // Enter inside the text breaks the line; the edit takes the key before the default button.
   AddButton(*buttons, 1070, "OK", QDialogButtonBox::AcceptRole)->setDefault(true);
   AddButton(*buttons, 1071, "Cancel", QDialogButtonBox::RejectRole);
+  // Tab leaves the text for the buttons, and Ctrl+Enter confirms from inside it.
+  edit_->setTabChangesFocus(true);
+  for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+    auto* confirm = new QShortcut(keys, this);
+    confirm->setContext(Qt::WindowShortcut);
+    connect(confirm, &QShortcut::activated, this, &CCommentsDlg::accept);
+  }
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);

@@ -1,6 +1,7 @@
 #pragma once
 // Asks for the comments that go with an addition or a check-in. Enter breaks the
-// line; the callers decide what empty comments mean.
+// line, Tab leaves the text and Ctrl+Enter confirms; the callers decide what empty
+// comments mean.
 #include <string>
 
 #include "client/ui/ClientDialog.h"

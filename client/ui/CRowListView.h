@@ -44,9 +44,22 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
 
   CommandStatus QueryCommand(int command) override;
   void RunCommand(int command) override;
+  // The Operations' items count the documents they act on.
+  std::string ItemText(int command) override;
 
   // The file listing the documents of a drag, in the library folder.
   std::string DragFilePath() const;
+
+  // The documents the ticked rows name: while any are, the Operations act on them.
+  int TickedDocumentCount() const;
+  // Only the documents the filter matches are listed from now on.
+  void SetFilter(const DocumentFilter& filter);
+  // Selects the row of the document of that name, now or once the list has come.
+  void GoToDocument(const std::string& name);
+  // Before the context menu opens on the row at `row` (-1: none): the row whose details
+  // it offers, ticked when no row is, so the menu's commands act on what was pointed at.
+  void PrepareContextMenu(int row);
+  int RowAt(const QPoint& point) const;
 
  protected:
   void OnUpdate(int code) override;
@@ -62,6 +75,7 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   DocumentCommandRules::Situation CurrentSituation();
   ProjectNode* FindCurrentProject();
   CommandStatus Shared(TreeCommandRules::Command command) const;
+
   bool IsClosePending() const;
 
   // Rebuilds the rows from the cache file (or, `keepList`, from the list in memory).
@@ -70,12 +84,13 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   // Brings the items in line with the model's rows.
   void ShowRows();
   void ShowItem(QTreeWidgetItem& item, const DocumentRowModel::Row& row);
-  int RowAt(const QPoint& point) const;
+  // Selects the document GoToDocument asked for when its row is there.
+  void SelectPendingDocument();
 
   void OnStateImageClicked(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
   void TickFromKeyboard();
   void OnColumnClick(int column);
-  void ShowRowInformation(const QPoint& point);
+  void ShowRowInformation(int row);
   void StartDrag();
 
   void CheckOut();
@@ -96,4 +111,6 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   platform::DateLocale dateLocale_;
   QPoint pressPoint_;
   bool dragArmed_ = false;   // the left button went down here and no drag was tried since
+  int contextRow_ = -1;      // the row the context menu was opened on
+  std::string pendingDocument_;
 };
