@@ -2,8 +2,8 @@
 
 #include <QGroupBox>
 #include <QPlainTextEdit>
+#include <QKeyEvent>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 CCommentsDlg::CCommentsDlg(QWidget* parent)
@@ -22,11 +22,7 @@ CCommentsDlg::CCommentsDlg(QWidget* parent)
   AddButton(*buttons, 1071, "Cancel", QDialogButtonBox::RejectRole);
   // Tab leaves the text for the buttons, and Ctrl+Enter confirms from inside it.
   edit_->setTabChangesFocus(true);
-  for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
-    auto* confirm = new QShortcut(keys, this);
-    confirm->setContext(Qt::WindowShortcut);
-    connect(confirm, &QShortcut::activated, this, &CCommentsDlg::accept);
-  }
+  edit_->installEventFilter(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);
@@ -37,6 +33,17 @@ CCommentsDlg::CCommentsDlg(QWidget* parent)
 void CCommentsDlg::SetComments(const std::string& comments) {
   comments_ = comments;
   edit_->setPlainText(QString::fromStdString(comments));
+}
+
+bool CCommentsDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == edit_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+      accept();
+      return true;
+    }
+  }
+  return ClientDialog::eventFilter(watched, event);
 }
 
 void CCommentsDlg::accept() {

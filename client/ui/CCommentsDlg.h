@@ -23,6 +23,8 @@ class CCommentsDlg : public ClientDialog {
 
  protected:
   bool HasTypedInput() const override;
+  // Ctrl+Enter in the text confirms.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QPlainTextEdit* edit_;
