@@ -2,7 +2,8 @@
 # Takes the screenshots of the three programs on a demo library, each program alone
 # under a virtual display, maximised, once it is ready, and of each of the server's
 # dialogs and its help window (wexmoor-NAME.png), and of the client's two most common
-# notices (notice-server-gone.png, notice-failed-visit.png):
+# notices (notice-server-gone.png, notice-failed-visit.png) and of Find in Library
+# over the client (find-in-library.png):
 #   scripts/screenshots.sh [BUILD_FOLDER] [OUTPUT_FOLDER]
 # (defaults: build/normal and build/screenshots). Needs xvfb-run (scripts/setup.sh).
 set -euo pipefail
@@ -81,7 +82,9 @@ for _ in $(seq 100); do grep -q "Listening port is $port" "$scratch/server.log" 
 
 program_args=(--workdir "$scratch/brannock" --create-workdir)
 drive "$build/apps/brannock" "import $scratch/reader.wxc" "visit 0" "wait-idle" "select-project Drawings" \
-      "wait-idle" "focus documents" "grab $out/brannock.png" "quit"
+      "wait-idle" "focus documents" "grab $out/brannock.png" \
+      "dialog CFindInLibraryDlg set 1201 .txt click 1203 wait-enabled 1203 30 grab $out/find-in-library.png click 1208" \
+      "command 32790" "quit"
 
 # The publisher, then the two notices a user meets most: the server gone while a
 # library is open, and a visit that finds no server.
