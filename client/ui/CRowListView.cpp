@@ -127,12 +127,20 @@ void CRowListView::SetFilter(const DocumentFilter& filter) {
 }
 
 void CRowListView::GoToDocument(const std::string& name) {
-  pendingDocument_ = name;
+  const ProjectNode* project = FindCurrentProject();
+  pendingDocument_ = project == nullptr ? std::string() : name;
+  pendingProject_ = project == nullptr ? std::string() : project->GetIndexName();
   SelectPendingDocument();
 }
 
 void CRowListView::SelectPendingDocument() {
   if (pendingDocument_.empty()) return;
+  // Another project chosen meanwhile: the document is no longer where the user goes.
+  const ProjectNode* project = FindCurrentProject();
+  if (project == nullptr || project->GetIndexName() != pendingProject_) {
+    pendingDocument_.clear();
+    return;
+  }
   for (int r = 0; r < rows_.GetRowCount(); ++r) {
     const DocumentRowModel::Row& row = rows_.GetRow(r);
     const DocumentVersionEntry* shown = rows_.GetList().GetAt(row.document)->GetVersion(row.version);

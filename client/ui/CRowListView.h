@@ -54,7 +54,8 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   int TickedDocumentCount() const;
   // Only the documents the filter matches are listed from now on.
   void SetFilter(const DocumentFilter& filter);
-  // Selects the row of the document of that name, now or once the list has come.
+  // Selects the row of the document of that name in the current project, now or once
+  // its list has come (unless another project is chosen first).
   void GoToDocument(const std::string& name);
   // Before the context menu opens on the row at `row` (-1: none): the row whose details
   // it offers, ticked when no row is, so the menu's commands act on what was pointed at.
@@ -112,5 +113,6 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   QPoint pressPoint_;
   bool dragArmed_ = false;   // the left button went down here and no drag was tried since
   int contextRow_ = -1;      // the row the context menu was opened on
-  std::string pendingDocument_;
+  std::string pendingDocument_;   // GoToDocument's, until its row is listed
+  std::string pendingProject_;    // the project it was asked in
 };

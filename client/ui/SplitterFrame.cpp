@@ -224,7 +224,9 @@ QMenu* SplitterFrame::OpenContextMenu(int index, const QPoint& position) {
     QMetaObject::invokeMethod(
         this,
         [this, pane, command] {
-          if (CommandTarget* target = targets_[pane]) target->RunCommand(command);
+          // Asked again, as the menu bar's commands are: its state may have changed meanwhile.
+          CommandTarget* target = targets_[pane];
+          if (target != nullptr && target->QueryCommand(command).enabled) target->RunCommand(command);
           if (commandsRun_) commandsRun_();
         },
         Qt::QueuedConnection);
