@@ -21,8 +21,6 @@ class DocumentFilter {
     holderName_ = name;
   }
   void SetChangedSince(std::optional<DateTime> since) { changedSince_ = since; }
-  const std::string& GetNameContains() const { return nameContains_; }
-  Holder GetHolder() const { return holder_; }
 
   bool IsEmpty() const;
   // One version: its name, its holder and its date. `userName` is who "me" is.

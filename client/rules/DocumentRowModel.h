@@ -63,7 +63,6 @@ class DocumentRowModel {
   // "me" is). The rows of documents still shown keep their ticks and expansion;
   // outside a publication a document filtered out is unticked.
   void SetFilter(const DocumentFilter& filter, const std::string& userName, const PublicationFlags& flags);
-  const DocumentFilter& GetFilter() const { return filter_; }
 
   void Expand(int row, const PublicationFlags& flags);
   void Collapse(int row, const PublicationFlags& flags);
