@@ -2,8 +2,9 @@
 # Takes the screenshots of the three programs on a demo library, each program alone
 # under a virtual display, maximised, once it is ready, and of each of the server's
 # dialogs and its help window (wexmoor-NAME.png), of the client's history window and
-# text comparison (brannock-history.png, brannock-compare.png), and of the client's
-# two most common notices (notice-server-gone.png, notice-failed-visit.png):
+# text comparison (brannock-history.png, brannock-compare.png), of Find in Library over
+# the client (find-in-library.png), and of the client's two most common notices
+# (notice-server-gone.png, notice-failed-visit.png):
 #   scripts/screenshots.sh [BUILD_FOLDER] [OUTPUT_FOLDER]
 # (defaults: build/normal and build/screenshots). Needs xvfb-run (scripts/setup.sh).
 set -euo pipefail
@@ -83,8 +84,9 @@ for _ in $(seq 100); do grep -q "Listening port is $port" "$scratch/server.log" 
 program_args=(--workdir "$scratch/brannock" --create-workdir)
 # Then a document's history and the comparison of its two versions.
 drive "$build/apps/brannock" "import $scratch/reader.wxc" "visit 0" "wait-idle" "select-project Drawings" \
-      "wait-idle" "focus documents" "grab $out/brannock.png" "select-project Manuals" "wait-idle" \
-      "select-document Operator-Guide.txt" \
+      "wait-idle" "focus documents" "grab $out/brannock.png" \
+      "dialog CFindInLibraryDlg set 1201 .txt click 1203 wait-enabled 1203 30 grab $out/find-in-library.png click 1208" \
+      "command 32793" "select-project Manuals" "wait-idle" "select-document Operator-Guide.txt" \
       "dialog CHistoryDlg row 1001 0 grab $out/brannock-history.png also 1001 1 click 1004 await CCompareDlg click Close" \
       "dialog CCompareDlg grab $out/brannock-compare.png click Close" "command 32790" "quit"
 

@@ -123,6 +123,20 @@ bool CanRename(const DocumentRowModel& rows, const Situation& situation) {
   return ticked == 1 && NoTickedDocumentCheckedOut(rows);
 }
 
+int CountTickedDocuments(const DocumentRowModel& rows) {
+  int count = 0;
+  WalkTicked(rows, [&](int, int, bool first) { count += first ? 1 : 0; });
+  return count;
+}
+
+int CountCheckInDocuments(const DocumentRowModel& rows, const std::string& userName) {
+  int count = 0;
+  WalkTicked(rows, [&](int row, int, bool first) {
+    if (first && HasCheckedOutVersion(DocumentOf(rows, row), &userName)) ++count;
+  });
+  return count;
+}
+
 std::pair<bool, bool> CheckOutReferenceFlags(int option) {
   switch (option) {
     case 1: return {false, true};

@@ -36,6 +36,11 @@ bool CanRetrieve(const DocumentRowModel& rows, const Situation& situation);
 bool CanDelete(const DocumentRowModel& rows, const Situation& situation);
 bool CanRename(const DocumentRowModel& rows, const Situation& situation);
 
+// The documents the ticked rows name (a document ticked in several rows counts once).
+int CountTickedDocuments(const DocumentRowModel& rows);
+// Of those, the documents with a version checked out to `userName`: what check-in sends.
+int CountCheckInDocuments(const DocumentRowModel& rows, const std::string& userName);
+
 // The check-out options dialog's choice (0-3) as the two flags of the request: take
 // in the documents referencing it, and those it references.
 std::pair<bool, bool> CheckOutReferenceFlags(int option);

@@ -171,4 +171,26 @@ TEST(DocumentCommandRules, CheckInTakesTheUsersCheckedOutFilesThatExist) {
   EXPECT_EQ(rules::CollectCheckIn(unmapped, {}, "ann", "", "why").missingFiles, "a\r\n");
 }
 
+TEST(DocumentCommandRules, CountsTheDocumentsTheOperationsActOn) {
+  // kList: a (versions 3 2 1), b (2 held by bob, 1), c (1); "bob" counts as the user below.
+  const struct {
+    std::vector<int> ticked;
+    std::vector<int> expand;
+    int documents;
+    int checkIn;
+  } cases[] = {
+      {{}, {}, 0, 0},
+      {{0, 1, 2}, {}, 3, 1},
+      {{1}, {}, 1, 1},
+      {{2, 4, 5}, {0}, 3, 1},   // "a" ticked in two rows counts once
+      {{3}, {0}, 1, 0},
+  };
+  for (const auto& c : cases) {
+    const DocumentRowModel rows = Rows(kList, c.ticked, c.expand);
+    EXPECT_EQ(rules::CountTickedDocuments(rows), c.documents) << c.ticked.size();
+    EXPECT_EQ(rules::CountCheckInDocuments(rows, "bob"), c.checkIn) << c.ticked.size();
+    EXPECT_EQ(rules::CountCheckInDocuments(rows, "ann"), 0);
+  }
+}
+
 }  // namespace

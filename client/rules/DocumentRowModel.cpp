@@ -1,5 +1,7 @@
 #include "client/rules/DocumentRowModel.h"
 
+#include <map>
+
 #include "client/rules/DocumentRowTexts.h"
 
 DocumentRowModel::ShownVersion DocumentRowModel::ScanForFill(const VersionedDocument& document) {
@@ -78,27 +80,61 @@ void DocumentRowModel::SetState(int row, int state) {
 void DocumentRowModel::Fill(const std::string& cachePath, bool keepList, const PublicationFlags& flags) {
   if (flags.running) return;
   rows_.clear();
+  showsList_ = false;
   if (cachePath.empty()) return;
   if (!keepList && !list_.ReadFile(cachePath)) return;
   filledOnce_ = true;
+  showsList_ = true;
   cachePath_ = cachePath;
   if (!keepList) selectionChanged_ = false;
   sortOrder_.Sort(list_);
   rows_.reserve(static_cast<std::size_t>(list_.GetCount()));
   for (int d = 0; d < list_.GetCount(); ++d) {
-    const VersionedDocument& document = *list_.GetAt(d);
-    if (document.GetVersionCount() == 0) continue;   // nothing to show
-    ShownVersion shown = ScanForFill(document);
-    int state = UntickedState(flags);
-    if (flags.preparing && document.GetSelectedIndex() >= 0) {
-      shown.version = document.GetSelectedIndex();
-      state = TickedState(flags);
+    if (IsShown(d)) rows_.push_back(FillRow(d, flags));
+  }
+}
+
+bool DocumentRowModel::IsShown(int document) const {
+  const VersionedDocument& shown = *list_.GetAt(document);
+  return shown.GetVersionCount() > 0 && filter_.Matches(shown, filterUser_);   // nothing to show, or filtered out
+}
+
+DocumentRowModel::Row DocumentRowModel::FillRow(int d, const PublicationFlags& flags) {
+  const VersionedDocument& document = *list_.GetAt(d);
+  ShownVersion shown = ScanForFill(document);
+  int state = UntickedState(flags);
+  if (flags.preparing && document.GetSelectedIndex() >= 0) {
+    shown.version = document.GetSelectedIndex();
+    state = TickedState(flags);
+  }
+  Row row = NewRow(d, false);
+  row.state = state;
+  const DocumentVersionEntry* status = document.GetVersion(shown.statusVersion);
+  ShowVersion(row, shown.version, status != nullptr ? DocumentRowTexts::DocumentStatus(*status) : " ");
+  return row;
+}
+
+void DocumentRowModel::SetFilter(const DocumentFilter& filter, const std::string& userName,
+                                 const PublicationFlags& flags) {
+  filter_ = filter;
+  filterUser_ = userName;
+  if (flags.running || !showsList_) return;
+  // The rows of documents still shown stay as they are (ticks, expansion, ids); the
+  // others go, and a document hidden outside a publication is no longer selected.
+  std::map<int, std::vector<Row>> byDocument;
+  for (Row& row : rows_) byDocument[row.document].push_back(std::move(row));
+  rows_.clear();
+  for (int d = 0; d < list_.GetCount(); ++d) {
+    const auto held = byDocument.find(d);
+    if (!IsShown(d)) {
+      if (held != byDocument.end() && !flags.preparing) list_.GetAt(d)->SetSelectedIndex(-1);
+      continue;
     }
-    Row row = NewRow(d, false);
-    row.state = state;
-    const DocumentVersionEntry* status = document.GetVersion(shown.statusVersion);
-    ShowVersion(row, shown.version, status != nullptr ? DocumentRowTexts::DocumentStatus(*status) : " ");
-    rows_.push_back(std::move(row));
+    if (held == byDocument.end()) {
+      rows_.push_back(FillRow(d, flags));
+    } else {
+      rows_.insert(rows_.end(), held->second.begin(), held->second.end());
+    }
   }
 }
 

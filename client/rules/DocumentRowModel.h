@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "client/library/VersionedDocumentList.h"
+#include "client/rules/DocumentFilter.h"
 #include "client/rules/DocumentSortOrder.h"
 
 // The document's publication state as the list sees it.
@@ -54,7 +55,14 @@ class DocumentRowModel {
   // read whole leaves no rows. A re-read forgets changed ticks; a kept list keeps them.
   // Nothing happens while a publication runs.
   void Fill(const std::string& cachePath, bool keepList, const PublicationFlags& flags);
-  void ClearRows() { rows_.clear(); }
+  void ClearRows() {
+    rows_.clear();
+    showsList_ = false;
+  }
+  // From now on only the documents the filter matches have rows (`userName` is who
+  // "me" is). The rows of documents still shown keep their ticks and expansion;
+  // outside a publication a document filtered out is unticked.
+  void SetFilter(const DocumentFilter& filter, const std::string& userName, const PublicationFlags& flags);
 
   void Expand(int row, const PublicationFlags& flags);
   void Collapse(int row, const PublicationFlags& flags);
@@ -96,6 +104,9 @@ class DocumentRowModel {
   static int UntickedState(const PublicationFlags& flags);
   void Touch(Row& row) { row.stamp = ++lastStamp_; }
   Row NewRow(int document, bool versionRow);
+  // The collapsed row a fill gives document `d`.
+  Row FillRow(int d, const PublicationFlags& flags);
+  bool IsShown(int document) const;
   // Shows `version` on `row` (unchanged when `version` is -1).
   void ShowVersion(Row& row, int version, const std::string& status);
   void SetState(int row, int state);
@@ -109,5 +120,8 @@ class DocumentRowModel {
   int rowUnderCursor_ = -1;
   bool selectionChanged_ = false;
   bool filledOnce_ = false;   // tick clicks count only after the first fill
+  bool showsList_ = false;    // the rows show list_ (the last fill read it)
+  DocumentFilter filter_;
+  std::string filterUser_;
   std::uint64_t lastStamp_ = 0;
 };

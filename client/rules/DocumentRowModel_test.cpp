@@ -46,4 +46,42 @@ TEST(DocumentRowModel, PlainClientKeepsTheLastInformationWhenNoRowIsHit) {
   EXPECT_EQ(rows.BuildRowInformation(-1, false, kIdle), "");
 }
 
+TEST(DocumentRowModel, AFilterKeepsTheTicksOfTheDocumentsItStillShowsAndUnticksTheOthers) {
+  DocumentRowModel rows;
+  rows.GetList() = List({Document("plan.dwg", {{2}, {1}}), Document("notes.txt", {{1, "ann"}}),
+                         Document("plan-b.dwg", {{1}})});
+  rows.Fill("cache", true, kIdle);
+  // Sorted by name: notes.txt, plan-b.dwg, plan.dwg; plan.dwg expanded, its version 1 ticked.
+  rows.Expand(2, kIdle);
+  ASSERT_TRUE(rows.ToggleRowTick(4, false, kIdle));
+  ASSERT_TRUE(rows.ToggleRowTick(0, false, kIdle));
+  const auto names = [&] {
+    std::string shown;
+    for (const auto& row : rows.GetRows()) {
+      shown += rows.GetList().GetAt(row.document)->GetVersion(row.version)->GetName() +
+               (row.versionRow ? "/" : " ") + std::to_string(row.state) + " ";
+    }
+    return shown;
+  };
+  ASSERT_EQ(names(), "notes.txt 2 plan-b.dwg 1 plan.dwg 2 plan.dwg/1 plan.dwg/2 ");
+
+  DocumentFilter plans;
+  plans.SetNameContains("PLAN");
+  rows.SetFilter(plans, "ann", kIdle);
+  EXPECT_EQ(names(), "plan-b.dwg 1 plan.dwg 2 plan.dwg/1 plan.dwg/2 ");
+
+  // notes.txt comes back unticked: it was filtered out meanwhile.
+  rows.SetFilter(DocumentFilter(), "ann", kIdle);
+  EXPECT_EQ(names(), "notes.txt 1 plan-b.dwg 1 plan.dwg 2 plan.dwg/1 plan.dwg/2 ");
+  EXPECT_EQ(rows.GetList().GetAt(0)->GetSelectedIndex(), -1);
+
+  DocumentFilter mine;
+  mine.SetHolder(DocumentFilter::Holder::kMe);
+  rows.SetFilter(mine, "ann", kIdle);
+  EXPECT_EQ(names(), "notes.txt 1 ");
+  // A refill from the cache keeps the filter.
+  rows.Fill("cache", true, kIdle);
+  EXPECT_EQ(names(), "notes.txt 1 ");
+}
+
 }  // namespace

@@ -204,6 +204,16 @@ void CBrannockView::RestoreOpenedProjects() {
   setCurrentItem(selected);
 }
 
+bool CBrannockView::SelectProject(const std::string& indexName) {
+  const ProjectNode* node = document_.GetProjectTree().FindProjectByPath(indexName);
+  QTreeWidgetItem* widget = node == nullptr ? nullptr : FindWidgetItem(node->GetTreeItem());
+  if (widget == nullptr) return false;
+  for (QTreeWidgetItem* up = widget->parent(); up != nullptr; up = up->parent()) up->setExpanded(true);
+  setCurrentItem(widget);
+  scrollToItem(widget);
+  return true;
+}
+
 void CBrannockView::InsertMissing() {
   items_.InsertMissing();
   if (QTreeWidgetItem* current = FindWidgetItem(document_.GetCurrentProjectItem())) {

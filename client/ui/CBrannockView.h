@@ -49,6 +49,9 @@ class CBrannockView : public QTreeWidget,
   const LibraryTreeItems& GetItems() const { return items_; }
   ProgressRelay& GetProgressRelay() const { return *relay_; }
   bool IsCheckBoxMode() const { return checkBoxMode_; }
+  // Opens the way to the project and selects it (the document list follows); false
+  // when the tree holds no such project.
+  bool SelectProject(const std::string& indexName);
   // Where an item's check box is drawn (empty when it shows none).
   QRect CheckBoxRect(const QTreeWidgetItem* item) const;
 

@@ -1,6 +1,7 @@
 #pragma once
 // Asks for the comments that go with an addition or a check-in. Enter breaks the
-// line; the callers decide what empty comments mean.
+// line, Tab leaves the text and Ctrl+Enter confirms; the callers decide what empty
+// comments mean.
 #include <string>
 
 #include "client/ui/ClientDialog.h"
@@ -22,6 +23,8 @@ class CCommentsDlg : public ClientDialog {
 
  protected:
   bool HasTypedInput() const override;
+  // Ctrl+Enter in the text confirms.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QPlainTextEdit* edit_;

@@ -85,6 +85,12 @@ const CommandText kCommands[] = {
     {CommandIds::kContextHelp, "What's This?", "Display help for clicked on buttons, menus and windows\nHelp",
      "contexthelp"},
     {CommandIds::kHelp, "Help", "Display help for current task or command\nHelp", nullptr},
+    {CommandIds::kFindInLibrary, "&Find in Library ...",
+     "Find documents by name or holder in every project of the library\nFind in Library", nullptr},
+    {CommandIds::kMyCheckOuts, "&My Check-outs ...", "List every document you have checked out in the library\nMy check-outs",
+     nullptr},
+    {CommandIds::kDocumentDetails, "De&tails ...", "Show the details of the document under the pointer\nDetails",
+     nullptr},
     {CommandIds::kNextPane, "Next Pane", "Switch to the next window pane\nNext Pane", nullptr},
     {CommandIds::kPreviousPane, "Previous Pane", "Switch back to the previous window pane\nPrevious Pane", nullptr},
 };
@@ -99,7 +105,7 @@ const MenuItems kMenus[] = {
      {CommandIds::kVisitLibrary, kSeparator, CommandIds::kMapToFolder, CommandIds::kImportCertificate, kSeparator,
       CommandIds::kCompareProgram, kSeparator, CommandIds::kExit}},
     {"&View", {CommandIds::kViewToolbar, CommandIds::kViewStatusBar, CommandIds::kToolTips, kSeparator,
-               CommandIds::kRefresh}},
+               CommandIds::kRefresh, kSeparator, CommandIds::kFindInLibrary, CommandIds::kMyCheckOuts}},
     {"&Operations",
      {CommandIds::kRetrieve, CommandIds::kCheckOut, CommandIds::kCheckIn, CommandIds::kUndoCheckOut, kSeparator,
       CommandIds::kHistory, kSeparator, CommandIds::kAddToLibrary, kSeparator, CommandIds::kDelete, CommandIds::kRename}},
@@ -132,9 +138,10 @@ CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
     : QMainWindow(parent),
       app_(app),
       router_(
-          [this] {
+          [this](int command) {
             SplitterFrame* window = ActiveLibraryWindow();
-            return std::vector<CommandTarget*>{window != nullptr ? window->GetActiveView() : nullptr, window, this};
+            return std::vector<CommandTarget*>{window != nullptr ? window->GetActiveView(command) : nullptr, window,
+                                               this};
           },
           [&app](int command) { return !app.IsPublisher() && IsPublisherOnly(command); }),
       area_(new QMdiArea(this)) {
@@ -198,6 +205,7 @@ void CMainFrame::BuildCommands() {
   Action(CommandIds::kVisitLibrary)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   Action(CommandIds::kRefresh)->setShortcut(QKeySequence(Qt::Key_F5));
   Action(CommandIds::kHistory)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+  Action(CommandIds::kFindInLibrary)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   Action(CommandIds::kHelp)->setShortcut(QKeySequence(Qt::Key_F1));
   Action(CommandIds::kContextHelp)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
   Action(CommandIds::kNextPane)->setShortcut(QKeySequence(Qt::Key_F6));
@@ -237,6 +245,13 @@ void CMainFrame::BuildToolBar() {
   }
 }
 
+QString CMainFrame::MenuText(int command) {
+  for (const CommandText& entry : kCommands) {
+    if (entry.id == command) return entry.text;
+  }
+  return QString();
+}
+
 QAction* CMainFrame::Action(int command) const {
   const auto found = actions_.find(command);
   return found == actions_.end() ? nullptr : found->second;
@@ -250,6 +265,8 @@ void CMainFrame::RefreshCommands() {
     action->setEnabled(status.enabled);
     // Only a server that takes check-outs back shows the command at all.
     if (command == CommandIds::kUndoCheckOut) action->setVisible(document != nullptr && document->IsUndoCheckOutServed());
+    const std::string text = router_.Text(command);
+    action->setText(text.empty() ? MenuText(command) : QString::fromStdString(text));
     if (action->isCheckable()) action->setChecked(status.checked);
   }
 }
@@ -421,6 +438,12 @@ void CMainFrame::OpenLibraryWindow(CBrannockDoc& document) {
     return;
   }
   auto* window = new SplitterFrame(document, layout_);
+  // The context menus name their commands as the menus do, and the frame's items follow what they run.
+  window->SetCommandTexts([this](int command) {
+    const QAction* action = Action(command);
+    return action == nullptr ? QString() : MenuText(command);
+  });
+  window->SetCommandsRun([this] { RefreshCommands(); });
   area_->addSubWindow(window);
   window->ShowMaximised();
   area_->setActiveSubWindow(window);

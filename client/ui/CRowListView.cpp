@@ -13,6 +13,7 @@
 #include "client/document/ClientHints.h"
 #include "client/library/DocumentListCache.h"
 #include "client/rules/DocumentRowTexts.h"
+#include "client/rules/OperationTargets.h"
 #include "client/rules/TreeCommandRules.h"
 #include "client/ui/CAboutDlg.h"
 #include "client/ui/CCheckoutOptionsDlg.h"
@@ -20,6 +21,7 @@
 #include "client/ui/CInformationDlg.h"
 #include "client/ui/CNewEditionDlg.h"
 #include "client/ui/CommandIds.h"
+#include "client/ui/OperationCommands.h"
 #include "client/ui/CRenameDlg.h"
 #include "client/ui/DragCursor.h"
 #include "client/ui/DragMime.h"
@@ -73,7 +75,7 @@ void CRowListView::OnInitialUpdate() {
   GetSortHeader().SetSortMark(rows_.GetSortOrder().GetColumn(), rows_.GetSortOrder().IsAscending());
   setProperty("helpTopic", kHelpTopic);
   setWhatsThis(tr("The documents of the current project. Tick documents to act on them; double-click one to show "
-                  "its versions; right-click one for its details."));
+                  "its versions; right-click one, or press the Menu key, for its commands and details."));
 }
 
 PublicationFlags CRowListView::Flags() const {
@@ -111,6 +113,51 @@ void CRowListView::FillDocumentRows(bool keepList) {
       project == nullptr ? "" : DocumentListCache::VersionsFilePath(document_.GetLibraryFolder(), project->GetCacheFilePath());
   rows_.Fill(path, keepList, flags);
   GetSortHeader().SetSortMark(rows_.GetSortOrder().GetColumn(), rows_.GetSortOrder().IsAscending());
+  ShowRows();
+  contextRow_ = -1;
+  SelectPendingDocument();
+}
+
+int CRowListView::TickedDocumentCount() const { return rules::CountTickedDocuments(rows_); }
+
+void CRowListView::SetFilter(const DocumentFilter& filter) {
+  rows_.SetFilter(filter, document_.GetUserText(), Flags());
+  contextRow_ = -1;
+  ShowRows();
+}
+
+void CRowListView::GoToDocument(const std::string& name) {
+  const ProjectNode* project = FindCurrentProject();
+  pendingDocument_ = project == nullptr ? std::string() : name;
+  pendingProject_ = project == nullptr ? std::string() : project->GetIndexName();
+  SelectPendingDocument();
+}
+
+void CRowListView::SelectPendingDocument() {
+  if (pendingDocument_.empty()) return;
+  // Another project chosen meanwhile: the document is no longer where the user goes.
+  const ProjectNode* project = FindCurrentProject();
+  if (project == nullptr || project->GetIndexName() != pendingProject_) {
+    pendingDocument_.clear();
+    return;
+  }
+  for (int r = 0; r < rows_.GetRowCount(); ++r) {
+    const DocumentRowModel::Row& row = rows_.GetRow(r);
+    const DocumentVersionEntry* shown = rows_.GetList().GetAt(row.document)->GetVersion(row.version);
+    if (shown == nullptr || shown->GetName() != pendingDocument_) continue;
+    pendingDocument_.clear();
+    setCurrentItem(topLevelItem(r));
+    scrollToItem(topLevelItem(r));
+    setFocus(Qt::OtherFocusReason);
+    return;
+  }
+}
+
+void CRowListView::PrepareContextMenu(int row) {
+  contextRow_ = row >= 0 && row < rows_.GetRowCount() ? row : -1;
+  if (contextRow_ < 0 || TickedDocumentCount() > 0) return;
+  const PublicationFlags flags = Flags();
+  if (rows_.ToggleRowTick(contextRow_, false, flags)) rows_.RefreshDocumentRows(contextRow_, flags);
   ShowRows();
 }
 
@@ -286,20 +333,15 @@ void CRowListView::ShowHistory() {
 }
 
 void CRowListView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::RightButton) {
-    ShowRowInformation(event->position().toPoint());
-    if (IsClosePending()) return;
-  } else if (event->button() == Qt::LeftButton) {
+  if (event->button() == Qt::LeftButton) {
     pressPoint_ = event->position().toPoint();
     dragArmed_ = true;
   }
   CListViewEx::mousePressEvent(event);
 }
 
-void CRowListView::ShowRowInformation(const QPoint& point) {
-  OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
-  // The plain client keeps the text of its last right click.
-  const std::string text = rows_.BuildRowInformation(RowAt(point), !document_.IsPublisher(), Flags());
+void CRowListView::ShowRowInformation(int row) {
+  const std::string text = rows_.BuildRowInformation(row, false, Flags());
   const std::string title = CAboutDlg::ProgramTitle(document_.IsPublisher()).toStdString();
   platform::Notify({text, title, platform::NotifyIcon::None, platform::NotifyButtons::Ok});
 }
@@ -348,7 +390,9 @@ CommandStatus CRowListView::QueryCommand(int command) {
     case CommandIds::kAddToLibrary: return {true, rules::CanAdd(situation), false};
     case CommandIds::kCheckOut: return {true, rules::CanCheckOut(rows_, situation), false};
     case CommandIds::kCheckIn: return {true, rules::CanCheckIn(rows_, situation), false};
-    case CommandIds::kUndoCheckOut: return {true, rules::CanUndoCheckOut(rows_, situation), false};
+    case CommandIds::kUndoCheckOut:
+      if (!situation.undoCheckOutServed) return {};   // an earlier server: the command is not offered
+      return {true, rules::CanUndoCheckOut(rows_, situation), false};
     case CommandIds::kRetrieve: return {true, rules::CanRetrieve(rows_, situation), false};
     case CommandIds::kPublish: return Shared(TreeCommandRules::Command::kPublish);
     case CommandIds::kConfirmPublication: return Shared(TreeCommandRules::Command::kConfirm);
@@ -361,8 +405,18 @@ CommandStatus CRowListView::QueryCommand(int command) {
     case CommandIds::kRename:
       if (!situation.publisher) return {};
       return {true, rules::CanRename(rows_, situation), false};
+    case CommandIds::kDocumentDetails: {
+      const bool onRow = contextRow_ >= 0 && contextRow_ < rows_.GetRowCount();
+      return {true, onRow, false};
+    }
     default: return {};
   }
+}
+
+std::string CRowListView::ItemText(int command) {
+  const std::optional<OperationTargets::Operation> operation = OperationOf(command);
+  if (!operation) return std::string();
+  return OperationTargets::MenuText(*operation, OperationTargets::DocumentCount(*operation, rows_, CurrentSituation()));
 }
 
 void CRowListView::RunCommand(int command) {
@@ -382,6 +436,7 @@ void CRowListView::RunCommand(int command) {
     case CommandIds::kDelete: Delete(); break;
     case CommandIds::kRename: Rename(); break;
     case CommandIds::kHistory: ShowHistory(); break;
+    case CommandIds::kDocumentDetails: ShowRowInformation(contextRow_); break;
     default: break;
   }
 }

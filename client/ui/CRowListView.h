@@ -48,9 +48,23 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
 
   CommandStatus QueryCommand(int command) override;
   void RunCommand(int command) override;
+  // The Operations' items count the documents they act on.
+  std::string ItemText(int command) override;
 
   // The file listing the documents of a drag, in the library folder.
   std::string DragFilePath() const;
+
+  // The documents the ticked rows name: while any are, the Operations act on them.
+  int TickedDocumentCount() const;
+  // Only the documents the filter matches are listed from now on.
+  void SetFilter(const DocumentFilter& filter);
+  // Selects the row of the document of that name in the current project, now or once
+  // its list has come (unless another project is chosen first).
+  void GoToDocument(const std::string& name);
+  // Before the context menu opens on the row at `row` (-1: none): the row whose details
+  // it offers, ticked when no row is, so the menu's commands act on what was pointed at.
+  void PrepareContextMenu(int row);
+  int RowAt(const QPoint& point) const;
 
  protected:
   void OnUpdate(int code) override;
@@ -69,6 +83,7 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   DocumentCommandRules::Situation CurrentSituation();
   ProjectNode* FindCurrentProject();
   CommandStatus Shared(TreeCommandRules::Command command) const;
+
   bool IsClosePending() const;
 
   // Rebuilds the rows from the cache file (or, `keepList`, from the list in memory).
@@ -77,12 +92,13 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   // Brings the items in line with the model's rows.
   void ShowRows();
   void ShowItem(QTreeWidgetItem& item, const DocumentRowModel::Row& row);
-  int RowAt(const QPoint& point) const;
+  // Selects the document GoToDocument asked for when its row is there.
+  void SelectPendingDocument();
 
   void OnStateImageClicked(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
   void TickFromKeyboard();
   void OnColumnClick(int column);
-  void ShowRowInformation(const QPoint& point);
+  void ShowRowInformation(int row);
   void StartDrag();
   // Opens the document of `row` (see DocumentOpener); its history for ShowHistory.
   void OpenRow(int row);
@@ -108,4 +124,7 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   QPoint pressPoint_;
   bool dragArmed_ = false;   // the left button went down here and no drag was tried since
   DocumentOpener opener_;
+  int contextRow_ = -1;      // the row the context menu was opened on
+  std::string pendingDocument_;   // GoToDocument's, until its row is listed
+  std::string pendingProject_;    // the project it was asked in
 };

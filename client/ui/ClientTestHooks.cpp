@@ -63,7 +63,6 @@ QWidget* FindControl(QDialog& dialog, const QString& id) {
 }
 
 bool RunStep(QDialog& dialog, const std::string& verb, const QString& id, const std::string& value) {
-  if (verb == "grab") return platform::ui::GrabWindow(dialog, id);
   if (verb == "await") {
     // Another dialog opens from this one's event loop (a reply it waited for).
     const auto shown = [&id] {
@@ -89,6 +88,16 @@ bool RunStep(QDialog& dialog, const std::string& verb, const QString& id, const 
   }
   QWidget* control = FindControl(dialog, id);
   if (control == nullptr) return false;
+  if (verb == "wait-enabled") {
+    // The dialog's own work ends (a search re-enables its button).
+    const std::optional<int> seconds = WholeNumber(value);
+    QElapsedTimer waited;
+    waited.start();
+    while (seconds && !control->isEnabled() && waited.elapsed() < *seconds * 1000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, kIdlePollMs);
+    }
+    return control->isEnabled();
+  }
   const QString text = QString::fromStdString(value);
   if (verb == "click") {
     auto* button = qobject_cast<QAbstractButton*>(control);
@@ -331,10 +340,13 @@ bool ClientTestHooks::QueueDialogScript(const Words& words, std::string& error) 
   }
   for (std::size_t i = 1; i < words.size();) {
     const std::string& verb = words[i];
-    // "click ID", "wait SECONDS"; "set ID TEXT", "check ID 0|1", "row ID N".
+    // "click ID", "wait SECONDS", "grab PATH", "await NAME"; "set ID TEXT", "check ID 0|1",
+    // "row ID N", "also ID N", "wait-enabled ID SECONDS".
     const std::size_t length = (verb == "click" || verb == "wait" || verb == "grab" || verb == "await") ? 2
-                               : (verb == "set" || verb == "check" || verb == "row" || verb == "also") ? 3
-                                                                                                         : 0;
+                               : (verb == "set" || verb == "check" || verb == "row" || verb == "also" ||
+                                  verb == "wait-enabled")
+                                   ? 3
+                                   : 0;
     if (length == 0 || i + length > words.size()) {
       error = "bad dialog step " + verb;
       return false;
@@ -345,6 +357,10 @@ bool ClientTestHooks::QueueDialogScript(const Words& words, std::string& error) 
   ModalRunner::QueueDialog(
       [steps, this](QDialog& dialog) {
         for (const Step& step : steps) {
+          if (step.verb == "grab") {
+            if (!GrabOverFrame(dialog, step.id)) out_ << "note: cannot write " << step.id.toStdString() << std::endl;
+            continue;
+          }
           if (!RunStep(dialog, step.verb, step.id, step.value)) {
             out_ << "note: dialog step " << step.verb << " " << step.id.toStdString() << " found no control"
                  << std::endl;
@@ -387,26 +403,31 @@ void ClientTestHooks::WaitFor(const std::function<bool()>& done, const std::stri
 bool ClientTestHooks::GrabLastBox(const QString& path) {
   platform::Notification last = boxes_.Received().back();
   if (last.caption.empty()) last.caption = QApplication::applicationName().toStdString();
+  const std::unique_ptr<QMessageBox> box = platform::ui::MakeMessageBox(last, &frame_);
+  // Shown, the box sizes itself and wraps a long text as the user sees it.
+  box->show();
+  const bool saved = GrabOverFrame(*box, path);
+  box->hide();
+  return saved;
+}
+
+bool ClientTestHooks::GrabOverFrame(QWidget& window, const QString& path) {
   frame_.showMaximized();
   const QScreen* screen = frame_.screen();
   if (screen != nullptr && frame_.size() != screen->availableGeometry().size()) {
     frame_.setGeometry(screen->availableGeometry());   // no window manager maximised it
   }
-  const std::unique_ptr<QMessageBox> box = platform::ui::MakeMessageBox(last, &frame_);
-  // Shown, the box sizes itself and wraps a long text as the user sees it.
-  box->show();
   QCoreApplication::processEvents();
   QImage shot = frame_.grab().toImage();
-  const QImage face = box->grab().toImage();
-  box->hide();
-  // No window manager draws the box's frame here: a plain title bar with its caption stands in.
-  const int titleHeight = box->fontMetrics().height() + 10;
+  const QImage face = window.grab().toImage();
+  // No window manager draws the window's frame here: a plain title bar with its caption stands in.
+  const int titleHeight = window.fontMetrics().height() + 10;
   const QRect frame(QPoint((shot.width() - face.width()) / 2, (shot.height() - face.height() - titleHeight) / 2),
                     QSize(face.width() + 2, face.height() + titleHeight + 1));
   QPainter painter(&shot);
-  painter.fillRect(frame, box->palette().color(QPalette::Highlight));
-  painter.setPen(box->palette().color(QPalette::HighlightedText));
-  painter.drawText(frame.adjusted(8, 0, 0, -face.height()), Qt::AlignVCenter, box->windowTitle());
+  painter.fillRect(frame, window.palette().color(QPalette::Highlight));
+  painter.setPen(window.palette().color(QPalette::HighlightedText));
+  painter.drawText(frame.adjusted(8, 0, 0, -face.height()), Qt::AlignVCenter, window.windowTitle());
   painter.drawImage(frame.topLeft() + QPoint(1, titleHeight), face);
   painter.end();
   return shot.save(path, "PNG");

@@ -9,9 +9,10 @@
 //   answer ok|cancel|yes|no      the answer to the next message box
 //   dialog NAME STEP...          the script of the next dialog (object name NAME);
 //                                steps: set ID TEXT, check ID 0|1, row ID N, click ID,
-//                                also ID N (row N joins the selection), grab PATH
-//                                (the dialog as a PNG), await NAME (until a dialog
-//                                NAME has run), wait SECONDS (until the dialog closes itself)
+//                                also ID N (row N joins the selection), await NAME (until a
+//                                dialog NAME has run), wait SECONDS (until the dialog closes
+//                                itself), wait-enabled ID SECONDS (until the control is
+//                                enabled), grab PATH (the dialog over the main window, as a PNG)
 //                                (ID: the control's object name, or a button's text)
 //   focus tree|documents|local   gives a pane of the active library window the focus
 //   select-project NAME          makes the tree's project NAME current
@@ -66,6 +67,9 @@ class ClientTestHooks : public QObject {
   void WaitFor(const std::function<bool()>& done, const std::string& failure, Reply reply, int ticksLeft);
   void Dump();
   bool GrabLastBox(const QString& path);
+  // Saves the main window, maximised, with `window` (shown) drawn over its middle
+  // under a plain title bar of the window's title.
+  bool GrabOverFrame(QWidget& window, const QString& path);
   void DumpList(const char* title, QTreeWidget* list);
 
   CBrannockApp& app_;

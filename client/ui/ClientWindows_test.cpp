@@ -5,6 +5,10 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QComboBox>
+#include <QMenu>
+#include <QTest>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QSplitter>
@@ -19,6 +23,8 @@
 #include "client/ui/CCommentsDlg.h"
 #include "client/ui/CCompareDlg.h"
 #include "client/ui/CCompareProgramDlg.h"
+#include "client/ui/CFindInLibraryDlg.h"
+#include "client/ui/DocumentFilterBar.h"
 #include "client/ui/CGetProjectFilesDlg.h"
 #include "client/ui/CHistoryDlg.h"
 #include "client/ui/CInformationDlg.h"
@@ -61,6 +67,7 @@ class ClientWindowsTest : public ClientLibraryTest {
   void RegisterCounters() override {
     Count(MSGID_REFRESH_PROJECTS, treeRequests_);
     Count(MSGID_LOGOFF, logoffs_);
+    Count(MSGID_CHECK_OUT, checkOuts_);
   }
 
   // Visit Library, choosing the connection in row `row` of the dialog.
@@ -107,6 +114,7 @@ class ClientWindowsTest : public ClientLibraryTest {
     dialogs.push_back(std::make_unique<COpenLibraryDlg>(*app_));
     dialogs.push_back(std::make_unique<COperationProgressDlg>(document));
     dialogs.push_back(std::make_unique<CRenameDlg>());
+    dialogs.push_back(std::make_unique<CFindInLibraryDlg>(document));
     dialogs.push_back(std::make_unique<CChooseDirectoryDlg>());
     CHistoryDlg::Subject subject{"P", "notes.txt", work_ + "/notes.txt", {}};
     DocumentVersionEntry version;
@@ -120,6 +128,49 @@ class ClientWindowsTest : public ClientLibraryTest {
     return dialogs;
   }
 
+  // Plans holds plan.dwg, notes.txt and plan-b.dwg; the window shows it selected, its
+  // documents listed. Null (and a failure) when it does not come to that.
+  SplitterFrame* ShowPlans() {
+    plans_ = NewProject("", "Plans");
+    for (const char* name : {"plan.dwg", "notes.txt", "plan-b.dwg"}) AddDocument(plans_, name, name);
+    frame_->ShowAtStart();
+    Visit(0);
+    EXPECT_EQ(Windows().size(), 1u);
+    if (Windows().size() != 1) return nullptr;
+    SplitterFrame* window = Windows().front();
+    EXPECT_TRUE(PassUntil([&] { return Tree(*window).SelectProject(plans_); }));
+    EXPECT_TRUE(PassUntil([&] { return Rows(*window).size() == 3; }));
+    return Rows(*window).size() == 3 ? window : nullptr;
+  }
+  static CBrannockView& Tree(SplitterFrame& window) { return *static_cast<CBrannockView*>(window.GetPane(0)); }
+  static CRowListView& RowList(SplitterFrame& window) { return *static_cast<CRowListView*>(window.GetPane(1)); }
+  // The names the document list shows, top to bottom.
+  static std::vector<std::string> Rows(SplitterFrame& window) {
+    std::vector<std::string> names;
+    const CRowListView& list = RowList(window);
+    for (int i = 0; i < list.topLevelItemCount(); ++i) names.push_back(list.topLevelItem(i)->text(0).toStdString());
+    return names;
+  }
+  // Each item of a menu as "object name:text" with " (off)" when disabled.
+  static std::vector<std::string> Items(const QMenu& menu) {
+    std::vector<std::string> items;
+    for (const QAction* action : menu.actions()) {
+      if (action->isSeparator()) continue;
+      items.push_back(action->objectName().toStdString() + ":" + action->text().toStdString() +
+                      (action->isEnabled() ? "" : " (off)"));
+    }
+    return items;
+  }
+  // Waits, inside a dialog's own loop, until the Find window's search has ended.
+  static bool SearchEnds(CFindInLibraryDlg& dialog) {
+    for (const Clock::time_point end = Clock::now() + seconds(20); dialog.IsSearching() && Clock::now() < end;) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return !dialog.IsSearching();
+  }
+
+  std::string plans_;
+  std::atomic<int> checkOuts_{0};
   std::atomic<int> treeRequests_{0};
   std::atomic<int> logoffs_{0};
   std::unique_ptr<CMainFrame> frame_;
@@ -324,6 +375,7 @@ TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
       {"CHistoryDlg", {"1001", "1002", "1003", "1004", "1005", "Close"}},
       {"CCompareDlg", {"1001", "Close"}},
       {"CCompareProgramDlg", {"1001", "OK", "Cancel"}},
+      {"CFindInLibraryDlg", {"1201", "1202", "1203", "1204", "1206", "1207", "1208"}},
       {"", {"pathEdit", "CDirectoryTree", "CDriveComboBox", "Derive all sub-project mappings from this path", "Accept",
             "newFolder", "Cancel"}},   // the folder chooser
   };
@@ -336,6 +388,171 @@ TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
     EXPECT_EQ(platform::ui::TabChain(*dialog), orders.at(name)) << name;
     dialog->hide();
   }
+}
+
+TEST_F(ClientWindowsTest, TheFilterBoxFiltersAsOneTypesAndEscapeClearsIt) {
+  SplitterFrame* window = ShowPlans();
+  ASSERT_NE(window, nullptr);
+  auto* name = window->GetFilterBar()->findChild<QLineEdit*>("1301");
+  auto* holder = window->GetFilterBar()->findChild<QComboBox*>("1302");
+  ASSERT_TRUE(name != nullptr && holder != nullptr);
+  using Names = std::vector<std::string>;
+  const struct {
+    const char* typed;
+    Names shown;
+  } cases[] = {
+      {"p", {"plan-b.dwg", "plan.dwg"}},
+      {"LA", {"plan-b.dwg", "plan.dwg"}},
+      {"n.", {"plan.dwg"}},
+  };
+  for (const auto& c : cases) {
+    QTest::keyClicks(name, c.typed);
+    EXPECT_EQ(Rows(*window), c.shown) << c.typed;
+  }
+  holder->setCurrentIndex(1);   // checked out by me: nothing is
+  EXPECT_EQ(Rows(*window), Names{});
+  QTest::keyClick(name, Qt::Key_Escape);
+  EXPECT_EQ(Rows(*window), (Names{"notes.txt", "plan-b.dwg", "plan.dwg"}));
+  EXPECT_TRUE(name->text().isEmpty());
+  EXPECT_EQ(holder->currentIndex(), 0);
+}
+
+TEST_F(ClientWindowsTest, EachPaneHasAContextMenuOfItsCommandsEnabledAsItsRulesSay) {
+  SplitterFrame* window = ShowPlans();
+  ASSERT_NE(window, nullptr);
+  const bool publisher = app_->IsPublisher();
+  const auto publisherOnly = [&](std::vector<std::string> items, const std::vector<std::string>& extra) {
+    if (publisher) items.insert(items.begin() + 3, extra.begin(), extra.end());
+    return items;
+  };
+  CRowListView& rows = RowList(*window);
+  const struct {
+    int pane;
+    QPoint at;
+    std::vector<std::string> items;
+  } cases[] = {
+      {0, Tree(*window).visualItemRect(Tree(*window).currentItem()).center(),
+       publisher ? std::vector<std::string>{"32780:&Retrieve documents from Library ...",
+                                            "32781:&Map project to local folder ...", "32777:&Add to Library ... (off)",
+                                            "32788:&Refresh", "32786:&Delete from Library ...",
+                                            "32787:Re&name folder or document ...",
+                                            "32782:&Publish new Edition or Supplement ...",
+                                            "32783:&Confirm publication details (off)"}
+                 : std::vector<std::string>{"32780:&Retrieve documents from Library ...",
+                                            "32781:&Map project to local folder ...", "32777:&Add to Library ... (off)",
+                                            "32788:&Refresh"}},
+      // Nothing ticked: the row pointed at is, and the commands count it.
+      {1, rows.visualItemRect(rows.topLevelItem(2)).center(),
+       publisherOnly({"32780:&Retrieve 1 document from Library ...", "32779:Check-&out 1 document ...",
+                      "32778:Check-&in documents ... (off)", "32792:De&tails ..."},
+                     {"32786:&Delete 1 document from Library ...", "32787:Re&name 1 document ..."})},
+      {2, QPoint(1, 1), {"32777:&Add to Library ... (off)", "1025:Choose local folder"}},
+  };
+  for (const auto& c : cases) {
+    QMenu* menu = window->OpenContextMenu(c.pane, c.at);
+    ASSERT_NE(menu, nullptr) << c.pane;
+    EXPECT_EQ(Items(*menu), c.items) << c.pane;
+    menu->close();
+  }
+  EXPECT_TRUE(rows.QueryCommand(CommandIds::kCheckOut).enabled);
+
+  // The keyboard opens the menu too; Details tells of the row the menu was opened on.
+  QTest::keyClick(window->GetPane(1), Qt::Key_F10, Qt::ShiftModifier);
+  auto* menu = window->findChild<QMenu*>("ContextMenu");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible());
+  QTest::keyClick(window->GetPane(0), Qt::Key_Menu);
+  menu = window->findChild<QMenu*>("ContextMenu");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(Items(*menu).front(), "32780:&Retrieve documents from Library ...");   // the tree's own
+  menu->close();
+  QMenu* onRow = window->OpenContextMenu(1, rows.visualItemRect(rows.topLevelItem(0)).center());
+  ASSERT_NE(onRow, nullptr);
+  onRow->findChild<QAction*>("32792")->trigger();
+  ASSERT_TRUE(PassUntil([&] {
+    QCoreApplication::processEvents();   // the item runs once the menu has closed
+    return !Shown().empty();
+  }));
+  EXPECT_EQ(Shown().back().rfind("notes.txt\n", 0), 0u) << Shown().back();
+}
+
+TEST_F(ClientWindowsTest, OperationsActOnTheTickedDocumentsWhicheverPaneHasTheFocusAndCountThem) {
+  SplitterFrame* window = ShowPlans();
+  ASSERT_NE(window, nullptr);
+  CRowListView& rows = RowList(*window);
+  rows.setCurrentItem(rows.topLevelItem(2));
+  QTest::keyClick(&rows, Qt::Key_Space);
+  // With the tree focused, check-out still acts on the ticked document.
+  while (window->GetActiveView() != &Tree(*window)) frame_->RunRoutedCommand(CommandIds::kNextPane);
+  frame_->RefreshCommands();
+  EXPECT_TRUE(frame_->Action(CommandIds::kCheckOut)->isEnabled());
+  EXPECT_EQ(frame_->Action(CommandIds::kCheckOut)->text().toStdString(), "Check-&out 1 document ...");
+  EXPECT_EQ(frame_->Action(CommandIds::kRetrieve)->text().toStdString(), "&Retrieve 1 document from Library ...");
+  ModalRunner::QueueDialog([](QDialog& dialog) { dialog.accept(); }, "CCheckoutOptionsDlg");
+  frame_->RunRoutedCommand(CommandIds::kCheckOut);
+  EXPECT_TRUE(PassUntil([&] { return checkOuts_ == 1; }));
+  EXPECT_TRUE(ModalRunner::Unscripted().empty());
+  // Nothing ticked now: the tree answers for its own commands again, in their own words.
+  frame_->RefreshCommands();
+  EXPECT_FALSE(frame_->Action(CommandIds::kCheckOut)->isEnabled());
+  EXPECT_EQ(frame_->Action(CommandIds::kCheckOut)->text().toStdString(), "Check-&out documents ...");
+  EXPECT_EQ(frame_->Action(CommandIds::kRetrieve)->text().toStdString(), "&Retrieve documents from Library ...");
+  EXPECT_TRUE(frame_->Action(CommandIds::kRetrieve)->isEnabled());
+}
+
+TEST_F(ClientWindowsTest, FindInLibraryGoesToTheChosenDocumentInItsProject) {
+  const std::string archive = NewProject(NewProject("", "Archive"), "2004");
+  AddDocument(archive, "old plan.txt", "old");
+  SplitterFrame* window = ShowPlans();
+  ASSERT_NE(window, nullptr);
+  QTest::keyClicks(window->GetFilterBar()->findChild<QLineEdit*>("1301"), "notes");   // hides it: cleared on arrival
+  std::vector<std::string> found;
+  ModalRunner::QueueDialog(
+      [&](QDialog& dialog) {
+        auto& find = static_cast<CFindInLibraryDlg&>(dialog);
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("1201"), "OLD");
+        dialog.findChild<QPushButton*>("1203")->click();
+        ASSERT_TRUE(SearchEnds(find));
+        const auto* results = dialog.findChild<CListViewEx*>("1206");
+        for (int i = 0; i < results->topLevelItemCount(); ++i) {
+          found.push_back(results->topLevelItem(i)->text(1).toStdString() + ":" +
+                          results->topLevelItem(i)->text(0).toStdString());
+        }
+        dialog.findChild<QPushButton*>("1207")->click();
+      },
+      "CFindInLibraryDlg");
+  frame_->RunRoutedCommand(CommandIds::kFindInLibrary);
+  EXPECT_TRUE(ModalRunner::Unscripted().empty());
+  EXPECT_EQ(found, std::vector<std::string>{"Archive/2004:old plan.txt"});
+  const ProjectNode* current =
+      window->GetDocument()->GetProjectTree().FindProjectByTreeItem(window->GetDocument()->GetCurrentProjectItem());
+  ASSERT_NE(current, nullptr);
+  EXPECT_EQ(current->GetIndexName(), archive);
+  CRowListView& rows = RowList(*window);
+  EXPECT_TRUE(PassUntil([&] { return rows.currentItem() != nullptr && rows.currentItem()->text(0) == "old plan.txt"; }));
+}
+
+TEST_F(ClientWindowsTest, MyCheckOutsListsEveryDocumentTheUserHolds) {
+  const std::string other = NewProject("", "Other");
+  AddDocument(other, "held.txt", "held");
+  AddDocument(other, "free.txt", "free");
+  EXPECT_EQ(Store().CheckOutDocuments(other, "held.txt", -1, "ann", false, false).code, 0);
+  SplitterFrame* window = ShowPlans();
+  ASSERT_NE(window, nullptr);
+  std::vector<std::string> found;
+  ModalRunner::QueueDialog(
+      [&](QDialog& dialog) {
+        ASSERT_TRUE(SearchEnds(static_cast<CFindInLibraryDlg&>(dialog)));
+        const auto* results = dialog.findChild<CListViewEx*>("1206");
+        for (int i = 0; i < results->topLevelItemCount(); ++i) {
+          found.push_back(results->topLevelItem(i)->text(0).toStdString() + " by " +
+                          results->topLevelItem(i)->text(3).toStdString());
+        }
+        dialog.findChild<QPushButton*>("1208")->click();
+      },
+      "CFindInLibraryDlg");
+  frame_->RunRoutedCommand(CommandIds::kMyCheckOuts);
+  EXPECT_EQ(found, std::vector<std::string>{"held.txt by ann"});
 }
 
 }  // namespace

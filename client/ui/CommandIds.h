@@ -30,6 +30,9 @@ constexpr int kHelp = 57670;                  // F1
 constexpr int kContextHelp = 57669;           // Shift+F1
 constexpr int kNextPane = 57680;              // F6
 constexpr int kPreviousPane = 57681;          // Shift+F6
+constexpr int kFindInLibrary = 32793;         // "&Find in Library ..." (Ctrl+F)
+constexpr int kMyCheckOuts = 32794;           // "&My Check-outs ..."
+constexpr int kDocumentDetails = 32792;       // the document list's context menu: the row's details
 
 // The main frame's help topic.
 constexpr int kFrameHelpTopic = 131200;

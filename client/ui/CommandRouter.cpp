@@ -7,7 +7,7 @@ CommandRouter::CommandRouter(Targets targets, Veto veto) : targets_(std::move(ta
 CommandTarget* CommandRouter::Handler(int command, CommandStatus& status) const {
   status = {};
   if (veto_ && veto_(command)) return nullptr;
-  for (CommandTarget* target : targets_()) {
+  for (CommandTarget* target : targets_(command)) {
     if (target == nullptr) continue;
     status = target->QueryCommand(command);
     if (status.handled) return target;
@@ -20,6 +20,12 @@ CommandStatus CommandRouter::Query(int command) const {
   CommandStatus status;
   Handler(command, status);
   return status;
+}
+
+std::string CommandRouter::Text(int command) const {
+  CommandStatus status;
+  CommandTarget* target = Handler(command, status);
+  return target == nullptr ? std::string() : target->ItemText(command);
 }
 
 bool CommandRouter::Run(int command) const {

@@ -10,8 +10,8 @@
 
 class CommandRouter {
  public:
-  // The targets of this moment, in routing order; null entries are passed over.
-  using Targets = std::function<std::vector<CommandTarget*>()>;
+  // The targets of this moment for a command, in routing order; null entries are passed over.
+  using Targets = std::function<std::vector<CommandTarget*>(int command)>;
   // Commands that stay disabled whatever the targets say (the plain program's
   // publishing commands).
   using Veto = std::function<bool(int command)>;
@@ -20,6 +20,8 @@ class CommandRouter {
 
   // The state of the first target that handles the command; none: disabled.
   CommandStatus Query(int command) const;
+  // The handling target's text for the command's item; "" for its own text.
+  std::string Text(int command) const;
   // Runs the command on the target that handles it, when that target reports it
   // enabled now. True when it ran.
   bool Run(int command) const;

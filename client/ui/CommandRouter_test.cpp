@@ -22,7 +22,7 @@ TEST(CommandRouterTest, TheFirstTargetThatHandlesACommandDecidesAndItsStateIsAsk
   Target view, frame;
   view.commands = {{1, true}, {2, false}};
   frame.commands = {{1, true}, {2, true}, {3, true}, {4, true}};
-  const CommandRouter router([&] { return std::vector<CommandTarget*>{nullptr, &view, &frame}; },
+  const CommandRouter router([&](int) { return std::vector<CommandTarget*>{nullptr, &view, &frame}; },
                              [](int command) { return command == 4; });
   // 1: the view comes first; 2: the view disables it; 3: only the frame has it;
   // 4: vetoed whatever the frame says; 5: nobody has it.

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 // One link of the client's command routing. The main frame asks each target in
 // turn (focused view, library window, main frame, application) until one handles
 // the command: when a menu opens, on each toolbar refresh and again on invocation,
@@ -16,4 +18,7 @@ class CommandTarget {
   virtual CommandStatus QueryCommand(int command) = 0;
   // Runs a command this target handles and reported enabled a moment ago.
   virtual void RunCommand(int command) = 0;
+  // The item's text now when it says more than its own (how many documents it acts
+  // on); "" keeps the item's own text.
+  virtual std::string ItemText(int /*command*/) { return std::string(); }
 };

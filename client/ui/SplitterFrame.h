@@ -7,12 +7,16 @@
 // Closing the window closes the library: at once, or, while a handler of the
 // library holds it, at the first pass after the last hold.
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <array>
+#include <functional>
 
 #include "client/ui/CommandTarget.h"
 
 class CBrannockDoc;
 class CBrannockView;
+class DocumentFilterBar;
+class QMenu;
 class CRowListView;
 class DocumentView;
 class LocalFileListView;
@@ -43,10 +47,25 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   void ActivateNextPane(bool forward);
   // The pane that has, or last had, the focus (the tree at first); null once closed.
   CommandTarget* GetActiveView() const;
+  // The pane that answers `command` first: the document list for the Operations while
+  // it holds ticked documents, else the active pane.
+  CommandTarget* GetActiveView(int command) const;
   QWidget* GetPane(int index) const { return panes_[static_cast<std::size_t>(index)]; }
+  DocumentFilterBar* GetFilterBar() const { return filterBar_; }
 
-  // The window's own command: Refresh, which the tree answers whichever pane is active;
-  // the active view answers for the others.
+  // A command's menu text for the context menus ("" when the program has none), and
+  // what follows a command run from one (the main window's items are asked again).
+  void SetCommandTexts(std::function<QString(int)> texts) { commandTexts_ = std::move(texts); }
+  void SetCommandsRun(std::function<void()> ran) { commandsRun_ = std::move(ran); }
+  // Opens pane `index`'s context menu at `position` (the pane's viewport), on what is
+  // there; the keyboard opens it on the current item. Returns the menu, which closes
+  // itself; null once the window has closed.
+  QMenu* OpenContextMenu(int index, const QPoint& position);
+  // Shows a found document: its project selected in the tree and its row in the list.
+  void GoToDocument(const std::string& projectIndexName, const std::string& documentName);
+
+  // The window's own commands: Refresh, which the tree answers whichever pane is
+  // active, and Find in Library; the active view answers for the others.
   CommandStatus QueryCommand(int command) override;
   void RunCommand(int command) override;
 
@@ -58,6 +77,9 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
  private:
   void DestroyViews();
   void SetSplitterSizes();
+  // Where the keyboard opens a pane's context menu: on its current item.
+  QPoint KeyboardMenuPosition(int index) const;
+  void FindInLibrary(bool myCheckOuts);
 
   CBrannockDoc* document_;
   PaneLayout& layout_;
@@ -66,6 +88,11 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   CBrannockView* tree_;
   CRowListView* rowList_;
   LocalFileListView* localList_;
+  QWidget* rightColumn_;   // the filter bar over the inner splitter
+  DocumentFilterBar* filterBar_;
+  std::function<QString(int)> commandTexts_;
+  std::function<void()> commandsRun_;
+  QPointer<QMenu> contextMenu_;
   std::array<QWidget*, 3> panes_;
   std::array<DocumentView*, 3> views_;
   std::array<CommandTarget*, 3> targets_;
