@@ -155,6 +155,8 @@ void CRowListView::SelectPendingDocument() {
 
 void CRowListView::PrepareContextMenu(int row) {
   contextRow_ = row >= 0 && row < rows_.GetRowCount() ? row : -1;
+  // The row pointed at is the one the menu's History and Details speak of.
+  if (contextRow_ >= 0) setCurrentItem(topLevelItem(contextRow_));
   if (contextRow_ < 0 || TickedDocumentCount() > 0) return;
   const PublicationFlags flags = Flags();
   if (rows_.ToggleRowTick(contextRow_, false, flags)) rows_.RefreshDocumentRows(contextRow_, flags);

@@ -422,7 +422,7 @@ TEST_F(ClientWindowsTest, EachPaneHasAContextMenuOfItsCommandsEnabledAsItsRulesS
   ASSERT_NE(window, nullptr);
   const bool publisher = app_->IsPublisher();
   const auto publisherOnly = [&](std::vector<std::string> items, const std::vector<std::string>& extra) {
-    if (publisher) items.insert(items.begin() + 3, extra.begin(), extra.end());
+    if (publisher) items.insert(items.end() - 1, extra.begin(), extra.end());
     return items;
   };
   CRowListView& rows = RowList(*window);
@@ -444,7 +444,8 @@ TEST_F(ClientWindowsTest, EachPaneHasAContextMenuOfItsCommandsEnabledAsItsRulesS
       // Nothing ticked: the row pointed at is, and the commands count it.
       {1, rows.visualItemRect(rows.topLevelItem(2)).center(),
        publisherOnly({"32780:&Retrieve 1 document from Library ...", "32779:Check-&out 1 document ...",
-                      "32778:Check-&in documents ... (off)", "32792:De&tails ..."},
+                      "32778:Check-&in documents ... (off)", "32789:&Undo check-out ... (off)",
+                      "32790:&History ...", "32792:De&tails ..."},
                      {"32786:&Delete 1 document from Library ...", "32787:Re&name 1 document ..."})},
       {2, QPoint(1, 1), {"32777:&Add to Library ... (off)", "1025:Choose local folder"}},
   };
