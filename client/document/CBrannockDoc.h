@@ -348,6 +348,11 @@ class CBrannockDoc : public LibraryDocument {
   void OnDocumentsChangedReply(const Msg& reply, bool reasonField, bool refused);
   // The current user's backup root; empty when there is no current user.
   std::string GetUserBackupRoot();
+  // Of the `received` documents of a retrieval into `folder`, the working copies of
+  // check-outs the user holds that the user chose to keep (asked once, for all of
+  // them); none when the project's list is not held here.
+  std::set<std::string> KeepWorkingCopies(const std::string& projectIndexName, const std::string& projectName,
+                                          const std::string& folder, const std::vector<std::string>& received);
 
  public:
   // ===== end of file, deletion and renaming replies =====

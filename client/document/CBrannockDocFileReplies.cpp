@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/FilePlacement.h"
+#include "client/document/HeldWorkingCopies.h"
 #include "client/document/ReadOnlyMarking.h"
 #include "client/document/TemporaryFiles.h"
 #include "client/link/ReplyMessages.h"
@@ -20,6 +22,7 @@
 #include "common/RecordFields.h"
 #include "common/RecordRows.h"
 #include "common/StringHelpers.h"
+#include "platform/Notifier.h"
 
 namespace {
 
@@ -62,6 +65,18 @@ std::vector<std::string> TemporaryPathsOf(const std::vector<std::string>& rows) 
   return paths;
 }
 
+// The names of the rows whose file the library sent.
+std::vector<std::string> ReceivedNames(const DocumentRows& read) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < read.Counted(); ++i) {
+    std::string name;
+    std::int32_t ok = 0;
+    FieldCursor(read.rows[i]).String(name).SkipInt().Int(ok);
+    if (ok != 0) names.push_back(std::move(name));
+  }
+  return names;
+}
+
 // The number a body holds when it is one integer and nothing else.
 std::optional<int> SingleInteger(std::string body) {
   TrimString(body);
@@ -76,6 +91,20 @@ std::optional<int> SingleInteger(std::string body) {
 }  // namespace
 
 // ---- 5022 / 5024 ------------------------------------------------------------------
+
+std::set<std::string> CBrannockDoc::KeepWorkingCopies(const std::string& projectIndexName,
+                                                       const std::string& projectName, const std::string& folder,
+                                                       const std::vector<std::string>& received) {
+  ProjectDocumentList list;
+  if (!listCache_.GetProjectDocumentList(projectIndexName, tree_, libraryFolder_, list)) return {};
+  const std::vector<std::string> held = HeldWorkingCopies::Find(list, userText_, folder, received);
+  if (held.empty()) return {};
+  const platform::NotifyAnswer answer =
+      platform::Notify({HeldWorkingCopies::QuestionText(projectName, held), displayName_,
+                        platform::NotifyIcon::Warning, platform::NotifyButtons::YesNo});
+  if (answer == platform::NotifyAnswer::Yes) return {};
+  return std::set<std::string>(held.begin(), held.end());
+}
 
 void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool checkOut) {
   const std::uint32_t stamp = reply.GetOriginalStamp();
@@ -107,6 +136,10 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   ReplyMessages messages(node->GetName());
   FilePlacement placement(settings, messages);
 
+  // A retrieval never silently replaces the working copy of a document the user holds.
+  const std::set<std::string> kept =
+      checkOut ? std::set<std::string>()
+               : KeepWorkingCopies(read.project, node->GetName(), settings.folder, ReceivedNames(read));
   const bool folderMade = placement.MakeFolder();
   for (std::size_t i = 0; folderMade && i < read.Counted(); ++i) {
     std::string name;
@@ -115,7 +148,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
     FieldCursor(read.rows[i]).String(name).SkipInt().Int(ok).String(temporaryPath);
     if (ok == 0) {
       placement.NoteRefused(name);
-    } else {
+    } else if (kept.count(name) == 0) {
       placement.Place(name, temporaryPath);
     }
   }
