@@ -106,7 +106,8 @@ class CBrannockDoc : public LibraryDocument {
   // Update-hint senders.
   void ChooseLocalFolder();
   void AddSelectedLocalFiles();
-  // Stores the tree item of the project the user selected and tells the document list.
+  // Stores the tree item of the project the user selected and tells the document
+  // list and the local file list.
   void SetCurrentProject(TreeItem item);
   TreeItem GetCurrentProjectItem() const { return currentProjectItem_; }
 
@@ -146,8 +147,13 @@ class CBrannockDoc : public LibraryDocument {
   const RequestMemory* FindRequestMemory(std::uint32_t stamp) const;
 
   // The local file list's folder (may end in a separator); "" when it shows none.
-  void SetShownLocalFolder(const std::string& folder) { shownLocalFolder_ = folder; }
+  // Remembered for the run, so the library opened again shows it again.
+  void SetShownLocalFolder(const std::string& folder);
   const std::string& GetShownLocalFolder() const { return shownLocalFolder_; }
+  // Where a new local file list starts: the folder this library's list showed last
+  // in this run while it still exists, else the root project's folder, else the
+  // working folder.
+  std::string GetStartLocalFolder() const;
   // The program: the publisher handles deletion and renaming; the plain client does
   // not. Taken from the application when made.
   void SetPublisher(bool publisher) { publisher_ = publisher; }

@@ -25,6 +25,7 @@
 #include "common/StringHelpers.h"
 #include "common/ui/CChooseDirectoryDlg.h"
 #include "platform/Notifier.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ constexpr Column kColumns[] = {
     {"File Size", Qt::AlignRight, 120},    {"Project Status", Qt::AlignLeft, 120},
 };
 constexpr int kHelpTopic = 131202;  // the library window's topic
+constexpr int kRelistDelayMs = 200;  // a retrieval writing many files relists once
 
 QIcon RowIcon(const QStyle& style, int image) {
   switch (image) {
@@ -72,6 +74,10 @@ LocalFileListView::LocalFileListView(CBrannockDoc& document, QWidget* parent)
   connect(&GetSortHeader(), &QHeaderView::sectionClicked, this, &LocalFileListView::OnColumnClick);
   connect(this, &QTreeWidget::itemDoubleClicked, this, &LocalFileListView::OnItemDoubleClick);
   connect(this, &QTreeWidget::itemSelectionChanged, this, &LocalFileListView::OnSelectionChanged);
+  relistTimer_.setSingleShot(true);
+  relistTimer_.setInterval(kRelistDelayMs);
+  connect(&relistTimer_, &QTimer::timeout, this, &LocalFileListView::Relist);
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { relistTimer_.start(); });
 }
 
 bool LocalFileListView::event(QEvent* event) {
@@ -92,10 +98,8 @@ void LocalFileListView::OnInitialUpdate() {
   setWhatsThis(
       tr("The files and folders of a local folder. Double-click a folder to open it; select files and "
          "folders and choose Add to Library to add them."));
-  std::string folder = document_.GetProjectTree().GetRoot().GetLocalFolder();
-  if (folder.empty()) folder = document_.GetApp().GetWorkingDirectory();
   listing_.SetSort(LocalFolderListing::kName, true);
-  ShowFolder(folder);
+  ShowFolder(document_.GetStartLocalFolder());
 }
 
 // ----- filling -----
@@ -116,7 +120,17 @@ void LocalFileListView::ShowFolder(const std::string& folder) {
   QWidget* frame = parentWidget();
   while (frame != nullptr && qobject_cast<QMdiSubWindow*>(frame) == nullptr) frame = frame->parentWidget();
   (frame != nullptr ? frame : window())->setWindowTitle(QString::fromStdString(WindowTitle(folder)));
+  WatchFolder();
   FillList();
+}
+
+void LocalFileListView::WatchFolder() {
+  const QStringList watched = watcher_.directories();
+  QString folder = QString::fromStdString(listing_.GetFolder());
+  if (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
+  if (watched.size() == 1 && watched.front() == folder) return;
+  if (!watched.isEmpty()) watcher_.removePaths(watched);
+  if (!folder.isEmpty() && platform::fs::IsFolder(folder.toStdString())) watcher_.addPath(folder);
 }
 
 void LocalFileListView::FillList() {
@@ -142,7 +156,13 @@ void LocalFileListView::FillList() {
 }
 
 void LocalFileListView::RefreshKeepingSelection() {
-  if (CurrentProject() == nullptr) return;
+  if (CurrentProject() != nullptr) Relist();
+}
+
+void LocalFileListView::Relist() {
+  relistTimer_.stop();
+  // A folder removed and made again is watched again.
+  WatchFolder();
   std::set<QString> remembered;
   for (const QTreeWidgetItem* item : selectedItems()) remembered.insert(item->text(0));
   FillList();
@@ -216,7 +236,8 @@ CommandStatus LocalFileListView::QueryCommand(int command) {
   switch (command) {
     case CommandIds::kAddToLibrary:
       return {true, LocalAddRules::IsEnabled(SelectedEntries(), IsPublicationBusy()), false};
-    case CommandIds::kChooseLocalFolder: return {true, true, false};
+    case CommandIds::kChooseLocalFolder:
+    case CommandIds::kRefresh: return {true, true, false};
     case CommandIds::kToolTips: return {true, false, document_.AreTipsOn()};
     default: return {};
   }
@@ -226,10 +247,15 @@ void LocalFileListView::RunCommand(int command) {
   OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
   if (command == CommandIds::kAddToLibrary) OnAddToLibrary();
   if (command == CommandIds::kChooseLocalFolder) ChooseFolder();
+  if (command == CommandIds::kRefresh) {
+    Relist();
+    document_.RequestProjectTree(true);
+  }
 }
 
 void LocalFileListView::OnUpdate(int code) {
   switch (code) {
+    case ClientHints::kProjectTree: Relist(); break;
     case ClientHints::kProjectAdded:
     case ClientHints::kDocumentList:
     case ClientHints::kDocumentFiles: RefreshKeepingSelection(); break;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <shared_mutex>
 
 #include "client/document/ClientHints.h"
@@ -162,6 +163,43 @@ TEST_F(LocalFileListViewTest, RefreshKeepsTheSelectionOfNamesStillThere) {
   std::vector<QString> selected;
   for (const QTreeWidgetItem* item : view_->selectedItems()) selected.push_back(item->text(0));
   EXPECT_EQ(selected, std::vector<QString>{"a.txt"});
+}
+
+// A folder made on disk shows by F5 and by choosing the project again at once, and
+// by itself once the event loop has seen the change.
+TEST_F(LocalFileListViewTest, TheListFollowsItsFolder) {
+  struct Case {
+    const char* made;
+    std::function<void()> ask;   // null: nothing is asked
+  };
+  const std::vector<Case> cases = {
+      {"refreshed", [this] { view_->RunCommand(CommandIds::kRefresh); }},
+      {"chosen", [this] { doc_->SetCurrentProject(kAlphaItem); }},
+      {"watched", nullptr},
+  };
+  EXPECT_TRUE(view_->QueryCommand(CommandIds::kRefresh).enabled);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.made);
+    ASSERT_TRUE(std::filesystem::create_directory(folder_ + "/" + c.made));
+    if (c.ask) {
+      c.ask();
+      EXPECT_NE(Row(c.made), nullptr);
+    } else {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return Row(c.made) != nullptr; }, 10000));
+    }
+  }
+}
+
+// A library window opened again (a lost link closed the first) lists the folder the
+// user was in, and its title names it.
+TEST_F(LocalFileListViewTest, ANewListStartsAtTheFolderTheLibraryShowedLast) {
+  platform::ScratchFolder elsewhere;
+  view_->ShowFolder(elsewhere.Path());
+  QWidget window;
+  LocalFileListView again(*doc_, &window);
+  again.OnInitialUpdate();
+  EXPECT_EQ(again.GetFolder(), elsewhere.Path());
+  EXPECT_EQ(window.windowTitle().toStdString(), doc_->GetDisplayName() + " - " + elsewhere.Path());
 }
 
 TEST_F(LocalFileListViewTest, AddIsEnabledForRealRowsOutsidePublicationsOnly) {
