@@ -136,7 +136,8 @@ class CBrannockDoc : public LibraryDocument {
 
   // What a request remembers for its reply, by the request's stamp: the replace
   // mode, the writable choice and the check-in mode as they were when it was sent,
-  // and for 5018 / 5026 the folder its files were read from.
+  // and for 5018 / 5026 the folder its files were read from, for 5021 the folder
+  // its files go to ("" for the project's own).
   struct RequestMemory {
     std::int32_t replaceMode = 0;
     bool writable = false;
@@ -214,7 +215,12 @@ class CBrannockDoc : public LibraryDocument {
   // need not be the project's own); the reply marks them read-only there.
   bool SendAddDocuments(const std::string& projectIndexName, const std::string& folder,
                         const std::vector<std::string>& fileNames, const std::string& comments);
-  bool SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode);
+  // The files go to `folder`, or to the project's own folder when it is empty.
+  bool SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode,
+                        const std::string& folder = std::string());
+  // Whether `folder` lies in the client's own copies of libraries
+  // ("<working folder>/Libraries/"), where the files of unmapped projects go.
+  bool IsClientOwnFolder(const std::string& folder) const;
   bool SendCheckOutDocuments(const ProjectDocumentList& documents, bool referencing, bool referenced,
                              std::int32_t replaceMode);
   bool SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode);

@@ -123,13 +123,13 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
 
   const RequestMemory* memory = FindRequestMemory(stamp);
   settings.folder = GetInstructionTargetFolder(stamp);
+  if (settings.folder.empty() && !checkOut && memory != nullptr) settings.folder = memory->folder;
   if (settings.folder.empty()) settings.folder = node->GetLocalFolder();
   settings.backupRoot = GetUserBackupRoot();
   settings.shownPath = tree_.GetShownPath(read.project);
   settings.shownPath.insert(settings.shownPath.begin(), connectionName_);
   // The first level of a batch says where its files went; the levels below go beneath it.
-  const std::string ownFolder = EnsureTrailingBackslash(app_.GetWorkingDirectory()) + kLibrariesFolder;
-  settings.ownFolder = IsFirstLevelInstruction(stamp) && settings.folder.compare(0, ownFolder.size(), ownFolder) == 0;
+  settings.ownFolder = IsFirstLevelInstruction(stamp) && IsClientOwnFolder(settings.folder);
   settings.replaceMode = memory != nullptr ? memory->replaceMode : replaceMode_;
   settings.readOnly = memory != nullptr && !checkOut ? !memory->writable : readOnly;
   settings.checkOut = checkOut;

@@ -22,7 +22,6 @@
 #include "client/ui/LibraryImages.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/PaneSizeStore.h"
-#include "common/StringHelpers.h"
 #include "common/ui/CChooseDirectoryDlg.h"
 #include "platform/Notifier.h"
 #include "platform/fs.h"
@@ -106,10 +105,8 @@ void LocalFileListView::OnInitialUpdate() {
 
 std::string LocalFileListView::WindowTitle(const std::string& folder) const {
   // The program's own copies of a library are no place the user chose: not shown.
-  const std::string internal =
-      EnsureTrailingBackslash(document_.GetApp().GetWorkingDirectory()) + CBrannockDoc::kLibrariesFolder;
   const std::string& library = document_.GetDisplayName();
-  if (EnsureTrailingBackslash(folder).rfind(internal, 0) == 0) return library;
+  if (document_.IsClientOwnFolder(folder)) return library;
   return library + " - " + folder;
 }
 
