@@ -182,6 +182,10 @@ class CBrannockDoc : public LibraryDocument {
   // Error boxes of the failure replies: the body's first field is the server's error
   // number; the reply's instruction is marked failed and the number's text shown.
   void OnAddProjectFailed(const Msg& reply);          // 5013
+  // The server's numbers of a list refused because its project no longer exists:
+  // no box then, the tree is asked for again (once until it comes).
+  static constexpr std::int32_t kDocumentListProjectGone = 7;
+  static constexpr std::int32_t kVersionListProjectGone = 23;
   void OnListFailed(const Msg& reply);                // 5017, 5029 (5017 also ends the pending list request)
   void OnCheckOutFailed(const Msg& reply);            // 5025
   void OnCreateEditionFailed(const Msg& reply);       // 5032
@@ -496,6 +500,7 @@ class CBrannockDoc : public LibraryDocument {
   int currentInstruction_ = -1;
   bool lastOutcome_ = false;
   bool refreshAfterTree_ = false;
+  bool treeAskedForGoneProject_ = false;   // a list named a deleted project; the tree is asked for
   bool publicationRunning_ = false;
   bool publicationPreparing_ = false;
   FolderMapping publicationMapping_;
