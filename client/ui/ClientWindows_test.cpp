@@ -214,6 +214,42 @@ TEST_F(ClientWindowsTest, ALinkThatEndsUnderADialogClosesTheWindowOnceTheDialogR
   EXPECT_TRUE(Windows().empty());
 }
 
+// A dialog working on the library does not outlive its link: it closes with a notice
+// naming it, and what it held is not sent.
+TEST_F(ClientWindowsTest, ADialogOfTheLibraryClosesWithANoticeWhenItsLinkEnds) {
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  SplitterFrame* window = Windows().front();
+  CBrannockDoc* document = window->GetDocument();
+  ASSERT_TRUE(PassUntil([&] { return document->IsFirstRequestSent(); }));
+  bool closedByItself = false;
+  ModalRunner::QueueDialog(
+      [&](QDialog& dialog) {
+        server_.Stop();
+        closedByItself = WaitUntil([&] {
+          QApplication::processEvents(QEventLoop::AllEvents, 20);
+          app_->DoProcessing();
+          return !dialog.isVisible();
+        });
+      },
+      "CAddToLibraryDlg");
+  int result = QDialog::Accepted;
+  std::string title;
+  {
+    OpenLibraries::Hold hold(app_->GetOpenLibraries(), *document);
+    CAddToLibraryDlg dialog(*document, work_, "", true, window->GetPane(2));
+    title = dialog.windowTitle().toStdString();
+    result = ModalRunner::Exec(dialog);
+  }
+  EXPECT_TRUE(closedByItself);
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_TRUE(ModalRunner::Unscripted().empty());
+  std::string notice = SplitterFrame::kDialogsClosed;
+  notice.replace(notice.find("%s"), 2, document->GetDisplayName());
+  EXPECT_EQ(Shown().back(), notice + "    " + title + "\r\n");
+  EXPECT_TRUE(PassUntil([&] { return app_->GetOpenLibraries().GetCount() == 0; }));
+}
+
 TEST_F(ClientWindowsTest, PublishShowsItsCheckMarkWhileAPublicationIsPrepared) {
   Visit(0);
   ASSERT_EQ(Windows().size(), 1u);

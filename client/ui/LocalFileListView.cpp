@@ -233,8 +233,7 @@ CommandStatus LocalFileListView::QueryCommand(int command) {
   switch (command) {
     case CommandIds::kAddToLibrary:
       return {true, LocalAddRules::IsEnabled(SelectedEntries(), IsPublicationBusy()), false};
-    case CommandIds::kChooseLocalFolder:
-    case CommandIds::kRefresh: return {true, true, false};
+    case CommandIds::kChooseLocalFolder: return {true, true, false};
     case CommandIds::kToolTips: return {true, false, document_.AreTipsOn()};
     default: return {};
   }
@@ -244,10 +243,6 @@ void LocalFileListView::RunCommand(int command) {
   OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);
   if (command == CommandIds::kAddToLibrary) OnAddToLibrary();
   if (command == CommandIds::kChooseLocalFolder) ChooseFolder();
-  if (command == CommandIds::kRefresh) {
-    Relist();
-    document_.RequestProjectTree(true);
-  }
 }
 
 void LocalFileListView::OnUpdate(int code) {

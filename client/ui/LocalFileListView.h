@@ -39,6 +39,9 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
   void FillList();
   // The entries of the selected rows, top to bottom.
   std::vector<LocalFileEntry> SelectedEntries() const;
+  // Lists again (F5, a change on disk, a new tree), selecting again the rows of the
+  // same names, and watches the folder.
+  void Relist();
 
  protected:
   void OnUpdate(int code) override;
@@ -56,8 +59,6 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
   void OnSelectionChanged();
   // Lists again, selecting again the rows of the same names (not while no project is current).
   void RefreshKeepingSelection();
-  // Lists again, selecting again the rows of the same names, and watches the folder.
-  void Relist();
   // Watches the listed folder alone; nothing when it is not a folder.
   void WatchFolder();
   // The folder chooser from the list's folder; true when another folder was chosen

@@ -1,8 +1,10 @@
 #include "client/ui/SplitterFrame.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QSplitter>
 #include <algorithm>
+#include <string>
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
@@ -12,6 +14,7 @@
 #include "client/ui/CommandIds.h"
 #include "client/ui/CRowListView.h"
 #include "client/ui/LocalFileListView.h"
+#include "platform/Notifier.h"
 
 SplitterFrame::SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget* parent)
     : QMdiSubWindow(parent), document_(&document), layout_(layout) {
@@ -40,11 +43,29 @@ SplitterFrame::SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget
   tree_->OnInitialUpdate();
   rowList_->OnInitialUpdate();
   localList_->OnInitialUpdate();
+  connect(&linkWatch_, &QTimer::timeout, this, &SplitterFrame::CloseDialogsOfEndedLink);
+  linkWatch_.start(kLinkWatchMs);
+}
+
+void SplitterFrame::CloseDialogsOfEndedLink() {
+  if (document_ == nullptr || !document_->IsLinkEnded() || !document_->IsClosePending()) return;
+  std::string closed;
+  for (QDialog* dialog : findChildren<QDialog*>()) {
+    if (!dialog->isVisible()) continue;
+    closed += "    " + dialog->windowTitle().toStdString() + "\r\n";
+    // Without the question about typed input: nothing typed there can be sent now.
+    dialog->QDialog::reject();
+  }
+  if (closed.empty()) return;
+  std::string text = kDialogsClosed;
+  text.replace(text.find("%s"), 2, document_->GetDisplayName());
+  platform::NotifyText(text + closed, platform::NotifyIcon::Warning);
 }
 
 SplitterFrame::~SplitterFrame() { DestroyViews(); }
 
 void SplitterFrame::DestroyViews() {
+  linkWatch_.stop();
   if (document_ == nullptr) return;
   for (DocumentView* view : views_) document_->GetViews().Detach(*view);
   document_ = nullptr;
@@ -115,7 +136,10 @@ CommandStatus SplitterFrame::QueryCommand(int command) {
 }
 
 void SplitterFrame::RunCommand(int command) {
-  if (command == CommandIds::kRefresh && tree_ != nullptr) tree_->RunCommand(command);
+  if (command != CommandIds::kRefresh || tree_ == nullptr) return;
+  tree_->RunCommand(command);
+  // The disk is read again too: what F5 shows in the local list is what is there now.
+  if (localList_ != nullptr) localList_->Relist();
 }
 
 void SplitterFrame::closeEvent(QCloseEvent* event) {

@@ -5,8 +5,11 @@
 // of them when the document has closed (the main frame tells it from the open
 // libraries' closed observer); the window itself goes once that handler returns.
 // Closing the window closes the library: at once, or, while a handler of the
-// library holds it, at the first pass after the last hold.
+// library holds it, at the first pass after the last hold. When the link ends under
+// a dialog of the window, the dialog is closed with a notice: nothing it would
+// send can go.
 #include <QMdiSubWindow>
+#include <QTimer>
 #include <array>
 
 #include "client/ui/CommandTarget.h"
@@ -23,6 +26,11 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   Q_OBJECT
 
  public:
+  static constexpr int kLinkWatchMs = 200;
+  static constexpr const char* kDialogsClosed =
+      "The connection to the library \"%s\" has ended, so these windows were closed; nothing in them was "
+      "sent:\r\n";
+
   // `layout` (the main frame's) outlives the window.
   SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget* parent = nullptr);
   // Lets go of a document still open (the views detach from it).
@@ -58,6 +66,9 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
  private:
   void DestroyViews();
   void SetSplitterSizes();
+  // Once the library's link has ended and it waits to close: closes the window's open
+  // dialogs (they hold it) and tells which.
+  void CloseDialogsOfEndedLink();
 
   CBrannockDoc* document_;
   PaneLayout& layout_;
@@ -69,6 +80,7 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   std::array<QWidget*, 3> panes_;
   std::array<DocumentView*, 3> views_;
   std::array<CommandTarget*, 3> targets_;
+  QTimer linkWatch_;
   int activePane_ = 0;
   bool sizesApplied_ = false;
 };
