@@ -21,6 +21,7 @@
 #include "client/document/InstructionBatch.h"
 #include "client/document/LibraryDocument.h"
 #include "client/document/LocalFileEntry.h"
+#include "client/document/QueueCancel.h"
 #include "client/document/UndeliveredCheckOuts.h"
 #include "client/library/DocumentListCache.h"
 #include "client/library/ProjectDocumentList.h"
@@ -292,6 +293,9 @@ class CBrannockDoc : public LibraryDocument {
   // Requests the link handed back unanswered (any thread).
   void NoteAbandonedRequests(const std::vector<Msg>& requests);
   const std::deque<InstructionBatch>& GetBatches() const { return batches_; }
+  // Cancel of the queued work (see QueueCancel): the steps not sent are given up, the
+  // rest of the queue goes as usual. What was done, given up and still awaited.
+  QueueCancel CancelQueuedWork();
   int GetCurrentInstructionIndex() const { return currentInstruction_; }
   bool GetLastOutcome() const { return lastOutcome_; }
 

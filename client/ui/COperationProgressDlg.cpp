@@ -1,5 +1,6 @@
 #include "client/ui/COperationProgressDlg.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -10,8 +11,10 @@
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
+#include "client/document/QueueCancel.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
+#include "platform/Notifier.h"
 
 namespace {
 
@@ -54,6 +57,10 @@ COperationProgressDlg::COperationProgressDlg(CBrannockDoc& document, QWidget* pa
   right->addWidget(list_, 1);
   right->addWidget(fileLine_);
   right->addWidget(progress_);
+  QDialogButtonBox* buttons = MakeButtonBox(QDialogButtonBox::Cancel);
+  SetControlHelp(buttons->button(QDialogButtonBox::Cancel), 2,
+                 "Gives up the steps not yet sent, after asking; what is done stays done.");
+  right->addWidget(buttons);
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(animation_, 0, Qt::AlignTop);
   layout->addLayout(right, 1);
@@ -122,10 +129,24 @@ void COperationProgressDlg::OnTimer() {
   if (!timer_.isActive()) return;
   document_.GetApp().DoProcessing();
   ShowFileProgress(document_.GetFileProgress());
-  if (++idleTicks_ == kIdleTicksLimit) reject();
+  if (++idleTicks_ == kIdleTicksLimit) Close();
 }
 
 void COperationProgressDlg::reject() {
+  if (QueueCancel::Count(document_.GetBatches()).cancelled > 0) {
+    const platform::NotifyAnswer answer = platform::Notify(
+        {QueueCancel::kQuestion, windowTitle().toStdString(), platform::NotifyIcon::Question,
+         platform::NotifyButtons::YesNo});
+    if (answer != platform::NotifyAnswer::Yes) return;
+    // The question's loop ran passes: the dialog may have been closed meanwhile.
+    if (!isVisible()) return;
+    const QueueCancel cancel = document_.CancelQueuedWork();
+    platform::NotifyText(cancel.Text());
+  }
+  Close();
+}
+
+void COperationProgressDlg::Close() {
   timer_.stop();
   animation_->Stop();
   Dismiss();

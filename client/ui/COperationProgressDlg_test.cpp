@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QTest>
 
+#include "client/document/QueueCancel.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
 #include "platform/ui/QtTestApplication.h"
@@ -130,14 +133,45 @@ TEST_F(COperationProgressDlgTest, TheIdleLimitClosesAndAReplyRestartsTheCount) {
   EXPECT_EQ(dialog.GetIdleTicks(), COperationProgressDlg::kIdleTicksLimit);
 }
 
-TEST_F(COperationProgressDlgTest, EscapeClosesTheDialogAndLeavesTheQueue) {
-  document_->QueueBatch(Batch({Step("a")}));
-  COperationProgressDlg dialog(*document_);
-  dialog.show();
-  QTest::keyClick(&dialog, Qt::Key_Escape);
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_FALSE(dialog.IsTimerActive());
-  EXPECT_EQ(document_->GetBatches().size(), 1u);
+// Escape and Cancel give up the steps not yet sent only when the user says Yes; a
+// queue with nothing left to give up closes without a question.
+TEST_F(COperationProgressDlgTest, CancelAsksThenGivesUpTheStepsNotSentAndTellsWhatWasDone) {
+  struct Case {
+    bool unsent;
+    platform::NotifyAnswer answer;
+    bool escape;
+    bool stays;
+    std::vector<std::string> shown;
+  };
+  const std::string told = QueueCancel{1, 0, 1}.Text();
+  const std::vector<Case> cases = {
+      {true, platform::NotifyAnswer::No, true, true, {QueueCancel::kQuestion}},
+      {true, platform::NotifyAnswer::Yes, false, false, {QueueCancel::kQuestion, told}},
+      {false, platform::NotifyAnswer::Yes, true, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.escape ? "Escape" : "Cancel");
+    document_ = std::make_unique<CBrannockDoc>(*app_);
+    document_->QueueBatch(Batch({Step("done", true, true, true), Step("next", !c.unsent, !c.unsent, !c.unsent)}));
+    questionAnswer_ = c.answer;
+    shown_.clear();
+    COperationProgressDlg dialog(*document_);
+    dialog.show();
+    if (c.escape) {
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    } else {
+      dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    }
+    EXPECT_EQ(dialog.isVisible(), c.stays);
+    EXPECT_EQ(dialog.IsTimerActive(), c.stays);
+    EXPECT_EQ(Shown(), c.shown);
+    // A cancelled batch with nothing awaited leaves the queue at once; else it runs on.
+    const bool cancelled = c.unsent && !c.stays;
+    ASSERT_EQ(document_->GetBatches().size(), cancelled ? 0u : 1u);
+    if (!cancelled) {
+      EXPECT_EQ(document_->GetBatches().front().GetInstruction(2)->IsDone(), !c.unsent);
+    }
+  }
 }
 
 TEST_F(COperationProgressDlgTest, OnlyTheHeadBatchIsListedAndANewHeadIsListedAnew) {

@@ -343,7 +343,7 @@ TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
       {"CInformationDlg", {"1003", "1"}},
       {"CNewEditionDlg", {"1035", "1046", "1047", "1051", "1073", "1074", "1072", "1015", "1075", "1076"}},
       {"COpenLibraryDlg", {"1001", "1083", "1084"}},
-      {"COperationProgressDlg", {"1064"}},
+      {"COperationProgressDlg", {"1064", "2"}},
       {"CRenameDlg", {"1002", "OK", "Cancel"}},
       {"", {"pathEdit", "CDirectoryTree", "CDriveComboBox", "Derive all sub-project mappings from this path", "Accept",
             "newFolder", "Cancel"}},   // the folder chooser
