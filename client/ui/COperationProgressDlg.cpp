@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
@@ -57,7 +58,8 @@ COperationProgressDlg::COperationProgressDlg(CBrannockDoc& document, QWidget* pa
   right->addWidget(list_, 1);
   right->addWidget(fileLine_);
   right->addWidget(progress_);
-  QDialogButtonBox* buttons = MakeButtonBox(QDialogButtonBox::Cancel);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &COperationProgressDlg::OnCancel);
   SetControlHelp(buttons->button(QDialogButtonBox::Cancel), 2,
                  "Gives up the steps not yet sent, after asking; what is done stays done.");
   right->addWidget(buttons);
@@ -132,7 +134,7 @@ void COperationProgressDlg::OnTimer() {
   if (++idleTicks_ == kIdleTicksLimit) Close();
 }
 
-void COperationProgressDlg::reject() {
+void COperationProgressDlg::OnCancel() {
   if (QueueCancel::Count(document_.GetBatches()).cancelled > 0) {
     const platform::NotifyAnswer answer = platform::Notify(
         {QueueCancel::kQuestion, windowTitle().toStdString(), platform::NotifyIcon::Question,
@@ -144,6 +146,14 @@ void COperationProgressDlg::reject() {
     platform::NotifyText(cancel.Text());
   }
   Close();
+}
+
+void COperationProgressDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    OnCancel();
+    return;
+  }
+  ClientDialog::keyPressEvent(event);
 }
 
 void COperationProgressDlg::Close() {

@@ -45,17 +45,23 @@ class COperationProgressDlg : public ClientDialog {
   int GetIdleTicks() const { return idleTicks_; }
   bool IsTimerActive() const { return timer_.isActive(); }
 
-  // Cancel and Escape: with steps not yet sent, asks (No keeps the dialog running),
-  // cancels them and tells what was done; then closes.
-  void reject() override;
-  // The close hint and the idle limit: stops timer and animation, then closes.
+  // The user's Cancel (the button, Escape): with steps not yet sent, asks (No keeps
+  // the dialog running), cancels them and tells what was done; then closes.
+  void OnCancel();
+  // The close hint, the idle limit and any close the program makes: stops timer and
+  // animation, then closes; the queue runs on.
   void Close();
+  void reject() override { Close(); }
 
   const ProgressRows& GetRows() const { return rows_; }
   CListViewEx& GetList() const { return *list_; }
   QProgressBar& GetProgressBar() const { return *progress_; }
   QLabel& GetFileLine() const { return *fileLine_; }
   ProgressAnimation& GetAnimation() const { return *animation_; }
+
+ protected:
+  // Escape is the user's Cancel.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   // Keeps the list and the bar in step with the document's head batch.
