@@ -11,6 +11,7 @@
 #include "client/document/QueueCancel.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
+#include "platform/NumberLocale.h"
 #include "platform/ui/QtTestApplication.h"
 #include "testsupport/ClientLibraryTest.h"
 
@@ -74,6 +75,7 @@ TEST_F(COperationProgressDlgTest, APlaceholderOnlyBatchListsNothingWithRangeZero
 
 TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThemThenStepsAgain) {
   document_->QueueBatch(Batch({Step("a", true, true, true), Step("b", true)}));
+  platform::SetNumberLocaleForTesting([] { return platform::NumberLocale{3, "."}; });
   COperationProgressDlg dialog(*document_);
   struct Case {
     std::int64_t done;
@@ -83,9 +85,9 @@ TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThem
     int maximum;
   };
   const Case cases[] = {
-      {0, 200000000, "Receiving a file: 0 of 200000000 bytes", 0, 1000},
-      {50000000, 200000000, "Receiving a file: 50000000 of 200000000 bytes", 250, 1000},
-      {199999999, 200000000, "Receiving a file: 199999999 of 200000000 bytes", 999, 1000},
+      {0, 200000000, "Receiving a file: 0 of 200.000.000 bytes", 0, 1000},
+      {50000000, 200000000, "Receiving a file: 50.000.000 of 200.000.000 bytes", 250, 1000},
+      {199999999, 200000000, "Receiving a file: 199.999.999 of 200.000.000 bytes", 999, 1000},
       {0, 0, "", 1, 3},   // the file is in: the bar counts steps again
   };
   for (const Case& c : cases) {
@@ -94,6 +96,7 @@ TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThem
     EXPECT_EQ(dialog.GetProgressBar().value(), c.value) << c.done;
     EXPECT_EQ(dialog.GetProgressBar().maximum(), c.maximum) << c.done;
   }
+  platform::SetNumberLocaleForTesting(nullptr);
 }
 
 TEST_F(COperationProgressDlgTest, RowsShowTheirIconsAndDoneRowsStepTheBar) {
