@@ -57,6 +57,9 @@ void SplitterFrame::CloseDialogsOfEndedLink() {
     dialog->QDialog::reject();
   }
   if (closed.empty()) return;
+  // Once is enough (the library closes next), and the notice's own box is never taken
+  // for one of the window's dialogs.
+  linkWatch_.stop();
   std::string text = kDialogsClosed;
   text.replace(text.find("%s"), 2, document_->GetDisplayName());
   platform::NotifyText(text + closed, platform::NotifyIcon::Warning);
