@@ -189,18 +189,6 @@ TEST_F(LocalFileListViewTest, TheListFollowsItsFolder) {
   }
 }
 
-// A library window opened again (a lost link closed the first) lists the folder the
-// user was in, and its title names it.
-TEST_F(LocalFileListViewTest, ANewListStartsAtTheFolderTheLibraryShowedLast) {
-  platform::ScratchFolder elsewhere;
-  view_->ShowFolder(elsewhere.Path());
-  QWidget window;
-  LocalFileListView again(*doc_, &window);
-  again.OnInitialUpdate();
-  EXPECT_EQ(again.GetFolder(), elsewhere.Path());
-  EXPECT_EQ(window.windowTitle().toStdString(), doc_->GetDisplayName() + " - " + elsewhere.Path());
-}
-
 TEST_F(LocalFileListViewTest, AddIsEnabledForRealRowsOutsidePublicationsOnly) {
   Select({"Choose Directory", "Up to Parent Directory"});
   EXPECT_FALSE(Enabled() || doc_->HasLocalSelection());
