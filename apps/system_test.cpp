@@ -203,9 +203,10 @@ TEST_F(SystemTest, ThePublisherChangesTheLibraryAndThePlainClientSeesIt) {
   EXPECT_TRUE(Contains(seen, "documents: Notes.txt | 1 |")) << seen;
   EXPECT_TRUE(Contains(seen, "command: 32786 absent\n") && Contains(seen, "command: 32787 absent\n")) << seen;
   EXPECT_TRUE(Contains(seen, "command: 32782 disabled\n")) << seen;
-  // Retrieved as it was checked in, read-only when not asked to be writable.
-  ASSERT_NO_FATAL_FAILURE(
-      reader.RunAll({"focus documents", "tick Valve.dxf", "answer no", "command 32780", "wait-idle"}));
+  // Retrieved as it was checked in, into the program's own folder of the unmapped
+  // project (the first No), read-only when not asked to be writable.
+  ASSERT_NO_FATAL_FAILURE(reader.RunAll(
+      {"focus documents", "tick Valve.dxf", "answer no", "answer no", "command 32780", "wait-idle"}));
   const std::string retrieved = reader.LibraryFolder() + "/Engineering/Drawings/Valve.dxf";
   EXPECT_EQ(Read(retrieved), "valve, edited\n");
   EXPECT_TRUE(platform::fs::IsReadOnly(retrieved));

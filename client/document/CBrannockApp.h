@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "client/document/OpenLibraries.h"
+#include "client/document/ShownLocalFolders.h"
 #include "client/document/TemporaryFiles.h"
 #include "client/records/CertificateImport.h"
 #include "client/records/LibraryEntry.h"
@@ -73,6 +74,8 @@ class CBrannockApp {
 
   OpenLibraries& GetOpenLibraries() { return libraries_; }
   void DoProcessing() { libraries_.DoProcessing(); }
+  // What each library's local file list showed last in this run.
+  ShownLocalFolders& GetShownLocalFolders() { return shownLocalFolders_; }
 
  private:
   std::string EntriesPath() const;
@@ -84,5 +87,6 @@ class CBrannockApp {
   UserProfiles profiles_;
   TemporaryFiles temporaryFiles_;
   OpenLibraries libraries_;
+  ShownLocalFolders shownLocalFolders_;
   bool publisher_ = true;
 };

@@ -265,6 +265,17 @@ void CBrannockDoc::SendHint(int code, std::uint32_t view) {
   views_.UpdateAllViews(code, &hint);
 }
 
+void CBrannockDoc::SetShownLocalFolder(const std::string& folder) {
+  shownLocalFolder_ = folder;
+  app_.GetShownLocalFolders().Remember(libraryFolder_, folder);
+}
+
+std::string CBrannockDoc::GetStartLocalFolder() const {
+  std::string folder = app_.GetShownLocalFolders().Find(libraryFolder_);
+  if (folder.empty()) folder = tree_.GetRoot().GetLocalFolder();
+  return folder.empty() ? app_.GetWorkingDirectory() : folder;
+}
+
 void CBrannockDoc::ChooseLocalFolder() { SendHint(ClientHints::kChooseLocalFolder, UpdateHint::kLocalFileListView); }
 
 void CBrannockDoc::AddSelectedLocalFiles() { SendHint(ClientHints::kAddSelectedLocalFiles, UpdateHint::kLocalFileListView); }
@@ -272,6 +283,8 @@ void CBrannockDoc::AddSelectedLocalFiles() { SendHint(ClientHints::kAddSelectedL
 void CBrannockDoc::SetCurrentProject(TreeItem item) {
   currentProjectItem_ = item;
   SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
+  // Choosing a project again is how a user asks to see the disk as it is now.
+  SendHint(ClientHints::kDocumentList, UpdateHint::kLocalFileListView);
 }
 
 bool CBrannockDoc::CompareFiles(const std::string& first, const std::string& second) {

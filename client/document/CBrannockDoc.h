@@ -21,6 +21,7 @@
 #include "client/document/InstructionBatch.h"
 #include "client/document/LibraryDocument.h"
 #include "client/document/LocalFileEntry.h"
+#include "client/document/QueueCancel.h"
 #include "client/document/UndeliveredCheckOuts.h"
 #include "client/document/VersionDeliveries.h"
 #include "client/library/DocumentListCache.h"
@@ -107,7 +108,8 @@ class CBrannockDoc : public LibraryDocument {
   // Update-hint senders.
   void ChooseLocalFolder();
   void AddSelectedLocalFiles();
-  // Stores the tree item of the project the user selected and tells the document list.
+  // Stores the tree item of the project the user selected and tells the document
+  // list and the local file list.
   void SetCurrentProject(TreeItem item);
   TreeItem GetCurrentProjectItem() const { return currentProjectItem_; }
 
@@ -136,8 +138,9 @@ class CBrannockDoc : public LibraryDocument {
 
   // What a request remembers for its reply, by the request's stamp: the replace
   // mode, the writable choice and the check-in mode as they were when it was sent,
-  // and for 5018 / 5026 the folder its files were read from (for a 5020 of
-  // SendGetVersion, the folder that receives the file).
+  // and for 5018 / 5026 the folder its files were read from, for 5020 the folder
+  // its files go to ("" for the project's own; for SendGetVersion, the folder that
+  // receives the file).
   struct RequestMemory {
     std::int32_t replaceMode = 0;
     bool writable = false;
@@ -148,8 +151,13 @@ class CBrannockDoc : public LibraryDocument {
   const RequestMemory* FindRequestMemory(std::uint32_t stamp) const;
 
   // The local file list's folder (may end in a separator); "" when it shows none.
-  void SetShownLocalFolder(const std::string& folder) { shownLocalFolder_ = folder; }
+  // Remembered for the run, so the library opened again shows it again.
+  void SetShownLocalFolder(const std::string& folder);
   const std::string& GetShownLocalFolder() const { return shownLocalFolder_; }
+  // Where a new local file list starts: the folder this library's list showed last
+  // in this run while it still exists, else the root project's folder, else the
+  // working folder.
+  std::string GetStartLocalFolder() const;
   // The program: the publisher handles deletion and renaming; the plain client does
   // not. Taken from the application when made.
   void SetPublisher(bool publisher) { publisher_ = publisher; }
@@ -177,6 +185,10 @@ class CBrannockDoc : public LibraryDocument {
   // Error boxes of the failure replies: the body's first field is the server's error
   // number; the reply's instruction is marked failed and the number's text shown.
   void OnAddProjectFailed(const Msg& reply);          // 5013
+  // The server's numbers of a list refused because its project no longer exists:
+  // no box then, the tree is asked for again (once until it comes).
+  static constexpr std::int32_t kDocumentListProjectGone = 7;
+  static constexpr std::int32_t kVersionListProjectGone = 23;
   void OnListFailed(const Msg& reply);                // 5017, 5029 (5017 also ends the pending list request)
   void OnCheckOutFailed(const Msg& reply);            // 5025
   void OnCreateEditionFailed(const Msg& reply);       // 5032
@@ -210,7 +222,12 @@ class CBrannockDoc : public LibraryDocument {
   // need not be the project's own); the reply marks them read-only there.
   bool SendAddDocuments(const std::string& projectIndexName, const std::string& folder,
                         const std::vector<std::string>& fileNames, const std::string& comments);
-  bool SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode);
+  // The files go to `folder`, or to the project's own folder when it is empty.
+  bool SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode,
+                        const std::string& folder = std::string());
+  // Whether `folder` lies in the client's own copies of libraries
+  // ("<working folder>/Libraries/"), where the files of unmapped projects go.
+  bool IsClientOwnFolder(const std::string& folder) const;
   bool SendCheckOutDocuments(const ProjectDocumentList& documents, bool referencing, bool referenced,
                              std::int32_t replaceMode);
   bool SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode);
@@ -290,6 +307,9 @@ class CBrannockDoc : public LibraryDocument {
   // Requests the link handed back unanswered (any thread).
   void NoteAbandonedRequests(const std::vector<Msg>& requests);
   const std::deque<InstructionBatch>& GetBatches() const { return batches_; }
+  // Cancel of the queued work (see QueueCancel): the steps not sent are given up, the
+  // rest of the queue goes as usual. What was done, given up and still awaited.
+  QueueCancel CancelQueuedWork();
   int GetCurrentInstructionIndex() const { return currentInstruction_; }
   bool GetLastOutcome() const { return lastOutcome_; }
 
@@ -369,6 +389,11 @@ class CBrannockDoc : public LibraryDocument {
   void OnDocumentsChangedReply(const Msg& reply, bool reasonField, bool refused);
   // The current user's backup root; empty when there is no current user.
   std::string GetUserBackupRoot();
+  // Of the `received` documents of a retrieval into `folder`, the working copies of
+  // check-outs the user holds that the user chose to keep (asked once, for all of
+  // them); none when the project's list is not held here.
+  std::set<std::string> KeepWorkingCopies(const std::string& projectIndexName, const std::string& projectName,
+                                          const std::string& folder, const std::vector<std::string>& received);
 
  public:
   // ===== end of file, deletion and renaming replies =====
@@ -501,6 +526,7 @@ class CBrannockDoc : public LibraryDocument {
   int currentInstruction_ = -1;
   bool lastOutcome_ = false;
   bool refreshAfterTree_ = false;
+  bool treeAskedForGoneProject_ = false;   // a list named a deleted project; the tree is asked for
   bool publicationRunning_ = false;
   bool publicationPreparing_ = false;
   FolderMapping publicationMapping_;

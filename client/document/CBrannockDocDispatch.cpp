@@ -216,6 +216,16 @@ void CBrannockDoc::OnAddOriginalProjectFailed(const Msg& reply) { ShowServerErro
 void CBrannockDoc::OnListFailed(const Msg& reply) {
   // A refused document list is no longer pending, so it can be asked for again.
   if (reply.GetMessageId() == MSGID_DOCUMENT_LIST_FAILED) ForgetListRequestByStamp(reply.GetOriginalStamp());
-  ShowServerError(*this, reply);
+  std::int32_t number = 0;
+  ReadIntField(number, reply.GetBodyText());
+  if (number == kDocumentListProjectGone || number == kVersionListProjectGone) {
+    // The project was deleted: the new tree says so, once, where a box a list would not.
+    MarkInstructionFailed(reply.GetOriginalStamp(), false);
+    if (!treeAskedForGoneProject_) {
+      treeAskedForGoneProject_ = SendRequest(MSGID_REFRESH_PROJECTS, std::string()).has_value();
+    }
+  } else {
+    ShowServerError(*this, reply);
+  }
   if (reply.GetMessageId() == MSGID_VERSION_LIST_FAILED) TakeScannedList(reply.GetOriginalStamp(), nullptr);
 }

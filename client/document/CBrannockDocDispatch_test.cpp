@@ -107,6 +107,30 @@ TEST_F(CBrannockDocDispatchTest, RetrieveRefusalFailsItsInstructionAndItsDependa
   EXPECT_TRUE(Shown().empty());
 }
 
+// The lists of a deleted project (its own, its edition's, its supplement's) give no
+// box each: the tree is asked for once, and shows it gone; other refusals still tell.
+TEST_F(CBrannockDocDispatchTest, ListsOfADeletedProjectAskForTheTreeOnceWithoutABox) {
+  CBrannockDoc* document = OpenReady("0");
+  ASSERT_NE(document, nullptr);
+  ASSERT_TRUE(PassUntil([&] { return TreeStamps().size() == 1 && document->GetUnansweredRequestCount() == 0; }));
+  for (const char* gone : {"PGone", "PEdition", "PSupplement"}) {
+    ASSERT_TRUE(document->SendListDocuments(gone));
+    ASSERT_TRUE(document->SendListVersions(gone));
+  }
+  ASSERT_TRUE(PassUntil([&] { return document->GetUnansweredRequestCount() == 0; }));
+  EXPECT_TRUE(Shown().empty());
+  EXPECT_EQ(TreeStamps().size(), 2u);
+
+  Msg unnamed;   // a list refused for another cause is told
+  unnamed.SetMessageId(MSGID_DOCUMENT_LIST_FAILED);
+  unnamed.SetBody("6");
+  document->OnListFailed(unnamed);
+  EXPECT_EQ(Shown(), std::vector<std::string>{document->GetServerErrorText(6)});
+  // The tree came: a later deleted project asks for it again.
+  ASSERT_TRUE(document->SendListDocuments("PLater"));
+  ASSERT_TRUE(PassUntil([&] { return TreeStamps().size() == 3; }));
+}
+
 TEST_F(CBrannockDocDispatchTest, MarkingFindsTheHeadBatchInstructionByStamp) {
   CBrannockDoc document(*app_);
   RecordFinished(document);

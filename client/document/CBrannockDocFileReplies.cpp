@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/FilePlacement.h"
+#include "client/document/HeldWorkingCopies.h"
 #include "client/document/ReadOnlyMarking.h"
 #include "client/document/TemporaryFiles.h"
 #include "client/link/ReplyMessages.h"
@@ -22,6 +24,7 @@
 #include "common/RecordRows.h"
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
+#include "platform/Notifier.h"
 
 namespace {
 
@@ -64,6 +67,18 @@ std::vector<std::string> TemporaryPathsOf(const std::vector<std::string>& rows) 
   return paths;
 }
 
+// The names of the rows whose file the library sent.
+std::vector<std::string> ReceivedNames(const DocumentRows& read) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < read.Counted(); ++i) {
+    std::string name;
+    std::int32_t ok = 0;
+    FieldCursor(read.rows[i]).String(name).SkipInt().Int(ok);
+    if (ok != 0) names.push_back(std::move(name));
+  }
+  return names;
+}
+
 // The number a body holds when it is one integer and nothing else.
 std::optional<int> SingleInteger(std::string body) {
   TrimString(body);
@@ -78,6 +93,20 @@ std::optional<int> SingleInteger(std::string body) {
 }  // namespace
 
 // ---- 5022 / 5024 ------------------------------------------------------------------
+
+std::set<std::string> CBrannockDoc::KeepWorkingCopies(const std::string& projectIndexName,
+                                                       const std::string& projectName, const std::string& folder,
+                                                       const std::vector<std::string>& received) {
+  ProjectDocumentList list;
+  if (!listCache_.GetProjectDocumentList(projectIndexName, tree_, libraryFolder_, list)) return {};
+  const std::vector<std::string> held = HeldWorkingCopies::Find(list, userText_, folder, received);
+  if (held.empty()) return {};
+  const platform::NotifyAnswer answer =
+      platform::Notify({HeldWorkingCopies::QuestionText(projectName, held), displayName_,
+                        platform::NotifyIcon::Warning, platform::NotifyButtons::YesNo});
+  if (answer == platform::NotifyAnswer::Yes) return {};
+  return std::set<std::string>(held.begin(), held.end());
+}
 
 void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool checkOut) {
   const std::uint32_t stamp = reply.GetOriginalStamp();
@@ -97,22 +126,23 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
 
   const RequestMemory* memory = FindRequestMemory(stamp);
   settings.folder = GetInstructionTargetFolder(stamp);
-  if (settings.folder.empty() && memory != nullptr && versionDeliveries_.IsExpected(stamp)) {
-    settings.folder = memory->folder;
-  }
+  if (settings.folder.empty() && !checkOut && memory != nullptr) settings.folder = memory->folder;
   if (settings.folder.empty()) settings.folder = node->GetLocalFolder();
   settings.backupRoot = GetUserBackupRoot();
   settings.shownPath = tree_.GetShownPath(read.project);
   settings.shownPath.insert(settings.shownPath.begin(), connectionName_);
   // The first level of a batch says where its files went; the levels below go beneath it.
-  const std::string ownFolder = EnsureTrailingBackslash(app_.GetWorkingDirectory()) + kLibrariesFolder;
-  settings.ownFolder = IsFirstLevelInstruction(stamp) && settings.folder.compare(0, ownFolder.size(), ownFolder) == 0;
+  settings.ownFolder = IsFirstLevelInstruction(stamp) && IsClientOwnFolder(settings.folder);
   settings.replaceMode = memory != nullptr ? memory->replaceMode : replaceMode_;
   settings.readOnly = memory != nullptr && !checkOut ? !memory->writable : readOnly;
   settings.checkOut = checkOut;
   ReplyMessages messages(node->GetName());
   FilePlacement placement(settings, messages);
 
+  // A retrieval never silently replaces the working copy of a document the user holds.
+  const std::set<std::string> keptWorkingCopies =
+      checkOut ? std::set<std::string>()
+               : KeepWorkingCopies(read.project, node->GetName(), settings.folder, ReceivedNames(read));
   const bool folderMade = placement.MakeFolder();
   std::vector<std::string> placedPaths;
   for (std::size_t i = 0; folderMade && i < read.Counted(); ++i) {
@@ -122,7 +152,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
     FieldCursor(read.rows[i]).String(name).SkipInt().Int(ok).String(temporaryPath);
     if (ok == 0) {
       placement.NoteRefused(name);
-    } else if (placement.Place(name, temporaryPath)) {
+    } else if (keptWorkingCopies.count(name) == 0 && placement.Place(name, temporaryPath)) {
       placedPaths.push_back(EnsureTrailingBackslash(settings.folder) + name);
     }
   }
@@ -241,11 +271,12 @@ void CBrannockDoc::OnUndoCheckOutReply(const Msg& reply) {
     }
   }
   if (!messages.IsEmpty()) ShowInformation(messages.Take());
+  // The lists asked for first come back first: the retrieval then finds the documents free.
+  FinishLocalCopiesReply(stamp, read.project, MSGID_CHECK_IN_RESULT);
   if (latest.GetCount() > 0) {
     SetWritableOnRetrieval(false);
     SendGetDocuments(latest, kFetchReplaceMode);
   }
-  FinishLocalCopiesReply(stamp, read.project, MSGID_CHECK_IN_RESULT);
 }
 
 // ---- deletion and renaming --------------------------------------------------------

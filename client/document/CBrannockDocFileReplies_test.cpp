@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "client/document/FilePlacement.h"
+#include "client/document/HeldWorkingCopies.h"
 #include "client/document/ReadOnlyMarking.h"
 #include "client/library/ServerTreeText.h"
 #include "client/link/FileReplyBody.h"
@@ -223,6 +224,43 @@ TEST_F(FileRepliesTest, EachReplyUsesTheModeItsOwnRequestWasSentWith) {
   // Only the batch's own step names the client's folder it filled.
   EXPECT_EQ(boxes_, (std::vector<std::string>{Entry(FilePlacement::kBackedUpIn, backups),
                                               Entry(FilePlacement::kPlacedInOwnFolder, alpha_)}));
+}
+
+TEST_F(FileRepliesTest, RetrievalAsksBeforeReplacingAWorkingCopyTheUserHoldsAndNoKeepsIt) {
+  AddLocalProject();
+  // ann holds a.txt and b.txt; b.txt has no local file, c.txt is free.
+  ProjectDocumentList list;
+  list.SetProjectIndexName("PAlpha");
+  for (const auto& [name, holder] : {std::pair{"a.txt", "ann"}, {"b.txt", "ann"}, {"c.txt", ""}}) {
+    DocumentVersionEntry entry;
+    entry.SetName(name);
+    entry.SetCheckedOutTo(holder);
+    list.Add(entry);
+  }
+  ProjectNode& node = *doc_->GetProjectTree().FindProjectByPath("PAlpha");
+  node.MakeCacheFileName();
+  ASSERT_TRUE(list.WriteFile(DocumentListCache::ListFilePath(doc_->GetLibraryFolder(), node.GetCacheFilePath())));
+  struct Case {
+    platform::NotifyAnswer answer;
+    std::string left;
+  };
+  for (const Case& c : {Case{platform::NotifyAnswer::No, "edited"}, Case{platform::NotifyAnswer::Yes, "A"}}) {
+    questionAnswer_ = c.answer;
+    shown_.clear();
+    PutLocal("a.txt", "edited");
+    PutLocal("c.txt", "old");
+    fs::SetReadOnly(Local("b.txt"), false);
+    fs::DeleteFile(Local("b.txt"));
+    doc_->OnDocumentFilesReply(Reply(MSGID_RETRIEVED_DOCUMENTS, 90004,
+                                     FilesBody("PAlpha", {{"a.txt", true, "A"}, {"b.txt", true, "B"}, {"c.txt", true, "C"}})),
+                               true, false);
+    EXPECT_EQ(Shown(), std::vector<std::string>{HeldWorkingCopies::QuestionText("Alpha", {"a.txt"})});
+    EXPECT_EQ(ScratchFolder::Read(Local("a.txt")), c.left);
+    EXPECT_EQ(fs::IsReadOnly(Local("a.txt")), c.answer == platform::NotifyAnswer::Yes);
+    EXPECT_EQ(ScratchFolder::Read(Local("b.txt")), "B");
+    EXPECT_EQ(ScratchFolder::Read(Local("c.txt")), "C");
+    EXPECT_EQ(TemporaryCount(), 0u);
+  }
 }
 
 // ---- 5027 / 5019 ------------------------------------------------------------------

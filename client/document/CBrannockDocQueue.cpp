@@ -157,6 +157,13 @@ void CBrannockDoc::ProcessNextInstruction() {
   ProcessNextInstruction();
 }
 
+QueueCancel CBrannockDoc::CancelQueuedWork() {
+  const QueueCancel cancel = QueueCancel::Apply(batches_);
+  // A batch with nothing in flight leaves the queue now, its files deleted.
+  ProcessNextInstruction();
+  return cancel;
+}
+
 void CBrannockDoc::NoteAbandonedRequests(const std::vector<Msg>& requests) {
   std::lock_guard lock(abandonedMutex_);
   for (const Msg& request : requests) abandonedStamps_.push_back(request.GetOriginalStamp());

@@ -419,6 +419,39 @@ TEST_F(CBrannockDocQueueTest, GettingAProjectWithItsSubProjectsFillsTheirFolders
   EXPECT_TRUE(doc_->GetLastOutcome());
 }
 
+// Cancel between files: the retrieval sent finishes whole, the steps not sent (and
+// the batches behind) are given up and never reach the server; no file is left over.
+TEST_F(CBrannockDocQueueTest, CancelKeepsWhatIsDoneSendsNothingMoreAndLeavesNoPartialFile) {
+  std::vector<std::string> projects;
+  for (const char* name : {"First", "Second", "Third"}) {
+    projects.push_back(CreateProject("", name));
+    ASSERT_NO_FATAL_FAILURE(AddStoreDocument(projects.back(), "doc.txt", std::string(100000, name[0])));
+  }
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(ShowStoreTree());
+  std::vector<Instruction> gets;
+  for (const std::string& project : projects) gets.push_back(Make(1, 0, project, "", LocalFolder(project)));
+  ASSERT_TRUE(doc_->QueueBatch(Batch("", gets), {0, false}));
+  ASSERT_TRUE(doc_->QueueBatch(Batch("", {gets.back()}), {0, false}));
+  Passes(2);   // the placeholder, then the first retrieval goes out
+  ASSERT_TRUE(Head(1).IsSent());
+  EXPECT_EQ(QueueCancel::Count(doc_->GetBatches()).cancelled, 3);
+
+  const QueueCancel cancel = doc_->CancelQueuedWork();
+  EXPECT_EQ(cancel.done, 0);
+  EXPECT_EQ(cancel.awaited, 1);
+  EXPECT_EQ(cancel.cancelled, 3);
+  EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+  EXPECT_EQ(Content(LocalFolder(projects[0]) + "/doc.txt"), std::string(100000, 'F'));
+  for (std::size_t i = 1; i < projects.size(); ++i) {
+    EXPECT_FALSE(platform::fs::Exists(LocalFolder(projects[i]) + "/doc.txt")) << i;
+  }
+  EXPECT_EQ(SeenOf(MSGID_RETRIEVE).size(), 1u);
+  std::vector<platform::fs::FolderEntry> left;
+  ASSERT_TRUE(platform::fs::ListFolder(work_ + "/TemporaryFiles", left));
+  EXPECT_TRUE(left.empty());
+}
+
 TEST_F(CBrannockDocQueueTest, AddingAFolderTreeWithRulesReachesTheStore) {
   const std::string project = CreateProject("", "P");
   ASSERT_NO_FATAL_FAILURE(Open());

@@ -3,9 +3,11 @@
 #include <utility>
 
 #include "client/document/CBrannockDoc.h"
+#include "client/document/CBrannockApp.h"
 #include "client/link/RequestBodies.h"
 #include "common/MessageIds.h"
 #include "common/NameValidation.h"
+#include "common/StringHelpers.h"
 #include "common/WireCapabilities.h"
 
 namespace {
@@ -84,12 +86,18 @@ bool CBrannockDoc::SendAddDocuments(const std::string& projectIndexName, const s
                         {replaceMode_, writableOnRetrieval_, checkInMode_, folder});
 }
 
-bool CBrannockDoc::SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode) {
+bool CBrannockDoc::SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode,
+                                    const std::string& folder) {
   if (IsLinkEnded()) return false;
   replaceMode_ = replaceMode;
   return SendRemembered(MSGID_RETRIEVE,
                         RequestBodies::GetDocuments(documents.GetProjectIndexName(), DocumentVersions(documents)),
-                        {replaceMode, writableOnRetrieval_, checkInMode_, std::string()});
+                        {replaceMode, writableOnRetrieval_, checkInMode_, folder});
+}
+
+bool CBrannockDoc::IsClientOwnFolder(const std::string& folder) const {
+  const std::string own = EnsureTrailingBackslash(app_.GetWorkingDirectory()) + kLibrariesFolder;
+  return EnsureTrailingBackslash(folder).compare(0, own.size(), own) == 0;
 }
 
 bool CBrannockDoc::SendCheckOutDocuments(const ProjectDocumentList& documents, bool referencing, bool referenced,

@@ -242,4 +242,34 @@ TEST_F(CBrannockDocTest, RefusedOpensStartNoThreadAndMakeNothing) {
   }
 }
 
+// A lost link closes the library; opened again, its local list starts where the
+// user was working, while that folder exists, else at the root's folder.
+TEST_F(CBrannockDocTest, ALibraryOpenedAgainAfterALostLinkStartsAtTheFolderItShowed) {
+  const std::string mine = work_ + "/mine";
+  ASSERT_TRUE(platform::fs::CreateFolder(mine));
+  struct Case {
+    std::string shown;
+    bool removed;
+    std::string start;   // empty: the root's folder
+  };
+  for (const Case& c : {Case{mine, false, mine}, Case{mine, true, ""}}) {
+    CBrannockDoc* document = OpenReady("1");
+    ASSERT_NE(document, nullptr);
+    const std::string root = document->GetProjectTree().GetRoot().GetLocalFolder();
+    EXPECT_EQ(document->GetStartLocalFolder(), root);
+    document->SetShownLocalFolder(c.shown);
+    if (c.removed) {
+      ASSERT_TRUE(platform::fs::RemoveFolder(mine));
+    }
+    server_.Stop();
+    ASSERT_TRUE(PassUntil([&] { return app_->GetOpenLibraries().GetCount() == 0; }));
+    ASSERT_TRUE(server_.Start());
+    document = OpenReady("1");
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->GetStartLocalFolder(), c.start.empty() ? root : c.start);
+    document->SetShownLocalFolder("");
+    app_->GetOpenLibraries().RequestClose(*document);
+  }
+}
+
 }  // namespace

@@ -31,6 +31,19 @@ void InstructionBatch::Start() {
   if (GetCount() > 0 && nextIndex_ == -1) nextIndex_ = 0;
 }
 
+int InstructionBatch::CancelUnsent() {
+  int cancelled = 0;
+  for (int i = 1; i < GetCount(); ++i) {
+    Instruction& instruction = instructions_[static_cast<std::size_t>(i)];
+    if (instruction.IsSent() || instruction.IsDone()) continue;
+    instruction.SetDone(true);
+    instruction.SetSucceeded(false);
+    ++cancelled;
+  }
+  nextIndex_ = GetCount();
+  return cancelled;
+}
+
 const Instruction* InstructionBatch::EarlierPrerequisite(int index) const {
   const Instruction* instruction = GetInstruction(index);
   if (instruction == nullptr) return nullptr;

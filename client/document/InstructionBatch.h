@@ -45,6 +45,10 @@ class InstructionBatch {
   // Returns the next index and advances it; -1, nothing changed, when the batch has
   // not started or none is left.
   std::int32_t TakeNextIndex();
+  // Gives up every instruction not yet sent (the placeholder aside): each is done and
+  // failed, and nothing is left to run. Instructions sent still await their replies.
+  // Returns how many were given up.
+  int CancelUnsent();
   // Whether instruction `index` waits on an earlier instruction that succeeded. False
   // when its prerequisite is not an earlier instruction of this batch.
   bool HasPrerequisiteSucceeded(int index) const;

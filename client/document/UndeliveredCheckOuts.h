@@ -3,9 +3,13 @@
 // logon: the version lists asked for then are awaited by their stamps, and in each
 // one the documents the user holds without a writable copy in the project's folder
 // are noted. Once the last awaited list came (or was refused), the user is asked
-// once, for all of them together, whether to fetch their files.
+// once, for all of them together, whether to fetch their files. The references
+// that editions and supplements hold to a document carry its check-out, so a held
+// document is told once: not where any project scanned has its copy, and through a
+// reference only where no original of that name is held.
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,7 +38,8 @@ class UndeliveredCheckOuts {
   void Await(std::uint32_t stamp, const std::string& projectIndexName);
   // The answer to `stamp`: the project's version list, or null when none came. Notes
   // the documents `userName` holds without their file in `projectFolder`. True when
-  // this was the last list awaited and documents were found.
+  // this was the last list awaited and documents were found; each held document is
+  // found once.
   bool Take(std::uint32_t stamp, const VersionedDocumentList* list, const std::string& userName,
             const std::string& projectFolder);
   bool IsAwaiting() const { return !awaited_.empty(); }
@@ -45,6 +50,21 @@ class UndeliveredCheckOuts {
   std::string OfferText() const;
 
  private:
+  // A version held without its file, waiting for the end of the scan.
+  struct HeldWithoutFile {
+    std::string projectName;
+    std::string projectIndexName;
+    DocumentVersionEntry version;
+  };
+  // Adds `version` to the project's list in found_, made when it has none yet.
+  void AddFound(const std::string& projectName, const std::string& projectIndexName,
+                const DocumentVersionEntry& version);
+  // Once every list came: the originals, then one reference a name, of the names no
+  // project has a copy of.
+  void AddUncovered();
+
   std::map<std::uint32_t, std::string> awaited_;   // stamp -> project index name
   std::vector<ProjectDocumentList> found_;
+  std::vector<HeldWithoutFile> missing_;
+  std::set<std::string> copies_;   // names held with their checked-out copy in a project scanned
 };

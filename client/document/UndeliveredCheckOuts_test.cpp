@@ -4,6 +4,7 @@
 
 #include "client/library/DocumentListTestData_test.h"
 #include "platform/ScratchFolder.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -36,6 +37,42 @@ TEST(UndeliveredCheckOuts, TheOfferWaitsForEveryAwaitedListAndNamesOnlyTheUsersM
   scan.Await(9, "P_1");
   EXPECT_FALSE(scan.Take(9, &list, "carol", folder.Path()));   // holds nothing: no offer
   EXPECT_TRUE(scan.GetFound().empty());
+}
+
+// The references an edition and a supplement hold carry the original's check-out:
+// one held document is told once, and not at all where any project has its copy.
+TEST(UndeliveredCheckOuts, AHeldDocumentIsToldOnceWhateverReferencesListIt) {
+  platform::ScratchFolder folder;
+  ASSERT_TRUE(platform::fs::CreateFolder(folder.Path() + "/edition"));
+  folder.Put("edition/copied", "checked out through the edition");
+  const auto listOf = [](const std::string& index, bool reference, std::initializer_list<VersionedDocument> documents) {
+    VersionedDocumentList list = List(documents);
+    list.SetProjectIndexName(index);
+    list.SetProjectName(index);
+    for (int d = 0; d < list.GetCount(); ++d) list.GetAt(d)->GetVersion(0)->SetHasInternalProjectName(reference);
+    return list;
+  };
+  const VersionedDocument gone = Document("gone", {{1, "ann"}});
+  const VersionedDocument copied = Document("copied", {{1, "ann"}});
+  const VersionedDocument orphan = Document("orphan", {{1, "ann"}});
+  struct Project {
+    VersionedDocumentList list;
+    std::string folder;
+  };
+  const std::vector<Project> projects = {
+      {listOf("edition", true, {gone, copied, orphan}), folder.Path() + "/edition"},
+      {listOf("original", false, {gone, copied}), folder.Path() + "/original"},
+      {listOf("supplement", true, {gone, copied, orphan}), folder.Path() + "/supplement"},
+  };
+  UndeliveredCheckOuts scan;
+  for (std::uint32_t i = 0; i < projects.size(); ++i) scan.Await(i, projects[i].list.GetProjectIndexName());
+  bool offered = false;
+  for (std::uint32_t i = 0; i < projects.size(); ++i) {
+    offered = scan.Take(i, &projects[i].list, "ann", projects[i].folder);
+  }
+  EXPECT_TRUE(offered);
+  EXPECT_EQ(scan.OfferText(), std::string(UndeliveredCheckOuts::kOfferHead) + "    original : gone (version 1)\r\n" +
+                                  "    edition : orphan (version 1)\r\n" + UndeliveredCheckOuts::kOfferQuestion);
 }
 
 }  // namespace

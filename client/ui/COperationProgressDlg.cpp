@@ -1,6 +1,8 @@
 #include "client/ui/COperationProgressDlg.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
@@ -10,8 +12,11 @@
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
+#include "client/document/QueueCancel.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
+#include "platform/Notifier.h"
+#include "platform/NumberLocale.h"
 
 namespace {
 
@@ -54,6 +59,11 @@ COperationProgressDlg::COperationProgressDlg(CBrannockDoc& document, QWidget* pa
   right->addWidget(list_, 1);
   right->addWidget(fileLine_);
   right->addWidget(progress_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &COperationProgressDlg::OnCancel);
+  SetControlHelp(buttons->button(QDialogButtonBox::Cancel), 2,
+                 "Gives up the steps not yet sent, after asking; what is done stays done.");
+  right->addWidget(buttons);
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(animation_, 0, Qt::AlignTop);
   layout->addLayout(right, 1);
@@ -113,7 +123,9 @@ void COperationProgressDlg::ShowFileProgress(const TransferProgress::Counts& cou
   }
   showingFile_ = true;
   const std::int64_t done = std::clamp<std::int64_t>(counts.done, 0, counts.total);
-  fileLine_->setText(QString("Receiving a file: %1 of %2 bytes").arg(done).arg(counts.total));
+  fileLine_->setText(QString("Receiving a file: %1 of %2 bytes")
+                         .arg(QString::fromStdString(platform::GroupDigits(done)),
+                              QString::fromStdString(platform::GroupDigits(counts.total))));
   progress_->setRange(0, kFileBarRange);
   progress_->setValue(static_cast<int>(static_cast<double>(done) * kFileBarRange / static_cast<double>(counts.total)));
 }
@@ -122,10 +134,32 @@ void COperationProgressDlg::OnTimer() {
   if (!timer_.isActive()) return;
   document_.GetApp().DoProcessing();
   ShowFileProgress(document_.GetFileProgress());
-  if (++idleTicks_ == kIdleTicksLimit) reject();
+  if (++idleTicks_ == kIdleTicksLimit) Close();
 }
 
-void COperationProgressDlg::reject() {
+void COperationProgressDlg::OnCancel() {
+  if (QueueCancel::Count(document_.GetBatches()).cancelled > 0) {
+    const platform::NotifyAnswer answer = platform::Notify(
+        {QueueCancel::kQuestion, windowTitle().toStdString(), platform::NotifyIcon::Question,
+         platform::NotifyButtons::YesNo});
+    if (answer != platform::NotifyAnswer::Yes) return;
+    // The question's loop ran passes: the dialog may have been closed meanwhile.
+    if (!isVisible()) return;
+    const QueueCancel cancel = document_.CancelQueuedWork();
+    platform::NotifyText(cancel.Text());
+  }
+  Close();
+}
+
+void COperationProgressDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    OnCancel();
+    return;
+  }
+  ClientDialog::keyPressEvent(event);
+}
+
+void COperationProgressDlg::Close() {
   timer_.stop();
   animation_->Stop();
   Dismiss();

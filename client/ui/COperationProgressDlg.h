@@ -2,9 +2,10 @@
 // Shows the instructions of the batch a document is working through, each with an
 // icon of how far it got, with a progress bar, the bytes of a file being received
 // and an animation. While open, its own 200 ms timer runs the application's
-// periodic pass, so the queue advances under the modal dialog. It has no buttons:
-// Escape, the document's "queue empty" hint or 3000 ticks without a reply close
-// it; closing leaves the queue running.
+// periodic pass, so the queue advances under the modal dialog. Cancel (and Escape)
+// gives up the steps not yet sent, after asking, and tells what was done; with
+// nothing left to give up it only closes. The document's "queue empty" hint or 3000
+// ticks without a reply close it; closing leaves the queue running.
 #include <QTimer>
 
 #include "client/link/TransferProgress.h"
@@ -44,14 +45,23 @@ class COperationProgressDlg : public ClientDialog {
   int GetIdleTicks() const { return idleTicks_; }
   bool IsTimerActive() const { return timer_.isActive(); }
 
-  // Escape, the close hint and the idle limit: stops timer and animation, then closes.
-  void reject() override;
+  // The user's Cancel (the button, Escape): with steps not yet sent, asks (No keeps
+  // the dialog running), cancels them and tells what was done; then closes.
+  void OnCancel();
+  // The close hint, the idle limit and any close the program makes: stops timer and
+  // animation, then closes; the queue runs on.
+  void Close();
+  void reject() override { Close(); }
 
   const ProgressRows& GetRows() const { return rows_; }
   CListViewEx& GetList() const { return *list_; }
   QProgressBar& GetProgressBar() const { return *progress_; }
   QLabel& GetFileLine() const { return *fileLine_; }
   ProgressAnimation& GetAnimation() const { return *animation_; }
+
+ protected:
+  // Escape is the user's Cancel.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   // Keeps the list and the bar in step with the document's head batch.

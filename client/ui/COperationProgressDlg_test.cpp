@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QTest>
 
+#include "client/document/QueueCancel.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
+#include "platform/NumberLocale.h"
 #include "platform/ui/QtTestApplication.h"
 #include "testsupport/ClientLibraryTest.h"
 
@@ -71,6 +75,7 @@ TEST_F(COperationProgressDlgTest, APlaceholderOnlyBatchListsNothingWithRangeZero
 
 TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThemThenStepsAgain) {
   document_->QueueBatch(Batch({Step("a", true, true, true), Step("b", true)}));
+  platform::SetNumberLocaleForTesting([] { return platform::NumberLocale{3, "."}; });
   COperationProgressDlg dialog(*document_);
   struct Case {
     std::int64_t done;
@@ -80,9 +85,9 @@ TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThem
     int maximum;
   };
   const Case cases[] = {
-      {0, 200000000, "Receiving a file: 0 of 200000000 bytes", 0, 1000},
-      {50000000, 200000000, "Receiving a file: 50000000 of 200000000 bytes", 250, 1000},
-      {199999999, 200000000, "Receiving a file: 199999999 of 200000000 bytes", 999, 1000},
+      {0, 200000000, "Receiving a file: 0 of 200.000.000 bytes", 0, 1000},
+      {50000000, 200000000, "Receiving a file: 50.000.000 of 200.000.000 bytes", 250, 1000},
+      {199999999, 200000000, "Receiving a file: 199.999.999 of 200.000.000 bytes", 999, 1000},
       {0, 0, "", 1, 3},   // the file is in: the bar counts steps again
   };
   for (const Case& c : cases) {
@@ -91,6 +96,7 @@ TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThem
     EXPECT_EQ(dialog.GetProgressBar().value(), c.value) << c.done;
     EXPECT_EQ(dialog.GetProgressBar().maximum(), c.maximum) << c.done;
   }
+  platform::SetNumberLocaleForTesting(nullptr);
 }
 
 TEST_F(COperationProgressDlgTest, RowsShowTheirIconsAndDoneRowsStepTheBar) {
@@ -130,14 +136,45 @@ TEST_F(COperationProgressDlgTest, TheIdleLimitClosesAndAReplyRestartsTheCount) {
   EXPECT_EQ(dialog.GetIdleTicks(), COperationProgressDlg::kIdleTicksLimit);
 }
 
-TEST_F(COperationProgressDlgTest, EscapeClosesTheDialogAndLeavesTheQueue) {
-  document_->QueueBatch(Batch({Step("a")}));
-  COperationProgressDlg dialog(*document_);
-  dialog.show();
-  QTest::keyClick(&dialog, Qt::Key_Escape);
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_FALSE(dialog.IsTimerActive());
-  EXPECT_EQ(document_->GetBatches().size(), 1u);
+// Escape and Cancel give up the steps not yet sent only when the user says Yes; a
+// queue with nothing left to give up closes without a question.
+TEST_F(COperationProgressDlgTest, CancelAsksThenGivesUpTheStepsNotSentAndTellsWhatWasDone) {
+  struct Case {
+    bool unsent;
+    platform::NotifyAnswer answer;
+    bool escape;
+    bool stays;
+    std::vector<std::string> shown;
+  };
+  const std::string told = QueueCancel{1, 0, 1}.Text();
+  const std::vector<Case> cases = {
+      {true, platform::NotifyAnswer::No, true, true, {QueueCancel::kQuestion}},
+      {true, platform::NotifyAnswer::Yes, false, false, {QueueCancel::kQuestion, told}},
+      {false, platform::NotifyAnswer::Yes, true, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.escape ? "Escape" : "Cancel");
+    document_ = std::make_unique<CBrannockDoc>(*app_);
+    document_->QueueBatch(Batch({Step("done", true, true, true), Step("next", !c.unsent, !c.unsent, !c.unsent)}));
+    questionAnswer_ = c.answer;
+    shown_.clear();
+    COperationProgressDlg dialog(*document_);
+    dialog.show();
+    if (c.escape) {
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    } else {
+      dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    }
+    EXPECT_EQ(dialog.isVisible(), c.stays);
+    EXPECT_EQ(dialog.IsTimerActive(), c.stays);
+    EXPECT_EQ(Shown(), c.shown);
+    // A cancelled batch with nothing awaited leaves the queue at once; else it runs on.
+    const bool cancelled = c.unsent && !c.stays;
+    ASSERT_EQ(document_->GetBatches().size(), cancelled ? 0u : 1u);
+    if (!cancelled) {
+      EXPECT_EQ(document_->GetBatches().front().GetInstruction(2)->IsDone(), !c.unsent);
+    }
+  }
 }
 
 TEST_F(COperationProgressDlgTest, OnlyTheHeadBatchIsListedAndANewHeadIsListedAnew) {

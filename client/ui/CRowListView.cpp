@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <optional>
+#include <string>
 #include <unordered_set>
 
 #include "client/document/CBrannockApp.h"
@@ -31,6 +33,7 @@
 #include "client/ui/WaitCursor.h"
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
+#include "common/ui/CChooseDirectoryDlg.h"
 #include "platform/fs.h"
 #include "platform/Notifier.h"
 
@@ -511,10 +514,29 @@ void CRowListView::Retrieve() {
   const ProjectDocumentList documents = rules::CollectRetrieve(rows_, Flags());
   ShowRows();
   if (documents.GetCount() == 0) return;
+  const std::optional<std::string> folder = ChooseRetrievalFolder();
+  if (!folder || IsClosePending()) return;
   const bool writable = Ask(kWritableOnRetrieval);
   if (IsClosePending()) return;
   document_.SetWritableOnRetrieval(writable);
-  document_.SendGetDocuments(documents, kReplaceIfChanged);
+  document_.SendGetDocuments(documents, kReplaceIfChanged, *folder);
+}
+
+std::optional<std::string> CRowListView::ChooseRetrievalFolder() {
+  const ProjectNode* project = FindCurrentProject();
+  if (project == nullptr || !document_.IsClientOwnFolder(project->GetLocalFolder())) return std::string();
+  std::string question = kRetrieveWhere;
+  for (const std::string& value : {project->GetName(), project->GetLocalFolder()}) {
+    question.replace(question.find("%s"), 2, value);
+  }
+  const platform::NotifyAnswer answer =
+      platform::Notify({question, "", platform::NotifyIcon::Question, platform::NotifyButtons::YesNoCancel});
+  if (answer == platform::NotifyAnswer::No) return std::string();
+  if (answer != platform::NotifyAnswer::Yes || IsClosePending()) return std::nullopt;
+  CChooseDirectoryDlg chooser(this);
+  chooser.SetInitialPath(document_.GetApp().GetWorkingDirectory(), false);
+  if (ModalRunner::Exec(chooser) != QDialog::Accepted || chooser.GetPath().empty()) return std::nullopt;
+  return chooser.GetPath();
 }
 
 void CRowListView::Delete() {

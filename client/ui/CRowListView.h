@@ -7,6 +7,9 @@
 // the document goes; it reaches the document only through the reference it is given.
 #include "client/ui/CListViewEx.h"
 
+#include <optional>
+#include <string>
+
 #include "client/document/DocumentViews.h"
 #include "client/rules/DocumentCommandRules.h"
 #include "client/rules/DocumentRowModel.h"
@@ -36,6 +39,11 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   static constexpr const char* kProceedWithCheckIn =
       "Do you wish to proceed with check-in of the remaining files that were found ?";
   static constexpr const char* kWritableOnRetrieval = "Make documents writable on retrieval ?";
+  // Asked before retrieving the documents of a project mapped to no folder of the user's.
+  static constexpr const char* kRetrieveWhere =
+      "The project \"%s\" is mapped to no folder of yours: its documents would go to the program's own folder\r\n"
+      "    %s\r\n\r\nChoose a folder for them? No puts them in the program's folder. To send the project's "
+      "documents to a folder of yours every time, use Map project to local folder in the project tree.";
   static constexpr const char* kProceedWithDeletion = "Do you wish to proceed with deletion of the selected files ?";
   static constexpr const char* kReplaceUndoneCopies =
       "Replace your local copies with the library's latest versions?\n\nChanged copies are backed up first. "
@@ -108,6 +116,10 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   void CheckIn();
   void UndoCheckOut();
   void Retrieve();
+  // Where a retrieval's files go: "" for the project's folder; for a project mapped to
+  // no folder of the user's, asked (a chosen folder, or "" for the program's own).
+  // None when the user gave up.
+  std::optional<std::string> ChooseRetrievalFolder();
   void Delete();
   void Rename();
   void Publish();

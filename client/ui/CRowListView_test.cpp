@@ -25,6 +25,7 @@
 #include "client/ui/CommandIds.h"
 #include "client/ui/ModalRunner.h"
 #include "common/FileHelpers.h"
+#include "common/ui/CDirectoryTree.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
 #include "platform/ui/QtTestApplication.h"
@@ -352,6 +353,7 @@ class RowListViewEndToEndTest : public RowListViewTest {
   void RegisterCounters() override {
     Count(MSGID_CHECK_IN, checkIns_);
     Count(MSGID_LIST_DOCUMENTS, lists_);
+    Count(MSGID_RETRIEVE, retrieves_);
   }
   void SetUp() override {
     RowListViewTest::SetUp();
@@ -411,6 +413,7 @@ class RowListViewEndToEndTest : public RowListViewTest {
   std::string project_;
   std::atomic<int> checkIns_{0};
   std::atomic<int> lists_{0};
+  std::atomic<int> retrieves_{0};
 };
 
 TEST_F(RowListViewEndToEndTest, CheckOutMakesCopiesWritableCheckInMakesANewVersion) {
@@ -492,6 +495,7 @@ TEST_F(RowListViewEndToEndTest, CheckInListsMissingAndUnsafeNamesAndNoSendsNothi
 
 TEST_F(RowListViewEndToEndTest, RetrieveReadOnlyThenRenameAndDelete) {
   ClickBox(0, Qt::ShiftModifier);
+  notifier_->QueueAnswer(NotifyAnswer::No);   // the program's own folder
   notifier_->QueueAnswer(NotifyAnswer::No);
   Run(CommandIds::kRetrieve);
   EXPECT_EQ(notifier_->Received().back().text, CRowListView::kWritableOnRetrieval);
@@ -508,6 +512,43 @@ TEST_F(RowListViewEndToEndTest, RetrieveReadOnlyThenRenameAndDelete) {
   Run(CommandIds::kDelete);
   EXPECT_EQ(notifier_->Received().back().text, CRowListView::kProceedWithDeletion);
   ASSERT_TRUE(PassUntil([&] { return Column(0) == std::vector<std::string>{"final.txt"}; }));
+}
+
+// An unmapped project's documents go nowhere unasked: to a chosen folder, to the
+// program's own folder when the user says so, or not at all.
+TEST_F(RowListViewEndToEndTest, RetrievingAnUnmappedProjectAsksWhereTheDocumentsGo) {
+  platform::ScratchFolder chosen;
+  struct Case {
+    NotifyAnswer answer;
+    std::string folder;   // empty: nothing retrieved
+  };
+  for (const Case& c : {Case{NotifyAnswer::Cancel, ""}, Case{NotifyAnswer::Yes, chosen.Path()},
+                        Case{NotifyAnswer::No, Local("")}}) {
+    SCOPED_TRACE(static_cast<int>(c.answer));
+    if (States()[0] != DocumentRowModel::kTicked) ClickBox(0, Qt::ShiftModifier);
+    notifier_->QueueAnswer(c.answer);
+    if (!c.folder.empty()) notifier_->QueueAnswer(NotifyAnswer::No);   // read-only copies
+    if (c.answer == NotifyAnswer::Yes) {
+      ModalRunner::QueueDialog(
+          [&](QDialog& shown) {
+            auto* tree = shown.findChild<CDirectoryTree*>();
+            tree->DisplayPath(chosen.Path());
+            emit tree->PathChanged();
+            shown.accept();
+          });
+    }
+    const std::size_t asked = notifier_->Received().size();
+    Run(CommandIds::kRetrieve);
+    ASSERT_GT(notifier_->Received().size(), asked);
+    EXPECT_EQ(notifier_->Received()[asked].buttons, platform::NotifyButtons::YesNoCancel);
+    EXPECT_NE(notifier_->Received()[asked].text.find(Local("").substr(0, Local("").size() - 1)), std::string::npos);
+    if (c.folder.empty()) {
+      EXPECT_EQ(notifier_->Received().size(), asked + 1) << "given up before the writable question";
+    } else {
+      EXPECT_TRUE(PassUntil([&] { return fs::IsFile(c.folder + "/plan.txt") && fs::IsFile(c.folder + "/notes.txt"); }));
+    }
+  }
+  EXPECT_EQ(retrieves_, 2) << "the cancelled retrieval sent nothing";
 }
 
 TEST_F(RowListViewEndToEndTest, PublishOpensTheEditionDialogAndItsCancelAbandons) {

@@ -277,6 +277,42 @@ TEST_F(ClientWindowsTest, ALinkThatEndsUnderADialogClosesTheWindowOnceTheDialogR
   EXPECT_TRUE(Windows().empty());
 }
 
+// A dialog working on the library does not outlive its link: it closes with a notice
+// naming it, and what it held is not sent.
+TEST_F(ClientWindowsTest, ADialogOfTheLibraryClosesWithANoticeWhenItsLinkEnds) {
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  SplitterFrame* window = Windows().front();
+  CBrannockDoc* document = window->GetDocument();
+  ASSERT_TRUE(PassUntil([&] { return document->IsFirstRequestSent(); }));
+  bool closedByItself = false;
+  ModalRunner::QueueDialog(
+      [&](QDialog& dialog) {
+        server_.Stop();
+        closedByItself = WaitUntil([&] {
+          QApplication::processEvents(QEventLoop::AllEvents, 20);
+          app_->DoProcessing();
+          return !dialog.isVisible();
+        });
+      },
+      "CAddToLibraryDlg");
+  int result = QDialog::Accepted;
+  std::string title;
+  {
+    OpenLibraries::Hold hold(app_->GetOpenLibraries(), *document);
+    CAddToLibraryDlg dialog(*document, work_, "", true, window->GetPane(2));
+    title = dialog.windowTitle().toStdString();
+    result = ModalRunner::Exec(dialog);
+  }
+  EXPECT_TRUE(closedByItself);
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_TRUE(ModalRunner::Unscripted().empty());
+  std::string notice = SplitterFrame::kDialogsClosed;
+  notice.replace(notice.find("%s"), 2, document->GetDisplayName());
+  EXPECT_EQ(Shown().back(), notice + "    " + title + "\r\n");
+  EXPECT_TRUE(PassUntil([&] { return app_->GetOpenLibraries().GetCount() == 0; }));
+}
+
 TEST_F(ClientWindowsTest, PublishShowsItsCheckMarkWhileAPublicationIsPrepared) {
   Visit(0);
   ASSERT_EQ(Windows().size(), 1u);
@@ -370,7 +406,7 @@ TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
       {"CInformationDlg", {"1003", "1"}},
       {"CNewEditionDlg", {"1035", "1046", "1047", "1051", "1073", "1074", "1072", "1015", "1075", "1076"}},
       {"COpenLibraryDlg", {"1001", "1083", "1084"}},
-      {"COperationProgressDlg", {"1064"}},
+      {"COperationProgressDlg", {"1064", "2"}},
       {"CRenameDlg", {"1002", "OK", "Cancel"}},
       {"CHistoryDlg", {"1001", "1002", "1003", "1004", "1005", "Close"}},
       {"CCompareDlg", {"1001", "Close"}},

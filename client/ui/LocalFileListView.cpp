@@ -24,9 +24,9 @@
 #include "client/ui/LibraryImages.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/PaneSizeStore.h"
-#include "common/StringHelpers.h"
 #include "common/ui/CChooseDirectoryDlg.h"
 #include "platform/Notifier.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -42,6 +42,7 @@ constexpr Column kColumns[] = {
     {"File Size", Qt::AlignRight, 120},    {"Project Status", Qt::AlignLeft, 120},
 };
 constexpr int kHelpTopic = 131202;  // the library window's topic
+constexpr int kRelistDelayMs = 200;  // a retrieval writing many files relists once
 
 QIcon RowIcon(const QStyle& style, int image) {
   switch (image) {
@@ -74,6 +75,10 @@ LocalFileListView::LocalFileListView(CBrannockDoc& document, QWidget* parent)
   connect(&GetSortHeader(), &QHeaderView::sectionClicked, this, &LocalFileListView::OnColumnClick);
   connect(this, &QTreeWidget::itemDoubleClicked, this, &LocalFileListView::OnItemDoubleClick);
   connect(this, &QTreeWidget::itemSelectionChanged, this, &LocalFileListView::OnSelectionChanged);
+  relistTimer_.setSingleShot(true);
+  relistTimer_.setInterval(kRelistDelayMs);
+  connect(&relistTimer_, &QTimer::timeout, this, &LocalFileListView::Relist);
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { relistTimer_.start(); });
 }
 
 bool LocalFileListView::event(QEvent* event) {
@@ -94,20 +99,16 @@ void LocalFileListView::OnInitialUpdate() {
   setWhatsThis(
       tr("The files and folders of a local folder. Double-click a folder to open it; select files and "
          "folders and choose Add to Library to add them."));
-  std::string folder = document_.GetProjectTree().GetRoot().GetLocalFolder();
-  if (folder.empty()) folder = document_.GetApp().GetWorkingDirectory();
   listing_.SetSort(LocalFolderListing::kName, true);
-  ShowFolder(folder);
+  ShowFolder(document_.GetStartLocalFolder());
 }
 
 // ----- filling -----
 
 std::string LocalFileListView::WindowTitle(const std::string& folder) const {
   // The program's own copies of a library are no place the user chose: not shown.
-  const std::string internal =
-      EnsureTrailingBackslash(document_.GetApp().GetWorkingDirectory()) + CBrannockDoc::kLibrariesFolder;
   const std::string& library = document_.GetDisplayName();
-  if (EnsureTrailingBackslash(folder).rfind(internal, 0) == 0) return library;
+  if (document_.IsClientOwnFolder(folder)) return library;
   return library + " - " + folder;
 }
 
@@ -118,7 +119,17 @@ void LocalFileListView::ShowFolder(const std::string& folder) {
   QWidget* frame = parentWidget();
   while (frame != nullptr && qobject_cast<QMdiSubWindow*>(frame) == nullptr) frame = frame->parentWidget();
   (frame != nullptr ? frame : window())->setWindowTitle(QString::fromStdString(WindowTitle(folder)));
+  WatchFolder();
   FillList();
+}
+
+void LocalFileListView::WatchFolder() {
+  const QStringList watched = watcher_.directories();
+  QString folder = QString::fromStdString(listing_.GetFolder());
+  if (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
+  if (watched.size() == 1 && watched.front() == folder) return;
+  if (!watched.isEmpty()) watcher_.removePaths(watched);
+  if (!folder.isEmpty() && platform::fs::IsFolder(folder.toStdString())) watcher_.addPath(folder);
 }
 
 void LocalFileListView::FillList() {
@@ -144,7 +155,13 @@ void LocalFileListView::FillList() {
 }
 
 void LocalFileListView::RefreshKeepingSelection() {
-  if (CurrentProject() == nullptr) return;
+  if (CurrentProject() != nullptr) Relist();
+}
+
+void LocalFileListView::Relist() {
+  relistTimer_.stop();
+  // A folder removed and made again is watched again.
+  WatchFolder();
   std::set<QString> remembered;
   for (const QTreeWidgetItem* item : selectedItems()) remembered.insert(item->text(0));
   FillList();
@@ -240,6 +257,7 @@ void LocalFileListView::RunCommand(int command) {
 
 void LocalFileListView::OnUpdate(int code) {
   switch (code) {
+    case ClientHints::kProjectTree: Relist(); break;
     case ClientHints::kProjectAdded:
     case ClientHints::kDocumentList:
     case ClientHints::kDocumentFiles: RefreshKeepingSelection(); break;

@@ -5,6 +5,9 @@
 // in LocalFolderListing and LocalAddRules; this window shows them and forwards.
 // The library window makes it, attaches it to the document and destroys it before
 // the document goes; it reaches the document only through the reference it is given.
+// The list follows its folder: a change on disk there lists it again shortly after.
+#include <QFileSystemWatcher>
+#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -23,7 +26,7 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
   LocalFileListView(CBrannockDoc& document, QWidget* parent = nullptr);
 
   // Called once by the library window after all three views exist: the columns, and
-  // the root project's folder (else the working folder) listed.
+  // the folder the document says a new list starts at (CBrannockDoc::GetStartLocalFolder) listed.
   void OnInitialUpdate();
 
   CommandStatus QueryCommand(int command) override;
@@ -36,6 +39,9 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
   void FillList();
   // The entries of the selected rows, top to bottom.
   std::vector<LocalFileEntry> SelectedEntries() const;
+  // Lists again (F5, a change on disk, a new tree), selecting again the rows of the
+  // same names, and watches the folder.
+  void Relist();
 
  protected:
   void OnUpdate(int code) override;
@@ -54,6 +60,8 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
   void OnSelectionChanged();
   // Lists again, selecting again the rows of the same names (not while no project is current).
   void RefreshKeepingSelection();
+  // Watches the listed folder alone; nothing when it is not a folder.
+  void WatchFolder();
   // The folder chooser from the list's folder; true when another folder was chosen
   // and is now listed.
   bool ChooseFolder();
@@ -72,4 +80,6 @@ class LocalFileListView : public CListViewEx, public DocumentView, public Comman
 
   CBrannockDoc& document_;
   LocalFolderListing listing_;
+  QFileSystemWatcher watcher_;
+  QTimer relistTimer_;   // one relisting for a burst of changes on disk
 };

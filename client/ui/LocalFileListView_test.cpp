@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <shared_mutex>
 
 #include "client/document/ClientHints.h"
@@ -174,6 +175,30 @@ TEST_F(LocalFileListViewTest, RefreshKeepsTheSelectionOfNamesStillThere) {
   std::vector<QString> selected;
   for (const QTreeWidgetItem* item : view_->selectedItems()) selected.push_back(item->text(0));
   EXPECT_EQ(selected, std::vector<QString>{"a.txt"});
+}
+
+// A folder made on disk shows at once by a new tree (what F5 brings) and by choosing
+// the project again, and by itself once the event loop has seen the change.
+TEST_F(LocalFileListViewTest, TheListFollowsItsFolder) {
+  struct Case {
+    const char* made;
+    std::function<void()> ask;   // null: nothing is asked
+  };
+  const std::vector<Case> cases = {
+      {"refreshed", [this] { Hint(ClientHints::kProjectTree); }},
+      {"chosen", [this] { doc_->SetCurrentProject(kAlphaItem); }},
+      {"watched", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.made);
+    ASSERT_TRUE(std::filesystem::create_directory(folder_ + "/" + c.made));
+    if (c.ask) {
+      c.ask();
+      EXPECT_NE(Row(c.made), nullptr);
+    } else {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return Row(c.made) != nullptr; }, 10000));
+    }
+  }
 }
 
 TEST_F(LocalFileListViewTest, AddIsEnabledForRealRowsOutsidePublicationsOnly) {

@@ -15,7 +15,7 @@ ProgressRelay::ProgressRelay(CBrannockDoc& document, QWidget* parent)
 
 ProgressRelay::~ProgressRelay() {
   // Destroyed under a running dialog (its window went): the dialog must not outlive it.
-  if (dialog_) dialog_->reject();
+  if (dialog_) dialog_->Close();
 }
 
 void ProgressRelay::OnHint(int code) {
@@ -39,7 +39,7 @@ void ProgressRelay::OnHint(int code) {
       break;
     case ClientHints::kQueueEmpty:
       openPending_ = false;
-      if (dialog_) dialog_->reject();
+      if (dialog_) dialog_->Close();
       break;
     default:
       break;

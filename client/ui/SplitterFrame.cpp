@@ -1,11 +1,13 @@
 #include "client/ui/SplitterFrame.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string>
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
@@ -21,6 +23,7 @@
 #include "client/ui/LocalFileListView.h"
 #include "client/ui/ModalRunner.h"
 #include "client/ui/OperationCommands.h"
+#include "platform/Notifier.h"
 
 namespace {
 
@@ -75,11 +78,32 @@ SplitterFrame::SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget
   tree_->OnInitialUpdate();
   rowList_->OnInitialUpdate();
   localList_->OnInitialUpdate();
+  connect(&linkWatch_, &QTimer::timeout, this, &SplitterFrame::CloseDialogsOfEndedLink);
+  linkWatch_.start(kLinkWatchMs);
+}
+
+void SplitterFrame::CloseDialogsOfEndedLink() {
+  if (document_ == nullptr || !document_->IsLinkEnded() || !document_->IsClosePending()) return;
+  std::string closed;
+  for (QDialog* dialog : findChildren<QDialog*>()) {
+    if (!dialog->isVisible()) continue;
+    closed += "    " + dialog->windowTitle().toStdString() + "\r\n";
+    // Without the question about typed input: nothing typed there can be sent now.
+    dialog->QDialog::reject();
+  }
+  if (closed.empty()) return;
+  // Once is enough (the library closes next), and the notice's own box is never taken
+  // for one of the window's dialogs.
+  linkWatch_.stop();
+  std::string text = kDialogsClosed;
+  text.replace(text.find("%s"), 2, document_->GetDisplayName());
+  platform::NotifyText(text + closed, platform::NotifyIcon::Warning);
 }
 
 SplitterFrame::~SplitterFrame() { DestroyViews(); }
 
 void SplitterFrame::DestroyViews() {
+  linkWatch_.stop();
   if (document_ == nullptr) return;
   for (DocumentView* view : views_) document_->GetViews().Detach(*view);
   document_ = nullptr;
@@ -169,7 +193,11 @@ CommandStatus SplitterFrame::QueryCommand(int command) {
 
 void SplitterFrame::RunCommand(int command) {
   if (!QueryCommand(command).enabled) return;
-  if (command == CommandIds::kRefresh) tree_->RunCommand(command);
+  if (command == CommandIds::kRefresh) {
+    tree_->RunCommand(command);
+    // The disk is read again too: what F5 shows in the local list is what is there now.
+    if (localList_ != nullptr) localList_->Relist();
+  }
   if (command == CommandIds::kFindInLibrary || command == CommandIds::kMyCheckOuts) {
     FindInLibrary(command == CommandIds::kMyCheckOuts);
   }

@@ -5,9 +5,12 @@
 // of them when the document has closed (the main frame tells it from the open
 // libraries' closed observer); the window itself goes once that handler returns.
 // Closing the window closes the library: at once, or, while a handler of the
-// library holds it, at the first pass after the last hold.
+// library holds it, at the first pass after the last hold. When the link ends under
+// a dialog of the window, the dialog is closed with a notice: nothing it would
+// send can go.
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <functional>
 
@@ -27,6 +30,11 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   Q_OBJECT
 
  public:
+  static constexpr int kLinkWatchMs = 200;
+  static constexpr const char* kDialogsClosed =
+      "The connection to the library \"%s\" has ended, so these windows were closed; nothing in them was "
+      "sent:\r\n";
+
   // `layout` (the main frame's) outlives the window.
   SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget* parent = nullptr);
   // Lets go of a document still open (the views detach from it).
@@ -80,6 +88,9 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   // Where the keyboard opens a pane's context menu: on its current item.
   QPoint KeyboardMenuPosition(int index) const;
   void FindInLibrary(bool myCheckOuts);
+  // Once the library's link has ended and it waits to close: closes the window's open
+  // dialogs (they hold it) and tells which.
+  void CloseDialogsOfEndedLink();
 
   CBrannockDoc* document_;
   PaneLayout& layout_;
@@ -96,6 +107,7 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   std::array<QWidget*, 3> panes_;
   std::array<DocumentView*, 3> views_;
   std::array<CommandTarget*, 3> targets_;
+  QTimer linkWatch_;
   int activePane_ = 0;
   bool sizesApplied_ = false;
 };
