@@ -16,7 +16,11 @@
 namespace {
 
 constexpr const char* kRejected = "The certificate is invalid or corrupt and has been rejected";
-constexpr const char* kImported = "Certificate imported successfully";
+// The notice of an import that added a new entry for `library` and `user`.
+std::string Added(const std::string& library = "Default Library Name", const std::string& user = "ann") {
+  return "Certificate imported for library \"" + library + "\", user \"" + user +
+         "\".\nIt is a new entry in the list of libraries to open.";
+}
 constexpr const char* kSaveFailed = "Failed to save the imported certificate to disk";
 
 // The fields of a certificate, laid out as the server's user administration writes
@@ -120,7 +124,7 @@ class CertificateImportTest : public ::testing::Test {
 TEST_F(CertificateImportTest, TcpIpCertificateBecomesEntryAndConnection) {
   const Certificate certificate;
   ASSERT_EQ(Import(certificate.Text()), CertificateImport::Result::Imported);
-  EXPECT_EQ(shown_, std::vector<std::string>{kImported});
+  EXPECT_EQ(shown_, std::vector<std::string>{Added()});
 
   ASSERT_EQ(entries_.size(), 1u);
   EXPECT_EQ(entries_[0], LibraryEntry("Default Library Name", certificate.libraryKey, 16));
@@ -252,6 +256,89 @@ TEST_F(CertificateImportTest, SameNameWithAnotherKeyIsReplacedOnlyWhenTheUserAgr
   EXPECT_EQ(entries_[0].GetKeyText(), second.libraryKey);
   ASSERT_EQ(profiles_[0].GetConnectionCount(), 1);
   EXPECT_EQ(Stored()->GetLocalFolder(), firstFolder + "3");
+  ASSERT_EQ(shown_.size(), 2u);
+  EXPECT_EQ(shown_[1], "Certificate imported for library \"Default Library Name\", user \"ann\".\nIt replaces this "
+                       "user's certificate of the earlier library of that name; its documents go to the new local "
+                       "folder " + firstFolder + "3.");
+}
+
+// Which entry an import lands in: a connection is one library and one user; the
+// library is known by its name or, after a rename, by its key.
+TEST_F(CertificateImportTest, EachLibraryAndUserHasOneEntry) {
+  const auto make = [](const std::string& library, int id, const std::string& user, const std::string& code) {
+    Certificate c;
+    c.libraryName = library;
+    c.id = id;
+    c.name = user;
+    c.logonCode = code;
+    return c;
+  };
+  struct Connection {
+    std::string library;
+    std::string user;
+    std::string logonCode;
+    std::string folder;   // "/mapped": the first connection's folder, set after the first import
+    bool operator==(const Connection&) const = default;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Certificate> imports;
+    std::vector<std::string> entries;
+    std::vector<Connection> connections;
+    std::string notice;   // of the last import
+  };
+  const std::string lib = "Default Library Name";
+  const std::string replaced = "It replaces this user's earlier certificate of the library; the local folder and its "
+                               "mappings are kept.";
+  const std::vector<Case> cases = {
+      {"a re-issued certificate of the same user replaces it",
+       {make(lib, 7, "ann", "1"), make(lib, 7, "ann", "2")},
+       {lib},
+       {{lib, "ann", "2", "/mapped"}},
+       "Certificate imported for library \"" + lib + "\", user \"ann\".\n" + replaced},
+      {"another user of the library gets an entry of its own",
+       {make(lib, 7, "ann", "1"), make(lib, 8, "bob", "2")},
+       {lib},
+       {{lib, "ann", "1", "/mapped"}, {lib, "bob", "2", work_ + "/login/bob/" + lib}},
+       Added(lib, "bob")},
+      {"the same user after a rename replaces the stale entry and its library",
+       {make("Old", 7, "ann", "1"), make("New", 7, "ann", "2")},
+       {"New"},
+       {{"New", "ann", "2", "/mapped"}},
+       "Certificate imported for library \"New\" (formerly \"Old\"), user \"ann\".\n" + replaced},
+      {"the former name stays while another user's entry names it",
+       {make("Old", 7, "ann", "1"), make("Old", 8, "bob", "2"), make("New", 8, "bob", "3")},
+       {"Old", "New"},
+       {{"Old", "ann", "1", "/mapped"}, {"New", "bob", "3", work_ + "/login/bob/Old"}},
+       "Certificate imported for library \"New\" (formerly \"Old\"), user \"bob\".\n" + replaced},
+  };
+  for (const Case& c : cases) {
+    entries_.clear();
+    profiles_[0] = UserProfile();
+    profiles_[0].SetLoginName("login");
+    for (std::size_t i = 0; i < c.imports.size(); ++i) {
+      ASSERT_EQ(Import(c.imports[i].Text()), CertificateImport::Result::Imported) << c.what;
+      if (i == 0) profiles_[0].GetConnection(0)->SetLocalFolder("/mapped");
+    }
+    std::vector<std::string> entryNames;
+    for (const LibraryEntry& entry : entries_) entryNames.push_back(entry.GetName());
+    EXPECT_EQ(entryNames, c.entries) << c.what;
+    std::vector<Connection> connections;
+    for (int i = 0; i < profiles_[0].GetConnectionCount(); ++i) {
+      const LibraryConnection& stored = *Stored(i);
+      connections.push_back({stored.GetName(), stored.GetUserText(), stored.GetLogonCode(), stored.GetLocalFolder()});
+    }
+    EXPECT_EQ(connections, c.connections) << c.what;
+    EXPECT_EQ(shown_, std::vector<std::string>{c.notice}) << c.what;
+
+    // What the files hold reads back as what memory holds.
+    std::vector<LibraryEntry> entriesRead;
+    ASSERT_TRUE(LibraryEntryFile::Load(entriesPath_, entriesRead));
+    EXPECT_EQ(entriesRead, entries_) << c.what;
+    std::vector<UserProfile> profilesRead;
+    ASSERT_EQ(UserProfileFile(usersFile_.GetPath()).Load(profilesRead), UserProfileFile::LoadResult::Loaded);
+    EXPECT_EQ(profilesRead, profiles_) << c.what;
+  }
 }
 
 TEST_F(CertificateImportTest, FailedSaveOfEitherFileChangesNothing) {
