@@ -423,24 +423,14 @@ void CBrannockView::DeleteProject() {
 
 std::string CBrannockView::DeleteQuestion(const ProjectNode* node) {
   if (node == nullptr) return kDeleteQuestion;
-  int subProjects = -1;   // the project itself is no sub-project
-  int documents = 0;
-  bool allKnown = true;
-  std::vector<const ProjectNode*> pending = {node};
-  while (!pending.empty()) {
-    const ProjectNode* next = pending.back();
-    pending.pop_back();
-    ++subProjects;
+  return RefusalTexts::DeleteProject(kDeleteQuestion, *node, [this](const ProjectNode& project) -> std::optional<int> {
     ProjectDocumentList list;
-    if (document_.GetListCache().GetProjectDocumentList(next->GetIndexName(), document_.GetProjectTree(),
-                                                        document_.GetLibraryFolder(), list)) {
-      documents += list.GetCount();
-    } else {
-      allKnown = false;
+    if (!document_.GetListCache().GetProjectDocumentList(project.GetIndexName(), document_.GetProjectTree(),
+                                                         document_.GetLibraryFolder(), list)) {
+      return std::nullopt;
     }
-    for (int i = 0; i < next->GetChildCount(); ++i) pending.push_back(next->GetChild(i));
-  }
-  return RefusalTexts::DeleteProject(kDeleteQuestion, node->GetName(), subProjects, documents, allKnown);
+    return list.GetCount();
+  });
 }
 
 void CBrannockView::RenameProject() {

@@ -70,7 +70,7 @@ const CommandText kCommands[] = {
     {CommandIds::kConfirmPublication, "&Confirm publication details",
      "Confirm edition or supplement publication details\nConfirm publication", "confirm"},
     {CommandIds::kHelpTopics, "&Help Topics", "List Help topics\nHelp Topics", nullptr},
-    {CommandIds::kAbout, "&About Brannock...", "Display program information, version number and copyright\nAbout",
+    {CommandIds::kAbout, "&About Brannock Publisher...", "Display program information, version number and copyright\nAbout",
      "about"},
     {CommandIds::kChooseLocalFolder, "Choose local folder", "Choose local folder\nChoose folder", "choosefolder"},
     {CommandIds::kContextHelp, "What's This?", "Display help for clicked on buttons, menus and windows\nHelp",
@@ -163,11 +163,15 @@ CMainFrame::~CMainFrame() {
 QAction* CMainFrame::MakeAction(int command) {
   for (const CommandText& entry : kCommands) {
     if (entry.id != command) continue;
-    auto* action = new QAction(entry.text, this);
-    action->setObjectName(QString::number(command));
+    QString text = entry.text;
     QString prompt = entry.prompt;
-    // The plain program's prompts name it as its title does.
-    if (!app_.IsPublisher()) prompt.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
+    // The plain program's items and prompts name it as its title does.
+    if (!app_.IsPublisher()) {
+      text.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
+      prompt.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
+    }
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::number(command));
     const qsizetype lineBreak = prompt.indexOf('\n');
     action->setStatusTip(prompt.left(lineBreak));
     action->setWhatsThis(prompt.left(lineBreak));   // what Shift+F1 and a click show

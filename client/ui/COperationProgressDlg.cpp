@@ -12,6 +12,7 @@
 #include "client/document/CBrannockDoc.h"
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
+#include "platform/NumberLocale.h"
 
 namespace {
 
@@ -113,7 +114,9 @@ void COperationProgressDlg::ShowFileProgress(const TransferProgress::Counts& cou
   }
   showingFile_ = true;
   const std::int64_t done = std::clamp<std::int64_t>(counts.done, 0, counts.total);
-  fileLine_->setText(QString("Receiving a file: %1 of %2 bytes").arg(done).arg(counts.total));
+  fileLine_->setText(QString("Receiving a file: %1 of %2 bytes")
+                         .arg(QString::fromStdString(platform::GroupDigits(done)),
+                              QString::fromStdString(platform::GroupDigits(counts.total))));
   progress_->setRange(0, kFileBarRange);
   progress_->setValue(static_cast<int>(static_cast<double>(done) * kFileBarRange / static_cast<double>(counts.total)));
 }

@@ -8,6 +8,7 @@
 
 #include "client/ui/CListViewEx.h"
 #include "client/ui/ProgressAnimation.h"
+#include "platform/NumberLocale.h"
 #include "platform/ui/QtTestApplication.h"
 #include "testsupport/ClientLibraryTest.h"
 
@@ -72,6 +73,7 @@ TEST_F(COperationProgressDlgTest, APlaceholderOnlyBatchListsNothingWithRangeZero
 TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThemThenStepsAgain) {
   document_->QueueBatch(Batch({Step("a", true, true, true), Step("b", true)}));
   COperationProgressDlg dialog(*document_);
+  platform::SetNumberLocaleForTesting([] { return platform::NumberLocale{3, "."}; });
   struct Case {
     std::int64_t done;
     std::int64_t total;
@@ -80,9 +82,9 @@ TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThem
     int maximum;
   };
   const Case cases[] = {
-      {0, 200000000, "Receiving a file: 0 of 200000000 bytes", 0, 1000},
-      {50000000, 200000000, "Receiving a file: 50000000 of 200000000 bytes", 250, 1000},
-      {199999999, 200000000, "Receiving a file: 199999999 of 200000000 bytes", 999, 1000},
+      {0, 200000000, "Receiving a file: 0 of 200.000.000 bytes", 0, 1000},
+      {50000000, 200000000, "Receiving a file: 50.000.000 of 200.000.000 bytes", 250, 1000},
+      {199999999, 200000000, "Receiving a file: 199.999.999 of 200.000.000 bytes", 999, 1000},
       {0, 0, "", 1, 3},   // the file is in: the bar counts steps again
   };
   for (const Case& c : cases) {
@@ -91,6 +93,7 @@ TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThem
     EXPECT_EQ(dialog.GetProgressBar().value(), c.value) << c.done;
     EXPECT_EQ(dialog.GetProgressBar().maximum(), c.maximum) << c.done;
   }
+  platform::SetNumberLocaleForTesting(nullptr);
 }
 
 TEST_F(COperationProgressDlgTest, RowsShowTheirIconsAndDoneRowsStepTheBar) {

@@ -35,7 +35,6 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   static constexpr const char* kProceedWithCheckIn =
       "Do you wish to proceed with check-in of the remaining files that were found ?";
   static constexpr const char* kWritableOnRetrieval = "Make documents writable on retrieval ?";
-  static constexpr const char* kProceedWithDeletion = "Do you wish to proceed with deletion of the selected files ?";
 
   CRowListView(CBrannockDoc& document, QWidget* parent = nullptr);
 

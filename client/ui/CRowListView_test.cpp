@@ -430,7 +430,8 @@ TEST_F(RowListViewEndToEndTest, RetrieveReadOnlyThenRenameAndDelete) {
   ClickBox(1);   // notes.txt
   notifier_->QueueAnswer(NotifyAnswer::Yes);
   Run(CommandIds::kDelete);
-  EXPECT_EQ(notifier_->Received().back().text, CRowListView::kProceedWithDeletion);
+  EXPECT_EQ(notifier_->Received().back().text,
+            "Delete 1 document from the project \"Reports\", with every version of it?\n    notes.txt");
   ASSERT_TRUE(PassUntil([&] { return Column(0) == std::vector<std::string>{"final.txt"}; }));
 }
 
