@@ -425,12 +425,14 @@ std::string CBrannockView::DeleteQuestion(const ProjectNode* node) {
   if (node == nullptr) return kDeleteQuestion;
   return RefusalTexts::DeleteProject(kDeleteQuestion, *node, [this](const ProjectNode& project) -> std::optional<int> {
     ProjectDocumentList list;
-    if (!document_.GetListCache().GetProjectDocumentList(project.GetIndexName(), document_.GetProjectTree(),
-                                                         document_.GetLibraryFolder(), list)) {
-      return std::nullopt;
-    }
+    if (!ReadDocumentList(project, list)) return std::nullopt;
     return list.GetCount();
   });
+}
+
+bool CBrannockView::ReadDocumentList(const ProjectNode& project, ProjectDocumentList& list) {
+  return document_.GetListCache().GetProjectDocumentList(project.GetIndexName(), document_.GetProjectTree(),
+                                                         document_.GetLibraryFolder(), list);
 }
 
 void CBrannockView::RenameProject() {
@@ -449,7 +451,10 @@ void CBrannockView::RenameProject() {
 }
 
 void CBrannockView::ShowInformation() {
-  const std::string text = rules_.InformationText();
+  const ProjectNode* node = CurrentProject();
+  ProjectDocumentList documents;
+  const bool listed = node != nullptr && ReadDocumentList(*node, documents);
+  const std::string text = rules_.InformationText(listed ? &documents : nullptr);
   if (!text.empty()) platform::Notify({text, "", platform::NotifyIcon::None, platform::NotifyButtons::Ok});
 }
 

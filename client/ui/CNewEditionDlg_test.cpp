@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
 
@@ -198,6 +199,24 @@ TEST_F(CNewEditionDlgTest, NamesAreCheckedAndSupplementsToggleOnlyOnTheirIcon) {
   EXPECT_FALSE(document_->IsPreparingPublication());   // Cancel abandons it
   EXPECT_TRUE(document_->GetBatches().empty());
 
+}
+
+TEST_F(CNewEditionDlgTest, TheDialogSaysWhatItMakesAndOfWhat) {
+  ShowLocalTree();
+  const struct {
+    const char* index;
+    const char* purpose;
+  } cases[] = {
+      {"PA", "Makes a new edition of the project \"Alpha\"."},
+      {"E1", "Makes a new supplement of the edition \"<E> One\" of the project \"Alpha\"."},
+      {"", "Choose a project in the tree first: a new edition is made of a project."},
+  };
+  for (const auto& c : cases) {
+    const ProjectNode* node = *c.index == '\0' ? nullptr : document_->GetProjectTree().FindProjectByPath(c.index);
+    document_->SetCurrentProject(node == nullptr ? 0 : node->GetTreeItem());
+    const CNewEditionDlg dialog(*document_);
+    EXPECT_EQ(dialog.findChild<QLabel*>("1078")->text().toStdString(), c.purpose) << c.index;
+  }
 }
 
 TEST_F(CNewEditionDlgTest, WithoutACurrentProjectShowDetailsPreparesNothing) {
