@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/document/ClientHints.h"
 #include "client/link/ReplyMessages.h"
@@ -134,6 +135,8 @@ void CBrannockDoc::OnReferencesAdded(const Msg& reply) {
   // Only the rows present are read, never more than the count says.
   const std::size_t listed = std::min(rows.size() - 1, static_cast<std::size_t>(std::max(count, 0)));
   ReplyMessages messages(project->GetName());
+  int accepted = 0;
+  int refused = 0;
   for (std::size_t i = 1; i <= listed; ++i) {
     std::string name;
     std::int32_t ok = 0;
@@ -141,7 +144,9 @@ void CBrannockDoc::OnReferencesAdded(const Msg& reply) {
     FieldCursor row(rows[i]);
     row.String(name).SkipString().SkipInt().SkipInt().Int(ok).Int(error);
     if (row.Ok() && ok == 0) messages.Add(GetServerErrorText(error), name);
+    ++(row.Ok() && ok != 0 ? accepted : refused);
   }
   if (!messages.IsEmpty()) ShowInformation(messages.Take());
+  CountDone(stamp, DoneNotice::Operation::kPublish, "", accepted, refused);
   MarkInstructionDone(stamp, indexName, true);
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/document/ClientHints.h"
 #include "client/document/LocalFolderScan.h"
@@ -148,6 +149,7 @@ void CBrannockDoc::ProcessNextInstruction() {
     return;
   }
   if (!IsComplete(batch)) return;
+  ShowBatchNotice(batch);
   batchRetrieval_.erase(&batch);
   DeleteOwnedFiles(batch);
   batches_.pop_front();
@@ -155,6 +157,34 @@ void CBrannockDoc::ProcessNextInstruction() {
   SendHint(ClientHints::kProjectTree, UpdateHint::kTreeView);
   SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
   ProcessNextInstruction();
+}
+
+void CBrannockDoc::ShowBatchNotice(const InstructionBatch& batch) {
+  for (int i = 1; i < batch.GetCount(); ++i) {
+    const Instruction& instruction = *batch.GetInstruction(i);
+    switch (instruction.GetKind()) {
+      case kCreateEdition:
+        batchNotice_.SetOperation(DoneNotice::Operation::kPublish, instruction.GetName());
+        break;
+      case kAddDocuments:
+        batchNotice_.SetOperation(DoneNotice::Operation::kAdd, instruction.GetSourceFolder());
+        break;
+      case kGetProject:
+        batchNotice_.SetOperation(DoneNotice::Operation::kRetrieve, instruction.GetTargetFolder());
+        break;
+      default:
+        break;
+    }
+  }
+  for (int i = 1; i < batch.GetCount(); ++i) {
+    const Instruction& instruction = *batch.GetInstruction(i);
+    const bool counted = instruction.GetKind() == kCreateEdition || instruction.GetKind() == kAddDocuments ||
+                         instruction.GetKind() == kGetProject || instruction.GetKind() == kAddDocumentReferences ||
+                         instruction.GetKind() == kAddOriginalReferences;
+    if (counted && !(instruction.IsDone() && instruction.HasSucceeded())) batchNotice_.CountFailed();
+  }
+  if (!batchNotice_.IsEmpty()) app_.ShowStatusNotice(batchNotice_.Text());
+  batchNotice_ = DoneNotice();
 }
 
 void CBrannockDoc::NoteAbandonedRequests(const std::vector<Msg>& requests) {

@@ -144,6 +144,7 @@ CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
     if (message.isEmpty()) statusBar()->showMessage(kIdlePrompt);
   });
   statusBar()->showMessage(kIdlePrompt);
+  app_.SetStatusNoticeHook([this](const std::string& text) { statusBar()->showMessage(QString::fromStdString(text)); });
   app_.GetOpenLibraries().SetClosedObserver([this](LibraryDocument& closed) {
     if (const auto* document = dynamic_cast<const CBrannockDoc*>(&closed)) {
       if (SplitterFrame* window = FindLibraryWindow(*document)) window->OnDocumentClosed();
@@ -154,6 +155,7 @@ CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+  app_.SetStatusNoticeHook(nullptr);
   app_.GetOpenLibraries().SetClosedObserver(nullptr);
   if (timer_ != nullptr) timer_->stop();
   // Library windows still here let go of their documents now, while the views exist.
@@ -343,8 +345,24 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::OnTick() {
   app_.DoProcessing();
+  ShowConnecting();
   RefreshCommands();
   if (exitRequested_ && app_.GetOpenLibraries().GetCount() == 0) close();
+}
+
+void CMainFrame::ShowConnecting() {
+  std::optional<std::string> text;
+  app_.GetOpenLibraries().Find([&text](const LibraryDocument& document) {
+    if (const auto* library = dynamic_cast<const CBrannockDoc*>(&document)) text = library->GetConnectingText();
+    return text.has_value();
+  });
+  if (text) {
+    if (connecting_ == nullptr) connecting_ = std::make_unique<WaitCursor>();
+    if (statusBar()->currentMessage().toStdString() != *text) statusBar()->showMessage(QString::fromStdString(*text));
+  } else if (connecting_ != nullptr) {
+    connecting_.reset();
+    statusBar()->clearMessage();
+  }
 }
 
 void CMainFrame::changeEvent(QEvent* event) {

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <map>
@@ -32,6 +33,7 @@
 #include "client/ui/SplitterFrame.h"
 #include "common/MessageIds.h"
 #include "common/ui/CChooseDirectoryDlg.h"
+#include "platform/Socket.h"
 #include "platform/ui/KeyboardWalk_test.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/WindowPlacement.h"
@@ -158,6 +160,35 @@ TEST_F(ClientWindowsTest, ACertificateImportedThroughTheFileDialogOpensAndExitCl
   EXPECT_EQ(logoffs_, 1);
   EXPECT_EQ(app_->GetOpenLibraries().GetCount(), 0);
   EXPECT_TRUE(Windows().empty());
+}
+
+// A server that takes the connection and never answers: while the visit waits, the
+// wait cursor shows and the status line names the library; both go when it ends.
+TEST_F(ClientWindowsTest, AVisitThatWaitsShowsTheBusyCursorAndAStatusLineUntilItEnds) {
+  const platform::Socket silent = platform::Socket::Listen(0, 4, "127.0.0.1");
+  ASSERT_TRUE(silent.IsOpen());
+  {
+    platform::CriticalSection::Lock lock(app_->GetProfileLock());
+    app_->GetCurrentUser()->GetConnection(0)->SetPort(silent.LocalPort());
+  }
+  const QString connecting = QString::fromStdString(
+      "Connecting to the library \"" + library_ + "\" at " + Connection(0).GetHost() + ":" +
+      std::to_string(silent.LocalPort()) + " as \"ann\"...");
+  frame_->show();
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  const auto busy = [] { return QApplication::overrideCursor() != nullptr &&
+                                QApplication::overrideCursor()->shape() == Qt::WaitCursor; };
+  EXPECT_TRUE(WaitUntil([&] {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return busy() && frame_->statusBar()->currentMessage() == connecting;
+  })) << frame_->statusBar()->currentMessage().toStdString();
+
+  Windows().front()->close();
+  EXPECT_TRUE(WaitUntil([&] {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !busy() && frame_->statusBar()->currentMessage() == CMainFrame::kIdlePrompt;
+  })) << frame_->statusBar()->currentMessage().toStdString();
 }
 
 TEST_F(ClientWindowsTest, TheLibraryWindowTakesTheStoredPaneSizesAndF6GoesRoundThePanes) {
