@@ -2,15 +2,23 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIcon>
+#include <QLayout>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QWhatsThis>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -115,6 +123,24 @@ bool IsPublisherOnly(int command) {
 bool IsToggle(int command) {
   return command == CommandIds::kViewToolbar || command == CommandIds::kViewStatusBar ||
          command == CommandIds::kToolTips || command == CommandIds::kPublish;
+}
+
+
+// Widens Qt's own file dialog, once shown and laid out, so its detail view shows
+// the whole Date Modified column (a date and a time). A native dialog is left alone.
+void FitDateColumn(QFileDialog& dialog) {
+  auto* view = dialog.findChild<QTreeView*>("treeView");
+  if (view == nullptr || view->header()->count() == 0) return;
+  QHeaderView* header = view->header();
+  const int date = header->count() - 1;
+  const QString widest =
+      QLocale().toString(QDateTime(QDate(2028, 12, 28), QTime(23, 48, 58)), QLocale::ShortFormat);
+  const int margin = 2 * view->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, view) + view->indentation();
+  const int needed = view->fontMetrics().horizontalAdvance(widest) + margin;
+  header->resizeSection(date, std::max(header->sectionSize(date), needed));
+  const int columns = header->length() + view->verticalScrollBar()->sizeHint().width();
+  const int missing = columns - view->viewport()->width();
+  if (missing > 0) dialog.resize(dialog.width() + missing, dialog.height());
 }
 
 }  // namespace
@@ -443,6 +469,7 @@ std::string CMainFrame::ChooseCertificateWithDialog() {
   dialog.setObjectName("ImportCertificateDialog");
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  QTimer::singleShot(0, &dialog, [&dialog] { FitDateColumn(dialog); });   // the first thing its loop does
   if (ModalRunner::Exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first().toStdString();
 }

@@ -3,12 +3,16 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QSplitter>
+#include <QHeaderView>
 #include <QStatusBar>
+#include <QTreeView>
 #include <QToolBar>
 #include <QToolButton>
 #include <map>
@@ -189,6 +193,26 @@ TEST_F(ClientWindowsTest, AVisitThatWaitsShowsTheBusyCursorAndAStatusLineUntilIt
     QApplication::processEvents(QEventLoop::AllEvents, 20);
     return !busy() && frame_->statusBar()->currentMessage() == CMainFrame::kIdlePrompt;
   })) << frame_->statusBar()->currentMessage().toStdString();
+}
+
+TEST_F(ClientWindowsTest, TheImportDialogShowsTheWholeDateModifiedColumnAtItsFirstSize) {
+  bool checked = false;
+  ModalRunner::QueueDialog(
+      [&checked](QDialog& dialog) {
+        auto* view = dialog.findChild<QTreeView*>("treeView");
+        ASSERT_NE(view, nullptr);
+        const QHeaderView* header = view->header();
+        const int date = header->count() - 1;
+        const QString widest =
+            QLocale().toString(QDateTime(QDate(2028, 12, 28), QTime(23, 48, 58)), QLocale::ShortFormat);
+        EXPECT_GT(header->sectionSize(date), view->fontMetrics().horizontalAdvance(widest));
+        EXPECT_LE(header->sectionViewportPosition(date) + header->sectionSize(date), view->viewport()->width());
+        checked = true;
+        dialog.reject();
+      },
+      "ImportCertificateDialog");
+  frame_->RunRoutedCommand(CommandIds::kImportCertificate);
+  EXPECT_TRUE(checked);
 }
 
 TEST_F(ClientWindowsTest, TheLibraryWindowTakesTheStoredPaneSizesAndF6GoesRoundThePanes) {
