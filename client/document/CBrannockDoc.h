@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "client/document/DocumentViews.h"
@@ -330,6 +331,8 @@ class CBrannockDoc : public LibraryDocument {
   std::map<const InstructionBatch*, BatchRetrieval> batchRetrieval_;   // by queued batch
   std::uint64_t batchesQueued_ = 0;
   DoneNotice batchNotice_;   // what the head batch did so far
+  // The rows each reference request of the head batch sent, by stamp: its reply lists only the refused.
+  std::unordered_map<std::uint32_t, int> referenceRowsSent_;
   std::mutex abandonedMutex_;
   std::vector<std::uint32_t> abandonedStamps_;
   // What the link handed back unanswered since it was last restored, one line each.

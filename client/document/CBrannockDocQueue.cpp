@@ -185,6 +185,7 @@ void CBrannockDoc::ShowBatchNotice(const InstructionBatch& batch) {
   }
   if (!batchNotice_.IsEmpty()) app_.ShowStatusNotice(batchNotice_.Text());
   batchNotice_ = DoneNotice();
+  referenceRowsSent_.clear();
 }
 
 void CBrannockDoc::NoteAbandonedRequests(const std::vector<Msg>& requests) {
@@ -448,8 +449,9 @@ bool CBrannockDoc::ExecuteAddOriginalReferences(InstructionBatch& batch, int ind
   const Instruction& instruction = *batch.GetInstruction(index);
   const std::vector<RequestBodies::ReferenceRow> rows =
       OriginalReferenceRows(instruction.GetSourceFolder(), batch.GetComments());
-  SendStepRequest(batch, index, MSGID_ADD_ORIGINAL_REFERENCES,
-                  RequestBodies::AddOriginalReferences(instruction.GetIndexName(), rows));
+  const std::optional<std::uint32_t> stamp = SendStepRequest(
+      batch, index, MSGID_ADD_ORIGINAL_REFERENCES, RequestBodies::AddOriginalReferences(instruction.GetIndexName(), rows));
+  if (stamp) referenceRowsSent_[*stamp] = static_cast<int>(rows.size());
   return true;
 }
 
@@ -464,8 +466,9 @@ bool CBrannockDoc::ExecuteAddDocumentReferences(InstructionBatch& batch, int ind
     FinishInstruction(batch, index, false);
     return true;
   }
-  SendStepRequest(batch, index, MSGID_ADD_REFERENCES,
-                  RequestBodies::AddDocumentReferences(instruction.GetIndexName(), *rows));
+  const std::optional<std::uint32_t> stamp = SendStepRequest(
+      batch, index, MSGID_ADD_REFERENCES, RequestBodies::AddDocumentReferences(instruction.GetIndexName(), *rows));
+  if (stamp) referenceRowsSent_[*stamp] = static_cast<int>(rows->size());
   return true;
 }
 

@@ -125,9 +125,14 @@ TEST_F(CNewEditionDlgTest, AFreshEditionIsPreparedAfterTheWaitAndConfirmingPubli
 
   // Confirming: Publish and Confirm are off while the publication runs.
   document_->GetViews().Attach(running_);
+  std::vector<std::string> notices;
+  app_->SetStatusNoticeHook([&notices](const std::string& text) { notices.push_back(text); });
   Confirm(alpha_, "<E> First");
+  app_->SetStatusNoticeHook(nullptr);
   document_->GetViews().Detach(running_);
   EXPECT_TRUE(running_.publishOff && running_.confirmOff);
+  // One notice says what was published, counting the edition's documents and its sub-project's.
+  EXPECT_EQ(notices, std::vector<std::string>{"Published \"First\" with 2 documents"});
   const std::string edition = StoredChild(alpha_, "<E> First");
   EXPECT_EQ(StoredDocuments(edition), std::vector<std::string>{"a.txt"});
   const std::string copy = StoredChild(edition, "Beta");
