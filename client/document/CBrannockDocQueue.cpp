@@ -449,8 +449,9 @@ bool CBrannockDoc::ExecuteAddOriginalReferences(InstructionBatch& batch, int ind
   const Instruction& instruction = *batch.GetInstruction(index);
   const std::vector<RequestBodies::ReferenceRow> rows =
       OriginalReferenceRows(instruction.GetSourceFolder(), batch.GetComments());
-  const std::optional<std::uint32_t> stamp = SendStepRequest(
-      batch, index, MSGID_ADD_ORIGINAL_REFERENCES, RequestBodies::AddOriginalReferences(instruction.GetIndexName(), rows));
+  const std::optional<std::uint32_t> stamp =
+      SendStepRequest(batch, index, MSGID_ADD_ORIGINAL_REFERENCES,
+                      RequestBodies::AddOriginalReferences(instruction.GetIndexName(), rows));
   if (stamp) referenceRowsSent_[*stamp] = static_cast<int>(rows.size());
   return true;
 }

@@ -101,7 +101,9 @@ CertificateImport::Result CertificateImport::Store(const LibraryRecord& library,
   UserProfile profile = records_.profiles[static_cast<std::size_t>(records_.currentProfile)];
   // One connection per library and user: the same user's earlier certificate is replaced, another user's kept.
   LibraryConnection* existing = profile.FindConnection(connection.GetName(), connection.GetUserNumber());
-  if (existing == nullptr && !formerName.empty()) existing = profile.FindConnection(formerName, connection.GetUserNumber());
+  if (existing == nullptr && !formerName.empty()) {
+    existing = profile.FindConnection(formerName, connection.GetUserNumber());
+  }
   const Outcome outcome = existing == nullptr ? Outcome::Added
                           : otherKey          ? Outcome::ReplacedOtherLibrary
                           : formerName.empty() ? Outcome::Replaced

@@ -18,7 +18,9 @@ constexpr int kVisibleRows = 8;
 
 COpenLibraryDlg::COpenLibraryDlg(CBrannockApp& app, QWidget* parent)
     : ClientDialog("COpenLibraryDlg", kDialogId, "Open Library", parent), list_(new CListViewEx(this)) {
-  SetControlHelp(list_, 1001, "The libraries whose certificates you imported, with the user each logs on as and its server; choose the one to open.");
+  SetControlHelp(list_, 1001,
+                 "The libraries whose certificates you imported, with the user each logs on as and its server; "
+                 "choose the one to open.");
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->AddColumn("Library Name", Qt::AlignLeft, kNameWidth);
   list_->AddColumn("User", Qt::AlignLeft, kUserWidth);
