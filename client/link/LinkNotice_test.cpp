@@ -39,10 +39,6 @@ TEST(LinkNotice, AFailedVisitNamesTheLibraryTheCauseAndTheRemedy) {
   }
 }
 
-TEST(LinkNotice, TheConnectingLineNamesLibraryServerAndUser) {
-  EXPECT_EQ(LinkNotice::Connecting(kLibrary), "Connecting to the library \"Main\" at files.example:8901 as \"ann\"...");
-}
-
 TEST(LinkNotice, ALostLinkListsTheUnconfirmedWorkAndTheFailedReconnect) {
   const std::string bare = LinkNotice::LostLink(kLibrary, LinkEnd::kServerGoodbye, LinkEnd::kNone, {});
   EXPECT_EQ(bare,

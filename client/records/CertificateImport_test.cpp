@@ -263,81 +263,58 @@ TEST_F(CertificateImportTest, SameNameWithAnotherKeyIsReplacedOnlyWhenTheUserAgr
 }
 
 // Which entry an import lands in: a connection is one library and one user; the
-// library is known by its name or, after a rename, by its key.
+// library is known by its name or, after a rename, by its key. Rows: library, user,
+// logon code, folder ("/mapped": the first connection's, set after the first import).
 TEST_F(CertificateImportTest, EachLibraryAndUserHasOneEntry) {
-  const auto make = [](const std::string& library, int id, const std::string& user, const std::string& code) {
+  const auto make = [](const std::string& library, int id, const std::string& code) {
     Certificate c;
     c.libraryName = library;
     c.id = id;
-    c.name = user;
+    c.name = id == 7 ? "ann" : "bob";
     c.logonCode = code;
     return c;
   };
-  struct Connection {
-    std::string library;
-    std::string user;
-    std::string logonCode;
-    std::string folder;   // "/mapped": the first connection's folder, set after the first import
-    bool operator==(const Connection&) const = default;
-  };
-  struct Case {
-    const char* what;
+  using Row = std::vector<std::string>;
+  const std::string lib = "Default Library Name";
+  const std::string replaced = "\".\nIt replaces this user's earlier certificate of the library; the local folder "
+                               "and its mappings are kept.";
+  const struct {
     std::vector<Certificate> imports;
     std::vector<std::string> entries;
-    std::vector<Connection> connections;
+    std::vector<Row> connections;
     std::string notice;   // of the last import
-  };
-  const std::string lib = "Default Library Name";
-  const std::string replaced = "It replaces this user's earlier certificate of the library; the local folder and its "
-                               "mappings are kept.";
-  const std::vector<Case> cases = {
-      {"a re-issued certificate of the same user replaces it",
-       {make(lib, 7, "ann", "1"), make(lib, 7, "ann", "2")},
-       {lib},
-       {{lib, "ann", "2", "/mapped"}},
-       "Certificate imported for library \"" + lib + "\", user \"ann\".\n" + replaced},
-      {"another user of the library gets an entry of its own",
-       {make(lib, 7, "ann", "1"), make(lib, 8, "bob", "2")},
-       {lib},
-       {{lib, "ann", "1", "/mapped"}, {lib, "bob", "2", work_ + "/login/bob/" + lib}},
-       Added(lib, "bob")},
-      {"the same user after a rename replaces the stale entry and its library",
-       {make("Old", 7, "ann", "1"), make("New", 7, "ann", "2")},
-       {"New"},
-       {{"New", "ann", "2", "/mapped"}},
-       "Certificate imported for library \"New\" (formerly \"Old\"), user \"ann\".\n" + replaced},
-      {"the former name stays while another user's entry names it",
-       {make("Old", 7, "ann", "1"), make("Old", 8, "bob", "2"), make("New", 8, "bob", "3")},
-       {"Old", "New"},
+  } cases[] = {
+      {{make(lib, 7, "1"), make(lib, 7, "2")}, {lib}, {{lib, "ann", "2", "/mapped"}},
+       "Certificate imported for library \"" + lib + "\", user \"ann" + replaced},
+      {{make(lib, 7, "1"), make(lib, 8, "2")}, {lib},
+       {{lib, "ann", "1", "/mapped"}, {lib, "bob", "2", work_ + "/login/bob/" + lib}}, Added(lib, "bob")},
+      {{make("Old", 7, "1"), make("New", 7, "2")}, {"New"}, {{"New", "ann", "2", "/mapped"}},
+       "Certificate imported for library \"New\" (formerly \"Old\"), user \"ann" + replaced},
+      {{make("Old", 7, "1"), make("Old", 8, "2"), make("New", 8, "3")}, {"Old", "New"},   // ann still names "Old"
        {{"Old", "ann", "1", "/mapped"}, {"New", "bob", "3", work_ + "/login/bob/Old"}},
-       "Certificate imported for library \"New\" (formerly \"Old\"), user \"bob\".\n" + replaced},
+       "Certificate imported for library \"New\" (formerly \"Old\"), user \"bob" + replaced},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     entries_.clear();
     profiles_[0] = UserProfile();
     profiles_[0].SetLoginName("login");
     for (std::size_t i = 0; i < c.imports.size(); ++i) {
-      ASSERT_EQ(Import(c.imports[i].Text()), CertificateImport::Result::Imported) << c.what;
+      ASSERT_EQ(Import(c.imports[i].Text()), CertificateImport::Result::Imported) << c.notice;
       if (i == 0) profiles_[0].GetConnection(0)->SetLocalFolder("/mapped");
     }
     std::vector<std::string> entryNames;
     for (const LibraryEntry& entry : entries_) entryNames.push_back(entry.GetName());
-    EXPECT_EQ(entryNames, c.entries) << c.what;
-    std::vector<Connection> connections;
+    EXPECT_EQ(entryNames, c.entries) << c.notice;
+    std::vector<Row> connections;
     for (int i = 0; i < profiles_[0].GetConnectionCount(); ++i) {
       const LibraryConnection& stored = *Stored(i);
       connections.push_back({stored.GetName(), stored.GetUserText(), stored.GetLogonCode(), stored.GetLocalFolder()});
     }
-    EXPECT_EQ(connections, c.connections) << c.what;
-    EXPECT_EQ(shown_, std::vector<std::string>{c.notice}) << c.what;
-
-    // What the files hold reads back as what memory holds.
-    std::vector<LibraryEntry> entriesRead;
-    ASSERT_TRUE(LibraryEntryFile::Load(entriesPath_, entriesRead));
-    EXPECT_EQ(entriesRead, entries_) << c.what;
-    std::vector<UserProfile> profilesRead;
+    EXPECT_EQ(connections, c.connections) << c.notice;
+    EXPECT_EQ(shown_, std::vector<std::string>{c.notice});
+    std::vector<UserProfile> profilesRead;   // what the file holds reads back as memory
     ASSERT_EQ(UserProfileFile(usersFile_.GetPath()).Load(profilesRead), UserProfileFile::LoadResult::Loaded);
-    EXPECT_EQ(profilesRead, profiles_) << c.what;
+    EXPECT_EQ(profilesRead, profiles_) << c.notice;
   }
 }
 

@@ -208,20 +208,12 @@ TEST_F(CNewEditionDlgTest, NamesAreCheckedAndSupplementsToggleOnlyOnTheirIcon) {
 
 TEST_F(CNewEditionDlgTest, TheDialogSaysWhatItMakesAndOfWhat) {
   ShowLocalTree();
-  const struct {
-    const char* index;
-    const char* purpose;
-  } cases[] = {
-      {"PA", "Makes a new edition of the project \"Alpha\"."},
-      {"E1", "Makes a new supplement of the edition \"<E> One\" of the project \"Alpha\"."},
-      {"", "Choose a project in the tree first: a new edition is made of a project."},
+  const auto purpose = [&](const char* index) {
+    document_->SetCurrentProject(document_->GetProjectTree().FindProjectByPath(index)->GetTreeItem());
+    return CNewEditionDlg(*document_).findChild<QLabel*>("1078")->text().toStdString();
   };
-  for (const auto& c : cases) {
-    const ProjectNode* node = *c.index == '\0' ? nullptr : document_->GetProjectTree().FindProjectByPath(c.index);
-    document_->SetCurrentProject(node == nullptr ? 0 : node->GetTreeItem());
-    const CNewEditionDlg dialog(*document_);
-    EXPECT_EQ(dialog.findChild<QLabel*>("1078")->text().toStdString(), c.purpose) << c.index;
-  }
+  EXPECT_EQ(purpose("PA"), "Makes a new edition of the project \"Alpha\".");
+  EXPECT_EQ(purpose("E1"), "Makes a new supplement of the edition \"<E> One\" of the project \"Alpha\".");
 }
 
 TEST_F(CNewEditionDlgTest, WithoutACurrentProjectShowDetailsPreparesNothing) {

@@ -175,24 +175,23 @@ TEST_F(ClientWindowsTest, AVisitThatWaitsShowsTheBusyCursorAndAStatusLineUntilIt
     platform::CriticalSection::Lock lock(app_->GetProfileLock());
     app_->GetCurrentUser()->GetConnection(0)->SetPort(silent.LocalPort());
   }
-  const QString connecting = QString::fromStdString(
-      "Connecting to the library \"" + library_ + "\" at " + Connection(0).GetHost() + ":" +
-      std::to_string(silent.LocalPort()) + " as \"ann\"...");
+  const QString connecting = QString::fromStdString("Connecting to the library \"" + library_ + "\" at " +
+                                                    Connection(0).GetHost() + ":" +
+                                                    std::to_string(silent.LocalPort()) + " as \"ann\"...");
+  const auto shows = [&](bool busy, const QString& line) {
+    return WaitUntil([&] {
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+      const QCursor* cursor = QApplication::overrideCursor();
+      return (cursor != nullptr && cursor->shape() == Qt::WaitCursor) == busy &&
+             frame_->statusBar()->currentMessage() == line;
+    });
+  };
   frame_->show();
   Visit(0);
   ASSERT_EQ(Windows().size(), 1u);
-  const auto busy = [] { return QApplication::overrideCursor() != nullptr &&
-                                QApplication::overrideCursor()->shape() == Qt::WaitCursor; };
-  EXPECT_TRUE(WaitUntil([&] {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return busy() && frame_->statusBar()->currentMessage() == connecting;
-  })) << frame_->statusBar()->currentMessage().toStdString();
-
+  EXPECT_TRUE(shows(true, connecting)) << frame_->statusBar()->currentMessage().toStdString();
   Windows().front()->close();
-  EXPECT_TRUE(WaitUntil([&] {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return !busy() && frame_->statusBar()->currentMessage() == CMainFrame::kIdlePrompt;
-  })) << frame_->statusBar()->currentMessage().toStdString();
+  EXPECT_TRUE(shows(false, CMainFrame::kIdlePrompt)) << frame_->statusBar()->currentMessage().toStdString();
 }
 
 TEST_F(ClientWindowsTest, TheImportDialogShowsTheWholeDateModifiedColumnAtItsFirstSize) {
