@@ -1,6 +1,7 @@
 #include "client/document/CBrannockApp.h"
 
 #include <algorithm>
+#include <iostream>
 
 #include "client/document/VersionCopyFolder.h"
 #include "client/records/ClientAppState.h"
@@ -62,4 +63,12 @@ CertificateImport::Result CBrannockApp::ImportCertificate(const std::string& pat
   CertificateImport import({entries_, EntriesPath(), profiles_.GetProfiles(), profiles_.GetCurrentIndex(),
                             profiles_.GetFile(), workingFolder_});
   return import.Import(path);
+}
+
+void CBrannockApp::ShowStatusNotice(const std::string& text) const {
+  if (statusNotice_) {
+    statusNotice_(text);
+  } else {
+    std::cerr << text << std::endl;
+  }
 }

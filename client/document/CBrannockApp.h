@@ -3,6 +3,7 @@
 // serves, the single-instance guard on that folder, the library entries
 // ("BKLibraryEntries.wxf"), the user profiles ("BKUsers.wxf"), the temporary
 // files and the open libraries with their periodic pass. The windows sit on top.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,6 +73,12 @@ class CBrannockApp {
   // the outcome.
   CertificateImport::Result ImportCertificate(const std::string& path);
 
+  // Where the notices of finished operations go (the main window's status bar);
+  // without a hook they go to standard error.
+  using StatusNoticeHook = std::function<void(const std::string& text)>;
+  void SetStatusNoticeHook(StatusNoticeHook hook) { statusNotice_ = std::move(hook); }
+  void ShowStatusNotice(const std::string& text) const;
+
   OpenLibraries& GetOpenLibraries() { return libraries_; }
   void DoProcessing() { libraries_.DoProcessing(); }
   // What each library's local file list showed last in this run.
@@ -89,4 +96,5 @@ class CBrannockApp {
   OpenLibraries libraries_;
   ShownLocalFolders shownLocalFolders_;
   bool publisher_ = true;
+  StatusNoticeHook statusNotice_;
 };

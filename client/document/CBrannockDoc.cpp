@@ -173,6 +173,11 @@ void CBrannockDoc::StopConnection() {
   if (connectionThread_.joinable()) connectionThread_.join();
 }
 
+std::optional<std::string> CBrannockDoc::GetConnectingText() const {
+  if (connection_ == nullptr || connectionEnded_ || connection_->WasLoggedOn()) return std::nullopt;
+  return LinkNotice::Connecting(library_);
+}
+
 bool CBrannockDoc::IsReady() const { return !connectionEnded_ && connection_ != nullptr && connection_->IsLoggedOn(); }
 
 // ---- closing --------------------------------------------------------------------

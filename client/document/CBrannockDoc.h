@@ -14,10 +14,12 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "client/document/DocumentViews.h"
 #include "client/document/FolderMapping.h"
+#include "client/document/DoneNotice.h"
 #include "client/document/InstructionBatch.h"
 #include "client/document/LibraryDocument.h"
 #include "client/document/LocalFileEntry.h"
@@ -74,6 +76,10 @@ class CBrannockDoc : public LibraryDocument {
   // after the windows' holds end (OpenLibraries::Hold), else at once (so not from
   // inside this document's own updates outside a pass or a hold).
   void OnCloseDocument();
+
+  // While the link is made and not yet logged on for the first time: the status
+  // line naming library, server and user. None otherwise.
+  std::optional<std::string> GetConnectingText() const;
 
   // LibraryDocument.
   bool IsFirstRequestSent() const override { return firstRequestSent_; }
@@ -173,6 +179,10 @@ class CBrannockDoc : public LibraryDocument {
   std::string GetInstructionSourceFolder(std::uint32_t stamp) const;
   // Whether the instruction that `stamp` answers waits on no other of its batch.
   bool IsFirstLevelInstruction(std::uint32_t stamp) const;
+  // Counts what the reply of `stamp` did: into the head batch's notice when one of
+  // its instructions sent the request (shown when the batch ends), else shown now.
+  void CountDone(std::uint32_t stamp, DoneNotice::Operation operation, const std::string& subject, int done,
+                 int refused);
   // The text of a server error number, from "ErrorStringLookup.txt" in the working folder.
   std::string GetServerErrorText(int number) const;
   // Shows a text in the information dialog (headless: the Notifier); tests replace it.
@@ -349,9 +359,14 @@ class CBrannockDoc : public LibraryDocument {
   void FailAbandonedInstructions();
   // Deletes the files a batch owns, once the batch leaves the queue.
   static void DeleteOwnedFiles(const InstructionBatch& batch);
+  // Shows what the ended head batch did, with its failed steps, and starts the next count.
+  void ShowBatchNotice(const InstructionBatch& batch);
 
   std::map<const InstructionBatch*, BatchRetrieval> batchRetrieval_;   // by queued batch
   std::uint64_t batchesQueued_ = 0;
+  DoneNotice batchNotice_;   // what the head batch did so far
+  // The rows each reference request of the head batch sent, by stamp: its reply lists only the refused.
+  std::unordered_map<std::uint32_t, int> referenceRowsSent_;
   std::mutex abandonedMutex_;
   std::vector<std::uint32_t> abandonedStamps_;
   // What the link handed back unanswered since it was last restored, one line each.

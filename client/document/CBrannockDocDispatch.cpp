@@ -179,6 +179,18 @@ std::string CBrannockDoc::GetInstructionSourceFolder(std::uint32_t stamp) const 
   return instruction == nullptr ? std::string() : instruction->GetSourceFolder();
 }
 
+void CBrannockDoc::CountDone(std::uint32_t stamp, DoneNotice::Operation operation, const std::string& subject,
+                             int done, int refused) {
+  int index = -1;
+  if (FindAnswered(batches_, stamp, index) != nullptr) {
+    batchNotice_.Count(operation, subject, done, refused);
+    return;
+  }
+  DoneNotice notice;
+  notice.Count(operation, subject, done, refused);
+  app_.ShowStatusNotice(notice.Text());
+}
+
 bool CBrannockDoc::IsFirstLevelInstruction(std::uint32_t stamp) const {
   int index = -1;
   const Instruction* instruction = FindAnswered(batches_, stamp, index);

@@ -145,6 +145,8 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
                : KeepWorkingCopies(read.project, node->GetName(), settings.folder, ReceivedNames(read));
   const bool folderMade = placement.MakeFolder();
   std::vector<std::string> placedPaths;
+  int placed = 0;
+  int notPlaced = 0;
   for (std::size_t i = 0; folderMade && i < read.Counted(); ++i) {
     std::string name;
     std::int32_t ok = 0;
@@ -152,8 +154,14 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
     FieldCursor(read.rows[i]).String(name).SkipInt().Int(ok).String(temporaryPath);
     if (ok == 0) {
       placement.NoteRefused(name);
-    } else if (keptWorkingCopies.count(name) == 0 && placement.Place(name, temporaryPath)) {
-      placedPaths.push_back(EnsureTrailingBackslash(settings.folder) + name);
+      ++notPlaced;
+    } else if (keptWorkingCopies.count(name) == 0) {
+      if (placement.Place(name, temporaryPath)) {
+        ++placed;
+        placedPaths.push_back(EnsureTrailingBackslash(settings.folder) + name);
+      } else {
+        ++notPlaced;
+      }
     }
   }
   const std::vector<std::string> kept = placement.Finish();
@@ -161,6 +169,10 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   placement.DeleteTemporaryFiles(TemporaryPathsOf(read.rows));
 
   if (!messages.IsEmpty()) ShowInformation(messages.Take());
+  if (folderMade) {
+    CountDone(stamp, checkOut ? DoneNotice::Operation::kCheckOut : DoneNotice::Operation::kRetrieve, settings.folder,
+              placed, notPlaced);
+  }
   // A folder that could not be made placed nothing: the instruction failed. Rows
   // that failed one by one leave it succeeded (later steps wait on it).
   if (folderMade) {
@@ -212,14 +224,19 @@ void CBrannockDoc::OnLocalCopiesReply(const Msg& reply, const char* notMarkedTex
 
   ReplyMessages messages(node->GetName());
   ReadOnlyMarking marking(folder, notMarkedText, mark, messages);
+  int accepted = 0;
+  int refused = 0;
   for (std::size_t i = 0; i < read.Counted(); ++i) {
     std::string name;
     std::int32_t ok = 0;
     std::int32_t error = 0;
     FieldCursor(read.rows[i]).String(name).SkipString().SkipInt().SkipInt().Int(ok).Int(error);
     marking.Row(name, ok != 0, ok != 0 ? std::string() : GetServerErrorText(error));
+    ++(ok != 0 ? accepted : refused);
   }
   if (!messages.IsEmpty()) ShowInformation(messages.Take());
+  CountDone(stamp, hint == MSGID_ADD_DOCUMENTS_RESULT ? DoneNotice::Operation::kAdd : DoneNotice::Operation::kCheckIn,
+            folder, accepted, refused);
   FinishLocalCopiesReply(stamp, read.project, hint);
 }
 

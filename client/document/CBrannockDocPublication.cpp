@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/document/ClientHints.h"
 #include "client/link/ReplyMessages.h"
@@ -134,14 +135,23 @@ void CBrannockDoc::OnReferencesAdded(const Msg& reply) {
   // Only the rows present are read, never more than the count says.
   const std::size_t listed = std::min(rows.size() - 1, static_cast<std::size_t>(std::max(count, 0)));
   ReplyMessages messages(project->GetName());
+  int refused = 0;
   for (std::size_t i = 1; i <= listed; ++i) {
     std::string name;
     std::int32_t ok = 0;
     std::int32_t error = 0;
     FieldCursor row(rows[i]);
     row.String(name).SkipString().SkipInt().SkipInt().Int(ok).Int(error);
-    if (row.Ok() && ok == 0) messages.Add(GetServerErrorText(error), name);
+    if (row.Ok() && ok == 0) {
+      messages.Add(GetServerErrorText(error), name);
+      ++refused;
+    }
   }
   if (!messages.IsEmpty()) ShowInformation(messages.Take());
+  // The server lists only the refused rows: what was sent and not refused was made.
+  const auto sent = referenceRowsSent_.find(stamp);
+  const int sentRows = sent == referenceRowsSent_.end() ? refused : sent->second;
+  if (sent != referenceRowsSent_.end()) referenceRowsSent_.erase(sent);
+  CountDone(stamp, DoneNotice::Operation::kPublish, "", std::max(sentRows - refused, 0), refused);
   MarkInstructionDone(stamp, indexName, true);
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/document/ClientHints.h"
 #include "client/document/LocalFolderScan.h"
@@ -148,6 +149,7 @@ void CBrannockDoc::ProcessNextInstruction() {
     return;
   }
   if (!IsComplete(batch)) return;
+  ShowBatchNotice(batch);
   batchRetrieval_.erase(&batch);
   DeleteOwnedFiles(batch);
   batches_.pop_front();
@@ -162,6 +164,35 @@ QueueCancel CBrannockDoc::CancelQueuedWork() {
   // A batch with nothing in flight leaves the queue now, its files deleted.
   ProcessNextInstruction();
   return cancel;
+}
+
+void CBrannockDoc::ShowBatchNotice(const InstructionBatch& batch) {
+  for (int i = 1; i < batch.GetCount(); ++i) {
+    const Instruction& instruction = *batch.GetInstruction(i);
+    switch (instruction.GetKind()) {
+      case kCreateEdition:
+        batchNotice_.SetOperation(DoneNotice::Operation::kPublish, instruction.GetName());
+        break;
+      case kAddDocuments:
+        batchNotice_.SetOperation(DoneNotice::Operation::kAdd, instruction.GetSourceFolder());
+        break;
+      case kGetProject:
+        batchNotice_.SetOperation(DoneNotice::Operation::kRetrieve, instruction.GetTargetFolder());
+        break;
+      default:
+        break;
+    }
+  }
+  for (int i = 1; i < batch.GetCount(); ++i) {
+    const Instruction& instruction = *batch.GetInstruction(i);
+    const bool counted = instruction.GetKind() == kCreateEdition || instruction.GetKind() == kAddDocuments ||
+                         instruction.GetKind() == kGetProject || instruction.GetKind() == kAddDocumentReferences ||
+                         instruction.GetKind() == kAddOriginalReferences;
+    if (counted && !(instruction.IsDone() && instruction.HasSucceeded())) batchNotice_.CountFailed();
+  }
+  if (!batchNotice_.IsEmpty()) app_.ShowStatusNotice(batchNotice_.Text());
+  batchNotice_ = DoneNotice();
+  referenceRowsSent_.clear();
 }
 
 void CBrannockDoc::NoteAbandonedRequests(const std::vector<Msg>& requests) {
@@ -426,8 +457,10 @@ bool CBrannockDoc::ExecuteAddOriginalReferences(InstructionBatch& batch, int ind
   const Instruction& instruction = *batch.GetInstruction(index);
   const std::vector<RequestBodies::ReferenceRow> rows =
       OriginalReferenceRows(instruction.GetSourceFolder(), batch.GetComments());
-  SendStepRequest(batch, index, MSGID_ADD_ORIGINAL_REFERENCES,
-                  RequestBodies::AddOriginalReferences(instruction.GetIndexName(), rows));
+  const std::optional<std::uint32_t> stamp =
+      SendStepRequest(batch, index, MSGID_ADD_ORIGINAL_REFERENCES,
+                      RequestBodies::AddOriginalReferences(instruction.GetIndexName(), rows));
+  if (stamp) referenceRowsSent_[*stamp] = static_cast<int>(rows.size());
   return true;
 }
 
@@ -442,8 +475,9 @@ bool CBrannockDoc::ExecuteAddDocumentReferences(InstructionBatch& batch, int ind
     FinishInstruction(batch, index, false);
     return true;
   }
-  SendStepRequest(batch, index, MSGID_ADD_REFERENCES,
-                  RequestBodies::AddDocumentReferences(instruction.GetIndexName(), *rows));
+  const std::optional<std::uint32_t> stamp = SendStepRequest(
+      batch, index, MSGID_ADD_REFERENCES, RequestBodies::AddDocumentReferences(instruction.GetIndexName(), *rows));
+  if (stamp) referenceRowsSent_[*stamp] = static_cast<int>(rows->size());
   return true;
 }
 

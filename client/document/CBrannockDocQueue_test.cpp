@@ -472,9 +472,14 @@ TEST_F(CBrannockDocQueueTest, AddingAFolderTreeWithRulesReachesTheStore) {
   batch.GetRuleSet().AddInclusion(FolderRule::kAllDocuments, "");
   batch.GetRuleSet().AddExclusion(FolderRule::kNoDocumentsNamed, "*.log");
   batch.SetComments("first");
+  std::vector<std::string> notices;
+  app_->SetStatusNoticeHook([&notices](const std::string& text) { notices.push_back(text); });
   ASSERT_TRUE(doc_->QueueBatch(batch));
 
   EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+  // The add ends with one summary, the excluded file counted nowhere.
+  EXPECT_EQ(notices, std::vector<std::string>{"Add to Library: 2 documents added, 0 refused, 0 folders failed"});
+  app_->SetStatusNoticeHook(nullptr);
   const std::string added = StoreChild(project, "Src");
   ASSERT_FALSE(added.empty());
   const std::string sub = StoreChild(added, "sub");

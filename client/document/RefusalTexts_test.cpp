@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "client/library/ProjectNode.h"
 #include "client/library/ProjectTree.h"
 #include "client/library/ServerTreeText.h"
+#include "client/library/VersionedDocumentList.h"
 
 namespace {
 
@@ -43,13 +47,65 @@ TEST(RefusalTextsTest, EachRefusalKeepsItsTextFirstNamesTheCauseInUserTermsAndTh
        "[tree]:[doc8.txt;1] has dependent in project [Lib->many (old)]\n" + std::string(kDependentsRemedy)},
       {"a report without dependents",
        RefusalTexts::Dependents("Plan.doc is referenced by Other\r\n").value_or("(as sent)"), "(as sent)"},
-      {"a project with everything listed", RefusalTexts::DeleteProject("Delete?", "many", 2, 1, true),
-       "Delete?\n\"many\" is deleted with 2 sub-projects and 1 document in it."},
-      {"a project with lists never read", RefusalTexts::DeleteProject("Delete?", "tree", 1, 3, false),
-       "Delete?\n\"tree\" is deleted with 1 sub-project and all documents in it (3 listed so far; some lists have "
-       "not been read yet)."},
   };
   for (const Case& c : cases) EXPECT_EQ(c.shown, c.expected) << c.what;
+}
+
+// Copies under editions and supplements are counted apart from the project's own
+// sub-projects and documents.
+TEST(RefusalTextsTest, DeleteProjectCountsCopiesUnderEditionsApart) {
+  EditionRecord edition;
+  edition.SetName("Release 1");
+  SupplementRecord supplement;
+  supplement.SetName("Fix 1");
+  ProjectTree tree;
+  ASSERT_TRUE(tree.ApplyServerTree(ServerTreeText()
+                                       .Node("Lib", "Root", 1)
+                                       .Node("Main", "PM", 3)
+                                       .Node("Docs", "PD", 1)
+                                       .Node("Old", "PO", 0)
+                                       .Node("Release 1", "PE", 1, edition)
+                                       .Node("Docs", "PED", 0)
+                                       .Node("Fix 1", "PS", 0, EditionRecord(), supplement)
+                                       .Text()));
+  const std::map<std::string, int> listed = {{"PM", 1}, {"PD", 2}, {"PE", 3}, {"PED", 4}, {"PS", 5}};
+  const auto count = [&listed](const ProjectNode& node) -> std::optional<int> {
+    const auto found = listed.find(node.GetIndexName());
+    return found == listed.end() ? std::nullopt : std::optional<int>(found->second);   // "PO" never read
+  };
+  EXPECT_EQ(RefusalTexts::DeleteProject("Delete?", *tree.FindProjectByPath("PM"), count),
+            "Delete?\n\"Main\" is deleted with 2 sub-projects and 3 documents, and 2 editions and supplements "
+            "holding 1 copy of a sub-project and 12 copies of documents.\nSome document lists have not been read "
+            "yet: more documents than counted may go.");
+}
+
+// The rules the server would refuse a document rename by, said before sending.
+TEST(RefusalTextsTest, RenameDocumentNamesTheRuleThatHolds) {
+  const auto document = [](const std::string& name, const std::string& index, bool copy, bool used) {
+    DocumentVersionEntry entry;
+    entry.SetName(name);
+    entry.SetIndexName(index);
+    entry.SetVersion(1);
+    entry.SetHasInternalProjectName(copy);
+    entry.SetHasReferences(used);
+    VersionedDocument versioned;
+    versioned.AddVersion(entry);
+    return versioned;
+  };
+  VersionedDocumentList list;
+  list.Add(document("b.txt", "F2", false, false));
+  list.Add(document("copy.txt", "F3", true, false));
+  list.Add(document("used.txt", "F4", false, true));
+  const auto rename = [&list](const char* index, const char* name) {
+    return RefusalTexts::RenameDocument(list, index, name).value_or("(sent)");
+  };
+  EXPECT_EQ(rename("F3", "B.txt"), "\"copy.txt\" cannot be renamed to \"B.txt\".\nIt is a copy of a document under "
+                                   "an edition or supplement, and a copy keeps the name of its original. Rename the "
+                                   "original instead.");
+  EXPECT_EQ(rename("F4", "c.txt"), "\"used.txt\" cannot be renamed to \"c.txt\".\nVersion 1 is used by an edition "
+                                   "or supplement, which keeps it under this name. Delete that edition or supplement "
+                                   "first, or keep the name.");
+  EXPECT_EQ(rename("F2", "c.txt"), "(sent)");
 }
 
 }  // namespace

@@ -56,6 +56,10 @@ std::string Where(const LinkNotice::Library& library) {
 
 }  // namespace
 
+std::string LinkNotice::Connecting(const Library& library) {
+  return "Connecting to the library " + Where(library) + " as \"" + library.user + "\"...";
+}
+
 std::string LinkNotice::FailedVisit(const Library& library, LinkEnd cause, int connectError,
                                     const std::string& refusalText) {
   const CauseText& text = TextOf(cause);

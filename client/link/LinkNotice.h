@@ -22,6 +22,8 @@ class LinkNotice {
   // with a refused logon (may be empty).
   static std::string FailedVisit(const Library& library, LinkEnd cause, int connectError,
                                  const std::string& refusalText);
+  // The status line while a visit's link is made and logged on.
+  static std::string Connecting(const Library& library);
   // A link that ended after its logon without the user closing it. `reconnect` says
   // why a new link could not be made (kNone: none was tried); `unconfirmed` names
   // the work in flight, one line each.

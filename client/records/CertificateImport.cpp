@@ -83,6 +83,13 @@ CertificateImport::Result CertificateImport::Store(const LibraryRecord& library,
         platform::NotifyIcon::Question, platform::NotifyButtons::YesNo};
     if (platform::Notify(question) != platform::NotifyAnswer::Yes) return Result::Declined;
   }
+  // A renamed library keeps its key: the entry of that key under another name is its former self.
+  std::string formerName;
+  if (known == nullptr) {
+    if (const LibraryEntry* renamed = LibraryEntryFile::FindKey(entries, library.keyText, library.keyLength)) {
+      formerName = renamed->GetName();
+    }
+  }
   const LibraryEntry entry(library.name, library.keyText, library.keyLength);
   if (known != nullptr) {
     *known = entry;
@@ -92,19 +99,30 @@ CertificateImport::Result CertificateImport::Store(const LibraryRecord& library,
 
   const bool wasModified = ClientAppState::AreUsersModified();
   UserProfile profile = records_.profiles[static_cast<std::size_t>(records_.currentProfile)];
-  LibraryConnection* existing = profile.FindConnection(connection.GetName());
+  // One connection per library and user: the same user's earlier certificate is replaced, another user's kept.
+  LibraryConnection* existing = profile.FindConnection(connection.GetName(), connection.GetUserNumber());
+  if (existing == nullptr && !formerName.empty()) {
+    existing = profile.FindConnection(formerName, connection.GetUserNumber());
+  }
+  const Outcome outcome = existing == nullptr ? Outcome::Added
+                          : otherKey          ? Outcome::ReplacedOtherLibrary
+                          : formerName.empty() ? Outcome::Replaced
+                                               : Outcome::ReplacedRenamed;
   if (existing != nullptr && !otherKey) {
     connection.SetLocalFolder(existing->GetLocalFolder());
   } else {
     const std::string base = EnsureTrailingBackslash(records_.workingFolder) + profile.GetLoginName() + "/" +
                              connection.GetUserText() + "/" + connection.GetName();
-    connection.SetLocalFolder(otherKey ? FreshFolder(base, profile) : base);
+    connection.SetLocalFolder(otherKey || FolderInUse(profile, base) ? FreshFolder(base, profile) : base);
   }
   if (existing != nullptr) {
     *existing = connection;
     profile.MarkModified();
   } else {
     profile.AddConnection(connection);
+  }
+  if (!formerName.empty() && !NamedByAnyConnection(formerName, profile)) {
+    std::erase_if(entries, [&formerName](const LibraryEntry& old) { return old.GetName() == formerName; });
   }
 
   if (!SaveBoth(entries, profile)) {
@@ -114,8 +132,45 @@ CertificateImport::Result CertificateImport::Store(const LibraryRecord& library,
   }
   records_.entries = std::move(entries);
   records_.profiles[static_cast<std::size_t>(records_.currentProfile)] = profile;
-  platform::NotifyText("Certificate imported successfully");
+  platform::NotifyText(ImportedText(outcome, connection, formerName));
   return Result::Imported;
+}
+
+std::string CertificateImport::ImportedText(Outcome outcome, const LibraryConnection& connection,
+                                            const std::string& formerName) {
+  std::string text = "Certificate imported for library \"" + connection.GetName() + "\"";
+  if (outcome == Outcome::ReplacedRenamed) text += " (formerly \"" + formerName + "\")";
+  text += ", user \"" + connection.GetUserText() + "\".\n";
+  switch (outcome) {
+    case Outcome::Added:
+      return text + "It is a new entry in the list of libraries to open.";
+    case Outcome::Replaced:
+    case Outcome::ReplacedRenamed:
+      return text + "It replaces this user's earlier certificate of the library; the local folder and its "
+                    "mappings are kept.";
+    case Outcome::ReplacedOtherLibrary:
+      return text + "It replaces this user's certificate of the earlier library of that name; its documents go "
+                    "to the new local folder " + connection.GetLocalFolder() + ".";
+  }
+  return text;
+}
+
+bool CertificateImport::NamedByAnyConnection(const std::string& name, const UserProfile& changed) const {
+  for (std::size_t p = 0; p < records_.profiles.size(); ++p) {
+    const UserProfile& profile =
+        p == static_cast<std::size_t>(records_.currentProfile) ? changed : records_.profiles[p];
+    for (int i = 0; i < profile.GetConnectionCount(); ++i) {
+      if (profile.GetConnection(i)->GetName() == name) return true;
+    }
+  }
+  return false;
+}
+
+bool CertificateImport::FolderInUse(const UserProfile& profile, const std::string& folder) {
+  for (int i = 0; i < profile.GetConnectionCount(); ++i) {
+    if (profile.GetConnection(i)->GetLocalFolder() == folder) return true;
+  }
+  return false;
 }
 
 bool CertificateImport::SaveBoth(const std::vector<LibraryEntry>& entries, const UserProfile& profile) {
@@ -133,10 +188,6 @@ bool CertificateImport::SaveBoth(const std::vector<LibraryEntry>& entries, const
 std::string CertificateImport::FreshFolder(const std::string& base, const UserProfile& profile) const {
   for (int number = 2;; ++number) {
     const std::string candidate = base + std::to_string(number);
-    bool used = platform::fs::Exists(candidate);
-    for (int i = 0; !used && i < profile.GetConnectionCount(); ++i) {
-      used = profile.GetConnection(i)->GetLocalFolder() == candidate;
-    }
-    if (!used) return candidate;
+    if (!platform::fs::Exists(candidate) && !FolderInUse(profile, candidate)) return candidate;
   }
 }

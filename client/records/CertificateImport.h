@@ -33,10 +33,13 @@ class CertificateImport {
 
   explicit CertificateImport(Records records) : records_(records) {}
 
-  // Reads, checks and stores the certificate at `path`. A known library of the
-  // same name and key is replaced, keeping the user's local folder; one of the
-  // same name with another key is replaced only when the user agrees, and the
-  // connection then gets a fresh local folder.
+  // Reads, checks and stores the certificate at `path`. The library is known by
+  // its name, or by its key under the name it had before a rename. The same
+  // user's (same user number) earlier connection to it is replaced, keeping its
+  // local folder; another user's stays and this one is added beside it. A known
+  // library of the same name with another key is replaced only when the user
+  // agrees, and the connection then gets a fresh local folder. The entry of a
+  // former name goes once no connection names it.
   Result Import(const std::string& path);
 
  private:
@@ -45,7 +48,15 @@ class CertificateImport {
     std::string keyText;
     std::int32_t keyLength = 0;
   };
+  enum class Outcome { Added, Replaced, ReplacedRenamed, ReplacedOtherLibrary };
+
   static bool ReadLibraryRecord(const std::string& text, LibraryRecord& library);
+  // The import's notice: library, user and what became of an earlier certificate.
+  static std::string ImportedText(Outcome outcome, const LibraryConnection& connection,
+                                  const std::string& formerName);
+  // Whether a connection of any profile (the current one as `changed`) names library `name`.
+  bool NamedByAnyConnection(const std::string& name, const UserProfile& changed) const;
+  static bool FolderInUse(const UserProfile& profile, const std::string& folder);
   std::string FreshFolder(const std::string& base, const UserProfile& profile) const;
   Result Store(const LibraryRecord& library, LibraryConnection connection);
   // Writes both files; false, the entries file put back, when either fails.

@@ -16,7 +16,11 @@
 namespace {
 
 constexpr const char* kRejected = "The certificate is invalid or corrupt and has been rejected";
-constexpr const char* kImported = "Certificate imported successfully";
+// The notice of an import that added a new entry for `library` and `user`.
+std::string Added(const std::string& library = "Default Library Name", const std::string& user = "ann") {
+  return "Certificate imported for library \"" + library + "\", user \"" + user +
+         "\".\nIt is a new entry in the list of libraries to open.";
+}
 constexpr const char* kSaveFailed = "Failed to save the imported certificate to disk";
 
 // The fields of a certificate, laid out as the server's user administration writes
@@ -120,7 +124,7 @@ class CertificateImportTest : public ::testing::Test {
 TEST_F(CertificateImportTest, TcpIpCertificateBecomesEntryAndConnection) {
   const Certificate certificate;
   ASSERT_EQ(Import(certificate.Text()), CertificateImport::Result::Imported);
-  EXPECT_EQ(shown_, std::vector<std::string>{kImported});
+  EXPECT_EQ(shown_, std::vector<std::string>{Added()});
 
   ASSERT_EQ(entries_.size(), 1u);
   EXPECT_EQ(entries_[0], LibraryEntry("Default Library Name", certificate.libraryKey, 16));
@@ -252,6 +256,66 @@ TEST_F(CertificateImportTest, SameNameWithAnotherKeyIsReplacedOnlyWhenTheUserAgr
   EXPECT_EQ(entries_[0].GetKeyText(), second.libraryKey);
   ASSERT_EQ(profiles_[0].GetConnectionCount(), 1);
   EXPECT_EQ(Stored()->GetLocalFolder(), firstFolder + "3");
+  ASSERT_EQ(shown_.size(), 2u);
+  EXPECT_EQ(shown_[1], "Certificate imported for library \"Default Library Name\", user \"ann\".\nIt replaces this "
+                       "user's certificate of the earlier library of that name; its documents go to the new local "
+                       "folder " + firstFolder + "3.");
+}
+
+// Which entry an import lands in: a connection is one library and one user; the
+// library is known by its name or, after a rename, by its key. Rows: library, user,
+// logon code, folder ("/mapped": the first connection's, set after the first import).
+TEST_F(CertificateImportTest, EachLibraryAndUserHasOneEntry) {
+  const auto make = [](const std::string& library, int id, const std::string& code) {
+    Certificate c;
+    c.libraryName = library;
+    c.id = id;
+    c.name = id == 7 ? "ann" : "bob";
+    c.logonCode = code;
+    return c;
+  };
+  using Row = std::vector<std::string>;
+  const std::string lib = "Default Library Name";
+  const std::string replaced = "\".\nIt replaces this user's earlier certificate of the library; the local folder "
+                               "and its mappings are kept.";
+  const struct {
+    std::vector<Certificate> imports;
+    std::vector<std::string> entries;
+    std::vector<Row> connections;
+    std::string notice;   // of the last import
+  } cases[] = {
+      {{make(lib, 7, "1"), make(lib, 7, "2")}, {lib}, {{lib, "ann", "2", "/mapped"}},
+       "Certificate imported for library \"" + lib + "\", user \"ann" + replaced},
+      {{make(lib, 7, "1"), make(lib, 8, "2")}, {lib},
+       {{lib, "ann", "1", "/mapped"}, {lib, "bob", "2", work_ + "/login/bob/" + lib}}, Added(lib, "bob")},
+      {{make("Old", 7, "1"), make("New", 7, "2")}, {"New"}, {{"New", "ann", "2", "/mapped"}},
+       "Certificate imported for library \"New\" (formerly \"Old\"), user \"ann" + replaced},
+      {{make("Old", 7, "1"), make("Old", 8, "2"), make("New", 8, "3")}, {"Old", "New"},   // ann still names "Old"
+       {{"Old", "ann", "1", "/mapped"}, {"New", "bob", "3", work_ + "/login/bob/Old"}},
+       "Certificate imported for library \"New\" (formerly \"Old\"), user \"bob" + replaced},
+  };
+  for (const auto& c : cases) {
+    entries_.clear();
+    profiles_[0] = UserProfile();
+    profiles_[0].SetLoginName("login");
+    for (std::size_t i = 0; i < c.imports.size(); ++i) {
+      ASSERT_EQ(Import(c.imports[i].Text()), CertificateImport::Result::Imported) << c.notice;
+      if (i == 0) profiles_[0].GetConnection(0)->SetLocalFolder("/mapped");
+    }
+    std::vector<std::string> entryNames;
+    for (const LibraryEntry& entry : entries_) entryNames.push_back(entry.GetName());
+    EXPECT_EQ(entryNames, c.entries) << c.notice;
+    std::vector<Row> connections;
+    for (int i = 0; i < profiles_[0].GetConnectionCount(); ++i) {
+      const LibraryConnection& stored = *Stored(i);
+      connections.push_back({stored.GetName(), stored.GetUserText(), stored.GetLogonCode(), stored.GetLocalFolder()});
+    }
+    EXPECT_EQ(connections, c.connections) << c.notice;
+    EXPECT_EQ(shown_, std::vector<std::string>{c.notice});
+    std::vector<UserProfile> profilesRead;   // what the file holds reads back as memory
+    ASSERT_EQ(UserProfileFile(usersFile_.GetPath()).Load(profilesRead), UserProfileFile::LoadResult::Loaded);
+    EXPECT_EQ(profilesRead, profiles_) << c.notice;
+  }
 }
 
 TEST_F(CertificateImportTest, FailedSaveOfEitherFileChangesNothing) {

@@ -116,6 +116,19 @@ void LibraryConnection::SetDialInText(int number, const std::string& text) {
   if (InRange(number)) dialInTexts_[static_cast<std::size_t>(number - 1)] = text;
 }
 
+std::string LibraryConnection::GetServerText() const {
+  switch (kind_) {
+    case kTcpIp:
+      return host_ + ":" + std::to_string(port_);
+    case kEmail:
+      return emailAddress_;
+    case kFtp:
+      return ftpAddress_;
+    default:
+      return "";
+  }
+}
+
 std::string LibraryConnection::Write() const {
   std::string line = AppendIntField(1, "");
   line = AppendIntField(userNumber_, std::move(line));

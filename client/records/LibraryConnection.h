@@ -68,6 +68,10 @@ class LibraryConnection {
   const std::string& GetLocalFolder() const { return localFolder_; }
   void SetLocalFolder(const std::string& folder);
 
+  // Where the library is reached, as a user reads it: "host:port" for TCP/IP,
+  // the e-mail or FTP address for those kinds, empty for any other.
+  std::string GetServerText() const;
+
   // The record's line, ending in a line feed.
   std::string Write() const;
   // Reads the 24 fields from one line; false when the line ends before the last

@@ -39,3 +39,11 @@ LibraryEntry* LibraryEntryFile::Find(std::vector<LibraryEntry>& entries, const s
   }
   return nullptr;
 }
+
+LibraryEntry* LibraryEntryFile::FindKey(std::vector<LibraryEntry>& entries, const std::string& keyText,
+                                        int keyLength) {
+  for (LibraryEntry& entry : entries) {
+    if (entry.GetKeyText() == keyText && entry.GetKeyLength() == keyLength) return &entry;
+  }
+  return nullptr;
+}

@@ -21,4 +21,6 @@ class LibraryEntryFile {
 
   // The entry named exactly `name` (case counts), or null.
   static LibraryEntry* Find(std::vector<LibraryEntry>& entries, const std::string& name);
+  // The entry with exactly this library key, or null. A renamed library keeps its key.
+  static LibraryEntry* FindKey(std::vector<LibraryEntry>& entries, const std::string& keyText, int keyLength);
 };

@@ -96,15 +96,15 @@ const LibraryConnection* UserProfile::GetConnection(int i) const {
   return i >= 0 && i < GetConnectionCount() ? &connections_[static_cast<std::size_t>(i)] : nullptr;
 }
 
-LibraryConnection* UserProfile::FindConnection(const std::string& name) {
+LibraryConnection* UserProfile::FindConnection(const std::string& name, int userNumber) {
   for (LibraryConnection& connection : connections_) {
-    if (connection.GetName() == name) return &connection;
+    if (connection.GetName() == name && connection.GetUserNumber() == userNumber) return &connection;
   }
   return nullptr;
 }
 
 void UserProfile::AddConnection(const LibraryConnection& connection) {
-  if (FindConnection(connection.GetName()) == nullptr) connections_.push_back(connection);
+  if (FindConnection(connection.GetName(), connection.GetUserNumber()) == nullptr) connections_.push_back(connection);
   MarkModified();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // What the client remembers for one login: the imported library connections (at
-// most one per name) and the current one, pane sizes for the maximised and the
-// restored main window, the window state, folder rule sets, a backup root and the
-// program that compares documents. Record in "BKUsers.wxf":
+// most one per library name and user number) and the current one, pane sizes for
+// the maximised and the restored main window, the window state, folder rule sets, a
+// backup root and the program that compares documents. Record in "BKUsers.wxf":
 //   2,connection count,"login",12 pane sizes,window state,"backup root",
 //   selected rule set,rule-set count[,"compare program"]\n
 // (the compare program only when one is set; readers from before it pass over it)
@@ -68,10 +68,10 @@ class UserProfile {
   // Null outside 0 <= i < count.
   LibraryConnection* GetConnection(int i);
   const LibraryConnection* GetConnection(int i) const;
-  // The connection named exactly `name` (case counts), or null.
-  LibraryConnection* FindConnection(const std::string& name);
-  // Appends a copy unless one of the same name is there (then nothing changes);
-  // marks modified either way.
+  // The connection of library `name` (exactly, case counts) and user `userNumber`, or null.
+  LibraryConnection* FindConnection(const std::string& name, int userNumber);
+  // Appends a copy unless one of the same name and user number is there (then
+  // nothing changes); marks modified either way.
   void AddConnection(const LibraryConnection& connection);
 
   // Rule-set changes mark modified. Index of the appended copy.

@@ -99,26 +99,37 @@ TEST_F(UserProfileTest, ACompareProgramFollowsTheRuleSetCountOnlyWhenSet) {
   }
 }
 
-TEST_F(UserProfileTest, SecondConnectionOfTheSameNameIsDropped) {
+// One connection per library and user: a second of the same name and user number
+// is dropped, another user's is kept, in memory and when a file carries them.
+TEST_F(UserProfileTest, OneConnectionPerLibraryAndUser) {
+  const auto of = [](const std::string& folder, int user) {
+    LibraryConnection c = Connection("Lib", folder);
+    c.SetUserNumber(user);
+    return c;
+  };
   UserProfile profile;
-  profile.AddConnection(Connection("Lib", "/first"));
+  profile.AddConnection(of("/first", 1));
   ClientAppState::ClearUsersModified();
-  profile.AddConnection(Connection("Lib", "/second"));
+  profile.AddConnection(of("/second", 1));
   EXPECT_TRUE(ClientAppState::AreUsersModified());
-  ASSERT_EQ(profile.GetConnectionCount(), 1);
+  profile.AddConnection(of("/other user", 2));
+  ASSERT_EQ(profile.GetConnectionCount(), 2);
   EXPECT_EQ(profile.GetConnection(0)->GetLocalFolder(), "/first");
-  EXPECT_EQ(profile.GetConnection(1), nullptr);
+  EXPECT_EQ(profile.GetConnection(1)->GetLocalFolder(), "/other user");
+  EXPECT_EQ(profile.GetConnection(2), nullptr);
   EXPECT_EQ(profile.GetConnection(-1), nullptr);
+  EXPECT_EQ(profile.FindConnection("Lib", 2), profile.GetConnection(1));
+  EXPECT_EQ(profile.FindConnection("Lib", 3), nullptr);
 
-  // The same holds when a file carries both.
-  const std::string text = "2,2,\"ann\",350,0,0,450,0,450,350,0,0,450,0,450,0,\"\",-1,0\n" +
-                           LibraryConnection().Write() + Connection("Lib", "/first").Write() +
-                           Connection("Lib", "/second").Write();
+  const std::string text = "2,3,\"ann\",350,0,0,450,0,450,350,0,0,450,0,450,0,\"\",-1,0\n" +
+                           LibraryConnection().Write() + of("/first", 1).Write() + of("/second", 1).Write() +
+                           of("/other user", 2).Write();
   bool ok = false;
   const UserProfile read = ReadBack(text, ok);
   ASSERT_TRUE(ok);
-  ASSERT_EQ(read.GetConnectionCount(), 1);
+  ASSERT_EQ(read.GetConnectionCount(), 2);
   EXPECT_EQ(read.GetConnection(0)->GetLocalFolder(), "/first");
+  EXPECT_EQ(read.GetConnection(1)->GetLocalFolder(), "/other user");
 }
 
 TEST_F(UserProfileTest, BadProfileLinesAreRefused) {

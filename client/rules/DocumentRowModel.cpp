@@ -276,7 +276,8 @@ const std::string& DocumentRowModel::BuildRowInformation(int row, bool keepLast,
   const int version = GetRowVersionIndex(row);
   if (version < 0) return information_;
   information_ = DocumentRowTexts::Information(*list_.GetAt(rows_[Index(row)].document), version, flags.preparing,
-                                               list_.GetProjectIndexName());
+                                               list_.GetProjectName(), platform::UserNumberLocale(),
+                                               platform::UserDateLocale());
   return information_;
 }
 

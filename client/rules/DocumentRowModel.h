@@ -80,7 +80,7 @@ class DocumentRowModel {
   bool IsDocumentExpanded(int row) const;
   bool IsTicked(int row) const { return row >= 0 && row < GetRowCount() && rows_[Index(row)].state == kTicked; }
 
-  // The information text of `row` (-1: none) for a right click. The plain client
+  // The information text of `row` (-1: none) for a right click, in the user's locales. The plain client
   // keeps the last text when no row is hit (`keepLast`).
   const std::string& BuildRowInformation(int row, bool keepLast, const PublicationFlags& flags);
   int GetRowUnderCursor() const { return rowUnderCursor_; }

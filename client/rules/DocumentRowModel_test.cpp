@@ -40,7 +40,7 @@ TEST(DocumentRowModel, PlainClientKeepsTheLastInformationWhenNoRowIsHit) {
   rows.GetList() = List({Document("a", {{1}})});
   rows.Fill("cache", true, kIdle);
   const std::string first = rows.BuildRowInformation(0, false, kIdle);
-  EXPECT_EQ(first.rfind("a\nVersion: 1\nAuthor: ", 0), 0u);
+  EXPECT_EQ(first.rfind("a\nProject: ", 0), 0u) << first;
   EXPECT_EQ(rows.BuildRowInformation(-1, true, kIdle), first);
   EXPECT_EQ(rows.GetRowUnderCursor(), -1);
   EXPECT_EQ(rows.BuildRowInformation(-1, false, kIdle), "");

@@ -53,21 +53,27 @@ std::array<std::string, 6> Cells(const DocumentVersionEntry& version, bool versi
 }
 
 std::string Information(const VersionedDocument& document, int versionIndex, bool preparing,
-                        const std::string& projectIndexName) {
+                        const std::string& projectName, const platform::NumberLocale& locale,
+                        const platform::DateLocale& dates) {
   const DocumentVersionEntry* version = document.GetVersion(versionIndex);
   if (version == nullptr) return "";
-  std::string text = version->GetName() + "\nVersion: " + std::to_string(version->GetVersion()) + "\n";
+  std::string text = version->GetName() + "\nProject: " + projectName +
+                     "\nVersion: " + std::to_string(version->GetVersion()) + "\n";
   if (versionIndex == document.GetSelectedIndex() && !preparing) text += "This is the original file for this edition\n";
-  text += "Author: " + version->GetAuthor() + "\n\nComment:\n";
+  text += "Author: " + version->GetAuthor() + "\n";
+  text += "Date: " + version->GetVersionDate().FormatForDisplay(4, dates) + "\n";
+  text += "Size: " + FileSize(version->GetFileSize(), locale) + "\n";
+  if (version->IsCheckedOut()) {
+    text += "Checked out to " + version->GetCheckedOutTo() + " on " +
+            version->GetCheckOutDate().FormatForDisplay(4, dates) + "\n";
+  }
+  text += "\nComment:\n";
   std::string comment = version->GetComment();
   DecodeFieldLineBreaks(comment);
   for (std::size_t i = 0; i < comment.size(); ++i) {
     if (comment[i] == '\r') comment[i] = i + 1 < comment.size() && comment[i + 1] == '\n' ? ' ' : '\n';
   }
-  text += comment + "\r";
-  text += "File is indexed as: " + version->GetIndexName() + "\n";
-  text += "Project is indexed as: " + projectIndexName + "\n";
-  return text;
+  return text + comment + "\n";
 }
 
 }  // namespace DocumentRowTexts

@@ -31,10 +31,13 @@ std::string DocumentStatus(const DocumentVersionEntry& version);
 std::array<std::string, 6> Cells(const DocumentVersionEntry& version, bool versionRow, const std::string& status,
                                  const platform::NumberLocale& locale, const platform::DateLocale& dates);
 
-// The text a right click shows for version `versionIndex` of `document`; the original
-// marker appears when that version is the document's selected one outside preparation.
-// "" when the version does not exist.
+// The text a right click shows for version `versionIndex` of `document` in the
+// project shown as `projectName`: user-facing names, date and size in the given
+// locales, the holder of a check-out, and the comment; the original marker appears
+// when that version is the document's selected one outside preparation. "" when the
+// version does not exist.
 std::string Information(const VersionedDocument& document, int versionIndex, bool preparing,
-                        const std::string& projectIndexName);
+                        const std::string& projectName, const platform::NumberLocale& locale,
+                        const platform::DateLocale& dates);
 
 }  // namespace DocumentRowTexts

@@ -47,7 +47,11 @@ TEST(DocumentRowTexts, SummaryKeepsTheFirst150CharactersOnOneLine) {
 
 // A version-list reply of one document as the server writes it, read as the client
 // reads it: the original edition is version 1 of 3.
-TEST(DocumentRowTexts, InformationNamesTheOriginalEditionFromTheServersList) {
+// The details of a version in user-facing names, with date and size in the user's
+// locales; the original edition as the server's list marks it.
+TEST(DocumentRowTexts, InformationShowsUserFacingNamesDateAndSizeAndTheOriginalEdition) {
+  platform::SetNumberLocaleForTesting([] { return platform::NumberLocale{3, "."}; });
+  platform::SetDateLocaleForTesting([] { return platform::DateLocale{"DD.MM.YYYY", "."}; });
   FileStatistics statistics;
   for (int number = 1; number <= 3; ++number) {
     FileEntry version;
@@ -55,6 +59,14 @@ TEST(DocumentRowTexts, InformationNamesTheOriginalEditionFromTheServersList) {
     version.SetInternalFileName("F_" + std::to_string(number));
     version.SetVersion(number);
     version.SetAuthor("ann");
+    version.SetFileSize(1234567 * number);
+    DateTime created;
+    ASSERT_TRUE(created.Parse("2026120" + std::to_string(number) + "093000"));
+    version.SetCreatedTime(created);
+    if (number == 2) {
+      version.SetCheckedOutTo("bob");
+      version.SetCheckedOutTime(created);
+    }
     version.SetComments("first\1\2second\1third");
     version.SetOriginalEdition(number == 1);
     statistics.AddVersion(version);
@@ -71,9 +83,15 @@ TEST(DocumentRowTexts, InformationNamesTheOriginalEditionFromTheServersList) {
   rows.Fill("unused", true, {});
   rows.Expand(0, {});
   ASSERT_EQ(rows.GetRowCount(), 4);
-  EXPECT_EQ(rows.BuildRowInformation(3, false, {}),
-            "plan.dwg\nVersion: 1\nThis is the original file for this edition\nAuthor: ann\n\nComment:\n"
-            "first \nsecond\nthird\rFile is indexed as: F_1\nProject is indexed as: P_1\n");
+  const std::string shown = rows.BuildRowInformation(3, false, {});
+  EXPECT_EQ(shown,
+            "plan.dwg\nProject: Drawings\nVersion: 1\nThis is the original file for this edition\nAuthor: ann\n"
+            "Date: 01.12.2026 09:30:00\nSize: 1.234.567 Bytes\n\nComment:\nfirst \nsecond\nthird\n");
+  EXPECT_NE(rows.BuildRowInformation(2, false, {}).find("\nSize: 2.469.134 Bytes\nChecked out to bob on 02.12.2026"),
+            std::string::npos)
+      << rows.BuildRowInformation(2, false, {});
+  platform::SetNumberLocaleForTesting(nullptr);
+  platform::SetDateLocaleForTesting(nullptr);
   for (int row : {0, 1, 2}) {
     EXPECT_EQ(rows.BuildRowInformation(row, false, {}).find("original file"), std::string::npos) << row;
   }

@@ -1,6 +1,9 @@
 #include "client/rules/TreeCommandRules.h"
 
 #include "client/document/CBrannockDoc.h"
+#include "client/library/ProjectDocumentList.h"
+#include "platform/Clock.h"
+#include "platform/NumberLocale.h"
 
 namespace {
 
@@ -60,18 +63,35 @@ TreeCommandRules::State TreeCommandRules::Query(Command command) const {
   return {};
 }
 
-std::string TreeCommandRules::InformationText() const {
+std::string TreeCommandRules::InformationText(const ProjectDocumentList* documents) const {
   const ProjectNode* node = CurrentProject();
   if (node == nullptr) return std::string();
+  const platform::DateLocale dates = platform::UserDateLocale();
   std::string text = node->GetName() + "\n";
-  text += "Local folder: " + node->GetLocalFolder() + "\n";
-  if (node->IsEdition()) text += "This is an edition.\n";
-  if (node->IsSupplement()) text += "This is a supplement.\n";
-  text += "\rIndex name of project: " + node->GetIndexName();
-  if (!ProjectNode::IsRootIndexName(node->GetIndexName())) {
-    text += "\nLocal cache files for this project:\n" + node->GetCacheFilePath() + "\n" +
-            node->GetVersionsCacheFilePath();
+  const auto madeBy = [&dates](const std::string& creator, const DateTime& created) {
+    return ", made by " + creator + " on " + created.FormatForDisplay(4, dates) + "\n";
+  };
+  if (node->IsEdition()) {
+    text += "Edition of the project \"" + node->GetEdition().GetProjectName() + "\"" +
+            madeBy(node->GetEdition().GetCreator(), node->GetEdition().GetCreationTime());
   }
+  if (node->IsSupplement()) {
+    text += "Supplement of the project \"" + node->GetSupplement().GetProjectName() + "\"" +
+            madeBy(node->GetSupplement().GetCreator(), node->GetSupplement().GetCreationTime());
+  }
+  text += "Local folder: " + node->GetLocalFolder() + "\n";
+  text += "Sub-projects: " + std::to_string(node->GetChildCount()) + "\n";
+  if (documents == nullptr) return text + "Documents: not listed yet; select the project to list them.";
+  std::int64_t bytes = 0;
+  const DocumentVersionEntry* latest = nullptr;
+  for (int i = 0; i < documents->GetCount(); ++i) {
+    const DocumentVersionEntry& entry = *documents->GetAt(i);
+    bytes += entry.GetFileSize();
+    if (latest == nullptr || latest->GetVersionDate() < entry.GetVersionDate()) latest = &entry;
+  }
+  text += "Documents: " + std::to_string(documents->GetCount()) + ", " + platform::GroupDigits(bytes) +
+          " Bytes in their latest versions";
+  if (latest != nullptr) text += "\nLast change: " + latest->GetVersionDate().FormatForDisplay(4, dates);
   return text;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 class CBrannockDoc;
+class ProjectDocumentList;
 class ProjectNode;
 
 class TreeCommandRules {
@@ -25,8 +26,11 @@ class TreeCommandRules {
   // publication's) are held back by a publication.
   bool IsPublicationUnderWay() const;
 
-  // The text about the current project; empty without one.
-  std::string InformationText() const;
+  // The text about the current project in user-facing names, in the user's locales:
+  // what an edition or supplement is of and who made it when, its local folder and
+  // sub-projects, and from `documents` (null: never listed) its documents' count,
+  // size and last change. Empty without a current project.
+  std::string InformationText(const ProjectDocumentList* documents) const;
 
   // A project drag starts only from the current item showing a plain project other than the root.
   bool CanStartProjectDrag(const ProjectNode* underCursor) const;

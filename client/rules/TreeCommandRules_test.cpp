@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "client/library/ProjectDocumentList.h"
 #include "client/rules/LibraryTreeFixture_test.h"
+#include "platform/Clock.h"
+#include "platform/NumberLocale.h"
 #include "client/rules/LibraryTreeItems.h"
 
 namespace {
@@ -78,21 +81,28 @@ TEST_F(TreeCommandRulesTest, CommandsFollowTheCurrentProjectTheProgramAndThePubl
   EXPECT_EQ(Enabled(), "EEEE..E--");
 }
 
-TEST_F(TreeCommandRulesTest, TheInformationTextDescribesTheCurrentProjectByteForByte) {
-  Select("");
-  EXPECT_EQ(rules_.InformationText(), "");
-  Select("Root");
-  EXPECT_EQ(rules_.InformationText(), "Main\nLocal folder: /l\n\rIndex name of project: Root");
+// The details name what a user sees (no internal names), with size and dates.
+TEST_F(TreeCommandRulesTest, TheInformationTextDescribesTheCurrentProjectInUserTerms) {
+  platform::SetNumberLocaleForTesting([] { return platform::NumberLocale{3, ","}; });
+  platform::SetDateLocaleForTesting([] { return platform::DateLocale{"DD.MM.YYYY", "."}; });
+  ProjectDocumentList documents;
+  for (const char* date : {"20261201093000", "20261203100000", "20261202080000"}) {
+    DocumentVersionEntry entry;
+    DateTime changed;
+    ASSERT_TRUE(changed.Parse(date));
+    entry.SetVersionDate(changed);
+    entry.SetFileSize(600000);
+    documents.Add(entry);
+  }
   Select("PB");
-  EXPECT_EQ(rules_.InformationText(),
-            "Beta\nLocal folder: /l/Alpha/Beta\n\rIndex name of project: PB\nLocal cache files for this project:\n"
-            "PB\nPBWithVersions");
-  Select("E1");
-  EXPECT_EQ(rules_.InformationText(), "<E> One\nLocal folder: " + Node("E1").GetLocalFolder() +
-                                         "\nThis is an edition.\n\rIndex name of project: E1\n"
-                                         "Local cache files for this project:\nE1\nE1WithVersions");
+  EXPECT_EQ(rules_.InformationText(&documents),
+            "Beta\nLocal folder: /l/Alpha/Beta\nSub-projects: 3\nDocuments: 3, 1,800,000 Bytes in their latest "
+            "versions\nLast change: 03.12.2026 10:00:00");
+  EXPECT_EQ(rules_.InformationText(nullptr).substr(49), "Documents: not listed yet; select the project to list them.");
   Select("S1");
-  EXPECT_NE(rules_.InformationText().find("\nThis is a supplement.\n\rIndex name of project: S1\n"), std::string::npos);
+  EXPECT_EQ(rules_.InformationText(&documents).rfind("<S> May\nSupplement of the project \"Alpha\", made by ", 0), 0u);
+  platform::SetNumberLocaleForTesting(nullptr);
+  platform::SetDateLocaleForTesting(nullptr);
 }
 
 TEST_F(TreeCommandRulesTest, DragsStartFromTheCurrentPlainProjectAndDropOnlyWhereTheyMay) {

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include "common/Version.h"
+
 namespace {
 
 constexpr const char* kProgramIcon = ":/brannock/brannock-program.xpm";
@@ -15,7 +17,7 @@ CAboutDlg::CAboutDlg(bool publisher, QWidget* parent)
     : ClientDialog("CAboutDlg", kDialogId, "About " + ProgramTitle(publisher), parent) {
   auto* icon = new QLabel(this);
   icon->setPixmap(QPixmap(kProgramIcon).scaled(48, 48));
-  auto* name = new QLabel(ProgramTitle(publisher) + " " + kVersion, this);
+  auto* name = new QLabel(ProgramTitle(publisher) + " Version " + kWexVersion, this);
   name->setObjectName("1000");
   auto* text = new QHBoxLayout;
   text->addWidget(icon);

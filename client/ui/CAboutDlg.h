@@ -1,5 +1,5 @@
 #pragma once
-// The About box: the program's name, its version and OK.
+// The About box: the program's name, the release's one version (the server's too) and OK.
 #include "client/ui/ClientDialog.h"
 
 class CAboutDlg : public ClientDialog {
@@ -7,7 +7,6 @@ class CAboutDlg : public ClientDialog {
 
  public:
   static constexpr int kDialogId = 100;
-  static constexpr const char* kVersion = "Version 1.0";
 
   CAboutDlg(bool publisher, QWidget* parent = nullptr);
 

@@ -433,24 +433,16 @@ void CBrannockView::DeleteProject() {
 
 std::string CBrannockView::DeleteQuestion(const ProjectNode* node) {
   if (node == nullptr) return kDeleteQuestion;
-  int subProjects = -1;   // the project itself is no sub-project
-  int documents = 0;
-  bool allKnown = true;
-  std::vector<const ProjectNode*> pending = {node};
-  while (!pending.empty()) {
-    const ProjectNode* next = pending.back();
-    pending.pop_back();
-    ++subProjects;
+  return RefusalTexts::DeleteProject(kDeleteQuestion, *node, [this](const ProjectNode& project) -> std::optional<int> {
     ProjectDocumentList list;
-    if (document_.GetListCache().GetProjectDocumentList(next->GetIndexName(), document_.GetProjectTree(),
-                                                        document_.GetLibraryFolder(), list)) {
-      documents += list.GetCount();
-    } else {
-      allKnown = false;
-    }
-    for (int i = 0; i < next->GetChildCount(); ++i) pending.push_back(next->GetChild(i));
-  }
-  return RefusalTexts::DeleteProject(kDeleteQuestion, node->GetName(), subProjects, documents, allKnown);
+    if (!ReadDocumentList(project, list)) return std::nullopt;
+    return list.GetCount();
+  });
+}
+
+bool CBrannockView::ReadDocumentList(const ProjectNode& project, ProjectDocumentList& list) {
+  return document_.GetListCache().GetProjectDocumentList(project.GetIndexName(), document_.GetProjectTree(),
+                                                         document_.GetLibraryFolder(), list);
 }
 
 void CBrannockView::RenameProject() {
@@ -469,7 +461,10 @@ void CBrannockView::RenameProject() {
 }
 
 void CBrannockView::ShowInformation() {
-  const std::string text = rules_.InformationText();
+  const ProjectNode* node = CurrentProject();
+  ProjectDocumentList documents;
+  const bool listed = node != nullptr && ReadDocumentList(*node, documents);
+  const std::string text = rules_.InformationText(listed ? &documents : nullptr);
   if (!text.empty()) platform::Notify({text, "", platform::NotifyIcon::None, platform::NotifyButtons::Ok});
 }
 

@@ -23,6 +23,7 @@
 #include "client/ui/DragMime.h"
 
 class CBrannockDoc;
+class ProjectDocumentList;
 class ProgressRelay;
 
 class CBrannockView : public QTreeWidget,
@@ -104,6 +105,8 @@ class CBrannockView : public QTreeWidget,
   void DeleteProject();
   // The delete question naming the project and counting what goes with it.
   std::string DeleteQuestion(const ProjectNode* node);
+  // The project's documents from the list cache; false when they were never listed.
+  bool ReadDocumentList(const ProjectNode& project, ProjectDocumentList& list);
   void RenameProject();
   void ShowInformation();
   void Refresh(QTreeWidgetItem* widget);

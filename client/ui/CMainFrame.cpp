@@ -2,15 +2,23 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIcon>
+#include <QLayout>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QWhatsThis>
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <vector>
@@ -79,8 +87,8 @@ const CommandText kCommands[] = {
     {CommandIds::kConfirmPublication, "&Confirm publication details",
      "Confirm edition or supplement publication details\nConfirm publication", "confirm"},
     {CommandIds::kHelpTopics, "&Help Topics", "List Help topics\nHelp Topics", nullptr},
-    {CommandIds::kAbout, "&About Brannock...", "Display program information, version number and copyright\nAbout",
-     "about"},
+    {CommandIds::kAbout, "&About Brannock Publisher...",
+     "Display program information, version number and copyright\nAbout", "about"},
     {CommandIds::kChooseLocalFolder, "Choose local folder", "Choose local folder\nChoose folder", "choosefolder"},
     {CommandIds::kContextHelp, "What's This?", "Display help for clicked on buttons, menus and windows\nHelp",
      "contexthelp"},
@@ -132,6 +140,24 @@ bool IsToggle(int command) {
          command == CommandIds::kToolTips || command == CommandIds::kPublish;
 }
 
+
+// Widens Qt's own file dialog, once shown and laid out, so its detail view shows
+// the whole Date Modified column (a date and a time). A native dialog is left alone.
+void FitDateColumn(QFileDialog& dialog) {
+  auto* view = dialog.findChild<QTreeView*>("treeView");
+  if (view == nullptr || view->header()->count() == 0) return;
+  QHeaderView* header = view->header();
+  const int date = header->count() - 1;
+  const QString widest =
+      QLocale().toString(QDateTime(QDate(2028, 12, 28), QTime(23, 48, 58)), QLocale::ShortFormat);
+  const int margin = 2 * view->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, view) + view->indentation();
+  const int needed = view->fontMetrics().horizontalAdvance(widest) + margin;
+  header->resizeSection(date, std::max(header->sectionSize(date), needed));
+  const int columns = header->length() + view->verticalScrollBar()->sizeHint().width();
+  const int missing = columns - view->viewport()->width();
+  if (missing > 0) dialog.resize(dialog.width() + missing, dialog.height());
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
@@ -160,6 +186,7 @@ CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
     if (message.isEmpty()) statusBar()->showMessage(kIdlePrompt);
   });
   statusBar()->showMessage(kIdlePrompt);
+  app_.SetStatusNoticeHook([this](const std::string& text) { statusBar()->showMessage(QString::fromStdString(text)); });
   app_.GetOpenLibraries().SetClosedObserver([this](LibraryDocument& closed) {
     if (const auto* document = dynamic_cast<const CBrannockDoc*>(&closed)) {
       if (SplitterFrame* window = FindLibraryWindow(*document)) window->OnDocumentClosed();
@@ -170,6 +197,7 @@ CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+  app_.SetStatusNoticeHook(nullptr);
   app_.GetOpenLibraries().SetClosedObserver(nullptr);
   if (timer_ != nullptr) timer_->stop();
   // Library windows still here let go of their documents now, while the views exist.
@@ -179,11 +207,15 @@ CMainFrame::~CMainFrame() {
 QAction* CMainFrame::MakeAction(int command) {
   for (const CommandText& entry : kCommands) {
     if (entry.id != command) continue;
-    auto* action = new QAction(entry.text, this);
-    action->setObjectName(QString::number(command));
+    QString text = entry.text;
     QString prompt = entry.prompt;
-    // The plain program's prompts name it as its title does.
-    if (!app_.IsPublisher()) prompt.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
+    // The plain program's items and prompts name it as its title does.
+    if (!app_.IsPublisher()) {
+      text.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
+      prompt.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
+    }
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::number(command));
     const qsizetype lineBreak = prompt.indexOf('\n');
     action->setStatusTip(prompt.left(lineBreak));
     action->setWhatsThis(prompt.left(lineBreak));   // what Shift+F1 and a click show
@@ -372,8 +404,24 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::OnTick() {
   app_.DoProcessing();
+  ShowConnecting();
   RefreshCommands();
   if (exitRequested_ && app_.GetOpenLibraries().GetCount() == 0) close();
+}
+
+void CMainFrame::ShowConnecting() {
+  std::optional<std::string> text;
+  app_.GetOpenLibraries().Find([&text](const LibraryDocument& document) {
+    if (const auto* library = dynamic_cast<const CBrannockDoc*>(&document)) text = library->GetConnectingText();
+    return text.has_value();
+  });
+  if (text) {
+    if (connecting_ == nullptr) connecting_ = std::make_unique<WaitCursor>();
+    if (statusBar()->currentMessage().toStdString() != *text) statusBar()->showMessage(QString::fromStdString(*text));
+  } else if (connecting_ != nullptr) {
+    connecting_.reset();
+    statusBar()->clearMessage();
+  }
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -473,6 +521,7 @@ std::string CMainFrame::ChooseCertificateWithDialog() {
   dialog.setObjectName("ImportCertificateDialog");
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  QTimer::singleShot(0, &dialog, [&dialog] { FitDateColumn(dialog); });   // the first thing its loop does
   if (ModalRunner::Exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first().toStdString();
 }

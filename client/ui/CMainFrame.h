@@ -9,11 +9,13 @@
 #include <QMainWindow>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "client/rules/PaneLayout.h"
 #include "client/ui/CommandRouter.h"
 #include "client/ui/CommandTarget.h"
+#include "client/ui/WaitCursor.h"
 
 class CBrannockApp;
 class CBrannockDoc;
@@ -72,6 +74,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   void BuildToolBar();
   QAction* MakeAction(int command);
   void OnTick();
+  // While a visit connects: the wait cursor and the status line that names it.
+  void ShowConnecting();
   void StoreWindowState();
   bool CloseAllLibraries();
 
@@ -92,4 +96,5 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   std::map<int, QAction*> actions_;
   CertificatePathChooser chooseCertificate_;
   bool exitRequested_ = false;
+  std::unique_ptr<WaitCursor> connecting_;   // while a visit connects
 };

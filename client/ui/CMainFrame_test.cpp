@@ -25,6 +25,7 @@
 #include "client/ui/CListViewEx.h"
 #include "client/ui/CommandIds.h"
 #include "client/ui/ModalRunner.h"
+#include "common/Version.h"
 #include "common/ui/CChooseDirectoryDlg.h"
 #include "platform/ScratchFolder.h"
 #include "platform/ui/HelpWindow.h"
@@ -141,7 +142,8 @@ TEST_F(CMainFrameTest, EachProgramIsCalledByItsOwnTitleInItsWindowsAndPrompts) {
     EXPECT_EQ(frame.Action(CommandIds::kToolTips)->statusTip(), "Toggles " + title + " tips on and off");
     const CAboutDlg about(publisher);
     EXPECT_EQ(about.windowTitle(), "About " + title);
-    EXPECT_EQ(about.findChild<QLabel*>("1000")->text(), title + " Version 1.0");
+    EXPECT_EQ(about.findChild<QLabel*>("1000")->text(), title + " Version " + kWexVersion);
+    EXPECT_EQ(frame.Action(CommandIds::kAbout)->text(), "&About " + title + "...");
     const CCheckoutOptionsDlg options;
     EXPECT_EQ(options.windowTitle(), title + " - Document checkout options");
     const CInformationDlg information;

@@ -47,6 +47,9 @@ CNewEditionDlg::CNewEditionDlg(CBrannockDoc& document, QWidget* parent)
 }
 
 void CNewEditionDlg::BuildControls() {
+  purpose_ = new QLabel(this);
+  purpose_->setObjectName("1078");
+  purpose_->setWordWrap(true);
   auto* group = new QGroupBox("Edition and supplement consolidation", this);
   basedUponBox_ = new QCheckBox("Based upon existing edition / supplement(s)", group);
   SetControlHelp(basedUponBox_, 1035, "Tick to base the new edition on an existing edition and its supplements.");
@@ -101,6 +104,7 @@ void CNewEditionDlg::BuildControls() {
   cancel_ = AddButton(*buttons, 1076, "Cancel", QDialogButtonBox::RejectRole);
 
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(purpose_);
   layout->addWidget(group);
   layout->addLayout(fields);
   layout->addWidget(buttons);
@@ -119,6 +123,7 @@ void CNewEditionDlg::OnInitDialog() {
   const ProjectNode* project = tree.FindProjectByTreeItem(document_.GetCurrentProjectItem());
   hasProject_ = project != nullptr;
   projectIndexName_ = project == nullptr ? std::string() : project->GetIndexName();
+  purpose_->setText(QString::fromStdString(PurposeText(project)));
   for (int c = 0; project != nullptr && c < project->GetChildCount(); ++c) {
     if (project->GetChild(c)->IsEdition()) editions_.Add(project->GetChild(c)->GetEdition());
   }
@@ -135,6 +140,16 @@ void CNewEditionDlg::OnInitDialog() {
   basedUponBox_->setChecked(false);
   versionGroup_->button(0)->setChecked(true);
   if (editionsCombo_->count() == 0) basedUponBox_->setEnabled(false);
+}
+
+std::string CNewEditionDlg::PurposeText(const ProjectNode* project) {
+  if (project == nullptr) return "Choose a project in the tree first: a new edition is made of a project.";
+  if (project->IsSupplement()) return "A supplement takes nothing new: choose its project or its edition.";
+  if (project->IsEdition()) {
+    return "Makes a new supplement of the edition \"" + project->GetName() + "\" of the project \"" +
+           project->GetEdition().GetProjectName() + "\".";
+  }
+  return "Makes a new edition of the project \"" + project->GetName() + "\".";
 }
 
 void CNewEditionDlg::FillEditions() {

@@ -18,6 +18,7 @@ class ProjectNode;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTreeWidget;
@@ -56,6 +57,9 @@ class CNewEditionDlg : public ClientDialog {
   void EnableConsolidation(bool enabled);
   void ToggleSupplement(QTreeWidgetItem* row);
   ProjectNode* FindProject() const;
+  // What the dialog makes, and of what: a new edition of a project, a new
+  // supplement of an edition (and its project), or nothing without a project.
+  static std::string PurposeText(const ProjectNode* project);
 
   // Both end with false when nothing was prepared.
   bool PrepareFresh(const std::string& name, const std::string& comments);
@@ -72,6 +76,7 @@ class CNewEditionDlg : public ClientDialog {
   SupplementList supplements_;
   std::vector<bool> included_;
 
+  QLabel* purpose_ = nullptr;
   QTreeWidget* supplementsList_ = nullptr;
   QComboBox* editionsCombo_ = nullptr;
   QPlainTextEdit* commentsEdit_ = nullptr;

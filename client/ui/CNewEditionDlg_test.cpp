@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
 
@@ -124,9 +125,14 @@ TEST_F(CNewEditionDlgTest, AFreshEditionIsPreparedAfterTheWaitAndConfirmingPubli
 
   // Confirming: Publish and Confirm are off while the publication runs.
   document_->GetViews().Attach(running_);
+  std::vector<std::string> notices;
+  app_->SetStatusNoticeHook([&notices](const std::string& text) { notices.push_back(text); });
   Confirm(alpha_, "<E> First");
+  app_->SetStatusNoticeHook(nullptr);
   document_->GetViews().Detach(running_);
   EXPECT_TRUE(running_.publishOff && running_.confirmOff);
+  // One notice says what was published, counting the edition's documents and its sub-project's.
+  EXPECT_EQ(notices, std::vector<std::string>{"Published \"First\" with 2 documents"});
   const std::string edition = StoredChild(alpha_, "<E> First");
   EXPECT_EQ(StoredDocuments(edition), std::vector<std::string>{"a.txt"});
   const std::string copy = StoredChild(edition, "Beta");
@@ -198,6 +204,16 @@ TEST_F(CNewEditionDlgTest, NamesAreCheckedAndSupplementsToggleOnlyOnTheirIcon) {
   EXPECT_FALSE(document_->IsPreparingPublication());   // Cancel abandons it
   EXPECT_TRUE(document_->GetBatches().empty());
 
+}
+
+TEST_F(CNewEditionDlgTest, TheDialogSaysWhatItMakesAndOfWhat) {
+  ShowLocalTree();
+  const auto purpose = [&](const char* index) {
+    document_->SetCurrentProject(document_->GetProjectTree().FindProjectByPath(index)->GetTreeItem());
+    return CNewEditionDlg(*document_).findChild<QLabel*>("1078")->text().toStdString();
+  };
+  EXPECT_EQ(purpose("PA"), "Makes a new edition of the project \"Alpha\".");
+  EXPECT_EQ(purpose("E1"), "Makes a new supplement of the edition \"<E> One\" of the project \"Alpha\".");
 }
 
 TEST_F(CNewEditionDlgTest, WithoutACurrentProjectShowDetailsPreparesNothing) {

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int kNameWidth = 200;
+constexpr int kUserWidth = 110;
+constexpr int kServerWidth = 170;
 constexpr int kKindWidth = 80;
 constexpr int kVisibleRows = 8;
 
@@ -16,11 +18,15 @@ constexpr int kVisibleRows = 8;
 
 COpenLibraryDlg::COpenLibraryDlg(CBrannockApp& app, QWidget* parent)
     : ClientDialog("COpenLibraryDlg", kDialogId, "Open Library", parent), list_(new CListViewEx(this)) {
-  SetControlHelp(list_, 1001, "The libraries whose certificates you imported; choose the one to open.");
+  SetControlHelp(list_, 1001,
+                 "The libraries whose certificates you imported, with the user each logs on as and its server; "
+                 "choose the one to open.");
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->AddColumn("Library Name", Qt::AlignLeft, kNameWidth);
+  list_->AddColumn("User", Qt::AlignLeft, kUserWidth);
+  list_->AddColumn("Server", Qt::AlignLeft, kServerWidth);
   list_->AddColumn("Connection", Qt::AlignLeft, kKindWidth);
-  list_->setMinimumSize(kNameWidth + kKindWidth + 2 * list_->frameWidth() + 4,
+  list_->setMinimumSize(kNameWidth + kUserWidth + kServerWidth + kKindWidth + 2 * list_->frameWidth() + 4,
                         list_->header()->sizeHint().height() + kVisibleRows * fontMetrics().lineSpacing());
   Fill(app);
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &COpenLibraryDlg::OnSelectionChanged);
@@ -46,8 +52,9 @@ void COpenLibraryDlg::Fill(CBrannockApp& app) {
   const int count = user == nullptr ? 0 : user->GetConnectionCount();
   for (int i = 0; i < count; ++i) {
     const LibraryConnection* connection = user->GetConnection(i);
-    auto* row = new QTreeWidgetItem(list_, {QString::fromStdString(connection->GetName()),
-                                            KindText(connection->GetKind())});
+    auto* row = new QTreeWidgetItem(
+        list_, {QString::fromStdString(connection->GetName()), QString::fromStdString(connection->GetUserText()),
+                QString::fromStdString(connection->GetServerText()), KindText(connection->GetKind())});
     row->setData(0, CListViewEx::kItemDataRole, i);
   }
   if (count > 0) {

@@ -1,5 +1,5 @@
 #pragma once
-// Lists the current user's library connections (name and kind) and returns the
+// Lists the current user's library connections (library, user, server and kind) and returns the
 // index of the one chosen; -1 when there is none.
 #include <QString>
 

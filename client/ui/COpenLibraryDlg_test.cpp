@@ -17,19 +17,27 @@ class COpenLibraryDlgTest : public ClientLibraryTest {
   void AddConnectionsBeforeImport() override {
     LibraryConnection mail;
     mail.SetName("Mail library");
-    mail.SetKind(LibraryConnection::kEmail);
+    mail.SetEmailAddress("library@example.org");
+    mail.SetUserText("ann");
     AddConnection(mail);
   }
 };
 
-TEST_F(COpenLibraryDlgTest, ListsNameAndKindSelectsTheFirstAndReturnsTheChosenIndex) {
+TEST_F(COpenLibraryDlgTest, ListsLibraryUserServerAndKindSelectsTheFirstAndReturnsTheChosenIndex) {
   COpenLibraryDlg dialog(*app_);
   auto* list = dialog.findChild<CListViewEx*>("1001");
+  const auto row = [list](int i) {
+    std::vector<std::string> texts;
+    for (int column = 0; column < list->columnCount(); ++column) {
+      texts.push_back(list->topLevelItem(i)->text(column).toStdString());
+    }
+    return texts;
+  };
   ASSERT_EQ(list->topLevelItemCount(), 2);
-  EXPECT_EQ(list->topLevelItem(0)->text(0), "Mail library");
-  EXPECT_EQ(list->topLevelItem(0)->text(1), "Email");
-  EXPECT_EQ(list->topLevelItem(1)->text(0).toStdString(), library_);
-  EXPECT_EQ(list->topLevelItem(1)->text(1), "TCP/IP");
+  EXPECT_EQ(row(0), (std::vector<std::string>{"Mail library", "ann", "library@example.org", "Email"}));
+  const LibraryConnection imported = Connection(1);
+  EXPECT_EQ(row(1), (std::vector<std::string>{library_, "ann",
+                                              imported.GetHost() + ":" + std::to_string(server_.Port()), "TCP/IP"}));
   EXPECT_EQ(dialog.GetSelectedIndex(), 0);
   list->setCurrentItem(list->topLevelItem(1));
   dialog.findChild<QPushButton*>("1083")->click();

@@ -77,6 +77,7 @@ TEST_F(COperationProgressDlgTest, AFileUnderWayShowsItsBytesAndTheBarFollowsThem
   document_->QueueBatch(Batch({Step("a", true, true, true), Step("b", true)}));
   platform::SetNumberLocaleForTesting([] { return platform::NumberLocale{3, "."}; });
   COperationProgressDlg dialog(*document_);
+  platform::SetNumberLocaleForTesting([] { return platform::NumberLocale{3, "."}; });
   struct Case {
     std::int64_t done;
     std::int64_t total;

@@ -13,6 +13,7 @@
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/document/ClientHints.h"
+#include "client/document/RefusalTexts.h"
 #include "client/library/DocumentListCache.h"
 #include "client/rules/DocumentRowTexts.h"
 #include "client/rules/OperationTargets.h"
@@ -547,7 +548,9 @@ void CRowListView::Delete() {
   const ProjectDocumentList documents = rules::CollectDelete(rows_, Flags());
   ShowRows();
   if (documents.GetCount() == 0) return;
-  if (Ask(kProceedWithDeletion) && !IsClosePending()) document_.SendDeleteDocuments(documents);
+  if (Ask(RefusalTexts::DeleteDocuments(documents).c_str()) && !IsClosePending()) {
+    document_.SendDeleteDocuments(documents);
+  }
 }
 
 void CRowListView::Rename() {
@@ -562,7 +565,14 @@ void CRowListView::Rename() {
     rename.SetName(target.version.GetName());
     const bool accepted = ModalRunner::Exec(rename) == QDialog::Accepted;
     if (IsClosePending()) return;
-    if (accepted) document_.SendRenameDocument(projectIndexName, target.version.GetIndexName(), rename.GetName());
+    const std::optional<std::string> refusal =
+        accepted ? RefusalTexts::RenameDocument(rows_.GetList(), target.version.GetIndexName(), rename.GetName())
+                 : std::nullopt;
+    if (refusal) {
+      Refuse(refusal->c_str());
+    } else if (accepted && rename.GetName() != target.version.GetName()) {
+      document_.SendRenameDocument(projectIndexName, target.version.GetIndexName(), rename.GetName());
+    }
     // The rows may have been refilled meanwhile: untick only the row still showing it.
     const int version = rows_.GetRowVersionIndex(target.row);
     if (rows_.IsTicked(target.row) && version >= 0 &&

@@ -44,7 +44,6 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
       "The project \"%s\" is mapped to no folder of yours: its documents would go to the program's own folder\r\n"
       "    %s\r\n\r\nChoose a folder for them? No puts them in the program's folder. To send the project's "
       "documents to a folder of yours every time, use Map project to local folder in the project tree.";
-  static constexpr const char* kProceedWithDeletion = "Do you wish to proceed with deletion of the selected files ?";
   static constexpr const char* kReplaceUndoneCopies =
       "Replace your local copies with the library's latest versions?\n\nChanged copies are backed up first. "
       "No keeps your copies as they are, read-only.";

@@ -494,23 +494,39 @@ TEST_F(RowListViewEndToEndTest, CheckInListsMissingAndUnsafeNamesAndNoSendsNothi
 }
 
 TEST_F(RowListViewEndToEndTest, RetrieveReadOnlyThenRenameAndDelete) {
+  std::vector<std::string> notices;
+  app_->SetStatusNoticeHook([&notices](const std::string& text) { notices.push_back(text); });
   ClickBox(0, Qt::ShiftModifier);
   notifier_->QueueAnswer(NotifyAnswer::No);   // the program's own folder
   notifier_->QueueAnswer(NotifyAnswer::No);
   Run(CommandIds::kRetrieve);
   EXPECT_EQ(notifier_->Received().back().text, CRowListView::kWritableOnRetrieval);
-  ASSERT_TRUE(PassUntil([&] { return fs::IsFile(Local("plan.txt")) && fs::IsFile(Local("notes.txt")); }));
+  ASSERT_TRUE(PassUntil([&] { return !notices.empty(); }));
+  EXPECT_TRUE(fs::IsFile(Local("plan.txt")) && fs::IsFile(Local("notes.txt")));
   EXPECT_TRUE(fs::IsReadOnly(Local("plan.txt")));
+  const std::string folder = doc_->GetProjectTree().FindProjectByPath(project_)->GetLocalFolder();
+  EXPECT_EQ(notices, std::vector<std::string>{"Retrieved 2 files into " + folder});
+  app_->SetStatusNoticeHook(nullptr);
 
   ClickBox(1);   // plan.txt
   Accept("CRenameDlg", [](QDialog& shown) { shown.findChild<QLineEdit*>("1002")->setText("final.txt"); });
   Run(CommandIds::kRename);
   ASSERT_TRUE(PassUntil([&] { return Column(0) == std::vector<std::string>{"final.txt", "notes.txt"}; }));
 
+  // A sibling's name is refused before anything is sent, naming the document that holds it.
+  ClickBox(0);   // final.txt
+  Accept("CRenameDlg", [](QDialog& shown) { shown.findChild<QLineEdit*>("1002")->setText("notes.txt"); });
+  Run(CommandIds::kRename);
+  EXPECT_EQ(notifier_->Received().back().text,
+            "\"final.txt\" cannot be renamed to \"notes.txt\".\nThe project \"Reports\" already holds a document "
+            "named \"notes.txt\". Choose another name, or rename that document first.");
+  EXPECT_EQ(doc_->GetUnansweredRequestCount(), 0);
+
   ClickBox(1);   // notes.txt
   notifier_->QueueAnswer(NotifyAnswer::Yes);
   Run(CommandIds::kDelete);
-  EXPECT_EQ(notifier_->Received().back().text, CRowListView::kProceedWithDeletion);
+  EXPECT_EQ(notifier_->Received().back().text,
+            "Delete 1 document from the project \"Reports\", with every version of it?\n    notes.txt");
   ASSERT_TRUE(PassUntil([&] { return Column(0) == std::vector<std::string>{"final.txt"}; }));
 }
 

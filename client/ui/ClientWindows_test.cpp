@@ -3,15 +3,20 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QComboBox>
 #include <QMenu>
 #include <QTest>
+#include <QLocale>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QSplitter>
+#include <QHeaderView>
+#include <QStatusBar>
+#include <QTreeView>
 #include <QToolBar>
 #include <QToolButton>
 #include <map>
@@ -41,6 +46,7 @@
 #include "client/ui/SplitterFrame.h"
 #include "common/MessageIds.h"
 #include "common/ui/CChooseDirectoryDlg.h"
+#include "platform/Socket.h"
 #include "platform/ui/KeyboardWalk_test.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/WindowPlacement.h"
@@ -203,7 +209,10 @@ TEST_F(ClientWindowsTest, AVisitOpensOneWindowPerLibraryAndClosingItLogsOff) {
 
 TEST_F(ClientWindowsTest, ACertificateImportedThroughTheFileDialogOpensAndExitClosesTheLibrary) {
   ImportThroughTheFileDialog();
-  EXPECT_EQ(Shown(), std::vector<std::string>{"Certificate imported successfully"});
+  // The fixture imported the same certificate: this one replaces it.
+  EXPECT_EQ(Shown(), std::vector<std::string>{"Certificate imported for library \"" + library_ +
+                                              "\", user \"ann\".\nIt replaces this user's earlier certificate of "
+                                              "the library; the local folder and its mappings are kept."});
   EXPECT_TRUE(ModalRunner::Unscripted().empty());
   Visit(0);
   ASSERT_EQ(Windows().size(), 1u);
@@ -218,6 +227,54 @@ TEST_F(ClientWindowsTest, ACertificateImportedThroughTheFileDialogOpensAndExitCl
   EXPECT_EQ(logoffs_, 1);
   EXPECT_EQ(app_->GetOpenLibraries().GetCount(), 0);
   EXPECT_TRUE(Windows().empty());
+}
+
+// A server that takes the connection and never answers: while the visit waits, the
+// wait cursor shows and the status line names the library; both go when it ends.
+TEST_F(ClientWindowsTest, AVisitThatWaitsShowsTheBusyCursorAndAStatusLineUntilItEnds) {
+  const platform::Socket silent = platform::Socket::Listen(0, 4, "127.0.0.1");
+  ASSERT_TRUE(silent.IsOpen());
+  {
+    platform::CriticalSection::Lock lock(app_->GetProfileLock());
+    app_->GetCurrentUser()->GetConnection(0)->SetPort(silent.LocalPort());
+  }
+  const QString connecting = QString::fromStdString("Connecting to the library \"" + library_ + "\" at " +
+                                                    Connection(0).GetHost() + ":" +
+                                                    std::to_string(silent.LocalPort()) + " as \"ann\"...");
+  const auto shows = [&](bool busy, const QString& line) {
+    return WaitUntil([&] {
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+      const QCursor* cursor = QApplication::overrideCursor();
+      return (cursor != nullptr && cursor->shape() == Qt::WaitCursor) == busy &&
+             frame_->statusBar()->currentMessage() == line;
+    });
+  };
+  frame_->show();
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  EXPECT_TRUE(shows(true, connecting)) << frame_->statusBar()->currentMessage().toStdString();
+  Windows().front()->close();
+  EXPECT_TRUE(shows(false, CMainFrame::kIdlePrompt)) << frame_->statusBar()->currentMessage().toStdString();
+}
+
+TEST_F(ClientWindowsTest, TheImportDialogShowsTheWholeDateModifiedColumnAtItsFirstSize) {
+  bool checked = false;
+  ModalRunner::QueueDialog(
+      [&checked](QDialog& dialog) {
+        auto* view = dialog.findChild<QTreeView*>("treeView");
+        ASSERT_NE(view, nullptr);
+        const QHeaderView* header = view->header();
+        const int date = header->count() - 1;
+        const QString widest =
+            QLocale().toString(QDateTime(QDate(2028, 12, 28), QTime(23, 48, 58)), QLocale::ShortFormat);
+        EXPECT_GT(header->sectionSize(date), view->fontMetrics().horizontalAdvance(widest));
+        EXPECT_LE(header->sectionViewportPosition(date) + header->sectionSize(date), view->viewport()->width());
+        checked = true;
+        dialog.reject();
+      },
+      "ImportCertificateDialog");
+  frame_->RunRoutedCommand(CommandIds::kImportCertificate);
+  EXPECT_TRUE(checked);
 }
 
 TEST_F(ClientWindowsTest, TheLibraryWindowTakesTheStoredPaneSizesAndF6GoesRoundThePanes) {

@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QWhatsThis>
 
+#include "common/Version.h"
 #include "platform/Notifier.h"
 #include "platform/ui/HelpWindow.h"
 #include "platform/ui/WindowPlacement.h"
@@ -143,7 +144,7 @@ void CMainFrame::PrepareAbout(QMessageBox& about) {
   about.setObjectName("AboutBox");
   about.setWindowTitle("About Wexmoor");
   about.setIconPixmap(QIcon(kProgramIcon).pixmap(32, 32));
-  about.setText("Wexmoor Version 1.4");
+  about.setText(QString("Wexmoor Version ") + kWexVersion);
   about.setStandardButtons(QMessageBox::Ok);
   platform::ui::FinishDialog(about);  // last: the setters above rebuild the box's layout
 }
