@@ -207,19 +207,13 @@ CMainFrame::~CMainFrame() {
 QAction* CMainFrame::MakeAction(int command) {
   for (const CommandText& entry : kCommands) {
     if (entry.id != command) continue;
-    QString text = entry.text;
-    QString prompt = entry.prompt;
-    // The plain program's items and prompts name it as its title does.
-    if (!app_.IsPublisher()) {
-      text.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
-      prompt.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
-    }
-    auto* action = new QAction(text, this);
+    const QString prompt = ProgramText(entry.prompt);
+    auto* action = new QAction(ProgramText(entry.text), this);
     action->setObjectName(QString::number(command));
     const qsizetype lineBreak = prompt.indexOf('\n');
     action->setStatusTip(prompt.left(lineBreak));
     action->setWhatsThis(prompt.left(lineBreak));   // what Shift+F1 and a click show
-    action->setToolTip(lineBreak < 0 ? QString(entry.text).remove('&') : prompt.mid(lineBreak + 1));
+    action->setToolTip(lineBreak < 0 ? ProgramText(entry.text).remove('&') : prompt.mid(lineBreak + 1));
     if (entry.icon != nullptr) action->setIcon(QIcon(QString(":/brannock/brannock-%1.xpm").arg(entry.icon)));
     action->setCheckable(IsToggle(command));
     connect(action, &QAction::triggered, this, [this, command] { RunRoutedCommand(command); });
@@ -277,11 +271,17 @@ void CMainFrame::BuildToolBar() {
   }
 }
 
-QString CMainFrame::MenuText(int command) {
+QString CMainFrame::MenuText(int command) const {
   for (const CommandText& entry : kCommands) {
-    if (entry.id == command) return entry.text;
+    if (entry.id == command) return ProgramText(entry.text);
   }
   return QString();
+}
+
+QString CMainFrame::ProgramText(const char* text) const {
+  QString named = text;
+  if (!app_.IsPublisher()) named.replace(CAboutDlg::ProgramTitle(true), CAboutDlg::ProgramTitle(false));
+  return named;
 }
 
 QAction* CMainFrame::Action(int command) const {

@@ -47,7 +47,9 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   // The action of a command id, or null when the window does not carry it.
   QAction* Action(int command) const;
   // A command's own menu text; "" for a command the window does not know.
-  static QString MenuText(int command);
+  QString MenuText(int command) const;
+  // The plain program's items and prompts name it as its title does.
+  QString ProgramText(const char* text) const;
   // Every action's state afresh (the toolbar refresh).
   void RefreshCommands();
   // Runs a command as its menu item or button would: asked again first.
