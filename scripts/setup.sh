@@ -7,7 +7,8 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev fonts-dejavu-core xvfb xauth
           dpkg-dev file gzip   # the Debian package: scripts/package.sh
           man-db systemd   # its tests render the manual pages and rate the service unit
-          clang libclang-rt-14-dev)   # clang and libFuzzer, for scripts/fuzz.sh
+          clang libclang-rt-14-dev   # clang and libFuzzer, for scripts/fuzz.sh
+          libssl-dev)   # TLS between the clients and the server
 
 missing=()
 for p in "${packages[@]}"; do
