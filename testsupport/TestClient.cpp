@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "common/RecordFields.h"
+#include "platform/TlsContext.h"
 
 namespace {
 
@@ -25,10 +26,26 @@ void TestClient::AnnounceLength(std::string& header, std::uint32_t length) {
 }
 
 bool TestClient::Connect(std::uint16_t port) {
-  socket_ = platform::Socket::Connect("127.0.0.1", port);
+  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port));
   nextStamp_ = 1;
   loggedOn_ = false;
   return socket_.IsOpen();
+}
+
+bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
+  std::string error;
+  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port), platform::TlsContext::ForClient(error));
+  nextStamp_ = 1;
+  loggedOn_ = false;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  platform::Transport::Handshake handshake = socket_.Advance();
+  while (handshake == platform::Transport::Handshake::Pending && Clock::now() < deadline) {
+    socket_.WaitReadable(std::max(1, RemainingMs(deadline)));
+    handshake = socket_.Advance();
+  }
+  if (handshake == platform::Transport::Handshake::Done) return true;
+  socket_.Close();
+  return false;
 }
 
 void TestClient::Close() { socket_.Close(); }
