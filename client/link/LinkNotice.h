@@ -17,11 +17,17 @@ class LinkNotice {
     std::string user;
   };
 
+  // The fingerprints of a server certificate the client refused.
+  struct Fingerprints {
+    std::string expected;    // the library's entry pins it
+    std::string presented;   // the server showed it
+  };
+
   // A visit that never got logged on. `connectError` is the system's error number
   // of a failed connection attempt (0: none); `refusalText` the server's own words
-  // with a refused logon (may be empty).
+  // with a refused logon (may be empty); `fingerprints` those of a refused server.
   static std::string FailedVisit(const Library& library, LinkEnd cause, int connectError,
-                                 const std::string& refusalText);
+                                 const std::string& refusalText, const Fingerprints& fingerprints = {});
   // A link that ended after its logon without the user closing it. `reconnect` says
   // why a new link could not be made (kNone: none was tried); `unconfirmed` names
   // the work in flight, one line each.

@@ -44,6 +44,8 @@ class CertificateImport {
     std::string name;
     std::string keyText;
     std::int32_t keyLength = 0;
+    std::string tlsFingerprint;   // of the certificate's pin; empty without one
+    int tlsPort = 0;
   };
   static bool ReadLibraryRecord(const std::string& text, LibraryRecord& library);
   std::string FreshFolder(const std::string& base, const UserProfile& profile) const;
