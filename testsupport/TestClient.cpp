@@ -33,8 +33,12 @@ bool TestClient::Connect(std::uint16_t port) {
 }
 
 bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
-  std::string error;
-  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port), platform::TlsContext::ForClient(error));
+  // One context serves every client: making one per connection would cost each logon.
+  static const std::shared_ptr<const platform::TlsContext> context = [] {
+    std::string error;
+    return platform::TlsContext::ForClient(error);
+  }();
+  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port), context);
   nextStamp_ = 1;
   loggedOn_ = false;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
