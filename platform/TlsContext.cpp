@@ -17,6 +17,12 @@ SSL_CTX* NewTls13Context(const SSL_METHOD* method) {
   // Reads and writes are retried by callers that may have moved their buffer, and a
   // send may take part of what it is given, as a plain socket's does.
   SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  // AES-128-GCM first: the fastest on processors with AES instructions, and as strong as needed.
+  if (SSL_CTX_set_ciphersuites(context, "TLS_AES_128_GCM_SHA256:TLS_CHACHA20_POLY1305_SHA256:TLS_AES_256_GCM_SHA384") !=
+      1) {
+    SSL_CTX_free(context);
+    return nullptr;
+  }
   // A peer that closes without the TLS farewell has closed, as on the plain wire.
   SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
   return context;
