@@ -26,7 +26,8 @@ TEST(ScreenshotsTest, EachProgramGrabsItsWholeMaximisedWindowAndEachDialogItself
   ChildProcess script("/bin/bash", {SCREENSHOTS_SCRIPT, BUILD_FOLDER, scratch / "shots"}, {});
   ASSERT_EQ(0, script.Finish()) << script.Output() << script.Errors();
   for (const char* program :
-       {"wexmoor", "brannock", "brannockpublisher", "notice-server-gone", "notice-failed-visit", "find-in-library"}) {
+       {"wexmoor", "brannock", "brannockpublisher", "notice-server-gone", "notice-failed-visit", "find-in-library",
+        "notice-wrong-fingerprint"}) {
     const QImage image(QString::fromStdString(scratch / ("shots/" + std::string(program) + ".png")));
     ASSERT_FALSE(image.isNull()) << program;
     // The virtual screen the script makes.

@@ -23,9 +23,9 @@ namespace {
 
 #ifdef WEX_WITH_UI
 constexpr const char* kUsage =
-    "usage: wexmoor [--headless] [--workdir DIR [--create-workdir]] [--root DIR] [--test-hooks]";
+    "usage: wexmoor [--headless] [--workdir DIR [--create-workdir]] [--root DIR] [--new-library-tls] [--test-hooks]";
 #else
-constexpr const char* kUsage = "usage: wexmoor --headless [--workdir DIR [--create-workdir]] [--root DIR]";
+constexpr const char* kUsage = "usage: wexmoor --headless [--workdir DIR [--create-workdir]] [--root DIR] [--new-library-tls]";
 #endif
 
 constexpr const char* kHelp =
@@ -44,6 +44,8 @@ constexpr const char* kHelp =
     "  --create-workdir  make the --workdir folder when it does not exist\n"
     "  --root DIR      the library root, used only when none is recorded yet (then the\n"
     "                  working folder becomes the root, as the first status line says)\n"
+    "  --new-library-tls  with --headless: a library this start makes serves TLS only,\n"
+    "                  its key made now (the service starts so)\n"
 #ifdef WEX_WITH_UI
     "  --test-hooks    read test commands on standard input (windowed only)\n"
 #endif

@@ -4,6 +4,7 @@
 // behind 5018 (the link reads it from disk, the server writes it to a temporary
 // file). Both are set against a raw copy of the same file in the same run: read
 // it, send it over loopback in 60000-byte calls, receive it, write it to a new file.
+// Each runs over the plain link (argument 0) and over TLS (1) in the same run.
 // Run from an optimised build configured with -DWEX_BUILD_BENCH=ON:
 // <build>/bench/bench_connection
 #include <benchmark/benchmark.h>
@@ -38,12 +39,14 @@ namespace {
 constexpr std::int32_t kDocumentBytes = 50 * 1000 * 1000;
 using Clock = std::chrono::steady_clock;
 
-double receiveRate = 0;
-double sendRate = 0;
+constexpr int kPlain = 0;
+constexpr int kTls = 1;
+double receiveRate[2] = {0, 0};   // by link: plain, TLS
+double sendRate[2] = {0, 0};
 double rawRate = 0;
 
 // A server whose 5020 handler sends the one 50 MB file and whose 5018 handler
-// only notes where it received files, and a logged-on link to it.
+// only notes where it received files, and two logged-on links to it: plain and TLS.
 struct Library {
   platform::ScratchFolder scratch;
   TestServer server;
@@ -51,8 +54,8 @@ struct Library {
   std::atomic<int> named{0};
   std::mutex mutex;
   std::vector<std::string> received;  // by the server, behind the last 5018
-  std::unique_ptr<IPConnection> link;
-  std::thread linkThread;
+  std::unique_ptr<IPConnection> links[2];
+  std::thread linkThreads[2];
   bool ready = false;
 
   Library() {
@@ -66,37 +69,45 @@ struct Library {
       received = TemporaryPathsOf(std::string(request.GetBody(), request.GetBodyLength()));
       return RequestDispatcher::SendReply(engine, request, MSGID_ADD_DOCUMENTS_RESULT, "");
     });
-    if (!server.Start()) return;
-    const std::optional<UserAccount> user = server.AddUser("bench", "secret", false);
-    if (!user) return;
+    if (!server.EnableTls(TlsSettings::Mode::Optional) || !server.Start()) return;
+    ready = StartLink(kPlain) && StartLink(kTls);
+  }
+  bool StartLink(int which) {
+    const std::optional<UserAccount> user = server.AddUser("bench" + std::to_string(which), "secret", false);
+    if (!user) return false;
     LibraryConnection account;
     account.SetName("Bench");
     account.SetHost("127.0.0.1");
     account.SetPort(server.Port());
     account.SetUserNumber(user->GetId());
-    account.SetUserText("bench");
+    account.SetUserText(user->GetName());
     account.SetSecondLogonText("secret");
     account.SetLogonCode(user->GetLogonCode());
     account.SetKeyText(user->GetKeyText());
     account.SetKeyLength(user->GetKeyLength());
     const ServerSettings& settings = server.Document().GetSettings();
-    const LibraryEntry entry("Bench", settings.GetDefaultKey(), settings.GetDefaultKeyLength());
+    LibraryEntry entry("Bench", settings.GetDefaultKey(), settings.GetDefaultKeyLength());
+    if (which == kTls) entry.SetTlsPin(server.TlsFingerprint(), server.TlsPort());
     IPConnection::Hooks hooks;
     hooks.temporaryFileName = [this] { return scratch / ("TemporaryFile_" + std::to_string(++named) + ".wxf"); };
+    std::unique_ptr<IPConnection>& link = links[which];
     link = std::make_unique<IPConnection>(hooks);
-    if (!link->SetConnection(account, &entry)) return;
-    linkThread = std::thread([this] { link->Connect(); });
+    if (!link->SetConnection(account, &entry)) return false;
+    linkThreads[which] = std::thread([&link] { link->Connect(); });
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
     while (!link->IsLoggedOn() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ready = link->IsLoggedOn();
+    return link->IsLoggedOn();
   }
   ~Library() {
-    if (link) link->RequestStop();
-    if (linkThread.joinable()) linkThread.join();
+    for (int which : {kPlain, kTls}) {
+      if (links[which]) links[which]->RequestStop();
+      if (linkThreads[which].joinable()) linkThreads[which].join();
+    }
   }
 
-  // Sends `request` and waits for its reply; false when none came.
-  bool Ask(Msg& request, Msg& reply) {
+  // Sends `request` over the link and waits for its reply; false when none came.
+  bool Ask(int which, Msg& request, Msg& reply) {
+    IPConnection* link = links[which].get();
     if (link->SendMessage(request) != IPConnection::kDone) return false;
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
     while (Clock::now() < deadline) {
@@ -109,12 +120,12 @@ struct Library {
   }
 
   // One retrieval; the path of the received file, empty on failure.
-  std::string Retrieve() {
+  std::string Retrieve(int which) {
     Msg request;
     request.SetMessageId(MSGID_RETRIEVE);
     request.SetBody(std::string());
     Msg reply;
-    if (!Ask(request, reply)) return "";
+    if (!Ask(which, request, reply)) return "";
     // Row 2 of the handed-on body: "name",version,flag,"temporary path",size
     const std::vector<std::string> rows = SplitRecordRows(std::string(reply.GetBody(), reply.GetBodyLength()));
     if (rows.size() != 2) return "";
@@ -125,12 +136,12 @@ struct Library {
   }
 
   // The document goes out behind one 5018.
-  bool Add() {
+  bool Add(int which) {
     Msg request;
     request.SetMessageId(MSGID_ADD_DOCUMENTS);
     request.SetBody("\"" + scratch.Path() + "\",\"P\",1\n\"document\"," + std::to_string(kDocumentBytes) + ",\"\"\n");
     Msg reply;
-    return Ask(request, reply) && reply.GetMessageId() == MSGID_ADD_DOCUMENTS_RESULT;
+    return Ask(which, request, reply) && reply.GetMessageId() == MSGID_ADD_DOCUMENTS_RESULT;
   }
 };
 
@@ -167,10 +178,11 @@ void BM_ConnectionRetrieve50MB(benchmark::State& state) {
     return;
   }
   std::string path;
-  receiveRate = Measure(
+  const int which = static_cast<int>(state.range(0));
+  receiveRate[which] = Measure(
       state,
       [&]() -> std::string {
-        path = library.Retrieve();
+        path = library.Retrieve(which);
         const bool whole = !path.empty() && std::filesystem::file_size(path) == static_cast<std::uintmax_t>(kDocumentBytes);
         return whole ? "" : "the document did not arrive whole";
       },
@@ -183,8 +195,9 @@ void BM_ConnectionAdd50MB(benchmark::State& state) {
     state.SkipWithError("the server or the link did not start");
     return;
   }
-  sendRate = Measure(
-      state, [&]() -> std::string { return library.Add() ? "" : "the document did not go out"; },
+  const int which = static_cast<int>(state.range(0));
+  sendRate[which] = Measure(
+      state, [&]() -> std::string { return library.Add(which) ? "" : "the document did not go out"; },
       [&] {
         std::lock_guard lock(library.mutex);
         for (const std::string& path : library.received) std::filesystem::remove(path);
@@ -202,8 +215,8 @@ void BM_RawCopy50MB(benchmark::State& state) {
       [&] { std::filesystem::remove(target); });
 }
 
-BENCHMARK(BM_ConnectionRetrieve50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
-BENCHMARK(BM_ConnectionAdd50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
+BENCHMARK(BM_ConnectionRetrieve50MB)->Arg(kPlain)->Arg(kTls)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
+BENCHMARK(BM_ConnectionAdd50MB)->Arg(kPlain)->Arg(kTls)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
 BENCHMARK(BM_RawCopy50MB)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
 
 }  // namespace
@@ -215,9 +228,17 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   if (rawRate > 0) {
     std::printf("raw copy %.1f MB/s, IPConnection receive %.1f MB/s, send %.1f MB/s\n", rawRate / 1e6,
-                receiveRate / 1e6, sendRate / 1e6);
-    if (receiveRate > 0) std::printf("ratio IPConnection receive 5022 / raw copy %.3f\n", receiveRate / rawRate);
-    if (sendRate > 0) std::printf("ratio IPConnection send 5018 / raw copy %.3f\n", sendRate / rawRate);
+                receiveRate[kPlain] / 1e6, sendRate[kPlain] / 1e6);
+    std::printf("over TLS: IPConnection receive %.1f MB/s, send %.1f MB/s\n", receiveRate[kTls] / 1e6,
+                sendRate[kTls] / 1e6);
+    if (receiveRate[kPlain] > 0) {
+      std::printf("ratio IPConnection receive 5022 / raw copy %.3f\n", receiveRate[kPlain] / rawRate);
+      std::printf("ratio IPConnection receive 5022 over TLS / plain %.3f\n", receiveRate[kTls] / receiveRate[kPlain]);
+    }
+    if (sendRate[kPlain] > 0) {
+      std::printf("ratio IPConnection send 5018 / raw copy %.3f\n", sendRate[kPlain] / rawRate);
+      std::printf("ratio IPConnection send 5018 over TLS / plain %.3f\n", sendRate[kTls] / sendRate[kPlain]);
+    }
   }
   return 0;
 }

@@ -5,7 +5,8 @@
 // (read a file, send it over loopback in 60000-byte calls, receive it, write it to
 // a file); check-in and add, which must store durably, against the same copy
 // followed by an fsync of the written file. Both copies run in the same run and on
-// the library's file system. Each figure is the best of a few rounds. Run from an
+// the library's file system. Retrieval and check-in run once more over TLS (the
+// server serves both), set against the plain link. Each figure is the best of a few rounds. Run from an
 // optimised build configured with -DWEX_BUILD_BENCH=ON: <build>/bench/bench_transfer
 #include <fcntl.h>
 
@@ -66,7 +67,8 @@ double BestSeconds(int rounds, const std::function<bool()>& run, const std::func
 // A logged-on client core link to the server, on its own connection thread.
 class Link {
  public:
-  Link(TestServer& server, const UserAccount& user, const std::string& temporaryFolder) {
+  // With `tls` the link speaks TLS to the server's pinned certificate.
+  Link(TestServer& server, const UserAccount& user, const std::string& temporaryFolder, bool tls) {
     LibraryConnection account;
     account.SetName("Bench");
     account.SetHost("127.0.0.1");
@@ -78,7 +80,8 @@ class Link {
     account.SetKeyText(user.GetKeyText());
     account.SetKeyLength(user.GetKeyLength());
     const ServerSettings& settings = server.Document().GetSettings();
-    const LibraryEntry entry("Bench", settings.GetDefaultKey(), settings.GetDefaultKeyLength());
+    LibraryEntry entry("Bench", settings.GetDefaultKey(), settings.GetDefaultKeyLength());
+    if (tls) entry.SetTlsPin(server.TlsFingerprint(), server.TlsPort());
     IPConnection::Hooks hooks;
     hooks.temporaryFileName = [this, temporaryFolder] { return temporaryFolder + "/received" + std::to_string(++named_); };
     link_ = std::make_unique<IPConnection>(hooks);
@@ -121,14 +124,17 @@ class Link {
 // folder for received files; link 0 also checks in and adds from its folder.
 class Library {
  public:
+  // The link that speaks TLS, after the plain ones.
+  static constexpr int kTlsLink = kConcurrentClients;
+
   bool Start() {
-    if (!server_.Start()) return false;
-    for (int i = 0; i < kConcurrentClients; ++i) {
+    if (!server_.EnableTls(TlsSettings::Mode::Optional) || !server_.Start()) return false;
+    for (int i = 0; i <= kTlsLink; ++i) {
       std::optional<UserAccount> user = server_.AddUser("bench" + std::to_string(i), "secret", false);
       if (!user) return false;
       const std::string folder = client_ / std::to_string(i);
       if (!platform::fs::CreateFolder(folder)) return false;
-      links_.push_back(std::make_unique<Link>(server_, *user, folder));
+      links_.push_back(std::make_unique<Link>(server_, *user, folder, i == kTlsLink));
       if (!links_.back()->IsLoggedOn()) return false;
       users_.push_back(*user);
     }
@@ -168,12 +174,13 @@ class Library {
     return true;
   }
 
-  // Link 0 checks the document out in the store (not timed), then checks a new
-  // version in through the server.
-  bool CheckOut() {
-    return server_.Document().CheckOutDocuments(project_, kDocument, -1, users_[0].GetName(), false, false).code == 0;
+  // The link's user checks the document out in the store (not timed), then the
+  // link checks a new version in through the server.
+  bool CheckOut(int link) {
+    const std::string& user = users_[static_cast<std::size_t>(link)].GetName();
+    return server_.Document().CheckOutDocuments(project_, kDocument, -1, user, false, false).code == 0;
   }
-  bool CheckIn() { return Deliver(MSGID_CHECK_IN, MSGID_CHECK_IN_RESULT, kDocument); }
+  bool CheckIn(int link) { return Deliver(link, MSGID_CHECK_IN, MSGID_CHECK_IN_RESULT, kDocument); }
   // Link 0 adds its file as a new document under a new name (renamed first, not timed).
   bool NameNextAddition() {
     const std::string previous = client_ / Addition();
@@ -181,16 +188,16 @@ class Library {
     std::filesystem::rename(previous, client_ / Addition());
     return true;
   }
-  bool Add() { return Deliver(MSGID_ADD_DOCUMENTS, MSGID_ADD_DOCUMENTS_RESULT, Addition()); }
+  bool Add() { return Deliver(0, MSGID_ADD_DOCUMENTS, MSGID_ADD_DOCUMENTS_RESULT, Addition()); }
 
  private:
   std::string Addition() const { return "added" + std::to_string(added_) + ".bin"; }
 
   // Sends the link's file `name` behind `request`; true when the reply says stored.
-  bool Deliver(MessageId request, MessageId answer, const std::string& name) {
+  bool Deliver(int link, MessageId request, MessageId answer, const std::string& name) {
     std::string body = EndRecord(AppendIntField(1, AppendStringField(project_, AppendStringField(client_.Path(), ""))));
     body = EndRecord(AppendStringField("bench", AppendIntField(static_cast<std::int32_t>(kDocumentSize), AppendStringField(name, body))));
-    const std::optional<std::string> reply = links_[0]->Ask(request, body, answer);
+    const std::optional<std::string> reply = links_[static_cast<std::size_t>(link)]->Ask(request, body, answer);
     return reply && reply->find(",1,0\n") != std::string::npos;
   }
 
@@ -235,6 +242,9 @@ int main() {
   const auto removeReceived = [&] { return library.RemoveReceived(); };
   const double retrieval = Report("retrieval 5020 (50 MiB)",
       BestSeconds(kRounds, [&] { return library.Retrieve(0); }, removeReceived), kDocumentSize);
+  constexpr int tls = Library::kTlsLink;
+  const double tlsRetrieval = Report("retrieval 5020 over TLS (50 MiB)",
+      BestSeconds(kRounds, [&] { return library.Retrieve(tls); }, removeReceived), kDocumentSize);
   const double concurrent = BestSeconds(kRounds, [&] {
     std::vector<std::thread> clients;
     std::vector<char> done(kConcurrentClients, 0);
@@ -247,12 +257,16 @@ int main() {
   Report("8 concurrent retrievals, total", concurrent, kConcurrentClients * kDocumentSize);
 
   const double checkIn = Report("check-in 5026 (50 MiB)",
-      BestSeconds(kRounds, [&] { return library.CheckIn(); }, [&] { return library.CheckOut(); }), kDocumentSize);
+      BestSeconds(kRounds, [&] { return library.CheckIn(0); }, [&] { return library.CheckOut(0); }), kDocumentSize);
+  const double tlsCheckIn = Report("check-in 5026 over TLS (50 MiB)",
+      BestSeconds(kRounds, [&] { return library.CheckIn(tls); }, [&] { return library.CheckOut(tls); }), kDocumentSize);
   const double add = Report("add 5018 (50 MiB)",
       BestSeconds(kRounds, [&] { return library.Add(); }, [&] { return library.NameNextAddition(); }), kDocumentSize);
 
   Ratio("retrieval 5020 / raw copy", retrieval, raw);
   Ratio("check-in 5026 / durable raw copy", checkIn, durable);
   Ratio("add 5018 / durable raw copy", add, durable);
+  Ratio("retrieval 5020 over TLS / plain", tlsRetrieval, retrieval);
+  Ratio("check-in 5026 over TLS / plain", tlsCheckIn, checkIn);
   return 0;
 }

@@ -57,7 +57,9 @@ class SeededLibrary : public LibraryRequestsTest {
  public:
   static constexpr const char* kStreamUser = "ben";
 
+  // The library serves plain and TLS connections alike.
   SeededLibrary() {
+    FUZZ_CHECK(server_.EnableTls(TlsSettings::Mode::Optional));
     SetUp();
     const std::optional<UserAccount> ben = server_.AddUser(kStreamUser, "secret", false);
     FUZZ_CHECK(ben.has_value());
@@ -74,6 +76,14 @@ class SeededLibrary : public LibraryRequestsTest {
 
   // A new connection for ben, not logged on; the code his next logon must give.
   std::unique_ptr<TestClient> Connect() { return Connect(benSession_.account); }
+  // The same over TLS.
+  std::unique_ptr<TestClient> ConnectTls() {
+    const std::optional<UserAccount> stored = server_.StoredUser(benSession_.account.GetId());
+    FUZZ_CHECK(stored.has_value());
+    std::unique_ptr<TestClient> client = server_.MakeClient(*stored);
+    FUZZ_CHECK(client->ConnectTls(server_.TlsPort()));
+    return client;
+  }
   std::string LogonCode() const { return server_.StoredUser(benSession_.account.GetId())->GetLogonCode(); }
 
   // A certificate for ann as the administration issues it (plain text); "" when

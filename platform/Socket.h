@@ -62,6 +62,8 @@ class Socket {
   bool Shutdown();   // ends both directions; the peer reads Closed
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // The descriptor, for a layer above (TLS) that moves the bytes itself; -1 when not open.
+  int Descriptor() const { return fd_; }
 
   // Kernel buffer sizes (SO_SNDBUF / SO_RCVBUF); 0 leaves one unchanged.
   bool SetBufferSizes(int sendBytes, int receiveBytes);

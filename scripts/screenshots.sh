@@ -3,8 +3,9 @@
 # under a virtual display, maximised, once it is ready, and of each of the server's
 # dialogs and its help window (wexmoor-NAME.png), of the client's history window and
 # text comparison (brannock-history.png, brannock-compare.png), of Find in Library over
-# the client (find-in-library.png), and of the client's two most common notices
-# (notice-server-gone.png, notice-failed-visit.png):
+# the client (find-in-library.png), of the client's two most common notices
+# (notice-server-gone.png, notice-failed-visit.png) and of the refusal of a server
+# whose TLS certificate is not the pinned one (notice-wrong-fingerprint.png):
 #   scripts/screenshots.sh [BUILD_FOLDER] [OUTPUT_FOLDER]
 # (defaults: build/normal and build/screenshots). Needs xvfb-run (scripts/setup.sh).
 set -euo pipefail
@@ -103,4 +104,17 @@ server_pid=
 send "wait-closed 15" "grab-box $out/notice-server-gone.png" "visit 0" "wait-closed 15" \
      "grab-box $out/notice-failed-visit.png" "quit"
 finish
+
+# A certificate pinning the server's TLS key, then a renewed key: the client refuses the server.
+admin=("$build/apps/wexmoor" admin --workdir "$scratch/server")
+"${admin[@]}" tls-init > /dev/null
+"${admin[@]}" set-tls optional > /dev/null
+"${admin[@]}" certificate reader "$scratch/pinned.wxc" > /dev/null
+"${admin[@]}" tls-init --renew > /dev/null
+"$build/apps/wexmoor" --headless --workdir "$scratch/server" > "$scratch/server.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do grep -q "Listening port is $port" "$scratch/server.log" && break; sleep 0.1; done
+program_args=(--workdir "$scratch/brannock-tls" --create-workdir)
+drive "$build/apps/brannock" "import $scratch/pinned.wxc" "visit 0" "wait-closed 15" \
+      "grab-box $out/notice-wrong-fingerprint.png" "quit"
 echo "screenshots written to $out"

@@ -8,7 +8,8 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           dpkg-dev file gzip   # the Debian package: scripts/package.sh
           man-db systemd   # its tests render the manual pages and rate the service unit
           clang libclang-rt-14-dev   # clang and libFuzzer, for scripts/fuzz.sh
-          libdtl-dev)   # the line differences of the client's text comparison (header-only)
+          libdtl-dev   # the line differences of the client's text comparison (header-only)
+          libssl-dev)   # TLS between the clients and the server
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "common/RecordFields.h"
+#include "platform/TlsContext.h"
 
 namespace {
 
@@ -25,10 +26,30 @@ void TestClient::AnnounceLength(std::string& header, std::uint32_t length) {
 }
 
 bool TestClient::Connect(std::uint16_t port) {
-  socket_ = platform::Socket::Connect("127.0.0.1", port);
+  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port));
   nextStamp_ = 1;
   loggedOn_ = false;
   return socket_.IsOpen();
+}
+
+bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
+  // One context serves every client: making one per connection would cost each logon.
+  static const std::shared_ptr<const platform::TlsContext> context = [] {
+    std::string error;
+    return platform::TlsContext::ForClient(error);
+  }();
+  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port), context);
+  nextStamp_ = 1;
+  loggedOn_ = false;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  platform::Transport::Handshake handshake = socket_.Advance();
+  while (handshake == platform::Transport::Handshake::Pending && Clock::now() < deadline) {
+    socket_.WaitReadable(std::max(1, RemainingMs(deadline)));
+    handshake = socket_.Advance();
+  }
+  if (handshake == platform::Transport::Handshake::Done) return true;
+  socket_.Close();
+  return false;
 }
 
 void TestClient::Close() { socket_.Close(); }

@@ -16,6 +16,7 @@
 #include "common/MessageIds.h"
 #include "common/Msg.h"
 #include "platform/Socket.h"
+#include "platform/Transport.h"
 
 class TestClient {
  public:
@@ -64,6 +65,11 @@ class TestClient {
 
   // Connects to 127.0.0.1:port. False when nobody answers.
   bool Connect(std::uint16_t port);
+  // The same over TLS, the handshake done within the time; false when it failed
+  // (the connection is then closed). Any certificate is taken: ServerFingerprint
+  // names the one presented.
+  bool ConnectTls(std::uint16_t port, int timeoutMs = kDefaultTimeoutMs);
+  std::string ServerFingerprint() const { return socket_.PeerFingerprint(); }
   void Close();
   bool IsConnected() const { return socket_.IsOpen(); }
   // Whether the client believes the server reads its headers with the user's key.
@@ -111,7 +117,7 @@ class TestClient {
 
   std::uint32_t userId_;
   Codec codec_;
-  platform::Socket socket_;
+  platform::Transport socket_;
   std::uint32_t nextStamp_ = 1;
   bool loggedOn_ = false;
   std::string logonSecondTime_;

@@ -9,6 +9,7 @@
 #include "server/store/ProjectFileList.h"
 #include "server/store/ServerSettings.h"
 #include "server/store/StoreFilePaths.h"
+#include "server/store/TlsIdentityFiles.h"
 #include "testsupport/FreePort.h"
 
 namespace {
@@ -54,8 +55,21 @@ bool TestServer::WriteCertificate(int id, const std::string& path) const {
   ServerSettings& settings = Document().GetSettings();
   const int index = settings.FindUserIndex(id);
   std::string text;
-  return index >= 0 && settings.BuildCertificateText(index, text) && CertificateFile::Write(path, text);
+  if (index < 0 || !settings.BuildCertificateText(index, text)) return false;
+  return CertificateFile::Write(path, text + TlsSettings::CertificatePinRecord(root_, settings.GetPort()));
 }
+
+bool TestServer::EnableTls(TlsSettings::Mode mode) {
+  if (port_ == 0 && !WriteUsersFileWithFreePort()) return false;
+  if (tlsPort_ == 0) tlsPort_ = testsupport::FreeListeningPort();
+  TlsSettings settings;
+  settings.SetMode(mode);
+  settings.SetPort(tlsPort_);
+  const bool keyed = TlsIdentityFiles::Exists(root_) || TlsIdentityFiles::Make(root_, "127.0.0.1", false).empty();
+  return tlsPort_ != 0 && keyed && settings.Save(root_);
+}
+
+std::string TestServer::TlsFingerprint() const { return TlsSettings::Fingerprint(root_); }
 
 void TestServer::Stop() {
   if (!app_) return;

@@ -15,6 +15,7 @@
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/FileStatistics.h"
+#include "server/store/TlsSettings.h"
 #include "server/store/UserAccount.h"
 #include "testsupport/TestClient.h"
 
@@ -58,6 +59,13 @@ class TestServer {
   // when the project, the name or the record cannot be read. Running server only.
   std::optional<FileStatistics> StoredDocument(const std::string& projectInternalName, const std::string& name) const;
 
+  // From the next start the library serves TLS in `mode` on a free port of its
+  // own, with a new key (kept when it has one). False when not written.
+  bool EnableTls(TlsSettings::Mode mode);
+  // The TLS port and the fingerprint of the library's certificate; 0 and empty before EnableTls.
+  std::uint16_t TlsPort() const { return tlsPort_; }
+  std::string TlsFingerprint() const;
+
   std::uint16_t Port() const { return port_; }
   const std::string& RootPath() const { return root_; }
   // Running server only.
@@ -77,6 +85,7 @@ class TestServer {
   std::string root_;
   std::string locks_;
   std::uint16_t port_ = 0;
+  std::uint16_t tlsPort_ = 0;
   RequestDispatcher dispatcher_;
   CWexmoorApp::CompanionStarter companion_;
   std::unique_ptr<CWexmoorApp> app_;

@@ -235,7 +235,8 @@ void CBrannockDoc::TellLinkEnd() {
   const IPConnection& link = *connection_;
   if (!link.WasLoggedOn()) {
     platform::NotifyText(
-        LinkNotice::FailedVisit(library_, link.GetEnd(), link.GetConnectError(), link.GetRefusalText()),
+        LinkNotice::FailedVisit(library_, link.GetEnd(), link.GetConnectError(), link.GetRefusalText(),
+                                {link.GetExpectedFingerprint(), link.GetPresentedFingerprint()}),
         platform::NotifyIcon::Error);
     return;
   }

@@ -13,6 +13,7 @@
 #include "client/link/FileReplyBody.h"
 #include "client/link/FileRequestBody.h"
 #include "client/link/SocketTransfer.h"
+#include "platform/TlsContext.h"
 #include "client/records/LibraryEntry.h"
 #include "common/MessageIds.h"
 #include "common/RecordFields.h"
@@ -65,6 +66,16 @@ IPConnection::~IPConnection() {
   }
 }
 
+std::string IPConnection::GetExpectedFingerprint() const {
+  std::lock_guard lock(mutex_);
+  return tlsFingerprint_;
+}
+
+std::string IPConnection::GetPresentedFingerprint() const {
+  std::lock_guard lock(mutex_);
+  return presentedFingerprint_;
+}
+
 std::string IPConnection::GetRefusalText() const {
   std::lock_guard lock(mutex_);
   return refusalText_;
@@ -102,12 +113,17 @@ std::optional<Codec> IPConnection::MakeCodec(const LibraryConnection& connection
 bool IPConnection::SetConnection(const LibraryConnection& connection, const LibraryEntry* entry) {
   const std::optional<Codec> codec = MakeCodec(connection, entry);
   if (!codec) return false;
-  const std::optional<sockaddr_in> address = connection.ResolveAddress();
+  std::optional<sockaddr_in> address = connection.ResolveAddress();
   if (!address) return false;
+  if (entry->IsTlsPinned()) {
+    if (entry->GetTlsPort() < 1 || entry->GetTlsPort() > 65535) return false;
+    address->sin_port = htons(static_cast<std::uint16_t>(entry->GetTlsPort()));
+  }
   std::lock_guard lock(mutex_);
   connection_ = connection;
   codec_ = *codec;
   address_ = *address;
+  tlsFingerprint_ = entry->GetTlsFingerprint();
   keysSet_ = true;
   return true;
 }
@@ -210,9 +226,41 @@ bool IPConnection::OpenSocket(LinkEnd& cause) {
     return false;
   }
   connectError_ = 0;
-  socket_ = std::move(opened);
+  if (GetExpectedFingerprint().empty()) {
+    socket_ = platform::Transport(std::move(opened));
+  } else if (!ShakeHands(std::move(opened), cause)) {
+    socketState_ = kSocketError;
+    linkState_ = kLinkConnectFailed;
+    return false;
+  }
   linkState_ = kLinkConnected;
   socketState_ = kSocketConnected;
+  return true;
+}
+
+bool IPConnection::ShakeHands(platform::Socket opened, LinkEnd& cause) {
+  std::string error;
+  if (!tlsContext_) tlsContext_ = platform::TlsContext::ForClient(error);
+  platform::Transport secured(std::move(opened), tlsContext_);
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectLimitMs);
+  platform::Transport::Handshake handshake = secured.Advance();
+  while (handshake == platform::Transport::Handshake::Pending && !stop_ && Clock::now() < deadline) {
+    secured.WaitReadable(kSupervisionStepMs);
+    handshake = secured.Advance();
+  }
+  if (handshake != platform::Transport::Handshake::Done) {
+    cause = stop_ ? LinkEnd::kNone : LinkEnd::kTlsFailed;
+    return false;
+  }
+  const std::string presented = secured.PeerFingerprint();
+  if (presented != GetExpectedFingerprint()) {
+    // Not a byte of the logon goes to a server that is not the pinned one.
+    std::lock_guard lock(mutex_);
+    presentedFingerprint_ = presented;
+    cause = LinkEnd::kServerNotTrusted;
+    return false;
+  }
+  socket_ = std::move(secured);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The client's link to one library server: one TCP socket, a send thread and a
+// The client's link to one library server: one TCP socket (TLS, to the pinned
+// server certificate only, when the library's entry pins one), a send thread and a
 // receive thread, three message lists (outbound, inbound, awaiting a reply), the
 // library key (key 0, logon header only) and the user's key (key 1, everything
 // else), the logon, logoff, supervision, reconnect and close logic. The owner's
@@ -25,9 +26,13 @@
 #include "common/Codec.h"
 #include "common/UserIdentity.h"
 #include "platform/Socket.h"
+#include "platform/Transport.h"
 
 struct FileRequestBody;
 class SocketTransfer;
+namespace platform {
+class TlsContext;
+}
 
 class IPConnection : public Connection {
  public:
@@ -83,7 +88,8 @@ class IPConnection : public Connection {
   // Takes the account and the library's entry; call before Connect. False, with
   // nothing to send and the previous settings kept, when there is no entry, its
   // name differs from the account's library, either key is not 2 * length hex
-  // digits (length 1-60000) or the server's address does not resolve.
+  // digits (length 1-60000), the server's address does not resolve or a pinned
+  // entry's TLS port is outside 1-65535.
   bool SetConnection(const LibraryConnection& connection, const LibraryEntry* entry) override;
   // The codec of the account's keys (library key 0, user key 1); none when
   // SetConnection would refuse the keys or the entry.
@@ -129,6 +135,10 @@ class IPConnection : public Connection {
   int GetConnectError() const { return connectError_; }
   // The text of the last refusal of a logon; empty when the server sent none.
   std::string GetRefusalText() const;
+  // The fingerprint the library's entry pins (empty: plain) and the one the server
+  // presented when it was refused (LinkEnd::kServerNotTrusted).
+  std::string GetExpectedFingerprint() const;
+  std::string GetPresentedFingerprint() const;
   // A logon of this link was accepted at least once.
   bool WasLoggedOn() const { return wasLoggedOn_; }
   // The bytes of the file being received so far and its size; any thread may ask.
@@ -141,6 +151,9 @@ class IPConnection : public Connection {
 
   // Opens the socket; false with the cause when it could not (kNone when stopped).
   bool OpenSocket(LinkEnd& cause);
+  // The TLS handshake over `opened` and the check of the server's certificate;
+  // false with the cause when either failed.
+  bool ShakeHands(platform::Socket opened, LinkEnd& cause);
   // Keeps the first cause of the link's end; none while stopping.
   void NoteEnd(LinkEnd cause);
   // The cause of a logon that did not end logged on by `deadline`.
@@ -176,7 +189,9 @@ class IPConnection : public Connection {
   sockaddr_in address_{};
   bool keysSet_ = false;
   Codec codec_;
-  platform::Socket socket_;
+  platform::Transport socket_;
+  std::string tlsFingerprint_;   // guarded by mutex_, set before Connect
+  std::shared_ptr<const platform::TlsContext> tlsContext_;   // connection thread only
 
   std::atomic<int> socketState_{kSocketClosed};
   std::atomic<int> linkState_{0};
@@ -191,6 +206,7 @@ class IPConnection : public Connection {
   UserIdentity identity_;
   std::string refusalText_;
   WireCapabilities serverCapabilities_;
+  std::string presentedFingerprint_;
   std::uint32_t stampCounter_ = 0;   // the last stamp given
   std::deque<Msg> outbound_;
   std::deque<Msg> inbound_;

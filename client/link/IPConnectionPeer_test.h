@@ -17,6 +17,7 @@
 #include "common/MessageIds.h"
 #include "platform/ScratchFolder.h"
 #include "platform/Socket.h"
+#include "platform/Transport.h"
 #include "testsupport/TestClient.h"
 
 namespace link_test {
@@ -170,7 +171,11 @@ class RawPeer {
   bool Accept(int waitMs = 10000) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     do {
-      if (listener_.WaitReadable(10) && listener_.Accept(peer_) == platform::IoStatus::Ok) return true;
+      platform::Socket accepted;
+      if (listener_.WaitReadable(10) && listener_.Accept(accepted) == platform::IoStatus::Ok) {
+        peer_ = platform::Transport(std::move(accepted));
+        return true;
+      }
     } while (Clock::now() < deadline);
     return false;
   }
@@ -254,7 +259,7 @@ class RawPeer {
   std::atomic<bool> never_{false};
   platform::Socket listener_;
   std::string userKey_;
-  platform::Socket peer_;
+  platform::Transport peer_;
   Codec codec_;
 };
 

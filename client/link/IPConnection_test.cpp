@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "client/link/IPConnectionPeer_test.h"
+#include "client/link/LinkNotice.h"
 #include "client/link/SocketTransfer.h"
 #include "client/records/LibraryEntry.h"
 #include "common/MessageIds.h"
@@ -250,7 +251,7 @@ class Relay {
   std::atomic<bool> throttleReplies{false};   // 16 KiB a pass: a large reply takes seconds
 
  private:
-  bool Pump(platform::Socket& from, platform::Socket& to, bool drop, std::size_t most, std::atomic<long long>* count) {
+  bool Pump(platform::Transport& from, platform::Transport& to, bool drop, std::size_t most, std::atomic<long long>* count) {
     char buffer[65536];
     const platform::IoResult got = from.Receive(buffer, std::min(most, sizeof buffer));
     if (got.status == platform::IoStatus::WouldBlock) return true;
@@ -259,13 +260,14 @@ class Relay {
     return drop || SocketTransfer(to, stop_, 1000).Write(buffer, got.bytes) == Outcome::Done;
   }
   void Run() {
-    platform::Socket client, server;
+    platform::Transport client, server;
     while (!stop_) {
       platform::Socket accepted;
       if (listener_.Accept(accepted) == platform::IoStatus::Ok) {
         ++accepted_;
-        client = std::move(accepted);
-        server = passNewConnections ? platform::Socket::Connect("127.0.0.1", target_) : platform::Socket();
+        client = platform::Transport(std::move(accepted));
+        server = platform::Transport(passNewConnections ? platform::Socket::Connect("127.0.0.1", target_)
+                                                        : platform::Socket());
         if (passNewConnections && !server.IsOpen()) client.Close();  // the server is gone
       }
       if (cutAsked_.exchange(false)) {
@@ -280,7 +282,11 @@ class Relay {
         client.Close();
         server.Close();
       }
-      (client.IsOpen() ? client : listener_).WaitReadable(2);
+      if (client.IsOpen()) {
+        client.WaitReadable(2);
+      } else {
+        listener_.WaitReadable(2);
+      }
     }
   }
 
@@ -310,6 +316,48 @@ bool CutAfterSending(Relay& relay, const std::function<void()>& send) {
   if (!WaitUntil([&] { return relay.BytesToServer() >= sentBefore + 52; })) return false;
   relay.Cut();
   return true;
+}
+
+// A pinned entry speaks TLS to the pinned certificate only; a plain entry meets
+// the refusal of a library that requires TLS. The box names both fingerprints.
+TEST_F(ServerLink, APinnedLinkLogsOnOnlyToThePinnedCertificate) {
+  server_.Stop();
+  ASSERT_TRUE(server_.EnableTls(TlsSettings::Mode::Required));
+  ASSERT_TRUE(server_.Start());
+  const std::string genuine = server_.TlsFingerprint();
+  const std::string other(genuine.size(), '0');
+  struct Case {
+    const char* name;
+    std::string pinned;
+    LinkEnd end;
+    std::string told;   // in the box of the failed visit
+  };
+  const Case cases[] = {
+      {"another certificate", other, LinkEnd::kServerNotTrusted,
+       "Expected fingerprint: " + other + "\nPresented fingerprint: " + genuine},
+      {"plain entry", "", LinkEnd::kLogonRefused, RequestDispatcher::kTlsNeededText},
+      {"the server's certificate", genuine, LinkEnd::kNone, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LibraryEntry entry = account_.entry;
+    entry.SetTlsPin(c.pinned, server_.TlsPort());
+    Link link;
+    ASSERT_TRUE(link.Start(account_.connection, entry));
+    if (c.end == LinkEnd::kNone) {
+      EXPECT_TRUE(link.WaitLoggedOn());
+      continue;
+    }
+    ASSERT_TRUE(link.WaitEnded());
+    EXPECT_EQ(link.connection.GetEnd(), c.end);
+    const LinkNotice::Library library{"Lib", "127.0.0.1", server_.Port(), "ann"};
+    const std::string box =
+        LinkNotice::FailedVisit(library, link.connection.GetEnd(), 0, link.connection.GetRefusalText(),
+                                {link.connection.GetExpectedFingerprint(), link.connection.GetPresentedFingerprint()});
+    EXPECT_NE(box.find(c.told), std::string::npos) << box;
+    EXPECT_NE(box.find("\"Lib\""), std::string::npos) << box;
+    EXPECT_NE(box.find("new certificate"), std::string::npos) << box;
+  }
 }
 
 TEST_F(ServerLink, AServerKilledMidTransferEndsTheLinkAndLeavesNoTemporaryFile) {

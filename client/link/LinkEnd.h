@@ -14,4 +14,6 @@ enum class LinkEnd {
   kServerSilent,      // the server stopped moving bytes in the middle of a message
   kUnreadable,        // the server sent a message that cannot be read
   kFileNotWritten,    // a received file could not be written on this computer
+  kTlsFailed,         // the encrypted connection (TLS) could not be set up
+  kServerNotTrusted,  // the server's TLS certificate is not the one the library's entry pins
 };

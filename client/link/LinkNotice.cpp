@@ -35,6 +35,14 @@ constexpr CauseText kCauses[] = {
      "Check that the server is running and answering."},
     {LinkEnd::kUnreadable, "the server sent a message that cannot be read",
      "Check that the server and this program come from the same release."},
+    {LinkEnd::kTlsFailed, "the encrypted connection (TLS) could not be set up",
+     "Ask the administrator whether the server serves TLS on the port your certificate names."},
+    {LinkEnd::kServerNotTrusted,
+     "the server presented a TLS certificate other than the one your certificate for this library names, so "
+     "nothing was sent to it",
+     "The server's key may have been renewed, or another computer answers in its place: do not log on until the "
+     "fingerprints match. Ask the administrator for a new certificate, compare its fingerprint with the one the "
+     "administrator reads out, and import it with Import Certificate."},
     {LinkEnd::kFileNotWritten, "a received file could not be written into the program's TemporaryFiles folder",
      "Make room on this computer's disk."},
 };
@@ -61,12 +69,16 @@ std::string LinkNotice::Connecting(const Library& library) {
 }
 
 std::string LinkNotice::FailedVisit(const Library& library, LinkEnd cause, int connectError,
-                                    const std::string& refusalText) {
+                                    const std::string& refusalText, const Fingerprints& fingerprints) {
   const CauseText& text = TextOf(cause);
   std::string notice = "The library " + Where(library) + " could not be opened for the user \"" + library.user +
                        "\": " + text.what;
   if (cause == LinkEnd::kConnectFailed && connectError != 0) notice += std::string(" (") + std::strerror(connectError) + ")";
   notice += ".";
+  if (cause == LinkEnd::kServerNotTrusted) {
+    notice += "\n\nExpected fingerprint: " + fingerprints.expected + "\nPresented fingerprint: " +
+              (fingerprints.presented.empty() ? "none" : fingerprints.presented);
+  }
   if (cause == LinkEnd::kLogonRefused && !refusalText.empty()) notice += " The server said: \"" + refusalText + "\".";
   if (IsLogonRefusal(cause)) {
     notice += " A server refuses a certificate once a newer one was issued for the account or the same one was used "

@@ -17,11 +17,17 @@ class LinkNotice {
     std::string user;
   };
 
+  // The fingerprints of a server certificate the client refused.
+  struct Fingerprints {
+    std::string expected;    // the library's entry pins it
+    std::string presented;   // the server showed it
+  };
+
   // A visit that never got logged on. `connectError` is the system's error number
   // of a failed connection attempt (0: none); `refusalText` the server's own words
-  // with a refused logon (may be empty).
+  // with a refused logon (may be empty); `fingerprints` those of a refused server.
   static std::string FailedVisit(const Library& library, LinkEnd cause, int connectError,
-                                 const std::string& refusalText);
+                                 const std::string& refusalText, const Fingerprints& fingerprints = {});
   // The status line while a visit's link is made and logged on.
   static std::string Connecting(const Library& library);
   // A link that ended after its logon without the user closing it. `reconnect` says

@@ -1,12 +1,12 @@
 #pragma once
-// Moves whole byte ranges over a non-blocking socket for one side of a link: sends
+// Moves whole byte ranges over a non-blocking socket (plain or TLS) for one side of a link: sends
 // in calls of at most 60000 bytes, reads exactly what is asked. A wait that finds
 // the socket not ready counts one retry (at most 10 ms each); bytes moving reset
 // the count; the stop flag is looked at before every call. Counts its send calls.
 #include <atomic>
 #include <cstddef>
 
-#include "platform/Socket.h"
+#include "platform/Transport.h"
 
 class SocketTransfer {
  public:
@@ -23,7 +23,7 @@ class SocketTransfer {
   };
 
   // The socket and flag must outlive the transfer.
-  SocketTransfer(platform::Socket& socket, const std::atomic<bool>& stop, int retryLimit)
+  SocketTransfer(platform::Transport& socket, const std::atomic<bool>& stop, int retryLimit)
       : socket_(socket), stop_(stop), retryLimit_(retryLimit) {}
 
   // Sends `length` bytes, each call taking at most kMaxCallBytes; the rest of a
@@ -37,7 +37,7 @@ class SocketTransfer {
   long long SendCalls() const { return sendCalls_; }
 
  private:
-  platform::Socket& socket_;
+  platform::Transport& socket_;
   const std::atomic<bool>& stop_;
   int retryLimit_;
   long long sendCalls_ = 0;

@@ -13,22 +13,26 @@ namespace {
 using Outcome = SocketTransfer::Outcome;
 
 struct Pair {
-  platform::Socket listener, near, far;
+  platform::Socket listener;
+  platform::Transport near, far;
 };
 
 Pair Connected() {
   Pair pair;
   pair.listener = platform::Socket::Listen(0, 4, "127.0.0.1");
-  pair.near = platform::Socket::Connect("127.0.0.1", pair.listener.LocalPort());
+  platform::Socket near = platform::Socket::Connect("127.0.0.1", pair.listener.LocalPort());
+  near.SetBufferSizes(1 << 20, 0);
+  pair.near = platform::Transport(std::move(near));
   EXPECT_TRUE(pair.listener.WaitReadable(10000));
-  EXPECT_EQ(pair.listener.Accept(pair.far), platform::IoStatus::Ok);
+  platform::Socket far;
+  EXPECT_EQ(pair.listener.Accept(far), platform::IoStatus::Ok);
+  pair.far = platform::Transport(std::move(far));
   return pair;
 }
 
 // A message goes out as one range: its 52 header bytes, then its body.
 TEST(SocketTransfer, SendsAtMostSixtyThousandBytesACall) {
   Pair pair = Connected();
-  pair.near.SetBufferSizes(1 << 20, 0);
   std::atomic<bool> stop{false};
   for (const auto& [bytes, calls] : {std::pair<std::size_t, long long>{Msg::kHeaderSize + 59948, 1}, {Msg::kHeaderSize + 59949, 2}, {120001, 3}}) {
     SocketTransfer writer(pair.near, stop, 100);

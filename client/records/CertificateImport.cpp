@@ -5,6 +5,7 @@
 #include "client/records/LibraryEntryFile.h"
 #include "client/records/TextFileLines.h"
 #include "common/CertificateFile.h"
+#include "common/CertificatePin.h"
 #include "common/StringHelpers.h"
 #include "platform/AtomicFile.h"
 #include "platform/fs.h"
@@ -69,6 +70,10 @@ CertificateImport::Result CertificateImport::Import(const std::string& path) {
     platform::NotifyText(kRejected, platform::NotifyIcon::Error);
     return Result::Rejected;
   }
+  if (const std::optional<CertificatePin> pin = CertificatePin::Find(text)) {
+    library.tlsFingerprint = pin->fingerprint;
+    library.tlsPort = pin->port;
+  }
   return Store(library, connection);
 }
 
@@ -90,7 +95,9 @@ CertificateImport::Result CertificateImport::Store(const LibraryRecord& library,
       formerName = renamed->GetName();
     }
   }
-  const LibraryEntry entry(library.name, library.keyText, library.keyLength);
+  LibraryEntry entry(library.name, library.keyText, library.keyLength);
+  // A certificate without a pin makes the entry plain again: the server's administrator turned TLS off.
+  entry.SetTlsPin(library.tlsFingerprint, library.tlsPort);
   if (known != nullptr) {
     *known = entry;
   } else {

@@ -47,6 +47,8 @@ class CertificateImport {
     std::string name;
     std::string keyText;
     std::int32_t keyLength = 0;
+    std::string tlsFingerprint;   // of the certificate's pin; empty without one
+    int tlsPort = 0;
   };
   enum class Outcome { Added, Replaced, ReplacedRenamed, ReplacedOtherLibrary };
 

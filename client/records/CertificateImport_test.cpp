@@ -5,6 +5,7 @@
 #include "client/records/ClientAppState.h"
 #include "client/records/LibraryEntryFile.h"
 #include "common/CertificateFile.h"
+#include "common/CertificatePin.h"
 #include "common/RecordFields.h"
 #include "platform/AtomicFile.h"
 #include "platform/fs.h"
@@ -149,6 +150,41 @@ TEST_F(CertificateImportTest, TcpIpCertificateBecomesEntryAndConnection) {
   std::vector<UserProfile> saved;
   ASSERT_EQ(UserProfileFile(usersFile_.GetPath()).Load(saved), UserProfileFile::LoadResult::Loaded);
   EXPECT_EQ(saved, profiles_);
+}
+
+// The pin record follows the two records the parser reads, which leaves it alone:
+// the account and the library key read as from a certificate without one, and
+// the pin reaches the entry and its line (after the fields earlier readers read).
+TEST_F(CertificateImportTest, APinnedCertificateReadsAsAPlainOneAndPinsTheEntry) {
+  const Certificate certificate;
+  const std::string fingerprint(95, 'A');
+  const std::string pinned = certificate.Text() + CertificatePin{fingerprint, 8902}.Write();
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string fingerprint;
+    int port;
+    std::string line;
+  };
+  const std::string plainLine = "\"Default Library Name\",\"" + certificate.libraryKey + "\",16";
+  const Case cases[] = {
+      {"pinned", pinned, fingerprint, 8902, plainLine + ",\"" + fingerprint + "\",8902\r\n"},
+      {"plain again", certificate.Text(), "", 0, plainLine + "\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(Import(c.text), CertificateImport::Result::Imported);
+    ASSERT_EQ(entries_.size(), 1u);
+    EXPECT_EQ(entries_[0].GetKeyText(), certificate.libraryKey);
+    EXPECT_EQ(entries_[0].GetTlsFingerprint(), c.fingerprint);
+    EXPECT_EQ(entries_[0].GetTlsPort(), c.port);
+    EXPECT_EQ(Stored()->GetPort(), 8901);
+    EXPECT_EQ(Stored()->GetLogonCode(), "1234567");
+    EXPECT_EQ(platform::ScratchFolder::Read(entriesPath_), c.line);
+    std::vector<LibraryEntry> loaded;
+    ASSERT_TRUE(LibraryEntryFile::Load(entriesPath_, loaded));
+    EXPECT_EQ(loaded, entries_);
+  }
 }
 
 TEST_F(CertificateImportTest, OnlyTcpIpAndEmailAccountsImport) {

@@ -1,7 +1,9 @@
 #pragma once
 // One library the client knows, with the library's own key (the key of the logon
 // header): name, key text (two upper-case hex digits a byte) and key length in
-// bytes. Its line in "BKLibraryEntries.wxf": "name","key text",key length\n
+// bytes. Its line in "BKLibraryEntries.wxf": "name","key text",key length\n; an
+// entry whose certificate pinned the server's TLS key goes on with
+// ,"fingerprint",TLS port before the line feed (earlier readers stop before it).
 #include <string>
 
 class LibraryEntry {
@@ -16,6 +18,12 @@ class LibraryEntry {
   void SetName(const std::string& name);
   void SetKeyText(const std::string& keyText);
   void SetKeyLength(int keyLength) { keyLength_ = keyLength; }
+  // The server's TLS certificate fingerprint and port; with one the client speaks
+  // TLS only and only to that certificate. Empty and 0 for a plain library.
+  const std::string& GetTlsFingerprint() const { return tlsFingerprint_; }
+  int GetTlsPort() const { return tlsPort_; }
+  void SetTlsPin(const std::string& fingerprint, int port);
+  bool IsTlsPinned() const { return !tlsFingerprint_.empty(); }
   // Empties both texts (the length stays).
   void Clear();
 
@@ -31,4 +39,6 @@ class LibraryEntry {
   std::string name_;
   std::string keyText_;
   int keyLength_ = 0;
+  std::string tlsFingerprint_;
+  int tlsPort_ = 0;
 };

@@ -30,6 +30,11 @@ const char* const kAdminUsage =
     "                             work; serve the copy with: wexmoor --headless --workdir DIR\n"
     "  verify                     check a stopped library or a backup without serving it: every\n"
     "                             record parses, every version is there with its size\n"
+    "  tls-init [--renew]         make the server's TLS key and self-signed certificate (mode 0600\n"
+    "                             in the library root); --renew replaces them\n"
+    "  tls-import CERT KEY        take a PEM certificate (chain) and its key as the server's\n"
+    "  set-tls MODE [PORT]        off, optional (plain and TLS) or required (TLS only) and the\n"
+    "                             TLS port (default: the library's port + 1), from the next start\n"
     "When a server runs in the working folder the command goes to it (run it as the user the\n"
     "server runs as; files are written by the server); otherwise it works on the library itself.\n";
 
@@ -109,9 +114,9 @@ int RunAdminCommand(const AdminOptions& options, const PasswordSource& password,
   }
   AdminWire::Request request{options.command, std::nullopt};
   // The server's current folder is not this one: it gets full paths.
-  if (needs.pathArgument >= 0 && request.command.size() > static_cast<std::size_t>(needs.pathArgument) + 1) {
-    std::string& path = request.command[static_cast<std::size_t>(needs.pathArgument) + 1];
-    path = PathParser::FullPath(path);
+  for (int n = 0; needs.pathArgument >= 0 && n < needs.pathCount; ++n) {
+    const std::size_t at = static_cast<std::size_t>(needs.pathArgument + n) + 1;
+    if (at < request.command.size()) request.command[at] = PathParser::FullPath(request.command[at]);
   }
   const std::string workingFolder = PathParser::FullPath(options.workingFolder.empty() ? "." : options.workingFolder);
   const std::optional<AdminTrust> trust = AdminTrust::OfWorkingFolder(workingFolder, error);

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "common/CertificateFile.h"
+#include "common/CertificatePin.h"
 #include "common/MessageIds.h"
 #include "platform/AtomicFile.h"
 #include "platform/DiskChangeHook.h"
@@ -33,6 +34,7 @@
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
 #include "server/store/StoreFilePaths.h"
+#include "server/store/TlsSettings.h"
 #include "testsupport/TestServer.h"
 
 namespace {
@@ -719,3 +721,54 @@ TEST_F(AdminCommandTest, OtherCommandsAreAnsweredWhileABackupIsBeingMade) {
   EXPECT_EQ(backedUp.load(), 0) << backupErr.str();
   EXPECT_TRUE(platform::fs::Exists(scratch_ / "copy/library"));
 }
+
+namespace {
+
+// The key, the modes and the certificates that pin the key, as the shell sets them.
+TEST_F(AdminCommandTest, TlsKeyAndModeAreSetFromTheShellAndCertificatesPinTheKey) {
+  ASSERT_EQ(Admin({"add-user", "ann"}), 0) << err_.str();
+  const std::string root = library_.rootPath;
+  const std::string certificate = scratch_ / "ann.wxc";
+  struct Step {
+    std::vector<std::string> command;
+    int result;
+    std::string told;   // in the output or the error
+  };
+  const std::vector<Step> steps = {
+      {{"set-tls", "required"}, 1, "no TLS key yet"},
+      {{"tls-init", "--now"}, 1, "only --renew"},
+      {{"tls-init"}, 0, "its fingerprint is "},
+      {{"tls-init"}, 1, "already has a TLS key"},
+      {{"set-tls", "always"}, 1, "one of off, optional, required"},
+      {{"set-tls", "optional", "70000"}, 1, "1 to 65535"},
+      {{"set-tls", "optional", std::to_string(server_.Port())}, 1, "a port of its own"},
+      {{"set-tls", "optional"}, 0, "TLS port " + std::to_string(server_.Port() + 1)},
+      {{"tls-init", "--renew"}, 0, "issue new ones (certificate NAME FILE) for ann"},
+      {{"certificate", "ann", certificate}, 0, "created successfully"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.command[0] + (step.command.size() > 1 ? " " + step.command[1] : ""));
+    EXPECT_EQ(Admin(step.command), step.result);
+    EXPECT_NE((out_.str() + err_.str()).find(step.told), std::string::npos) << out_.str() << err_.str();
+  }
+  for (const std::string& file : {TlsSettings::KeyPath(root), TlsSettings::CertificatePath(root)}) {
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0) << file;
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << file;
+  }
+  std::string text;
+  ASSERT_EQ(CertificateFile::Read(certificate, text), CertificateFile::ReadResult::Read);
+  const std::optional<CertificatePin> pin = CertificatePin::Find(text);
+  ASSERT_TRUE(pin.has_value()) << text;
+  EXPECT_EQ(pin->fingerprint, TlsSettings::Fingerprint(root));
+  EXPECT_EQ(pin->port, server_.Port() + 1);
+
+  ASSERT_EQ(Admin({"show"}), 0);
+  EXPECT_NE(out_.str().find("TLS optional, plain port " + std::to_string(server_.Port())), std::string::npos);
+  ASSERT_EQ(Admin({"set-tls", "off"}), 0) << err_.str();
+  ASSERT_EQ(Admin({"certificate", "ann", certificate}), 0) << err_.str();
+  ASSERT_EQ(CertificateFile::Read(certificate, text), CertificateFile::ReadResult::Read);
+  EXPECT_FALSE(CertificatePin::Find(text).has_value());   // an off library's clients speak plain
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 #include "server/admin/RunningServer.h"
 #include "server/admin/LibraryVerifier.h"
 #include "server/admin/ServerValues.h"
+#include "server/admin/TlsAdministration.h"
 #include "server/admin/UserAdministration.h"
 #include "server/admin/UserCertificateIssuer.h"
 #include "server/admin/UserDetails.h"
@@ -63,6 +64,9 @@ const LibraryAdministrator::Command* LibraryAdministrator::Find(const std::strin
       {"show", 0, 0, {false, -1, true}, &LibraryAdministrator::Show},
       {"status", 0, 0, {}, &LibraryAdministrator::Status},
       {"verify", 0, 0, {}, &LibraryAdministrator::Verify},
+      {"tls-init", 0, 1, {}, &LibraryAdministrator::TlsInit},
+      {"tls-import", 2, 2, {false, 0, false, 2}, &LibraryAdministrator::TlsImport},
+      {"set-tls", 1, 2, {}, &LibraryAdministrator::SetTls},
   };
   for (const Command& command : kCommands) {
     if (name == command.name) return &command;
@@ -267,6 +271,7 @@ int LibraryAdministrator::Show(const Arguments&) {
   out_ << std::left << std::setw(16) << "Library" << library << '\n'
        << std::setw(16) << "Address" << address << '\n'
        << std::setw(16) << "Port" << port << '\n'
+       << std::setw(16) << "TLS" << TlsAdministration(document_).Summary() << '\n'
        << std::setw(16) << "Root" << document_.GetRootPath() << '\n'
        << std::setw(16) << "Projects" << places.size() << '\n'
        << std::setw(16) << "Documents" << documents << '\n'
@@ -318,6 +323,24 @@ int LibraryAdministrator::Verify(const Arguments&) {
   }
   out_ << report.problems.size() << " problem(s) found" << std::endl;
   return kRefused;
+}
+
+int LibraryAdministrator::TlsInit(const Arguments& arguments) {
+  if (!arguments.empty() && arguments[0] != "--renew") return Refuse("tls-init takes only --renew");
+  const TlsAdministration::Outcome outcome = TlsAdministration(document_).MakeKey(!arguments.empty());
+  return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
+}
+
+int LibraryAdministrator::TlsImport(const Arguments& arguments) {
+  const TlsAdministration::Outcome outcome = TlsAdministration(document_).ImportKey(
+      PathParser::FullPath(arguments[0]), PathParser::FullPath(arguments[1]));
+  return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
+}
+
+int LibraryAdministrator::SetTls(const Arguments& arguments) {
+  const TlsAdministration::Outcome outcome =
+      TlsAdministration(document_).SetMode(arguments[0], arguments.size() > 1 ? arguments[1] : "");
+  return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
 }
 
 int LibraryAdministrator::Refuse(const std::string& reason) {

@@ -31,6 +31,7 @@ class LibraryAdministrator {
     bool password = false;
     int pathArgument = -1;   // the argument that names a file or folder; -1: none
     bool library = false;    // reads the library's records, not only the users file
+    int pathCount = 1;       // from pathArgument on, how many arguments name files
   };
   // False, with why, for an unknown command or the wrong number of arguments.
   static bool Check(const std::vector<std::string>& command, Needs& needs, std::string& error);
@@ -63,6 +64,9 @@ class LibraryAdministrator {
   int Show(const Arguments&);
   int Status(const Arguments&);
   int Verify(const Arguments&);
+  int TlsInit(const Arguments& arguments);
+  int TlsImport(const Arguments& arguments);
+  int SetTls(const Arguments& arguments);
 
   int Refuse(const std::string& reason);
   int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }

@@ -3,6 +3,8 @@
 #include "common/CertificateFile.h"
 #include "platform/CriticalSection.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/TlsSettings.h"
+
 
 UserCertificateIssuer::Result UserCertificateIssuer::Issue(int userId, const std::string& path,
                                                            std::string& reason) {
@@ -13,6 +15,7 @@ UserCertificateIssuer::Result UserCertificateIssuer::Issue(int userId, const std
   if (!before) return Result::UserAbsent;
   std::string text;
   if (!settings.BuildCertificateText(index, text)) return Result::UsersNotSaved;
+  text += TlsSettings::CertificatePinRecord(document_.GetRootPath(), settings.GetPort());
   if (CertificateFile::Write(path, text, &reason)) return Result::Written;
 
   // No certificate carries the new code and key, so the old certificate stays valid.

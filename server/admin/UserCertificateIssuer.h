@@ -3,7 +3,8 @@
 // user-table section: the account gets a new logon code and key, the users file
 // is saved with them and the certificate file is written. Afterwards either the
 // file exists and the saved users file holds its code and key, or no new file
-// exists and the account keeps its previous code and key.
+// exists and the account keeps its previous code and key. While the library serves
+// TLS the certificate also pins the server's key (CertificatePin).
 #include <string>
 
 class CWexmoorDoc;

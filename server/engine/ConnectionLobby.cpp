@@ -43,7 +43,7 @@ ConnectionLobby::ConnectionLobby(std::size_t capacity, Look look, std::chrono::m
   waiting_.reserve(capacity_);
 }
 
-void ConnectionLobby::Add(platform::Socket socket, Clock::time_point now) {
+void ConnectionLobby::Add(platform::Transport socket, Clock::time_point now) {
   if (capacity_ == 0) return;
   const Arrival arrival = look_(socket);
   // One that has closed or sent garbage takes no one's place.
@@ -81,10 +81,10 @@ ConnectionLobby::Arrival ConnectionLobby::NextArrival() const {
   return next == waiting_.size() ? Arrival::Quiet : waiting_[next].arrival;
 }
 
-platform::Socket ConnectionLobby::TakeNext() {
+platform::Transport ConnectionLobby::TakeNext() {
   const std::size_t next = Best(&ServedBefore);
-  if (next == waiting_.size()) return platform::Socket();
-  platform::Socket taken = std::move(waiting_[next].socket);
+  if (next == waiting_.size()) return platform::Transport();
+  platform::Transport taken = std::move(waiting_[next].socket);
   waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(next));
   return taken;
 }

@@ -1,29 +1,30 @@
 #pragma once
-// Connections the listener has accepted but not yet served, held as bare sockets
-// (no thread, no memory) while the places for connections not logged on are
+// Connections the listener has accepted but not yet served, held as bare
+// transports (no thread; over TLS the session's buffers) while the places for connections not logged on are
 // taken. Each is looked at without taking its bytes: those that closed, and those
 // that sent what no first message begins with, leave at once; the rest are
 // served in order of what they sent (a whole logon first, then another whole
 // message, the start of one, nothing), the longest waiting first. Bounded: a
 // newcomer to a full lobby takes the place of the noisiest (a message begun and
 // not finished) or, failing that, the quietest, the longest waiting first; a
-// connection waits at most the logon time bound.
+// connection waits at most the logon time bound. A TLS handshake runs while a
+// connection waits: until it is done the connection counts as quiet.
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <vector>
 
-#include "platform/Socket.h"
+#include "platform/Transport.h"
 #include "server/engine/FirstMessagePeek.h"
 
 class ConnectionLobby {
  public:
   using Arrival = FirstMessagePeek::Arrival;
   using Clock = std::chrono::steady_clock;
-  using Look = std::function<Arrival(const platform::Socket&)>;
+  using Look = std::function<Arrival(platform::Transport&)>;
 
   struct Waiting {
-    platform::Socket socket;
+    platform::Transport socket;
     Clock::time_point since;
     Arrival arrival = Arrival::Quiet;
   };
@@ -38,7 +39,7 @@ class ConnectionLobby {
   // connection may wait.
   ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest);
 
-  void Add(platform::Socket socket, Clock::time_point now);
+  void Add(platform::Transport socket, Clock::time_point now);
   // Looks at every waiting connection again: closed ones and refused ones leave,
   // so do those that waited longer than allowed.
   void Refresh(Clock::time_point now);
@@ -48,7 +49,7 @@ class ConnectionLobby {
   // What the connection served next has sent; Quiet when the lobby is empty.
   Arrival NextArrival() const;
   // The connection to serve next; not open when the lobby is empty.
-  platform::Socket TakeNext();
+  platform::Transport TakeNext();
   TurnedAway TakeTurnedAway();
 
  private:

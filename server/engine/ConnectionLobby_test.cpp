@@ -31,7 +31,7 @@ TEST_P(ConnectionLobbyTest, ServesByWhatArrivedAndTurnsTheNoisiestAway) {
   std::map<std::uint16_t, int> indexByPort;
   std::map<std::uint16_t, Arrival> arrivalByPort;
   ConnectionLobby lobby(
-      scenario.capacity, [&](const platform::Socket& socket) { return arrivalByPort.at(socket.PeerPort()); },
+      scenario.capacity, [&](platform::Transport& connection) { return arrivalByPort.at(connection.GetSocket().PeerPort()); },
       std::chrono::seconds(60));
   const Clock::time_point start = Clock::now();
   for (std::size_t i = 0; i < scenario.arrivals.size(); ++i) {
@@ -41,12 +41,12 @@ TEST_P(ConnectionLobbyTest, ServesByWhatArrivedAndTurnsTheNoisiestAway) {
     platform::Socket accepted;
     ASSERT_TRUE(listener.WaitReadable(10000));
     ASSERT_EQ(platform::IoStatus::Ok, listener.Accept(accepted));
-    lobby.Add(std::move(accepted), start + std::chrono::milliseconds(i));
+    lobby.Add(platform::Transport(std::move(accepted)), start + std::chrono::milliseconds(i));
   }
   lobby.Refresh(start + std::chrono::milliseconds(scenario.arrivals.size()));
 
   std::vector<int> served;
-  while (!lobby.IsEmpty()) served.push_back(indexByPort.at(lobby.TakeNext().PeerPort()));
+  while (!lobby.IsEmpty()) served.push_back(indexByPort.at(lobby.TakeNext().GetSocket().PeerPort()));
   EXPECT_EQ(scenario.served, served);
   const ConnectionLobby::TurnedAway turnedAway = lobby.TakeTurnedAway();
   EXPECT_EQ(scenario.refused, turnedAway.refused);

@@ -16,9 +16,9 @@ constexpr int kXorKey = 1;
 
 FirstMessagePeek::FirstMessagePeek(const ServerSettings& settings) : settings_(settings) {}
 
-FirstMessagePeek::Arrival FirstMessagePeek::Look(const platform::Socket& socket) const {
+FirstMessagePeek::Arrival FirstMessagePeek::Look(platform::Transport& connection) const {
   std::array<unsigned char, Msg::kHeaderSize + RTE::kMaxLogonBodyLength> bytes;
-  const platform::IoResult peeked = socket.Peek(bytes.data(), bytes.size());
+  const platform::IoResult peeked = connection.Peek(bytes.data(), bytes.size());
   if (peeked.status == platform::IoStatus::WouldBlock) return Arrival::Quiet;
   if (peeked.status != platform::IoStatus::Ok) return Arrival::Closed;
   if (peeked.bytes < Msg::kHeaderSize) return Arrival::Begun;

@@ -5,7 +5,7 @@
 // message is read as the connection engine reads one before logon: a header in
 // the library's default key naming a known account, a body within the logon
 // bound and no files.
-#include "platform/Socket.h"
+#include "platform/Transport.h"
 
 class ServerSettings;
 
@@ -23,7 +23,8 @@ class FirstMessagePeek {
   // Reads the default key and the accounts from `settings` (which must outlive it).
   explicit FirstMessagePeek(const ServerSettings& settings);
 
-  Arrival Look(const platform::Socket& socket) const;
+  // Over TLS the look also moves the handshake on: a connection still shaking hands is Quiet.
+  Arrival Look(platform::Transport& connection) const;
 
  private:
   const ServerSettings& settings_;

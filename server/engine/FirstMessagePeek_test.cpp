@@ -48,10 +48,11 @@ TEST_P(FirstMessagePeekTest, TellsWhatTheFirstBytesAre) {
   }
 
   const FirstMessagePeek peek(library.Document().GetSettings());
-  EXPECT_EQ(c.expected, peek.Look(served));
+  platform::Transport looked(std::move(served));
+  EXPECT_EQ(c.expected, peek.Look(looked));
   char first = 0;
   if (sent > 0) {
-    ASSERT_EQ(1u, served.Receive(&first, 1).bytes);
+    ASSERT_EQ(1u, looked.Receive(&first, 1).bytes);
     EXPECT_EQ(frame[0], first);   // nothing was taken
   }
 }

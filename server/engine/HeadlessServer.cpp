@@ -8,9 +8,11 @@
 
 #include "common/PathParser.h"
 #include "common/WorkingFolderOption.h"
+#include "platform/Process.h"
 #include "platform/ServiceNotifier.h"
 #include "platform/fs.h"
 #include "server/engine/CWexmoorApp.h"
+#include "server/engine/NewLibraryTls.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
@@ -78,6 +80,8 @@ bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOpt
       options.headless = true;
     } else if (argument == "--test-hooks") {
       options.testHooks = true;
+    } else if (argument == "--new-library-tls") {
+      options.newLibraryTls = true;
     } else if (argument == WorkingFolderOption::kCreateFlag) {
       options.createWorkingFolder = true;
     } else if (argument == "--workdir" || argument == "--root") {
@@ -90,6 +94,10 @@ bool ParseServerArguments(const std::vector<std::string>& arguments, HeadlessOpt
       error = "unknown argument " + argument;
       return false;
     }
+  }
+  if (options.newLibraryTls && !options.headless) {
+    error = "--new-library-tls needs --headless";
+    return false;
   }
   if (options.headless && options.testHooks) {
     error = "--test-hooks needs the windowed server";
@@ -115,6 +123,15 @@ int RunHeadlessServer(const HeadlessOptions& options, std::ostream& out, std::os
 
   const std::optional<std::string> workingFolder = ServerWorkingFolder(options, err);
   if (!workingFolder) return 1;
+  if (options.newLibraryTls) {
+    const NewLibraryTls::Outcome tls = NewLibraryTls::Prepare(*workingFolder, Absolute(options.rootPath),
+                                                              platform::HostName());
+    if (!tls.ok) {
+      err << "wexmoor: " << tls.line << std::endl;
+      return 1;
+    }
+    if (!tls.line.empty()) out << tls.line << std::endl;
+  }
   CWexmoorApp app;
   RequestDispatcher dispatcher;
   app.SetMessageHandler([&dispatcher](RTE& engine, const Msg& request) { return dispatcher.Dispatch(engine, request); });

@@ -15,6 +15,7 @@ struct HeadlessOptions {
   bool createWorkingFolder = false;   // a missing working folder is made, not refused
   std::string rootPath;        // used only when the root-path file is missing or empty
   bool testHooks = false;      // windowed only: commands on standard input (scripts, screenshots)
+  bool newLibraryTls = false;  // a library made by this start serves TLS only (NewLibraryTls)
   CWexmoorApp::CompanionStarter companion;   // runs beside the console (the administration socket)
 };
 

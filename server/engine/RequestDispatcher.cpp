@@ -119,6 +119,11 @@ void RequestDispatcher::SetReplyQueuedHookForTesting(std::function<void()> hook)
 bool RequestDispatcher::Logon(RTE& engine, const Msg& request) const {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
+  // Nothing of the account is looked at: the plain wire must not carry a logon.
+  if (engine.LogonNeedsTls()) {
+    SendReply(engine, request, MSGID_LOGON_REFUSED, kTlsNeededText);
+    return false;
+  }
   const UserIdentity identity = request.GetUserIdentity();
   const LogonService::Result result =
       LogonService(*document).Logon(identity.GetUserId(), request.GetBody() ? request.GetBody() : "");

@@ -56,6 +56,11 @@ class RequestDispatcher {
   // the user table; none when the connection is not logged on or the account is gone.
   static std::optional<std::string> ActingUserName(const RTE& engine);
 
+  // The refusal of a logon on the plain port of a library that requires TLS.
+  static constexpr const char* kTlsNeededText =
+      "This library accepts logons over TLS only: ask its administrator for a new certificate, "
+      "made while TLS is on, and import it";
+
   // Test seam: runs on the connection thread right after each reply is queued.
   static void SetReplyQueuedHookForTesting(std::function<void()> hook);
 

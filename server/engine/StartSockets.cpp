@@ -1,5 +1,6 @@
 #include "server/engine/StartSockets.h"
 
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -17,6 +18,8 @@
 #include "common/TraceError.h"
 #include "platform/Process.h"
 #include "platform/Socket.h"
+#include "platform/TlsContext.h"
+#include "platform/Transport.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/ConnectionLobby.h"
 #include "server/engine/FirstMessagePeek.h"
@@ -26,6 +29,7 @@
 #include "server/engine/TcpEngineSocket.h"
 #include "server/engine/TurnedAwayNotice.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/TlsSettings.h"
 
 namespace {
 
@@ -63,6 +67,14 @@ std::atomic<long long> listenRetryMsForTesting{0};
 struct StrangerPlaces {
   int all = 0;
   int unsent = 0;
+};
+
+// The TLS side of the listener: its socket and context, and whether the plain
+// port refuses logons.
+struct TlsListening {
+  platform::Socket socket;
+  std::shared_ptr<const platform::TlsContext> context;
+  bool plainRefused = false;
 };
 
 // Lets the bound be sized from the most descriptors the system allows the process.
@@ -125,17 +137,28 @@ int RefuseNextConnection(platform::Socket& listening, TurnedAwayNotice& notice) 
   return 0;
 }
 
-// Moves every connection waiting on the listening socket into the lobby. The
-// error of a failed accept (say, no free descriptors), else 0.
-int AcceptArrivals(platform::Socket& listening, ConnectionLobby& lobby) {
+// Moves every connection waiting on the listening socket into the lobby, over TLS
+// when a context is given. The error of a failed accept (say, no free
+// descriptors), else 0.
+int AcceptArrivals(platform::Socket& listening, ConnectionLobby& lobby,
+                   const std::shared_ptr<const platform::TlsContext>& tls) {
+  if (!listening.IsOpen()) return 0;
   for (std::size_t taken = 0; taken < lobby.Capacity(); ++taken) {
     platform::Socket accepted;
     const platform::IoStatus status = listening.Accept(accepted);
     if (status == platform::IoStatus::WouldBlock) return 0;
     if (status != platform::IoStatus::Ok) return errno;
-    lobby.Add(std::move(accepted), std::chrono::steady_clock::now());
+    platform::Transport arrival =
+        tls ? platform::Transport(std::move(accepted), tls) : platform::Transport(std::move(accepted));
+    lobby.Add(std::move(arrival), std::chrono::steady_clock::now());
   }
   return 0;
+}
+
+// Waits up to `timeoutMs` for a connection on either listening socket.
+void WaitForArrivals(const platform::Socket& listening, const platform::Socket& tls, int timeoutMs) {
+  pollfd sockets[2] = {{listening.Descriptor(), POLLIN, 0}, {tls.Descriptor(), POLLIN, 0}};
+  ::poll(sockets, tls.IsOpen() ? 2 : 1, timeoutMs);
 }
 
 // A failed accept must not make the loop spin; one while stopping is no news.
@@ -149,11 +172,12 @@ void NoteAcceptFailure(ServerConsole& console, TurnedAwayNotice& notice, int err
 // thread without waiting for it: the console counts the connection, as one not
 // logged on, from the moment it is listed. False when it could not be started
 // (the connection is closed).
-bool StartConnection(ServerConsole& console, platform::Socket accepted) {
+bool StartConnection(ServerConsole& console, platform::Transport accepted, bool plainRefused) {
   const std::int32_t number = console.GetApp().TakeConnectionNumber();
   std::unique_ptr<RTE> owned;
   try {
     owned = std::make_unique<RTE>(console.GetApp());
+    owned->SetLogonNeedsTls(plainRefused && !accepted.IsTls());
     owned->Attach(std::make_unique<TcpEngineSocket>(std::move(accepted)));
   } catch (const std::bad_alloc&) {
     TraceError("StartSockets() - No engine for a new connection");
@@ -178,7 +202,7 @@ bool StartConnection(ServerConsole& console, platform::Socket accepted) {
 // A connection that has sent one makes a stranger that stalls or keeps quiet give
 // up its place; the others wait while only the kept places are free.
 void ServeLobby(ServerConsole& console, ConnectionLobby& lobby, int bound, StrangerPlaces places,
-                TurnedAwayNotice& notice) {
+                TurnedAwayNotice& notice, bool plainRefused) {
   while (!lobby.IsEmpty() && console.GetLiveConnectionThreadCount() < bound) {
     const ConnectionLobby::Arrival next = lobby.NextArrival();
     const bool whole = next == ConnectionLobby::Arrival::Logon || next == ConnectionLobby::Arrival::Message;
@@ -188,7 +212,7 @@ void ServeLobby(ServerConsole& console, ConnectionLobby& lobby, int bound, Stran
       if (!console.StopNoisiestStranger(kStalledBeforeClosing, kQuietBeforeClosing)) return;
       notice.Count(ConnectionLobby::TurnedAway{0, 1});
     }
-    if (!StartConnection(console, lobby.TakeNext())) {
+    if (!StartConnection(console, lobby.TakeNext(), plainRefused)) {
       console.PauseUnlessStopping(kPauseAfterFailedAccept);
       return;
     }
@@ -242,6 +266,42 @@ platform::Socket OpenListener(ServerConsole& console, int port) {
     waited = true;
     if (!console.PauseUnlessStopping(interval)) return platform::Socket();
   }
+}
+
+// Opens the TLS listener when the library serves TLS. Whatever stops TLS from
+// being served is a console line; a library that requires TLS, or whose TLS
+// settings cannot be read, refuses plain logons still.
+TlsListening OpenTlsListener(ServerConsole& console, const std::string& rootPath, int libraryPort) {
+  TlsListening tls;
+  const std::optional<TlsSettings> settings = TlsSettings::Load(rootPath);
+  if (!settings) {
+    console.AddStatusLine(std::string("The TLS settings ") + TlsSettings::kFileName +
+                          " cannot be read: TLS is not served and plain logons are refused");
+    tls.plainRefused = true;
+    return tls;
+  }
+  if (settings->GetMode() == TlsSettings::Mode::Off) return tls;
+  tls.plainRefused = settings->GetMode() == TlsSettings::Mode::Required;
+  const std::string refusal = tls.plainRefused ? "; plain logons are refused" : "";
+  std::string error;
+  tls.context =
+      platform::TlsContext::ForServer(TlsSettings::CertificatePath(rootPath), TlsSettings::KeyPath(rootPath), error);
+  if (!tls.context) {
+    console.AddStatusLine("TLS is not served: " + error + refusal);
+    return tls;
+  }
+  const int port = settings->PortFor(libraryPort);
+  errno = 0;
+  if (port >= 1 && port <= 65535) tls.socket = platform::Socket::Listen(static_cast<std::uint16_t>(port), ListenBacklog());
+  if (!tls.socket.IsOpen()) {
+    const std::string reason = errno != 0 ? std::strerror(errno) : "outside 1-65535";
+    console.AddStatusLine("TLS is not served: cannot listen on port " + std::to_string(port) + ": " + reason + refusal);
+    return tls;
+  }
+  console.AddStatusLine("TLS " + std::string(TlsSettings::ModeText(settings->GetMode())) + " on port " +
+                        std::to_string(port) + ", certificate fingerprint " +
+                        TlsSettings::Fingerprint(rootPath));
+  return tls;
 }
 
 }  // namespace
@@ -301,6 +361,8 @@ int StartSockets(ServerConsole* console) {
 
   platform::Socket listening = OpenListener(*console, settings.GetPort());
   if (listening.IsOpen()) {
+    // Both listen before the console says so: a client told "listening" finds either.
+    TlsListening tls = OpenTlsListener(*console, console->GetDocument().GetRootPath(), settings.GetPort());
     console->ReportListening(&listening);
     RaiseDescriptorLimit();
     ReportLowDescriptorLimit(*console);
@@ -309,7 +371,7 @@ int StartSockets(ServerConsole* console) {
     const StrangerPlaces places{strangerBound, strangerBound - strangerBound / 2};
     const FirstMessagePeek peek(settings);
     ConnectionLobby lobby(
-        static_cast<std::size_t>(bound), [&peek](const platform::Socket& socket) { return peek.Look(socket); },
+        static_cast<std::size_t>(bound), [&peek](platform::Transport& connection) { return peek.Look(connection); },
         std::chrono::milliseconds(RTE::kTimeBoundMs));
     TurnedAwayNotice notice;
     while (!console->ListenerStopFlag()) {
@@ -319,15 +381,16 @@ int StartSockets(ServerConsole* console) {
         notice.Report(*console, std::chrono::steady_clock::now());
         continue;
       }
-      NoteAcceptFailure(*console, notice, AcceptArrivals(listening, lobby));
+      NoteAcceptFailure(*console, notice, AcceptArrivals(listening, lobby, nullptr));
+      NoteAcceptFailure(*console, notice, AcceptArrivals(tls.socket, lobby, tls.context));
       lobby.Refresh(std::chrono::steady_clock::now());
-      ServeLobby(*console, lobby, bound, places, notice);
+      ServeLobby(*console, lobby, bound, places, notice, tls.plainRefused);
       notice.Count(lobby.TakeTurnedAway());
       notice.Report(*console, std::chrono::steady_clock::now());
       // Connections in the lobby wait for their first message or for places to free.
-      listening.WaitReadable(lobby.IsEmpty() ? kArrivalWaitMs : kLobbyWaitMs);
+      WaitForArrivals(listening, tls.socket, lobby.IsEmpty() ? kArrivalWaitMs : kLobbyWaitMs);
     }
-  }
+  }   // the TLS listener closes here
   console->ReportListenerEnded();   // the console no longer touches the socket
   listening.Close();
   app.DecrementThreadCount();

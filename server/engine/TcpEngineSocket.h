@@ -1,11 +1,13 @@
 #pragma once
-// An engine's byte stream over an accepted TCP connection.
+// An engine's byte stream over an accepted TCP connection, plain or TLS.
 #include "platform/Socket.h"
+#include "platform/Transport.h"
 #include "server/engine/EngineSocket.h"
 
 class TcpEngineSocket : public EngineSocket {
  public:
   explicit TcpEngineSocket(platform::Socket socket) : socket_(std::move(socket)) {}
+  explicit TcpEngineSocket(platform::Transport transport) : socket_(std::move(transport)) {}
 
   platform::IoResult Send(const void* data, std::size_t length) override { return socket_.Send(data, length); }
   platform::IoResult Receive(void* buffer, std::size_t length) override { return socket_.Receive(buffer, length); }
@@ -14,5 +16,5 @@ class TcpEngineSocket : public EngineSocket {
   void Close() override { socket_.Close(); }
 
  private:
-  platform::Socket socket_;
+  platform::Transport socket_;
 };

@@ -1,0 +1,260 @@
+#include "platform/Transport.h"
+
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "platform/TlsContext.h"
+#include "platform/TlsCredentials.h"
+
+namespace platform {
+
+struct Transport::Session {
+  std::shared_ptr<const TlsContext> context;   // outlives the session made from it
+  SSL* ssl = nullptr;
+  int fd = -1;
+  bool atEnd = false;                          // the peer closed its sending side
+  mutable std::mutex mutex;                    // one TLS call at a time
+  bool established = false;
+  std::vector<char> peeked;                    // decrypted bytes a Peek took from TLS
+
+  ~Session() { SSL_free(ssl); }
+};
+
+namespace {
+
+bool IsRetryable(int error) {
+  return error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS || error == EINTR;
+}
+
+Transport::Session& SessionOf(BIO* bio) { return *static_cast<Transport::Session*>(BIO_get_data(bio)); }
+
+// TLS moves its bytes with the plain socket's calls: sends never raise SIGPIPE.
+int SocketWrite(BIO* bio, const char* data, std::size_t length, std::size_t* written) {
+  BIO_clear_retry_flags(bio);
+  const ssize_t sent = ::send(SessionOf(bio).fd, data, length, MSG_NOSIGNAL);
+  if (sent >= 0) {
+    *written = static_cast<std::size_t>(sent);
+    return 1;
+  }
+  if (IsRetryable(errno)) BIO_set_retry_write(bio);
+  return 0;
+}
+
+int SocketRead(BIO* bio, char* buffer, std::size_t length, std::size_t* read) {
+  BIO_clear_retry_flags(bio);
+  const ssize_t got = ::recv(SessionOf(bio).fd, buffer, length, 0);
+  if (got > 0) {
+    *read = static_cast<std::size_t>(got);
+    return 1;
+  }
+  if (got == 0) SessionOf(bio).atEnd = true;
+  if (got < 0 && IsRetryable(errno)) BIO_set_retry_read(bio);
+  return 0;
+}
+
+long SocketControl(BIO* bio, int command, long, void*) {
+  if (command == BIO_CTRL_FLUSH) return 1;
+  if (command == BIO_CTRL_EOF) return SessionOf(bio).atEnd ? 1 : 0;
+  return 0;
+}
+
+BIO_METHOD* SocketMethod() {
+  static BIO_METHOD* const method = [] {
+    BIO_METHOD* made = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "wexmoor socket");
+    if (made != nullptr) {
+      BIO_meth_set_write_ex(made, SocketWrite);
+      BIO_meth_set_read_ex(made, SocketRead);
+      BIO_meth_set_ctrl(made, SocketControl);
+    }
+    return made;
+  }();
+  return method;
+}
+
+// What a failed TLS call means to a caller of the plain socket's calls.
+IoStatus StatusAfter(SSL* ssl, int result) {
+  switch (SSL_get_error(ssl, result)) {
+    case SSL_ERROR_WANT_READ:
+    case SSL_ERROR_WANT_WRITE: return IoStatus::WouldBlock;
+    case SSL_ERROR_ZERO_RETURN: return IoStatus::Closed;
+    default: break;
+  }
+  ERR_clear_error();
+  return IoStatus::Failed;
+}
+
+}  // namespace
+
+Transport::Transport() = default;
+
+Transport::Transport(Socket socket) : socket_(std::move(socket)) {}
+
+Transport::Transport(Socket socket, std::shared_ptr<const TlsContext> context) : socket_(std::move(socket)) {
+  if (!socket_.IsOpen() || context == nullptr) {
+    socket_.Close();
+    return;
+  }
+  auto session = std::make_unique<Session>();
+  session->context = std::move(context);
+  session->fd = socket_.Descriptor();
+  session->ssl = SSL_new(session->context->Native());
+  BIO* bio = SocketMethod() != nullptr ? BIO_new(SocketMethod()) : nullptr;
+  if (session->ssl == nullptr || bio == nullptr) {
+    BIO_free(bio);
+    ERR_clear_error();
+    socket_.Close();
+    return;
+  }
+  BIO_set_data(bio, session.get());
+  BIO_set_init(bio, 1);
+  SSL_set_bio(session->ssl, bio, bio);   // the session owns it
+  if (session->context->GetRole() == TlsContext::Role::Server) {
+    SSL_set_accept_state(session->ssl);
+  } else {
+    SSL_set_connect_state(session->ssl);
+  }
+  tls_ = std::move(session);
+}
+
+Transport::~Transport() { Close(); }
+
+Transport::Transport(Transport&& other) noexcept
+    : socket_(std::move(other.socket_)), tls_(std::move(other.tls_)) {}
+
+Transport& Transport::operator=(Transport&& other) noexcept {
+  if (this != &other) {
+    Close();
+    socket_ = std::move(other.socket_);
+    tls_ = std::move(other.tls_);
+  }
+  return *this;
+}
+
+Transport::Handshake Transport::Advance() {
+  if (!tls_) return socket_.IsOpen() ? Handshake::Done : Handshake::Failed;
+  std::lock_guard lock(tls_->mutex);
+  if (tls_->established) return Handshake::Done;
+  if (!socket_.IsOpen()) return Handshake::Failed;
+  const int result = SSL_do_handshake(tls_->ssl);
+  if (result == 1) {
+    tls_->established = true;
+    return Handshake::Done;
+  }
+  return StatusAfter(tls_->ssl, result) == IoStatus::WouldBlock ? Handshake::Pending : Handshake::Failed;
+}
+
+IoResult Transport::Send(const void* data, std::size_t length) {
+  if (!tls_) return socket_.Send(data, length);
+  const Handshake handshake = Advance();
+  if (handshake != Handshake::Done) {
+    return IoResult{handshake == Handshake::Pending ? IoStatus::WouldBlock : IoStatus::Failed, 0};
+  }
+  if (length == 0) return IoResult{IoStatus::Ok, 0};
+  std::lock_guard lock(tls_->mutex);
+  if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
+  std::size_t written = 0;
+  const int result = SSL_write_ex(tls_->ssl, data, length, &written);
+  if (result == 1) return IoResult{IoStatus::Ok, written};
+  const IoStatus status = StatusAfter(tls_->ssl, result);
+  // The peer's farewell ends what it reads too: writing on is a failure.
+  return IoResult{status == IoStatus::Closed ? IoStatus::Failed : status, 0};
+}
+
+IoResult Transport::ReadLocked(void* buffer, std::size_t length) {
+  std::size_t read = 0;
+  const int result = SSL_read_ex(tls_->ssl, buffer, length, &read);
+  if (result == 1) return IoResult{IoStatus::Ok, read};
+  return IoResult{StatusAfter(tls_->ssl, result), 0};
+}
+
+IoResult Transport::Receive(void* buffer, std::size_t length) {
+  if (!tls_) return socket_.Receive(buffer, length);
+  const Handshake handshake = Advance();
+  if (handshake != Handshake::Done) {
+    return IoResult{handshake == Handshake::Pending ? IoStatus::WouldBlock : IoStatus::Failed, 0};
+  }
+  if (length == 0) return IoResult{IoStatus::Ok, 0};
+  std::lock_guard lock(tls_->mutex);
+  if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
+  std::vector<char>& peeked = tls_->peeked;
+  if (!peeked.empty()) {
+    const std::size_t taken = std::min(length, peeked.size());
+    std::memcpy(buffer, peeked.data(), taken);
+    peeked.erase(peeked.begin(), peeked.begin() + static_cast<std::ptrdiff_t>(taken));
+    return IoResult{IoStatus::Ok, taken};
+  }
+  return ReadLocked(buffer, length);
+}
+
+IoResult Transport::Peek(void* buffer, std::size_t length) {
+  if (!tls_) return socket_.Peek(buffer, length);
+  const Handshake handshake = Advance();
+  if (handshake != Handshake::Done) {
+    return IoResult{handshake == Handshake::Pending ? IoStatus::WouldBlock : IoStatus::Failed, 0};
+  }
+  if (length == 0) return IoResult{IoStatus::Ok, 0};
+  std::lock_guard lock(tls_->mutex);
+  if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
+  std::vector<char>& peeked = tls_->peeked;
+  // A message may span records: gather what has arrived, up to what is asked.
+  IoResult last{IoStatus::WouldBlock, 0};
+  while (peeked.size() < length) {
+    const std::size_t had = peeked.size();
+    peeked.resize(length);
+    last = ReadLocked(peeked.data() + had, length - had);
+    peeked.resize(had + (last.status == IoStatus::Ok ? last.bytes : 0));
+    if (last.status != IoStatus::Ok) break;
+  }
+  if (peeked.empty()) return IoResult{last.status, 0};
+  const std::size_t copied = std::min(length, peeked.size());
+  std::memcpy(buffer, peeked.data(), copied);
+  return IoResult{IoStatus::Ok, copied};
+}
+
+bool Transport::WaitReadable(int timeoutMs) const {
+  if (tls_) {
+    std::lock_guard lock(tls_->mutex);
+    // Decrypted bytes already held are not seen by the socket.
+    if (!tls_->peeked.empty() || SSL_pending(tls_->ssl) > 0) return true;
+  }
+  return socket_.WaitReadable(timeoutMs);
+}
+
+bool Transport::Shutdown() {
+  if (tls_) {
+    std::lock_guard lock(tls_->mutex);
+    if (tls_->established && socket_.IsOpen()) SSL_shutdown(tls_->ssl);
+    ERR_clear_error();
+  }
+  return socket_.Shutdown();
+}
+
+void Transport::Close() {
+  if (!tls_) {
+    socket_.Close();
+    return;
+  }
+  std::lock_guard lock(tls_->mutex);
+  // The farewell goes if the socket takes it at once; the peer reads Closed either way.
+  if (tls_->established && socket_.IsOpen()) SSL_shutdown(tls_->ssl);
+  ERR_clear_error();
+  socket_.Close();
+}
+
+std::string Transport::PeerFingerprint() const {
+  if (!tls_) return "";
+  std::lock_guard lock(tls_->mutex);
+  if (!tls_->established) return "";
+  return TlsCredentials::FingerprintOf(SSL_get0_peer_certificate(tls_->ssl));
+}
+
+}  // namespace platform

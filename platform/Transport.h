@@ -1,0 +1,65 @@
+#pragma once
+// A connected byte stream, plain or TLS, with the calls of a non-blocking Socket:
+// Send and Receive report "try again" instead of waiting, and Wait* let a caller
+// sleep until the stream may move bytes. Over TLS every call is a TLS call: the
+// handshake advances inside the first calls (which say "try again" until it is
+// done), bytes are encrypted and decrypted, and Close sends the TLS farewell. One
+// reading and one writing thread may use a TLS stream at once.
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/Socket.h"
+
+namespace platform {
+
+class TlsContext;
+
+class Transport {
+ public:
+  enum class Handshake { Done, Pending, Failed };
+
+  Transport();   // not open
+  // The plain socket.
+  explicit Transport(Socket socket);
+  // TLS over `socket` in the context's role (server or client).
+  Transport(Socket socket, std::shared_ptr<const TlsContext> context);
+  ~Transport();
+  Transport(Transport&& other) noexcept;
+  Transport& operator=(Transport&& other) noexcept;
+  Transport(const Transport&) = delete;
+  Transport& operator=(const Transport&) = delete;
+
+  struct Session;   // the TLS state (internal)
+
+  bool IsTls() const { return tls_ != nullptr; }
+  // Moves the handshake on as far as the bytes at hand allow; Done at once on a plain stream.
+  Handshake Advance();
+
+  IoResult Send(const void* data, std::size_t length);
+  IoResult Receive(void* buffer, std::size_t length);
+  // Copies up to `length` of the bytes that have arrived without taking them: the
+  // next Receive still reads them. Over TLS it gathers across records.
+  IoResult Peek(void* buffer, std::size_t length);
+
+  bool WaitReadable(int timeoutMs) const;
+  bool WaitWritable(int timeoutMs) const { return socket_.WaitWritable(timeoutMs); }
+
+  bool Shutdown();
+  void Close();
+  bool IsOpen() const { return socket_.IsOpen(); }
+
+  // The SHA-256 fingerprint of the certificate the peer presented (see
+  // TlsCredentials); empty on a plain stream or before the handshake is done.
+  std::string PeerFingerprint() const;
+
+  const Socket& GetSocket() const { return socket_; }
+
+ private:
+  IoResult ReadLocked(void* buffer, std::size_t length);
+
+  Socket socket_;
+  std::unique_ptr<Session> tls_;
+};
+
+}  // namespace platform

@@ -1,0 +1,186 @@
+#include "platform/Transport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/ScratchFolder.h"
+#include "platform/TlsContext.h"
+#include "platform/TlsCredentials.h"
+
+namespace platform {
+namespace {
+
+constexpr int kWaitMs = 10000;
+constexpr const char* kLoopback = "127.0.0.1";
+using Clock = std::chrono::steady_clock;
+
+// A server identity written to PEM files in a scratch folder.
+struct Identity {
+  ScratchFolder folder;
+  std::string certificatePem, keyPem, certificatePath, keyPath;
+  Identity() {
+    std::string error;
+    EXPECT_TRUE(TlsCredentials::Make("test", certificatePem, keyPem, error)) << error;
+    certificatePath = folder.Put("certificate.pem", certificatePem);
+    keyPath = folder.Put("key.pem", keyPem);
+  }
+};
+
+// An accepted socket and the client connected to it.
+std::pair<Socket, Socket> ConnectedSockets() {
+  Socket listener = Socket::Listen(0, 5, kLoopback);
+  Socket client = Socket::Connect(kLoopback, listener.LocalPort());
+  Socket server;
+  EXPECT_TRUE(listener.WaitReadable(kWaitMs));
+  EXPECT_EQ(listener.Accept(server), IoStatus::Ok);
+  return {std::move(server), std::move(client)};
+}
+
+// Both ends' handshakes, stepped in turn until both are done or one fails.
+bool Handshake(Transport& server, Transport& client) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+  Transport::Handshake a = Transport::Handshake::Pending, b = Transport::Handshake::Pending;
+  while (Clock::now() < deadline) {
+    a = server.Advance();
+    b = client.Advance();
+    if (a == Transport::Handshake::Failed || b == Transport::Handshake::Failed) return false;
+    if (a == Transport::Handshake::Done && b == Transport::Handshake::Done) return true;
+    server.WaitReadable(5);
+  }
+  return false;
+}
+
+// Sends all of `bytes` from one end while the other receives them.
+std::string Move(Transport& from, Transport& to, const std::string& bytes) {
+  std::string received;
+  std::size_t sent = 0;
+  std::vector<char> buffer(70000);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (received.size() < bytes.size() && Clock::now() < deadline) {
+    if (sent < bytes.size()) {
+      const IoResult put = from.Send(bytes.data() + sent, std::min<std::size_t>(60000, bytes.size() - sent));
+      if (put.status == IoStatus::Ok) sent += put.bytes;
+    }
+    const IoResult got = to.Receive(buffer.data(), buffer.size());
+    if (got.status == IoStatus::Ok) received.append(buffer.data(), got.bytes);
+    if (got.status == IoStatus::Failed || got.status == IoStatus::Closed) break;
+    if (got.status == IoStatus::WouldBlock) to.WaitReadable(5);
+  }
+  return received;
+}
+
+struct TlsPair {
+  Identity identity;
+  Transport server, client;
+  TlsPair() {
+    std::string error;
+    auto serverContext = TlsContext::ForServer(identity.certificatePath, identity.keyPath, error);
+    auto clientContext = TlsContext::ForClient(error);
+    EXPECT_TRUE(serverContext && clientContext) << error;
+    auto [accepted, connected] = ConnectedSockets();
+    server = Transport(std::move(accepted), serverContext);
+    client = Transport(std::move(connected), clientContext);
+  }
+};
+
+TEST(TransportTest, TlsCarriesBytesBothWaysAndNamesTheServersCertificate) {
+  TlsPair pair;
+  ASSERT_TRUE(Handshake(pair.server, pair.client));
+  EXPECT_EQ(pair.client.PeerFingerprint(), TlsCredentials::FingerprintOfPem(pair.identity.certificatePem));
+  EXPECT_EQ(pair.server.PeerFingerprint(), "");   // clients present no certificate
+
+  std::string large(3 * 1024 * 1024 + 7, '\0');
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 131 >> 3);
+  for (const std::string& bytes : {std::string("x"), large}) {
+    EXPECT_EQ(Move(pair.client, pair.server, bytes), bytes);
+    EXPECT_EQ(Move(pair.server, pair.client, bytes), bytes);
+  }
+}
+
+TEST(TransportTest, PeekGathersRecordsAndReceiveStillReadsThem) {
+  TlsPair pair;
+  ASSERT_TRUE(Handshake(pair.server, pair.client));
+  // Three sends are three TLS records; a peek sees them as one run of bytes.
+  for (const char* piece : {"head", "er+", "body"}) {
+    ASSERT_EQ(pair.client.Send(piece, std::strlen(piece)).status, IoStatus::Ok);
+  }
+  char peeked[32] = {};
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+  IoResult seen{};
+  while (Clock::now() < deadline) {
+    seen = pair.server.Peek(peeked, sizeof peeked);
+    if (seen.status == IoStatus::Ok && seen.bytes == 11) break;
+    pair.server.WaitReadable(5);
+  }
+  ASSERT_EQ(std::string(peeked, seen.bytes), "header+body");
+  EXPECT_TRUE(pair.server.WaitReadable(0));   // the peeked bytes wait in the transport
+  EXPECT_EQ(Move(pair.client, pair.server, ""), "");
+  char read[32] = {};
+  const IoResult got = pair.server.Receive(read, sizeof read);
+  EXPECT_EQ(std::string(read, got.bytes), "header+body");
+}
+
+// Receives once the peer's next bytes or end.
+IoResult ReceiveOne(Transport& transport) {
+  char byte = 0;
+  IoResult got{};
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+  do {
+    transport.WaitReadable(5);
+    got = transport.Receive(&byte, 1);
+  } while (got.status == IoStatus::WouldBlock && Clock::now() < deadline);
+  return got;
+}
+
+TEST(TransportTest, EndsAndFailuresReadAsOnThePlainSocket) {
+  {
+    SCOPED_TRACE("peer closes after the handshake");
+    TlsPair pair;
+    ASSERT_TRUE(Handshake(pair.server, pair.client));
+    pair.client.Close();
+    EXPECT_EQ(ReceiveOne(pair.server).status, IoStatus::Closed);
+  }
+  {
+    SCOPED_TRACE("peer is no TLS server");
+    std::string error;
+    auto [accepted, connected] = ConnectedSockets();
+    Transport client(std::move(connected), TlsContext::ForClient(error));
+    ASSERT_EQ(accepted.Send("not a TLS record at all\r\n", 25).status, IoStatus::Ok);
+    EXPECT_EQ(ReceiveOne(client).status, IoStatus::Failed);
+    EXPECT_EQ(client.PeerFingerprint(), "");
+  }
+}
+
+TEST(TransportTest, ServerContextRefusesFilesItCannotUse) {
+  Identity identity, other;
+  struct Case {
+    const char* name;
+    std::string certificate, key, expected;
+  };
+  const Case cases[] = {
+      {"missing certificate", identity.folder / "none.pem", identity.keyPath, "cannot be used"},
+      {"missing key", identity.certificatePath, identity.folder / "none.pem", "cannot be used"},
+      {"key of another certificate", identity.certificatePath, other.keyPath, "mismatch"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string error;
+    EXPECT_EQ(TlsContext::ForServer(c.certificate, c.key, error), nullptr);
+    EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+  }
+}
+
+TEST(TransportTest, EachMadeCertificateHasItsOwnFingerprint) {
+  Identity a, b;
+  const std::string fingerprint = TlsCredentials::FingerprintOfPem(a.certificatePem);
+  EXPECT_EQ(fingerprint.size(), 32u * 3 - 1);
+  EXPECT_NE(fingerprint, TlsCredentials::FingerprintOfPem(b.certificatePem));
+  EXPECT_EQ(TlsCredentials::FingerprintOfPem("no certificate"), "");
+}
+
+}  // namespace
+}  // namespace platform
