@@ -56,6 +56,7 @@ void CBrannockDoc::OnProjectTreeReply(const Msg& reply) {
     return;
   }
   MarkInstructionFailed(stamp, true);
+  AskRights();
   for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
     SendHint(ClientHints::kProjectTree, view);
   }

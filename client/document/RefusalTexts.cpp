@@ -1,5 +1,6 @@
 #include "client/document/RefusalTexts.h"
 
+#include "client/document/RequestRoles.h"
 #include "client/library/ProjectNode.h"
 #include "client/library/ProjectTree.h"
 
@@ -70,4 +71,11 @@ std::string RefusalTexts::DeleteProject(const std::string& question, const std::
                                                    " listed so far; some lists have not been read yet).";
   return question + "\n\"" + projectName + "\" is deleted with " +
          Counted(subProjects, "sub-project", "sub-projects") + " and " + what;
+}
+
+std::optional<std::string> RefusalTexts::Rights(MessageId request) {
+  const std::optional<RequestRole> needed = RoleForRequest(request);
+  if (!needed) return std::nullopt;
+  return std::string("Your account may not ") + needed->action + " in this project. Ask the administrator for the " +
+         AccountRights::RoleName(needed->role) + " role here.";
 }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "common/MessageIds.h"
+
 class ProjectTree;
 
 class RefusalTexts {
@@ -24,4 +26,10 @@ class RefusalTexts {
   // and documents (`allDocumentsKnown` false: some lists were never read, so more may go).
   static std::string DeleteProject(const std::string& question, const std::string& projectName, int subProjects,
                                    int documents, bool allDocumentsKnown);
+
+  // The server's result code for a request the account's role does not allow.
+  static constexpr int kRightsCode = 62;
+  // Why the account may not make `request` in a project, and the role that would allow
+  // it; none for a request no role governs.
+  static std::optional<std::string> Rights(MessageId request);
 };

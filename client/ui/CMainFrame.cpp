@@ -30,6 +30,8 @@ namespace {
 
 constexpr const char* kHelpPage = "qrc:/brannock/brannock-help.html";
 constexpr const char* kProgramIcon = ":/brannock/brannock-program.xpm";
+constexpr const char* kPlainStatusTip = "wexPlainStatusTip";
+constexpr const char* kPlainToolTip = "wexPlainToolTip";
 constexpr int kSeparator = 0;
 
 // A command's menu text and its prompt: the status-bar text up to the line break,
@@ -172,6 +174,9 @@ QAction* CMainFrame::MakeAction(int command) {
     action->setStatusTip(prompt.left(lineBreak));
     action->setWhatsThis(prompt.left(lineBreak));   // what Shift+F1 and a click show
     action->setToolTip(lineBreak < 0 ? QString(entry.text).remove('&') : prompt.mid(lineBreak + 1));
+    // Kept, for when the account's rights stop forbidding the command.
+    action->setProperty(kPlainStatusTip, action->statusTip());
+    action->setProperty(kPlainToolTip, action->toolTip());
     if (entry.icon != nullptr) action->setIcon(QIcon(QString(":/brannock/brannock-%1.xpm").arg(entry.icon)));
     action->setCheckable(IsToggle(command));
     connect(action, &QAction::triggered, this, [this, command] { RunRoutedCommand(command); });
@@ -236,6 +241,10 @@ void CMainFrame::RefreshCommands() {
   for (const auto& [command, action] : actions_) {
     const CommandStatus status = router_.Query(command);
     action->setEnabled(status.enabled);
+    // A command the rights forbid says so where the pointer rests on it.
+    const QString note = QString::fromStdString(router_.RightsNote(command));
+    action->setStatusTip(note.isEmpty() ? action->property(kPlainStatusTip).toString() : note);
+    action->setToolTip(note.isEmpty() ? action->property(kPlainToolTip).toString() : note);
     if (action->isCheckable()) action->setChecked(status.checked);
   }
 }

@@ -7,12 +7,16 @@
 // the document goes; it reaches the document only through the reference it is given.
 #include "client/ui/CListViewEx.h"
 
+#include <optional>
+#include <string>
+
 #include "client/document/DocumentViews.h"
 #include "client/rules/DocumentCommandRules.h"
 #include "client/rules/DocumentRowModel.h"
 #include "client/rules/TreeCommandRules.h"
 #include "client/ui/CommandTarget.h"
 #include "client/ui/DocumentRowIcons.h"
+#include "common/MessageIds.h"
 #include "platform/Clock.h"
 #include "platform/NumberLocale.h"
 
@@ -43,6 +47,7 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   void OnInitialUpdate();
 
   CommandStatus QueryCommand(int command) override;
+  std::string RightsNote(int command) override;
   void RunCommand(int command) override;
 
   // The file listing the documents of a drag, in the library folder.
@@ -62,6 +67,10 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   DocumentCommandRules::Situation CurrentSituation();
   ProjectNode* FindCurrentProject();
   CommandStatus Shared(TreeCommandRules::Command command) const;
+  // The commands' states before the account's rights in the current project are applied.
+  CommandStatus QueryIgnoringRights(int command);
+  // The request a list command sends; none for the window's own commands.
+  static std::optional<MessageId> RequestOf(int command);
   bool IsClosePending() const;
 
   // Rebuilds the rows from the cache file (or, `keepList`, from the list in memory).

@@ -10,7 +10,9 @@
 #include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <map>
+#include <optional>
 
 #include "client/ui/CAboutDlg.h"
 #include "client/ui/CAddToLibraryDlg.h"
@@ -322,5 +324,57 @@ TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
     dialog->hide();
   }
 }
+
+// The tree's Delete for the project "Plans" against a server serving `role` there
+// (none: a server without rights), with the line the command then shows.
+struct DeleteCase {
+  const char* what;
+  std::optional<AccountRole> role;
+  bool enabled;
+  const char* note;   // null: the command's own tip
+};
+
+class ClientWindowsRightsTest : public ClientWindowsTest, public ::testing::WithParamInterface<DeleteCase> {
+ protected:
+  void RegisterCounters() override {
+    ClientWindowsTest::RegisterCounters();
+    if (GetParam().role) ServeRights();
+  }
+};
+
+TEST_P(ClientWindowsRightsTest, DeleteFollowsTheRoleInTheSelectedProject) {
+  const DeleteCase& c = GetParam();
+  if (c.role) GrantRights({{AccountRole::kReader, "", "Readers"}, {*c.role, library_ + "->Plans", "Planners"}});
+  const std::string plans = NewProject("", "Plans");
+  QAction* remove = frame_->Action(CommandIds::kDelete);
+  const QString plainTip = remove->toolTip();
+  const QString plainPrompt = remove->statusTip();
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  CBrannockDoc* document = Windows().front()->GetDocument();
+  const auto shown = [&] {
+    const ProjectNode* node = document->GetProjectTree().FindProjectByPath(plans);
+    return node != nullptr && node->GetTreeItem() != 0 && (!c.role || document->GetRights().has_value());
+  };
+  ASSERT_TRUE(PassUntil(shown));
+  document->SetCurrentProject(document->GetProjectTree().FindProjectByPath(plans)->GetTreeItem());
+  frame_->RefreshCommands();
+  EXPECT_EQ(remove->isEnabled(), c.enabled);
+  EXPECT_EQ(remove->toolTip(), c.note == nullptr ? plainTip : QString(c.note));
+  EXPECT_EQ(remove->statusTip(), c.note == nullptr ? plainPrompt : QString(c.note));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roles, ClientWindowsRightsTest,
+    ::testing::Values(
+        DeleteCase{"author", AccountRole::kAuthor, false,
+                   "Your account may not delete in this project. Ask the administrator for the publisher role here."},
+        DeleteCase{"publisher", AccountRole::kPublisher, true, nullptr},
+        DeleteCase{"earlier server", std::nullopt, true, nullptr}),
+    [](const ::testing::TestParamInfo<DeleteCase>& info) {
+      std::string name = info.param.what;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
 
 }  // namespace

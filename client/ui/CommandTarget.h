@@ -3,6 +3,8 @@
 // turn (focused view, library window, main frame, application) until one handles
 // the command: when a menu opens, on each toolbar refresh and again on invocation,
 // so a command whose state went stale while its button was shown does nothing.
+#include <string>
+
 struct CommandStatus {
   bool handled = false;   // this target answers for the command
   bool enabled = false;
@@ -16,4 +18,7 @@ class CommandTarget {
   virtual CommandStatus QueryCommand(int command) = 0;
   // Runs a command this target handles and reported enabled a moment ago.
   virtual void RunCommand(int command) = 0;
+  // Why a command this target handles is off because the account's rights forbid it;
+  // "" when they do not (and for targets that know no rights).
+  virtual std::string RightsNote(int /*command*/) { return std::string(); }
 };
