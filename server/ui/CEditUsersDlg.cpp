@@ -279,6 +279,25 @@ void CEditUsersDlg::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
+void CEditUsersDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible()) RefreshFromTable();
+}
+
+void CEditUsersDlg::RefreshFromTable() {
+  if (mode_ == kBrowsing) {
+    FillUserList(selectedId_);
+    ShowSelectedAccount();
+    UpdateControls();
+    return;
+  }
+  const int edited = selectedId_;
+  FillUserList(edited);
+  selectedId_ = edited;
+  if (edited < 0) userList_->clearSelection();
+  UpdateControls();
+}
+
 void CEditUsersDlg::OnEnterInDetails() {
   if (mode_ == kBrowsing) return;
   modified_ = true;  // Enter saves what is shown, typed or not

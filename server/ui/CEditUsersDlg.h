@@ -78,6 +78,9 @@ class CEditUsersDlg : public QDialog {
   // Enter presses the focused button; in the connection type box it saves, as in
   // every other detail field.
   void keyPressEvent(QKeyEvent* event) override;
+  // Coming back to the dialog shows the accounts as the table holds them now: the
+  // shell may have changed them meanwhile.
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildControls();
@@ -94,6 +97,9 @@ class CEditUsersDlg : public QDialog {
   // Rebuilds the list from the table and selects the row of `selectId` (< 0: the
   // first row); the selected id becomes the selected row's, -1 for none.
   void FillUserList(int selectId);
+  // The list afresh from the table; browsing, the selected account's details too.
+  // Details being typed are kept, and so is the account they belong to.
+  void RefreshFromTable();
   // Selects and shows the row of `id` without acting on it (none: no selection).
   void SelectRow(int id);
   QTreeWidgetItem* RowOf(int id) const;  // null when the list has none

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -170,6 +171,39 @@ TEST_F(EditUsersDlgTest, ControlStatesFollowTheMode) {
     Type("ipAddressEdit", "10.0.0.9");
     EXPECT_TRUE(On("saveButton"));
   });
+}
+
+TEST_F(EditUsersDlgTest, ComingBackToTheDialogShowsAccountsAddedMeanwhileAndKeepsWhatIsTyped) {
+  struct Case {
+    const char* what;
+    std::function<void()> before;   // what the dialog is doing when the shell adds an account
+    CEditUsersDlg::Mode mode;
+    QString shownName;
+  };
+  const Case cases[] = {
+      {"browsing", [] {}, CEditUsersDlg::kBrowsing, "ann"},
+      {"adding", [&] { dialog_->AddNewUser(); Type("nameEdit", "carl"); }, CEditUsersDlg::kAdding, "carl"},
+  };
+  int added = 0;
+  for (const Case& c : cases) {
+    Run([&] {
+      c.before();
+      const std::optional<UserAccount> shellUser = server_.AddUser("shell" + std::to_string(++added), "pw");
+      ASSERT_TRUE(shellUser) << c.what;
+      EXPECT_EQ(Row(shellUser->GetId()), nullptr) << c.what;
+      dialog_->activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get())) << c.what;
+      QEvent activation(QEvent::ActivationChange);
+      QApplication::sendEvent(dialog_.get(), &activation);
+      EXPECT_NE(Row(shellUser->GetId()), nullptr) << c.what;
+      EXPECT_EQ(dialog_->GetMode(), c.mode) << c.what;
+      EXPECT_EQ(Find<QLineEdit>("nameEdit")->text(), c.shownName) << c.what;
+      if (c.mode != CEditUsersDlg::kBrowsing) {
+        notifier_.QueueAnswer(NotifyAnswer::No);   // leave without saving
+        dialog_->reject();
+      }
+    });
+  }
 }
 
 TEST_F(EditUsersDlgTest, ChangesReachTheUsersFile) {

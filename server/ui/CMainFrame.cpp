@@ -48,7 +48,10 @@ void ApplyPrompt(QAction& action, const Prompt& prompt) {
 CMainFrame::CMainFrame(ConsoleRuntime& runtime, const std::string& libraryName, Commands commands, QWidget* parent)
     : QMainWindow(parent), view_(new CWexmoorView(runtime, this)), commands_(std::move(commands)) {
   setObjectName("CMainFrame");
-  setWindowTitle(QString::fromStdString(libraryName) + " - Wexmoor");
+  ShowLibraryName(libraryName);
+  connect(view_, &CWexmoorView::refreshed, this, [this] {
+    if (!view_->Snapshot().libraryName.empty()) ShowLibraryName(view_->Snapshot().libraryName);
+  });
   setWindowIcon(QIcon(kProgramIcon));
   platform::ui::HelpWindow::SetPage(QUrl(kHelpPage));
   auto* scroller = new QScrollArea(this);
@@ -61,6 +64,10 @@ CMainFrame::CMainFrame(ConsoleRuntime& runtime, const std::string& libraryName, 
   BuildMenus();
   BuildToolBar();
   view_->OnInitialUpdate();
+}
+
+void CMainFrame::ShowLibraryName(const std::string& name) {
+  setWindowTitle(QString::fromStdString(name) + " - Wexmoor");
 }
 
 QAction* CMainFrame::Action(int command) const {
@@ -105,7 +112,11 @@ void CMainFrame::BuildMenus() {
       action->setEnabled(false);
       continue;
     }
-    connect(action, &QAction::triggered, this, [this, run = found->second] { run(this); });
+    connect(action, &QAction::triggered, this, [this, run = found->second] {
+      run(this);
+      // What the command changed (a new library name, say) shows at once.
+      view_->OnTimer();
+    });
   }
 
   QMenu* help = menuBar()->addMenu("&Help");

@@ -70,6 +70,7 @@ class CMainFrame : public QMainWindow {
 
  private:
   QAction* AddCommand(QMenu* menu, int command, const char* text);
+  void ShowLibraryName(const std::string& name);
   void BuildMenus();
   void BuildToolBar();
   // True when no user is connected or the user agrees to exit all the same.
