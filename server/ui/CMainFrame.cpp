@@ -33,6 +33,7 @@ constexpr Prompt kPrompts[] = {
     {CMainFrame::kSetServerAddress, "Set Server IP Address\nSet IP Address", ":/wexmoor/address.xpm"},
     {CMainFrame::kSetLibraryName, "Set the name of the Library\nSet Library Name", ":/wexmoor/libraryname.xpm"},
     {CMainFrame::kCheckOutControl, "Change check-out control settings", nullptr},
+    {CMainFrame::kGroupAdministration, "Make and change the groups that give accounts their rights\nGroups", nullptr},
 };
 
 void ApplyPrompt(QAction& action, const Prompt& prompt) {
@@ -101,6 +102,7 @@ void CMainFrame::BuildMenus() {
 
   QMenu* administration = menuBar()->addMenu("&Administration");
   const std::pair<int, const char*> administrationItems[] = {{kUserAdministration, "&User Administration ..."},
+                                                             {kGroupAdministration, "&Groups ..."},
                                                              {kSetRootPath, "Set &Root Path ..."},
                                                              {kSetServerAddress, "Set Server &IP Address"},
                                                              {kSetLibraryName, "Set &Library Name ..."},
