@@ -172,9 +172,11 @@ void CEditUsersDlg::BuildControls() {
     groupButtons_[i] = MakeButton(groupBox, groupTexts[i], kGroupButtonNames[i]);
     groupButtonColumn->addWidget(groupButtons_[i]);
   }
-  groupGrid->addWidget(groupsLeft_, 0, 0);
-  groupGrid->addLayout(groupButtonColumn, 0, 1);
-  groupGrid->addWidget(groupsRight_, 0, 2);
+  groupGrid->addWidget(new QLabel("Groups the user is not in", groupBox), 0, 0);
+  groupGrid->addWidget(new QLabel("Groups the user is in", groupBox), 0, 2);
+  groupGrid->addWidget(groupsLeft_, 1, 0);
+  groupGrid->addLayout(groupButtonColumn, 1, 1);
+  groupGrid->addWidget(groupsRight_, 1, 2);
 
   certificateButton_ = MakeButton(this, "Create Connection Certificate ...", "certificateButton");
   saveButton_ = MakeButton(this, "Save Changes", "saveButton");

@@ -59,7 +59,7 @@ CGroupsDlg::CGroupsDlg(CWexmoorDoc& document, QWidget* parent) : QDialog(parent)
                          "also checks out, checks in and adds, a publisher also publishes, deletes and renames.");
   projects_ = new QTreeWidget(this);
   projects_->setObjectName("groupProjects");
-  projects_->setHeaderLabel("Projects covered (none ticked: the whole library)");
+  projects_->setHeaderLabel("Projects covered");
   projects_->setWhatsThis("Tick the projects the group covers; each covers its sub-projects too.");
   std::map<std::string, QTreeWidgetItem*> byPath;
   for (const ProjectPlace& place : ListProjectPlaces(document_)) {
@@ -92,6 +92,7 @@ CGroupsDlg::CGroupsDlg(CWexmoorDoc& document, QWidget* parent) : QDialog(parent)
   auto* details = new QVBoxLayout;
   details->addLayout(form);
   details->addWidget(projects_);
+  details->addWidget(new QLabel("None ticked: the whole library.", this));
   auto* panes = new QHBoxLayout;
   panes->addWidget(groupList_);
   panes->addLayout(details, 2);
