@@ -19,95 +19,68 @@ namespace {
 
 using platform::NotifyAnswer;
 
-class GroupsDlgTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(server_.Start());
-    ServerProject plans;
-    ASSERT_EQ(server_.Document().CreateProject("", "Plans", "", plans, false), 0);
-    dialog_ = std::make_unique<CGroupsDlg>(server_.Document());
-  }
-
-  template <typename Widget>
-  Widget* Find(const char* name) {
-    Widget* widget = dialog_->findChild<Widget*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  void Select(const std::string& group) {
-    QListWidget* list = Find<QListWidget>("groupList");
+TEST(GroupsDlgTest, EachButtonChangesTheStoredGroupsAndRefusalsNameTheirRule) {
+  platform::ui::ScriptedNotifier notifier;
+  TestServer server;
+  ASSERT_TRUE(server.Start());
+  ServerProject created;
+  ASSERT_EQ(server.Document().CreateProject("", "Plans", "", created, false), 0);
+  CGroupsDlg dialog(server.Document());
+  const std::string plans = server.Document().GetSettings().GetLibraryName() + "->Plans";
+  // Selects `group` and shows the name, role and tick given, as the user would.
+  const auto show = [&](const std::string& group, const char* name, int role, bool tickPlans) {
+    auto* list = dialog.findChild<QListWidget*>("groupList");
     for (int i = 0; i < list->count(); ++i) list->item(i)->setSelected(list->item(i)->text().toStdString() == group);
-  }
-  void Show(const std::string& name, int role, bool tickPlans) {
-    Find<QLineEdit>("groupName")->setText(QString::fromStdString(name));
-    emit Find<QLineEdit>("groupName")->textEdited(Find<QLineEdit>("groupName")->text());
-    Find<QComboBox>("groupRole")->setCurrentIndex(role);
-    Find<QTreeWidget>("groupProjects")->topLevelItem(0)->setCheckState(0, tickPlans ? Qt::Checked : Qt::Unchecked);
-  }
-  // The stored group of that name as "role over subtrees"; "" when there is none.
-  std::string Stored(const std::string& name) {
-    for (const GroupAdministration::GroupView& group : GroupAdministration(server_.Document()).List()) {
+    auto* edit = dialog.findChild<QLineEdit*>("groupName");
+    edit->setText(name);
+    emit edit->textEdited(edit->text());
+    dialog.findChild<QComboBox*>("groupRole")->setCurrentIndex(role);
+    dialog.findChild<QTreeWidget*>("groupProjects")->topLevelItem(0)->setCheckState(0, tickPlans ? Qt::Checked
+                                                                                                 : Qt::Unchecked);
+  };
+  // The stored group as "role subtree..."; "" when there is none.
+  const auto stored = [&](const std::string& name) {
+    std::string text;
+    for (const GroupAdministration::GroupView& group : GroupAdministration(server.Document()).List()) {
       if (group.name != name) continue;
-      std::string text = GroupRoleText(group.role);
+      text = GroupRoleText(group.role);
       for (const std::string& subtree : group.subtrees) text += " " + subtree;
-      return text;
     }
-    return "";
-  }
-  std::string LastText() const {
-    const std::vector<platform::Notification> received = notifier_.Received();
-    return received.empty() ? "" : received.back().text;
-  }
-
-  platform::ui::ScriptedNotifier notifier_;
-  TestServer server_;
-  std::unique_ptr<CGroupsDlg> dialog_;
-};
-
-TEST_F(GroupsDlgTest, EachButtonChangesTheStoredGroupsAndRefusalsNameTheirRule) {
-  const std::string plans = server_.Document().GetSettings().GetLibraryName() + "->Plans";
+    return text;
+  };
   struct Step {
     const char* what;
     std::function<void()> act;
     std::string group;
-    std::string stored;        // the group as then stored; "" gone
-    std::string textStart;     // what the last message begins with; "" none expected
+    std::string stored;      // "": gone
+    std::string lastText;    // how the last message begins
   };
   const Step steps[] = {
-      {"new over a ticked project", [&] { Show("Roofers", 1, true); dialog_->NewGroup(); }, "Roofers",
-       "author " + plans, ""},
-      {"a name against the rule", [&] { Show("../x", 0, false); dialog_->NewGroup(); }, "../x", "", "Group name: "},
-      {"rename", [&] { Select("Roofers"); Show("Roof team", 1, true); dialog_->RenameGroup(); }, "Roof team",
-       "author " + plans, ""},
-      {"widening to the whole library is asked and No keeps it",
+      {"new", [&] { show("", "Roofers", 1, true); dialog.NewGroup(); }, "Roofers", "author " + plans, ""},
+      {"a name against the rule", [&] { show("Roofers", "../x", 0, false); dialog.NewGroup(); }, "../x", "",
+       "Group name: "},
+      {"rename", [&] { show("Roofers", "Roof team", 1, true); dialog.RenameGroup(); }, "Roof team",
+       "author " + plans, "Group name: "},
+      {"widening to the whole library asks; No keeps it",
        [&] {
-         Select("Roof team");
-         Show("Roof team", 2, false);
-         notifier_.QueueAnswer(NotifyAnswer::No);
-         dialog_->SaveGroup();
+         show("Roof team", "Roof team", 2, false);
+         notifier.QueueAnswer(NotifyAnswer::No);
+         dialog.SaveGroup();
        },
        "Roof team", "author " + plans, "With no project ticked"},
-      {"a new role saved", [&] { Select("Roof team"); Show("Roof team", 2, true); dialog_->SaveGroup(); },
-       "Roof team", "publisher " + plans, "With no project ticked"},
-      {"delete answered No keeps it",
+      {"delete asks; Yes deletes",
        [&] {
-         Select("Roof team");
-         notifier_.QueueAnswer(NotifyAnswer::No);
-         dialog_->DeleteGroup();
-       },
-       "Roof team", "publisher " + plans, "Delete the group Roof team?"},
-      {"delete answered Yes",
-       [&] {
-         Select("Roof team");
-         notifier_.QueueAnswer(NotifyAnswer::Yes);
-         dialog_->DeleteGroup();
+         show("Roof team", "Roof team", 1, true);
+         notifier.QueueAnswer(NotifyAnswer::Yes);
+         dialog.DeleteGroup();
        },
        "Roof team", "", "Delete the group Roof team?"},
   };
   for (const Step& step : steps) {
     step.act();
-    EXPECT_EQ(Stored(step.group), step.stored) << step.what;
-    EXPECT_EQ(LastText().rfind(step.textStart, 0), 0u) << step.what << ": " << LastText();
+    EXPECT_EQ(stored(step.group), step.stored) << step.what;
+    const std::string last = notifier.Received().empty() ? "" : notifier.Received().back().text;
+    EXPECT_EQ(last.rfind(step.lastText, 0), 0u) << step.what << ": " << last;
   }
 }
 
