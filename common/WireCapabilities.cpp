@@ -29,7 +29,7 @@ std::optional<unsigned> HexDigitValue(char c) {
 
 }  // namespace
 
-WireCapabilities WireCapabilities::Ours() { return {}; }
+WireCapabilities WireCapabilities::Ours() { return WireCapabilities().With(WireExtension::kRights); }
 
 bool WireCapabilities::Has(WireExtension extension) const { return (bits_ & BitOf(extension)) != 0; }
 
