@@ -5,6 +5,7 @@
 #include "client/document/RefusalTexts.h"
 #include "client/document/RequestRoles.h"
 #include "common/RecordFields.h"
+#include "common/ResultCodes.h"
 #include "common/StringHelpers.h"
 #include "common/WireCapabilities.h"
 #include "platform/Notifier.h"
@@ -16,13 +17,14 @@ bool IsRightsCode(const std::string& body) {
   std::int32_t number = 0;
   std::string rest = ReadIntField(number, body);
   TrimString(rest);
-  return number == RefusalTexts::kRightsCode && rest.empty() && !body.empty();
+  return number == kRightsRefusedCode && rest.empty() && !body.empty();
 }
 
 }  // namespace
 
 bool CBrannockDoc::ServerSpeaksRights() const {
-  return !IsLinkEnded() && connection_->GetServerCapabilities().Has(WireExtension::kRights);
+  // Not while the link logs on again: the server reached may announce otherwise.
+  return IsReady() && connection_->GetServerCapabilities().Has(WireExtension::kRights);
 }
 
 bool CBrannockDoc::MayRequest(const ProjectNode& project, MessageId request) {

@@ -6,23 +6,29 @@
 
 #include "client/document/RefusalTexts.h"
 #include "client/link/ServerErrorTexts.h"
+#include "common/ResultCodes.h"
 #include "testsupport/ClientLibraryTest.h"
 
 namespace {
 
 using namespace client_test;
 
-// Refuses every project deletion and creation with the rights code; serves rights when `Param`.
+// Refuses every project deletion and creation with the rights code; serves the rows
+// granted when `Param`, else lists no rights, as an earlier server.
 class RightsRefusalTest : public ClientLibraryTest, public ::testing::WithParamInterface<bool> {
  protected:
   void RegisterCounters() override {
     for (const auto& [request, refusal] : {std::pair{MSGID_DELETE_PROJECT, MSGID_DELETE_PROJECT_FAILED},
                                            std::pair{MSGID_ADD_PROJECT, MSGID_ADD_PROJECT_FAILED}}) {
       server_.Dispatcher().Register(request, [refusal = refusal](RTE& engine, const Msg& message) {
-        return RequestDispatcher::SendReply(engine, message, refusal, AppendIntField(RefusalTexts::kRightsCode, ""));
+        return RequestDispatcher::SendReply(engine, message, refusal, AppendIntField(kRightsRefusedCode, ""));
       });
     }
-    if (GetParam()) ServeRights();
+    if (GetParam()) {
+      ServeRights();
+    } else {
+      server_.Dispatcher().Register(MSGID_LIST_RIGHTS, {});   // a server of an earlier build
+    }
   }
 };
 
@@ -38,7 +44,7 @@ TEST_P(RightsRefusalTest, RightsAreAskedAfterEachTreeAndRefusalsNameTheRequestAn
   EXPECT_EQ(rightsRequests_, served ? 1 : 0);   // once, after the tree of the logon
 
   const std::string root = document->GetProjectTree().GetRoot().GetIndexName();
-  const std::string plain = ServerErrorTexts::Lookup(ServerErrorTexts::FilePath(work_), RefusalTexts::kRightsCode);
+  const std::string plain = ServerErrorTexts::Lookup(ServerErrorTexts::FilePath(work_), kRightsRefusedCode);
   struct Case {
     std::function<void()> send;
     std::string text;   // from a server that serves rights; an earlier one's code keeps its plain text

@@ -27,8 +27,6 @@ class RefusalTexts {
   static std::string DeleteProject(const std::string& question, const std::string& projectName, int subProjects,
                                    int documents, bool allDocumentsKnown);
 
-  // The server's result code for a request the account's role does not allow.
-  static constexpr int kRightsCode = 62;
   // Why the account may not make `request` in a project, and the role that would allow
   // it; none for a request no role governs.
   static std::optional<std::string> Rights(MessageId request);

@@ -173,7 +173,7 @@ TEST_F(ServerLink, AnExtensionRequestTheServerDidNotAnnounceIsNeverSent) {
   Link link;
   ASSERT_TRUE(link.Start(account_.connection, account_.entry));
   ASSERT_TRUE(link.WaitLoggedOn());
-  EXPECT_TRUE(link.connection.GetServerCapabilities().IsEmpty());
+  EXPECT_FALSE(link.connection.GetServerCapabilities().Has(WireExtension::kUndoCheckOut));
   Msg undo = Request(MSGID_UNDO_CHECK_OUT, "");
   EXPECT_EQ(link.connection.SendMessage(undo), IPConnection::kNotServed);
   // The link is untouched: the server never saw the request.

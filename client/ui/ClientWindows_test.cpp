@@ -37,6 +37,7 @@
 #include "platform/ui/KeyboardWalk_test.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/store/LibraryGroups.h"
 #include "testsupport/ClientLibraryTest.h"
 
 namespace {
@@ -325,8 +326,8 @@ TEST_F(ClientWindowsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) {
   }
 }
 
-// The tree's Delete for the project "Plans" against a server serving `role` there
-// (none: a server without rights), with the line the command then shows.
+// The tree's Delete for the project "Plans" when the account's role there is `role`
+// (none: a server of an earlier build, without rights), with the line the command shows.
 struct DeleteCase {
   const char* what;
   std::optional<AccountRole> role;
@@ -338,14 +339,20 @@ class ClientWindowsRightsTest : public ClientWindowsTest, public ::testing::With
  protected:
   void RegisterCounters() override {
     ClientWindowsTest::RegisterCounters();
-    if (GetParam().role) ServeRights();
+    if (!GetParam().role) server_.Dispatcher().Register(MSGID_LIST_RIGHTS, {});
   }
 };
 
 TEST_P(ClientWindowsRightsTest, DeleteFollowsTheRoleInTheSelectedProject) {
   const DeleteCase& c = GetParam();
-  if (c.role) GrantRights({{AccountRole::kReader, "", "Readers"}, {*c.role, library_ + "->Plans", "Planners"}});
   const std::string plans = NewProject("", "Plans");
+  if (c.role) {   // the role over Plans only: out of the publishers, into a group of its own
+    ASSERT_TRUE(Store().GetGroups().Change([&](GroupTable& table) {
+      std::erase(table.Find(LibraryGroups::kPublishers)->members, ann_.GetId());
+      table.groups.push_back({"Planners", static_cast<GroupRole>(*c.role), {plans}, {ann_.GetId()}});
+      return true;
+    }));
+  }
   QAction* remove = frame_->Action(CommandIds::kDelete);
   const QString plainTip = remove->toolTip();
   const QString plainPrompt = remove->statusTip();
@@ -357,6 +364,7 @@ TEST_P(ClientWindowsRightsTest, DeleteFollowsTheRoleInTheSelectedProject) {
     return node != nullptr && node->GetTreeItem() != 0 && (!c.role || document->GetRights().has_value());
   };
   ASSERT_TRUE(PassUntil(shown));
+  EXPECT_EQ(document->GetRights().has_value(), c.role.has_value());
   document->SetCurrentProject(document->GetProjectTree().FindProjectByPath(plans)->GetTreeItem());
   frame_->RefreshCommands();
   EXPECT_EQ(remove->isEnabled(), c.enabled);

@@ -75,12 +75,12 @@ bool CWexmoorDoc::OnNewDocument() {
   }
   if (!usersFileLoaded && !LoadUsersFile(root)) return false;
   settings_.SetRootPath(root);
-  if (!OpenGroupsFile(root)) return false;
   CheckLibraryWritable();
   RecoverJournal();
   if (!LoadInventory() || !RebaseCopiedProjects() || !LoadInternalNameCounters(projects_.GetSize() == 0)) {
     return FailStart("its records could not be loaded (the reason is above)");
   }
+  if (!OpenGroupsFile(root)) return false;
   CreateFolders(EnsureTrailingBackslash(root) + kTemporaryFolderName);
   CreateFolders(JournalFolder());
   SweepLeftovers();

@@ -275,6 +275,12 @@ class CWexmoorDoc {
   // Whether the project of `internalName` is an edition, read under the tree latch;
   // false when there is no such project.
   bool IsEditionProject(const std::string& internalName);
+  // The internal names of the project and its ancestors, the project first and a
+  // top-level project last, read under the tree latch; empty when there is no such project.
+  std::vector<std::string> ProjectChain(const std::string& internalName);
+  // The project as the tree and the administration show it ("Library->Project->Sub");
+  // empty when there is no such project.
+  std::string ProjectPath(const std::string& internalName);
   // --- end of project-tree look-up for the tree requests ---
 
   // --- the fields other store parts work on ---
