@@ -29,7 +29,9 @@ std::optional<unsigned> HexDigitValue(char c) {
 
 }  // namespace
 
-WireCapabilities WireCapabilities::Ours() { return WireCapabilities().With(WireExtension::kUndoCheckOut); }
+WireCapabilities WireCapabilities::Ours() {
+  return WireCapabilities().With(WireExtension::kRights).With(WireExtension::kUndoCheckOut);
+}
 
 bool WireCapabilities::Has(WireExtension extension) const { return (bits_ & BitOf(extension)) != 0; }
 

@@ -73,7 +73,7 @@ drive() {
 
 program_args=(--workdir "$scratch/server")
 server_windows=()
-for window in users rootpath address libraryname checkout about help; do
+for window in users groups rootpath address libraryname checkout about help; do
   server_windows+=("grab-dialog $window $out/wexmoor-$window.png")
 done
 drive "$build/apps/wexmoor" "wait-ready" "grab $out/wexmoor.png" "${server_windows[@]}" "quit"

@@ -18,11 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "client/document/AccountRights.h"
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/library/DocumentVersionEntry.h"
 #include "client/library/ProjectDocumentList.h"
 #include "client/records/ClientAppState.h"
+#include "common/RecordFields.h"
 #include "platform/Notifier.h"
 #include "platform/ScratchFolder.h"
 #include "server/store/CWexmoorDoc.h"
@@ -112,6 +114,24 @@ class ClientLibraryTest : public ::testing::Test {
       ++counter;
       return standard_.Dispatch(engine, request);
     });
+  }
+  // Serves the rights list (5101) with the rows granted when it is asked, counting the
+  // requests; the server then announces rights. Call from RegisterCounters.
+  void ServeRights() {
+    server_.Dispatcher().Register(MSGID_LIST_RIGHTS, [this](RTE& engine, const Msg& request) {
+      ++rightsRequests_;
+      std::lock_guard lock(rightsMutex_);
+      std::string body = EndRecord(AppendIntField(static_cast<std::int32_t>(rightsRows_.size()), ""));
+      for (const AccountRights::Row& row : rightsRows_) {
+        body += EndRecord(AppendStringField(
+            row.group, AppendStringField(row.projectPath, AppendIntField(static_cast<std::int32_t>(row.role), ""))));
+      }
+      return RequestDispatcher::SendReply(engine, request, MSGID_RIGHTS_LIST, body);
+    });
+  }
+  void GrantRights(std::vector<AccountRights::Row> rows) {
+    std::lock_guard lock(rightsMutex_);
+    rightsRows_ = std::move(rows);
   }
   void AddConnection(const LibraryConnection& connection) {
     platform::CriticalSection::Lock lock(app_->GetProfileLock());
@@ -212,6 +232,9 @@ class ClientLibraryTest : public ::testing::Test {
   std::unique_ptr<CBrannockApp> app_;
   std::mutex shownMutex_;
   std::vector<std::string> shown_;
+  std::atomic<int> rightsRequests_{0};
+  std::mutex rightsMutex_;
+  std::vector<AccountRights::Row> rightsRows_;
   // The answer to every question (a box with Yes and No); the other boxes get Ok.
   std::atomic<platform::NotifyAnswer> questionAnswer_{platform::NotifyAnswer::Ok};
 };

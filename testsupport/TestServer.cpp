@@ -1,5 +1,7 @@
 #include "testsupport/TestServer.h"
 
+#include <algorithm>
+
 #include "common/BuiltInKeys.h"
 #include "common/CertificateFile.h"
 #include "platform/CriticalSection.h"
@@ -95,7 +97,7 @@ UserAccount NewTcpAccount(const std::string& name, const std::string& password, 
 
 std::optional<UserAccount> TestServer::AddUser(const std::string& name, const std::string& password, bool lockoutTrap) {
   UserAccount account = NewTcpAccount(name, password, lockoutTrap);
-  if (!Document().AddUser(account)) return std::nullopt;
+  if (!Document().AddUser(account) || !JoinPublishers({account})) return std::nullopt;
   return Document().GetSettings().FindUser(account.GetId());
 }
 
@@ -110,10 +112,22 @@ std::vector<UserAccount> TestServer::AddUsers(const std::vector<std::string>& na
     if (accounts.back().GetId() == -1) return {};
   }
   for (const UserAccount& account : accounts) settings.AddUser(account);
-  if (!settings.SaveUsers(root_)) return {};
+  if (!settings.SaveUsers(root_) || !JoinPublishers(accounts)) return {};
   std::vector<UserAccount> added;
   for (const UserAccount& account : accounts) added.push_back(*settings.FindUser(account.GetId()));
   return added;
+}
+
+bool TestServer::JoinPublishers(const std::vector<UserAccount>& accounts) const {
+  return Document().GetGroups().Change([&accounts](GroupTable& table) {
+    Group* publishers = table.Find(LibraryGroups::kPublishers);
+    if (publishers == nullptr) return false;
+    for (const UserAccount& account : accounts) {
+      if (!publishers->HasMember(account.GetId())) publishers->members.push_back(account.GetId());
+      table.placedUpTo = std::max(table.placedUpTo, account.GetId());
+    }
+    return true;
+  });
 }
 
 std::unique_ptr<TestClient> TestServer::MakeClient(const UserAccount& account) const {

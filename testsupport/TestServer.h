@@ -42,7 +42,8 @@ class TestServer {
   CWexmoorApp::StartOptions PrepareLibrary();
 
   // Adds a TCP/IP account with a fresh key and logon code through the document;
-  // none when the document refused it.
+  // none when the document refused it. Accounts added here are publishers over the
+  // whole library (besides their default group), as every account of an earlier library.
   std::optional<UserAccount> AddUser(const std::string& name, const std::string& password, bool lockoutTrap = true);
   // Adds many such accounts (no lock-out trap) with one save of the users file, for
   // tests that need hundreds; empty when an id or the save failed.
@@ -78,6 +79,7 @@ class TestServer {
   const std::string& WorkingFolder() const { return work_; }
 
  private:
+  bool JoinPublishers(const std::vector<UserAccount>& accounts) const;
   bool WriteUsersFileWithFreePort();
 
   platform::ScratchFolder scratch_;

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "client/document/AccountRights.h"
 #include "client/document/DocumentViews.h"
 #include "client/document/FolderMapping.h"
 #include "client/document/DoneNotice.h"
@@ -204,6 +205,25 @@ class CBrannockDoc : public LibraryDocument {
   void OnCreateEditionFailed(const Msg& reply);       // 5032
   void OnAddOriginalProjectFailed(const Msg& reply);  // 5035
   // ===== end of reply dispatch =====
+
+  // ===== the account's rights (CBrannockDocRights.cpp) =====
+  // What the server said the account may do; none from a server without rights,
+  // before its list came, or after it refused to list them.
+  const std::optional<AccountRights>& GetRights() const { return rights_; }
+  // Whether the account may make `request` in `project`: always while no rights are
+  // known, so that a server without them sees the behaviour it always saw.
+  bool MayRequest(const ProjectNode& project, MessageId request);
+  // Asks for the rights list (5101) when the server announced rights; after logon and
+  // each tree, and after a refusal for rights.
+  void AskRights();
+  bool ServerSpeaksRights() const;
+  void OnRightsList(const Msg& reply);
+  void OnRightsListFailed(const Msg& reply);
+  // A reply to `request` that refuses it for rights: the refusal is shown in the
+  // user's terms, the instruction failed and the rights asked for again. False for
+  // any other reply.
+  bool HandleRightsRefusal(const Msg& reply, MessageId request);
+  // ===== end of the account's rights =====
 
   // ===== project tree and document-list replies (CBrannockDocListReplies.cpp) =====
   // Shown when a project-added reply (5014, 5036) lacks the new project's names.
@@ -532,6 +552,7 @@ class CBrannockDoc : public LibraryDocument {
   std::string shownLocalFolder_;
   bool publisher_ = true;
   InformationHook informationHook_;
+  std::optional<AccountRights> rights_;
   DocumentListCache listCache_;
   std::map<std::uint32_t, RequestMemory> requestMemory_;
   VersionDeliveries versionDeliveries_;   // by the stamp of SendGetVersion's 5020

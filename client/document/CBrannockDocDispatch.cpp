@@ -43,12 +43,18 @@ auto FindAnswered(Batches& batches, std::uint32_t stamp, int& index) -> decltype
 
 void CBrannockDoc::Dispatch(const Msg& reply) {
   const MessageId id = reply.GetMessageId();
-  unanswered_.erase(reply.GetOriginalStamp());
+  const auto answered = unanswered_.find(reply.GetOriginalStamp());
+  const MessageId request = answered == unanswered_.end() ? 0 : answered->second;
+  if (answered != unanswered_.end()) unanswered_.erase(answered);
   if (!publisher_ && IsPublisherReply(id)) {
     ShowUnhandled(id);
     return;
   }
   const std::uint32_t stamp = reply.GetOriginalStamp();
+  if (HandleRightsRefusal(reply, request)) {
+    requestMemory_.erase(stamp);
+    return;
+  }
   switch (id) {
     case MSGID_BYE:
     case MSGID_LOGON_REFUSED:
@@ -133,6 +139,12 @@ void CBrannockDoc::Dispatch(const Msg& reply) {
     case MSGID_DOCUMENT_RENAMED:
     case MSGID_RENAME_DOCUMENT_FAILED:
       OnRenameDocumentReply(reply);
+      break;
+    case MSGID_RIGHTS_LIST:
+      OnRightsList(reply);
+      break;
+    case MSGID_LIST_RIGHTS_FAILED:
+      OnRightsListFailed(reply);
       break;
     default:   // requests, resend requests and ids outside the protocol
       ShowUnhandled(id);

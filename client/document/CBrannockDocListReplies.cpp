@@ -57,6 +57,7 @@ void CBrannockDoc::OnProjectTreeReply(const Msg& reply) {
   }
   MarkInstructionFailed(stamp, true);
   treeAskedForGoneProject_ = false;
+  AskRights();
   for (std::uint32_t view : {UpdateHint::kTreeView, UpdateHint::kDocumentListView, UpdateHint::kLocalFileListView}) {
     SendHint(ClientHints::kProjectTree, view);
   }

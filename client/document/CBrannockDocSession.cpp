@@ -14,6 +14,8 @@ void CBrannockDoc::RefreshAfterLogon() {
   sessionLogon_ = logons_;
   listsAsked_.clear();
   undelivered_.Clear();
+  // The server reached now may grant other rights, or none at all.
+  rights_.reset();
   scanAfterTree_ = SendRequest(MSGID_REFRESH_PROJECTS, std::string()).has_value();
 }
 

@@ -1,6 +1,7 @@
 #include "client/document/RefusalTexts.h"
 
 #include "client/library/ProjectDocumentList.h"
+#include "client/document/RequestRoles.h"
 #include "client/library/ProjectNode.h"
 #include "client/library/ProjectTree.h"
 #include "client/library/VersionedDocumentList.h"
@@ -156,4 +157,11 @@ std::string RefusalTexts::DeleteProject(const std::string& question, const Proje
   text += ".";
   if (!allKnown) text += "\nSome document lists have not been read yet: more documents than counted may go.";
   return text;
+}
+
+std::optional<std::string> RefusalTexts::Rights(MessageId request) {
+  const std::optional<RequestRole> needed = RoleForRequest(request);
+  if (!needed) return std::nullopt;
+  return std::string("Your account may not ") + needed->action + " in this project. Ask the administrator for the " +
+         AccountRights::RoleName(needed->role) + " role here.";
 }

@@ -8,6 +8,8 @@
 
 class ProjectDocumentList;
 class ProjectNode;
+#include "common/MessageIds.h"
+
 class ProjectTree;
 class VersionedDocumentList;
 
@@ -43,4 +45,8 @@ class RefusalTexts {
   // documents than counted may go).
   static std::string DeleteProject(const std::string& question, const ProjectNode& project,
                                    const DocumentCount& documentCount);
+
+  // Why the account may not make `request` in a project, and the role that would allow
+  // it; none for a request no role governs.
+  static std::optional<std::string> Rights(MessageId request);
 };

@@ -437,6 +437,12 @@ int IPConnection::WriteNextMessage() {
   std::vector<Msg> unserved;
   {
     std::lock_guard lock(mutex_);
+    // Until the server accepts the logon it takes nothing else (anything else ends the
+    // connection), and only then is it known which extensions it speaks: the rest waits.
+    const bool loggingOn = logonState_ == kLogonConnected || logonState_ == kLogonSent;
+    if (loggingOn && !outbound_.empty() && outbound_.front().GetMessageId() != MSGID_LOGON) {
+      return kNothingToDo;
+    }
     // A server reached again after a lost link may no longer speak an extension
     // that was queued for its predecessor: such a request is handed back unsent.
     while (!outbound_.empty() && ExtensionOfRequest(outbound_.front().GetMessageId()) &&

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "client/link/BuiltInErrorTexts.h"
+#include "common/ResultCodes.h"
 #include "platform/ScratchFolder.h"
 
 namespace {
@@ -80,7 +81,7 @@ TEST(ServerErrorTexts, ShippedFileNamesEveryNumberTheServerSends) {
   ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped;
   EXPECT_EQ(BuiltInErrorTexts(), platform::ScratchFolder::Read(shipped));   // built in as it is
   std::set<std::string> texts;
-  constexpr int kLastNumber = 61;
+  constexpr int kLastNumber = kRightsRefusedCode;
   for (int number = 1; number <= kLastNumber; ++number) {
     const std::string text = ServerErrorTexts::Lookup(shipped.string(), number);
     EXPECT_NE(text, kDefault) << number;
@@ -92,6 +93,8 @@ TEST(ServerErrorTexts, ShippedFileNamesEveryNumberTheServerSends) {
   EXPECT_EQ(ServerErrorTexts::Lookup(shipped.string(), kLastNumber + 1), kDefault);
   // A refusal because the library cannot be written says so, never "checked out" or "no longer exists".
   EXPECT_NE(ServerErrorTexts::Lookup(shipped.string(), 57).find("cannot write to the library"), std::string::npos);
+  EXPECT_NE(ServerErrorTexts::Lookup(shipped.string(), kRightsRefusedCode).find("Ask the administrator"),
+            std::string::npos);
 }
 
 }  // namespace

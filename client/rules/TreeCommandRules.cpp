@@ -4,10 +4,24 @@
 #include "client/library/ProjectDocumentList.h"
 #include "platform/Clock.h"
 #include "platform/NumberLocale.h"
+#include "client/rules/CommandRights.h"
 
 namespace {
 
 bool IsPlainProject(const ProjectNode& node) { return !node.IsEdition() && !node.IsSupplement(); }
+
+// The request a command sends for the current project; none for the window's own commands.
+std::optional<MessageId> RequestOf(TreeCommandRules::Command command) {
+  using Command = TreeCommandRules::Command;
+  switch (command) {
+    case Command::kRetrieve: return MSGID_RETRIEVE;
+    case Command::kAdd: return MSGID_ADD_DOCUMENTS;
+    case Command::kPublish: return MSGID_CREATE_EDITION;
+    case Command::kDelete: return MSGID_DELETE_PROJECT;
+    case Command::kRename: return MSGID_RENAME_PROJECT;
+    default: return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -30,6 +44,18 @@ bool TreeCommandRules::IsPublicationUnderWay() const {
 }
 
 TreeCommandRules::State TreeCommandRules::Query(Command command) const {
+  State state = QueryIgnoringRights(command);
+  // A publication under way can always be given up.
+  if (state.enabled && !state.checked && RightsRefusal(command)) state.enabled = false;
+  return state;
+}
+
+std::optional<std::string> TreeCommandRules::RightsRefusal(Command command) const {
+  const std::optional<MessageId> request = RequestOf(command);
+  return request ? CommandRights(document_).Refusal(*request) : std::nullopt;
+}
+
+TreeCommandRules::State TreeCommandRules::QueryIgnoringRights(Command command) const {
   const ProjectNode* current = CurrentProject();
   const bool free = !IsPublicationUnderWay();
   const bool publisher = document_.IsPublisher();

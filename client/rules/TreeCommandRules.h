@@ -2,6 +2,7 @@
 // The rules behind the library tree's commands, drags and information text, read
 // from the document's state: the current project, the publication flags, the program
 // (only the publisher publishes, deletes and renames), the local selection and the tips.
+#include <optional>
 #include <string>
 
 class CBrannockDoc;
@@ -21,7 +22,10 @@ class TreeCommandRules {
 
   // While a publication is prepared or runs, only publishing, confirming, choosing
   // the local folder and the tips stay; while it runs, publishing and confirming go too.
+  // A command whose request the account's role in the current project does not allow is off.
   State Query(Command command) const;
+  // Why the account's role in the current project forbids the command; none when it does not.
+  std::optional<std::string> RightsRefusal(Command command) const;
   // True while the tree's own actions (drags, refreshes, commands other than the
   // publication's) are held back by a publication.
   bool IsPublicationUnderWay() const;
@@ -40,6 +44,7 @@ class TreeCommandRules {
   bool MayDropProject(const std::string& dragged, const ProjectNode* target) const;
 
  private:
+  State QueryIgnoringRights(Command command) const;
   ProjectNode* CurrentProject() const;
   bool IsParentOfCurrent(const ProjectNode& node) const;
 

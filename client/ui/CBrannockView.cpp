@@ -325,6 +325,11 @@ CommandStatus CBrannockView::QueryCommand(int command) {
   return {state.handled, state.enabled, state.checked};
 }
 
+std::string CBrannockView::RightsNote(int command) {
+  const std::optional<TreeCommandRules::Command> which = CommandOf(command);
+  return which ? rules_.RightsRefusal(*which).value_or("") : std::string();
+}
+
 void CBrannockView::RunCommand(int command) {
   if (!QueryCommand(command).enabled) return;
   OpenLibraries::Hold hold(document_.GetApp().GetOpenLibraries(), document_);

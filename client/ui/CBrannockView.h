@@ -43,6 +43,7 @@ class CBrannockView : public QTreeWidget,
   void OnInitialUpdate();
 
   CommandStatus QueryCommand(int command) override;
+  std::string RightsNote(int command) override;
   void RunCommand(int command) override;
 
   // The widget item showing a tree item; null when none does.

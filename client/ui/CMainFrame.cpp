@@ -41,6 +41,8 @@ namespace {
 
 constexpr const char* kHelpPage = "qrc:/brannock/brannock-help.html";
 constexpr const char* kProgramIcon = ":/brannock/brannock-program.xpm";
+constexpr const char* kPlainStatusTip = "wexPlainStatusTip";
+constexpr const char* kPlainToolTip = "wexPlainToolTip";
 constexpr int kSeparator = 0;
 
 // A command's menu text and its prompt: the status-bar text up to the line break,
@@ -214,6 +216,9 @@ QAction* CMainFrame::MakeAction(int command) {
     action->setStatusTip(prompt.left(lineBreak));
     action->setWhatsThis(prompt.left(lineBreak));   // what Shift+F1 and a click show
     action->setToolTip(lineBreak < 0 ? ProgramText(entry.text).remove('&') : prompt.mid(lineBreak + 1));
+    // Kept, for when the account's rights stop forbidding the command.
+    action->setProperty(kPlainStatusTip, action->statusTip());
+    action->setProperty(kPlainToolTip, action->toolTip());
     if (entry.icon != nullptr) action->setIcon(QIcon(QString(":/brannock/brannock-%1.xpm").arg(entry.icon)));
     action->setCheckable(IsToggle(command));
     connect(action, &QAction::triggered, this, [this, command] { RunRoutedCommand(command); });
@@ -299,6 +304,10 @@ void CMainFrame::RefreshCommands() {
     if (command == CommandIds::kUndoCheckOut) action->setVisible(document != nullptr && document->IsUndoCheckOutServed());
     const std::string text = router_.Text(command);
     action->setText(text.empty() ? MenuText(command) : QString::fromStdString(text));
+    // A command the rights forbid says so where the pointer rests on it.
+    const QString note = QString::fromStdString(router_.RightsNote(command));
+    action->setStatusTip(note.isEmpty() ? action->property(kPlainStatusTip).toString() : note);
+    action->setToolTip(note.isEmpty() ? action->property(kPlainToolTip).toString() : note);
     if (action->isCheckable()) action->setChecked(status.checked);
   }
 }

@@ -17,6 +17,7 @@
 #include "client/library/DocumentListCache.h"
 #include "client/rules/DocumentRowTexts.h"
 #include "client/rules/OperationTargets.h"
+#include "client/rules/CommandRights.h"
 #include "client/rules/TreeCommandRules.h"
 #include "client/ui/CAboutDlg.h"
 #include "client/ui/CCheckoutOptionsDlg.h"
@@ -390,6 +391,35 @@ CommandStatus CRowListView::Shared(TreeCommandRules::Command command) const {
 }
 
 CommandStatus CRowListView::QueryCommand(int command) {
+  CommandStatus status = QueryIgnoringRights(command);
+  // A publication under way can always be given up.
+  if (status.enabled && !status.checked && !RightsNote(command).empty()) status.enabled = false;
+  return status;
+}
+
+std::string CRowListView::RightsNote(int command) {
+  if (command == CommandIds::kPublish) {
+    return TreeCommandRules(document_).RightsRefusal(TreeCommandRules::Command::kPublish).value_or("");
+  }
+  const std::optional<MessageId> request = RequestOf(command);
+  return request ? CommandRights(document_).Refusal(*request).value_or("") : std::string();
+}
+
+std::optional<MessageId> CRowListView::RequestOf(int command) {
+  switch (command) {
+    case CommandIds::kAddToLibrary: return MSGID_ADD_DOCUMENTS;
+    case CommandIds::kCheckOut: return MSGID_CHECK_OUT;
+    case CommandIds::kCheckIn: return MSGID_CHECK_IN;
+    case CommandIds::kUndoCheckOut: return MSGID_UNDO_CHECK_OUT;
+    case CommandIds::kHistory: return MSGID_LIST_VERSIONS;
+    case CommandIds::kRetrieve: return MSGID_RETRIEVE;
+    case CommandIds::kDelete: return MSGID_DELETE_DOCUMENTS;
+    case CommandIds::kRename: return MSGID_RENAME_DOCUMENT;
+    default: return std::nullopt;
+  }
+}
+
+CommandStatus CRowListView::QueryIgnoringRights(int command) {
   const DocumentCommandRules::Situation situation = CurrentSituation();
   switch (command) {
     case CommandIds::kChooseLocalFolder: return {true, true, false};

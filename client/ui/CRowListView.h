@@ -17,6 +17,7 @@
 #include "client/ui/CommandTarget.h"
 #include "client/ui/DocumentOpener.h"
 #include "client/ui/DocumentRowIcons.h"
+#include "common/MessageIds.h"
 #include "platform/Clock.h"
 #include "platform/NumberLocale.h"
 
@@ -54,6 +55,7 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   void OnInitialUpdate();
 
   CommandStatus QueryCommand(int command) override;
+  std::string RightsNote(int command) override;
   void RunCommand(int command) override;
   // The Operations' items count the documents they act on.
   std::string ItemText(int command) override;
@@ -90,7 +92,10 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
   DocumentCommandRules::Situation CurrentSituation();
   ProjectNode* FindCurrentProject();
   CommandStatus Shared(TreeCommandRules::Command command) const;
-
+  // The commands' states before the account's rights in the current project are applied.
+  CommandStatus QueryIgnoringRights(int command);
+  // The request a list command sends; none for the window's own commands.
+  static std::optional<MessageId> RequestOf(int command);
   bool IsClosePending() const;
 
   // Rebuilds the rows from the cache file (or, `keepList`, from the list in memory).

@@ -19,7 +19,9 @@
 #include <QTreeView>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <map>
+#include <optional>
 
 #include "client/ui/CAboutDlg.h"
 #include "client/ui/CAddToLibraryDlg.h"
@@ -50,6 +52,7 @@
 #include "platform/ui/KeyboardWalk_test.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/store/LibraryGroups.h"
 #include "testsupport/ClientLibraryTest.h"
 
 namespace {
@@ -648,5 +651,64 @@ TEST_F(ClientWindowsTest, MyCheckOutsListsEveryDocumentTheUserHolds) {
   frame_->RunRoutedCommand(CommandIds::kMyCheckOuts);
   EXPECT_EQ(found, std::vector<std::string>{"held.txt by ann"});
 }
+
+// The tree's Delete for the project "Plans" when the account's role there is `role`
+// (none: a server of an earlier build, without rights), with the line the command shows.
+struct DeleteCase {
+  const char* what;
+  std::optional<AccountRole> role;
+  bool enabled;
+  const char* note;   // null: the command's own tip
+};
+
+class ClientWindowsRightsTest : public ClientWindowsTest, public ::testing::WithParamInterface<DeleteCase> {
+ protected:
+  void RegisterCounters() override {
+    ClientWindowsTest::RegisterCounters();
+    if (!GetParam().role) server_.Dispatcher().Register(MSGID_LIST_RIGHTS, {});
+  }
+};
+
+TEST_P(ClientWindowsRightsTest, DeleteFollowsTheRoleInTheSelectedProject) {
+  const DeleteCase& c = GetParam();
+  const std::string plans = NewProject("", "Plans");
+  if (c.role) {   // the role over Plans only: out of the publishers, into a group of its own
+    ASSERT_TRUE(Store().GetGroups().Change([&](GroupTable& table) {
+      std::erase(table.Find(LibraryGroups::kPublishers)->members, ann_.GetId());
+      table.groups.push_back({"Planners", static_cast<GroupRole>(*c.role), {plans}, {ann_.GetId()}});
+      return true;
+    }));
+  }
+  QAction* remove = frame_->Action(CommandIds::kDelete);
+  const QString plainTip = remove->toolTip();
+  const QString plainPrompt = remove->statusTip();
+  Visit(0);
+  ASSERT_EQ(Windows().size(), 1u);
+  CBrannockDoc* document = Windows().front()->GetDocument();
+  const auto shown = [&] {
+    const ProjectNode* node = document->GetProjectTree().FindProjectByPath(plans);
+    return node != nullptr && node->GetTreeItem() != 0 && (!c.role || document->GetRights().has_value());
+  };
+  ASSERT_TRUE(PassUntil(shown));
+  EXPECT_EQ(document->GetRights().has_value(), c.role.has_value());
+  document->SetCurrentProject(document->GetProjectTree().FindProjectByPath(plans)->GetTreeItem());
+  frame_->RefreshCommands();
+  EXPECT_EQ(remove->isEnabled(), c.enabled);
+  EXPECT_EQ(remove->toolTip(), c.note == nullptr ? plainTip : QString(c.note));
+  EXPECT_EQ(remove->statusTip(), c.note == nullptr ? plainPrompt : QString(c.note));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roles, ClientWindowsRightsTest,
+    ::testing::Values(
+        DeleteCase{"author", AccountRole::kAuthor, false,
+                   "Your account may not delete in this project. Ask the administrator for the publisher role here."},
+        DeleteCase{"publisher", AccountRole::kPublisher, true, nullptr},
+        DeleteCase{"earlier server", std::nullopt, true, nullptr}),
+    [](const ::testing::TestParamInfo<DeleteCase>& info) {
+      std::string name = info.param.what;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
 
 }  // namespace

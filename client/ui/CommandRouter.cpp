@@ -35,3 +35,9 @@ bool CommandRouter::Run(int command) const {
   target->RunCommand(command);
   return true;
 }
+
+std::string CommandRouter::RightsNote(int command) const {
+  CommandStatus status;
+  CommandTarget* target = Handler(command, status);
+  return target == nullptr ? std::string() : target->RightsNote(command);
+}

@@ -4,6 +4,7 @@
 // targets are asked afresh at each query, and again before a command runs, so a
 // command whose state went stale since its button was drawn does nothing.
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "client/ui/CommandTarget.h"
@@ -25,6 +26,8 @@ class CommandRouter {
   // Runs the command on the target that handles it, when that target reports it
   // enabled now. True when it ran.
   bool Run(int command) const;
+  // The rights note of the target that handles the command; "" when none handles it.
+  std::string RightsNote(int command) const;
 
  private:
   CommandTarget* Handler(int command, CommandStatus& status) const;

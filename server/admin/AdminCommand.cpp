@@ -35,6 +35,18 @@ const char* const kAdminUsage =
     "  tls-import CERT KEY        take a PEM certificate (chain) and its key as the server's\n"
     "  set-tls MODE [PORT]        off, optional (plain and TLS) or required (TLS only) and the\n"
     "                             TLS port (default: the library's port + 1), from the next start\n"
+    "  groups                     list the groups (name, role, subtrees, members)\n"
+    "  group-add NAME ROLE [PROJECT-PATH ...]\n"
+    "                             add a group: ROLE reader, author or publisher, over the\n"
+    "                             subtrees given (none: the whole library)\n"
+    "  group-set NAME ROLE [PROJECT-PATH ...]\n"
+    "                             give the group a new role and subtrees\n"
+    "  group-delete NAME          delete the group (not the default group)\n"
+    "  join USER GROUP            put the account in the group\n"
+    "  leave USER GROUP           take the account out of the group\n"
+    "  rights USER [PROJECT-PATH] the account's groups, or its role in the project and the group\n"
+    "                             giving it\n"
+    "  set-default-group NAME     the group new accounts join (Authors in a new library)\n"
     "When a server runs in the working folder the command goes to it (run it as the user the\n"
     "server runs as; files are written by the server); otherwise it works on the library itself.\n";
 

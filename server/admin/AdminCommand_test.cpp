@@ -368,6 +368,7 @@ TEST_F(AdminCommandTest, VerifyListsWhatIsWrongWithAStoppedLibrary) {
   const std::string folder = server_.Document().GetProjectFolderPath(project) + "/";
   server_.Stop();
   const std::string statistics = StatisticsPath(folder, added.GetInternalFileName());
+  const std::string groups = LibraryGroups::FilePath(library_.rootPath);
   const struct {
     const char* name;
     std::string path;
@@ -381,6 +382,10 @@ TEST_F(AdminCommandTest, VerifyListsWhatIsWrongWithAStoppedLibrary) {
       {"damaged record", statistics, "Start FileStatistics\n", "the record " + statistics + " of document plan.txt"},
       {"unfinished change", library_.rootPath + "/Journal/Change_1.wxf", "", "holds 1 unfinished change(s)"},
       {"counter behind a name", library_.rootPath + "/GenInternalValue.wxf", "1,1", "is not past the name WXFiName_Hi"},
+      {"damaged groups", groups, "2,\"A\",1\n", "the groups file " + groups + " is damaged"},
+      {"group member not an account", groups, "1,1,\"\",9\n2,\"A\",1\n4,9\n", "holds account 9, which the users"},
+      {"group over no project", groups, "1,1,\"\",9\n2,\"A\",1\n3,\"WXFiName_Hi9Lo9\"\n",
+       "covers the project WXFiName_Hi9Lo9, which the inventory does not hold"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -769,6 +774,49 @@ TEST_F(AdminCommandTest, TlsKeyAndModeAreSetFromTheShellAndCertificatesPinTheKey
   ASSERT_EQ(Admin({"certificate", "ann", certificate}), 0) << err_.str();
   ASSERT_EQ(CertificateFile::Read(certificate, text), CertificateFile::ReadResult::Read);
   EXPECT_FALSE(CertificatePin::Find(text).has_value());   // an off library's clients speak plain
+}
+
+TEST_F(AdminCommandTest, GroupCommandsChangeTheLiveGroupsAndRefuseWithTheRule) {
+  StartWithChannel();
+  ASSERT_TRUE(server_.AddUser("ann", "secret"));
+  NewProject("Plans");
+  const std::string plans = server_.Document().GetSettings().GetLibraryName() + "->Plans";
+  const struct {
+    std::vector<std::string> command;
+    int result;
+    std::string says;   // in what the command wrote
+  } steps[] = {
+      {{"leave", "ann", "Publishers"}, 0, "User ann left group Publishers"},
+      {{"rights", "ann", plans}, 0, "ann is author in " + plans + " through group Authors"},
+      {{"group-add", "Plan readers", "reader", plans}, 0, "Group Plan readers added: reader over " + plans},
+      {{"group-add", "Plan readers", "reader"}, 1, "A group named Plan readers already exists"},
+      {{"group-add", "Bad/name", "reader"}, 1, "Group name: a name cannot contain"},
+      {{"group-add", "Other", "owner"}, 1, "Role: write reader, author or publisher"},
+      {{"group-add", "Other", "reader", "Library->Nowhere"}, 1, "No project is shown as Library->Nowhere"},
+      {{"join", "ann", "Plan readers"}, 0, "User ann joined group Plan readers"},
+      {{"join", "ann", "Plan readers"}, 1, "User ann is already in group Plan readers"},
+      {{"join", "bob", "Plan readers"}, 1, "No TCP/IP user is named bob"},
+      {{"leave", "ann", "Authors"}, 0, "User ann left group Authors"},
+      {{"leave", "ann", "Authors"}, 1, "User ann is not in group Authors"},
+      {{"rights", "ann", plans}, 0, "ann is reader in " + plans + " through group Plan readers"},
+      {{"rights", "ann"}, 0, "reader\t" + plans + "\tPlan readers\n"},
+      {{"group-set", "Plan readers", "publisher"}, 0, "Group Plan readers is publisher over the whole library"},
+      {{"group-set", "Nobody", "reader"}, 1, "No group is named Nobody"},
+      {{"group-delete", "Authors"}, 1, "is the default group of new accounts"},
+      {{"set-default-group", "Readers"}, 0, "New accounts join group Readers"},
+      {{"group-delete", "Authors"}, 0, "Group Authors deleted"},
+      {{"groups"}, 0, "Readers (default)\treader\twhole library\t\n"},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.command.front());
+    EXPECT_EQ(Admin(step.command), step.result) << err_.str();
+    EXPECT_NE((out_.str() + err_.str()).find(step.says), std::string::npos) << out_.str() << err_.str();
+  }
+  // The server's groups and the file agree, and a new account joins the new default group.
+  ASSERT_TRUE(server_.AddUser("cay", "secret"));
+  const std::shared_ptr<const GroupTable> live = server_.Document().GetGroups().Snapshot();
+  EXPECT_EQ(platform::ScratchFolder::Read(LibraryGroups::FilePath(library_.rootPath)), live->Encode());
+  EXPECT_TRUE(live->Find("Readers")->HasMember(server_.Document().GetSettings().GetNextUserId()));
 }
 
 }  // namespace

@@ -67,6 +67,14 @@ const LibraryAdministrator::Command* LibraryAdministrator::Find(const std::strin
       {"tls-init", 0, 1, {}, &LibraryAdministrator::TlsInit},
       {"tls-import", 2, 2, {false, 0, false, 2}, &LibraryAdministrator::TlsImport},
       {"set-tls", 1, 2, {}, &LibraryAdministrator::SetTls},
+      {"groups", 0, 0, {false, -1, true}, &LibraryAdministrator::Groups},
+      {"group-add", 2, 2 + LibraryGroups::kMaxSubtrees, {false, -1, true}, &LibraryAdministrator::GroupAdd},
+      {"group-delete", 1, 1, {false, -1, true}, &LibraryAdministrator::GroupDelete},
+      {"group-set", 2, 2 + LibraryGroups::kMaxSubtrees, {false, -1, true}, &LibraryAdministrator::GroupSet},
+      {"join", 2, 2, {false, -1, true}, &LibraryAdministrator::Join},
+      {"leave", 2, 2, {false, -1, true}, &LibraryAdministrator::Leave},
+      {"rights", 1, 2, {false, -1, true}, &LibraryAdministrator::Rights},
+      {"set-default-group", 1, 1, {false, -1, true}, &LibraryAdministrator::SetDefaultGroup},
   };
   for (const Command& command : kCommands) {
     if (name == command.name) return &command;
@@ -340,6 +348,72 @@ int LibraryAdministrator::TlsImport(const Arguments& arguments) {
 int LibraryAdministrator::SetTls(const Arguments& arguments) {
   const TlsAdministration::Outcome outcome =
       TlsAdministration(document_).SetMode(arguments[0], arguments.size() > 1 ? arguments[1] : "");
+  return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
+}
+
+int LibraryAdministrator::Groups(const Arguments&) {
+  for (const GroupAdministration::GroupView& group : GroupAdministration(document_).List()) {
+    out_ << group.name << (group.isDefault ? " (default)" : "") << '\t' << GroupRoleText(group.role) << '\t';
+    if (group.subtrees.empty()) out_ << "whole library";
+    for (std::size_t i = 0; i < group.subtrees.size(); ++i) out_ << (i == 0 ? "" : ", ") << group.subtrees[i];
+    out_ << '\t';
+    for (std::size_t i = 0; i < group.members.size(); ++i) out_ << (i == 0 ? "" : ", ") << group.members[i];
+    out_ << '\n';
+  }
+  out_.flush();
+  return kDone;
+}
+
+int LibraryAdministrator::GroupAdd(const Arguments& arguments) {
+  return Told(GroupAdministration(document_).Add(arguments[0], arguments[1], Arguments(arguments.begin() + 2, arguments.end())));
+}
+
+int LibraryAdministrator::GroupDelete(const Arguments& arguments) {
+  return Told(GroupAdministration(document_).Delete(arguments[0]));
+}
+
+int LibraryAdministrator::GroupSet(const Arguments& arguments) {
+  return Told(GroupAdministration(document_).Set(arguments[0], arguments[1], Arguments(arguments.begin() + 2, arguments.end())));
+}
+
+int LibraryAdministrator::Join(const Arguments& arguments) {
+  return Told(GroupAdministration(document_).Join(arguments[0], arguments[1]));
+}
+
+int LibraryAdministrator::Leave(const Arguments& arguments) {
+  return Told(GroupAdministration(document_).Leave(arguments[0], arguments[1]));
+}
+
+int LibraryAdministrator::Rights(const Arguments& arguments) {
+  const GroupAdministration groups(document_);
+  if (arguments.size() == 2) {
+    GroupAdministration::RightView right;
+    if (const GroupAdministration::Outcome outcome = groups.RightIn(arguments[0], arguments[1], right); !outcome.done) {
+      return Refuse(outcome.text);
+    }
+    out_ << arguments[0] << " is " << GroupRoleText(right.role) << " in " << arguments[1]
+         << (right.group.empty() ? " (no group of the account covers it)" : " through group " + right.group)
+         << ": may " << GroupAdministration::RoleAbilities(right.role) << std::endl;
+    return kDone;
+  }
+  std::vector<GroupAdministration::RightView> rows;
+  if (const GroupAdministration::Outcome outcome = groups.Rights(arguments[0], rows); !outcome.done) {
+    return Refuse(outcome.text);
+  }
+  if (rows.empty()) out_ << arguments[0] << " is in no group and sees no project\n";
+  for (const GroupAdministration::RightView& row : rows) {
+    out_ << GroupRoleText(row.role) << '\t' << (row.subtree.empty() ? "whole library" : row.subtree) << '\t'
+         << row.group << '\n';
+  }
+  out_.flush();
+  return kDone;
+}
+
+int LibraryAdministrator::SetDefaultGroup(const Arguments& arguments) {
+  return Told(GroupAdministration(document_).SetDefault(arguments[0]));
+}
+
+int LibraryAdministrator::Told(const GroupAdministration::Outcome& outcome) {
   return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "server/admin/GroupAdministration.h"
+
 class CWexmoorDoc;
 class RunningServer;
 class UserAccount;
@@ -67,6 +69,16 @@ class LibraryAdministrator {
   int TlsInit(const Arguments& arguments);
   int TlsImport(const Arguments& arguments);
   int SetTls(const Arguments& arguments);
+  int Groups(const Arguments&);
+  int GroupAdd(const Arguments& arguments);
+  int GroupDelete(const Arguments& arguments);
+  int GroupSet(const Arguments& arguments);
+  int Join(const Arguments& arguments);
+  int Leave(const Arguments& arguments);
+  int Rights(const Arguments& arguments);
+  int SetDefaultGroup(const Arguments& arguments);
+  // Says the outcome of a group change, as Done or Refuse.
+  int Told(const GroupAdministration::Outcome& outcome);
 
   int Refuse(const std::string& reason);
   int NoSuchUser(const std::string& name) { return Refuse("No TCP/IP user is named " + name); }

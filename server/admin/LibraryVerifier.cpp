@@ -8,6 +8,7 @@
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
 #include "server/store/InternalNameCounter.h"
+#include "server/store/LibraryGroups.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ProjectFolders.h"
 #include "server/store/ServerProject.h"
@@ -35,6 +36,7 @@ struct OwnedProjects {
 LibraryVerifier::Report LibraryVerifier::Verify() {
   report_ = Report{};
   newestName_ = {0, 0};
+  projectNames_.clear();
   CheckJournal();
   OwnedProjects inventory;
   std::string fault;
@@ -47,7 +49,32 @@ LibraryVerifier::Report LibraryVerifier::Verify() {
     CheckProject(project, CopiedFromRoot(project));
   }
   CheckCounters();
+  CheckGroups();
   return report_;
+}
+
+void LibraryVerifier::CheckGroups() {
+  const std::string path = LibraryGroups::FilePath(document_.GetRootPath());
+  std::string text;
+  GroupTable table;
+  if (!platform::fs::Exists(path)) return;   // an earlier library: its next start makes it
+  if (!platform::fs::ReadWholeFile(path, text)) return Problem("the groups file " + path + " cannot be read");
+  if (!table.Decode(text)) return Problem("the groups file " + path + " is damaged");
+  const ServerSettings& settings = document_.GetSettings();
+  for (const Group& group : table.groups) {
+    for (int member : group.members) {
+      if (!settings.FindUser(member)) {
+        Problem("the group " + group.name + " in " + path + " holds account " + std::to_string(member) +
+                ", which the users file does not");
+      }
+    }
+    for (const std::string& subtree : group.subtrees) {
+      if (!projectNames_.count(subtree)) {
+        Problem("the group " + group.name + " in " + path + " covers the project " + subtree +
+                ", which the inventory does not hold");
+      }
+    }
+  }
 }
 
 void LibraryVerifier::CheckJournal() {
@@ -61,6 +88,7 @@ void LibraryVerifier::CheckJournal() {
 void LibraryVerifier::CheckProject(const ServerProject& project, const std::string& oldRoot) {
   ++report_.projects;
   NoteName(project.GetInternalName());
+  projectNames_.insert(project.GetInternalName());
   const std::string folder = DiskFolder(project.GetFolderPath(), oldRoot);
   const std::string listPath = ProjectFileListPath(folder, project.GetInternalName());
   const ProjectFileList list(listPath);

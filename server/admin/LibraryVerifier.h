@@ -3,8 +3,10 @@
 // the library's files: the inventory, every project's file list and every document's
 // statistics parse; every version a document lists is there with its recorded
 // size; the journal holds no unfinished change; the counter file's next name lies
-// past every internal name in use. A backup never started still records its
+// past every internal name in use; the groups file parses, each member is an
+// account and each subtree a project. A backup never started still records its
 // projects under the root it was copied from; they are looked for in the copy.
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +37,7 @@ class LibraryVerifier {
   void CheckProject(const ServerProject& project, const std::string& oldRoot);
   void CheckDocument(const std::string& folder, const std::string& name, const std::string& internalName);
   void CheckCounters();
+  void CheckGroups();
   // The folder on disk of a recorded project folder, ending in the separator.
   std::string DiskFolder(const std::string& recorded, const std::string& oldRoot) const;
   // The root a top-level project was recorded under when that is not this
@@ -46,4 +49,5 @@ class LibraryVerifier {
   const CWexmoorDoc& document_;
   Report report_;
   NamePair newestName_{0, 0};
+  std::set<std::string> projectNames_;   // internal names of every project checked
 };

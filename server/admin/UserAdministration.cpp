@@ -17,7 +17,11 @@ UserAdministration::Result UserAdministration::Remove(int id) {
   const std::optional<UserAccount> before = settings.FindUser(id);
   if (!before) return Result::Absent;
   settings.RemoveUser(id);
-  if (settings.SaveUsers(document_.GetRootPath())) return Result::Done;
+  if (settings.SaveUsers(document_.GetRootPath())) {
+    // Not saved, the next start drops the membership all the same.
+    document_.GetGroups().ForgetAccount(id);
+    return Result::Done;
+  }
   settings.AddUser(*before);
   return Result::NotSaved;
 }

@@ -32,3 +32,5 @@ void RegisterCheckOutRequests(RequestDispatcher& dispatcher);
 void RegisterRetrievalRequests(RequestDispatcher& dispatcher);
 // 5037, 5041.
 void RegisterReferenceRequests(RequestDispatcher& dispatcher);
+// 5101 (the rights extension).
+void RegisterRightsRequests(RequestDispatcher& dispatcher);

@@ -155,7 +155,7 @@ TEST_F(LibraryRootMoveTest, AFailedLibraryFileWriteKeepsTheOldRootAndLeavesNothi
   BuildLibrary();
   const std::string rootPathFile = work_ + "/" + CWexmoorDoc::kRootPathFileName;
   const std::string before = ReadFile(rootPathFile);
-  for (int n = 1; n <= 4; ++n) {  // counters, users, inventory, root-path file
+  for (int n = 1; n <= 5; ++n) {  // counters, users, groups, inventory, root-path file
     FailWrite(n);
     EXPECT_FALSE(Mover().BeginMove(newRoot_)) << n;
     StopFailing();
@@ -164,7 +164,7 @@ TEST_F(LibraryRootMoveTest, AFailedLibraryFileWriteKeepsTheOldRootAndLeavesNothi
     EXPECT_EQ(ReadFile(rootPathFile), before);
     EXPECT_FALSE(std::filesystem::exists(newRoot_)) << n;
   }
-  FailWrite(5);  // the four writes above are all there are
+  FailWrite(6);  // the five writes above are all there are
   EXPECT_TRUE(Mover().BeginMove(newRoot_));
   StopFailing();
   EXPECT_TRUE(LibraryRootMove::IsSameOrBelow(Doc().GetProjectFolderPath(top_), root_));

@@ -2,10 +2,13 @@
 // 5034 a new project, 5031 a new edition or supplement, 5043 and 5048 deleting and
 // renaming a project, 5051 renaming a document. Each request gets one reply; projects
 // reach the store by internal name only, and the tree is encoded under its latch.
+#include <algorithm>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <shared_mutex>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "common/SupplementRecord.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/LibraryRequests.h"
+#include "server/engine/RTE.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/StoreLimits.h"
@@ -89,17 +93,43 @@ std::string ProjectLine(const std::string& internalName) { return EndRecord(Appe
 
 std::string Trimmed(std::string text) { return TrimString(text); }
 
+// Marks `project` shown when a group of the account covers it (`covered`: one covers
+// an ancestor) or one of its sub-projects, which the tree must reach; true when marked.
+bool MarkShown(const ServerProject& project, bool covered, const std::set<std::string>& subtrees,
+               std::unordered_set<const ServerProject*>& shown) {
+  covered = covered || subtrees.count(project.GetInternalName()) != 0;
+  bool any = covered;
+  for (int i = 0; i < project.GetSubProjectCount(); ++i) {
+    any = MarkShown(*project.GetSubProjects().GetAt(i), covered, subtrees, shown) || any;
+  }
+  if (any) shown.insert(&project);
+  return any;
+}
+
 // The root line, the empty edition and supplement lines, then every top-level
-// project with its subtree, read under the tree latch.
-std::string EncodeProjectTree(CWexmoorDoc& document) {
+// project with its subtree that the account may see, read under the tree latch.
+std::string EncodeProjectTree(CWexmoorDoc& document, const RTE& engine) {
+  const int account = static_cast<int>(engine.GetUserIdentity().GetUserId());
+  const std::vector<GroupRight> rights = document.GetGroups().Snapshot()->RightsOf(account);
+  const bool wholeLibrary =
+      std::any_of(rights.begin(), rights.end(), [](const GroupRight& right) { return right.subtree.empty(); });
+  std::set<std::string> subtrees;
+  for (const GroupRight& right : rights) subtrees.insert(right.subtree);
   std::shared_lock<std::shared_mutex> latch(document.GetProjectTreeLatch());
   const CWexmoorDoc::ProjectArray& projects = document.GetProjects();
+  std::vector<const ServerProject*> tops;
+  std::unordered_set<const ServerProject*> shown;
+  for (int i = 0; i < projects.GetSize(); ++i) {
+    if (wholeLibrary || MarkShown(*projects.GetAt(i), false, subtrees, shown)) tops.push_back(projects.GetAt(i));
+  }
+  std::function<bool(const ServerProject&)> filter;
+  if (!wholeLibrary) filter = [&shown](const ServerProject& project) { return shown.count(&project) != 0; };
   std::string text = AppendStringField("Root", AppendStringField("Root", ""));
-  text = AppendIntField(projects.GetSize(), std::move(text));
+  text = AppendIntField(static_cast<std::int32_t>(tops.size()), std::move(text));
   for (int flag = 0; flag < 3; ++flag) text = AppendBoolField(false, std::move(text));
   text = SupplementRecord().Encode(EditionRecord().Encode(EndRecord(text)));
   // Appended one project at a time: Encode copies the text it continues.
-  for (int i = 0; i < projects.GetSize(); ++i) text += projects.GetAt(i)->Encode("");
+  for (const ServerProject* top : tops) text += top->Encode("", filter);
   return text;
 }
 
@@ -242,7 +272,7 @@ bool RenameDocument(RTE& engine, const Msg& request, CWexmoorDoc& document) {
 void RegisterProjectTreeRequests(RequestDispatcher& dispatcher) {
   dispatcher.Register(MSGID_REFRESH_PROJECTS, WithDocument([](RTE& engine, const Msg& request, CWexmoorDoc& document) {
                         return RequestDispatcher::SendReply(engine, request, MSGID_PROJECT_TREE,
-                                                            EncodeProjectTree(document));
+                                                            EncodeProjectTree(document, engine));
                       }));
   dispatcher.Register(MSGID_ADD_PROJECT, WithDocument([](RTE& engine, const Msg& request, CWexmoorDoc& document) {
                         return AddProject(engine, request, document, kAddProjectReplies, false);

@@ -9,6 +9,7 @@
 #include "server/engine/LogonService.h"
 #include "server/engine/RTE.h"
 #include "server/engine/ReplyText.h"
+#include "server/engine/RequestRights.h"
 #include "server/store/CWexmoorDoc.h"
 
 namespace {
@@ -30,6 +31,7 @@ std::optional<MessageId> FailureReplyOf(MessageId request) {
     case MSGID_DELETE_PROJECT: return MSGID_DELETE_PROJECT_FAILED;
     case MSGID_RENAME_PROJECT: return MSGID_RENAME_PROJECT_FAILED;
     case MSGID_RENAME_DOCUMENT: return MSGID_RENAME_DOCUMENT_FAILED;
+    case MSGID_LIST_RIGHTS: return MSGID_LIST_RIGHTS_FAILED;
     default: return std::nullopt;
   }
 }
@@ -69,11 +71,19 @@ RequestDispatcher::RequestDispatcher() {
   RegisterCheckOutRequests(*this);
   RegisterRetrievalRequests(*this);
   RegisterReferenceRequests(*this);
+  RegisterRightsRequests(*this);
 }
 
 void RequestDispatcher::Register(MessageId id, Handler handler) {
-  handlers_[id] = std::move(handler);
-  if (const std::optional<WireExtension> extension = ExtensionOfRequest(id)) served_ = served_.With(*extension);
+  if (handler) {
+    handlers_[id] = std::move(handler);
+  } else {
+    handlers_.erase(id);
+  }
+  served_ = WireCapabilities();
+  for (const auto& [served, ignored] : handlers_) {
+    if (const std::optional<WireExtension> extension = ExtensionOfRequest(served)) served_ = served_.With(*extension);
+  }
 }
 
 bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
@@ -84,7 +94,10 @@ bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
   }
   if (!IsRequestId(id) && !MayRequest(engine.GetPeerCapabilities(), id)) return false;
   const auto found = handlers_.find(id);
-  return found != handlers_.end() && found->second(engine, request);
+  if (found == handlers_.end()) return false;
+  bool keep = true;
+  if (RequestRights::RefuseOutsideRights(engine, request, keep)) return keep;
+  return found->second(engine, request);
 }
 
 bool RequestDispatcher::SendReply(RTE& engine, const Msg& request, MessageId id, const std::string& body) {

@@ -30,7 +30,9 @@ class RequestDispatcher {
   RequestDispatcher& operator=(const RequestDispatcher&) = delete;
 
   // Adds (or replaces) the handler of a request id; ids that are not request ids
-  // are never dispatched, whatever is registered for them.
+  // are never dispatched, whatever is registered for them. An empty handler takes
+  // the id's away, and with the last of an extension's, its announcement (a server
+  // of an earlier build, for tests).
   void Register(MessageId id, Handler handler);
   // The extensions whose requests have handlers: what the server announces in 5009.
   WireCapabilities Served() const { return served_; }

@@ -80,6 +80,7 @@ bool CWexmoorDoc::OnNewDocument() {
   if (!LoadInventory() || !RebaseCopiedProjects() || !LoadInternalNameCounters(projects_.GetSize() == 0)) {
     return FailStart("its records could not be loaded (the reason is above)");
   }
+  if (!OpenGroupsFile(root)) return false;
   CreateFolders(EnsureTrailingBackslash(root) + kTemporaryFolderName);
   CreateFolders(JournalFolder());
   SweepLeftovers();
@@ -129,6 +130,13 @@ bool CWexmoorDoc::LoadUsersFile(const std::string& rootPath) {
   if (fd < 0) return FailStart(ServerNotes::WithReason("the users file " + path + " cannot be read", errno));
   ::close(fd);
   return FailStart("the users file " + path + " is damaged");
+}
+
+bool CWexmoorDoc::OpenGroupsFile(const std::string& rootPath) {
+  std::vector<int> accounts;
+  for (int index = 0; index < settings_.GetUserCount(); ++index) accounts.push_back(settings_.GetUser(index)->GetId());
+  std::string problem;
+  return groups_.Open(rootPath, accounts, settings_.GetNextUserId(), problem) || FailStart(problem);
 }
 
 bool CWexmoorDoc::FailStart(const std::string& problem) {
@@ -362,7 +370,12 @@ std::vector<std::string> CWexmoorDoc::GenerateInternalNames(int count) {
 
 bool CWexmoorDoc::AddUser(UserAccount& account) {
   platform::CriticalSection::Lock hold(userTableSection_);
-  return settings_.AddUserChecked(account);
+  if (!settings_.AddUserChecked(account)) return false;
+  // Not saved, the next start places the account in the default group all the same.
+  if (!groups_.AdmitAccount(account.GetId())) {
+    notes_.Add("The groups file could not be saved: " + account.GetName() + " joins the default group at the next start.");
+  }
+  return true;
 }
 
 // --- look-ups -------------------------------------------------------------------

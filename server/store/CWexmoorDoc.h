@@ -34,6 +34,7 @@
 #include "server/store/ServerProject.h"
 #include "server/store/RefusedWriteNotes.h"
 #include "server/store/ServerNotes.h"
+#include "server/store/LibraryGroups.h"
 #include "server/store/ServerSettings.h"
 #include "server/store/StringList.h"
 
@@ -114,7 +115,8 @@ class CWexmoorDoc {
   // Writes "WexmoorRootPath.wxf" atomically.
   bool SaveRootPath();
   // Adds a validated account (id -1: a new id is allocated); false for a duplicate,
-  // when no id can be allocated or when the users file is not saved.
+  // when no id can be allocated or when the users file is not saved. The account
+  // joins the default group.
   bool AddUser(UserAccount& account);
 
   // --- look-ups and reference walks; none may be called with the tree latch held ---
@@ -273,6 +275,12 @@ class CWexmoorDoc {
   // Whether the project of `internalName` is an edition, read under the tree latch;
   // false when there is no such project.
   bool IsEditionProject(const std::string& internalName);
+  // The internal names of the project and its ancestors, the project first and a
+  // top-level project last, read under the tree latch; empty when there is no such project.
+  std::vector<std::string> ProjectChain(const std::string& internalName);
+  // The project as the tree and the administration show it ("Library->Project->Sub");
+  // empty when there is no such project.
+  std::string ProjectPath(const std::string& internalName);
   // --- end of project-tree look-up for the tree requests ---
 
   // --- the fields other store parts work on ---
@@ -281,6 +289,8 @@ class CWexmoorDoc {
   ProjectArray& GetProjects() { return projects_; }
   ProjectMap& GetProjectMap() { return projectMap_; }
   ServerSettings& GetSettings() { return settings_; }
+  const ServerSettings& GetSettings() const { return settings_; }
+  LibraryGroups& GetGroups() { return groups_; }
   // The parsed record files; every writer of them in the store keeps it true.
   RecordCache& GetRecordCache() { return records_; }
   LockTable& GetLocks() { return locks_; }
@@ -485,6 +495,8 @@ class CWexmoorDoc {
   bool RefuseSecondInstance(const platform::InstanceGuard& refused, const std::string& heldText);
   // Makes a missing users file and loads it; false with the start problem set.
   bool LoadUsersFile(const std::string& rootPath);
+  // Opens the groups file for the accounts now loaded.
+  bool OpenGroupsFile(const std::string& rootPath);
   bool FailStart(const std::string& problem);
   bool LoadInventory();
   bool LoadInternalNameCounters(bool newLibrary);
@@ -580,6 +592,7 @@ class CWexmoorDoc {
   ProjectMap projectMap_;
 
   ServerSettings settings_;
+  LibraryGroups groups_;
   CheckedOutIndex checkedOut_;   // listens to records_, so it outlives it
   std::mutex checkedOutWalkMutex_;   // one walk of unread folders at a time
   std::atomic<bool> stopCheckedOutWalk_{false};

@@ -59,6 +59,8 @@ bool CWexmoorDoc::BeginRootMove(const std::string& newRoot) {
   if (!nameCounter_->SaveAs(counterPath)) return fail();
   written.AddFile(base + ServerSettings::kUsersFileName);
   if (!settings_.SaveUsers(newRoot)) return fail();
+  written.AddFile(LibraryGroups::FilePath(newRoot));
+  if (!groups_.MoveRoot(newRoot)) return fail();
   written.AddFile(inventoryPath);
   {
     std::shared_lock<std::shared_mutex> latch(treeLatch_);
@@ -85,6 +87,8 @@ bool CWexmoorDoc::BeginRootMove(const std::string& newRoot) {
   }
   settings_.SetRootPath(oldRoot);
   nameCounter_->SetFilePath(oldCounterPath);
+  // A change saved into the new root only is taken back with it.
+  groups_.MoveRoot(oldRoot);
   return fail();
 }
 

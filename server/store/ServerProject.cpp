@@ -269,17 +269,21 @@ int ServerProject::ReadBlock(std::istream& in, const std::string& readAhead, int
   return line == kEndProject ? kOk : kMissingEnd;
 }
 
-std::string ServerProject::Encode(std::string text) const {
+std::string ServerProject::Encode(std::string text, const std::function<bool(const ServerProject&)>& shown) const {
+  std::vector<const ServerProject*> children;
+  for (int i = 0; i < subProjects_.GetSize(); ++i) {
+    if (!shown || shown(*subProjects_.GetAt(i))) children.push_back(subProjects_.GetAt(i));
+  }
   std::string out = AppendStringField(name_, std::move(text));
   out = AppendStringField(internalName_, std::move(out));
-  out = AppendIntField(subProjects_.GetSize(), std::move(out));
+  out = AppendIntField(static_cast<std::int32_t>(children.size()), std::move(out));
   out = AppendBoolField(originalProject_, std::move(out));
   out = AppendBoolField(withinEdition_, std::move(out));
   out = AppendBoolField(withinSupplement_, std::move(out));
   out = EndRecord(std::move(out));
   out = edition_.Encode(std::move(out));
   out = supplement_.Encode(std::move(out));
-  for (int i = 0; i < subProjects_.GetSize(); ++i) out = subProjects_.GetAt(i)->Encode(std::move(out));
+  for (const ServerProject* child : children) out = child->Encode(std::move(out), shown);
   return out;
 }
 

@@ -9,6 +9,7 @@
 //   Start Edition / 1030 record line / End Edition /
 //   Start Supplement / 1020 record line / End Supplement / End Project
 // Markers are recognised in any letter case; blank and "!" lines are skipped.
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -96,7 +97,10 @@ class ServerProject {
   // `text` followed by the subtree in reply form: per node a line of name, internal
   // name, child count and the three flags, the edition line and the supplement
   // line, then the children in order.
-  std::string Encode(std::string text) const;
+  std::string Encode(std::string text) const { return Encode(std::move(text), nullptr); }
+  // The same with only the sub-projects `shown` accepts (and their own shown ones);
+  // a null `shown` takes every one.
+  std::string Encode(std::string text, const std::function<bool(const ServerProject&)>& shown) const;
 
   // Replaces the inventory file at `path` atomically with the blocks of `projects`;
   // false when a block cannot be written or the file cannot be replaced.

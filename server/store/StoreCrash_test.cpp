@@ -86,7 +86,7 @@ class LibraryAudit {
 
   LibraryAudit(CWexmoorDoc& doc, const std::string& root) : doc_(&doc), root_(root) {
     allowedFiles_ = {root + "/" + CWexmoorDoc::kInventoryFileName, root + "/" + ServerSettings::kUsersFileName,
-                     root + "/" + InternalNameCounter::kFileName};
+                     root + "/" + InternalNameCounter::kFileName, root + "/" + LibraryGroups::kFileName};
     for (const std::string keep : {"TemporaryFiles", CWexmoorDoc::kDeletedProjectsFolder}) {
       skippedFolders_.insert(root + "/" + keep);
     }

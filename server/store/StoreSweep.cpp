@@ -67,7 +67,8 @@ StoreName Classify(std::string_view name, std::string& internalName) {
 // A record file the store writes in the root or in a project folder.
 bool IsRecordFileName(std::string_view name) {
   for (const char* fixed : {ServerSettings::kUsersFileName, ServerProject::kInventoryFileName,
-                            InternalNameCounter::kFileName, CWexmoorDoc::kRootPathFileName}) {
+                            InternalNameCounter::kFileName, CWexmoorDoc::kRootPathFileName,
+                            LibraryGroups::kFileName}) {
     if (name == fixed) return true;
   }
   std::string internalName;

@@ -22,6 +22,7 @@
 #include "platform/Notifier.h"
 #include "platform/ui/DialogKeys.h"
 #include "platform/ui/WindowPlacement.h"
+#include "server/admin/GroupAdministration.h"
 #include "server/admin/UserAdministration.h"
 #include "server/admin/RunningServer.h"
 #include "server/admin/UserCertificateIssuer.h"
@@ -71,6 +72,17 @@ void CopyServerValues(const UserAccount& from, UserAccount& to) {
   to.SetServerMailField2(from.GetServerMailField2());
   to.SetServerMailField3(from.GetServerMailField3());
   to.SetServerMailField4(from.GetServerMailField4());
+}
+
+const char* const kGroupButtonNames[] = {"joinAllButton", "joinButton", "leaveButton", "leaveAllButton"};
+
+// A group's row: its name, and its role and subtrees where the pointer rests.
+QListWidgetItem* MakeGroupRow(const GroupAdministration::GroupView& group) {
+  auto* row = new QListWidgetItem(Text(group.name));
+  std::string over;
+  for (const std::string& subtree : group.subtrees) over += (over.empty() ? "" : ", ") + subtree;
+  row->setToolTip(Text(std::string(GroupRoleText(group.role)) + " over " + (over.empty() ? "the whole library" : over)));
+  return row;
 }
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, bool secret = false) {
@@ -147,17 +159,24 @@ void CEditUsersDlg::BuildControls() {
   auto* groupBox = new QGroupBox("Group Membership", this);
   auto* groupGrid = new QGridLayout(groupBox);
   groupsLeft_ = new QListWidget(groupBox);
+  groupsLeft_->setObjectName("groupsNotJoined");
   groupsRight_ = new QListWidget(groupBox);
+  groupsRight_->setObjectName("groupsJoined");
+  for (QListWidget* groups : {groupsLeft_, groupsRight_}) {
+    groups->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  }
   const char* const groupTexts[] = {"Join All Groups -->>>", "Join Group ->", "<- Leave Group",
                                     "<<<--Leave All Groups"};
   auto* groupButtonColumn = new QVBoxLayout;
   for (int i = 0; i < 4; ++i) {
-    groupButtons_[i] = MakeButton(groupBox, groupTexts[i], "groupButton");
+    groupButtons_[i] = MakeButton(groupBox, groupTexts[i], kGroupButtonNames[i]);
     groupButtonColumn->addWidget(groupButtons_[i]);
   }
-  groupGrid->addWidget(groupsLeft_, 0, 0);
-  groupGrid->addLayout(groupButtonColumn, 0, 1);
-  groupGrid->addWidget(groupsRight_, 0, 2);
+  groupGrid->addWidget(new QLabel("Groups the user is not in", groupBox), 0, 0);
+  groupGrid->addWidget(new QLabel("Groups the user is in", groupBox), 0, 2);
+  groupGrid->addWidget(groupsLeft_, 1, 0);
+  groupGrid->addLayout(groupButtonColumn, 1, 1);
+  groupGrid->addWidget(groupsRight_, 1, 2);
 
   certificateButton_ = MakeButton(this, "Create Connection Certificate ...", "certificateButton");
   saveButton_ = MakeButton(this, "Save Changes", "saveButton");
@@ -192,6 +211,13 @@ void CEditUsersDlg::BuildControls() {
   connect(closeButton, &QPushButton::clicked, this, [this] {
     if (ConfirmLeave()) accept();
   });
+  for (QListWidget* groups : {groupsLeft_, groupsRight_}) {
+    connect(groups, &QListWidget::itemSelectionChanged, this, &CEditUsersDlg::UpdateControls);
+  }
+  connect(groupButtons_[0], &QPushButton::clicked, this, [this] { JoinGroups(true); });
+  connect(groupButtons_[1], &QPushButton::clicked, this, [this] { JoinGroups(false); });
+  connect(groupButtons_[2], &QPushButton::clicked, this, [this] { LeaveGroups(false); });
+  connect(groupButtons_[3], &QPushButton::clicked, this, [this] { LeaveGroups(true); });
   connect(typeBox_, &QComboBox::activated, this, &CEditUsersDlg::OnConnectionTypeChanged);
   for (QLineEdit* edit : DetailEdits()) {
     connect(edit, &QLineEdit::textEdited, this, &CEditUsersDlg::OnDetailEdited);
@@ -225,6 +251,14 @@ void CEditUsersDlg::SetWhatsThisTexts() {
       {addButton_, "Starts a new account."},
       {deleteButton_, "Deletes the selected account."},
       {lockButton_, "Locks the selected account out, or lets it log on again."},
+      {groupsLeft_, "The groups the selected account is not in. A group gives its members a role (reader, "
+                    "author or publisher) over its projects; the pointer on a group shows which."},
+      {groupsRight_, "The groups the selected account is in: its role in a project is the highest role of "
+                     "these groups over that project."},
+      {groupButtons_[0], "Puts the selected account into every group it is not in."},
+      {groupButtons_[1], "Puts the selected account into the groups selected on the left."},
+      {groupButtons_[2], "Takes the selected account out of the groups selected on the right."},
+      {groupButtons_[3], "Takes the selected account out of every group."},
   };
   for (const auto& [widget, text] : texts) widget->setWhatsThis(text);
 }
@@ -279,6 +313,25 @@ void CEditUsersDlg::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
+void CEditUsersDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible()) RefreshFromTable();
+}
+
+void CEditUsersDlg::RefreshFromTable() {
+  if (mode_ == kBrowsing) {
+    FillUserList(selectedId_);
+    ShowSelectedAccount();
+    UpdateControls();
+    return;
+  }
+  const int edited = selectedId_;
+  FillUserList(edited);
+  selectedId_ = edited;
+  if (edited < 0) userList_->clearSelection();
+  UpdateControls();
+}
+
 void CEditUsersDlg::OnEnterInDetails() {
   if (mode_ == kBrowsing) return;
   modified_ = true;  // Enter saves what is shown, typed or not
@@ -292,6 +345,53 @@ void CEditUsersDlg::ShowSelectedAccount() {
     account = document_.GetSettings().FindUser(selectedId_);
   }
   AccountToControls(account.value_or(UserAccount()));
+  FillGroupLists();
+}
+
+std::string CEditUsersDlg::SelectedAccountName() const {
+  if (selectedId_ < 0 || mode_ == kAdding) return std::string();
+  platform::CriticalSection::Lock hold(document_.GetUserTableSection());
+  const std::optional<UserAccount> account = document_.GetSettings().FindUser(selectedId_);
+  return account ? account->GetName() : std::string();
+}
+
+void CEditUsersDlg::FillGroupLists() {
+  groupsLeft_->clear();
+  groupsRight_->clear();
+  const std::string user = SelectedAccountName();
+  if (!user.empty()) {
+    for (const GroupAdministration::GroupView& group : GroupAdministration(document_).List()) {
+      const bool member = std::find(group.members.begin(), group.members.end(), user) != group.members.end();
+      (member ? groupsRight_ : groupsLeft_)->addItem(MakeGroupRow(group));
+    }
+  }
+  UpdateControls();
+}
+
+void CEditUsersDlg::JoinGroups(bool all) { ChangeMembership(true, all); }
+
+void CEditUsersDlg::LeaveGroups(bool all) { ChangeMembership(false, all); }
+
+void CEditUsersDlg::ChangeMembership(bool join, bool all) {
+  const std::string user = SelectedAccountName();
+  QListWidget* from = join ? groupsLeft_ : groupsRight_;
+  if (user.empty()) return;
+  std::vector<std::string> names;
+  for (int i = 0; i < from->count(); ++i) {
+    if (all || from->item(i)->isSelected()) names.push_back(from->item(i)->text().toStdString());
+  }
+  GroupAdministration groups(document_);
+  std::string refusals;
+  for (const std::string& name : names) {
+    const GroupAdministration::Outcome outcome = join ? groups.Join(user, name) : groups.Leave(user, name);
+    if (outcome.done) {
+      Record(outcome.text);
+    } else {
+      refusals += (refusals.empty() ? "" : "\n") + outcome.text;
+    }
+  }
+  FillGroupLists();
+  if (!refusals.empty()) Tell(refusals);
 }
 
 void CEditUsersDlg::FillUserList(int selectId) {
@@ -386,10 +486,13 @@ void CEditUsersDlg::UpdateControls() {
   saveButton_->setEnabled(editing && modified_ && details.IsComplete());
   // Says why Save Changes is grey while the details are incomplete.
   saveButton_->setToolTip(editing ? Text(details.Refusal()) : QString());
-  for (QListWidget* groups : {groupsLeft_, groupsRight_}) groups->setEnabled(selected);
+  // Membership belongs to a stored account: not while one is being added.
+  const bool member = selected && mode_ != kAdding;
+  for (QListWidget* groups : {groupsLeft_, groupsRight_}) groups->setEnabled(member);
   for (int i = 0; i < 4; ++i) {
     QListWidget* groups = i < 2 ? groupsLeft_ : groupsRight_;
-    groupButtons_[i]->setEnabled(selected && groups->count() > 0);
+    const bool all = i == 0 || i == 3;
+    groupButtons_[i]->setEnabled(member && groups->count() > 0 && (all || !groups->selectedItems().isEmpty()));
   }
 }
 
@@ -449,7 +552,7 @@ void CEditUsersDlg::AddNewUser() {
   AccountToControls(working_);
   typeBox_->setCurrentIndex(UserAccount::kTcpIp);  // the one type that works
   mode_ = kAdding;
-  UpdateControls();
+  FillGroupLists();   // empty: the new account joins groups once it is saved
   nameEdit_->setFocus();
 }
 

@@ -73,11 +73,19 @@ class CEditUsersDlg : public QDialog {
   // Writes the selected account's certificate to the path chosen (see
   // UserCertificateIssuer for what holds when that fails).
   void CreateCertificate();
+  // The selected account joins (or leaves) the groups selected in the list of
+  // groups it is not in (or is in), or every group of that list with `all`. Each
+  // change is saved at once and recorded; the refused ones are named together.
+  void JoinGroups(bool all);
+  void LeaveGroups(bool all);
 
  protected:
   // Enter presses the focused button; in the connection type box it saves, as in
   // every other detail field.
   void keyPressEvent(QKeyEvent* event) override;
+  // Coming back to the dialog shows the accounts as the table holds them now: the
+  // shell may have changed them meanwhile.
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildControls();
@@ -94,6 +102,14 @@ class CEditUsersDlg : public QDialog {
   // Rebuilds the list from the table and selects the row of `selectId` (< 0: the
   // first row); the selected id becomes the selected row's, -1 for none.
   void FillUserList(int selectId);
+  // The groups the selected account is not in (left) and is in (right).
+  void FillGroupLists();
+  void ChangeMembership(bool join, bool all);
+  // The stored name of the selected account; "" without one.
+  std::string SelectedAccountName() const;
+  // The list afresh from the table; browsing, the selected account's details too.
+  // Details being typed are kept, and so is the account they belong to.
+  void RefreshFromTable();
   // Selects and shows the row of `id` without acting on it (none: no selection).
   void SelectRow(int id);
   QTreeWidgetItem* RowOf(int id) const;  // null when the list has none

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include "platform/fs.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/ScriptedNotifier.h"
+#include "server/admin/GroupAdministration.h"
 #include "server/store/CWexmoorDoc.h"
 #include "testsupport/TestServer.h"
 
@@ -169,6 +172,89 @@ TEST_F(EditUsersDlgTest, ControlStatesFollowTheMode) {
     EXPECT_FALSE(On("typeBox") || On("lockButton") || On("saveButton"));
     Type("ipAddressEdit", "10.0.0.9");
     EXPECT_TRUE(On("saveButton"));
+  });
+}
+
+TEST_F(EditUsersDlgTest, ComingBackToTheDialogShowsAccountsAddedMeanwhileAndKeepsWhatIsTyped) {
+  struct Case {
+    const char* what;
+    std::function<void()> before;   // what the dialog is doing when the shell adds an account
+    CEditUsersDlg::Mode mode;
+    QString shownName;
+  };
+  const Case cases[] = {
+      {"browsing", [] {}, CEditUsersDlg::kBrowsing, "ann"},
+      {"adding", [&] { dialog_->AddNewUser(); Type("nameEdit", "carl"); }, CEditUsersDlg::kAdding, "carl"},
+  };
+  int added = 0;
+  for (const Case& c : cases) {
+    Run([&] {
+      c.before();
+      const std::optional<UserAccount> shellUser = server_.AddUser("shell" + std::to_string(++added), "pw");
+      ASSERT_TRUE(shellUser) << c.what;
+      EXPECT_EQ(Row(shellUser->GetId()), nullptr) << c.what;
+      dialog_->activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get())) << c.what;
+      QEvent activation(QEvent::ActivationChange);
+      QApplication::sendEvent(dialog_.get(), &activation);
+      EXPECT_NE(Row(shellUser->GetId()), nullptr) << c.what;
+      EXPECT_EQ(dialog_->GetMode(), c.mode) << c.what;
+      EXPECT_EQ(Find<QLineEdit>("nameEdit")->text(), c.shownName) << c.what;
+      if (c.mode != CEditUsersDlg::kBrowsing) {
+        notifier_.QueueAnswer(NotifyAnswer::No);   // leave without saving
+        dialog_->reject();
+      }
+    });
+  }
+}
+
+TEST_F(EditUsersDlgTest, TheGroupListsShowMembershipAndTheFourButtonsSaveEachChange) {
+  GroupAdministration groups(server_.Document());
+  std::vector<std::string> all;
+  for (const GroupAdministration::GroupView& group : groups.List()) all.push_back(group.name);
+  ASSERT_GE(all.size(), 2u);
+  const auto listed = [&](const char* name) {
+    std::vector<std::string> names;
+    QListWidget* list = Find<QListWidget>(name);
+    for (int i = 0; i < list->count(); ++i) names.push_back(list->item(i)->text().toStdString());
+    return names;
+  };
+  const auto click = [&](const char* button) { Find<QPushButton>(button)->click(); };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> joined;   // what the table and the right-hand list then hold
+  };
+  const Step steps[] = {
+      {"leave all", [&] { click("leaveAllButton"); }, {}},
+      {"join the one selected",
+       [&] {
+         Find<QListWidget>("groupsNotJoined")->item(1)->setSelected(true);
+         click("joinButton");
+       },
+       {all[1]}},
+      {"join all", [&] { click("joinAllButton"); }, all},
+      {"a failed save changes nothing",
+       [&] {
+         platform::AtomicFile::SetWriteHookForTesting([](std::size_t) { return false; });
+         click("leaveAllButton");
+         platform::AtomicFile::SetWriteHookForTesting(nullptr);
+         EXPECT_EQ(Texts().back().rfind(GroupAdministration::kSaveFailedText, 0), 0u) << Texts().back();
+       },
+       all},
+  };
+  Run([&] {
+    EXPECT_FALSE(On("joinButton") || On("leaveButton"));   // nothing selected yet
+    for (const Step& step : steps) {
+      step.act();
+      EXPECT_EQ(groups.GroupsOf("ann"), step.joined) << step.what;
+      EXPECT_EQ(listed("groupsJoined"), step.joined) << step.what;
+      EXPECT_EQ(listed("groupsNotJoined").size() + step.joined.size(), all.size()) << step.what;
+    }
+    dialog_->AddNewUser();   // a new account joins groups once it is saved
+    EXPECT_TRUE(listed("groupsJoined").empty() && listed("groupsNotJoined").empty());
+    EXPECT_FALSE(On("groupsJoined") || On("joinAllButton"));
+    dialog_->reject();
   });
 }
 

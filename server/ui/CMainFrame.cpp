@@ -34,6 +34,7 @@ constexpr Prompt kPrompts[] = {
     {CMainFrame::kSetServerAddress, "Set Server IP Address\nSet IP Address", ":/wexmoor/address.xpm"},
     {CMainFrame::kSetLibraryName, "Set the name of the Library\nSet Library Name", ":/wexmoor/libraryname.xpm"},
     {CMainFrame::kCheckOutControl, "Change check-out control settings", nullptr},
+    {CMainFrame::kGroupAdministration, "Make and change the groups that give accounts their rights\nGroups", nullptr},
 };
 
 void ApplyPrompt(QAction& action, const Prompt& prompt) {
@@ -49,7 +50,10 @@ void ApplyPrompt(QAction& action, const Prompt& prompt) {
 CMainFrame::CMainFrame(ConsoleRuntime& runtime, const std::string& libraryName, Commands commands, QWidget* parent)
     : QMainWindow(parent), view_(new CWexmoorView(runtime, this)), commands_(std::move(commands)) {
   setObjectName("CMainFrame");
-  setWindowTitle(QString::fromStdString(libraryName) + " - Wexmoor");
+  ShowLibraryName(libraryName);
+  connect(view_, &CWexmoorView::refreshed, this, [this] {
+    if (!view_->Snapshot().libraryName.empty()) ShowLibraryName(view_->Snapshot().libraryName);
+  });
   setWindowIcon(QIcon(kProgramIcon));
   platform::ui::HelpWindow::SetPage(QUrl(kHelpPage));
   auto* scroller = new QScrollArea(this);
@@ -62,6 +66,10 @@ CMainFrame::CMainFrame(ConsoleRuntime& runtime, const std::string& libraryName, 
   BuildMenus();
   BuildToolBar();
   view_->OnInitialUpdate();
+}
+
+void CMainFrame::ShowLibraryName(const std::string& name) {
+  setWindowTitle(QString::fromStdString(name) + " - Wexmoor");
 }
 
 QAction* CMainFrame::Action(int command) const {
@@ -95,6 +103,7 @@ void CMainFrame::BuildMenus() {
 
   QMenu* administration = menuBar()->addMenu("&Administration");
   const std::pair<int, const char*> administrationItems[] = {{kUserAdministration, "&User Administration ..."},
+                                                             {kGroupAdministration, "&Groups ..."},
                                                              {kSetRootPath, "Set &Root Path ..."},
                                                              {kSetServerAddress, "Set Server &IP Address"},
                                                              {kSetLibraryName, "Set &Library Name ..."},
@@ -106,7 +115,11 @@ void CMainFrame::BuildMenus() {
       action->setEnabled(false);
       continue;
     }
-    connect(action, &QAction::triggered, this, [this, run = found->second] { run(this); });
+    connect(action, &QAction::triggered, this, [this, run = found->second] {
+      run(this);
+      // What the command changed (a new library name, say) shows at once.
+      view_->OnTimer();
+    });
   }
 
   QMenu* help = menuBar()->addMenu("&Help");

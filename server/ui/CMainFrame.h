@@ -28,6 +28,7 @@ class CMainFrame : public QMainWindow {
   static constexpr int kSetServerAddress = 32774;
   static constexpr int kSetLibraryName = 32775;
   static constexpr int kCheckOutControl = 32776;
+  static constexpr int kGroupAdministration = 32778;
   static constexpr int kHelpTopics = 57667;
   static constexpr int kAbout = 57664;
   static constexpr int kContextHelp = 57669;
@@ -70,6 +71,7 @@ class CMainFrame : public QMainWindow {
 
  private:
   QAction* AddCommand(QMenu* menu, int command, const char* text);
+  void ShowLibraryName(const std::string& name);
   void BuildMenus();
   void BuildToolBar();
   // True when no user is connected or the user agrees to exit all the same.

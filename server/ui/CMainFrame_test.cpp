@@ -20,6 +20,7 @@
 #include "platform/ui/KeyboardWalk_test.h"
 #include "server/ui/CCheckOutControlDlg.h"
 #include "server/ui/CEditUsersDlg.h"
+#include "server/ui/CGroupsDlg.h"
 #include "server/ui/CServerAddressDlg.h"
 #include "server/ui/CServerChooseDirectoryDlg.h"
 #include "server/ui/CSetLibraryNameDlg.h"
@@ -65,6 +66,8 @@ TEST_F(CMainFrameTest, MenusCarryTheCommandsWithTheirPrompts) {
            Item{CMainFrame::kExit, "E&xit", true, "", ""},
            Item{CMainFrame::kUserAdministration, "&User Administration ...", true, "Add, edit, delete user accounts",
                 "User Administration"},
+           Item{CMainFrame::kGroupAdministration, "&Groups ...", false,
+                "Make and change the groups that give accounts their rights", "Groups"},
            Item{CMainFrame::kSetRootPath, "Set &Root Path ...", true, "Set the root path for the library",
                 "Set Root Path"},
            Item{CMainFrame::kSetServerAddress, "Set Server &IP Address", false, "Set Server IP Address",
@@ -160,7 +163,7 @@ TEST(HelpPageTest, EveryWindowsTopicAndEveryLinkHasItsSection) {
   QList<int> topics = {CMainFrame::kFrameHelpTopic,    CMainFrame::kGettingStartedTopic,
                        CEditUsersDlg::kUserDetailsHelpContext, CServerChooseDirectoryDlg::kHelpTopic,
                        CServerAddressDlg::kHelpTopic,  CSetLibraryNameDlg::kHelpTopic,
-                       CCheckOutControlDlg::kHelpTopic};
+                       CCheckOutControlDlg::kHelpTopic, CGroupsDlg::kHelpTopic};
   for (const QRegularExpressionMatch& link : QRegularExpression("href=\"#topic(\\d+)\"").globalMatch(page)) {
     topics << link.captured(1).toInt();
   }

@@ -19,6 +19,7 @@ void CWexmoorView::OnInitialUpdate() {
   UpdateExtent();
   timer_.start();
   update();
+  emit refreshed();
 }
 
 void CWexmoorView::OnTimer() {
@@ -26,6 +27,7 @@ void CWexmoorView::OnTimer() {
   snapshot_ = runtime_->Refresh();
   UpdateExtent();
   update();
+  emit refreshed();
 }
 
 void CWexmoorView::StopTimer() {

@@ -29,6 +29,10 @@ class CWexmoorView : public QWidget {
 
   const ConsoleSnapshot& Snapshot() const { return snapshot_; }
 
+ signals:
+  // A new snapshot was taken.
+  void refreshed();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 

@@ -10,4 +10,6 @@ struct ConsoleSnapshot {
   std::string upTimeText;
   std::string activeUserText;
   std::vector<std::string> userLines;
+  // The library's name as it is now, for the window's title; "" when not known.
+  std::string libraryName;
 };

@@ -8,6 +8,18 @@
 namespace {
 
 constexpr const char* kListeningPrefix = "Listening port is ";
+constexpr const char* kLibraryNamePrefix = "Library Name is ";
+
+// The console was told the name at the start; a rename since (from the shell or the
+// window) shows at once.
+void ShowLibraryName(std::vector<std::string>& lines, const std::string& name) {
+  for (std::string& line : lines) {
+    if (line.rfind(kLibraryNamePrefix, 0) == 0) {
+      line = kLibraryNamePrefix + name;
+      return;
+    }
+  }
+}
 
 // The listener's failure (or why it waits for the port) takes the place of the
 // port line; the lines the listener appended with it are then dropped so it is
@@ -40,6 +52,8 @@ ConsoleSnapshot ServerConsoleRuntime::Refresh() {
 ConsoleSnapshot ServerConsoleRuntime::Current() const {
   ConsoleSnapshot snapshot;
   snapshot.statusLines = console_.GetStatusLines();
+  snapshot.libraryName = console_.GetDocument().GetSettings().GetLibraryName();
+  ShowLibraryName(snapshot.statusLines, snapshot.libraryName);
   const ServerConsole::ListenerState state = console_.GetListenerState();
   if (state == ServerConsole::ListenerState::Failed || state == ServerConsole::ListenerState::WaitingForPort) {
     ShowListenerFailure(snapshot.statusLines, console_.GetListenerFailure());

@@ -13,6 +13,7 @@
 #include "server/store/CWexmoorDoc.h"
 #include "server/ui/CCheckOutControlDlg.h"
 #include "server/ui/CEditUsersDlg.h"
+#include "server/ui/CGroupsDlg.h"
 #include "server/ui/CServerAddressDlg.h"
 #include "server/ui/CServerChooseDirectoryDlg.h"
 #include "server/ui/CSetLibraryNameDlg.h"
@@ -33,6 +34,7 @@ std::unique_ptr<QDialog> Make(CWexmoorDoc& document, QWidget* parent) {
 const std::map<std::string, DialogMaker>& DialogMakers() {
   static const std::map<std::string, DialogMaker> makers = {
       {"users", Make<CEditUsersDlg>},
+      {"groups", Make<CGroupsDlg>},
       {"address", Make<CServerAddressDlg>},
       {"libraryname", Make<CSetLibraryNameDlg>},
       {"checkout", Make<CCheckOutControlDlg>},

@@ -18,6 +18,7 @@
 #include "server/store/StoreTestLibrary.h"
 #include "server/store/TlsSettings.h"
 #include "server/ui/CCheckOutControlDlg.h"
+#include "server/ui/CGroupsDlg.h"
 #include "server/ui/CEditUsersDlg.h"
 #include "server/ui/CMainFrame.h"
 #include "server/ui/CServerChooseDirectoryDlg.h"
@@ -201,12 +202,16 @@ TEST_F(SettingsDialogsTest, TabVisitsEveryDialogsControlsInTheOrderOfItsLayout) 
       {std::make_unique<CEditUsersDlg>(Doc()),
        {"userList", "nameEdit", "passwordEdit", "typeBox", "ipAddressEdit", "portEdit", "emailAddressEdit",
         "emailServerEdit", "emailAccountEdit", "emailPasswordEdit", "dialBackEdit", "dialInAccountEdit",
-        "dialInPasswordEdit", "QListWidget", "groupButton", "groupButton", "groupButton", "groupButton", "QListWidget",
+        "dialInPasswordEdit", "groupsNotJoined", "joinAllButton", "joinButton", "leaveButton", "leaveAllButton",
+        "groupsJoined",
         "certificateButton", "saveButton", "addButton", "deleteButton", "lockButton", "closeButton"}},
       // The address is read-only and left to the mouse.
       {std::make_unique<CServerAddressDlg>(Doc()), {"serverPort", "tlsMode", "tlsPort", "OK", "Cancel"}},
       {std::make_unique<CSetLibraryNameDlg>(Doc()), {"libraryName", "OK", "Cancel"}},
       {std::make_unique<CCheckOutControlDlg>(Doc()), {"onlyLatest", "OK", "Cancel"}},
+      {std::make_unique<CGroupsDlg>(Doc()),
+       {"groupList", "groupName", "groupRole", "groupProjects", "newButton", "renameButton", "saveButton",
+        "deleteButton", "closeButton"}},
       {std::make_unique<CServerChooseDirectoryDlg>(),
        {"pathEdit", "CDirectoryTree", "CDriveComboBox", "Accept", "newFolder", "Cancel"}},
   };

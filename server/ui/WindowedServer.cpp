@@ -17,6 +17,7 @@
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/ui/CCheckOutControlDlg.h"
+#include "server/ui/CGroupsDlg.h"
 #include "server/ui/CServerAddressDlg.h"
 #include "server/ui/CSetLibraryNameDlg.h"
 #include "server/ui/RootMoveCommand.h"
@@ -57,6 +58,11 @@ bool WindowedServer::Start(const CWexmoorApp::StartOptions& options) {
   commands.shutdown = [this] { app_.ExitInstance(); };
   commands.administration[CMainFrame::kUserAdministration] = [this, &document](QWidget* parent) {
     ShowUserAdministration(document, parent);
+  };
+  commands.administration[CMainFrame::kGroupAdministration] = [this, &document](QWidget* parent) {
+    ShowSmallDialog<CGroupsDlg>(document, parent, [this](CGroupsDlg& dialog) {
+      dialog.SetChangeRecorder(windowAdministration_.get());
+    });
   };
   commands.administration[CMainFrame::kSetRootPath] = [this, &document](QWidget* parent) {
     ServerConsole& console = *app_.GetConsole();

@@ -15,11 +15,13 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "platform/fs.h"
 #include "platform/ui/HelpWindow.h"
 #include "platform/ui/QtTestApplication.h"
 #include "platform/ui/ScriptedNotifier.h"
+#include "server/admin/LibraryAdministrator.h"
 #include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
@@ -74,6 +76,42 @@ TEST_F(WindowedServerTest, TitleAndStatusLinesDescribeTheLibrary) {
   EXPECT_TRUE(QTest::qWaitFor([&] {
     return scroller->horizontalScrollBar()->maximum() > 0 && scroller->verticalScrollBar()->maximum() > 0;
   }, kWaitMs));
+}
+
+TEST_F(WindowedServerTest, ARenameShowsInTheTitleAndTheConsoleWithoutARestart) {
+  StartWindowed();
+  CMainFrame& frame = *windowed_.Frame();
+  const RunningServer shell(*windowed_.App().GetConsole(), "from the shell");
+  const struct {
+    const char* what;
+    std::string name;
+    std::function<void(const std::string&)> rename;
+  } cases[] = {
+      {"the window's dialog", "Window Name",
+       [&frame](const std::string& name) {
+         QTimer::singleShot(0, &frame, [name] {
+           auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+           if (dialog == nullptr) return;
+           dialog->findChild<QLineEdit*>("libraryName")->setText(QString::fromStdString(name));
+           dialog->accept();
+         });
+         frame.Action(CMainFrame::kSetLibraryName)->trigger();
+       }},
+      {"the shell", "Shell Name",
+       [&shell](const std::string& name) {
+         std::ostringstream out;
+         std::ostringstream err;
+         LibraryAdministrator administrator(*CWexmoorApp::GetDocument(), &shell, {}, out, err);
+         EXPECT_EQ(administrator.Run({"set-library-name", name}), LibraryAdministrator::kDone) << err.str();
+       }},
+  };
+  for (const auto& c : cases) {
+    c.rename(c.name);
+    const QString title = QString::fromStdString(c.name + " - Wexmoor");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.windowTitle() == title; }, kWaitMs)) << c.what;
+    ASSERT_GE(frame.View().Snapshot().statusLines.size(), 2u);
+    EXPECT_EQ(frame.View().Snapshot().statusLines[1], "Library Name is " + c.name) << c.what;
+  }
 }
 
 TEST_F(WindowedServerTest, StartUpNoticesAreConsoleLinesThatNeverHoldUpTheListener) {

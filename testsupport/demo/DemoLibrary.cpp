@@ -65,7 +65,9 @@ class DemoBuilder {
     for (const DemoProject& project : kProjects) {
       if (!AddProject(project)) return false;
     }
-    if (!AddEdition() || !AddUser("editor") || !AddUser("reader")) return false;
+    if (!AddEdition() || !AddUser("editor", LibraryGroups::kPublishers) || !AddUser("reader", LibraryGroups::kReaders)) {
+      return false;
+    }
     document_.reset();   // the shutdown save writes the users file with the port
     return true;
   }
@@ -129,13 +131,23 @@ class DemoBuilder {
     return true;
   }
 
-  bool AddUser(const std::string& name) {
+  // The account joins `group` in place of the default one.
+  bool AddUser(const std::string& name, const std::string& group) {
     UserAccount account;
     account.SetName(name);
     account.SetPassword(name);
     account.SetConnectionType(UserAccount::kTcpIp);
     account.GenerateKeyText();
     if (!document_->AddUser(account)) return Fail("user " + name);
+    const int id = account.GetId();
+    if (!document_->GetGroups().Change([&group, id](GroupTable& table) {
+          for (Group& each : table.groups) std::erase(each.members, id);
+          Group* joined = table.Find(group);
+          if (joined != nullptr) joined->members.push_back(id);
+          return joined != nullptr;
+        })) {
+      return Fail("groups of " + name);
+    }
     ServerSettings& settings = document_->GetSettings();
     std::string text;
     const int index = settings.FindUserIndex(account.GetId());

@@ -1,0 +1,29 @@
+#pragma once
+// The role each request needs in the project it names, checked before its handler
+// runs, so that a request outside the account's rights changes nothing: it gets its
+// failure reply with kRightsRefusedCode (a report line where the reply holds lines),
+// the files it brought are deleted, and the console names the account and the
+// request at most once a minute per account and request.
+#include <optional>
+
+#include "common/MessageIds.h"
+#include "common/Msg.h"
+#include "server/store/LibraryGroups.h"
+
+class RTE;
+
+class RequestRights {
+ public:
+  struct Need {
+    GroupRole role;
+    int projectField;    // the leading string field of the body naming the project
+    bool creates;        // a project that is not there stands for the top level
+  };
+  // What the request needs; none for a request that names no project.
+  static std::optional<Need> NeedOf(MessageId id);
+
+  // True when the request was refused (and answered); `keep` then says whether the
+  // connection stays. False: the handler may run. The account's groups are read at
+  // each request, so a change of them applies to its next one.
+  static bool RefuseOutsideRights(RTE& engine, const Msg& request, bool& keep);
+};
