@@ -92,6 +92,7 @@ std::string LibraryBackup::Copy(const std::string& root, const std::string& copy
   }
   platform::CriticalSection::Lock inventory(document_.GetInventorySection());
   platform::CriticalSection::Lock users(document_.GetUserTableSection());
+  platform::CriticalSection::Lock usersSave(document_.GetSettings().GetSaveSection());
   const auto start = std::chrono::steady_clock::now();
   std::string problem = MoveRefusal(root);
   if (problem.empty()) problem = tree.Pass();
