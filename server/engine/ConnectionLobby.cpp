@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -58,11 +59,26 @@ void ConnectionLobby::Add(platform::Socket socket, Clock::time_point now) {
   waiting_.push_back(Waiting{std::move(socket), now, arrival});
 }
 
+void ConnectionLobby::WaitForNews(const platform::Socket& listening, int idleMs, int busyMs) {
+  std::vector<const platform::Socket*> sockets{&listening};
+  std::vector<Waiting*> quiet;
+  for (Waiting& entry : waiting_) {
+    if (entry.arrival != Arrival::Quiet) continue;
+    sockets.push_back(&entry.socket);
+    quiet.push_back(&entry);
+  }
+  std::vector<char> ready;
+  platform::Socket::WaitAnyReadable(sockets, quiet.size() < waiting_.size() ? busyMs : idleMs, ready);
+  for (std::size_t i = 0; i < quiet.size(); ++i) quiet[i]->readable = ready[i + 1] != 0;
+}
+
 void ConnectionLobby::Refresh(Clock::time_point now) {
   std::size_t kept = 0;
   for (Waiting& entry : waiting_) {
-    // A whole first message stays what it is until it is served.
-    if (entry.arrival != Arrival::Logon && entry.arrival != Arrival::Message) entry.arrival = look_(entry.socket);
+    // A whole first message stays what it is until it is served; a quiet one
+    // until it can be read.
+    if (entry.arrival == Arrival::Begun || entry.readable) entry.arrival = look_(entry.socket);
+    entry.readable = false;
     const bool expired = now - entry.since > longest_;
     if (entry.arrival == Arrival::Refused) ++turnedAway_.refused;
     else if (expired && entry.arrival != Arrival::Closed) ++turnedAway_.evicted;

@@ -7,7 +7,8 @@
 // message, the start of one, nothing), the longest waiting first. Bounded: a
 // newcomer to a full lobby takes the place of the noisiest (a message begun and
 // not finished) or, failing that, the quietest, the longest waiting first; a
-// connection waits at most the logon time bound.
+// connection waits at most the logon time bound. Quiet connections are looked at
+// again only once one poll over all of them says they can be read.
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -26,6 +27,7 @@ class ConnectionLobby {
     platform::Socket socket;
     Clock::time_point since;
     Arrival arrival = Arrival::Quiet;
+    bool readable = false;   // quiet, and bytes or its end arrived since it was looked at
   };
 
   // Connections this lobby closed itself since the last TakeTurnedAway.
@@ -39,8 +41,13 @@ class ConnectionLobby {
   ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest);
 
   void Add(platform::Socket socket, Clock::time_point now);
-  // Looks at every waiting connection again: closed ones and refused ones leave,
-  // so do those that waited longer than allowed.
+  // Sleeps until `listening` or a quiet waiting connection can be read, at most
+  // `idleMs`, or `busyMs` while one waits that has sent something (a begun
+  // message, read again each turn, or a whole one waiting for a place).
+  void WaitForNews(const platform::Socket& listening, int idleMs, int busyMs);
+  // Looks again at every waiting connection that began a message or became
+  // readable: closed ones and refused ones leave, so do those that waited longer
+  // than allowed.
   void Refresh(Clock::time_point now);
   bool IsEmpty() const { return waiting_.empty(); }
   std::size_t Size() const { return waiting_.size(); }

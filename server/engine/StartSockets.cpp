@@ -325,7 +325,7 @@ int StartSockets(ServerConsole* console) {
       notice.Count(lobby.TakeTurnedAway());
       notice.Report(*console, std::chrono::steady_clock::now());
       // Connections in the lobby wait for their first message or for places to free.
-      listening.WaitReadable(lobby.IsEmpty() ? kArrivalWaitMs : kLobbyWaitMs);
+      lobby.WaitForNews(listening, kArrivalWaitMs, kLobbyWaitMs);
     }
   }
   console->ReportListenerEnded();   // the console no longer touches the socket
