@@ -31,7 +31,8 @@ std::string VersionFileName(const std::string& internalFileName, int version) {
 bool IsVersionFileName(std::string_view name) {
   if (!name.ends_with(kVersionExtension)) return false;
   name.remove_suffix(kVersionExtension.size());
-  const auto digits = std::find_if(name.rbegin(), name.rend(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)) == 0; });
+  const auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+  const auto digits = std::find_if_not(name.rbegin(), name.rend(), isDigit);
   const std::size_t digitCount = static_cast<std::size_t>(digits - name.rbegin());
   if (digitCount == 0) return false;
   name.remove_suffix(digitCount);
