@@ -57,6 +57,7 @@ LibraryTreeCopy::LibraryTreeCopy(std::string root, std::string copy) : root_(std
 
 std::string LibraryTreeCopy::Pass() {
   std::string problem;
+  copies_ = 0;
   PassFolder("", problem);
   return problem;
 }
@@ -173,6 +174,7 @@ bool LibraryTreeCopy::CopyIfChanged(const std::string& path, const struct stat& 
     return false;
   }
   files_[path] = signature;
+  ++copies_;
   return true;
 }
 

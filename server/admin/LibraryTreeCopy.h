@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +24,8 @@ class LibraryTreeCopy {
 
   // Brings the copy up to the root as it is now; empty when done, else why not.
   std::string Pass();
+  // The files the last pass copied.
+  std::size_t LastPassCopies() const { return copies_; }
 
  private:
   struct Signature {
@@ -63,4 +66,5 @@ class LibraryTreeCopy {
   const std::string copy_;
   std::unordered_map<std::string, Signature> files_;  // by path relative to the root
   std::unordered_map<std::string, Folder> folders_;   // by path relative to the root
+  std::size_t copies_ = 0;
 };
