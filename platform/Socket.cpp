@@ -192,6 +192,19 @@ bool Socket::Wait(short events, int timeoutMs) const {
 
 bool Socket::WaitReadable(int timeoutMs) const { return Wait(POLLIN, timeoutMs); }
 
+bool Socket::WaitAnyReadable(const std::vector<const Socket*>& sockets, int timeoutMs, std::vector<char>& ready) {
+  std::vector<pollfd> polled;
+  polled.reserve(sockets.size());
+  for (const Socket* socket : sockets) polled.push_back(pollfd{socket->fd_, POLLIN, 0});
+  const int result = ::poll(polled.data(), polled.size(), timeoutMs);
+  ready.assign(sockets.size(), 0);
+  for (std::size_t i = 0; i < sockets.size(); ++i) {
+    // A closed socket or an interrupted wait: let the caller look.
+    ready[i] = sockets[i]->fd_ < 0 || result < 0 || polled[i].revents != 0 ? 1 : 0;
+  }
+  return result != 0;
+}
+
 bool Socket::WaitWritable(int timeoutMs) const { return Wait(POLLOUT, timeoutMs); }
 
 bool Socket::Shutdown() { return fd_ >= 0 && ::shutdown(fd_, SHUT_RDWR) == 0; }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -58,6 +59,9 @@ class Socket {
   // call will report. False on time-out.
   bool WaitReadable(int timeoutMs) const;
   bool WaitWritable(int timeoutMs) const;
+  // WaitReadable over many sockets with one poll(2): `ready[i]` tells whether
+  // sockets[i] is ready. False on time-out.
+  static bool WaitAnyReadable(const std::vector<const Socket*>& sockets, int timeoutMs, std::vector<char>& ready);
 
   bool Shutdown();   // ends both directions; the peer reads Closed
   void Close();

@@ -139,6 +139,27 @@ TEST_F(AdminCommandTest, AddedUserLogsOnWithItsCertificateAndIsUnlockedAndDelete
   EXPECT_FALSE(server_.StoredUser(ann->GetId()));
 }
 
+TEST_F(AdminCommandTest, PasswordsAreKeptAsTypedAndLogOnAsTyped) {
+  const std::string typed[] = {" lead", "trail ", "  both  ", "in side", "\ttab"};
+  for (std::size_t i = 0; i < std::size(typed); ++i) {
+    const std::string name = "user" + std::to_string(i);
+    ASSERT_EQ(Admin({"add-user", name, scratch_ / (name + ".wxc")}, typed[i]), 0) << err_.str();
+    EXPECT_EQ(StoredByName(name)->GetPassword(), typed[i]) << i;
+  }
+  ASSERT_EQ(Admin({"set-password", "user0"}, " new one "), 0) << err_.str();
+  ASSERT_TRUE(server_.Start());
+  for (std::size_t i = 0; i < std::size(typed); ++i) {
+    const std::optional<UserAccount> user = StoredByName("user" + std::to_string(i));
+    const std::string password = i == 0 ? " new one " : typed[i];
+    std::unique_ptr<TestClient> client = server_.MakeClient(*user);
+    ASSERT_TRUE(client->Connect(server_.Port()));
+    TestClient::Reply reply;
+    ASSERT_EQ(client->Logon(user->GetName(), password, user->GetLogonCode(), reply), TestClient::ReceiveStatus::Ok);
+    EXPECT_EQ(reply.message.GetMessageId(), MSGID_LOGON_ACCEPTED) << i;
+    client->Close();
+  }
+}
+
 TEST_F(AdminCommandTest, SettingsChangeAndThePortWaitsForTheNextStart) {
   ASSERT_EQ(Admin({"set-library-name", "Plans"}), 0) << err_.str();
   ASSERT_EQ(Admin({"set-address", "10.0.0.7"}), 0) << err_.str();

@@ -23,6 +23,9 @@ namespace {
 namespace stdfs = std::filesystem;
 
 constexpr int kMaxLinkHops = 40;
+// Passes made before the writers are held: a busy library changes while each is made.
+constexpr int kMostPassesUnheld = 6;
+constexpr std::size_t kFewCopies = 64;
 
 // Where `path` really lies: every link on the way resolved, a dangling one too, and
 // the part that does not exist yet appended to the real place of the part that does.
@@ -85,13 +88,15 @@ std::string LibraryBackup::MoveRefusal(const std::string& root) const {
 
 std::string LibraryBackup::Copy(const std::string& root, const std::string& copy) {
   LibraryTreeCopy tree(root, copy);
-  // The second pass takes what changed during the first, so that the last pass,
-  // which holds the writers, has little left to copy.
-  for (int pass = 0; pass < 2; ++pass) {
+  // Each further pass takes what changed during the one before, until one finds
+  // little, so that the last pass, which holds the writers, has little left to copy.
+  for (int pass = 0; pass < kMostPassesUnheld; ++pass) {
     if (std::string problem = tree.Pass(); !problem.empty()) return problem;
+    if (pass > 0 && tree.LastPassCopies() <= kFewCopies) break;
   }
   platform::CriticalSection::Lock inventory(document_.GetInventorySection());
   platform::CriticalSection::Lock users(document_.GetUserTableSection());
+  platform::CriticalSection::Lock usersSave(document_.GetSettings().GetSaveSection());
   const auto start = std::chrono::steady_clock::now();
   std::string problem = MoveRefusal(root);
   if (problem.empty()) problem = tree.Pass();

@@ -19,12 +19,6 @@ class LibraryBackupTest : public StoreTestLibrary {
   std::string Copy() const { return backup_ + "/" + BackupLeftover::kCopyName; }
   bool HoldsRootPathFile() const { return stdfs::exists(backup_ + "/" + CWexmoorDoc::kRootPathFileName); }
 
-  // Every file and folder under `top` by its path below it.
-  static std::map<std::string, std::string> Files(const std::string& top) {
-    std::map<std::string, std::string> files;
-    for (const auto& [path, content] : Snapshot(top)) files[path.substr(top.size())] = content;
-    return files;
-  }
   // Projects (two unless told), documents with versions, a checked-out one.
   void BuildLibrary(std::size_t projects = 2) {
     for (const std::string& name : std::vector<std::string>{"Plans", "Drawings"}) {

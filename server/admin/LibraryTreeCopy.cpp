@@ -2,7 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,10 +13,21 @@
 #include "platform/DiskChangeHook.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/StoreFilePaths.h"
 
 namespace {
 
+// File times come from a clock that advances a tick at a time: a folder changed
+// within this long before it was listed may change again and keep its time.
+constexpr long long kSettledNanoseconds = 1000000000LL;
+
 long long Nanoseconds(const struct timespec& time) { return time.tv_sec * 1000000000LL + time.tv_nsec; }
+
+long long NowNanoseconds() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now);
+}
 
 // The entries of a folder with their status (links not followed); false when it cannot be read.
 bool ReadFolder(const std::string& path, std::vector<std::pair<std::string, struct stat>>& entries) {
@@ -46,22 +57,40 @@ LibraryTreeCopy::LibraryTreeCopy(std::string root, std::string copy) : root_(std
 
 std::string LibraryTreeCopy::Pass() {
   std::string problem;
+  copies_ = 0;
   PassFolder("", problem);
   return problem;
 }
 
 bool LibraryTreeCopy::PassFolder(const std::string& relative, std::string& problem) {
   const std::string source = relative.empty() ? root_ : root_ + "/" + relative;
-  const std::string target = relative.empty() ? copy_ : copy_ + "/" + relative;
-  std::vector<std::pair<std::string, struct stat>> listed;
-  if (!ReadFolder(source, listed)) {
+  // Taken before the folder is read: an entry added or removed later changes its time.
+  const long long listedAt = NowNanoseconds();
+  struct stat folderStatus {};
+  if (::stat(source.c_str(), &folderStatus) != 0) {
     if (errno == ENOENT) return true;  // taken away since its parent was read: the parent's next pass sees it
     problem = "the folder " + source + " could not be read";
     return false;
   }
-  struct stat folderStatus {};
+  const auto known = folders_.find(relative);
+  if (known != folders_.end() && known->second.settled && known->second.modified == Nanoseconds(folderStatus.st_mtim)) {
+    return PassUnchangedFolder(relative, problem);
+  }
+  return PassListedFolder(relative, folderStatus, listedAt, problem);
+}
+
+bool LibraryTreeCopy::PassListedFolder(const std::string& relative, const struct stat& folderStatus,
+                                       long long listedAt, std::string& problem) {
+  const std::string source = relative.empty() ? root_ : root_ + "/" + relative;
+  const std::string target = relative.empty() ? copy_ : copy_ + "/" + relative;
+  std::vector<std::pair<std::string, struct stat>> listed;
+  if (!ReadFolder(source, listed)) {
+    if (errno == ENOENT) return true;
+    problem = "the folder " + source + " could not be read";
+    return false;
+  }
   if (!folders_.contains(relative) &&
-      (::stat(source.c_str(), &folderStatus) != 0 || !platform::fs::CreateFolder(target) ||
+      (!platform::fs::CreateFolder(target) ||
        !platform::ChangeDisk([&] { return ::chmod(target.c_str(), folderStatus.st_mode & 07777); }))) {
     problem = "the folder " + target + " could not be made";
     return false;
@@ -72,45 +101,80 @@ bool LibraryTreeCopy::PassFolder(const std::string& relative, std::string& probl
       problem = source + "/" + name + " is a symbolic link, which a library does not hold";
       return false;
     }
-    if (S_ISDIR(status.st_mode) || S_ISREG(status.st_mode)) entries.push_back({name, S_ISDIR(status.st_mode)});
+    if (S_ISDIR(status.st_mode)) entries.push_back({name, Kind::Folder});
+    if (S_ISREG(status.st_mode)) entries.push_back({name, IsVersionFileName(name) ? Kind::Version : Kind::Record});
   }
   // What the copy holds that the root no longer does (a project deleted or renamed) goes first.
-  for (const Entry& before : folders_[relative]) {
+  for (const Entry& before : folders_[relative].entries) {
     if (std::find(entries.begin(), entries.end(), before) == entries.end() &&
-        !RemoveFromCopy(Join(relative, before.name), before.isFolder, problem)) {
+        !RemoveFromCopy(Join(relative, before.name), before.kind == Kind::Folder, problem)) {
       return false;
     }
   }
   for (const auto& [name, status] : listed) {
-    const std::string path = Join(relative, name);
-    if (S_ISDIR(status.st_mode)) {
-      if (relative.empty() && name == CWexmoorDoc::kTemporaryFolderName) {
-        if (!platform::fs::IsFolder(copy_ + "/" + path) && !platform::fs::CreateFolder(copy_ + "/" + path)) {
-          problem = "the folder " + copy_ + "/" + path + " could not be made";
-          return false;
-        }
-      } else if (!PassFolder(path, problem)) {
-        return false;
-      }
-      continue;
-    }
-    if (!S_ISREG(status.st_mode)) continue;
-    // Taken before the bytes are read: a change while they are, shows in the next pass.
-    const Signature signature{status.st_dev, status.st_ino, status.st_size, Nanoseconds(status.st_mtim),
-                              Nanoseconds(status.st_ctim)};
-    const auto known = files_.find(path);
-    if (known != files_.end() && known->second == signature) continue;
-    if (!platform::fs::CopyFile(source + "/" + name, target + "/" + name,
-                                known == files_.end() ? platform::fs::CopyMode::FailIfExists
-                                                      : platform::fs::CopyMode::Overwrite,
-                                platform::fs::CopySync::Unsynced)) {
-      if (!platform::fs::Exists(source + "/" + name)) continue;  // replaced or taken away meanwhile
-      problem = source + "/" + name + " could not be copied to " + target + "/" + name;
+    if (S_ISDIR(status.st_mode) ? !PassSubfolder(relative, name, problem)
+                                : S_ISREG(status.st_mode) && !CopyIfChanged(Join(relative, name), status, problem)) {
       return false;
     }
-    files_[path] = signature;
   }
-  folders_[relative] = std::move(entries);
+  const long long modified = Nanoseconds(folderStatus.st_mtim);
+  folders_[relative] = {modified, modified + kSettledNanoseconds < listedAt, std::move(entries)};
+  return true;
+}
+
+bool LibraryTreeCopy::PassUnchangedFolder(const std::string& relative, std::string& problem) {
+  const std::string source = relative.empty() ? root_ : root_ + "/" + relative;
+  // Copied: a subfolder's pass adds its own entry to folders_.
+  const std::vector<Entry> entries = folders_[relative].entries;
+  for (const Entry& entry : entries) {
+    if (entry.kind == Kind::Folder) {
+      if (!PassSubfolder(relative, entry.name, problem)) return false;
+      continue;
+    }
+    if (entry.kind == Kind::Version) continue;  // written once, before the pass that listed it
+    struct stat status {};
+    if (::lstat((source + "/" + entry.name).c_str(), &status) != 0) {
+      if (errno == ENOENT) continue;  // taken away meanwhile: the folder's time shows it next pass
+      problem = source + "/" + entry.name + " could not be read";
+      return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+      problem = source + "/" + entry.name + " is no longer a file";
+      return false;
+    }
+    if (!CopyIfChanged(Join(relative, entry.name), status, problem)) return false;
+  }
+  return true;
+}
+
+bool LibraryTreeCopy::PassSubfolder(const std::string& relative, const std::string& name, std::string& problem) {
+  const std::string path = Join(relative, name);
+  if (!relative.empty() || name != CWexmoorDoc::kTemporaryFolderName) return PassFolder(path, problem);
+  if (!platform::fs::IsFolder(copy_ + "/" + path) && !platform::fs::CreateFolder(copy_ + "/" + path)) {
+    problem = "the folder " + copy_ + "/" + path + " could not be made";
+    return false;
+  }
+  return true;
+}
+
+bool LibraryTreeCopy::CopyIfChanged(const std::string& path, const struct stat& status, std::string& problem) {
+  // Taken before the bytes are read: a change while they are, shows in the next pass.
+  const Signature signature{status.st_dev, status.st_ino, status.st_size, Nanoseconds(status.st_mtim),
+                            Nanoseconds(status.st_ctim)};
+  const auto known = files_.find(path);
+  if (known != files_.end() && known->second == signature) return true;
+  const std::string source = root_ + "/" + path;
+  const std::string target = copy_ + "/" + path;
+  if (!platform::fs::CopyFile(source, target,
+                              known == files_.end() ? platform::fs::CopyMode::FailIfExists
+                                                    : platform::fs::CopyMode::Overwrite,
+                              platform::fs::CopySync::Unsynced)) {
+    if (!platform::fs::Exists(source)) return true;  // replaced or taken away meanwhile
+    problem = source + " could not be copied to " + target;
+    return false;
+  }
+  files_[path] = signature;
+  ++copies_;
   return true;
 }
 

@@ -3,12 +3,17 @@
 // every file; each later one copies only the files changed since (another inode,
 // size, modification or change time: record files are replaced by rename or grow
 // by appending, version files never change) and takes out of the copy what left the
-// root. Names beginning with '.' are temporaries of writes in flight, the contents
-// of "TemporaryFiles" are uploads nobody was told about yet, and what is neither file
-// nor folder (the server's socket) is no library data: none is copied. Copies are not
-// synced one by one: the caller flushes the copy's file system once.
+// root. A folder whose modification time stands as the pass before saw it, well
+// settled then, has the same entries: it is not listed again, its version files are
+// not looked at, and only its record files and folders are. Names beginning with '.'
+// are temporaries of writes in flight, the contents of "TemporaryFiles" are uploads
+// nobody was told about yet, and what is neither file nor folder (the server's
+// socket) is no library data: none is copied. Copies are not synced one by one:
+// the caller flushes the copy's file system once.
+#include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +24,8 @@ class LibraryTreeCopy {
 
   // Brings the copy up to the root as it is now; empty when done, else why not.
   std::string Pass();
+  // The files the last pass copied.
+  std::size_t LastPassCopies() const { return copies_; }
 
  private:
   struct Signature {
@@ -29,19 +36,35 @@ class LibraryTreeCopy {
     long long changed = 0;
     bool operator==(const Signature&) const = default;
   };
+  enum class Kind { Folder, Record, Version };
   struct Entry {
     std::string name;
-    bool isFolder = false;
+    Kind kind = Kind::Record;
     bool operator==(const Entry&) const = default;
+  };
+  struct Folder {
+    long long modified = 0;  // nanoseconds, as it stood before it was listed
+    bool settled = false;    // modified well before it was listed, so a later change shows
+    std::vector<Entry> entries;
   };
 
   // Brings the folder at `relative` ("" for the root) up to date; false with `problem` set.
   bool PassFolder(const std::string& relative, std::string& problem);
+  // Lists the folder again and brings every entry up to date.
+  bool PassListedFolder(const std::string& relative, const struct stat& folderStatus, long long listedAt,
+                        std::string& problem);
+  // Visits the record files and folders of a folder whose entries are as the last pass saw them.
+  bool PassUnchangedFolder(const std::string& relative, std::string& problem);
+  // The folder `name` in `relative`: "TemporaryFiles" is made empty, any other is passed.
+  bool PassSubfolder(const std::string& relative, const std::string& name, std::string& problem);
+  // Copies the file at `path` unless the copy already holds it as `status` shows it.
+  bool CopyIfChanged(const std::string& path, const struct stat& status, std::string& problem);
   // Removes from the copy the entry at `relative` and what is known below it.
   bool RemoveFromCopy(const std::string& relative, bool isFolder, std::string& problem);
 
   const std::string root_;
   const std::string copy_;
-  std::unordered_map<std::string, Signature> files_;             // by path relative to the root
-  std::unordered_map<std::string, std::vector<Entry>> folders_;  // entries copied, by folder
+  std::unordered_map<std::string, Signature> files_;  // by path relative to the root
+  std::unordered_map<std::string, Folder> folders_;   // by path relative to the root
+  std::size_t copies_ = 0;
 };

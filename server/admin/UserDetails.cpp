@@ -92,10 +92,10 @@ bool UserDetails::IsComplete() const {
 
 std::string UserDetails::Refusal() const {
   if (const std::string broken = NameRuleBroken(name); !broken.empty()) return "Username: " + broken;
-  std::string stored = password;   // as the account keeps it
-  TrimString(stored);
-  if (stored.empty()) return "Password: a password is required";
-  if (stored.size() > UserAccount::kMaxLogonFieldLength) {
+  std::string blanksTrimmed = password;
+  TrimString(blanksTrimmed);
+  if (blanksTrimmed.empty()) return "Password: a password is required";
+  if (password.size() > UserAccount::kMaxLogonFieldLength) {
     return "Password: a password can be at most " + std::to_string(UserAccount::kMaxLogonFieldLength) +
            " bytes long, the most a logon takes";
   }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -58,11 +59,37 @@ void ConnectionLobby::Add(platform::Transport socket, Clock::time_point now) {
   waiting_.push_back(Waiting{std::move(socket), now, arrival});
 }
 
+void ConnectionLobby::WaitForNews(const platform::Socket& listening, const platform::Socket& tls, int idleMs,
+                                  int busyMs) {
+  std::vector<const platform::Socket*> sockets{&listening};
+  if (tls.IsOpen()) sockets.push_back(&tls);
+  const std::size_t listeners = sockets.size();
+  std::vector<Waiting*> quiet;
+  bool busy = false;
+  for (Waiting& entry : waiting_) {
+    if (entry.arrival != Arrival::Quiet) {
+      busy = true;
+    } else if (entry.socket.IsTls() && entry.socket.WaitReadable(0)) {
+      // Bytes TLS already decrypted are not seen by a poll of the socket.
+      entry.readable = true;
+      busy = true;
+    } else {
+      sockets.push_back(&entry.socket.GetSocket());
+      quiet.push_back(&entry);
+    }
+  }
+  std::vector<char> ready;
+  platform::Socket::WaitAnyReadable(sockets, busy ? busyMs : idleMs, ready);
+  for (std::size_t i = 0; i < quiet.size(); ++i) quiet[i]->readable = ready[i + listeners] != 0;
+}
+
 void ConnectionLobby::Refresh(Clock::time_point now) {
   std::size_t kept = 0;
   for (Waiting& entry : waiting_) {
-    // A whole first message stays what it is until it is served.
-    if (entry.arrival != Arrival::Logon && entry.arrival != Arrival::Message) entry.arrival = look_(entry.socket);
+    // A whole first message stays what it is until it is served; a quiet one
+    // until it can be read.
+    if (entry.arrival == Arrival::Begun || entry.readable) entry.arrival = look_(entry.socket);
+    entry.readable = false;
     const bool expired = now - entry.since > longest_;
     if (entry.arrival == Arrival::Refused) ++turnedAway_.refused;
     else if (expired && entry.arrival != Arrival::Closed) ++turnedAway_.evicted;

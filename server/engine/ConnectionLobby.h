@@ -8,7 +8,9 @@
 // newcomer to a full lobby takes the place of the noisiest (a message begun and
 // not finished) or, failing that, the quietest, the longest waiting first; a
 // connection waits at most the logon time bound. A TLS handshake runs while a
-// connection waits: until it is done the connection counts as quiet.
+// connection waits: until it is done the connection counts as quiet. Quiet
+// connections are looked at again only once one poll over all of them says they
+// can be read (or TLS holds bytes of theirs already).
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -27,6 +29,7 @@ class ConnectionLobby {
     platform::Transport socket;
     Clock::time_point since;
     Arrival arrival = Arrival::Quiet;
+    bool readable = false;   // quiet, and bytes or its end arrived since it was looked at
   };
 
   // Connections this lobby closed itself since the last TakeTurnedAway.
@@ -40,8 +43,14 @@ class ConnectionLobby {
   ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest);
 
   void Add(platform::Transport socket, Clock::time_point now);
-  // Looks at every waiting connection again: closed ones and refused ones leave,
-  // so do those that waited longer than allowed.
+  // Sleeps until a listening socket (`tls` may be closed) or a quiet waiting
+  // connection can be read, at most `idleMs`, or `busyMs` while one waits that has
+  // sent something (a begun message, read again each turn, or a whole one waiting
+  // for a place).
+  void WaitForNews(const platform::Socket& listening, const platform::Socket& tls, int idleMs, int busyMs);
+  // Looks again at every waiting connection that began a message or became
+  // readable: closed ones and refused ones leave, so do those that waited longer
+  // than allowed.
   void Refresh(Clock::time_point now);
   bool IsEmpty() const { return waiting_.empty(); }
   std::size_t Size() const { return waiting_.size(); }

@@ -53,6 +53,52 @@ TEST_P(ConnectionLobbyTest, ServesByWhatArrivedAndTurnsTheNoisiestAway) {
   EXPECT_EQ(scenario.evicted, turnedAway.evicted);
 }
 
+// Silent connections cost nothing while they stay silent: one poll over them all,
+// and only those that sent something (or closed) are looked at again.
+TEST(ConnectionLobbyLooks, QuietConnectionsAreLookedAtAgainOnlyOnceTheyCanBeRead) {
+  platform::Socket listener = platform::Socket::Listen(0, 64, "127.0.0.1");
+  std::vector<platform::Socket> clients;
+  std::vector<std::uint16_t> ports;
+  std::map<std::uint16_t, int> looks;
+  std::map<std::uint16_t, Arrival> arrivalByPort;
+  ConnectionLobby lobby(
+      8,
+      [&](platform::Transport& socket) {
+        ++looks[socket.GetSocket().PeerPort()];
+        return arrivalByPort.at(socket.GetSocket().PeerPort());
+      },
+      std::chrono::seconds(60));
+  for (int i = 0; i < 4; ++i) {
+    clients.push_back(platform::Socket::Connect("127.0.0.1", listener.LocalPort()));
+    ports.push_back(clients.back().LocalPort());
+    arrivalByPort[ports.back()] = i == 3 ? A::Begun : A::Quiet;
+    platform::Socket accepted;
+    ASSERT_TRUE(listener.WaitReadable(10000));
+    ASSERT_EQ(platform::IoStatus::Ok, listener.Accept(accepted));
+    lobby.Add(platform::Transport(std::move(accepted)), Clock::now());
+  }
+  // Nothing to read: only the begun message is read again.
+  lobby.WaitForNews(listener, platform::Socket(), 0, 0);
+  lobby.Refresh(Clock::now());
+  const std::map<std::uint16_t, int> afterSilence = looks;
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(afterSilence.at(ports[i]), i == 3 ? 2 : 1) << i;
+
+  // The second one sends its logon, the third closes.
+  arrivalByPort[ports[1]] = A::Logon;
+  arrivalByPort[ports[2]] = A::Closed;
+  ASSERT_EQ(clients[1].Send("x", 1).status, platform::IoStatus::Ok);
+  clients[2].Close();
+  for (int turn = 0; turn < 100 && looks[ports[1]] + looks[ports[2]] < 4; ++turn) {
+    lobby.WaitForNews(listener, platform::Socket(), 10000, 10000);
+    lobby.Refresh(Clock::now());
+  }
+  EXPECT_EQ(looks.at(ports[0]), 1);
+  EXPECT_EQ(looks.at(ports[1]), 2);
+  EXPECT_EQ(looks.at(ports[2]), 2);
+  EXPECT_EQ(lobby.Size(), 3u);  // the closed one left
+  EXPECT_EQ(lobby.NextArrival(), A::Logon);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, ConnectionLobbyTest,
     ::testing::Values(

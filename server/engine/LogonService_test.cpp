@@ -176,13 +176,16 @@ TEST_F(LogonServiceTest, LogonsMadeDuringASaveShareTheNextOne) {
     firstSaveHeld.get_future().wait();
     for (std::size_t n = 1; n < logons.size(); ++n) start(n);
     const auto queued = [&] {
-      return doc_->GetSettings().GetWaitingChangeCount() == static_cast<int>(logons.size()) - 1;
+      return doc_->GetSettings().GetUnsavedChangeCount() == static_cast<int>(logons.size()) - 1;
     };
-    while (!queued()) std::this_thread::yield();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!queued() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    const bool allQueued = queued();
     release.set_value();
     for (std::thread& t : threads) t.join();
     platform::AtomicFile::SetWriteHookForTesting(nullptr);
 
+    ASSERT_TRUE(allQueued);
     EXPECT_EQ(writes.load(), 2);
     for (std::size_t n = 0; n < logons.size(); ++n) {
       const UserAccount& user = users[logons[n]];
@@ -206,10 +209,11 @@ TEST_F(LogonServiceTest, LogonsMadeDuringASaveShareTheNextOne) {
   }
 }
 
-// A backup copies the library root, and an administration change saves or undoes
-// itself, inside the user-table section: a logon's save, held mid-write, keeps
-// them out, so neither meets its temporary file nor has its change saved by it.
-TEST_F(LogonServiceTest, SaveMidWriteHoldsTheUserTableSection) {
+// A save takes what it writes inside the user-table section, then writes under
+// the save section alone: mid-write, the next logons and administration changes
+// may be made, while a backup or another save (which takes the save section) waits
+// and so meets neither its temporary file nor a write out of order.
+TEST_F(LogonServiceTest, SaveMidWriteHoldsTheSaveSectionButNotTheUserTable) {
   const UserAccount ann = AddUser("ann", /*trap=*/false);
   std::promise<void> held;
   std::promise<void> release;
@@ -225,13 +229,18 @@ TEST_F(LogonServiceTest, SaveMidWriteHoldsTheUserTableSection) {
   std::future<LogonService::Result> logon =
       std::async(std::launch::async, [&] { return Logon(ann, ann.GetLogonCode()); });
   ASSERT_EQ(held.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  platform::CriticalSection& section = doc_->GetUserTableSection();
-  const bool entered = section.TryEnter();
-  if (entered) section.Leave();
+  const auto enters = [](platform::CriticalSection& section) {
+    const bool entered = section.TryEnter();
+    if (entered) section.Leave();
+    return entered;
+  };
+  const bool tableFree = enters(doc_->GetUserTableSection());
+  const bool saveFree = enters(doc_->GetSettings().GetSaveSection());
   release.set_value();
   EXPECT_TRUE(logon.get().accepted);
   platform::AtomicFile::SetWriteHookForTesting(nullptr);
-  EXPECT_FALSE(entered);
+  EXPECT_TRUE(tableFree);
+  EXPECT_FALSE(saveFree);
 }
 
 }  // namespace

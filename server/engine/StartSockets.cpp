@@ -155,12 +155,6 @@ int AcceptArrivals(platform::Socket& listening, ConnectionLobby& lobby,
   return 0;
 }
 
-// Waits up to `timeoutMs` for a connection on either listening socket.
-void WaitForArrivals(const platform::Socket& listening, const platform::Socket& tls, int timeoutMs) {
-  pollfd sockets[2] = {{listening.Descriptor(), POLLIN, 0}, {tls.Descriptor(), POLLIN, 0}};
-  ::poll(sockets, tls.IsOpen() ? 2 : 1, timeoutMs);
-}
-
 // A failed accept must not make the loop spin; one while stopping is no news.
 void NoteAcceptFailure(ServerConsole& console, TurnedAwayNotice& notice, int error) {
   if (error == 0 || console.ListenerStopFlag()) return;
@@ -388,7 +382,7 @@ int StartSockets(ServerConsole* console) {
       notice.Count(lobby.TakeTurnedAway());
       notice.Report(*console, std::chrono::steady_clock::now());
       // Connections in the lobby wait for their first message or for places to free.
-      WaitForArrivals(listening, tls.socket, lobby.IsEmpty() ? kArrivalWaitMs : kLobbyWaitMs);
+      lobby.WaitForNews(listening, tls.socket, kArrivalWaitMs, kLobbyWaitMs);
     }
   }   // the TLS listener closes here
   console->ReportListenerEnded();   // the console no longer touches the socket

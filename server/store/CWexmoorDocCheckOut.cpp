@@ -112,6 +112,12 @@ bool CWexmoorDoc::CheckInDocuments(const std::string& projectInternalName, const
     resultCode = FileStatistics::kCheckedOutByOther;
     return false;
   }
+  // The received file reaches the disk before any lock or section is taken, so
+  // that a slow flush holds no other writer; one that cannot is not checked in.
+  if (platform::fs::IsFile(receivedPath) && !platform::fs::SyncPath(receivedPath)) {
+    resultCode = kCheckInNotSaved;
+    return false;
+  }
   const CheckInRequest request{user, fileSize, comments, ""};
   resultCode = RunCheckOperation(projectInternalName, [&](ProjectLockSet& locks) {
     return CheckInAttempt(projectInternalName, name, receivedPath, request, locks);
@@ -286,7 +292,7 @@ int CWexmoorDoc::CheckInAttempt(const std::string& projectInternalName, const st
   const std::string target = folder + stored.GetVersionFileName();
   if (!platform::fs::IsFile(receivedPath) || platform::fs::Exists(target)) return kVersionFileNotMoved;
   RecordChange change(JournalFolder(), records_);
-  change.MoveFile(receivedPath, target, false);
+  change.MoveFile(receivedPath, target, false, true);
   for (const FileStatistics& member : changed) {
     const std::string path = StatisticsPathOf(member);
     if (path.empty()) return kLinkedProjectMissing;

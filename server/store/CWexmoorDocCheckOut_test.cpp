@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/DiskChangeHook.h"
 #include "platform/fs.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/StoreTestLibrary.h"
@@ -324,6 +325,40 @@ TEST_F(CheckOutTest, RefusedCheckInsLeaveFilesAndReceivedFileAlone) {
   before = Snapshot(root_);
   EXPECT_EQ(CheckInFile(a_, received), CWexmoorDoc::kVersionFileNotMoved);
   EXPECT_EQ(Snapshot(root_), before);
+}
+
+TEST_F(CheckOutTest, TheReceivedFileIsMadeDurableBeforeAnySectionAndOneThatCannotBeIsNotCheckedIn) {
+  Original(1);
+  ASSERT_EQ(CheckOut(a_).code, 0);
+  // Whether, at each change of the disk, another thread could enter the sections.
+  std::vector<bool> sectionsFree;
+  platform::SetDiskChangeHookForTesting([&] {
+    bool free = false;
+    std::thread([&] {
+      for (platform::CriticalSection* section : {&Doc().GetProjectTreeSection(), &Doc().GetInventorySection()}) {
+        free = section->TryEnter();
+        if (!free) return;
+        section->Leave();
+      }
+    }).join();
+    sectionsFree.push_back(free);
+  });
+  const std::string received = Received("v2");
+  platform::SetDiskFailureForTesting([](const std::string&) { return EIO; });
+  const auto before = Snapshot(root_);
+  EXPECT_EQ(CheckInFile(a_, received), CWexmoorDoc::kCheckInNotSaved);
+  platform::SetDiskFailureForTesting(nullptr);
+  EXPECT_EQ(Snapshot(root_), before);
+  ASSERT_EQ(sectionsFree, std::vector<bool>{true});
+
+  sectionsFree.clear();
+  EXPECT_EQ(CheckInFile(a_, received), 0);
+  platform::SetDiskChangeHookForTesting(nullptr);
+  ASSERT_GT(sectionsFree.size(), 1u);
+  EXPECT_TRUE(sectionsFree.front());  // the received file's sync
+  EXPECT_EQ(std::count(sectionsFree.begin(), sectionsFree.end(), false),
+            static_cast<std::ptrdiff_t>(sectionsFree.size()) - 1);
+  EXPECT_EQ(Latest(Stats(a_)).GetVersion(), 2);
 }
 
 TEST_F(CheckOutTest, CheckInOfACheckOutWithoutReferenceIsAccepted) {

@@ -8,6 +8,7 @@
 #include "common/RecordFields.h"
 #include "common/StringHelpers.h"
 #include "server/store/RecordLines.h"
+#include "server/store/StoreFilePaths.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ std::size_t FileEntry::ApproximateBytes() const {
 }
 
 std::string FileEntry::GetVersionFileName() const {
-  return internalFileName_ + "Ver" + std::to_string(version_) + ".wxf";
+  return VersionFileName(internalFileName_, version_);
 }
 
 int FileEntry::Write(std::ostream& out) const {

@@ -1,6 +1,7 @@
 #include "server/store/ServerSettings.h"
 
 #include <fstream>
+#include <optional>
 #include <utility>
 
 #include "common/RecordFields.h"
@@ -115,6 +116,7 @@ struct UsersSaveGroup {
     std::optional<std::string> codeKept;
   };
   std::vector<Undo> undo;
+  std::size_t changes = 0;
   bool saved = false;
   bool ended = false;
   std::condition_variable changed;   // ended, or no save runs while this group is open
@@ -195,7 +197,7 @@ bool ServerSettings::AddUserChecked(UserAccount& account) {
     if (id == -1) return false;
     account.SetId(id);
   }
-  std::lock_guard save(saveMutex_);
+  platform::CriticalSection::Lock save(saveSection_);
   std::string plainText;
   std::string rootPath;
   {
@@ -307,7 +309,7 @@ bool ServerSettings::WriteUsersFile(const std::string& rootPath, const std::stri
 }
 
 bool ServerSettings::SaveUsers(const std::string& rootPath) const {
-  std::lock_guard save(saveMutex_);
+  platform::CriticalSection::Lock save(saveSection_);
   std::string plainText;
   {
     std::shared_lock lock(latch_);
@@ -384,7 +386,7 @@ bool ServerSettings::LoadUsers(const std::string& rootPath, const std::function<
 }
 
 int ServerSettings::AllocateUserId() {
-  std::lock_guard save(saveMutex_);
+  platform::CriticalSection::Lock save(saveSection_);
   int id = 0;
   std::string plainText;
   std::string rootPath;
@@ -399,7 +401,7 @@ int ServerSettings::AllocateUserId() {
 
 bool ServerSettings::BuildCertificateText(int index, std::string& text) {
   text.clear();
-  std::lock_guard save(saveMutex_);
+  platform::CriticalSection::Lock save(saveSection_);
   std::string certificate;
   std::string plainText;
   std::string rootPath;
@@ -456,6 +458,7 @@ ServerSettings::PendingSave ServerSettings::ChangeUserForSave(int id,
     const UserChange done = account != nullptr ? change(*account) : UserChange{};
     if (done.save) {
       pending.group_ = openGroup_;
+      ++openGroup_->changes;
       if (done.codesBefore) {
         pending.undoIndex_ = openGroup_->undo.size();
         openGroup_->undo.push_back({id, *done.codesBefore, account->GetLogonCode(), std::nullopt});
@@ -467,9 +470,14 @@ ServerSettings::PendingSave ServerSettings::ChangeUserForSave(int id,
   return pending;
 }
 
-int ServerSettings::GetWaitingChangeCount() {
+int ServerSettings::GetUnsavedChangeCount() {
+  std::size_t made = 0;
+  {
+    std::shared_lock lock(latch_);
+    made = openGroup_->changes;
+  }
   std::lock_guard group(groupMutex_);
-  return static_cast<int>(waitingChanges_[0] + waitingChanges_[1]);
+  return static_cast<int>(made + waitingChanges_[0] + waitingChanges_[1]);
 }
 
 ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pending, const std::string& rootPath,
@@ -502,8 +510,8 @@ ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pendi
 
 std::pair<std::shared_ptr<UsersSaveGroup>, std::shared_ptr<UsersSaveGroup>> ServerSettings::SaveOpenGroup(
     const std::string& rootPath, platform::CriticalSection& userTable) {
-  platform::CriticalSection::Lock hold(userTable);
-  std::lock_guard save(saveMutex_);
+  std::optional<platform::CriticalSection::Lock> table(std::in_place, userTable);
+  platform::CriticalSection::Lock save(saveSection_);
   std::shared_ptr<UsersSaveGroup> group;
   std::shared_ptr<UsersSaveGroup> next = std::make_shared<UsersSaveGroup>();
   std::string plainText;
@@ -512,6 +520,8 @@ std::pair<std::shared_ptr<UsersSaveGroup>, std::shared_ptr<UsersSaveGroup>> Serv
     group = std::exchange(openGroup_, next);
     plainText = BuildPlainTextLocked();
   }
+  // The next group's changes go on while this one is written.
+  table.reset();
   group->saved = WriteUsersFile(rootPath, plainText);
   if (!group->saved) {
     std::unique_lock lock(latch_);

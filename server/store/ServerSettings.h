@@ -29,6 +29,7 @@
 #include "common/BuiltInKeys.h"
 #include "common/Codec.h"
 #include "platform/CriticalSection.h"
+#include "server/store/SectionRank.h"
 #include "server/store/UserAccount.h"
 
 struct UsersSaveGroup;
@@ -103,6 +104,9 @@ class ServerSettings {
   bool LoadUsers(const std::string& rootPath, const std::function<void(const std::string&)>& leftOut = nullptr);
   // Replaces the file atomically with the current settings; false when not written.
   bool SaveUsers(const std::string& rootPath) const;
+  // Held by every write of the users file, from taking what it writes to the
+  // rename: a backup holding it meets neither a write in flight nor one out of order.
+  platform::CriticalSection& GetSaveSection() const { return saveSection_; }
 
   // Advances the next user id and saves in the settings' root path: the new id,
   // or -1 when the save failed (the counter stays advanced).
@@ -143,15 +147,18 @@ class ServerSettings {
   // share the next one.
   PendingSave ChangeUserForSave(int id, const std::function<UserChange(UserAccount&)>& change,
                                 platform::CriticalSection& userTable);
-  // Changes that have asked for the user-table section and not yet been made.
-  int GetWaitingChangeCount();
+  // Changes whose save has not begun: those that asked for the user-table section
+  // and are not made yet, and those made since the last save took its changes.
+  int GetUnsavedChangeCount();
   // Returns once a save into `rootPath` that holds the change has ended. The first
   // waiter to find no save running saves every change made so far; the others wait
-  // for it. The save runs inside `userTable`, the section that every other writer
-  // of the users file holds from its change to its save (or its undo), so none of
-  // them meets the save's temporary file nor has a change it undoes saved. The
-  // caller must not hold that section. A failed save puts back, newest first, the
-  // codes of each change it held whose account still has the code the change gave it.
+  // for it. The save takes what it writes inside `userTable`, the section that every
+  // other writer of the users file holds from its change to its save (or its undo),
+  // so it never holds a change that is undone; it writes under the save section
+  // alone, so changes for the next save go on meanwhile, and saves reach the disk in
+  // the order they were taken. The caller must not hold that section. A failed save
+  // puts back, newest first, the codes of each change it held whose account still
+  // has the code the change gave it.
   SaveOutcome WaitForSave(const PendingSave& pending, const std::string& rootPath,
                           platform::CriticalSection& userTable);
 
@@ -185,9 +192,10 @@ class ServerSettings {
   int nextUserId_ = 0;
   std::shared_ptr<UsersSaveGroup> openGroup_;   // the changes the next group save takes
 
-  mutable std::mutex saveMutex_;   // taken before latch_, never after it
+  // Taken after the user-table section and before latch_, never after either.
+  mutable platform::CriticalSection saveSection_{SectionRank::kUsersSave, "users-save"};
 
-  // Never held with saveMutex_ or latch_.
+  // Never held with saveSection_ or latch_.
   std::mutex groupMutex_;
   bool groupSaving_ = false;
   // Changes waiting for the user-table section, counted by the parity of the round

@@ -211,6 +211,12 @@ class StoreTestLibrary : public ::testing::Test {
     return files;
   }
 
+  // Snapshot by each path below `top`, so that two trees compare.
+  static std::map<std::string, std::string> Files(const std::string& top) {
+    std::map<std::string, std::string> files;
+    for (const auto& [path, content] : Snapshot(top)) files[path.substr(top.size())] = content;
+    return files;
+  }
   // Writes `content` to the file at `path`, making the folders above it.
   static void Plant(const std::string& path, const std::string& content) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());

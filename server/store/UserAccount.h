@@ -92,13 +92,14 @@ class UserAccount {
   void LockOut() { lockedOut_ = true; }
   void Unlock() { lockedOut_ = false; }
 
-  // String setters store the value trimmed of surrounding white space.
+  // String setters store the value trimmed of surrounding white space, but for the
+  // password, kept as typed: the logon compares it byte for byte.
   int GetId() const { return id_; }
   void SetId(int id) { id_ = id; }
   std::string GetName() const { return name_; }
   void SetName(const std::string& v) { name_ = Trimmed(v); }
   std::string GetPassword() const { return password_; }
-  void SetPassword(const std::string& v) { password_ = Trimmed(v); }
+  void SetPassword(const std::string& v) { password_ = v; }
   std::string GetServerAddress() const { return serverAddress_; }
   void SetServerAddress(const std::string& v) { serverAddress_ = Trimmed(v); }
   int GetServerPort() const { return serverPort_; }
