@@ -126,6 +126,11 @@ std::optional<RequestRights::Need> RequestRights::NeedOf(MessageId id) {
   }
 }
 
+bool RequestRights::Holds(CWexmoorDoc& document, int accountId, const std::string& projectInternalName,
+                          GroupRole role) {
+  return document.GetGroups().Snapshot()->RightIn(accountId, document.ProjectChain(projectInternalName)).role >= role;
+}
+
 bool RequestRights::RefuseOutsideRights(RTE& engine, const Msg& request, bool& keep) {
   const std::optional<Need> need = NeedOf(request.GetMessageId());
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
