@@ -31,6 +31,7 @@
 #include "server/admin/AdminWire.h"
 #include "server/admin/RunningServer.h"
 #include "server/engine/ServerConsole.h"
+#include "server/store/BackupLeftover.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ServerSettings.h"
 #include "server/store/StoreFilePaths.h"
@@ -369,6 +370,9 @@ TEST_F(AdminCommandTest, VerifyFindsAStoppedLibraryAndItsBackupWhole) {
   EXPECT_NE(err_.str().find("verify checks a stopped library or a backup"), std::string::npos) << err_.str();
   const std::string copy = scratch_ / "copy";
   ASSERT_EQ(Admin({"backup", copy}), 0) << err_.str();
+  // The groups travel with the library.
+  EXPECT_EQ(platform::ScratchFolder::Read(copy + "/" + BackupLeftover::kCopyName + "/" + LibraryGroups::kFileName),
+            platform::ScratchFolder::Read(LibraryGroups::FilePath(library_.rootPath)));
   server_.Stop();
   for (const std::string& folder : {library_.workingFolder, copy}) {
     SCOPED_TRACE(folder);

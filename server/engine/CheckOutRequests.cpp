@@ -12,11 +12,14 @@
 
 #include "platform/fs.h"
 #include "common/RecordFields.h"
+#include "common/ResultCodes.h"
 #include "common/StringHelpers.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/LibraryRequests.h"
+#include "server/engine/RTE.h"
 #include "server/engine/RequestDispatcher.h"
+#include "server/engine/RequestRights.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/StoreLimits.h"
@@ -143,16 +146,27 @@ bool HandleCheckOut(RTE& engine, const Msg& request) {
   std::string body = ReplyHead(project, wanted.size());
   bool anyCheckedOut = false;
   bool anyNotSaved = false;
+  bool anyOutsideRights = false;
+  // Documents taken along references are checked out only where the account is an author.
+  const int account = static_cast<int>(engine.GetUserIdentity().GetUserId());
+  const CWexmoorDoc::ProjectFilter mayChange = [document, account](const std::string& owner) {
+    return RequestRights::Holds(*document, account, owner, GroupRole::Author);
+  };
   for (const CheckOutRow& row : wanted) {
-    const CWexmoorDoc::CheckOutResult result =
-        document->CheckOutDocuments(project, row.name, onlyLatest ? -1 : row.version, user, referencing, referenced);
+    const CWexmoorDoc::CheckOutResult result = document->CheckOutDocuments(
+        project, row.name, onlyLatest ? -1 : row.version, user, referencing, referenced, mayChange);
+    anyOutsideRights = anyOutsideRights || result.code == CWexmoorDoc::kCheckOutOutsideRights;
     anyCheckedOut = anyCheckedOut || result.code == 0;
     anyNotSaved = anyNotSaved || result.code == CWexmoorDoc::kCheckOutNotSaved ||
                   result.code == CWexmoorDoc::kCheckOutRolledBack;
     body += CheckOutReplyRow(row.name, result);
   }
   // A refused row reads as a document held by someone else: when nothing was
-  // checked out because nothing could be written, the whole request says why.
+  // checked out because of the account's rights or because nothing could be
+  // written, the whole request says why.
+  if (!anyCheckedOut && anyOutsideRights) {
+    return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED, AppendIntField(kRightsRefusedCode, ""));
+  }
   if (!anyCheckedOut && anyNotSaved) {
     NoteProjectNotWritten(*document, project, "a check-out");
     return RequestDispatcher::SendReply(engine, request, MSGID_CHECK_OUT_FAILED,

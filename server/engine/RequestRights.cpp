@@ -126,18 +126,25 @@ std::optional<RequestRights::Need> RequestRights::NeedOf(MessageId id) {
   }
 }
 
+bool RequestRights::Holds(CWexmoorDoc& document, int accountId, const std::string& projectInternalName,
+                          GroupRole role) {
+  return document.GetGroups().Snapshot()->RightIn(accountId, document.ProjectChain(projectInternalName)).role >= role;
+}
+
 bool RequestRights::RefuseOutsideRights(RTE& engine, const Msg& request, bool& keep) {
   const std::optional<Need> need = NeedOf(request.GetMessageId());
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (!need || document == nullptr) return false;
+  const int account = static_cast<int>(engine.GetUserIdentity().GetUserId());
+  const std::shared_ptr<const GroupTable> groups = document->GetGroups().Snapshot();
+  // A role over the whole library needs no look at the tree.
+  if (groups->RightIn(account, {}).role >= need->role) return false;
   const std::string body = request.GetBodyText();
-  std::string project = LeadingStringField(body, need->projectField);
+  const std::string project = LeadingStringField(body, need->projectField);
   const std::vector<std::string> chain = project.empty() ? std::vector<std::string>{} : document->ProjectChain(project);
   // A project that is not there is the handler's to answer, except where it means the top level.
   if (chain.empty() && !project.empty() && !need->creates) return false;
-  const int account = static_cast<int>(engine.GetUserIdentity().GetUserId());
-  const ProjectRight right = document->GetGroups().Snapshot()->RightIn(account, chain);
-  if (right.role >= need->role) return false;
+  if (groups->RightIn(account, chain).role >= need->role) return false;
   const std::string user = RequestDispatcher::ActingUserName(engine).value_or(std::to_string(account));
   const std::string kind = std::to_string(request.GetMessageId());
   document->GetNotes().AddOncePerMinute("rights " + user + " " + kind,

@@ -10,6 +10,7 @@
 #include "common/Msg.h"
 #include "server/store/LibraryGroups.h"
 
+class CWexmoorDoc;
 class RTE;
 
 class RequestRights {
@@ -21,6 +22,9 @@ class RequestRights {
   };
   // What the request needs; none for a request that names no project.
   static std::optional<Need> NeedOf(MessageId id);
+
+  // Whether the account holds `role` in the project (its groups read now).
+  static bool Holds(CWexmoorDoc& document, int accountId, const std::string& projectInternalName, GroupRole role);
 
   // True when the request was refused (and answered); `keep` then says whether the
   // connection stays. False: the handler may run. The account's groups are read at

@@ -8,6 +8,7 @@
 #include "common/ResultCodes.h"
 #include "common/WireCapabilities.h"
 #include "platform/ScratchFolder.h"
+#include "server/store/InternalNameCounter.h"
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
 
 namespace {
@@ -130,6 +131,38 @@ TEST_F(RequestRightsTest, RefusedDeliveryReadsItsFilesToTheEndAndStoresNothing) 
   }
   // The connection is still in step: the next request is answered.
   EXPECT_EQ(Ask(MSGID_LIST_DOCUMENTS, AppendStringField(project, "")).message.GetMessageId(), MSGID_DOCUMENT_LIST);
+}
+
+TEST_F(RequestRightsTest, CheckOutAlongReferencesNeedsAuthorInEveryProjectItWouldLock) {
+  const std::string original = ProjectWithDocument(inside_, "P").first;
+  ServerProject elsewhere;
+  ASSERT_EQ(Doc().CreateProject(outside_, "Q", "", elsewhere, false), 0);
+  FileStatistics reference;
+  ASSERT_EQ(Doc().AddReference("a.txt", elsewhere.GetInternalName(), "", original, 1, reference, false, false), 0);
+  const std::string body = EndRecord(AppendStringField(original, "") + ",1,1,0") + "\"a.txt\",-1\n";
+  for (bool authorOutside : {false, true}) {
+    SCOPED_TRACE(authorOutside);
+    GiveAnn(GroupRole::Author, inside_);
+    if (authorOutside) {
+      ASSERT_TRUE(Doc().GetGroups().Change([&](GroupTable& table) {
+        table.Find("Ann's")->subtrees.push_back(outside_);
+        return true;
+      }));
+    }
+    // The check-out reference is named before the walk: only the name counter moves on.
+    const std::string counter = server_.RootPath() + "/" + InternalNameCounter::kFileName;
+    std::map<std::string, std::string> before = Disk();
+    const TestClient::Reply reply = Ask(MSGID_CHECK_OUT, body);
+    if (authorOutside) {
+      EXPECT_EQ(reply.message.GetMessageId(), MSGID_CHECKED_OUT_DOCUMENTS) << BodyOf(reply);
+    } else {
+      EXPECT_TRUE(IsRightsRefusal(reply, MSGID_CHECK_OUT_FAILED)) << BodyOf(reply);
+      std::map<std::string, std::string> after = Disk();
+      before.erase(counter);
+      after.erase(counter);
+      EXPECT_EQ(after, before);
+    }
+  }
 }
 
 TEST_F(RequestRightsTest, ProjectsOutsideTheAccountsGroupsAreLeftOutOfTheTree) {

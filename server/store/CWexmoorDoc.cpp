@@ -136,7 +136,7 @@ bool CWexmoorDoc::OpenGroupsFile(const std::string& rootPath) {
   std::vector<int> accounts;
   for (int index = 0; index < settings_.GetUserCount(); ++index) accounts.push_back(settings_.GetUser(index)->GetId());
   std::string problem;
-  return groups_.Open(rootPath, accounts, settings_.GetNextUserId(), problem) || FailStart(problem);
+  return groups_.Open(rootPath, accounts, problem) || FailStart(problem);
 }
 
 bool CWexmoorDoc::FailStart(const std::string& problem) {

@@ -353,6 +353,10 @@ class CWexmoorDoc {
   static constexpr int kOriginalNotLoaded = 15007;
   static constexpr int kCheckOutRolledBack = 15008;      // with references: every save undone
   static constexpr int kCheckInNotSaved = 15009;         // check-in: a record could not be written (nothing changed)
+  static constexpr int kCheckOutOutsideRights = 15010;   // a document along references lies where it may not be changed
+
+  // Whether the acting account may change documents of the project; null: everywhere.
+  using ProjectFilter = std::function<bool(const std::string& projectInternalName)>;
 
   struct CheckOutResult {
     int code = 0;
@@ -368,9 +372,11 @@ class CWexmoorDoc {
   // otherwise nothing stays checked out (saves already made are cancelled, 15008).
   // The holder asking again for the version held gets it as a fresh check-out would,
   // the records unchanged (a check-out whose reply was lost can be finished); any
-  // other check-out of a held document is refused (11007).
+  // other check-out of a held document is refused (11007). A document taken along
+  // in a project `mayChange` refuses makes the whole check-out fail (15010).
   CheckOutResult CheckOutDocuments(const std::string& projectInternalName, const std::string& name, int version,
-                                   const std::string& user, bool referencing, bool referenced);
+                                   const std::string& user, bool referencing, bool referenced,
+                                   const ProjectFilter& mayChange = nullptr);
   // Makes the file at `receivedPath` the next version of the document `name`, and
   // gives every document checked out with it a new version that points at the new
   // one; the file is stored in the project of the topmost of them. True when done
@@ -411,14 +417,14 @@ class CWexmoorDoc {
   // Runs `attempt` with the project's lock held (polled) and the project-tree and
   // inventory sections entered; starts over after kRetryAfterLockRefusal.
   int RunCheckOperation(const std::string& projectInternalName, const std::function<int(ProjectLockSet&)>& attempt);
-  int CheckOutAttempt(const std::string& projectInternalName, const std::string& name, int version,
-                      const std::string& user, bool referencing, bool referenced, ProjectLockSet& locks,
-                      CheckOutResult& result);
-  // How far a new check-out reaches beyond the requested document.
+  // How far a new check-out reaches beyond the requested document, and where it may.
   struct CheckOutReach {
     bool referencing = false;
     bool referenced = false;
+    const ProjectFilter* mayChange = nullptr;
   };
+  int CheckOutAttempt(const std::string& projectInternalName, const std::string& name, int version,
+                      const std::string& user, CheckOutReach reach, ProjectLockSet& locks, CheckOutResult& result);
   // Saves the requested document, checked out under `reference`, with the documents
   // `reach` takes along; 0, or the code of the first failure with nothing saved.
   int SaveNewCheckOut(const FileStatistics& requested, const std::string& statisticsPath, const std::string& user,

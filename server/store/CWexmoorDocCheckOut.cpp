@@ -93,14 +93,15 @@ bool StoredFileHasSize(const std::string& path, int size) {
 CWexmoorDoc::CheckOutResult CWexmoorDoc::CheckOutDocuments(const std::string& projectInternalName,
                                                            const std::string& name, int version,
                                                            const std::string& user, bool referencing,
-                                                           bool referenced) {
+                                                           bool referenced, const ProjectFilter& mayChange) {
   CheckOutResult result;
   if (user.empty()) {
     result.code = FileStatistics::kCheckOutWithoutHolder;
     return result;
   }
   result.code = RunCheckOperation(projectInternalName, [&](ProjectLockSet& locks) {
-    return CheckOutAttempt(projectInternalName, name, version, user, referencing, referenced, locks, result);
+    return CheckOutAttempt(projectInternalName, name, version, user, {referencing, referenced, &mayChange}, locks,
+                           result);
   });
   return result;
 }
@@ -200,7 +201,7 @@ int CWexmoorDoc::RunCheckOperation(const std::string& projectInternalName,
 }
 
 int CWexmoorDoc::CheckOutAttempt(const std::string& projectInternalName, const std::string& name, int version,
-                                 const std::string& user, bool referencing, bool referenced, ProjectLockSet& locks,
+                                 const std::string& user, CheckOutReach reach, ProjectLockSet& locks,
                                  CheckOutResult& result) {
   FileStatistics requested;
   std::string statisticsPath;
@@ -225,7 +226,7 @@ int CWexmoorDoc::CheckOutAttempt(const std::string& projectInternalName, const s
   const std::string path = GetVersionFilePath(requested);
   if (path.empty() || !StoredFileHasSize(path, requested.GetFileSize())) return kLinkedFileNotLoaded;
   if (!repeated) {
-    code = SaveNewCheckOut(requested, statisticsPath, user, reference, {referencing, referenced}, locks);
+    code = SaveNewCheckOut(requested, statisticsPath, user, reference, reach, locks);
     if (code != 0) return code;
   }
   result.path = path;
@@ -247,6 +248,11 @@ int CWexmoorDoc::SaveNewCheckOut(const FileStatistics& requested, const std::str
   if (reach.referencing) {
     code = CheckOutReferencingDocuments(changed, requested, user, reference, locks);
     if (code != 0) return code;
+  }
+  if (reach.mayChange != nullptr && *reach.mayChange) {
+    for (const FileStatistics& member : changed) {
+      if (!(*reach.mayChange)(member.GetOwnerProject())) return kCheckOutOutsideRights;
+    }
   }
   if (!reach.referenced && !reach.referencing) {
     RecordChange change(JournalFolder(), records_);

@@ -137,8 +137,7 @@ bool GroupTable::Decode(const std::string& text) {
 
 std::string LibraryGroups::FilePath(const std::string& rootPath) { return EnsureTrailingBackslash(rootPath) + kFileName; }
 
-bool LibraryGroups::Open(const std::string& rootPath, const std::vector<int>& accounts, int lastAccountId,
-                         std::string& problem) {
+bool LibraryGroups::Open(const std::string& rootPath, const std::vector<int>& accounts, std::string& problem) {
   std::lock_guard<std::mutex> change(changeMutex_);
   rootPath_ = rootPath;
   const std::string path = FilePath(rootPath);
@@ -150,7 +149,6 @@ bool LibraryGroups::Open(const std::string& rootPath, const std::vector<int>& ac
                     {kAuthors, GroupRole::Author, {}, {}},
                     {kPublishers, GroupRole::Publisher, {}, accounts}};
     table.defaultGroup = kAuthors;
-    table.placedUpTo = lastAccountId;
     save = true;
   } else {
     std::string text;
@@ -177,8 +175,10 @@ bool LibraryGroups::Open(const std::string& rootPath, const std::vector<int>& ac
       save = true;
     }
   }
-  if (lastAccountId > table.placedUpTo) {
-    table.placedUpTo = lastAccountId;
+  // Existing accounts only: an id handed out to an account never saved places nothing.
+  const int highest = accounts.empty() ? 0 : *std::max_element(accounts.begin(), accounts.end());
+  if (highest > table.placedUpTo) {
+    table.placedUpTo = highest;
     save = true;
   }
   if (save && !SaveLocked(table)) {

@@ -50,7 +50,7 @@ struct ProjectRight {
 struct GroupTable {
   std::vector<Group> groups;
   std::string defaultGroup;
-  int placedUpTo = 0;   // the highest account id placed in its default group
+  int placedUpTo = 0;   // the highest id of an account placed in its groups
 
   Group* Find(const std::string& name);
   const Group* Find(const std::string& name) const;
@@ -79,7 +79,7 @@ class LibraryGroups {
   // Accounts above the file's placed id join the default group and members that are
   // no account any more are dropped; the file is saved when anything was made so.
   // False, with `problem`, when the file cannot be read, is damaged, or cannot be saved.
-  bool Open(const std::string& rootPath, const std::vector<int>& accounts, int lastAccountId, std::string& problem);
+  bool Open(const std::string& rootPath, const std::vector<int>& accounts, std::string& problem);
 
   // The table as it is now; it stays valid, unchanged, however the groups change.
   std::shared_ptr<const GroupTable> Snapshot() const;

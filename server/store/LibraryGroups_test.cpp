@@ -12,9 +12,9 @@ class LibraryGroupsTest : public ::testing::Test {
  protected:
   void TearDown() override { platform::AtomicFile::SetWriteHookForTesting(nullptr); }
   std::string FileText() const { return platform::ScratchFolder::Read(LibraryGroups::FilePath(scratch_.Path())); }
-  bool Open(const std::vector<int>& accounts, int lastId) {
+  bool Open(const std::vector<int>& accounts) {
     problem_.clear();
-    return groups_.Open(scratch_.Path(), accounts, lastId, problem_);
+    return groups_.Open(scratch_.Path(), accounts, problem_);
   }
 
   platform::ScratchFolder scratch_;
@@ -23,7 +23,7 @@ class LibraryGroupsTest : public ::testing::Test {
 };
 
 TEST_F(LibraryGroupsTest, EarlierLibraryGetsThreeGroupsWithEveryAccountAPublisher) {
-  ASSERT_TRUE(Open({2, 5}, 5)) << problem_;
+  ASSERT_TRUE(Open({2, 5})) << problem_;
   const auto table = groups_.Snapshot();
   ASSERT_EQ(table->groups.size(), 3u);
   EXPECT_EQ(table->defaultGroup, "Authors");
@@ -37,15 +37,15 @@ TEST_F(LibraryGroupsTest, EarlierLibraryGetsThreeGroupsWithEveryAccountAPublishe
   // Read back as made, nothing to save again.
   const std::string made = FileText();
   LibraryGroups again;
-  ASSERT_TRUE(again.Open(scratch_.Path(), {2, 5}, 5, problem_));
+  ASSERT_TRUE(again.Open(scratch_.Path(), {2, 5}, problem_));
   EXPECT_EQ(again.Snapshot()->Encode(), made);
 }
 
 TEST_F(LibraryGroupsTest, OpenPlacesAccountsAddedOrDeletedSinceTheLastSave) {
-  ASSERT_TRUE(Open({2, 5}, 5));
+  ASSERT_TRUE(Open({2, 5}));
   // Account 7 was saved in the users file, account 2 deleted from it, and then the server was killed.
   LibraryGroups reopened;
-  ASSERT_TRUE(reopened.Open(scratch_.Path(), {5, 7}, 7, problem_));
+  ASSERT_TRUE(reopened.Open(scratch_.Path(), {5, 7}, problem_));
   const auto table = reopened.Snapshot();
   EXPECT_EQ(table->RightIn(7, {"P"}).group, "Authors");
   EXPECT_EQ(table->RightIn(5, {"P"}).group, "Publishers");
@@ -94,14 +94,14 @@ TEST_F(LibraryGroupsTest, DamagedFileIsRefusedAndLeftAlone) {
   };
   for (const char* text : texts) {
     scratch_.Put(LibraryGroups::kFileName, text);
-    EXPECT_FALSE(Open({1}, 1)) << text;
+    EXPECT_FALSE(Open({1})) << text;
     EXPECT_NE(problem_.find("damaged"), std::string::npos) << text;
     EXPECT_EQ(FileText(), text);
   }
 }
 
 TEST_F(LibraryGroupsTest, ChangeThatIsNotSavedChangesNothing) {
-  ASSERT_TRUE(Open({1}, 1));
+  ASSERT_TRUE(Open({1}));
   const std::string before = FileText();
   platform::AtomicFile::SetWriteHookForTesting([](std::size_t) { return false; });
   EXPECT_FALSE(groups_.Change([](GroupTable& table) {
@@ -116,7 +116,7 @@ TEST_F(LibraryGroupsTest, ChangeThatIsNotSavedChangesNothing) {
     return true;
   }));
   LibraryGroups reread;
-  ASSERT_TRUE(reread.Open(scratch_.Path(), {1}, 1, problem_));
+  ASSERT_TRUE(reread.Open(scratch_.Path(), {1}, problem_));
   ASSERT_NE(reread.Snapshot()->Find("New, \"quoted\""), nullptr);
   EXPECT_EQ(reread.Snapshot()->Find("New, \"quoted\"")->subtrees, std::vector<std::string>{"P1"});
 }

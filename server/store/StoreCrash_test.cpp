@@ -96,6 +96,7 @@ class LibraryAudit {
     }
     CompareLinks();
     FindStrays();
+    catalogue["groups"] = doc.GetGroups().Snapshot()->Encode();
   }
 
   Catalogue catalogue;
@@ -429,6 +430,31 @@ std::vector<Operation> Operations() {
        [](T& t) { return !t.Audit().catalogue.count("project " + t.users_); }},
       {"RenameProject", nothing, [](T& t) { return t.Doc().RenameProject(t.readers_, "Renamed readers") == 0; },
        [](T& t) { return t.NodeNamed("Renamed readers"); }},
+      // The users file, then the groups file: the account joins its default group either way.
+      {"AddAccount", nothing,
+       [](T& t) {
+         UserAccount account;
+         account.SetName("cay");
+         account.SetPassword("secret");
+         account.SetConnectionType(UserAccount::kTcpIp);
+         account.GenerateKeyText();
+         return t.Doc().AddUser(account);
+       },
+       [](T& t) {
+         const ServerSettings& settings = t.Doc().GetSettings();
+         for (int index = 0; index < settings.GetUserCount(); ++index) {
+           if (settings.GetUser(index)->GetName() == "cay") return true;
+         }
+         return false;
+       }},
+      {"ChangeGroups", nothing,
+       [](T& t) {
+         return t.Doc().GetGroups().Change([&t](GroupTable& table) {
+           table.groups.push_back({"Leads", GroupRole::Publisher, {t.readers_}, {}});
+           return true;
+         });
+       },
+       [](T& t) { return t.Doc().GetGroups().Snapshot()->Find("Leads") != nullptr; }},
   };
 }
 
