@@ -29,6 +29,22 @@ std::string LeadingStringField(const std::string& body, int index) {
 
 std::string CodeBody() { return AppendIntField(kRightsRefusedCode, ""); }
 
+// 5105: each document asked for (as far as the count goes) with the code; none given back.
+std::string UndoCheckOutRefusal(const std::string& body, const std::string& project) {
+  const std::vector<std::string> rows = SplitRecordRows(body);
+  std::string ignored;
+  std::int32_t count = 0;
+  if (!rows.empty()) ReadIntField(count, ReadStringField(ignored, rows.front()));
+  std::string reply;
+  std::int32_t carried = 0;
+  for (std::size_t i = 1; i < rows.size() && carried < count; ++i, ++carried) {
+    std::string name;
+    ReadStringField(name, rows[i]);
+    reply += EndRecord(AppendIntField(kRightsRefusedCode, AppendStringField(name, "")));
+  }
+  return EndRecord(AppendIntField(carried, AppendStringField(project, ""))) + reply;
+}
+
 // 5019 and 5027: a row per file received, none stored.
 std::string DeliveryRefusal(const std::string& body, const std::string& project) {
   const std::vector<std::string> rows = SplitRecordRows(body);
@@ -75,7 +91,7 @@ std::pair<MessageId, std::string> Refusal(const Msg& request, const std::string&
     case MSGID_ADD_DOCUMENTS: return {MSGID_ADD_DOCUMENTS_RESULT, DeliveryRefusal(body, project)};
     case MSGID_RETRIEVE: return {MSGID_RETRIEVE_FAILED, CodeBody()};
     case MSGID_CHECK_OUT: return {MSGID_CHECK_OUT_FAILED, CodeBody()};
-    case MSGID_UNDO_CHECK_OUT: return {MSGID_UNDO_CHECK_OUT_RESULT, CodeBody()};
+    case MSGID_UNDO_CHECK_OUT: return {MSGID_UNDO_CHECK_OUT_RESULT, UndoCheckOutRefusal(body, project)};
     case MSGID_CHECK_IN: return {MSGID_CHECK_IN_RESULT, DeliveryRefusal(body, project)};
     case MSGID_LIST_VERSIONS: return {MSGID_VERSION_LIST_FAILED, CodeBody()};
     case MSGID_CREATE_EDITION: return {MSGID_CREATE_EDITION_FAILED, CodeBody()};

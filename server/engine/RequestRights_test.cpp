@@ -210,4 +210,26 @@ TEST_F(RequestRightsTest, RightsChangedWhileConnectedApplyToTheNextRequestAndAre
   EXPECT_TRUE(status != Status::Ok || reply.message.GetMessageId() == MSGID_BYE) << reply.message.GetMessageId();
 }
 
+TEST_F(RequestRightsTest, AnUndoneCheckOutNeedsTheAuthorRoleAndRefusesEachDocument) {
+  const auto [project, file] = ProjectWithDocument(inside_, "Held");
+  GiveAnn(GroupRole::Author, inside_);
+  ASSERT_EQ(Ask(MSGID_CHECK_OUT, EndRecord(AppendStringField(project, "") + ",1,0,0") + "\"a.txt\",-1\n")
+                .message.GetMessageId(),
+            MSGID_CHECKED_OUT_DOCUMENTS);
+  GiveAnn(GroupRole::Reader, inside_);
+  std::unique_ptr<TestClient> client = server_.MakeClient(ann_);
+  client->SetLogonSecondTime(WireCapabilities::Ours().Announcement(WireCapabilities::Side::kClient));
+  ASSERT_TRUE(client->Connect(server_.Port()));
+  TestClient::Reply reply;
+  ASSERT_EQ(client->Logon("ann", "secret", Doc().GetSettings().FindUser(ann_.GetId())->GetLogonCode(), reply),
+            Status::Ok);
+  const std::map<std::string, std::string> before = Disk();
+  const std::string body = EndRecord(AppendIntField(1, AppendStringField(project, ""))) + "\"a.txt\"\n\"b.txt\"\n";
+  ASSERT_NE(client->Send(MSGID_UNDO_CHECK_OUT, body), 0u);
+  ASSERT_EQ(client->Receive(reply, 60000), Status::Ok);
+  EXPECT_EQ(reply.message.GetMessageId(), MSGID_UNDO_CHECK_OUT_RESULT);
+  EXPECT_EQ(BodyOf(reply), AppendStringField(project, "") + ",1\n\"a.txt\"," + std::to_string(kRightsRefusedCode) + "\n");
+  EXPECT_EQ(Disk(), before);
+}
+
 }  // namespace
