@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -176,13 +177,18 @@ IoResult Transport::ReadLocked(void* buffer, std::size_t length) {
   return IoResult{StatusAfter(tls_->ssl, result), 0};
 }
 
-IoResult Transport::Receive(void* buffer, std::size_t length) {
-  if (!tls_) return socket_.Receive(buffer, length);
+std::optional<IoResult> Transport::NotReadable(std::size_t length) {
   const Handshake handshake = Advance();
   if (handshake != Handshake::Done) {
     return IoResult{handshake == Handshake::Pending ? IoStatus::WouldBlock : IoStatus::Failed, 0};
   }
   if (length == 0) return IoResult{IoStatus::Ok, 0};
+  return std::nullopt;
+}
+
+IoResult Transport::Receive(void* buffer, std::size_t length) {
+  if (!tls_) return socket_.Receive(buffer, length);
+  if (const std::optional<IoResult> early = NotReadable(length)) return *early;
   std::lock_guard lock(tls_->mutex);
   if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
   std::vector<char>& peeked = tls_->peeked;
@@ -197,11 +203,7 @@ IoResult Transport::Receive(void* buffer, std::size_t length) {
 
 IoResult Transport::Peek(void* buffer, std::size_t length) {
   if (!tls_) return socket_.Peek(buffer, length);
-  const Handshake handshake = Advance();
-  if (handshake != Handshake::Done) {
-    return IoResult{handshake == Handshake::Pending ? IoStatus::WouldBlock : IoStatus::Failed, 0};
-  }
-  if (length == 0) return IoResult{IoStatus::Ok, 0};
+  if (const std::optional<IoResult> early = NotReadable(length)) return *early;
   std::lock_guard lock(tls_->mutex);
   if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
   std::vector<char>& peeked = tls_->peeked;

@@ -7,6 +7,7 @@
 // reading and one writing thread may use a TLS stream at once.
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Socket.h"
@@ -57,6 +58,9 @@ class Transport {
 
  private:
   IoResult ReadLocked(void* buffer, std::size_t length);
+  // What a read of `length` bytes gives before any is read: the handshake not done
+  // yet (would block, or failed), or nothing asked; none when bytes may be read.
+  std::optional<IoResult> NotReadable(std::size_t length);
 
   Socket socket_;
   std::unique_ptr<Session> tls_;

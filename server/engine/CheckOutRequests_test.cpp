@@ -16,6 +16,7 @@
 #include "platform/DiskChangeHook.h"
 #include "platform/ScratchFolder.h"
 #include "platform/fs.h"
+#include "server/engine/EngineTestLibrary_test.h"
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
 #include "server/engine/ServerConsole.h"
 #include "server/store/CWexmoorDoc.h"
@@ -27,16 +28,7 @@ namespace {
 constexpr int kBigFileSize = 50 * 1024 * 1024;
 constexpr int kLongWaitMs = 120000;  // a 50 MB transfer under the sanitizers
 
-// Bytes that differ from file to file and from offset to offset.
-std::string Content(std::size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  unsigned value = seed * 2654435761u + 1;
-  for (char& byte : bytes) {
-    value = value * 1103515245u + 12345u;
-    byte = static_cast<char>(value >> 16);
-  }
-  return bytes;
-}
+using enginetest::Content;
 
 struct Upload {
   std::string name;

@@ -37,6 +37,17 @@ inline bool WaitUntil(const std::function<bool()>& condition,
   return true;
 }
 
+// `size` bytes that differ from file to file (`seed`) and from offset to offset.
+inline std::string Content(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned value = seed * 2654435761u + 1;
+  for (char& byte : bytes) {
+    value = value * 1103515245u + 12345u;
+    byte = static_cast<char>(value >> 16);
+  }
+  return bytes;
+}
+
 class Library {
  public:
   explicit Library(int userKeyLength = 16) {

@@ -52,6 +52,19 @@ class RequestRightsTest : public LibraryRequestsTest {
            body.find("," + std::to_string(kRightsRefusedCode) + "\n") != std::string::npos;
   }
 
+  // Ann logged on again, announcing the extensions this build speaks; null when refused.
+  std::unique_ptr<TestClient> AnnouncingClient() {
+    std::unique_ptr<TestClient> client = server_.MakeClient(ann_);
+    client->SetLogonSecondTime(WireCapabilities::Ours().Announcement(WireCapabilities::Side::kClient));
+    TestClient::Reply reply;
+    const bool accepted =
+        client->Connect(server_.Port()) &&
+        client->Logon("ann", "secret", Doc().GetSettings().FindUser(ann_.GetId())->GetLogonCode(), reply) ==
+            Status::Ok &&
+        reply.message.GetMessageId() == MSGID_LOGON_ACCEPTED;
+    return accepted ? std::move(client) : nullptr;
+  }
+
   std::string inside_;
   std::string outside_;
 };
@@ -193,13 +206,9 @@ TEST_F(RequestRightsTest, RightsChangedWhileConnectedApplyToTheNextRequestAndAre
     table.groups.push_back({"All", GroupRole::Reader, {}, {ann_.GetId()}});
     return true;
   }));
-  std::unique_ptr<TestClient> client = server_.MakeClient(ann_);
-  client->SetLogonSecondTime(WireCapabilities::Ours().Announcement(WireCapabilities::Side::kClient));
-  ASSERT_TRUE(client->Connect(server_.Port()));
+  std::unique_ptr<TestClient> client = AnnouncingClient();
+  ASSERT_TRUE(client);
   TestClient::Reply reply;
-  ASSERT_EQ(client->Logon("ann", "secret", Doc().GetSettings().FindUser(ann_.GetId())->GetLogonCode(), reply),
-            Status::Ok);
-  ASSERT_EQ(reply.message.GetMessageId(), MSGID_LOGON_ACCEPTED);
   ASSERT_NE(client->Send(MSGID_LIST_RIGHTS, ""), 0u);
   ASSERT_EQ(client->Receive(reply, 60000), Status::Ok);
   EXPECT_EQ(reply.message.GetMessageId(), MSGID_RIGHTS_LIST);
@@ -217,12 +226,9 @@ TEST_F(RequestRightsTest, AnUndoneCheckOutNeedsTheAuthorRoleAndRefusesEachDocume
                 .message.GetMessageId(),
             MSGID_CHECKED_OUT_DOCUMENTS);
   GiveAnn(GroupRole::Reader, inside_);
-  std::unique_ptr<TestClient> client = server_.MakeClient(ann_);
-  client->SetLogonSecondTime(WireCapabilities::Ours().Announcement(WireCapabilities::Side::kClient));
-  ASSERT_TRUE(client->Connect(server_.Port()));
+  std::unique_ptr<TestClient> client = AnnouncingClient();
+  ASSERT_TRUE(client);
   TestClient::Reply reply;
-  ASSERT_EQ(client->Logon("ann", "secret", Doc().GetSettings().FindUser(ann_.GetId())->GetLogonCode(), reply),
-            Status::Ok);
   const std::map<std::string, std::string> before = Disk();
   const std::string body = EndRecord(AppendIntField(1, AppendStringField(project, ""))) + "\"a.txt\"\n\"b.txt\"\n";
   ASSERT_NE(client->Send(MSGID_UNDO_CHECK_OUT, body), 0u);

@@ -24,15 +24,7 @@ using Status = TestClient::ReceiveStatus;
 using Mode = TlsSettings::Mode;
 constexpr int kLongWaitMs = 120000;
 
-std::string Content(std::size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  unsigned value = seed * 2654435761u + 1;
-  for (char& byte : bytes) {
-    value = value * 1103515245u + 12345u;
-    byte = static_cast<char>(value >> 16);
-  }
-  return bytes;
-}
+using enginetest::Content;
 
 class TlsEndToEndTest : public ::testing::Test {
  protected:
