@@ -129,7 +129,8 @@ class ServerLink : public ::testing::Test {
   }
   void ExpectThreadsBack() {
     server_.Stop();
-    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threadsAtStart_; }, std::chrono::seconds(5)))
+    // A thread of the process that was there at the start may end meanwhile; none of ours may stay.
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= threadsAtStart_; }, std::chrono::seconds(5)))
         << ThreadCount() << " threads, " << threadsAtStart_ << " at the start";
   }
 
