@@ -464,20 +464,17 @@ ServerSettings::PendingSave ServerSettings::ChangeUserForSave(int id,
         openGroup_->undo.push_back({id, *done.codesBefore, account->GetLogonCode(), std::nullopt});
       }
     }
+    // Still under the latch, so that a count never sees the change both made and waiting.
+    std::lock_guard group(groupMutex_);
+    if (--waitingChanges_[arrival] == 0) roundDrained_.notify_all();
   }
-  std::lock_guard group(groupMutex_);
-  if (--waitingChanges_[arrival] == 0) roundDrained_.notify_all();
   return pending;
 }
 
 int ServerSettings::GetUnsavedChangeCount() {
-  std::size_t made = 0;
-  {
-    std::shared_lock lock(latch_);
-    made = openGroup_->changes;
-  }
+  std::shared_lock lock(latch_);
   std::lock_guard group(groupMutex_);
-  return static_cast<int>(made + waitingChanges_[0] + waitingChanges_[1]);
+  return static_cast<int>(openGroup_->changes + waitingChanges_[0] + waitingChanges_[1]);
 }
 
 ServerSettings::SaveOutcome ServerSettings::WaitForSave(const PendingSave& pending, const std::string& rootPath,
