@@ -29,6 +29,9 @@ int StartSockets(ServerConsole* console);
 // address an administrator set, numeric or not, is what certificates carry.
 bool FollowsHostName(const std::string& address);
 
+// The longest accept queue the system allows: a rush of connections is queued, not dropped.
+int ListenBacklog();
+
 // The most connections served at once: a fixed maximum, lowered so that the
 // descriptor limit (whose soft value the listener raises to the hard one) keeps
 // room for the logged-on users' file work and the process limit keeps room for
