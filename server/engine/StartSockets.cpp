@@ -145,10 +145,8 @@ void NoteAcceptFailure(ServerConsole& console, TurnedAwayNotice& notice, int err
   console.PauseUnlessStopping(kPauseAfterFailedAccept);
 }
 
-// Lists an engine holding `accepted` with the console and starts its connection
-// thread without waiting for it: the console counts the connection, as one not
-// logged on, from the moment it is listed. False when it could not be started
-// (the connection is closed).
+}  // namespace
+
 bool StartConnection(ServerConsole& console, platform::Transport accepted) {
   const std::int32_t number = console.GetApp().TakeConnectionNumber();
   std::unique_ptr<RTE> owned;
@@ -174,6 +172,8 @@ bool StartConnection(ServerConsole& console, platform::Transport accepted) {
   }
   return true;
 }
+
+namespace {
 
 // Serves waiting connections while places are free, whole first messages first.
 // A connection that has sent one makes a stranger that stalls or keeps quiet give

@@ -19,10 +19,19 @@
 #include <chrono>
 #include <string>
 
+#include "platform/Transport.h"
+
 class ServerConsole;
 
 // Thread procedure; result 0.
 int StartSockets(ServerConsole* console);
+
+// Lists an engine holding `accepted` with the console and starts its connection
+// thread without waiting for it, as the listener does with a connection leaving
+// its lobby: the console counts the connection, as one not logged on, from the
+// moment it is listed. False when it could not be started (the connection is
+// closed).
+bool StartConnection(ServerConsole& console, platform::Transport accepted);
 
 // True when the server address should be replaced by the host's name at start: it
 // is empty or the address of a new users file, so no administrator set it. Any
