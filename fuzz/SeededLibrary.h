@@ -18,6 +18,9 @@
 
 #include "common/CertificateFile.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/TlsContext.h"
+#include "platform/Transport.h"
+#include "server/engine/StartSockets.h"
 #include "server/engine/FileListBody.h"
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
 
@@ -61,6 +64,10 @@ class SeededLibrary : public LibraryRequestsTest {
   SeededLibrary() {
     FUZZ_CHECK(server_.EnableTls(TlsSettings::Mode::Optional));
     SetUp();
+    std::string error;
+    tlsContext_ = platform::TlsContext::ForServer(TlsSettings::CertificatePath(Root()), TlsSettings::KeyPath(Root()),
+                                                  error);
+    FUZZ_CHECK(tlsContext_ != nullptr);
     const std::optional<UserAccount> ben = server_.AddUser(kStreamUser, "secret", false);
     FUZZ_CHECK(ben.has_value());
     benSession_.account = *ben;
@@ -76,12 +83,15 @@ class SeededLibrary : public LibraryRequestsTest {
 
   // A new connection for ben, not logged on; the code his next logon must give.
   std::unique_ptr<TestClient> Connect() { return Connect(benSession_.account); }
-  // The same over TLS.
-  std::unique_ptr<TestClient> ConnectTls() {
+  // The same over TLS whose records pass in memory, straight to a connection
+  // thread of the server (no socket, no lobby).
+  std::unique_ptr<TestClient> ConnectTlsInMemory() {
     const std::optional<UserAccount> stored = server_.StoredUser(benSession_.account.GetId());
     FUZZ_CHECK(stored.has_value());
+    auto [serverEnd, clientEnd] = platform::Transport::MemoryPair(tlsContext_, TestClient::ClientTlsContext());
+    FUZZ_CHECK(StartConnection(*server_.App().GetConsole(), std::move(serverEnd)));
     std::unique_ptr<TestClient> client = server_.MakeClient(*stored);
-    FUZZ_CHECK(client->ConnectTls(server_.TlsPort()));
+    FUZZ_CHECK(client->ConnectTls(std::move(clientEnd)));
     return client;
   }
   std::string LogonCode() const { return server_.StoredUser(benSession_.account.GetId())->GetLogonCode(); }
@@ -194,6 +204,7 @@ class SeededLibrary : public LibraryRequestsTest {
 
   Session annSession_;
   Session benSession_;
+  std::shared_ptr<const platform::TlsContext> tlsContext_;
   std::vector<std::pair<std::string, std::string>> names_;
 };
 

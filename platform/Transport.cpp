@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/MemoryLink.h"
 #include "platform/TlsContext.h"
 #include "platform/TlsCredentials.h"
 
@@ -22,6 +23,8 @@ struct Transport::Session {
   std::shared_ptr<const TlsContext> context;   // outlives the session made from it
   SSL* ssl = nullptr;
   int fd = -1;
+  std::shared_ptr<MemoryLink> memory;          // instead of the socket, with this session's end
+  int side = 0;
   bool atEnd = false;                          // the peer closed its sending side
   mutable std::mutex mutex;                    // one TLS call at a time
   bool established = false;
@@ -93,6 +96,24 @@ IoStatus StatusAfter(SSL* ssl, int result) {
   return IoStatus::Failed;
 }
 
+// Starts the session's TLS over `bio` (which the session owns from then on) in
+// its context's role; false when it could not be made.
+bool StartSession(Transport::Session& session, BIO* bio) {
+  session.ssl = SSL_new(session.context->Native());
+  if (session.ssl == nullptr || bio == nullptr) {
+    BIO_free(bio);
+    ERR_clear_error();
+    return false;
+  }
+  SSL_set_bio(session.ssl, bio, bio);
+  if (session.context->GetRole() == TlsContext::Role::Server) {
+    SSL_set_accept_state(session.ssl);
+  } else {
+    SSL_set_connect_state(session.ssl);
+  }
+  return true;
+}
+
 }  // namespace
 
 Transport::Transport() = default;
@@ -107,23 +128,38 @@ Transport::Transport(Socket socket, std::shared_ptr<const TlsContext> context) :
   auto session = std::make_unique<Session>();
   session->context = std::move(context);
   session->fd = socket_.Descriptor();
-  session->ssl = SSL_new(session->context->Native());
   BIO* bio = SocketMethod() != nullptr ? BIO_new(SocketMethod()) : nullptr;
-  if (session->ssl == nullptr || bio == nullptr) {
-    BIO_free(bio);
-    ERR_clear_error();
+  if (bio != nullptr) {
+    BIO_set_data(bio, session.get());
+    BIO_set_init(bio, 1);
+  }
+  if (!StartSession(*session, bio)) {
     socket_.Close();
     return;
   }
-  BIO_set_data(bio, session.get());
-  BIO_set_init(bio, 1);
-  SSL_set_bio(session->ssl, bio, bio);   // the session owns it
-  if (session->context->GetRole() == TlsContext::Role::Server) {
-    SSL_set_accept_state(session->ssl);
-  } else {
-    SSL_set_connect_state(session->ssl);
-  }
   tls_ = std::move(session);
+}
+
+std::pair<Transport, Transport> Transport::MemoryPair(std::shared_ptr<const TlsContext> first,
+                                                      std::shared_ptr<const TlsContext> second) {
+  const auto link = std::make_shared<MemoryLink>();
+  std::pair<Transport, Transport> ends;
+  Transport* const both[2] = {&ends.first, &ends.second};
+  std::shared_ptr<const TlsContext> contexts[2] = {std::move(first), std::move(second)};
+  for (int side = 0; side < 2; ++side) {
+    if (contexts[side] == nullptr) return {};
+    auto session = std::make_unique<Session>();
+    session->context = std::move(contexts[side]);
+    session->memory = link;
+    session->side = side;
+    if (!StartSession(*session, link->NewBio(side))) return {};
+    both[side]->tls_ = std::move(session);
+  }
+  return ends;
+}
+
+bool Transport::IsOpen() const {
+  return socket_.IsOpen() || (tls_ && tls_->memory && tls_->memory->IsOpen(tls_->side));
 }
 
 Transport::~Transport() { Close(); }
@@ -144,7 +180,7 @@ Transport::Handshake Transport::Advance() {
   if (!tls_) return socket_.IsOpen() ? Handshake::Done : Handshake::Failed;
   std::lock_guard lock(tls_->mutex);
   if (tls_->established) return Handshake::Done;
-  if (!socket_.IsOpen()) return Handshake::Failed;
+  if (!IsOpen()) return Handshake::Failed;
   const int result = SSL_do_handshake(tls_->ssl);
   if (result == 1) {
     tls_->established = true;
@@ -161,7 +197,7 @@ IoResult Transport::Send(const void* data, std::size_t length) {
   }
   if (length == 0) return IoResult{IoStatus::Ok, 0};
   std::lock_guard lock(tls_->mutex);
-  if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
+  if (!IsOpen()) return IoResult{IoStatus::Failed, 0};
   std::size_t written = 0;
   const int result = SSL_write_ex(tls_->ssl, data, length, &written);
   if (result == 1) return IoResult{IoStatus::Ok, written};
@@ -190,7 +226,7 @@ IoResult Transport::Receive(void* buffer, std::size_t length) {
   if (!tls_) return socket_.Receive(buffer, length);
   if (const std::optional<IoResult> early = NotReadable(length)) return *early;
   std::lock_guard lock(tls_->mutex);
-  if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
+  if (!IsOpen()) return IoResult{IoStatus::Failed, 0};
   std::vector<char>& peeked = tls_->peeked;
   if (!peeked.empty()) {
     const std::size_t taken = std::min(length, peeked.size());
@@ -205,7 +241,7 @@ IoResult Transport::Peek(void* buffer, std::size_t length) {
   if (!tls_) return socket_.Peek(buffer, length);
   if (const std::optional<IoResult> early = NotReadable(length)) return *early;
   std::lock_guard lock(tls_->mutex);
-  if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
+  if (!IsOpen()) return IoResult{IoStatus::Failed, 0};
   std::vector<char>& peeked = tls_->peeked;
   // A message may span records: gather what has arrived, up to what is asked.
   IoResult last{IoStatus::WouldBlock, 0};
@@ -228,14 +264,24 @@ bool Transport::WaitReadable(int timeoutMs) const {
     // Decrypted bytes already held are not seen by the socket.
     if (!tls_->peeked.empty() || SSL_pending(tls_->ssl) > 0) return true;
   }
+  if (tls_ && tls_->memory) return tls_->memory->WaitReadable(tls_->side, timeoutMs);
   return socket_.WaitReadable(timeoutMs);
+}
+
+bool Transport::WaitWritable(int timeoutMs) const {
+  if (tls_ && tls_->memory) return IsOpen();
+  return socket_.WaitWritable(timeoutMs);
 }
 
 bool Transport::Shutdown() {
   if (tls_) {
     std::lock_guard lock(tls_->mutex);
-    if (tls_->established && socket_.IsOpen()) SSL_shutdown(tls_->ssl);
+    if (tls_->established && IsOpen()) SSL_shutdown(tls_->ssl);
     ERR_clear_error();
+    if (tls_->memory) {
+      tls_->memory->Close(tls_->side);
+      return true;
+    }
   }
   return socket_.Shutdown();
 }
@@ -247,8 +293,9 @@ void Transport::Close() {
   }
   std::lock_guard lock(tls_->mutex);
   // The farewell goes if the socket takes it at once; the peer reads Closed either way.
-  if (tls_->established && socket_.IsOpen()) SSL_shutdown(tls_->ssl);
+  if (tls_->established && IsOpen()) SSL_shutdown(tls_->ssl);
   ERR_clear_error();
+  if (tls_->memory) tls_->memory->Close(tls_->side);
   socket_.Close();
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/Socket.h"
 
@@ -25,6 +26,12 @@ class Transport {
   explicit Transport(Socket socket);
   // TLS over `socket` in the context's role (server or client).
   Transport(Socket socket, std::shared_ptr<const TlsContext> context);
+  // Two TLS ends, in the contexts' roles, whose records pass to each other in
+  // memory instead of over a socket (fuzzing and tests: no port, no kernel).
+  // Closing one reads as the peer's end at the other. Neither is open when a
+  // session could not be made.
+  static std::pair<Transport, Transport> MemoryPair(std::shared_ptr<const TlsContext> first,
+                                                    std::shared_ptr<const TlsContext> second);
   ~Transport();
   Transport(Transport&& other) noexcept;
   Transport& operator=(Transport&& other) noexcept;
@@ -44,11 +51,11 @@ class Transport {
   IoResult Peek(void* buffer, std::size_t length);
 
   bool WaitReadable(int timeoutMs) const;
-  bool WaitWritable(int timeoutMs) const { return socket_.WaitWritable(timeoutMs); }
+  bool WaitWritable(int timeoutMs) const;
 
   bool Shutdown();
   void Close();
-  bool IsOpen() const { return socket_.IsOpen(); }
+  bool IsOpen() const;
 
   // The SHA-256 fingerprint of the certificate the peer presented (see
   // TlsCredentials); empty on a plain stream or before the handshake is done.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ScratchFolder.h"
@@ -73,55 +74,70 @@ std::string Move(Transport& from, Transport& to, const std::string& bytes) {
   return received;
 }
 
+// A TLS server and its client, over loopback sockets or in memory.
 struct TlsPair {
   Identity identity;
   Transport server, client;
-  TlsPair() {
+  explicit TlsPair(bool inMemory) {
     std::string error;
     auto serverContext = TlsContext::ForServer(identity.certificatePath, identity.keyPath, error);
     auto clientContext = TlsContext::ForClient(error);
     EXPECT_TRUE(serverContext && clientContext) << error;
+    if (inMemory) {
+      std::tie(server, client) = Transport::MemoryPair(serverContext, clientContext);
+      return;
+    }
     auto [accepted, connected] = ConnectedSockets();
     server = Transport(std::move(accepted), serverContext);
     client = Transport(std::move(connected), clientContext);
   }
 };
 
-TEST(TransportTest, TlsCarriesBytesBothWaysAndNamesTheServersCertificate) {
-  TlsPair pair;
-  ASSERT_TRUE(Handshake(pair.server, pair.client));
-  EXPECT_EQ(pair.client.PeerFingerprint(), TlsCredentials::FingerprintOfPem(pair.identity.certificatePem));
-  EXPECT_EQ(pair.server.PeerFingerprint(), "");   // clients present no certificate
+// Each TLS test runs over both links.
+constexpr bool kLinks[] = {false, true};
+const char* LinkName(bool inMemory) { return inMemory ? "in memory" : "over sockets"; }
 
-  std::string large(3 * 1024 * 1024 + 7, '\0');
-  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 131 >> 3);
-  for (const std::string& bytes : {std::string("x"), large}) {
-    EXPECT_EQ(Move(pair.client, pair.server, bytes), bytes);
-    EXPECT_EQ(Move(pair.server, pair.client, bytes), bytes);
+TEST(TransportTest, TlsCarriesBytesBothWaysAndNamesTheServersCertificate) {
+  for (const bool inMemory : kLinks) {
+    SCOPED_TRACE(LinkName(inMemory));
+    TlsPair pair(inMemory);
+    ASSERT_TRUE(Handshake(pair.server, pair.client));
+    EXPECT_EQ(pair.client.PeerFingerprint(), TlsCredentials::FingerprintOfPem(pair.identity.certificatePem));
+    EXPECT_EQ(pair.server.PeerFingerprint(), "");   // clients present no certificate
+
+    std::string large(3 * 1024 * 1024 + 7, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 131 >> 3);
+    for (const std::string& bytes : {std::string("x"), large}) {
+      EXPECT_EQ(Move(pair.client, pair.server, bytes), bytes);
+      EXPECT_EQ(Move(pair.server, pair.client, bytes), bytes);
+    }
   }
 }
 
 TEST(TransportTest, PeekGathersRecordsAndReceiveStillReadsThem) {
-  TlsPair pair;
-  ASSERT_TRUE(Handshake(pair.server, pair.client));
-  // Three sends are three TLS records; a peek sees them as one run of bytes.
-  for (const char* piece : {"head", "er+", "body"}) {
-    ASSERT_EQ(pair.client.Send(piece, std::strlen(piece)).status, IoStatus::Ok);
+  for (const bool inMemory : kLinks) {
+    SCOPED_TRACE(LinkName(inMemory));
+    TlsPair pair(inMemory);
+    ASSERT_TRUE(Handshake(pair.server, pair.client));
+    // Three sends are three TLS records; a peek sees them as one run of bytes.
+    for (const char* piece : {"head", "er+", "body"}) {
+      ASSERT_EQ(pair.client.Send(piece, std::strlen(piece)).status, IoStatus::Ok);
+    }
+    char peeked[32] = {};
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+    IoResult seen{};
+    while (Clock::now() < deadline) {
+      seen = pair.server.Peek(peeked, sizeof peeked);
+      if (seen.status == IoStatus::Ok && seen.bytes == 11) break;
+      pair.server.WaitReadable(5);
+    }
+    ASSERT_EQ(std::string(peeked, seen.bytes), "header+body");
+    EXPECT_TRUE(pair.server.WaitReadable(0));   // the peeked bytes wait in the transport
+    EXPECT_EQ(Move(pair.client, pair.server, ""), "");
+    char read[32] = {};
+    const IoResult got = pair.server.Receive(read, sizeof read);
+    EXPECT_EQ(std::string(read, got.bytes), "header+body");
   }
-  char peeked[32] = {};
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
-  IoResult seen{};
-  while (Clock::now() < deadline) {
-    seen = pair.server.Peek(peeked, sizeof peeked);
-    if (seen.status == IoStatus::Ok && seen.bytes == 11) break;
-    pair.server.WaitReadable(5);
-  }
-  ASSERT_EQ(std::string(peeked, seen.bytes), "header+body");
-  EXPECT_TRUE(pair.server.WaitReadable(0));   // the peeked bytes wait in the transport
-  EXPECT_EQ(Move(pair.client, pair.server, ""), "");
-  char read[32] = {};
-  const IoResult got = pair.server.Receive(read, sizeof read);
-  EXPECT_EQ(std::string(read, got.bytes), "header+body");
 }
 
 // Receives once the peer's next bytes or end.
@@ -137,9 +153,9 @@ IoResult ReceiveOne(Transport& transport) {
 }
 
 TEST(TransportTest, EndsAndFailuresReadAsOnThePlainSocket) {
-  {
-    SCOPED_TRACE("peer closes after the handshake");
-    TlsPair pair;
+  for (const bool inMemory : kLinks) {
+    SCOPED_TRACE(std::string("peer closes after the handshake, ") + LinkName(inMemory));
+    TlsPair pair(inMemory);
     ASSERT_TRUE(Handshake(pair.server, pair.client));
     pair.client.Close();
     EXPECT_EQ(ReceiveOne(pair.server).status, IoStatus::Closed);

@@ -32,13 +32,21 @@ bool TestClient::Connect(std::uint16_t port) {
   return socket_.IsOpen();
 }
 
-bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
+std::shared_ptr<const platform::TlsContext> TestClient::ClientTlsContext() {
   // One context serves every client: making one per connection would cost each logon.
   static const std::shared_ptr<const platform::TlsContext> context = [] {
     std::string error;
     return platform::TlsContext::ForClient(error);
   }();
-  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port), context);
+  return context;
+}
+
+bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
+  return ConnectTls(platform::Transport(platform::Socket::Connect("127.0.0.1", port), ClientTlsContext()), timeoutMs);
+}
+
+bool TestClient::ConnectTls(platform::Transport transport, int timeoutMs) {
+  socket_ = std::move(transport);
   nextStamp_ = 1;
   loggedOn_ = false;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -69,6 +70,10 @@ class TestClient {
   // (the connection is then closed). Any certificate is taken: ServerFingerprint
   // names the one presented.
   bool ConnectTls(std::uint16_t port, int timeoutMs = kDefaultTimeoutMs);
+  // The same over a TLS end made already (say, one of Transport::MemoryPair).
+  bool ConnectTls(platform::Transport transport, int timeoutMs = kDefaultTimeoutMs);
+  // The client context of every TLS connection of test clients.
+  static std::shared_ptr<const platform::TlsContext> ClientTlsContext();
   std::string ServerFingerprint() const { return socket_.PeerFingerprint(); }
   void Close();
   bool IsConnected() const { return socket_.IsOpen(); }

@@ -86,7 +86,7 @@ bool CBrannockDoc::OnOpenDocument(const std::string& path) {
     platform::NotifyText(WithName(kUnsafeLibraryName, connection.GetName()), platform::NotifyIcon::Error);
     return false;
   }
-  library_ = {connection.GetName(), connection.GetHost(), connection.GetPort(), connection.GetUserText()};
+  library_ = LinkNotice::LibraryOf(connection, entry ? &*entry : nullptr);
   if (!MakeConnection(connection, entry)) {
     // Keys that fit and a host name that does not resolve: the network's fault, not the certificate's.
     const bool nameNotFound =

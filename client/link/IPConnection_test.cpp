@@ -351,12 +351,15 @@ TEST_F(ServerLink, APinnedLinkLogsOnOnlyToThePinnedCertificate) {
     }
     ASSERT_TRUE(link.WaitEnded());
     EXPECT_EQ(link.connection.GetEnd(), c.end);
-    const LinkNotice::Library library{"Lib", "127.0.0.1", server_.Port(), "ann"};
+    const LinkNotice::Library library = LinkNotice::LibraryOf(account_.connection, &entry);
     const std::string box =
         LinkNotice::FailedVisit(library, link.connection.GetEnd(), 0, link.connection.GetRefusalText(),
                                 {link.connection.GetExpectedFingerprint(), link.connection.GetPresentedFingerprint()});
     EXPECT_NE(box.find(c.told), std::string::npos) << box;
-    EXPECT_NE(box.find("\"Lib\""), std::string::npos) << box;
+    EXPECT_NE(box.find("\"" + account_.connection.GetName() + "\""), std::string::npos) << box;
+    const std::string port = c.pinned.empty() ? std::to_string(server_.Port()) + " could"
+                                              : std::to_string(server_.TlsPort()) + " (TLS) could";
+    EXPECT_NE(box.find(":" + port), std::string::npos) << box;
     EXPECT_NE(box.find("new certificate"), std::string::npos) << box;
   }
 }

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "client/records/LibraryConnection.h"
+#include "client/records/LibraryEntry.h"
+
 namespace {
 
 struct CauseText {
@@ -59,10 +62,17 @@ const CauseText& TextOf(LinkEnd cause) {
 bool IsLogonRefusal(LinkEnd cause) { return cause == LinkEnd::kLogonRefused || cause == LinkEnd::kLogonClosed; }
 
 std::string Where(const LinkNotice::Library& library) {
-  return "\"" + library.name + "\" at " + library.host + ":" + std::to_string(library.port);
+  return "\"" + library.name + "\" at " + library.host + ":" + std::to_string(library.port) +
+         (library.tls ? " (TLS)" : "");
 }
 
 }  // namespace
+
+LinkNotice::Library LinkNotice::LibraryOf(const LibraryConnection& connection, const LibraryEntry* entry) {
+  const bool tls = entry != nullptr && entry->IsTlsPinned();
+  return {connection.GetName(), connection.GetHost(), tls ? entry->GetTlsPort() : connection.GetPort(),
+          connection.GetUserText(), tls};
+}
 
 std::string LinkNotice::Connecting(const Library& library) {
   return "Connecting to the library " + Where(library) + " as \"" + library.user + "\"...";

@@ -7,15 +7,23 @@
 
 #include "client/link/LinkEnd.h"
 
+class LibraryConnection;
+class LibraryEntry;
+
 class LinkNotice {
  public:
-  // The library as the user knows it.
+  // The library as the user knows it, at the port its link connects to.
   struct Library {
     std::string name;
     std::string host;
     int port = 0;
     std::string user;
+    bool tls = false;   // the port is the TLS port its entry pins
   };
+
+  // The library of `connection`: at its TLS port when `entry` (may be null) pins
+  // the server's certificate, the link's port then, else at the connection's port.
+  static Library LibraryOf(const LibraryConnection& connection, const LibraryEntry* entry);
 
   // The fingerprints of a server certificate the client refused.
   struct Fingerprints {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "client/records/LibraryConnection.h"
+#include "client/records/LibraryEntry.h"
+
 namespace {
 
 const LinkNotice::Library kLibrary{"Main", "files.example", 8901, "ann"};
@@ -53,6 +56,38 @@ TEST(LinkNotice, ALostLinkListsTheUnconfirmedWorkAndTheFailedReconnect) {
   EXPECT_TRUE(Contains(busy, "Not confirmed by the server:\n- Check-out documents (sent, never answered)\n"
                              "- Add Project: A: 3 of 4 steps not done\n\nStart the server"));
   EXPECT_TRUE(Contains(busy, "and repeat the work listed above that the library does not show."));
+}
+
+// Every box about the link names the port it connects to: a pinned entry's TLS
+// port, said to be TLS, else the library's plain port.
+TEST(LinkNotice, EveryBoxNamesThePortTheLinkConnectsTo) {
+  LibraryConnection connection;
+  connection.SetName("Main");
+  connection.SetHost("files.example");
+  connection.SetPort(8901);
+  connection.SetUserText("ann");
+  LibraryEntry pinned("Main", "AB", 1);
+  pinned.SetTlsPin(std::string(64, 'A'), 8950);
+  struct Case {
+    const char* name;
+    const LibraryEntry* entry;
+    std::string where;
+  };
+  const LibraryEntry plain("Main", "AB", 1);
+  const Case cases[] = {
+      {"no entry", nullptr, "\"Main\" at files.example:8901 "},
+      {"plain entry", &plain, "\"Main\" at files.example:8901 "},
+      {"pinned entry", &pinned, "\"Main\" at files.example:8950 (TLS) "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const LinkNotice::Library library = LinkNotice::LibraryOf(connection, c.entry);
+    for (const std::string& text :
+         {LinkNotice::FailedVisit(library, LinkEnd::kTlsFailed, 0, ""), LinkNotice::Connecting(library),
+          LinkNotice::LostLink(library, LinkEnd::kServerGone, LinkEnd::kNone, {})}) {
+      EXPECT_TRUE(Contains(text, c.where)) << text;
+    }
+  }
 }
 
 }  // namespace

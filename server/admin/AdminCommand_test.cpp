@@ -36,6 +36,8 @@
 #include "server/store/ServerSettings.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/TlsSettings.h"
+#include "server/engine/RequestDispatcher.h"
+#include "testsupport/FreePort.h"
 #include "testsupport/TestServer.h"
 
 namespace {
@@ -799,6 +801,71 @@ TEST_F(AdminCommandTest, TlsKeyAndModeAreSetFromTheShellAndCertificatesPinTheKey
   ASSERT_EQ(Admin({"certificate", "ann", certificate}), 0) << err_.str();
   ASSERT_EQ(CertificateFile::Read(certificate, text), CertificateFile::ReadResult::Read);
   EXPECT_FALSE(CertificatePin::Find(text).has_value());   // an off library's clients speak plain
+}
+
+// On a running server each TLS change serves at once: the listener opened, moved
+// and closed, the mode read at the next logon, a renewed key at the next
+// handshake; a port that cannot be taken refuses the change and keeps the settings.
+TEST_F(AdminCommandTest, TlsChangesOnARunningServerServeAtOnceOrChangeNothing) {
+  StartWithChannel();
+  std::optional<UserAccount> ann = server_.AddUser("ann", "secret", false);
+  ASSERT_TRUE(ann);
+  std::unique_ptr<TestClient> established;   // logged on over TLS before the later changes
+  const auto logon = [&](bool tls, std::uint16_t port, std::string& fingerprint) -> std::string {
+    std::unique_ptr<TestClient> client = server_.MakeClient(*ann);
+    if (!(tls ? client->ConnectTls(port) : client->Connect(port))) return "no connection";
+    fingerprint = client->ServerFingerprint();
+    TestClient::Reply reply;
+    if (client->Logon("ann", "secret", ann->GetLogonCode(), reply) != TestClient::ReceiveStatus::Ok) return "no answer";
+    if (reply.message.GetMessageId() != MSGID_LOGON_ACCEPTED) return reply.message.GetBodyText();
+    ann->SetLogonCode(reply.message.GetBodyText());
+    if (tls && !established) established = std::move(client);
+    return "accepted";
+  };
+  ASSERT_EQ(Admin({"tls-init"}), 0) << err_.str();
+  const std::uint16_t first = testsupport::FreeListeningPort();
+  const std::uint16_t second = testsupport::FreeListeningPort();
+  ASSERT_NE(first, 0);
+  ASSERT_NE(second, 0);
+  const platform::Socket taken = platform::Socket::Listen(second, 1);
+  ASSERT_TRUE(taken.IsOpen());
+  const std::string needsTls = RequestDispatcher::kTlsNeededText;
+  struct Step {
+    std::vector<std::string> command;
+    int result;
+    std::string told;
+    std::string plain;   // what a plain logon gets afterwards
+    std::string tls;     // and one over TLS on the first port
+  };
+  const std::vector<Step> steps = {
+      {{"set-tls", "optional", std::to_string(first)}, 0, "TLS is optional now", "accepted", "accepted"},
+      {{"set-tls", "required"}, 0, "TLS is required now", needsTls, "accepted"},
+      {{"set-tls", "optional", std::to_string(second)}, 1, "cannot listen on port " + std::to_string(second),
+       needsTls, "accepted"},
+      {{"tls-init", "--renew"}, 0, "replaces the old one now", needsTls, "accepted"},
+      {{"set-tls", "off"}, 0, "TLS is off now", "accepted", "no connection"},
+  };
+  std::string fingerprint;
+  std::string presented;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.command[0] + " " + step.command[1]);
+    const std::string wasStored = platform::ScratchFolder::Read(library_.rootPath + "/" + TlsSettings::kFileName);
+    EXPECT_EQ(Admin(step.command), step.result);
+    EXPECT_NE((out_.str() + err_.str()).find(step.told), std::string::npos) << out_.str() << err_.str();
+    if (step.result != 0) {
+      EXPECT_EQ(platform::ScratchFolder::Read(library_.rootPath + "/" + TlsSettings::kFileName), wasStored);
+    }
+    EXPECT_EQ(logon(false, server_.Port(), fingerprint), step.plain);
+    EXPECT_EQ(logon(true, first, presented), step.tls);
+    if (step.tls == "accepted") {
+      EXPECT_EQ(presented, TlsSettings::Fingerprint(library_.rootPath));
+    }
+  }
+  ASSERT_TRUE(established);
+  ASSERT_NE(established->Send(MSGID_REFRESH_PROJECTS, ""), 0u);
+  TestClient::Reply reply;
+  ASSERT_EQ(established->Receive(reply), TestClient::ReceiveStatus::Ok);
+  EXPECT_EQ(reply.message.GetMessageId(), MSGID_PROJECT_TREE);
 }
 
 TEST_F(AdminCommandTest, GroupCommandsChangeTheLiveGroupsAndRefuseWithTheRule) {

@@ -279,7 +279,7 @@ int LibraryAdministrator::Show(const Arguments&) {
   out_ << std::left << std::setw(16) << "Library" << library << '\n'
        << std::setw(16) << "Address" << address << '\n'
        << std::setw(16) << "Port" << port << '\n'
-       << std::setw(16) << "TLS" << TlsAdministration(document_).Summary() << '\n'
+       << std::setw(16) << "TLS" << TlsAdministration(document_, server_).Summary() << '\n'
        << std::setw(16) << "Root" << document_.GetRootPath() << '\n'
        << std::setw(16) << "Projects" << places.size() << '\n'
        << std::setw(16) << "Documents" << documents << '\n'
@@ -335,19 +335,19 @@ int LibraryAdministrator::Verify(const Arguments&) {
 
 int LibraryAdministrator::TlsInit(const Arguments& arguments) {
   if (!arguments.empty() && arguments[0] != "--renew") return Refuse("tls-init takes only --renew");
-  const TlsAdministration::Outcome outcome = TlsAdministration(document_).MakeKey(!arguments.empty());
+  const TlsAdministration::Outcome outcome = TlsAdministration(document_, server_).MakeKey(!arguments.empty());
   return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
 }
 
 int LibraryAdministrator::TlsImport(const Arguments& arguments) {
-  const TlsAdministration::Outcome outcome = TlsAdministration(document_).ImportKey(
+  const TlsAdministration::Outcome outcome = TlsAdministration(document_, server_).ImportKey(
       PathParser::FullPath(arguments[0]), PathParser::FullPath(arguments[1]));
   return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
 }
 
 int LibraryAdministrator::SetTls(const Arguments& arguments) {
   const TlsAdministration::Outcome outcome =
-      TlsAdministration(document_).SetMode(arguments[0], arguments.size() > 1 ? arguments[1] : "");
+      TlsAdministration(document_, server_).SetMode(arguments[0], arguments.size() > 1 ? arguments[1] : "");
   return outcome.done ? Done(outcome.text) : Refuse(outcome.text);
 }
 

@@ -10,6 +10,8 @@ std::vector<std::string> RunningServer::ConnectedNames() const { return console_
 
 int RunningServer::ListeningPort() const { return console_.GetListeningPort(); }
 
+TlsListener& RunningServer::Tls() const { return console_.GetTlsListener(); }
+
 std::string RunningServer::UpTime() const { return console_.GetUpTimeText(); }
 
 void RunningServer::RecordChange(const std::string& what) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class ServerConsole;
+class TlsListener;
 
 class RunningServer {
  public:
@@ -16,6 +17,8 @@ class RunningServer {
 
   std::vector<std::string> ConnectedNames() const;
   int ListeningPort() const;
+  // The listener's TLS side, which serves a change of the TLS settings at once.
+  TlsListener& Tls() const;
   // "Up Time is ...", as the console shows it.
   std::string UpTime() const;
   // One console line: "Administration <origin>: <what>".

@@ -1,12 +1,15 @@
 #include "server/admin/TlsAdministration.h"
 
 #include "platform/CriticalSection.h"
+#include "server/admin/RunningServer.h"
+#include "server/engine/TlsListener.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/TlsIdentityFiles.h"
 
 namespace {
 
 constexpr const char* kNextStart = " from the server's next start";
+constexpr const char* kNow = " now";
 constexpr const char* kUnreadable = "The TLS settings of the library cannot be read: ";
 
 // The port of `text` (1-65535), or 0.
@@ -23,7 +26,7 @@ TlsAdministration::Outcome TlsAdministration::MakeKey(bool renew) {
   platform::CriticalSection::Lock hold(document_.GetUserTableSection());
   const std::string problem = TlsIdentityFiles::Make(root, document_.GetSettings().GetServerAddress(), renew);
   if (!problem.empty()) return {false, problem};
-  return {true, KeyMadeText(renew ? "A new TLS key replaces the old one" : "The TLS key is made")};
+  return KeyStored(renew ? "A new TLS key replaces the old one" : "The TLS key is made");
 }
 
 TlsAdministration::Outcome TlsAdministration::ImportKey(const std::string& certificatePath,
@@ -32,12 +35,24 @@ TlsAdministration::Outcome TlsAdministration::ImportKey(const std::string& certi
   platform::CriticalSection::Lock hold(document_.GetUserTableSection());
   const std::string problem = TlsIdentityFiles::Import(root, certificatePath, keyPath);
   if (!problem.empty()) return {false, problem};
-  return {true, KeyMadeText("The TLS key of " + keyPath + " is taken")};
+  return KeyStored("The TLS key of " + keyPath + " is taken");
 }
 
-std::string TlsAdministration::KeyMadeText(const std::string& what) const {
+TlsAdministration::Outcome TlsAdministration::KeyStored(const std::string& what) {
   const std::string root = document_.GetRootPath();
-  std::string text = what + kNextStart + "; its fingerprint is " + TlsSettings::Fingerprint(root);
+  const std::optional<TlsSettings> settings = TlsSettings::Load(root);
+  if (server_ == nullptr) return {true, KeyMadeText(what, kNextStart)};
+  // While TLS is off the key waits for it to be turned on.
+  if (!settings || settings->GetMode() == TlsSettings::Mode::Off) return {true, KeyMadeText(what, "")};
+  bool applied = false;
+  const std::string problem = server_->Tls().Change(*settings, root, [] { return true; }, applied);
+  if (!problem.empty()) return {false, KeyMadeText(what, "") + "\nThe running server does not serve it: " + problem};
+  return {true, KeyMadeText(what, applied ? kNow : kNextStart)};
+}
+
+std::string TlsAdministration::KeyMadeText(const std::string& what, const char* when) const {
+  const std::string root = document_.GetRootPath();
+  std::string text = what + when + "; its fingerprint is " + TlsSettings::Fingerprint(root);
   const std::optional<TlsSettings> settings = TlsSettings::Load(root);
   if (!settings || settings->GetMode() == TlsSettings::Mode::Off) return text;
   std::string names;
@@ -72,8 +87,21 @@ TlsAdministration::Outcome TlsAdministration::SetMode(const std::string& modeTex
   if (settings->PortFor(libraryPort) == libraryPort) {
     return {false, "TLS port: the library's plain port cannot serve TLS too; give another port"};
   }
-  if (!settings->Save(root)) return {false, "Failed to save " + root + "/" + TlsSettings::kFileName};
-  return {true, "TLS is " + std::string(TlsSettings::ModeText(*mode)) + kNextStart + ": " + Summary()};
+  bool applied = false;
+  const std::string problem = Apply(*settings, "Failed to save " + root + "/" + TlsSettings::kFileName, applied);
+  if (!problem.empty()) return {false, problem};
+  return {true, "TLS is " + std::string(TlsSettings::ModeText(*mode)) + (applied ? kNow : kNextStart) + ": " + Summary()};
+}
+
+std::string TlsAdministration::Apply(const TlsSettings& settings, const std::string& saveFailure, bool& applied) {
+  const std::string root = document_.GetRootPath();
+  applied = false;
+  if (server_ == nullptr) return settings.Save(root) ? std::string() : saveFailure;
+  bool saved = true;
+  const std::string problem = server_->Tls().Change(
+      settings, root, [&] { return saved = settings.Save(root); }, applied);
+  if (problem.empty()) return problem;
+  return (saved ? "The TLS settings stay as they were: " + problem : saveFailure);
 }
 
 std::string TlsAdministration::Summary() const {

@@ -125,10 +125,13 @@ class RTE {
   // Replaces kTimeBoundMs (tests shorten it).
   void SetTimeBound(std::chrono::milliseconds bound) { timeBoundMs_ = bound.count(); }
 
-  // A plain connection to a library that serves logons over TLS only: its logon
-  // is refused with a text that says so.
-  void SetLogonNeedsTls(bool needs) { logonNeedsTls_ = needs; }
-  bool LogonNeedsTls() const { return logonNeedsTls_; }
+  // A plain connection: its logon is refused, with a text that says TLS is
+  // needed, while `refused` (which outlives the engine) holds.
+  void SetPlainLogonRefusal(const std::atomic<bool>* refused) { plainLogonRefusal_ = refused; }
+  bool LogonNeedsTls() const {
+    const std::atomic<bool>* refused = plainLogonRefusal_;
+    return refused != nullptr && *refused;
+  }
 
   // The budget bodies and replies are charged to (tests give one of their own).
   void SetTransferBudget(TransferBudget& budget) { budget_ = &budget; }
@@ -225,7 +228,7 @@ class RTE {
   std::atomic<bool> handling_{false};
   std::atomic<bool> waitingMidMessage_{false};
   std::atomic<bool> reading_{false};
-  std::atomic<bool> logonNeedsTls_{false};
+  std::atomic<const std::atomic<bool>*> plainLogonRefusal_{nullptr};
   std::atomic<std::chrono::steady_clock::rep> lastHeard_{0};
   std::atomic<int> userKeyIndex_{-1};
   std::atomic<std::int32_t> replyCounter_{1};

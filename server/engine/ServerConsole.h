@@ -18,6 +18,7 @@
 
 #include "common/DateTime.h"
 #include "platform/Socket.h"
+#include "server/engine/TlsListener.h"
 
 class CWexmoorApp;
 class CWexmoorDoc;
@@ -75,6 +76,7 @@ class ServerConsole {
   // --- for the listener and the connection threads ---
   CWexmoorApp& GetApp() { return app_; }
   CWexmoorDoc& GetDocument() { return document_; }
+  TlsListener& GetTlsListener() { return tlsListener_; }
   const std::atomic<bool>& ListenerStopFlag() const { return listenerStop_; }
   bool IsServerClosed() const { return serverClosed_; }
   void ChangeActiveUserCount(int delta);
@@ -111,6 +113,7 @@ class ServerConsole {
 
   CWexmoorApp& app_;
   CWexmoorDoc& document_;
+  TlsListener tlsListener_;   // outlives the engines, which read whether plain logons are refused
 
   // The engine list and the active count live under the document's queue section.
   ConnectionMap connections_;

@@ -18,7 +18,6 @@
 #include "common/TraceError.h"
 #include "platform/Process.h"
 #include "platform/Socket.h"
-#include "platform/TlsContext.h"
 #include "platform/Transport.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/ConnectionLobby.h"
@@ -27,9 +26,9 @@
 #include "server/engine/ServerConsole.h"
 #include "server/engine/SocketTalk.h"
 #include "server/engine/TcpEngineSocket.h"
+#include "server/engine/TlsListener.h"
 #include "server/engine/TurnedAwayNotice.h"
 #include "server/store/CWexmoorDoc.h"
-#include "server/store/TlsSettings.h"
 
 namespace {
 
@@ -69,14 +68,6 @@ struct StrangerPlaces {
   int unsent = 0;
 };
 
-// The TLS side of the listener: its socket and context, and whether the plain
-// port refuses logons.
-struct TlsListening {
-  platform::Socket socket;
-  std::shared_ptr<const platform::TlsContext> context;
-  bool plainRefused = false;
-};
-
 // Lets the bound be sized from the most descriptors the system allows the process.
 void RaiseDescriptorLimit() {
   rlimit limit{};
@@ -84,14 +75,6 @@ void RaiseDescriptorLimit() {
   limit.rlim_cur = limit.rlim_max;
   // Refused (say, an unlimited hard limit): the soft one stays and the bound fits it.
   setrlimit(RLIMIT_NOFILE, &limit);
-}
-
-// The longest accept queue the system allows: a rush of connections is queued, not dropped.
-int ListenBacklog() {
-  std::ifstream setting("/proc/sys/net/core/somaxconn");
-  int backlog = 0;
-  if (setting >> backlog && backlog > 0) return backlog;
-  return SOMAXCONN;
 }
 
 std::chrono::milliseconds ListenRetryInterval() {
@@ -162,16 +145,14 @@ void NoteAcceptFailure(ServerConsole& console, TurnedAwayNotice& notice, int err
   console.PauseUnlessStopping(kPauseAfterFailedAccept);
 }
 
-// Lists an engine holding `accepted` with the console and starts its connection
-// thread without waiting for it: the console counts the connection, as one not
-// logged on, from the moment it is listed. False when it could not be started
-// (the connection is closed).
-bool StartConnection(ServerConsole& console, platform::Transport accepted, bool plainRefused) {
+}  // namespace
+
+bool StartConnection(ServerConsole& console, platform::Transport accepted) {
   const std::int32_t number = console.GetApp().TakeConnectionNumber();
   std::unique_ptr<RTE> owned;
   try {
     owned = std::make_unique<RTE>(console.GetApp());
-    owned->SetLogonNeedsTls(plainRefused && !accepted.IsTls());
+    if (!accepted.IsTls()) owned->SetPlainLogonRefusal(&console.GetTlsListener().PlainRefused());
     owned->Attach(std::make_unique<TcpEngineSocket>(std::move(accepted)));
   } catch (const std::bad_alloc&) {
     TraceError("StartSockets() - No engine for a new connection");
@@ -192,11 +173,13 @@ bool StartConnection(ServerConsole& console, platform::Transport accepted, bool 
   return true;
 }
 
+namespace {
+
 // Serves waiting connections while places are free, whole first messages first.
 // A connection that has sent one makes a stranger that stalls or keeps quiet give
 // up its place; the others wait while only the kept places are free.
 void ServeLobby(ServerConsole& console, ConnectionLobby& lobby, int bound, StrangerPlaces places,
-                TurnedAwayNotice& notice, bool plainRefused) {
+                TurnedAwayNotice& notice) {
   while (!lobby.IsEmpty() && console.GetLiveConnectionThreadCount() < bound) {
     const ConnectionLobby::Arrival next = lobby.NextArrival();
     const bool whole = next == ConnectionLobby::Arrival::Logon || next == ConnectionLobby::Arrival::Message;
@@ -206,7 +189,7 @@ void ServeLobby(ServerConsole& console, ConnectionLobby& lobby, int bound, Stran
       if (!console.StopNoisiestStranger(kStalledBeforeClosing, kQuietBeforeClosing)) return;
       notice.Count(ConnectionLobby::TurnedAway{0, 1});
     }
-    if (!StartConnection(console, lobby.TakeNext(), plainRefused)) {
+    if (!StartConnection(console, lobby.TakeNext())) {
       console.PauseUnlessStopping(kPauseAfterFailedAccept);
       return;
     }
@@ -262,43 +245,14 @@ platform::Socket OpenListener(ServerConsole& console, int port) {
   }
 }
 
-// Opens the TLS listener when the library serves TLS. Whatever stops TLS from
-// being served is a console line; a library that requires TLS, or whose TLS
-// settings cannot be read, refuses plain logons still.
-TlsListening OpenTlsListener(ServerConsole& console, const std::string& rootPath, int libraryPort) {
-  TlsListening tls;
-  const std::optional<TlsSettings> settings = TlsSettings::Load(rootPath);
-  if (!settings) {
-    console.AddStatusLine(std::string("The TLS settings ") + TlsSettings::kFileName +
-                          " cannot be read: TLS is not served and plain logons are refused");
-    tls.plainRefused = true;
-    return tls;
-  }
-  if (settings->GetMode() == TlsSettings::Mode::Off) return tls;
-  tls.plainRefused = settings->GetMode() == TlsSettings::Mode::Required;
-  const std::string refusal = tls.plainRefused ? "; plain logons are refused" : "";
-  std::string error;
-  tls.context =
-      platform::TlsContext::ForServer(TlsSettings::CertificatePath(rootPath), TlsSettings::KeyPath(rootPath), error);
-  if (!tls.context) {
-    console.AddStatusLine("TLS is not served: " + error + refusal);
-    return tls;
-  }
-  const int port = settings->PortFor(libraryPort);
-  errno = 0;
-  if (port >= 1 && port <= 65535) tls.socket = platform::Socket::Listen(static_cast<std::uint16_t>(port), ListenBacklog());
-  if (!tls.socket.IsOpen()) {
-    const std::string reason = errno != 0 ? std::strerror(errno) : "outside 1-65535";
-    console.AddStatusLine("TLS is not served: cannot listen on port " + std::to_string(port) + ": " + reason + refusal);
-    return tls;
-  }
-  console.AddStatusLine("TLS " + std::string(TlsSettings::ModeText(settings->GetMode())) + " on port " +
-                        std::to_string(port) + ", certificate fingerprint " +
-                        TlsSettings::Fingerprint(rootPath));
-  return tls;
-}
-
 }  // namespace
+
+int ListenBacklog() {
+  std::ifstream setting("/proc/sys/net/core/somaxconn");
+  int backlog = 0;
+  if (setting >> backlog && backlog > 0) return backlog;
+  return SOMAXCONN;
+}
 
 bool FollowsHostName(const std::string& address) {
   return address.empty() || address == ServerSettings::kNewLibraryServerAddress;
@@ -356,7 +310,9 @@ int StartSockets(ServerConsole* console) {
   platform::Socket listening = OpenListener(*console, settings.GetPort());
   if (listening.IsOpen()) {
     // Both listen before the console says so: a client told "listening" finds either.
-    TlsListening tls = OpenTlsListener(*console, console->GetDocument().GetRootPath(), settings.GetPort());
+    TlsListener& tlsListener = console->GetTlsListener();
+    TlsListener::Serving tls = tlsListener.Start(console->GetDocument().GetRootPath(), settings.GetPort(),
+                                                 [console](const std::string& line) { console->AddStatusLine(line); });
     console->ReportListening(&listening);
     RaiseDescriptorLimit();
     ReportLowDescriptorLimit(*console);
@@ -370,6 +326,7 @@ int StartSockets(ServerConsole* console) {
     TurnedAwayNotice notice;
     while (!console->ListenerStopFlag()) {
       console->ReapEndedConnections();
+      tlsListener.TakeChange(tls);
       if (console->GetLiveConnectionThreadCount() >= bound) {
         NoteAcceptFailure(*console, notice, RefuseNextConnection(listening, notice));
         notice.Report(*console, std::chrono::steady_clock::now());
@@ -378,12 +335,13 @@ int StartSockets(ServerConsole* console) {
       NoteAcceptFailure(*console, notice, AcceptArrivals(listening, lobby, nullptr));
       NoteAcceptFailure(*console, notice, AcceptArrivals(tls.socket, lobby, tls.context));
       lobby.Refresh(std::chrono::steady_clock::now());
-      ServeLobby(*console, lobby, bound, places, notice, tls.plainRefused);
+      ServeLobby(*console, lobby, bound, places, notice);
       notice.Count(lobby.TakeTurnedAway());
       notice.Report(*console, std::chrono::steady_clock::now());
       // Connections in the lobby wait for their first message or for places to free.
       lobby.WaitForNews(listening, tls.socket, kArrivalWaitMs, kLobbyWaitMs);
     }
+    tlsListener.Stop();
   }   // the TLS listener closes here
   console->ReportListenerEnded();   // the console no longer touches the socket
   listening.Close();

@@ -19,15 +19,27 @@
 #include <chrono>
 #include <string>
 
+#include "platform/Transport.h"
+
 class ServerConsole;
 
 // Thread procedure; result 0.
 int StartSockets(ServerConsole* console);
 
+// Lists an engine holding `accepted` with the console and starts its connection
+// thread without waiting for it, as the listener does with a connection leaving
+// its lobby: the console counts the connection, as one not logged on, from the
+// moment it is listed. False when it could not be started (the connection is
+// closed).
+bool StartConnection(ServerConsole& console, platform::Transport accepted);
+
 // True when the server address should be replaced by the host's name at start: it
 // is empty or the address of a new users file, so no administrator set it. Any
 // address an administrator set, numeric or not, is what certificates carry.
 bool FollowsHostName(const std::string& address);
+
+// The longest accept queue the system allows: a rush of connections is queued, not dropped.
+int ListenBacklog();
 
 // The most connections served at once: a fixed maximum, lowered so that the
 // descriptor limit (whose soft value the listener raises to the hard one) keeps

@@ -54,7 +54,7 @@ CServerAddressDlg::CServerAddressDlg(CWexmoorDoc& document, QWidget* parent) : Q
   tlsModeBefore_ = tls ? static_cast<int>(tls->GetMode()) : -1;
   tlsMode_->setCurrentIndex(std::max(0, tlsModeBefore_));
   tlsMode_->setWhatsThis("off: plain connections only. optional: plain on the server port and TLS on the TLS "
-                         "port. required: TLS only; the server port refuses logons. From the next start.");
+                         "port. required: TLS only; the server port refuses logons. A running server serves the change at once.");
   tlsPortBefore_ = tls && tls->GetPort() != 0 ? QString::number(tls->GetPort()) : QString();
   tlsPort_ = new QLineEdit(tlsPortBefore_, this);
   tlsPort_->setObjectName("tlsPort");
@@ -89,7 +89,7 @@ void CServerAddressDlg::accept() {
     return Refuse(refusal);
   }
   if (tlsMode_->currentIndex() != tlsModeBefore_ || tlsPort_->text().trimmed() != tlsPortBefore_) {
-    TlsAdministration tls(document_);
+    TlsAdministration tls(document_, recorder_);
     const bool on = tlsMode_->currentIndex() != static_cast<int>(TlsSettings::Mode::Off);
     if (on && !TlsIdentityFiles::Exists(document_.GetRootPath())) {
       const TlsAdministration::Outcome made = tls.MakeKey(false);
