@@ -134,3 +134,40 @@ TEST_F(CBrannockAppTest, ImportedAccountKeepsTheCodeOfEachAcceptedLogon) {
 }
 
 }  // namespace
+
+namespace {
+
+// Earlier builds left a renamed library's stale connection beside the re-issued one:
+// the start merges them and writes both files back.
+TEST_F(CBrannockAppTest, DuplicateEntriesOfOneLibraryAndUserAreMergedAndWrittenBack) {
+  const std::string entriesPath = folder_ / LibraryEntryFile::kFileName;
+  ASSERT_TRUE(LibraryEntryFile::Save(entriesPath, {LibraryEntry("Old", "0A0B", 2), LibraryEntry("New", "0A0B", 2)}));
+  UserProfile profile;
+  profile.SetLoginName("ann");
+  for (const char* name : {"Old", "New"}) {
+    LibraryConnection connection;
+    connection.SetName(name);
+    connection.SetUserNumber(2);
+    connection.SetHost("127.0.0.1");
+    connection.SetLogonCode(name);
+    profile.AddConnection(connection);
+  }
+  UserProfileFile file(folder_ / UserProfileFile::kFileName);
+  ASSERT_TRUE(file.Save({profile}));
+  {
+    CBrannockApp app(folder_.Path(), "ann");
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(app.GetCurrentUser()->GetConnectionCount(), 1);
+  }
+  const std::vector<UserProfile> saved = SavedProfiles();
+  ASSERT_EQ(saved.size(), 1u);
+  ASSERT_EQ(saved[0].GetConnectionCount(), 1);
+  EXPECT_EQ(saved[0].GetConnection(0)->GetName(), "New");
+  EXPECT_EQ(saved[0].GetConnection(0)->GetLogonCode(), "New");
+  std::vector<LibraryEntry> entries;
+  ASSERT_TRUE(LibraryEntryFile::Load(entriesPath, entries));
+  EXPECT_EQ(entries, std::vector<LibraryEntry>{LibraryEntry("New", "0A0B", 2)});
+  EXPECT_TRUE(shown_.empty());
+}
+
+}  // namespace

@@ -108,6 +108,13 @@ void UserProfile::AddConnection(const LibraryConnection& connection) {
   MarkModified();
 }
 
+bool UserProfile::RemoveConnection(int i) {
+  if (GetConnection(i) == nullptr) return false;
+  connections_.erase(connections_.begin() + i);
+  MarkModified();
+  return true;
+}
+
 int UserProfile::AddFolderRuleSet(const FolderRuleSet& set) {
   ruleSets_.push_back(set);
   MarkModified();

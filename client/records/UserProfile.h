@@ -73,6 +73,8 @@ class UserProfile {
   // Appends a copy unless one of the same name and user number is there (then
   // nothing changes); marks modified either way.
   void AddConnection(const LibraryConnection& connection);
+  // Removes connection i; false, nothing changed, outside 0 <= i < count. Marks modified.
+  bool RemoveConnection(int i);
 
   // Rule-set changes mark modified. Index of the appended copy.
   int AddFolderRuleSet(const FolderRuleSet& set);
