@@ -59,6 +59,9 @@ namespace {
 
 using namespace client_test;
 
+// Every window of the client is tried on a small laptop's screen (the screenshots' too).
+const bool kLaptopScreen = platform::ui::QtTestApplication::UseOffscreenScreen(1280, 800);
+
 class ClientWindowsTest : public ClientLibraryTest {
  protected:
   void SetUp() override {
@@ -650,6 +653,82 @@ TEST_F(ClientWindowsTest, MyCheckOutsListsEveryDocumentTheUserHolds) {
       "CFindInLibraryDlg");
   frame_->RunRoutedCommand(CommandIds::kMyCheckOuts);
   EXPECT_EQ(found, std::vector<std::string>{"held.txt by ann"});
+}
+
+// What of `view`'s columns does not show whole: a column narrower than its heading's or
+// its cells' size hint, and a last column that ends beyond the viewport.
+std::vector<std::string> CutColumns(const QTreeView& view) {
+  std::vector<std::string> cut;
+  const QHeaderView& header = *view.header();
+  const QAbstractItemModel& model = *view.model();
+  int last = -1;
+  for (int c = 0; c < header.count(); ++c) {
+    if (header.isSectionHidden(c)) continue;
+    if (last < 0 || header.visualIndex(c) > header.visualIndex(last)) last = c;
+    int wanted = header.sectionSizeHint(c);
+    for (int r = 0; r < model.rowCount(view.rootIndex()); ++r) {
+      wanted = std::max(wanted, view.sizeHintForIndex(model.index(r, c, view.rootIndex())).width());
+    }
+    if (header.sectionSize(c) < wanted) {
+      cut.push_back(model.headerData(c, Qt::Horizontal).toString().toStdString() + " " +
+                    std::to_string(header.sectionSize(c)) + " < " + std::to_string(wanted));
+    }
+  }
+  if (last >= 0 && header.sectionViewportPosition(last) + header.sectionSize(last) > view.viewport()->width()) {
+    cut.push_back("the last column ends at " +
+                  std::to_string(header.sectionViewportPosition(last) + header.sectionSize(last)) + " of " +
+                  std::to_string(view.viewport()->width()));
+  }
+  return cut;
+}
+
+// Each list of the client at the size its window opens with, holding the rows the
+// library gives it: every column shows its heading and its cells whole.
+TEST_F(ClientWindowsTest, EveryListShowsItsColumnsWholeAtItsWindowsFirstSize) {
+  AddDocument(NewProject("", "Archive"), "a rather longer name of an old plan.txt", "old");
+  SplitterFrame* window = ShowPlans();
+  ASSERT_NE(window, nullptr);
+  ASSERT_FALSE(frame_->isMaximized());
+  CRowListView& rows = RowList(*window);
+  rows.setCurrentItem(rows.topLevelItem(0));
+  const auto inDialog = [this](const char* dialog, const char* list, std::function<void()> open,
+                               std::function<void(QDialog&)> before = nullptr) {
+    std::vector<std::string> cut{std::string(dialog) + " did not open"};
+    ModalRunner::QueueDialog(
+        [&, list](QDialog& shown) {
+          if (before) before(shown);
+          const auto* view = shown.findChild<QTreeView*>(list);
+          cut = view == nullptr ? std::vector<std::string>{"no list"} : CutColumns(*view);
+          shown.reject();
+        },
+        dialog);
+    open();
+    return cut;
+  };
+  const auto findAll = [](QDialog& dialog) {
+    dialog.findChild<QLineEdit*>("1201")->setText(".");
+    dialog.findChild<QPushButton*>("1203")->click();
+    EXPECT_TRUE(SearchEnds(static_cast<CFindInLibraryDlg&>(dialog)));
+  };
+  const struct {
+    const char* what;
+    std::function<std::vector<std::string>()> cut;
+  } lists[] = {
+      {"document list", [&] { return CutColumns(rows); }},
+      {"local list", [&] { return CutColumns(*static_cast<QTreeView*>(window->GetPane(2))); }},
+      {"history", [&] { return inDialog("CHistoryDlg", "1001", [&] { rows.RunCommand(CommandIds::kHistory); }); }},
+      {"find results",
+       [&] { return inDialog("CFindInLibraryDlg", "1206", [&] { window->RunCommand(CommandIds::kFindInLibrary); }, findAll); }},
+      {"my check-outs",
+       [&] {
+         return inDialog("CFindInLibraryDlg", "1206", [&] { window->RunCommand(CommandIds::kMyCheckOuts); },
+                         [](QDialog& dialog) { EXPECT_TRUE(SearchEnds(static_cast<CFindInLibraryDlg&>(dialog))); });
+       }},
+      {"import dialog",
+       [&] { return inDialog("ImportCertificateDialog", "treeView", [&] { frame_->RunRoutedCommand(CommandIds::kImportCertificate); }); }},
+  };
+  for (const auto& list : lists) EXPECT_EQ(list.cut(), std::vector<std::string>()) << list.what;
+  EXPECT_TRUE(ModalRunner::Unscripted().empty());
 }
 
 // The tree's Delete for the project "Plans" when the account's role there is `role`
