@@ -7,8 +7,8 @@
 namespace {
 
 const LibraryEntry* EntryNamed(const std::vector<LibraryEntry>& entries, const std::string& name) {
-  const auto found =
-      std::find_if(entries.begin(), entries.end(), [&name](const LibraryEntry& entry) { return entry.GetName() == name; });
+  const auto found = std::find_if(entries.begin(), entries.end(),
+                                  [&name](const LibraryEntry& entry) { return entry.GetName() == name; });
   return found == entries.end() ? nullptr : &*found;
 }
 

@@ -300,7 +300,8 @@ void CListViewEx::WidenWindowToShowColumns() {
   const QVariant fitted = top->property(kFittedWidthProperty);
   if (fitted.isValid() && fitted.toInt() != top->width()) return;
   const int frame = std::max(top->frameGeometry().width() - top->width(), 2 * kWindowFrameAllowance);
-  const int wanted = std::min(top->width() + WidthToShowColumns() - width(), shown->availableGeometry().width() - frame);
+  const int wanted =
+      std::min(top->width() + WidthToShowColumns() - width(), shown->availableGeometry().width() - frame);
   if (wanted > top->width()) top->resize(wanted, top->height());
   top->setProperty(kFittedWidthProperty, top->width());
 }

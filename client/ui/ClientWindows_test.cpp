@@ -685,7 +685,11 @@ std::vector<std::string> CutColumns(const QTreeView& view) {
 // Each list of the client at the size its window opens with, holding the rows the
 // library gives it: every column shows its heading and its cells whole.
 TEST_F(ClientWindowsTest, EveryListShowsItsColumnsWholeAtItsWindowsFirstSize) {
-  AddDocument(NewProject("", "Archive"), "a rather longer name of an old plan.txt", "old");
+  const std::string archive = NewProject("", "Archive");
+  AddDocument(archive, "a rather longer name of an old plan.txt", "old");
+  // Held, so that My Check-outs lists it.
+  EXPECT_EQ(Store().CheckOutDocuments(archive, "a rather longer name of an old plan.txt", -1, "ann", false, false).code,
+            0);
   SplitterFrame* window = ShowPlans();
   ASSERT_NE(window, nullptr);
   ASSERT_FALSE(frame_->isMaximized());
@@ -705,10 +709,12 @@ TEST_F(ClientWindowsTest, EveryListShowsItsColumnsWholeAtItsWindowsFirstSize) {
     open();
     return cut;
   };
-  const auto findAll = [](QDialog& dialog) {
+  const auto run = [this](int command) { return [this, command] { frame_->RunRoutedCommand(command); }; };
+  const auto searchEnds = [](QDialog& dialog) { EXPECT_TRUE(SearchEnds(static_cast<CFindInLibraryDlg&>(dialog))); };
+  const auto findAll = [&searchEnds](QDialog& dialog) {
     dialog.findChild<QLineEdit*>("1201")->setText(".");
     dialog.findChild<QPushButton*>("1203")->click();
-    EXPECT_TRUE(SearchEnds(static_cast<CFindInLibraryDlg&>(dialog)));
+    searchEnds(dialog);
   };
   const struct {
     const char* what;
@@ -717,15 +723,10 @@ TEST_F(ClientWindowsTest, EveryListShowsItsColumnsWholeAtItsWindowsFirstSize) {
       {"document list", [&] { return CutColumns(rows); }},
       {"local list", [&] { return CutColumns(*static_cast<QTreeView*>(window->GetPane(2))); }},
       {"history", [&] { return inDialog("CHistoryDlg", "1001", [&] { rows.RunCommand(CommandIds::kHistory); }); }},
-      {"find results",
-       [&] { return inDialog("CFindInLibraryDlg", "1206", [&] { window->RunCommand(CommandIds::kFindInLibrary); }, findAll); }},
-      {"my check-outs",
-       [&] {
-         return inDialog("CFindInLibraryDlg", "1206", [&] { window->RunCommand(CommandIds::kMyCheckOuts); },
-                         [](QDialog& dialog) { EXPECT_TRUE(SearchEnds(static_cast<CFindInLibraryDlg&>(dialog))); });
-       }},
-      {"import dialog",
-       [&] { return inDialog("ImportCertificateDialog", "treeView", [&] { frame_->RunRoutedCommand(CommandIds::kImportCertificate); }); }},
+      {"find results", [&] { return inDialog("CFindInLibraryDlg", "1206", run(CommandIds::kFindInLibrary), findAll); }},
+      {"my check-outs", [&] { return inDialog("CFindInLibraryDlg", "1206", run(CommandIds::kMyCheckOuts), searchEnds); }},
+      {"open library", [&] { return inDialog("COpenLibraryDlg", "1001", run(CommandIds::kVisitLibrary)); }},
+      {"import dialog", [&] { return inDialog("ImportCertificateDialog", "treeView", run(CommandIds::kImportCertificate)); }},
   };
   for (const auto& list : lists) EXPECT_EQ(list.cut(), std::vector<std::string>()) << list.what;
   EXPECT_TRUE(ModalRunner::Unscripted().empty());
