@@ -47,16 +47,13 @@ bool DuplicateConnectionMerge::MergeProfile(UserProfile& profile, const std::vec
       }
     }
     if (group.size() == 1) continue;
-    const LibraryConnection oldest = *profile.GetConnection(first);
     LibraryConnection merged = *profile.GetConnection(group.back());
-    if (!platform::fs::IsFolder(merged.GetLocalFolder())) merged.SetLocalFolder(oldest.GetLocalFolder());
-    LibraryConnection* current = profile.GetCurrentConnection();
+    if (!platform::fs::IsFolder(merged.GetLocalFolder())) {
+      merged.SetLocalFolder(profile.GetConnection(first)->GetLocalFolder());
+    }
     for (const int i : group) {
-      const LibraryConnection& member = *profile.GetConnection(i);
-      if (member.GetName() != merged.GetName()) dropped.push_back(member.GetName());
-      if (current->GetName() == member.GetName() && current->GetUserNumber() == member.GetUserNumber()) {
-        profile.SetCurrentConnection(merged);
-      }
+      const std::string& name = profile.GetConnection(i)->GetName();
+      if (name != merged.GetName()) dropped.push_back(name);
     }
     *profile.GetConnection(first) = merged;
     // From the back, so the indices still to go stay valid.

@@ -23,8 +23,7 @@ class DuplicateConnectionMerge {
   // one, standing where the first stood: the newest certificate (the last listed),
   // with the local folder of the newest when that folder exists (it was visited),
   // else that of the first (its mappings are kept, as a replacing import keeps them).
-  // A current connection naming a merged-away one names the merged one. The entry of
-  // a library name no connection of any profile names any more goes. Connections of
+  // The entry of a library name no connection of any profile names any more goes. Connections of
   // other users and other libraries stay as they are. Changed profiles are marked
   // modified; true when anything changed.
   static bool Merge(std::vector<UserProfile>& profiles, std::vector<LibraryEntry>& entries);

@@ -94,7 +94,8 @@ class UserProfile {
 
   // False only on a stream that has already failed (or fails while writing).
   bool Write(std::ostream& out) const;
-  // Reads one profile record into this (newly constructed) profile. False at the
+  // Reads one profile record into this (newly constructed) profile, every stored
+  // connection included (earlier builds could store two of one library and user). False at the
   // end of the stream, on an empty, cut-short or non-version-2 profile line, or
   // when a connection or rule set the counts ask for cannot be read; what was read
   // stays.

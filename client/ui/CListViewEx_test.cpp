@@ -33,37 +33,6 @@ TEST(CListViewExTest, ShortenToFitKeepsWholeCharactersAndAtLeastOne) {
   }
 }
 
-// Columns widen to their cells, up to a cap, and never against the user's own width.
-TEST(CListViewExTest, ColumnsWidenToTheirCellsButKeepWhatTheUserSized) {
-  struct Case {
-    const char* what;
-    QString cell;
-    bool userSized;
-    bool fitsWhole;   // the column then shows the cell whole
-    bool widened;
-  };
-  const QString longText(CListViewEx::kMaxFittedCharacters * 3, 'W');
-  const Case cases[] = {
-      {"a cell the heading covers", "ab", false, true, false},
-      {"a wider cell", "a rather wider cell than its heading", false, true, true},
-      {"a cell beyond the cap is shortened", longText, false, false, true},
-      {"the user's width stays", "a rather wider cell than its heading", true, false, false},
-  };
-  for (const Case& c : cases) {
-    CListViewEx list;
-    list.AddColumn("Name", Qt::AlignLeft, 0);
-    new QTreeWidgetItem(&list, {c.cell});
-    const int before = list.GetSortHeader().sectionSize(0);
-    if (c.userSized) list.GetSortHeader().resizeSection(0, before + 1);
-    const int start = list.GetSortHeader().sectionSize(0);
-    list.FitColumnsToContents();
-    const int after = list.GetSortHeader().sectionSize(0);
-    EXPECT_GE(after, start) << c.what;
-    EXPECT_EQ(after > start, c.widened) << c.what;
-    EXPECT_EQ(after >= list.CellWidthToShow(0, c.cell), c.fitsWhole) << c.what;
-  }
-}
-
 class CListViewExPaintTest : public ::testing::Test {
  protected:
   void SetUp() override {
