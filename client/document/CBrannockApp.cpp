@@ -5,6 +5,7 @@
 
 #include "client/document/VersionCopyFolder.h"
 #include "client/records/ClientAppState.h"
+#include "client/records/DuplicateConnectionMerge.h"
 #include "client/records/LibraryEntryFile.h"
 #include "common/StringHelpers.h"
 #include "platform/Notifier.h"
@@ -45,6 +46,7 @@ bool CBrannockApp::InitInstance() {
     return false;
   }
   if (!LoadLibraryEntries() || !LoadUsers()) return false;
+  MergeDuplicateConnections();
   PurgeTemporaryFiles();
   VersionCopyFolder::PurgeAll(temporaryFiles_.GetFolder());
   platform::CriticalSection::Lock lock(profiles_.GetLock());
@@ -57,6 +59,15 @@ std::string CBrannockApp::EntriesPath() const {
 }
 
 bool CBrannockApp::LoadLibraryEntries() { return LibraryEntryFile::Load(EntriesPath(), entries_); }
+
+void CBrannockApp::MergeDuplicateConnections() {
+  platform::CriticalSection::Lock lock(profiles_.GetLock());
+  if (!DuplicateConnectionMerge::Merge(profiles_.GetProfiles(), entries_)) return;
+  // The users first: an entry left behind in its file names nobody and goes next time.
+  if (!profiles_.SaveUsers() || !LibraryEntryFile::Save(EntriesPath(), entries_)) {
+    platform::NotifyText(kMergeNotSaved, platform::NotifyIcon::Warning);
+  }
+}
 
 CertificateImport::Result CBrannockApp::ImportCertificate(const std::string& path) {
   platform::CriticalSection::Lock lock(profiles_.GetLock());

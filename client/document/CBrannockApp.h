@@ -24,6 +24,9 @@ class CBrannockApp {
       "An instance of Brannock or BrannockPublisher is already running and using the resources in the same "
       "working directory.  Application aborting!";
   static constexpr int kInstanceWaitMs = 1000;
+  static constexpr const char* kMergeNotSaved =
+      "The list of libraries held two entries of one library for one user; they were merged for this session, "
+      "but the merged list could not be saved in the working folder; the next start merges them again.";
 
   // `workingFolder` is absolute; `loginName` is the logged-on user's.
   explicit CBrannockApp(std::string workingFolder = platform::WorkingFolder(),
@@ -35,8 +38,9 @@ class CBrannockApp {
   CBrannockApp& operator=(const CBrannockApp&) = delete;
 
   // Start-up: the single-instance guard (waiting up to kInstanceWaitMs), the
-  // library entries, the profiles and the current user, an emptied temporary
-  // folder. False ends the program; the guard and the working folder failures are
+  // library entries, the profiles (one connection per library and user, written
+  // back when earlier builds had left duplicates) and the current user, an emptied
+  // temporary folder. False ends the program; the guard and the working folder failures are
   // shown to the user.
   bool InitInstance();
 
@@ -86,6 +90,9 @@ class CBrannockApp {
 
  private:
   std::string EntriesPath() const;
+  // DuplicateConnectionMerge over the loaded records, saved when it changed them;
+  // a failed save is told (the merge stands for this run).
+  void MergeDuplicateConnections();
 
   std::string workingFolder_;
   std::string loginName_;

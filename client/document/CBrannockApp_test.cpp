@@ -133,4 +133,83 @@ TEST_F(CBrannockAppTest, ImportedAccountKeepsTheCodeOfEachAcceptedLogon) {
   }
 }
 
+// Working folders of earlier builds: each login's stored connections, each
+// "library user host code folder" (a folder ending in '+' exists), and what a start
+// leaves in both files. Old and New are one library under two names (one key).
+struct StoredSet {
+  const char* what;
+  std::vector<std::vector<std::vector<std::string>>> logins;
+  std::vector<std::vector<std::string>> kept;   // "library user code folder" per connection
+  std::vector<std::string> entries;
+};
+
+class DuplicateEntriesTest : public CBrannockAppTest, public ::testing::WithParamInterface<StoredSet> {};
+
+TEST_P(DuplicateEntriesTest, AStartKeepsOneEntryPerLibraryAndUserInBothFiles) {
+  const StoredSet& c = GetParam();
+  const std::string entriesPath = folder_ / LibraryEntryFile::kFileName;
+  ASSERT_TRUE(LibraryEntryFile::Save(entriesPath, {{"Old", "0A0B", 2}, {"New", "0A0B", 2}, {"Other", "0C0D", 2}}));
+  std::vector<UserProfile> profiles(c.logins.size());
+  for (std::size_t p = 0; p < c.logins.size(); ++p) {
+    profiles[p].SetLoginName(p == 0 ? "ann" : "other");
+    for (const std::vector<std::string>& s : c.logins[p]) {
+      LibraryConnection connection;   // set in place: earlier builds stored what AddConnection refuses
+      connection.SetUserNumber(-1 - profiles[p].GetConnectionCount());
+      profiles[p].AddConnection(connection);
+      LibraryConnection& stored = *profiles[p].GetConnection(profiles[p].GetConnectionCount() - 1);
+      stored.SetName(s[0]);
+      stored.SetUserNumber(std::stoi(s[1]));
+      stored.SetHost(s[2]);
+      stored.SetLogonCode(s[3]);
+      stored.SetLocalFolder(folder_ / s[4]);
+      ASSERT_TRUE(s[4].back() != '+' || platform::fs::CreateFolder(folder_ / s[4]));
+    }
+  }
+  ASSERT_TRUE(UserProfileFile(folder_ / UserProfileFile::kFileName).Save(profiles));
+  ASSERT_TRUE(CBrannockApp(folder_.Path(), "ann").InitInstance());
+
+  const std::vector<UserProfile> saved = SavedProfiles();
+  ASSERT_EQ(saved.size(), c.kept.size());
+  for (std::size_t p = 0; p < saved.size(); ++p) {
+    std::vector<std::string> kept;
+    for (int i = 0; i < saved[p].GetConnectionCount(); ++i) {
+      const LibraryConnection& k = *saved[p].GetConnection(i);
+      kept.push_back(k.GetName() + " " + std::to_string(k.GetUserNumber()) + " " + k.GetLogonCode() + " " +
+                     k.GetLocalFolder().substr(folder_.Path().size() + 1));
+    }
+    EXPECT_EQ(kept, c.kept[p]) << c.what;
+  }
+  std::vector<LibraryEntry> entries;
+  ASSERT_TRUE(LibraryEntryFile::Load(entriesPath, entries));
+  std::vector<std::string> names;
+  for (const LibraryEntry& entry : entries) names.push_back(entry.GetName());
+  EXPECT_EQ(names, c.entries) << c.what;
+  EXPECT_TRUE(shown_.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredSets, DuplicateEntriesTest,
+    ::testing::Values(
+        StoredSet{"a rename's stale entry first, the new one never visited: the old folder stays",
+                  {{{"Old", "2", "h", "1", "old+"}, {"New", "2", "h", "2", "new"}}},
+                  {{"New 2 2 old+"}},
+                  {"New", "Other"}},
+        StoredSet{"the new one visited: its folder stays",
+                  {{{"Old", "2", "h", "1", "old+"}, {"New", "2", "h", "2", "new+"}}},
+                  {{"New 2 2 new+"}},
+                  {"New", "Other"}},
+        StoredSet{"other users, and other logins, keep theirs and the former name they use",
+                  {{{"Old", "1", "h", "a", "a"}, {"Old", "2", "h", "1", "o"}, {"New", "2", "h", "2", "n"}},
+                   {{"Old", "2", "h", "9", "x"}}},
+                  {{"Old 1 a a", "New 2 2 o"}, {"Old 2 9 x"}},
+                  {"Old", "New", "Other"}},
+        StoredSet{"two of one name and user: the last listed wins",
+                  {{{"Other", "2", "h", "1", "a"}, {"Other", "3", "h", "3", "c"}, {"Other", "2", "h", "2", "b"}}},
+                  {{"Other 2 2 a", "Other 3 3 c"}},
+                  {"Old", "New", "Other"}},
+        StoredSet{"a copied library keeps the key but is served elsewhere: both stay",
+                  {{{"Old", "2", "h", "1", "o"}, {"New", "2", "elsewhere", "2", "n"}}},
+                  {{"Old 2 1 o", "New 2 2 n"}},
+                  {"Old", "New", "Other"}}));
+
 }  // namespace

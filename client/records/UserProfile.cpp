@@ -108,6 +108,13 @@ void UserProfile::AddConnection(const LibraryConnection& connection) {
   MarkModified();
 }
 
+bool UserProfile::RemoveConnection(int i) {
+  if (GetConnection(i) == nullptr) return false;
+  connections_.erase(connections_.begin() + i);
+  MarkModified();
+  return true;
+}
+
 int UserProfile::AddFolderRuleSet(const FolderRuleSet& set) {
   ruleSets_.push_back(set);
   MarkModified();
@@ -171,7 +178,8 @@ bool UserProfile::Read(std::istream& in) {
     for (std::int32_t i = 0; i < connectionCount; ++i) {
       LibraryConnection connection;
       if (!ReadWholeLine(in, line) || !connection.Read(line)) return false;
-      AddConnection(connection);
+      // Every stored one, duplicates too: which of them is kept is DuplicateConnectionMerge's choice.
+      connections_.push_back(connection);
     }
   }
   for (std::int32_t i = 0; i < ruleSetCount; ++i) {

@@ -73,6 +73,8 @@ class UserProfile {
   // Appends a copy unless one of the same name and user number is there (then
   // nothing changes); marks modified either way.
   void AddConnection(const LibraryConnection& connection);
+  // Removes connection i; false, nothing changed, outside 0 <= i < count. Marks modified.
+  bool RemoveConnection(int i);
 
   // Rule-set changes mark modified. Index of the appended copy.
   int AddFolderRuleSet(const FolderRuleSet& set);
@@ -92,7 +94,8 @@ class UserProfile {
 
   // False only on a stream that has already failed (or fails while writing).
   bool Write(std::ostream& out) const;
-  // Reads one profile record into this (newly constructed) profile. False at the
+  // Reads one profile record into this (newly constructed) profile, every stored
+  // connection included (earlier builds could store two of one library and user). False at the
   // end of the stream, on an empty, cut-short or non-version-2 profile line, or
   // when a connection or rule set the counts ask for cannot be read; what was read
   // stays.

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
@@ -15,6 +16,10 @@
 namespace {
 
 constexpr int kFoundRole = CListViewEx::kItemDataRole;
+constexpr int kShownRows = 12;
+constexpr std::pair<const char*, Qt::Alignment> kResultColumns[] = {
+    {"Document Name", Qt::AlignLeft}, {"Project", Qt::AlignLeft}, {"Revision", Qt::AlignRight},
+    {"Checked Out To", Qt::AlignLeft}};
 
 std::string Counted(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -52,10 +57,9 @@ CFindInLibraryDlg::CFindInLibraryDlg(CBrannockDoc& document, QWidget* parent)
   SetControlHelp(progress_, 1205, "How many of the library's projects have been searched.");
   SetControlHelp(results_, 1206, "The documents found; Enter or a double click goes to the one selected.");
   results_->setSelectionMode(QAbstractItemView::SingleSelection);
-  results_->AddColumn("Document Name", Qt::AlignLeft, 220);
-  results_->AddColumn("Project", Qt::AlignLeft, 220);
-  results_->AddColumn("Revision", Qt::AlignRight, 70);
-  results_->AddColumn("Checked Out To", Qt::AlignLeft, 130);
+  // As wide as the headings at first; found rows widen the columns and the dialog.
+  for (const auto& [heading, alignment] : kResultColumns) results_->AddColumn(heading, alignment, 0);
+  results_->setMinimumHeight(results_->HeightToShowRows(kShownRows));
   connect(results_, &QTreeWidget::itemActivated, this, [this] { accept(); });
 
   QDialogButtonBox* buttons = MakeButtonBox();
@@ -72,7 +76,6 @@ CFindInLibraryDlg::CFindInLibraryDlg(CBrannockDoc& document, QWidget* parent)
   layout->addWidget(status_);
   layout->addWidget(results_, 1);
   layout->addWidget(buttons);
-  resize(700, 480);
   name_->setFocus();
 
   timer_.setInterval(0);
@@ -131,6 +134,7 @@ void CFindInLibraryDlg::OnTick() {
 
 void CFindInLibraryDlg::ShowNewlyFound() {
   const std::vector<LibraryFind::Found>& all = find_->GetFound();
+  if (found_.size() == all.size()) return;
   for (std::size_t i = found_.size(); i < all.size(); ++i) {
     const LibraryFind::Found& found = all[i];
     auto* item = new QTreeWidgetItem(results_);
@@ -141,6 +145,8 @@ void CFindInLibraryDlg::ShowNewlyFound() {
     item->setData(0, kFoundRole, static_cast<qulonglong>(i));
     found_.push_back(found);
   }
+  results_->FitColumnsToContents();
+  results_->WidenWindowToShowColumns();
   if (results_->currentItem() == nullptr && results_->topLevelItemCount() > 0) {
     results_->setCurrentItem(results_->topLevelItem(0));
   }

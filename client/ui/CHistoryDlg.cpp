@@ -24,8 +24,9 @@
 
 namespace {
 
-constexpr int kColumnWidths[HistoryRows::kColumnCount] = {60, 140, 80, 90, 200, 80, 140};
 constexpr int kDateColumns[] = {1, 6};
+constexpr int kSizeColumn = 3;
+constexpr int kShownRows = 12;
 
 QString VersionTitle(std::int32_t version) { return QString("Version %1").arg(version); }
 
@@ -49,9 +50,11 @@ CHistoryDlg::CHistoryDlg(CBrannockDoc& document, Subject subject, QWidget* paren
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   for (int column = 0; column < HistoryRows::kColumnCount; ++column) {
     const bool date = column == kDateColumns[0] || column == kDateColumns[1];
-    const bool number = column == 0 || column == 3;
-    list_->AddColumn(HistoryRows::kHeadings[column], number ? Qt::AlignRight : Qt::AlignLeft, kColumnWidths[column],
-                     date ? CListViewEx::DateTimeWidthSample() : QString());
+    const bool number = column == 0 || column == kSizeColumn;
+    const QString widest = date                   ? CListViewEx::DateTimeWidthSample()
+                           : column == kSizeColumn ? CListViewEx::FileSizeWidthSample()
+                                                   : QString();
+    list_->AddColumn(HistoryRows::kHeadings[column], number ? Qt::AlignRight : Qt::AlignLeft, 0, widest);
   }
   const HistoryRows rows(subject_.versions, platform::UserNumberLocale(), platform::UserDateLocale());
   for (const HistoryRows::Row& row : rows.GetRows()) {
@@ -63,9 +66,9 @@ CHistoryDlg::CHistoryDlg(CBrannockDoc& document, Subject subject, QWidget* paren
     item->setData(0, CListViewEx::kItemDataRole, row.version);
   }
   if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
-  int width = 0;
-  for (int column = 0; column < HistoryRows::kColumnCount; ++column) width += list_->columnWidth(column);
-  list_->setMinimumSize(width + 24, list_->sizeHintForRow(0) * 12 + list_->header()->sizeHint().height());
+  // The dialog opens as wide as the columns need (the list's size hint).
+  list_->FitColumnsToContents();
+  list_->setMinimumHeight(list_->HeightToShowRows(kShownRows));
   status_->setObjectName("HistoryStatus");
 
   auto* buttons = MakeButtonBox(QDialogButtonBox::Close);

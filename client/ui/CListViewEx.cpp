@@ -5,12 +5,19 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QStyle>
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <utility>
 
+#include "client/rules/DocumentRowTexts.h"
 #include "common/DateTime.h"
+#include "platform/NumberLocale.h"
 
 namespace {
 
@@ -21,6 +28,10 @@ constexpr int kFirstColumnMargin = 2;
 constexpr int kCellOffset = 12;
 constexpr int kCellMargin = 6;
 const QString kEllipsis = QStringLiteral("...");
+// Room a window manager's frame takes on either side, where the window cannot tell yet.
+constexpr int kWindowFrameAllowance = 4;
+// The window property holding the width WidenWindowToShowColumns left it at.
+constexpr const char* kFittedWidthProperty = "listFittedWidth";
 
 // Positions after each whole character of `text` (a character never cut in two).
 std::vector<qsizetype> CharacterEnds(const QString& text) {
@@ -59,6 +70,12 @@ class CListViewExDelegate : public QStyledItemDelegate {
     if (index.column() == 0) cell.setLeft(PaintImages(painter, option, index, selected));
     if (!cellOption.text.isEmpty()) PaintText(painter, cell, index.column(), cellOption.text);
     painter->restore();
+  }
+
+  // Wide enough for what paint draws: the cell's whole text beside its images.
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const QSize base = QStyledItemDelegate::sizeHint(option, index);
+    return {list_.CellWidthToShow(index.column(), index.data(Qt::DisplayRole).toString()), base.height()};
   }
 
  private:
@@ -222,6 +239,11 @@ CListViewEx::CListViewEx(QWidget* parent)
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setIconSize(QSize(kIconSize, kIconSize));
   setItemDelegate(new CListViewExDelegate(*this));
+  connect(sortHeader_, &QHeaderView::sectionResized, this, [this](int column, int, int) {
+    if (!sizing_ && column >= 0 && static_cast<std::size_t>(column) < userSized_.size()) {
+      userSized_[static_cast<std::size_t>(column)] = true;
+    }
+  });
 }
 
 void CListViewEx::AddColumn(const QString& text, Qt::Alignment alignment, int width, const QString& widest) {
@@ -230,9 +252,58 @@ void CListViewEx::AddColumn(const QString& text, Qt::Alignment alignment, int wi
   headerItem()->setText(column, text);
   headerItem()->setTextAlignment(column, alignment | Qt::AlignVCenter);
   alignments_.push_back(alignment);
+  userSized_.push_back(false);
   width = std::max(width, sortHeader_->WidthToShow(text));
   if (!widest.isEmpty()) width = std::max(width, CellWidthToShow(column, widest));
+  const bool wasSizing = std::exchange(sizing_, true);
   sortHeader_->resizeSection(column, width);
+  sizing_ = wasSizing;
+}
+
+void CListViewEx::FitColumnsToContents() {
+  const int cap = kMaxFittedCharacters * fontMetrics().averageCharWidth();
+  const bool wasSizing = std::exchange(sizing_, true);
+  for (int column = 0; column < columnCount(); ++column) {
+    if (userSized_[static_cast<std::size_t>(column)]) continue;
+    const int wanted = std::min(sizeHintForColumn(column), std::max(cap, sortHeader_->sectionSize(column)));
+    if (wanted > sortHeader_->sectionSize(column)) sortHeader_->resizeSection(column, wanted);
+  }
+  sizing_ = wasSizing;
+}
+
+int CListViewEx::WidthToShowColumns() const {
+  return sortHeader_->length() + 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+}
+
+int CListViewEx::HeightToShowRows(int rows) const {
+  const int row = topLevelItemCount() > 0 ? sizeHintForRow(0)
+                                          : std::max(fontMetrics().height(), iconSize().height()) + 2;
+  return sortHeader_->sizeHint().height() + rows * row + 2 * frameWidth();
+}
+
+QSize CListViewEx::sizeHint() const {
+  QSize hint = QTreeWidget::sizeHint();
+  int width = WidthToShowColumns();
+  if (const QScreen* shown = screen()) {
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_LayoutLeftMargin) + kWindowFrameAllowance);
+    width = std::min(width, shown->availableGeometry().width() - margins);
+  }
+  hint.setWidth(std::max(hint.width(), width));
+  return hint;
+}
+
+void CListViewEx::WidenWindowToShowColumns() {
+  QWidget* top = window();
+  const QScreen* shown = top->screen();
+  if (shown == nullptr || !top->isVisible() || top->isMaximized() || top->isFullScreen()) return;
+  // The width the list left the window at: any other is the user's.
+  const QVariant fitted = top->property(kFittedWidthProperty);
+  if (fitted.isValid() && fitted.toInt() != top->width()) return;
+  const int frame = std::max(top->frameGeometry().width() - top->width(), 2 * kWindowFrameAllowance);
+  const int wanted =
+      std::min(top->width() + WidthToShowColumns() - width(), shown->availableGeometry().width() - frame);
+  if (wanted > top->width()) top->resize(wanted, top->height());
+  top->setProperty(kFittedWidthProperty, top->width());
 }
 
 int CListViewEx::CellWidthToShow(int column, const QString& text) const {
@@ -245,6 +316,11 @@ QString CListViewEx::DateTimeWidthSample() {
   DateTime widest;
   widest.Parse("20281228234858");
   return QString::fromStdString(widest.FormatForDisplay(4)) + " PM";
+}
+
+QString CListViewEx::FileSizeWidthSample() {
+  return QString::fromStdString(
+      DocumentRowTexts::FileSize(std::numeric_limits<std::int32_t>::max(), platform::UserNumberLocale()));
 }
 
 Qt::Alignment CListViewEx::ColumnAlignment(int column) const {

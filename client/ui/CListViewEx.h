@@ -48,13 +48,31 @@ class CListViewEx : public QTreeWidget {
 
   explicit CListViewEx(QWidget* parent = nullptr);
 
-  // Adds a column at the end with its header text, cell alignment and width, widened
-  // when needed so that the heading and `widest` (a cell text such as a date) show whole.
+  // Adds a column at the end with its header text, cell alignment and least width
+  // (0: none), widened when needed so that the heading and `widest` (the widest value
+  // the column can hold, such as a date) show whole.
   void AddColumn(const QString& text, Qt::Alignment alignment, int width, const QString& widest = QString());
   // The column width that shows `text` whole in a cell of `column`.
   int CellWidthToShow(int column, const QString& text) const;
+  // Widens each column to show its cells whole, up to kMaxFittedCharacters average
+  // characters (longer texts are shortened with "..."); a column the user sized keeps
+  // the user's width. Columns never narrow here.
+  void FitColumnsToContents();
+  static constexpr int kMaxFittedCharacters = 48;
+  // The list's width that shows every column whole beside a vertical scroll bar.
+  int WidthToShowColumns() const;
+  // The list's height that shows the header and `rows` rows.
+  int HeightToShowRows(int rows) const;
+  // WidthToShowColumns, at most what its screen's free area leaves beside a dialog's margins.
+  QSize sizeHint() const override;
+  // Widens the list's window, within its screen's free area, by what the list lacks to
+  // show every column whole. Left alone: a window not shown, maximised or full screen,
+  // or one the user sized since the list first looked at it.
+  void WidenWindowToShowColumns();
   // A text as wide as any date and time the lists show, a 12-hour clock's "PM" included.
   static QString DateTimeWidthSample();
+  // The size text of the largest document the library holds, in the user's locale.
+  static QString FileSizeWidthSample();
   Qt::Alignment ColumnAlignment(int column) const;
 
   CSortHeaderCtrl& GetSortHeader() const { return *sortHeader_; }
@@ -87,5 +105,7 @@ class CListViewEx : public QTreeWidget {
   CSortHeaderCtrl* sortHeader_;
   std::vector<QPixmap> stateImages_;
   std::vector<Qt::Alignment> alignments_;
+  std::vector<bool> userSized_;   // per column: the user dragged its width
+  bool sizing_ = false;           // the list itself is sizing its columns
   bool hasFocus_ = false;
 };

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLayout>
@@ -143,12 +144,18 @@ bool IsToggle(int command) {
 }
 
 
-// Widens Qt's own file dialog, once shown and laid out, so its detail view shows
-// the whole Date Modified column (a date and a time). A native dialog is left alone.
-void FitDateColumn(QFileDialog& dialog) {
+// Widens the columns of Qt's own file dialog's detail view to show their headings and
+// cells whole, the Date Modified column any date and time, and the dialog so that the
+// last column shows. Columns never narrow here. A native dialog is left alone.
+void FitFileColumns(QFileDialog& dialog) {
   auto* view = dialog.findChild<QTreeView*>("treeView");
   if (view == nullptr || view->header()->count() == 0) return;
   QHeaderView* header = view->header();
+  for (int column = 0; column < header->count(); ++column) {
+    const int before = header->sectionSize(column);
+    view->resizeColumnToContents(column);
+    header->resizeSection(column, std::max(before, header->sectionSize(column)));
+  }
   const int date = header->count() - 1;
   const QString widest =
       QLocale().toString(QDateTime(QDate(2028, 12, 28), QTime(23, 48, 58)), QLocale::ShortFormat);
@@ -194,7 +201,8 @@ CMainFrame::CMainFrame(CBrannockApp& app, QWidget* parent)
       if (SplitterFrame* window = FindLibraryWindow(*document)) window->OnDocumentClosed();
     }
   });
-  resize(1024, 720);
+  // Library windows widen it, within the screen, to show their lists' columns.
+  resize(platform::ui::DefaultSize(*this));
   RefreshCommands();
 }
 
@@ -504,6 +512,7 @@ void CMainFrame::OpenLibraryWindow(CBrannockDoc& document) {
   area_->addSubWindow(window);
   window->ShowMaximised();
   area_->setActiveSubWindow(window);
+  window->WidenToShowColumns();
 }
 
 void CMainFrame::ChooseCompareProgram() {
@@ -530,7 +539,11 @@ std::string CMainFrame::ChooseCertificateWithDialog() {
   dialog.setObjectName("ImportCertificateDialog");
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  QTimer::singleShot(0, &dialog, [&dialog] { FitDateColumn(dialog); });   // the first thing its loop does
+  QTimer::singleShot(0, &dialog, [&dialog] { FitFileColumns(dialog); });   // the first thing its loop does
+  // and again once the folder's files are listed.
+  if (const auto* files = dialog.findChild<QFileSystemModel*>()) {
+    connect(files, &QFileSystemModel::directoryLoaded, &dialog, [&dialog] { FitFileColumns(dialog); });
+  }
   if (ModalRunner::Exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first().toStdString();
 }

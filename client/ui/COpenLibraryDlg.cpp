@@ -8,10 +8,6 @@
 
 namespace {
 
-constexpr int kNameWidth = 200;
-constexpr int kUserWidth = 110;
-constexpr int kServerWidth = 170;
-constexpr int kKindWidth = 80;
 constexpr int kVisibleRows = 8;
 
 }  // namespace
@@ -22,13 +18,13 @@ COpenLibraryDlg::COpenLibraryDlg(CBrannockApp& app, QWidget* parent)
                  "The libraries whose certificates you imported, with the user each logs on as and its server; "
                  "choose the one to open.");
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->AddColumn("Library Name", Qt::AlignLeft, kNameWidth);
-  list_->AddColumn("User", Qt::AlignLeft, kUserWidth);
-  list_->AddColumn("Server", Qt::AlignLeft, kServerWidth);
-  list_->AddColumn("Connection", Qt::AlignLeft, kKindWidth);
-  list_->setMinimumSize(kNameWidth + kUserWidth + kServerWidth + kKindWidth + 2 * list_->frameWidth() + 4,
-                        list_->header()->sizeHint().height() + kVisibleRows * fontMetrics().lineSpacing());
+  for (const char* heading : {"Library Name", "User", "Server", "Connection"}) {
+    list_->AddColumn(heading, Qt::AlignLeft, 0);
+  }
   Fill(app);
+  // The dialog opens as wide as the columns need (the list's size hint).
+  list_->FitColumnsToContents();
+  list_->setMinimumHeight(list_->HeightToShowRows(kVisibleRows));
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &COpenLibraryDlg::OnSelectionChanged);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, &COpenLibraryDlg::accept);
 

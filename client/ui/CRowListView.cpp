@@ -51,16 +51,20 @@ std::uint64_t ItemId(const QTreeWidgetItem* item) {
   return item == nullptr ? 0 : item->data(0, kRowIdRole).toULongLong();
 }
 
+// Each column starts as wide as its heading and its widest value, where the column
+// has one; the rows widen it further.
 struct Column {
   const char* heading;
   Qt::Alignment alignment;
-  int width;
-  bool dateTime = false;   // widened to show a date and time whole
+  QString (*widest)() = nullptr;
 };
 constexpr Column kColumns[] = {
-    {"Document Name", Qt::AlignLeft, 250},       {"Revision", Qt::AlignRight, 80},
-    {"Revision Date", Qt::AlignLeft, 120, true}, {"Status", Qt::AlignLeft, 150},
-    {"File Size", Qt::AlignRight, 120},          {"Summary Information", Qt::AlignLeft, 300},
+    {"Document Name", Qt::AlignLeft},
+    {"Revision", Qt::AlignRight},
+    {"Revision Date", Qt::AlignLeft, &CListViewEx::DateTimeWidthSample},
+    {"Status", Qt::AlignLeft},
+    {"File Size", Qt::AlignRight, &CListViewEx::FileSizeWidthSample},
+    {"Summary Information", Qt::AlignLeft},
 };
 
 }  // namespace
@@ -75,7 +79,7 @@ CRowListView::CRowListView(CBrannockDoc& document, QWidget* parent)
 void CRowListView::OnInitialUpdate() {
   SetStateImages(TickBoxImages::Make());
   for (const Column& column : kColumns) {
-    AddColumn(column.heading, column.alignment, column.width, column.dateTime ? DateTimeWidthSample() : QString());
+    AddColumn(column.heading, column.alignment, 0, column.widest != nullptr ? column.widest() : QString());
   }
   GetSortHeader().SetSortMark(rows_.GetSortOrder().GetColumn(), rows_.GetSortOrder().IsAscending());
   setProperty("helpTopic", kHelpTopic);
@@ -212,6 +216,8 @@ void CRowListView::ShowRows() {
     }
     insertTopLevelItems(start, fresh);
   }
+  FitColumnsToContents();
+  WidenWindowToShowColumns();
 }
 
 void CRowListView::ShowItem(QTreeWidgetItem& item, const DocumentRowModel::Row& row) {

@@ -59,6 +59,9 @@ namespace {
 
 using namespace client_test;
 
+// Every window of the client is tried on a small laptop's screen (the screenshots' too).
+const bool kLaptopScreen = platform::ui::QtTestApplication::UseOffscreenScreen(1280, 800);
+
 class ClientWindowsTest : public ClientLibraryTest {
  protected:
   void SetUp() override {
@@ -650,6 +653,73 @@ TEST_F(ClientWindowsTest, MyCheckOutsListsEveryDocumentTheUserHolds) {
       "CFindInLibraryDlg");
   frame_->RunRoutedCommand(CommandIds::kMyCheckOuts);
   EXPECT_EQ(found, std::vector<std::string>{"held.txt by ann"});
+}
+
+// What of `view`'s columns does not show whole: a column narrower than its heading's or
+// its cells' size hint, and a last column that ends beyond the viewport.
+std::vector<std::string> CutColumns(const QTreeView& view) {
+  std::vector<std::string> cut;
+  const QHeaderView& header = *view.header();
+  int end = 0;
+  for (int c = 0; c < header.count(); ++c) {
+    if (header.isSectionHidden(c)) continue;
+    int wanted = header.sectionSizeHint(c);
+    for (int r = 0; r < view.model()->rowCount(view.rootIndex()); ++r) {
+      wanted = std::max(wanted, view.sizeHintForIndex(view.model()->index(r, c, view.rootIndex())).width());
+    }
+    if (header.sectionSize(c) < wanted) {
+      cut.push_back(view.model()->headerData(c, Qt::Horizontal).toString().toStdString());
+    }
+    end = std::max(end, header.sectionViewportPosition(c) + header.sectionSize(c));
+  }
+  if (end > view.viewport()->width()) cut.push_back("columns end at " + std::to_string(end));
+  return cut;
+}
+
+// Each list of the client at the size its window opens with, holding the rows the
+// library gives it: every column shows its heading and its cells whole.
+TEST_F(ClientWindowsTest, EveryListShowsItsColumnsWholeAtItsWindowsFirstSize) {
+  const std::string archive = NewProject("", "Archive");
+  AddDocument(archive, "a rather longer name of an old plan.txt", "old");
+  // Held, so that My Check-outs lists it.
+  EXPECT_EQ(Store().CheckOutDocuments(archive, "a rather longer name of an old plan.txt", -1, "ann", false, false).code,
+            0);
+  SplitterFrame* window = ShowPlans();
+  ASSERT_NE(window, nullptr);
+  CRowListView& rows = RowList(*window);
+  rows.setCurrentItem(rows.topLevelItem(0));
+  window->ActivateNextPane(true);   // History asks the document list
+  // The dialog a command opens, its list `list` checked once `ready` has run in it.
+  const auto inDialog = [this](const char* dialog, const char* list, int command,
+                               std::function<void(QDialog&)> ready = [](QDialog&) {}) {
+    std::vector<std::string> cut{"did not open"};
+    ModalRunner::QueueDialog(
+        [&, list](QDialog& shown) {
+          ready(shown);
+          cut = CutColumns(*shown.findChild<QTreeView*>(list));
+          shown.reject();
+        },
+        dialog);
+    frame_->RunRoutedCommand(command);
+    return cut;
+  };
+  const auto searchEnds = [](QDialog& dialog) { EXPECT_TRUE(SearchEnds(static_cast<CFindInLibraryDlg&>(dialog))); };
+  const auto findAll = [&searchEnds](QDialog& dialog) {
+    dialog.findChild<QLineEdit*>("1201")->setText(".");
+    dialog.findChild<QPushButton*>("1203")->click();
+    searchEnds(dialog);
+  };
+  const std::pair<const char*, std::function<std::vector<std::string>()>> lists[] = {
+      {"document list", [&] { return CutColumns(rows); }},
+      {"local list", [&] { return CutColumns(*static_cast<QTreeView*>(window->GetPane(2))); }},
+      {"history", [&] { return inDialog("CHistoryDlg", "1001", CommandIds::kHistory); }},
+      {"find results", [&] { return inDialog("CFindInLibraryDlg", "1206", CommandIds::kFindInLibrary, findAll); }},
+      {"my check-outs", [&] { return inDialog("CFindInLibraryDlg", "1206", CommandIds::kMyCheckOuts, searchEnds); }},
+      {"open library", [&] { return inDialog("COpenLibraryDlg", "1001", CommandIds::kVisitLibrary); }},
+      {"import dialog", [&] { return inDialog("ImportCertificateDialog", "treeView", CommandIds::kImportCertificate); }},
+  };
+  for (const auto& [what, cut] : lists) EXPECT_EQ(cut(), std::vector<std::string>()) << what;
+  EXPECT_TRUE(ModalRunner::Unscripted().empty());
 }
 
 // The tree's Delete for the project "Plans" when the account's role there is `role`

@@ -30,16 +30,20 @@
 
 namespace {
 
+// Each column starts as wide as its heading and its widest value, where the column
+// has one; the rows widen it further.
 struct Column {
   const char* heading;
   Qt::Alignment alignment;
-  int width;
-  bool dateTime = false;   // widened to show a date and time whole
+  QString (*widest)() = nullptr;
 };
 constexpr Column kColumns[] = {
-    {"Document Name", Qt::AlignLeft, 250}, {"Modified", Qt::AlignLeft, 120, true},
-    {"Edit Status", Qt::AlignLeft, 120},   {"Check Out Status", Qt::AlignLeft, 120},
-    {"File Size", Qt::AlignRight, 120},    {"Project Status", Qt::AlignLeft, 120},
+    {"Document Name", Qt::AlignLeft},
+    {"Modified", Qt::AlignLeft, &CListViewEx::DateTimeWidthSample},
+    {"Edit Status", Qt::AlignLeft},
+    {"Check Out Status", Qt::AlignLeft},
+    {"File Size", Qt::AlignRight, &CListViewEx::FileSizeWidthSample},
+    {"Project Status", Qt::AlignLeft},
 };
 constexpr int kHelpTopic = 131202;  // the library window's topic
 constexpr int kRelistDelayMs = 200;  // a retrieval writing many files relists once
@@ -93,7 +97,7 @@ bool LocalFileListView::event(QEvent* event) {
 
 void LocalFileListView::OnInitialUpdate() {
   for (const Column& column : kColumns) {
-    AddColumn(column.heading, column.alignment, column.width, column.dateTime ? DateTimeWidthSample() : QString());
+    AddColumn(column.heading, column.alignment, 0, column.widest != nullptr ? column.widest() : QString());
   }
   setProperty("helpTopic", kHelpTopic);
   setWhatsThis(
@@ -151,6 +155,8 @@ void LocalFileListView::FillList() {
     rows.append(row);
   }
   addTopLevelItems(rows);
+  FitColumnsToContents();
+  WidenWindowToShowColumns();
   OnSelectionChanged();
 }
 

@@ -60,6 +60,8 @@ SplitterFrame::SplitterFrame(CBrannockDoc& document, PaneLayout& layout, QWidget
   outer_->addWidget(rightColumn_);
   inner_->addWidget(rowList_);
   inner_->addWidget(localList_);
+  // A wider window widens the lists; the tree keeps its width.
+  outer_->setStretchFactor(1, 1);
   outer_->setChildrenCollapsible(false);
   inner_->setChildrenCollapsible(false);
   setWidget(outer_);
@@ -159,6 +161,12 @@ void SplitterFrame::SetSplitterSizes() {
   const int rightWidth = outer_->width() - outer_->handleWidth() - sizes.treeWidth;
   outer_->setSizes({sizes.treeWidth, std::max(rightWidth, 1)});
   inner_->setSizes({sizes.rowListHeight, sizes.localHeight});
+}
+
+void SplitterFrame::WidenToShowColumns() {
+  if (document_ == nullptr) return;
+  rowList_->WidenWindowToShowColumns();
+  localList_->WidenWindowToShowColumns();
 }
 
 void SplitterFrame::ActivateNextPane(bool forward) {

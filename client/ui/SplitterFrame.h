@@ -51,6 +51,9 @@ class SplitterFrame : public QMdiSubWindow, public CommandTarget {
   // Shows the window maximised in its area with the stored sizes; the panes'
   // first sizes, on the way there, are not stored.
   void ShowMaximised();
+  // Widens the main window, within its screen, so that both lists show every column
+  // whole (see CListViewEx::WidenWindowToShowColumns); the lists do the same as rows come.
+  void WidenToShowColumns();
   // F6 / Shift+F6: the focus moves to the next / previous pane, round the three.
   void ActivateNextPane(bool forward);
   // The pane that has, or last had, the focus (the tree at first); null once closed.

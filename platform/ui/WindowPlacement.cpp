@@ -19,11 +19,15 @@
 
 namespace platform::ui {
 
+QSize DefaultSize(const QWidget& window) {
+  const QScreen* screen = window.screen();
+  if (screen == nullptr) return window.sizeHint();
+  const QSize available = screen->availableGeometry().size();
+  return (available * 3 / 4).expandedTo(window.sizeHint()).boundedTo(available);
+}
+
 void ShowMaximized(QWidget& window) {
-  if (const QScreen* screen = window.screen()) {
-    const QSize available = screen->availableGeometry().size();
-    window.resize((available * 3 / 4).expandedTo(window.sizeHint()).boundedTo(available));
-  }
+  if (window.screen() != nullptr) window.resize(DefaultSize(window));
   window.showMaximized();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Window placement and sizes shared by the programs.
+#include <QSize>
 #include <QString>
 
 class QLineEdit;
@@ -7,8 +8,11 @@ class QWidget;
 
 namespace platform::ui {
 
-// Shows `window` maximised, with a restored size of three quarters of its screen's
-// free area, or its size hint when larger (at most the free area), so that
+// Three quarters of `window`'s screen's free area, or its size hint when larger, at
+// most the free area; the size hint alone without a screen.
+QSize DefaultSize(const QWidget& window);
+
+// Shows `window` maximised, with a restored size of DefaultSize, so that
 // un-maximising leaves a window that still shows its contents.
 void ShowMaximized(QWidget& window);
 
