@@ -159,6 +159,15 @@ bool RequestRights::Holds(CWexmoorDoc& document, int accountId, const std::strin
   return document.GetGroups().Snapshot()->RightIn(accountId, document.ProjectChain(projectInternalName)).role >= role;
 }
 
+RequestRights::Sight RequestRights::SightOf(CWexmoorDoc& document, int accountId,
+                                            const std::string& projectInternalName) {
+  const std::shared_ptr<const GroupTable> groups = document.GetGroups().Snapshot();
+  if (groups->RightIn(accountId, {}).role != GroupRole::None) return Sight::kReadable;
+  const std::vector<std::string> chain = document.ProjectChain(projectInternalName);
+  if (chain.empty() || groups->RightIn(accountId, chain).role != GroupRole::None) return Sight::kReadable;
+  return ReachesCoveredProject(document, *groups, accountId, projectInternalName) ? Sight::kOnTheWay : Sight::kHidden;
+}
+
 bool RequestRights::RefuseOutsideRights(RTE& engine, const Msg& request,
                                         const std::function<bool(RTE&, const Msg&)>& handler, bool& keep) {
   const std::optional<Need> need = NeedOf(request.GetMessageId());

@@ -30,6 +30,12 @@ class RequestRights {
   // Whether the account holds `role` in the project (its groups read now).
   static bool Holds(CWexmoorDoc& document, int accountId, const std::string& projectInternalName, GroupRole role);
 
+  // How the account sees a project a request reads from: readable (a group of it
+  // covers the project with any role, or there is no such project: its handler says
+  // so), seen only on the way to a covered project below, or hidden from it.
+  enum class Sight { kReadable, kOnTheWay, kHidden };
+  static Sight SightOf(CWexmoorDoc& document, int accountId, const std::string& projectInternalName);
+
   // True when the request was answered here (refused, or run by `handler` as for a
   // project that is not there); `keep` then says whether the connection stays.
   // False: the handler may run. The account's groups are read at each request, so a

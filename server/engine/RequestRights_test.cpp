@@ -183,6 +183,39 @@ TEST_F(RequestRightsTest, RefusedDeliveryReadsItsFilesToTheEndAndStoresNothing) 
   }
 }
 
+TEST_F(RequestRightsTest, AReferencesOriginalMustBeReadableAndAHiddenOneIsNotThere) {
+  ServerProject destination;
+  ASSERT_EQ(Doc().CreateProject(inside_, "Dest", "", destination, false), 0);
+  ServerProject below;
+  ASSERT_EQ(Doc().CreateProject(outside_, "Below", "", below, false), 0);
+  const std::string hidden = ProjectWithDocument(outside_, "Hidden").first;
+  const std::string readable = ProjectWithDocument(inside_, "Readable").first;
+  AddDocument(outside_, "a.txt", "v1");
+  GiveAnn(GroupRole::Author, inside_);
+  ASSERT_TRUE(Doc().GetGroups().Change([&](GroupTable& table) {
+    table.groups.push_back({"Below", GroupRole::Reader, {below.GetInternalName()}, {ann_.GetId()}});
+    return true;
+  }));
+  const auto body = [&](const std::string& original) {
+    return EndRecord(AppendStringField(destination.GetInternalName(), "") + ",1") + "\"a.txt\",1," +
+           EndRecord(AppendStringField(original, "") + ",\"\",0");
+  };
+  // Seen only on the way to Below: refused for rights. Hidden: as a project that is not there.
+  std::map<std::string, std::string> before = Disk();
+  const std::string onTheWay = BodyOf(Ask(MSGID_ADD_REFERENCES, body(outside_)));
+  EXPECT_NE(onTheWay.find("," + std::to_string(kRightsRefusedCode) + "\n"), std::string::npos) << onTheWay;
+  const TestClient::Reply unseen = Ask(MSGID_ADD_REFERENCES, body(hidden));
+  EXPECT_EQ(Disk(), before);
+  StringList report;
+  ASSERT_EQ(Doc().DeleteProject(hidden, outside_, report), 0);
+  const TestClient::Reply absent = Ask(MSGID_ADD_REFERENCES, body(hidden));
+  EXPECT_EQ(unseen.message.GetMessageId(), absent.message.GetMessageId());
+  EXPECT_EQ(BodyOf(unseen), BodyOf(absent));
+  // A readable original is referenced.
+  EXPECT_EQ(BodyOf(Ask(MSGID_ADD_REFERENCES, body(readable))),
+            EndRecord(AppendIntField(0, AppendStringField(destination.GetInternalName(), ""))));
+}
+
 TEST_F(RequestRightsTest, CheckOutAlongReferencesNeedsAuthorInEveryProjectItWouldLock) {
   const std::string original = ProjectWithDocument(inside_, "P").first;
   ServerProject elsewhere;
