@@ -184,7 +184,8 @@ bool RequestRights::RefuseOutsideRights(RTE& engine, const Msg& request,
   if (chain.empty() && !project.empty() && !need->creates) return false;
   const GroupRole role = groups->RightIn(account, chain).role;
   if (role >= need->role) return false;
-  const bool seen = role != GroupRole::None || chain.empty() || ReachesCoveredProject(*document, *groups, account, project);
+  const bool seen =
+      role != GroupRole::None || chain.empty() || ReachesCoveredProject(*document, *groups, account, project);
   if (seen && role == GroupRole::None && request.GetMessageId() == MSGID_LIST_DOCUMENTS) {
     keep = ListNoDocuments(engine, request);
     return true;

@@ -134,7 +134,8 @@ TEST_F(RequestRightsTest, EveryRequestNeedsItsRoleInItsProject) {
           EXPECT_EQ(BodyOf(reply), BodyOf(absent));
         } else if (place == Place::kParentOfCovered && request.id == MSGID_LIST_DOCUMENTS) {
           EXPECT_EQ(reply.message.GetMessageId(), MSGID_DOCUMENT_LIST);
-          EXPECT_EQ(BodyOf(reply), EndRecord(AppendIntField(0, AppendStringField(project, AppendStringField(name, "")))));
+          EXPECT_EQ(BodyOf(reply),
+                    EndRecord(AppendIntField(0, AppendStringField(project, AppendStringField(name, "")))));
         } else {
           const bool allowed = place == Place::kInside && role >= request.needs;
           EXPECT_EQ(IsRightsRefusal(reply, request.failure), !allowed) << BodyOf(reply);
