@@ -219,9 +219,9 @@ class CBrannockDoc : public LibraryDocument {
   bool ServerSpeaksRights() const;
   void OnRightsList(const Msg& reply);
   void OnRightsListFailed(const Msg& reply);
-  // A reply to `request` that refuses it for rights: the refusal is shown in the
-  // user's terms, the instruction failed and the rights asked for again. False for
-  // any other reply.
+  // A reply to `request` that refuses it for rights (code 62, or the refusal line in a
+  // reply carrying report lines): the refusal is shown in the user's terms, the
+  // instruction failed and the rights asked for again. False for any other reply.
   bool HandleRightsRefusal(const Msg& reply, MessageId request);
   // ===== end of the account's rights =====
 

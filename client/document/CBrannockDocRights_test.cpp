@@ -13,17 +13,11 @@ namespace {
 
 using namespace client_test;
 
-// Refuses every project deletion and creation with the rights code; serves the rows
-// granted when `Param`, else lists no rights, as an earlier server.
+// The server's own refusals, ann a reader everywhere; it serves the rows granted
+// when `Param`, else lists no rights, as an earlier server.
 class RightsRefusalTest : public ClientLibraryTest, public ::testing::WithParamInterface<bool> {
  protected:
   void RegisterCounters() override {
-    for (const auto& [request, refusal] : {std::pair{MSGID_DELETE_PROJECT, MSGID_DELETE_PROJECT_FAILED},
-                                           std::pair{MSGID_ADD_PROJECT, MSGID_ADD_PROJECT_FAILED}}) {
-      server_.Dispatcher().Register(request, [refusal = refusal](RTE& engine, const Msg& message) {
-        return RequestDispatcher::SendReply(engine, message, refusal, AppendIntField(kRightsRefusedCode, ""));
-      });
-    }
     if (GetParam()) {
       ServeRights();
     } else {
@@ -34,8 +28,13 @@ class RightsRefusalTest : public ClientLibraryTest, public ::testing::WithParamI
 
 TEST_P(RightsRefusalTest, RightsAreAskedAfterEachTreeAndRefusalsNameTheRequestAndTheRoleNeeded) {
   const bool served = GetParam();
-  GrantRights({{AccountRole::kAuthor, "", "Authors"}});
+  ASSERT_TRUE(Store().GetGroups().Change([](GroupTable& table) {
+    for (Group& group : table.groups) group.role = GroupRole::Reader;
+    return true;
+  }));
+  GrantRights({{AccountRole::kReader, "", "Readers"}});
   const std::string plans = NewProject("", "Plans");
+  AddDocument(plans, "a.txt", "v1");
   CBrannockDoc* document = OpenReady("0");
   ASSERT_NE(document, nullptr);
   ASSERT_TRUE(PassUntil([&] { return document->GetProjectTree().FindProjectByPath(plans) != nullptr; }));
@@ -45,22 +44,38 @@ TEST_P(RightsRefusalTest, RightsAreAskedAfterEachTreeAndRefusalsNameTheRequestAn
 
   const std::string root = document->GetProjectTree().GetRoot().GetIndexName();
   const std::string plain = ServerErrorTexts::Lookup(ServerErrorTexts::FilePath(work_), kRightsRefusedCode);
+  const std::string reported = kRightsRefusedLine;
+  ProjectDocumentList documents;
+  documents.SetProjectIndexName(plans);
+  DocumentVersionEntry entry;
+  entry.SetIndexName("WXFiName_Hi0Lo1");
+  documents.Add(entry);
   struct Case {
-    std::function<void()> send;
-    std::string text;   // from a server that serves rights; an earlier one's code keeps its plain text
+    std::function<bool()> send;
+    std::string text;      // from a server that serves rights
+    std::string earlier;   // what one that does not shows in it: its code's plain text, or its report
   };
   const Case cases[] = {
-      {[&] { document->SendDeleteProject(root, plans); },
-       "Your account may not delete in this project. Ask the administrator for the publisher role here."},
-      {[&] { document->SendAddProject(root, "Roof"); },
-       "Your account may not make projects in this project. Ask the administrator for the author role here."},
+      {[&] { return document->SendDeleteProject(root, plans); },
+       "Your account may not delete in this project. Ask the administrator for the publisher role here.", reported},
+      {[&] { return document->SendAddProject(root, "Roof"); },
+       "Your account may not make projects in this project. Ask the administrator for the author role here.", plain},
+      {[&] { return document->SendDeleteDocuments(documents); },
+       "Your account may not delete in this project. Ask the administrator for the publisher role here.", reported},
+      {[&] { return document->SendRenameDocument(plans, "WXFiName_Hi0Lo1", "b.txt"); },
+       "Your account may not rename in this project. Ask the administrator for the publisher role here.", reported},
   };
   int asked = rightsRequests_;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
     const std::size_t before = Shown().size();
-    c.send();
+    ASSERT_TRUE(c.send());
     ASSERT_TRUE(PassUntil([&] { return Shown().size() > before; }));
-    EXPECT_EQ(Shown().back(), served ? c.text : plain);
+    if (served) {
+      EXPECT_EQ(Shown().back(), c.text);
+    } else {
+      EXPECT_NE(Shown().back().find(c.earlier), std::string::npos) << Shown().back();
+    }
     // A refusal for rights says they changed: they are asked for again.
     EXPECT_TRUE(PassUntil([&] { return rightsRequests_ == asked + (served ? 1 : 0); }));
     asked = rightsRequests_;

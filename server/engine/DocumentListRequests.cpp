@@ -96,7 +96,8 @@ void ListDocumentRows(RecordCache& records, const CWexmoorDoc::ProjectListing& p
   if (!ends.empty()) addGroup();
 }
 
-bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind) {
+// `withDocuments` false answers as for a project holding none.
+bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind, bool withDocuments = true) {
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (document == nullptr) return false;
   const std::string body = request.GetBodyText();
@@ -114,16 +115,15 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
   };
   // Room for the head with any count of up to six digits.
   ListedRows listed(engine, head(999999).size());
-  ListDocumentRows(document->GetRecordCache(), project, kind, listed);
+  if (withDocuments) ListDocumentRows(document->GetRecordCache(), project, kind, listed);
   if (!listed.complete) return false;
   return RequestDispatcher::SendReply(engine, request, kind.listed, head(listed.count), listed.rows);
 }
 
-bool ListLatestVersions(RTE& engine, const Msg& request) {
-  static const DocumentListKind kind{MSGID_DOCUMENT_LIST, MSGID_DOCUMENT_LIST_FAILED, 6, 7,
-                                     &RecordCache::ParsedStatistics::latestRow};
-  return ListDocuments(engine, request, kind);
-}
+const DocumentListKind kLatestVersions{MSGID_DOCUMENT_LIST, MSGID_DOCUMENT_LIST_FAILED, 6, 7,
+                                       &RecordCache::ParsedStatistics::latestRow};
+
+bool ListLatestVersions(RTE& engine, const Msg& request) { return ListDocuments(engine, request, kLatestVersions); }
 
 bool ListAllVersions(RTE& engine, const Msg& request) {
   static const DocumentListKind kind{MSGID_VERSION_LIST, MSGID_VERSION_LIST_FAILED, 22, 23,
@@ -164,6 +164,10 @@ bool DeleteDocuments(RTE& engine, const Msg& request) {
 }
 
 }  // namespace
+
+bool ListNoDocuments(RTE& engine, const Msg& request) {
+  return ListDocuments(engine, request, kLatestVersions, false);
+}
 
 void RegisterDocumentListRequests(RequestDispatcher& dispatcher) {
   dispatcher.Register(MSGID_LIST_DOCUMENTS, &ListLatestVersions);

@@ -6,7 +6,9 @@
 #include <string>
 
 class CWexmoorDoc;
+class Msg;
 class RequestDispatcher;
+class RTE;
 
 // Result codes that several requests give (their texts are in the clients'
 // "ErrorStringLookup.txt"): the library or the disk under it cannot be written.
@@ -26,6 +28,9 @@ void NoteLibraryNotWritable(CWexmoorDoc& document, const std::string& what);
 void RegisterProjectTreeRequests(RequestDispatcher& dispatcher);
 // 5015, 5028, 5046.
 void RegisterDocumentListRequests(RequestDispatcher& dispatcher);
+// 5015 answered as for a project holding no documents (one the account reaches only
+// to see the projects below it).
+bool ListNoDocuments(RTE& engine, const Msg& request);
 // 5023, 5026 and 5018 (the requests that bring files).
 void RegisterCheckOutRequests(RequestDispatcher& dispatcher);
 // 5020, 5039.

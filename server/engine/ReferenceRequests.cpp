@@ -4,17 +4,22 @@
 // Each entry is one line of the body, read from that line alone; the store is called
 // once per line present, whatever the count claims, and only failures are reported.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/QuotedLines.h"
 #include "common/RecordFields.h"
+#include "common/ResultCodes.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/LibraryRequests.h"
 #include "server/engine/RequestDispatcher.h"
+#include "server/engine/RequestRights.h"
+#include "server/engine/RTE.h"
 #include "server/store/CWexmoorDoc.h"
 #include "server/store/FileStatistics.h"
+#include "server/store/HiddenProject.h"
 #include "server/store/StoreLimits.h"
 
 namespace {
@@ -89,6 +94,7 @@ bool AddReferences(RTE& engine, const Msg& request, const ReferenceRequest& kind
   lines.Next(line);
   ReadIntField(count, ReadStringField(destination, line));
 
+  const int account = static_cast<int>(engine.GetUserIdentity().GetUserId());
   std::string rows;
   std::int32_t failures = 0;
   for (std::int32_t entry = 0; entry < count && lines.Next(line); ++entry) {
@@ -112,7 +118,13 @@ bool AddReferences(RTE& engine, const Msg& request, const ReferenceRequest& kind
       document->GetRefusedWrites().Note(RefusedWriteNotes::Cause::CommentTooLong,
                                         document->GetProjectFolderPath(destination), refused);
     }
+    // An original the account may not read is refused; one hidden from it is not there.
+    const RequestRights::Sight sight =
+        replyCode == 0 ? RequestRights::SightOf(*document, account, originalProject) : RequestRights::Sight::kReadable;
+    if (sight == RequestRights::Sight::kOnTheWay) replyCode = kRightsRefusedCode;
     if (replyCode == 0) {
+      std::optional<HiddenProject> hidden;
+      if (sight == RequestRights::Sight::kHidden) hidden.emplace(originalProject);
       const int code = document->AddReference(name, destination, comments, originalProject, version, result,
                                               kind.originalEdition, replaceExisting);
       if (code == 0) continue;

@@ -96,7 +96,7 @@ bool RequestDispatcher::Dispatch(RTE& engine, const Msg& request) const {
   const auto found = handlers_.find(id);
   if (found == handlers_.end()) return false;
   bool keep = true;
-  if (RequestRights::RefuseOutsideRights(engine, request, keep)) return keep;
+  if (RequestRights::RefuseOutsideRights(engine, request, found->second, keep)) return keep;
   return found->second(engine, request);
 }
 

@@ -1,5 +1,6 @@
 #include "server/engine/RequestRights.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,14 +11,15 @@
 #include "platform/fs.h"
 #include "server/engine/CWexmoorApp.h"
 #include "server/engine/FileListBody.h"
+#include "server/engine/LibraryRequests.h"
 #include "server/engine/RTE.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/HiddenProject.h"
 
 namespace {
 
-constexpr const char* kRefusedLine =
-    "Your account may not do this in this project. Ask the administrator for the role it needs here.\r\n";
+const std::string kRefusedLine = std::string(kRightsRefusedLine) + "\r\n";
 constexpr const char* kReportSeparator = "---------------------------------------------------------\r\n";
 
 std::string LeadingStringField(const std::string& body, int index) {
@@ -25,6 +27,16 @@ std::string LeadingStringField(const std::string& body, int index) {
   std::string field;
   for (int i = 0; i <= index; ++i) rest = ReadStringField(field, rest);
   return field;
+}
+
+// Whether a group of the account covers a project below `project`, which the tree
+// then lists so that it can reach that one.
+bool ReachesCoveredProject(CWexmoorDoc& document, const GroupTable& groups, int account, const std::string& project) {
+  for (const GroupRight& right : groups.RightsOf(account)) {
+    const std::vector<std::string> chain = document.ProjectChain(right.subtree);
+    if (std::find(chain.begin(), chain.end(), project) != chain.end()) return true;
+  }
+  return false;
 }
 
 std::string CodeBody() { return AppendIntField(kRightsRefusedCode, ""); }
@@ -147,7 +159,17 @@ bool RequestRights::Holds(CWexmoorDoc& document, int accountId, const std::strin
   return document.GetGroups().Snapshot()->RightIn(accountId, document.ProjectChain(projectInternalName)).role >= role;
 }
 
-bool RequestRights::RefuseOutsideRights(RTE& engine, const Msg& request, bool& keep) {
+RequestRights::Sight RequestRights::SightOf(CWexmoorDoc& document, int accountId,
+                                            const std::string& projectInternalName) {
+  const std::shared_ptr<const GroupTable> groups = document.GetGroups().Snapshot();
+  if (groups->RightIn(accountId, {}).role != GroupRole::None) return Sight::kReadable;
+  const std::vector<std::string> chain = document.ProjectChain(projectInternalName);
+  if (chain.empty() || groups->RightIn(accountId, chain).role != GroupRole::None) return Sight::kReadable;
+  return ReachesCoveredProject(document, *groups, accountId, projectInternalName) ? Sight::kOnTheWay : Sight::kHidden;
+}
+
+bool RequestRights::RefuseOutsideRights(RTE& engine, const Msg& request,
+                                        const std::function<bool(RTE&, const Msg&)>& handler, bool& keep) {
   const std::optional<Need> need = NeedOf(request.GetMessageId());
   CWexmoorDoc* document = CWexmoorApp::GetDocument();
   if (!need || document == nullptr) return false;
@@ -160,12 +182,26 @@ bool RequestRights::RefuseOutsideRights(RTE& engine, const Msg& request, bool& k
   const std::vector<std::string> chain = project.empty() ? std::vector<std::string>{} : document->ProjectChain(project);
   // A project that is not there is the handler's to answer, except where it means the top level.
   if (chain.empty() && !project.empty() && !need->creates) return false;
-  if (groups->RightIn(account, chain).role >= need->role) return false;
+  const GroupRole role = groups->RightIn(account, chain).role;
+  if (role >= need->role) return false;
+  const bool seen =
+      role != GroupRole::None || chain.empty() || ReachesCoveredProject(*document, *groups, account, project);
+  if (seen && role == GroupRole::None && request.GetMessageId() == MSGID_LIST_DOCUMENTS) {
+    keep = ListNoDocuments(engine, request);
+    return true;
+  }
   const std::string user = RequestDispatcher::ActingUserName(engine).value_or(std::to_string(account));
   const std::string kind = std::to_string(request.GetMessageId());
   document->GetNotes().AddOncePerMinute("rights " + user + " " + kind,
                                         "Request " + kind + " by " + user + " was refused: it needs the " +
                                             GroupRoleText(need->role) + " role in its project");
+  // Its handler answers as for a project that is not there. A request that creates
+  // gets the refusal below, as it does for a project that is not there (the top level).
+  if (!seen && !need->creates) {
+    const HiddenProject hidden(project);
+    keep = handler(engine, request);
+    return true;
+  }
   const auto [reply, refusal] = Refusal(request, project);
   keep = RequestDispatcher::SendReply(engine, request, reply, refusal);
   return true;

@@ -3,7 +3,11 @@
 // runs, so that a request outside the account's rights changes nothing: it gets its
 // failure reply with kRightsRefusedCode (a report line where the reply holds lines),
 // the files it brought are deleted, and the console names the account and the
-// request at most once a minute per account and request.
+// request at most once a minute per account and request. A project the account may
+// not see (no group of it covers the project or one below it) is answered as one
+// that is not there, so that its name does not leak; one it sees only to reach a
+// covered project below lists no documents.
+#include <functional>
 #include <optional>
 
 #include "common/MessageIds.h"
@@ -26,8 +30,16 @@ class RequestRights {
   // Whether the account holds `role` in the project (its groups read now).
   static bool Holds(CWexmoorDoc& document, int accountId, const std::string& projectInternalName, GroupRole role);
 
-  // True when the request was refused (and answered); `keep` then says whether the
-  // connection stays. False: the handler may run. The account's groups are read at
-  // each request, so a change of them applies to its next one.
-  static bool RefuseOutsideRights(RTE& engine, const Msg& request, bool& keep);
+  // How the account sees a project a request reads from: readable (a group of it
+  // covers the project with any role, or there is no such project: its handler says
+  // so), seen only on the way to a covered project below, or hidden from it.
+  enum class Sight { kReadable, kOnTheWay, kHidden };
+  static Sight SightOf(CWexmoorDoc& document, int accountId, const std::string& projectInternalName);
+
+  // True when the request was answered here (refused, or run by `handler` as for a
+  // project that is not there); `keep` then says whether the connection stays.
+  // False: the handler may run. The account's groups are read at each request, so a
+  // change of them applies to its next one.
+  static bool RefuseOutsideRights(RTE& engine, const Msg& request,
+                                  const std::function<bool(RTE&, const Msg&)>& handler, bool& keep);
 };

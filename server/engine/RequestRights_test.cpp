@@ -9,6 +9,7 @@
 #include "common/WireCapabilities.h"
 #include "platform/ScratchFolder.h"
 #include "server/store/InternalNameCounter.h"
+#include "server/store/StringList.h"
 #include "server/engine/LibraryRequestsTestLibrary_test.h"
 
 namespace {
@@ -48,7 +49,7 @@ class RequestRightsTest : public LibraryRequestsTest {
     const std::string body = BodyOf(reply);
     if (reply.message.GetMessageId() != failure) return false;
     return failure == MSGID_RENAME_PROJECT_FAILED || body == std::to_string(kRightsRefusedCode) ||
-           body.find("Your account may not") != std::string::npos ||
+           body.find(kRightsRefusedLine) != std::string::npos ||
            body.find("," + std::to_string(kRightsRefusedCode) + "\n") != std::string::npos;
   }
 
@@ -106,19 +107,41 @@ TEST_F(RequestRightsTest, EveryRequestNeedsItsRoleInItsProject) {
       {MSGID_DELETE_PROJECT, GroupRole::Publisher, MSGID_DELETE_PROJECT_FAILED,
        [this](auto& p, auto&) { return AppendStringField(p, AppendStringField(Doc().ProjectChain(p).back(), "")); }},
   };
+  // Inside Ann's subtree; a parent the tree lists only to reach her subtree below it;
+  // a project she may not see, which must answer as one that is not there.
+  enum class Place { kInside, kParentOfCovered, kUnseen };
+  const char* const placeNames[] = {"inside", "in a parent of it", "unseen"};
   int made = 0;
   for (const auto& request : requests) {
     for (GroupRole role : {GroupRole::Reader, GroupRole::Author, GroupRole::Publisher}) {
-      for (bool covered : {true, false}) {
-        SCOPED_TRACE(std::to_string(request.id) + " as " + GroupRoleText(role) + (covered ? " inside" : " outside"));
-        const auto [project, file] = ProjectWithDocument(covered ? inside_ : outside_, "P" + std::to_string(++made));
-        GiveAnn(role, inside_);
+      for (Place place : {Place::kInside, Place::kParentOfCovered, Place::kUnseen}) {
+        SCOPED_TRACE(std::to_string(request.id) + " as " + GroupRoleText(role) + " " +
+                     placeNames[static_cast<int>(place)]);
+        const std::string name = "P" + std::to_string(++made);
+        const auto [project, file] = ProjectWithDocument(place == Place::kInside ? inside_ : outside_, name);
+        ServerProject below;
+        ASSERT_EQ(Doc().CreateProject(project, "Below", "", below, false), 0);
+        GiveAnn(role, place == Place::kParentOfCovered ? below.GetInternalName() : inside_);
+        const std::string body = request.body(project, file);
         const std::map<std::string, std::string> before = Disk();
-        const TestClient::Reply reply = Ask(request.id, request.body(project, file));
-        const bool allowed = covered && role >= request.needs;
-        EXPECT_EQ(IsRightsRefusal(reply, request.failure), !allowed) << BodyOf(reply);
-        if (!allowed) {
+        const TestClient::Reply reply = Ask(request.id, body);
+        if (place == Place::kUnseen) {
           EXPECT_EQ(Disk(), before);
+          StringList report;
+          ASSERT_EQ(Doc().DeleteProject(project, outside_, report), 0);
+          const TestClient::Reply absent = Ask(request.id, body);
+          EXPECT_EQ(reply.message.GetMessageId(), absent.message.GetMessageId());
+          EXPECT_EQ(BodyOf(reply), BodyOf(absent));
+        } else if (place == Place::kParentOfCovered && request.id == MSGID_LIST_DOCUMENTS) {
+          EXPECT_EQ(reply.message.GetMessageId(), MSGID_DOCUMENT_LIST);
+          EXPECT_EQ(BodyOf(reply),
+                    EndRecord(AppendIntField(0, AppendStringField(project, AppendStringField(name, "")))));
+        } else {
+          const bool allowed = place == Place::kInside && role >= request.needs;
+          EXPECT_EQ(IsRightsRefusal(reply, request.failure), !allowed) << BodyOf(reply);
+          if (!allowed) {
+            EXPECT_EQ(Disk(), before);
+          }
         }
       }
     }
@@ -126,24 +149,72 @@ TEST_F(RequestRightsTest, EveryRequestNeedsItsRoleInItsProject) {
 }
 
 TEST_F(RequestRightsTest, RefusedDeliveryReadsItsFilesToTheEndAndStoresNothing) {
-  const std::string project = ProjectWithDocument(inside_, "P").first;
-  GiveAnn(GroupRole::Reader, inside_);
   const std::string content(100000, 'x');
-  for (MessageId id : {MSGID_ADD_DOCUMENTS, MSGID_CHECK_IN}) {
-    SCOPED_TRACE(id);
-    const std::map<std::string, std::string> before = Disk();
+  const auto deliver = [&](MessageId id, const std::string& project) {
     const std::string body = EndRecord(AppendIntField(1, AppendStringField(project, ""))) +
                              EndRecord(AppendStringField("", AppendIntField(static_cast<int>(content.size()),
                                                                             AppendStringField("b.txt", ""))));
-    ASSERT_NE(client_->SendWithFiles(id, body, {content}, {}), 0u);
     TestClient::Reply reply;
-    ASSERT_EQ(client_->Receive(reply, 60000), Status::Ok);
-    EXPECT_EQ(reply.message.GetMessageId(), id + 1);
-    EXPECT_NE(BodyOf(reply).find(",62\n"), std::string::npos) << BodyOf(reply);
-    EXPECT_EQ(Disk(), before);
+    EXPECT_NE(client_->SendWithFiles(id, body, {content}, {}), 0u);
+    EXPECT_EQ(client_->Receive(reply, 60000), Status::Ok);
+    return reply;
+  };
+  int made = 0;
+  for (MessageId id : {MSGID_ADD_DOCUMENTS, MSGID_CHECK_IN}) {
+    for (bool seen : {true, false}) {
+      SCOPED_TRACE(std::to_string(id) + (seen ? " seen" : " unseen"));
+      const std::string project = ProjectWithDocument(seen ? inside_ : outside_, "P" + std::to_string(++made)).first;
+      GiveAnn(GroupRole::Reader, inside_);
+      const std::map<std::string, std::string> before = Disk();
+      const TestClient::Reply reply = deliver(id, project);
+      EXPECT_EQ(Disk(), before);
+      if (seen) {
+        EXPECT_EQ(reply.message.GetMessageId(), id + 1);
+        EXPECT_NE(BodyOf(reply).find(",62\n"), std::string::npos) << BodyOf(reply);
+      } else {
+        StringList report;
+        ASSERT_EQ(Doc().DeleteProject(project, outside_, report), 0);
+        const TestClient::Reply absent = deliver(id, project);
+        EXPECT_EQ(reply.message.GetMessageId(), absent.message.GetMessageId());
+        EXPECT_EQ(BodyOf(reply), BodyOf(absent));
+      }
+      // The connection is still in step: the next request is answered.
+      EXPECT_EQ(Ask(MSGID_LIST_DOCUMENTS, AppendStringField(inside_, "")).message.GetMessageId(), MSGID_DOCUMENT_LIST);
+    }
   }
-  // The connection is still in step: the next request is answered.
-  EXPECT_EQ(Ask(MSGID_LIST_DOCUMENTS, AppendStringField(project, "")).message.GetMessageId(), MSGID_DOCUMENT_LIST);
+}
+
+TEST_F(RequestRightsTest, AReferencesOriginalMustBeReadableAndAHiddenOneIsNotThere) {
+  ServerProject destination;
+  ASSERT_EQ(Doc().CreateProject(inside_, "Dest", "", destination, false), 0);
+  ServerProject below;
+  ASSERT_EQ(Doc().CreateProject(outside_, "Below", "", below, false), 0);
+  const std::string hidden = ProjectWithDocument(outside_, "Hidden").first;
+  const std::string readable = ProjectWithDocument(inside_, "Readable").first;
+  AddDocument(outside_, "a.txt", "v1");
+  GiveAnn(GroupRole::Author, inside_);
+  ASSERT_TRUE(Doc().GetGroups().Change([&](GroupTable& table) {
+    table.groups.push_back({"Below", GroupRole::Reader, {below.GetInternalName()}, {ann_.GetId()}});
+    return true;
+  }));
+  const auto body = [&](const std::string& original) {
+    return EndRecord(AppendStringField(destination.GetInternalName(), "") + ",1") + "\"a.txt\",1," +
+           EndRecord(AppendStringField(original, "") + ",\"\",0");
+  };
+  // Seen only on the way to Below: refused for rights. Hidden: as a project that is not there.
+  std::map<std::string, std::string> before = Disk();
+  const std::string onTheWay = BodyOf(Ask(MSGID_ADD_REFERENCES, body(outside_)));
+  EXPECT_NE(onTheWay.find("," + std::to_string(kRightsRefusedCode) + "\n"), std::string::npos) << onTheWay;
+  const TestClient::Reply unseen = Ask(MSGID_ADD_REFERENCES, body(hidden));
+  EXPECT_EQ(Disk(), before);
+  StringList report;
+  ASSERT_EQ(Doc().DeleteProject(hidden, outside_, report), 0);
+  const TestClient::Reply absent = Ask(MSGID_ADD_REFERENCES, body(hidden));
+  EXPECT_EQ(unseen.message.GetMessageId(), absent.message.GetMessageId());
+  EXPECT_EQ(BodyOf(unseen), BodyOf(absent));
+  // A readable original is referenced.
+  EXPECT_EQ(BodyOf(Ask(MSGID_ADD_REFERENCES, body(readable))),
+            EndRecord(AppendIntField(0, AppendStringField(destination.GetInternalName(), ""))));
 }
 
 TEST_F(RequestRightsTest, CheckOutAlongReferencesNeedsAuthorInEveryProjectItWouldLock) {
@@ -190,8 +261,6 @@ TEST_F(RequestRightsTest, ProjectsOutsideTheAccountsGroupsAreLeftOutOfTheTree) {
   EXPECT_NE(tree.find("\"Deep\""), std::string::npos) << tree;
   EXPECT_EQ(tree.find("\"Beside\""), std::string::npos) << tree;
   EXPECT_EQ(tree.find("\"Outside\""), std::string::npos) << tree;
-  // A parent listed only to reach a covered project shows no documents.
-  EXPECT_TRUE(IsRightsRefusal(Ask(MSGID_LIST_DOCUMENTS, AppendStringField(inside_, "")), MSGID_DOCUMENT_LIST_FAILED));
 }
 
 TEST_F(RequestRightsTest, RightsChangedWhileConnectedApplyToTheNextRequestAndAreListed) {

@@ -17,6 +17,7 @@
 #include "platform/Process.h"
 #include "platform/fs.h"
 #include "server/store/BackupLeftover.h"
+#include "server/store/HiddenProject.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/ProjectFolders.h"
@@ -381,6 +382,7 @@ bool CWexmoorDoc::AddUser(UserAccount& account) {
 // --- look-ups -------------------------------------------------------------------
 
 ServerProject* CWexmoorDoc::FindProjectByInternalName(const std::string& internalName) {
+  if (HiddenProject::Hides(internalName)) return nullptr;
   auto found = projectMap_.find(internalName);
   return found == projectMap_.end() ? nullptr : found->second;
 }

@@ -120,8 +120,9 @@ class CWexmoorDoc {
   bool AddUser(UserAccount& account);
 
   // --- look-ups and reference walks; none may be called with the tree latch held ---
-  // The node of `internalName`, or null. The caller holds the tree latch (shared or
-  // exclusive) for as long as it uses the pointer.
+  // The node of `internalName`, or null (also while a HiddenProject of this thread
+  // hides it). The caller holds the tree latch (shared or exclusive) for as long as
+  // it uses the pointer.
   ServerProject* FindProjectByInternalName(const std::string& internalName);
   // The folder on disk that holds the project's files (no trailing separator), or "".
   std::string GetProjectFolderPath(const std::string& internalName);

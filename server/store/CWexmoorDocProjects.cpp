@@ -12,6 +12,7 @@
 #include "common/StringHelpers.h"
 #include "platform/fs.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/HiddenProject.h"
 #include "server/store/ProjectFolders.h"
 #include "server/store/RecordChange.h"
 #include "server/store/StoreFilePaths.h"
@@ -104,6 +105,7 @@ ServerProject* FindParentBelow(ServerProject& node, const std::string& internalN
 }  // namespace
 
 ServerProject* CWexmoorDoc::FindParentProject(const std::string& internalName) {
+  if (HiddenProject::Hides(internalName)) return nullptr;
   for (int i = 0; i < projects_.GetSize(); ++i) {
     if (ServerProject* parent = FindParentBelow(*projects_.GetAt(i), internalName)) return parent;
   }
