@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "client/document/CBrannockDoc.h"
+#include "client/document/DocumentSteps.h"
 #include "client/library/ServerTreeText.h"
 #include "client/library/VersionedDocumentList.h"
 #include "common/FileHelpers.h"
@@ -37,7 +38,7 @@ class CBrannockDocQueueTest : public ClientLibraryTest {
   void RegisterCounters() override {
     for (MessageId id : {MSGID_REFRESH_PROJECTS, MSGID_ADD_PROJECT, MSGID_LIST_DOCUMENTS, MSGID_ADD_DOCUMENTS,
                          MSGID_RETRIEVE, MSGID_LIST_VERSIONS, MSGID_CREATE_EDITION, MSGID_ADD_ORIGINAL_REFERENCES,
-                         MSGID_GET_ORIGINAL_DOCUMENTS, MSGID_ADD_REFERENCES}) {
+                         MSGID_GET_ORIGINAL_DOCUMENTS, MSGID_ADD_REFERENCES, MSGID_CHECK_IN}) {
       server_.Dispatcher().Register(id, [this, id](RTE& engine, const Msg& request) {
         {
           std::lock_guard lock(seenMutex_);
@@ -450,6 +451,98 @@ TEST_F(CBrannockDocQueueTest, CancelKeepsWhatIsDoneSendsNothingMoreAndLeavesNoPa
   std::vector<platform::fs::FolderEntry> left;
   ASSERT_TRUE(platform::fs::ListFolder(work_ + "/TemporaryFiles", left));
   EXPECT_TRUE(left.empty());
+}
+
+// An operation on chosen documents of project P with one step more than two full ones:
+// its documents d0, d1, ... stored with their names as contents, the local folder made.
+class CBrannockDocStepsTest : public CBrannockDocQueueTest {
+ protected:
+  static constexpr int kDocuments = 2 * DocumentSteps::kFilesPerStep + 1;
+
+  void SetUp() override {
+    CBrannockDocQueueTest::SetUp();
+    project_ = CreateProject("", "P");
+    for (int i = 0; i < kDocuments; ++i) ASSERT_NO_FATAL_FAILURE(AddStoreDocument(project_, Name(i), Name(i)));
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_NO_FATAL_FAILURE(ShowStoreTree());
+    documents_ = LocalFolder(project_);
+    ASSERT_TRUE(CreateFolderPath(documents_));
+    app_->SetStatusNoticeHook([this](const std::string& text) { notices_.push_back(text); });
+  }
+  void TearDown() override {
+    app_->SetStatusNoticeHook(nullptr);
+    CBrannockDocQueueTest::TearDown();
+  }
+  static std::string Name(int i) { return "d" + std::to_string(i); }
+  ProjectDocumentList All(const std::string& comment) const {
+    ProjectDocumentList list;
+    list.SetProjectIndexName(project_);
+    for (int i = 0; i < kDocuments; ++i) {
+      DocumentVersionEntry entry;
+      entry.SetName(Name(i));
+      entry.SetVersion(1);
+      entry.SetComment(comment);
+      list.Add(entry);
+    }
+    return list;
+  }
+  std::string Local(int i) const { return documents_ + "/" + Name(i); }
+
+  std::string project_;
+  std::string documents_;
+  std::vector<std::string> notices_;
+};
+
+// Cancelled while its first step is out, a retrieval places exactly that step's
+// files, whole; the other steps never reach the server and leave nothing behind.
+TEST_F(CBrannockDocStepsTest, ARetrievalCancelledAfterItsFirstStepKeepsExactlyThatStepsFiles) {
+  ASSERT_TRUE(doc_->SendGetDocuments(All(""), 0));
+  ASSERT_EQ(doc_->GetBatches().size(), 1u);
+  ASSERT_EQ(doc_->GetBatches().front().GetCount(), 4);   // the placeholder and three steps
+  ASSERT_TRUE(PassUntil([&] { return Head(1).IsSent(); }));
+  Passes(3);   // no reply taken: the next step waits for the one out
+  ASSERT_FALSE(Head(2).IsSent());
+
+  const QueueCancel cancel = doc_->CancelQueuedWork();
+  EXPECT_EQ(cancel.awaited, 1);
+  EXPECT_EQ(cancel.awaitedDocuments, DocumentSteps::kFilesPerStep);
+  EXPECT_EQ(cancel.cancelled, 2);
+  EXPECT_EQ(cancel.cancelledDocuments, kDocuments - DocumentSteps::kFilesPerStep);
+  EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+
+  for (int i = 0; i < kDocuments; ++i) {
+    if (i < DocumentSteps::kFilesPerStep) {
+      EXPECT_EQ(Content(Local(i)), Name(i)) << i;
+    } else {
+      EXPECT_FALSE(platform::fs::Exists(Local(i))) << i;
+    }
+  }
+  EXPECT_EQ(SeenOf(MSGID_RETRIEVE).size(), 1u);
+  std::vector<platform::fs::FolderEntry> left;
+  ASSERT_TRUE(platform::fs::ListFolder(work_ + "/TemporaryFiles", left));
+  EXPECT_TRUE(left.empty());
+  EXPECT_EQ(notices_, std::vector<std::string>{"Retrieved 100 files into " + documents_ + ", 101 cancelled"});
+}
+
+// A step whose file went missing fails alone and is named once the check-in ends;
+// the steps after it still go, and one notice counts the whole operation.
+TEST_F(CBrannockDocStepsTest, ACheckInStepThatCannotGoFailsAloneAndIsNamedInTheOneNotice) {
+  for (int i = 0; i < kDocuments; ++i) {
+    ASSERT_EQ(Store().CheckOutDocuments(project_, Name(i), -1, "ann", false, false).code, 0) << i;
+    std::ofstream(Local(i), std::ios::binary) << "changed " << i;
+  }
+  ASSERT_TRUE(doc_->SendCheckInDocuments(All("edited"), 1));
+  const int missing = DocumentSteps::kFilesPerStep + 5;   // in the second step
+  ASSERT_TRUE(platform::fs::DeleteFile(Local(missing)));
+
+  EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+  EXPECT_EQ(SeenOf(MSGID_CHECK_IN).size(), 2u);
+  for (int i = 0; i < kDocuments; ++i) {
+    const bool secondStep = i >= DocumentSteps::kFilesPerStep && i < 2 * DocumentSteps::kFilesPerStep;
+    if (i == missing) continue;
+    EXPECT_EQ(platform::fs::IsReadOnly(Local(i)), !secondStep) << i;
+  }
+  EXPECT_EQ(notices_, std::vector<std::string>{"Checked in 101 documents, 100 not done (d100, d101, d102 and 97 more)"});
 }
 
 TEST_F(CBrannockDocQueueTest, AddingAFolderTreeWithRulesReachesTheStore) {

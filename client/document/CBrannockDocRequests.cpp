@@ -4,6 +4,7 @@
 
 #include "client/document/CBrannockDoc.h"
 #include "client/document/CBrannockApp.h"
+#include "client/document/DocumentSteps.h"
 #include "client/link/RequestBodies.h"
 #include "common/MessageIds.h"
 #include "common/NameValidation.h"
@@ -90,6 +91,12 @@ bool CBrannockDoc::SendGetDocuments(const ProjectDocumentList& documents, std::i
                                     const std::string& folder) {
   if (IsLinkEnded()) return false;
   replaceMode_ = replaceMode;
+  const std::vector<ProjectDocumentList> steps =
+      DocumentSteps::Split(documents, DocumentSteps::ListedSizes(documents));
+  if (steps.size() > 1) {
+    return QueueDocumentSteps(Instruction::kGetDocuments, steps, folder,
+                              {replaceMode, writableOnRetrieval_, checkInMode_, false, false});
+  }
   return SendRemembered(MSGID_RETRIEVE,
                         RequestBodies::GetDocuments(documents.GetProjectIndexName(), DocumentVersions(documents)),
                         {replaceMode, writableOnRetrieval_, checkInMode_, folder});
@@ -104,27 +111,113 @@ bool CBrannockDoc::SendCheckOutDocuments(const ProjectDocumentList& documents, b
                                          std::int32_t replaceMode) {
   if (IsLinkEnded()) return false;
   replaceMode_ = replaceMode;
+  const std::vector<ProjectDocumentList> steps =
+      DocumentSteps::Split(documents, DocumentSteps::ListedSizes(documents));
+  if (steps.size() > 1) {
+    return QueueDocumentSteps(Instruction::kCheckOutDocuments, steps, std::string(),
+                              {replaceMode, writableOnRetrieval_, checkInMode_, referencing, referenced});
+  }
   const std::string body = RequestBodies::CheckOutDocuments(documents.GetProjectIndexName(),
                                                             DocumentVersions(documents), referencing, referenced);
   return SendRemembered(MSGID_CHECK_OUT, body, {replaceMode, writableOnRetrieval_, checkInMode_, std::string()});
 }
 
-bool CBrannockDoc::SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode) {
-  if (IsLinkEnded()) return false;
+std::optional<std::string> CBrannockDoc::CheckInBody(const ProjectDocumentList& documents, std::string& folder,
+                                                     std::vector<std::int64_t>* sizes) {
   const ProjectNode* project = tree_.FindProjectByPath(documents.GetProjectIndexName());
-  if (project == nullptr) return false;
-  const std::string& folder = project->GetLocalFolder();
+  if (project == nullptr) return std::nullopt;
+  folder = project->GetLocalFolder();
   std::vector<std::pair<std::string, std::string>> namesAndComments;
   for (int i = 0; i < documents.GetCount(); ++i) {
     const DocumentVersionEntry* entry = documents.GetAt(i);
     namesAndComments.emplace_back(entry->GetName(), entry->GetComment());
   }
   const auto rows = ReadFileRows(folder, namesAndComments);
-  if (!rows) return false;
+  if (!rows) return std::nullopt;
+  if (sizes != nullptr) {
+    for (const RequestBodies::FileRow& row : *rows) sizes->push_back(row.size);
+  }
+  return RequestBodies::CheckInDocuments(folder, documents.GetProjectIndexName(), *rows);
+}
+
+bool CBrannockDoc::SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode) {
+  if (IsLinkEnded()) return false;
+  std::string folder;
+  std::vector<std::int64_t> sizes;
+  // Every file is checked before any step goes: a check-in that cannot be sent whole sends nothing.
+  const std::optional<std::string> body = CheckInBody(documents, folder, &sizes);
+  if (!body) return false;
   checkInMode_ = checkInMode;
-  return SendRemembered(MSGID_CHECK_IN,
-                        RequestBodies::CheckInDocuments(folder, documents.GetProjectIndexName(), *rows),
-                        {replaceMode_, writableOnRetrieval_, checkInMode, folder});
+  const std::vector<ProjectDocumentList> steps = DocumentSteps::Split(documents, sizes);
+  if (steps.size() > 1) {
+    return QueueDocumentSteps(Instruction::kCheckInDocuments, steps, folder,
+                              {replaceMode_, writableOnRetrieval_, checkInMode, false, false});
+  }
+  return SendRemembered(MSGID_CHECK_IN, *body, {replaceMode_, writableOnRetrieval_, checkInMode, folder});
+}
+
+// ---- operations on many documents, in steps -----------------------------------------
+
+bool CBrannockDoc::QueueDocumentSteps(std::int32_t kind, const std::vector<ProjectDocumentList>& steps,
+                                      const std::string& folder, const BatchSettings& settings) {
+  InstructionBatch batch;
+  batch.GetInstruction(0)->SetIndexName(steps.front().GetProjectIndexName());
+  for (const ProjectDocumentList& step : steps) {
+    Instruction instruction;
+    instruction.SetKind(kind);
+    // Each step waits for the one before, so a cancel finds the rest unsent.
+    instruction.SetPrerequisite(batch.GetCount() - 1);
+    instruction.SetName(DocumentSteps::Name(step));
+    instruction.SetIndexName(step.GetProjectIndexName());
+    instruction.SetTargetFolder(folder);
+    instruction.SetSourceFolder(folder);
+    instruction.SetDocuments(step);
+    batch.AddInstruction(instruction);
+  }
+  return QueueBatch(std::move(batch), settings);
+}
+
+bool CBrannockDoc::ExecuteDocumentStep(InstructionBatch& batch, int index) {
+  // The step before only orders this one: its failure leaves these documents to go.
+  if (IsLinkEnded()) {
+    OnCloseDocument();
+    return false;
+  }
+  const Instruction& instruction = *batch.GetInstruction(index);
+  if (instruction.IsSent()) return true;
+  const ProjectDocumentList& documents = instruction.GetDocuments();
+  // Without documents the request would ask for nothing (a retrieval: the whole project).
+  if (documents.GetCount() == 0) {
+    FinishInstruction(batch, index, false);
+    return true;
+  }
+  const BatchSettings settings = SettingsOf(batch);
+  RequestMemory memory{settings.replaceMode, settings.writable, settings.checkInMode, std::string()};
+  std::uint32_t id = MSGID_RETRIEVE;
+  std::optional<std::string> body;
+  switch (instruction.GetKind()) {
+    case Instruction::kGetDocuments:
+      memory.folder = instruction.GetTargetFolder();
+      body = RequestBodies::GetDocuments(documents.GetProjectIndexName(), DocumentVersions(documents));
+      break;
+    case Instruction::kCheckOutDocuments:
+      id = MSGID_CHECK_OUT;
+      body = RequestBodies::CheckOutDocuments(documents.GetProjectIndexName(), DocumentVersions(documents),
+                                              settings.referencing, settings.referenced);
+      break;
+    default:
+      id = MSGID_CHECK_IN;
+      // Read now: the files are sent as they are when their step goes.
+      body = CheckInBody(documents, memory.folder);
+      break;
+  }
+  if (!body) {
+    FinishInstruction(batch, index, false);
+    return true;
+  }
+  const std::optional<std::uint32_t> stamp = SendStepRequest(batch, index, id, *body);
+  if (stamp) requestMemory_[*stamp] = std::move(memory);
+  return true;
 }
 
 bool CBrannockDoc::IsUndoCheckOutServed() const {
