@@ -178,8 +178,10 @@ class CBrannockDoc : public LibraryDocument {
   // The folders of the instruction that `stamp` answers; "" when none.
   std::string GetInstructionTargetFolder(std::uint32_t stamp) const;
   std::string GetInstructionSourceFolder(std::uint32_t stamp) const;
-  // Whether the instruction that `stamp` answers waits on no other of its batch.
-  bool IsFirstLevelInstruction(std::uint32_t stamp) const;
+  // Whether the reply of `stamp` says where its files went: a batch's retrieval of a
+  // project that waits on no other instruction (the levels below go beneath it). A
+  // step of chosen documents is told as the operation sent whole would be: not.
+  bool TellsWhereFilesWent(std::uint32_t stamp) const;
   // Counts what the reply of `stamp` did: into the head batch's notice when one of
   // its instructions sent the request (shown when the batch ends), else shown now.
   void CountDone(std::uint32_t stamp, DoneNotice::Operation operation, const std::string& subject, int done,

@@ -139,8 +139,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   settings.backupRoot = GetUserBackupRoot();
   settings.shownPath = tree_.GetShownPath(read.project);
   settings.shownPath.insert(settings.shownPath.begin(), connectionName_);
-  // The first level of a batch says where its files went; the levels below go beneath it.
-  settings.ownFolder = IsFirstLevelInstruction(stamp) && IsClientOwnFolder(settings.folder);
+  settings.ownFolder = TellsWhereFilesWent(stamp) && IsClientOwnFolder(settings.folder);
   settings.replaceMode = memory != nullptr ? memory->replaceMode : replaceMode_;
   settings.readOnly = memory != nullptr && !checkOut ? !memory->writable : readOnly;
   settings.checkOut = checkOut;

@@ -30,10 +30,6 @@ enum Kind {
   kGetDocuments = Instruction::kGetDocuments,
 };
 
-bool IsDocumentKind(std::int32_t kind) {
-  return kind == kGetDocuments || kind == kCheckOutDocuments || kind == kCheckInDocuments;
-}
-
 std::vector<std::string> NamesOf(const ProjectDocumentList& documents) {
   std::vector<std::string> names;
   for (int d = 0; d < documents.GetCount(); ++d) names.push_back(documents.GetAt(d)->GetName());
@@ -217,7 +213,7 @@ void CBrannockDoc::ShowBatchNotice(const InstructionBatch& batch) {
   }
   for (int i = 1; i < batch.GetCount(); ++i) {
     const Instruction& instruction = *batch.GetInstruction(i);
-    if (IsDocumentKind(instruction.GetKind())) {
+    if (instruction.IsDocumentStep()) {
       // A step's documents are named when it failed; a cancel gave up the steps never sent.
       if (!instruction.IsDone() || instruction.HasSucceeded()) continue;
       if (instruction.IsSent()) {

@@ -522,6 +522,29 @@ TEST_F(CBrannockDocStepsTest, ARetrievalCancelledAfterItsFirstStepKeepsExactlyTh
   ASSERT_TRUE(platform::fs::ListFolder(work_ + "/TemporaryFiles", left));
   EXPECT_TRUE(left.empty());
   EXPECT_EQ(notices_, std::vector<std::string>{"Retrieved 100 files into " + documents_ + ", 101 cancelled"});
+  // Told as the retrieval sent whole is: nothing but the notice.
+  EXPECT_EQ(Shown(), std::vector<std::string>{});
+}
+
+// The steps of one retrieval share the user's one answer on the working copies the
+// user holds: asked for the first such copy, kept for the later steps' copies too.
+TEST_F(CBrannockDocStepsTest, ARetrievalInStepsAsksOnceAboutTheWorkingCopiesTheUserHolds) {
+  const std::vector<int> held = {0, DocumentSteps::kFilesPerStep + 50};   // in the first and the second step
+  ProjectDocumentList list = All("");
+  for (int i : held) list.GetAt(i)->SetCheckedOutTo(doc_->GetUserText());
+  ProjectNode& node = *doc_->GetProjectTree().FindProjectByPath(project_);
+  node.MakeCacheFileName();
+  ASSERT_TRUE(list.WriteFile(DocumentListCache::ListFilePath(doc_->GetLibraryFolder(), node.GetCacheFilePath())));
+  for (int i : held) std::ofstream(Local(i), std::ios::binary) << "edited";
+  questionAnswer_ = platform::NotifyAnswer::No;
+
+  ASSERT_TRUE(doc_->SendGetDocuments(All(""), 0));
+  EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+  EXPECT_EQ(Shown().size(), 1u);
+  for (int i = 0; i < kDocuments; ++i) {
+    const bool kept = std::find(held.begin(), held.end(), i) != held.end();
+    EXPECT_EQ(Content(Local(i)), kept ? "edited" : Name(i)) << i;
+  }
 }
 
 // A step whose file went missing fails alone and is named once the check-in ends;

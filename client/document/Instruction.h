@@ -16,6 +16,10 @@ class Instruction {
   static constexpr std::int32_t kCheckInDocuments = 5;
   static constexpr std::int32_t kCheckOutDocuments = 7;
   static constexpr std::int32_t kGetDocuments = 18;
+  // Whether the kind is one of these three.
+  bool IsDocumentStep() const {
+    return kind_ == kCheckInDocuments || kind_ == kCheckOutDocuments || kind_ == kGetDocuments;
+  }
 
   // Prerequisite and kind -1, texts empty, no documents, flags 0.
   void Clear();
