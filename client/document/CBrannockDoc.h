@@ -298,10 +298,13 @@ class CBrannockDoc : public LibraryDocument {
   // ===== end of request senders =====
 
  private:
-  // The body of a check-in of `documents` and the folder its files are read from;
+  // The body of an add (`id` 5018) or check-in (5026) of `documents`, their files
+  // read from `folder` with each entry's comment, and (when asked) the files' sizes;
   // none when the project is unknown or a file cannot be sent.
-  std::optional<std::string> CheckInBody(const ProjectDocumentList& documents, std::string& folder,
-                                         std::vector<std::int64_t>* sizes = nullptr);
+  std::optional<std::string> FilesBody(std::uint32_t id, const ProjectDocumentList& documents,
+                                       const std::string& folder, std::vector<std::int64_t>* sizes = nullptr);
+  // The folder a check-in of the project's documents reads: its local folder; "" when unknown.
+  std::string CheckInFolder(const std::string& projectIndexName);
   // Hands a request to the link: its stamp when queued, none when the link is gone
   // or refuses it.
   std::optional<std::uint32_t> SendRequest(std::uint32_t id, const std::string& body);
@@ -378,14 +381,14 @@ class CBrannockDoc : public LibraryDocument {
   bool ExecuteAddOriginalProject(InstructionBatch& batch, int index);
   bool ExecuteGetOriginalDocuments(InstructionBatch& batch, int index);
   bool ExecuteRefreshProjects(InstructionBatch& batch, int index);
-  // Queues an operation on chosen documents as one batch of `steps` of `kind` (5, 7
-  // or 18), each waiting for the one before so that a cancel leaves the rest unsent;
-  // `folder` is where retrieved files go ("" for the project's own) or, for
-  // check-ins, where the files are read. True.
+  // Queues an operation on chosen documents as one batch of `steps` of `kind` (5, 7,
+  // 18 or 19), each waiting for the one before so that a cancel leaves the rest
+  // unsent; `folder` is where retrieved files go ("" for the project's own) or where
+  // added files are read. True.
   bool QueueDocumentSteps(std::int32_t kind, const std::vector<ProjectDocumentList>& steps,
                           const std::string& folder, const BatchSettings& settings);
-  // Kinds 5, 7 and 18: sends the instruction's documents whatever the step before
-  // did (it only orders them); a check-in whose files cannot be sent fails.
+  // Kinds 5, 7, 18 and 19: sends the instruction's documents whatever the step before
+  // did (it only orders them); a check-in or add whose files cannot be sent fails.
   bool ExecuteDocumentStep(InstructionBatch& batch, int index);
   // The settings the batch was queued with; the document's own for a batch not queued.
   BatchSettings SettingsOf(const InstructionBatch& batch) const;

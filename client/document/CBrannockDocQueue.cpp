@@ -28,6 +28,7 @@ enum Kind {
   kGetOriginalDocuments = 16,
   kRefreshProjects = 17,
   kGetDocuments = Instruction::kGetDocuments,
+  kAddChosenDocuments = Instruction::kAddChosenDocuments,
 };
 
 std::vector<std::string> NamesOf(const ProjectDocumentList& documents) {
@@ -195,6 +196,7 @@ void CBrannockDoc::ShowBatchNotice(const InstructionBatch& batch) {
         batchNotice_.SetOperation(DoneNotice::Operation::kPublish, instruction.GetName());
         break;
       case kAddDocuments:
+      case kAddChosenDocuments:
         batchNotice_.SetOperation(DoneNotice::Operation::kAdd, instruction.GetSourceFolder());
         break;
       case kGetProject:
@@ -359,6 +361,7 @@ bool CBrannockDoc::RunStep(InstructionBatch& batch, int index) {
     case kGetDocuments:
     case kCheckOutDocuments:
     case kCheckInDocuments:
+    case kAddChosenDocuments:
       return ExecuteDocumentStep(batch, index);
     default:
       // Kinds without a request would never be answered: failing them lets the batch end.

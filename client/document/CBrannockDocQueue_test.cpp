@@ -487,6 +487,17 @@ class CBrannockDocStepsTest : public CBrannockDocQueueTest {
     return list;
   }
   std::string Local(int i) const { return documents_ + "/" + Name(i); }
+  // Passes until the queued operation's first step is out, checks that the next one
+  // waits for it, then cancels; what the cancel did, and the queue run empty after.
+  QueueCancel CancelAfterFirstStep() {
+    EXPECT_EQ(doc_->GetBatches().size(), 1u);
+    EXPECT_TRUE(PassUntil([&] { return Head(1).IsSent(); }));
+    Passes(3);   // no reply taken: the next step waits for the one out
+    EXPECT_FALSE(Head(2).IsSent());
+    const QueueCancel cancel = doc_->CancelQueuedWork();
+    EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+    return cancel;
+  }
 
   std::string project_;
   std::string documents_;
@@ -497,18 +508,13 @@ class CBrannockDocStepsTest : public CBrannockDocQueueTest {
 // files, whole; the other steps never reach the server and leave nothing behind.
 TEST_F(CBrannockDocStepsTest, ARetrievalCancelledAfterItsFirstStepKeepsExactlyThatStepsFiles) {
   ASSERT_TRUE(doc_->SendGetDocuments(All(""), 0));
-  ASSERT_EQ(doc_->GetBatches().size(), 1u);
   ASSERT_EQ(doc_->GetBatches().front().GetCount(), 4);   // the placeholder and three steps
-  ASSERT_TRUE(PassUntil([&] { return Head(1).IsSent(); }));
-  Passes(3);   // no reply taken: the next step waits for the one out
-  ASSERT_FALSE(Head(2).IsSent());
 
-  const QueueCancel cancel = doc_->CancelQueuedWork();
+  const QueueCancel cancel = CancelAfterFirstStep();
   EXPECT_EQ(cancel.awaited, 1);
   EXPECT_EQ(cancel.awaitedDocuments, DocumentSteps::kFilesPerStep);
   EXPECT_EQ(cancel.cancelled, 2);
   EXPECT_EQ(cancel.cancelledDocuments, kDocuments - DocumentSteps::kFilesPerStep);
-  EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
 
   for (int i = 0; i < kDocuments; ++i) {
     if (i < DocumentSteps::kFilesPerStep) {
@@ -545,6 +551,24 @@ TEST_F(CBrannockDocStepsTest, ARetrievalInStepsAsksOnceAboutTheWorkingCopiesTheU
     const bool kept = std::find(held.begin(), held.end(), i) != held.end();
     EXPECT_EQ(Content(Local(i)), kept ? "edited" : Name(i)) << i;
   }
+}
+
+// Cancelled while its first step is out, an add of chosen files leaves exactly that
+// step's documents in the library, and its one notice says what was given up.
+TEST_F(CBrannockDocStepsTest, AnAddCancelledAfterItsFirstStepStoresExactlyThatStepsDocuments) {
+  std::vector<std::string> names;
+  for (int i = 0; i < kDocuments; ++i) {
+    names.push_back("new" + std::to_string(i));
+    std::ofstream(documents_ + "/" + names.back(), std::ios::binary) << names.back();
+  }
+  ASSERT_TRUE(doc_->SendAddDocuments(project_, documents_, names, "added"));
+
+  CancelAfterFirstStep();
+  EXPECT_EQ(SeenOf(MSGID_ADD_DOCUMENTS).size(), 1u);
+  const ProjectFileList stored = StoreList(project_);
+  for (int i = 0; i < kDocuments; ++i) EXPECT_EQ(stored.Contains(names[i]), i < DocumentSteps::kFilesPerStep) << i;
+  EXPECT_EQ(notices_, std::vector<std::string>{"Add to Library: 100 documents added, 0 refused, 0 folders failed, "
+                                               "101 cancelled"});
 }
 
 // A step whose file went missing fails alone and is named once the check-in ends;

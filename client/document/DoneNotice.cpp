@@ -77,7 +77,7 @@ std::string DoneNotice::Text() const {
     case Operation::kAdd:
       // An add always says all three, so a refusal or failure is never overlooked.
       return "Add to Library: " + Counted(done_, "document", "documents") + " added, " + std::to_string(refused_) +
-             " refused, " + Counted(failed_, "folder failed", "folders failed");
+             " refused, " + Counted(failed_, "folder failed", "folders failed") + StepsLeftText();
     case Operation::kPublish:
       text = "Published " + (subject_.empty() ? std::string("the edition") : "\"" + subject_ + "\"") + " with " +
              Counted(done_, "document", "documents");

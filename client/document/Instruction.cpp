@@ -16,7 +16,7 @@ void Instruction::Clear() {
 }
 
 std::string Instruction::KindCaption(std::int32_t kind) {
-  static constexpr std::array<const char*, 18> kCaptions{
+  static constexpr std::array<const char*, 19> kCaptions{
       "Get Project: ",
       "Add Project: ",
       "Add Documents to Project: ",
@@ -35,6 +35,7 @@ std::string Instruction::KindCaption(std::int32_t kind) {
       "Get Original Edition / Supplement Documents: ",
       "Refresh List of Projects",
       "Get Documents: ",
+      "Add Documents: ",
   };
   if (kind < 1 || kind > static_cast<std::int32_t>(kCaptions.size())) return std::string();
   return kCaptions[static_cast<std::size_t>(kind - 1)];

@@ -16,16 +16,18 @@ class Instruction {
   static constexpr std::int32_t kCheckInDocuments = 5;
   static constexpr std::int32_t kCheckOutDocuments = 7;
   static constexpr std::int32_t kGetDocuments = 18;
-  // Whether the kind is one of these three.
+  static constexpr std::int32_t kAddChosenDocuments = 19;
+  // Whether the kind is one of these four.
   bool IsDocumentStep() const {
-    return kind_ == kCheckInDocuments || kind_ == kCheckOutDocuments || kind_ == kGetDocuments;
+    return kind_ == kCheckInDocuments || kind_ == kCheckOutDocuments || kind_ == kGetDocuments ||
+           kind_ == kAddChosenDocuments;
   }
 
   // Prerequisite and kind -1, texts empty, no documents, flags 0.
   void Clear();
 
   // The text the progress list shows for a kind, followed there by the instruction's
-  // name; empty for a kind outside 1-18.
+  // name; empty for a kind outside 1-19.
   static std::string KindCaption(std::int32_t kind);
 
   void SetPrerequisite(std::int32_t index) { prerequisite_ = index; }
