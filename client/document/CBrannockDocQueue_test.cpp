@@ -458,6 +458,7 @@ TEST_F(CBrannockDocQueueTest, CancelKeepsWhatIsDoneSendsNothingMoreAndLeavesNoPa
 class CBrannockDocStepsTest : public CBrannockDocQueueTest {
  protected:
   static constexpr int kDocuments = 2 * DocumentSteps::kFilesPerStep + 1;
+  static constexpr int kStep = DocumentSteps::kFilesPerStep;
 
   void SetUp() override {
     CBrannockDocQueueTest::SetUp();
@@ -469,18 +470,12 @@ class CBrannockDocStepsTest : public CBrannockDocQueueTest {
     ASSERT_TRUE(CreateFolderPath(documents_));
     app_->SetStatusNoticeHook([this](const std::string& text) { notices_.push_back(text); });
   }
-  void TearDown() override {
-    app_->SetStatusNoticeHook(nullptr);
-    CBrannockDocQueueTest::TearDown();
-  }
   static std::string Name(int i) { return "d" + std::to_string(i); }
   ProjectDocumentList All(const std::string& comment) const {
     ProjectDocumentList list;
     list.SetProjectIndexName(project_);
     for (int i = 0; i < kDocuments; ++i) {
-      DocumentVersionEntry entry;
-      entry.SetName(Name(i));
-      entry.SetVersion(1);
+      DocumentVersionEntry entry = *OneDocument(project_, Name(i), "", 1).GetAt(0);
       entry.SetComment(comment);
       list.Add(entry);
     }
@@ -488,9 +483,8 @@ class CBrannockDocStepsTest : public CBrannockDocQueueTest {
   }
   std::string Local(int i) const { return documents_ + "/" + Name(i); }
   // Passes until the queued operation's first step is out, checks that the next one
-  // waits for it, then cancels; what the cancel did, and the queue run empty after.
+  // waits for it, cancels and runs the queue empty; what the cancel did.
   QueueCancel CancelAfterFirstStep() {
-    EXPECT_EQ(doc_->GetBatches().size(), 1u);
     EXPECT_TRUE(PassUntil([&] { return Head(1).IsSent(); }));
     Passes(3);   // no reply taken: the next step waits for the one out
     EXPECT_FALSE(Head(2).IsSent());
@@ -509,33 +503,35 @@ class CBrannockDocStepsTest : public CBrannockDocQueueTest {
 TEST_F(CBrannockDocStepsTest, ARetrievalCancelledAfterItsFirstStepKeepsExactlyThatStepsFiles) {
   ASSERT_TRUE(doc_->SendGetDocuments(All(""), 0));
   ASSERT_EQ(doc_->GetBatches().front().GetCount(), 4);   // the placeholder and three steps
-
   const QueueCancel cancel = CancelAfterFirstStep();
-  EXPECT_EQ(cancel.awaited, 1);
-  EXPECT_EQ(cancel.awaitedDocuments, DocumentSteps::kFilesPerStep);
-  EXPECT_EQ(cancel.cancelled, 2);
-  EXPECT_EQ(cancel.cancelledDocuments, kDocuments - DocumentSteps::kFilesPerStep);
-
+  EXPECT_EQ((std::vector<int>{cancel.awaitedDocuments, cancel.cancelled}), (std::vector<int>{kStep, 2}));
   for (int i = 0; i < kDocuments; ++i) {
-    if (i < DocumentSteps::kFilesPerStep) {
-      EXPECT_EQ(Content(Local(i)), Name(i)) << i;
-    } else {
-      EXPECT_FALSE(platform::fs::Exists(Local(i))) << i;
-    }
+    EXPECT_EQ(platform::fs::Exists(Local(i)) ? Content(Local(i)) : "-", i < kStep ? Name(i) : "-") << i;
   }
   EXPECT_EQ(SeenOf(MSGID_RETRIEVE).size(), 1u);
   std::vector<platform::fs::FolderEntry> left;
   ASSERT_TRUE(platform::fs::ListFolder(work_ + "/TemporaryFiles", left));
   EXPECT_TRUE(left.empty());
   EXPECT_EQ(notices_, std::vector<std::string>{"Retrieved 100 files into " + documents_ + ", 101 cancelled"});
-  // Told as the retrieval sent whole is: nothing but the notice.
-  EXPECT_EQ(Shown(), std::vector<std::string>{});
+  EXPECT_EQ(Shown(), std::vector<std::string>{});   // told as the retrieval sent whole is
+}
+
+// Cancelled the same way, an add of chosen files stores exactly its first step's.
+TEST_F(CBrannockDocStepsTest, AnAddCancelledAfterItsFirstStepStoresExactlyThatStepsDocuments) {
+  std::vector<std::string> names;
+  for (int i = 0; i < kDocuments; ++i) names.push_back(local_.Put("new" + std::to_string(i), "x"));
+  for (std::string& name : names) name = name.substr(name.rfind('/') + 1);
+  ASSERT_TRUE(doc_->SendAddDocuments(project_, local_.Path(), names, "added"));
+  CancelAfterFirstStep();
+  const ProjectFileList stored = StoreList(project_);
+  for (int i = 0; i < kDocuments; ++i) EXPECT_EQ(stored.Contains(names[i]), i < kStep) << i;
+  EXPECT_EQ(notices_.back(), "Add to Library: 100 documents added, 0 refused, 0 folders failed, 101 cancelled");
 }
 
 // The steps of one retrieval share the user's one answer on the working copies the
-// user holds: asked for the first such copy, kept for the later steps' copies too.
+// user holds: asked at the first such copy, kept for the later steps' copies too.
 TEST_F(CBrannockDocStepsTest, ARetrievalInStepsAsksOnceAboutTheWorkingCopiesTheUserHolds) {
-  const std::vector<int> held = {0, DocumentSteps::kFilesPerStep + 50};   // in the first and the second step
+  const std::vector<int> held = {0, kStep + 50};   // in the first and the second step
   ProjectDocumentList list = All("");
   for (int i : held) list.GetAt(i)->SetCheckedOutTo(doc_->GetUserText());
   ProjectNode& node = *doc_->GetProjectTree().FindProjectByPath(project_);
@@ -548,46 +544,24 @@ TEST_F(CBrannockDocStepsTest, ARetrievalInStepsAsksOnceAboutTheWorkingCopiesTheU
   EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
   EXPECT_EQ(Shown().size(), 1u);
   for (int i = 0; i < kDocuments; ++i) {
-    const bool kept = std::find(held.begin(), held.end(), i) != held.end();
-    EXPECT_EQ(Content(Local(i)), kept ? "edited" : Name(i)) << i;
+    EXPECT_EQ(Content(Local(i)), std::count(held.begin(), held.end(), i) ? "edited" : Name(i)) << i;
   }
 }
 
-// Cancelled while its first step is out, an add of chosen files leaves exactly that
-// step's documents in the library, and its one notice says what was given up.
-TEST_F(CBrannockDocStepsTest, AnAddCancelledAfterItsFirstStepStoresExactlyThatStepsDocuments) {
-  std::vector<std::string> names;
-  for (int i = 0; i < kDocuments; ++i) {
-    names.push_back("new" + std::to_string(i));
-    std::ofstream(documents_ + "/" + names.back(), std::ios::binary) << names.back();
-  }
-  ASSERT_TRUE(doc_->SendAddDocuments(project_, documents_, names, "added"));
-
-  CancelAfterFirstStep();
-  EXPECT_EQ(SeenOf(MSGID_ADD_DOCUMENTS).size(), 1u);
-  const ProjectFileList stored = StoreList(project_);
-  for (int i = 0; i < kDocuments; ++i) EXPECT_EQ(stored.Contains(names[i]), i < DocumentSteps::kFilesPerStep) << i;
-  EXPECT_EQ(notices_, std::vector<std::string>{"Add to Library: 100 documents added, 0 refused, 0 folders failed, "
-                                               "101 cancelled"});
-}
-
-// A step whose file went missing fails alone and is named once the check-in ends;
-// the steps after it still go, and one notice counts the whole operation.
+// A step whose file went missing fails alone and is named in the one notice of the
+// check-in; the step after it still goes.
 TEST_F(CBrannockDocStepsTest, ACheckInStepThatCannotGoFailsAloneAndIsNamedInTheOneNotice) {
   for (int i = 0; i < kDocuments; ++i) {
     ASSERT_EQ(Store().CheckOutDocuments(project_, Name(i), -1, "ann", false, false).code, 0) << i;
     std::ofstream(Local(i), std::ios::binary) << "changed " << i;
   }
   ASSERT_TRUE(doc_->SendCheckInDocuments(All("edited"), 1));
-  const int missing = DocumentSteps::kFilesPerStep + 5;   // in the second step
-  ASSERT_TRUE(platform::fs::DeleteFile(Local(missing)));
+  ASSERT_TRUE(platform::fs::DeleteFile(Local(kStep + 5)));   // in the second step
 
   EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
   EXPECT_EQ(SeenOf(MSGID_CHECK_IN).size(), 2u);
-  for (int i = 0; i < kDocuments; ++i) {
-    const bool secondStep = i >= DocumentSteps::kFilesPerStep && i < 2 * DocumentSteps::kFilesPerStep;
-    if (i == missing) continue;
-    EXPECT_EQ(platform::fs::IsReadOnly(Local(i)), !secondStep) << i;
+  for (int i : {0, kStep - 1, kStep, 2 * kStep - 1, 2 * kStep}) {
+    EXPECT_EQ(platform::fs::IsReadOnly(Local(i)), i < kStep || i == 2 * kStep) << i;
   }
   EXPECT_EQ(notices_, std::vector<std::string>{"Checked in 101 documents, 100 not done (d100, d101, d102 and 97 more)"});
 }

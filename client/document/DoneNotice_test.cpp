@@ -32,18 +32,6 @@ TEST(DoneNotice, EachOperationSaysWhatItDidAndHowMany) {
          n.SetOperation(Operation::kPublish, "First");
        },
        "Published \"First\" with 6 documents, 1 refused"},
-      {[](DoneNotice& n) {   // a split operation: a failed step named by its first documents, the cancelled counted
-         n.Count(Operation::kCheckIn, "", 100, 2);
-         n.CountNotDone({"a", "b", "c", "d", "e"});
-         n.CountNotDone({"f"});
-         n.CountCancelled(40);
-       },
-       "Checked in 100 documents, 2 refused, 6 not done (a, b, c and 3 more), 40 cancelled"},
-      {[](DoneNotice& n) {
-         n.SetOperation(Operation::kRetrieve, "");
-         n.CountNotDone({"only.txt"});
-       },
-       "Retrieved 0 files, 1 not done (only.txt)"},
   };
   for (const auto& c : cases) {
     DoneNotice notice;

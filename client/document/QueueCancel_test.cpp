@@ -6,49 +6,38 @@
 
 namespace {
 
-// A step of an operation on chosen documents, carrying `documents` of them.
-Instruction DocumentStep(int prerequisite, int documents, bool sent, bool done) {
-  Instruction step;
-  step.SetKind(Instruction::kGetDocuments);
-  step.SetPrerequisite(prerequisite);
-  ProjectDocumentList list;
-  for (int i = 0; i < documents; ++i) list.Add(DocumentVersionEntry());
-  step.SetDocuments(list);
-  step.SetSent(sent);
-  step.SetDone(done);
-  step.SetSucceeded(done);
-  return step;
-}
-
-// Of a split retrieval, the step done and the step sent stay as they are; the step
-// not sent is given up (done, failed, never sent) and the batch has nothing left to run.
+// Of a split operation the steps done and sent stay as they are; those not sent are
+// given up (done, failed, never sent), their documents counted, and nothing is left to run.
 TEST(QueueCancel, TheUnsentStepsOfASplitOperationAreGivenUpTheRestStays) {
-  std::deque<InstructionBatch> batches(1);
-  InstructionBatch& batch = batches.front();
-  batch.AddInstruction(DocumentStep(0, 100, true, true));
-  batch.AddInstruction(DocumentStep(1, 100, true, false));
-  batch.AddInstruction(DocumentStep(2, 30, false, false));
-  batch.AddInstruction(DocumentStep(3, 0, false, false));
-  batch.Start();
-
-  const QueueCancel cancel = QueueCancel::Apply(batches);
-  EXPECT_EQ(cancel.done, 1);
-  EXPECT_EQ(cancel.awaited, 1);
-  EXPECT_EQ(cancel.cancelled, 2);
-  EXPECT_EQ(cancel.doneDocuments, 100);
-  EXPECT_EQ(cancel.awaitedDocuments, 100);
-  EXPECT_EQ(cancel.cancelledDocuments, 30);
   const struct {
-    bool sent, done, succeeded;
-  } expected[] = {{true, true, true}, {true, false, false}, {false, true, false}, {false, true, false}};
-  for (int i = 1; i <= 4; ++i) {
-    const Instruction& step = *batch.GetInstruction(i);
-    EXPECT_EQ(step.IsSent(), expected[i - 1].sent) << i;
-    EXPECT_EQ(step.IsDone(), expected[i - 1].done) << i;
-    EXPECT_EQ(step.HasSucceeded(), expected[i - 1].succeeded) << i;
+    bool sent, done;
+    int documents;
+    bool doneAfter;
+  } steps[] = {{true, true, 100, true}, {true, false, 100, false}, {false, false, 30, true}, {false, false, 0, true}};
+  std::deque<InstructionBatch> batches(1);
+  for (const auto& s : steps) {
+    Instruction step;
+    step.SetKind(Instruction::kGetDocuments);
+    step.SetDocuments([&] {
+      ProjectDocumentList list;
+      for (int i = 0; i < s.documents; ++i) list.Add(DocumentVersionEntry());
+      return list;
+    }());
+    step.SetSent(s.sent);
+    step.SetDone(s.done);
+    batches.front().AddInstruction(step);
   }
-  EXPECT_EQ(batch.TakeNextIndex(), -1);
-  EXPECT_EQ(QueueCancel::Count(batches).cancelled, 0);
+  batches.front().Start();
+  const QueueCancel cancel = QueueCancel::Apply(batches);
+  EXPECT_EQ((std::vector<int>{cancel.done, cancel.awaited, cancel.cancelled, cancel.doneDocuments,
+                              cancel.awaitedDocuments, cancel.cancelledDocuments}),
+            (std::vector<int>{1, 1, 2, 100, 100, 30}));
+  for (int i = 1; i <= 4; ++i) {
+    const Instruction& step = *batches.front().GetInstruction(i);
+    EXPECT_EQ(step.IsSent(), steps[i - 1].sent) << i;
+    EXPECT_EQ(step.IsDone(), steps[i - 1].doneAfter) << i;
+  }
+  EXPECT_EQ(batches.front().TakeNextIndex(), -1);
 }
 
 // The steps given up, done and awaited are counted in the notice, each in its number.
