@@ -178,8 +178,10 @@ class CBrannockDoc : public LibraryDocument {
   // The folders of the instruction that `stamp` answers; "" when none.
   std::string GetInstructionTargetFolder(std::uint32_t stamp) const;
   std::string GetInstructionSourceFolder(std::uint32_t stamp) const;
-  // Whether the instruction that `stamp` answers waits on no other of its batch.
-  bool IsFirstLevelInstruction(std::uint32_t stamp) const;
+  // Whether the reply of `stamp` says where its files went: a batch's retrieval of a
+  // project that waits on no other instruction (the levels below go beneath it). A
+  // step of chosen documents is told as the operation sent whole would be: not.
+  bool TellsWhereFilesWent(std::uint32_t stamp) const;
   // Counts what the reply of `stamp` did: into the head batch's notice when one of
   // its instructions sent the request (shown when the batch ends), else shown now.
   void CountDone(std::uint32_t stamp, DoneNotice::Operation operation, const std::string& subject, int done,
@@ -296,6 +298,13 @@ class CBrannockDoc : public LibraryDocument {
   // ===== end of request senders =====
 
  private:
+  // The body of an add (`id` 5018) or check-in (5026) of `documents`, their files
+  // read from `folder` with each entry's comment, and (when asked) the files' sizes;
+  // none when the project is unknown or a file cannot be sent.
+  std::optional<std::string> FilesBody(std::uint32_t id, const ProjectDocumentList& documents,
+                                       const std::string& folder, std::vector<std::int64_t>* sizes = nullptr);
+  // The folder a check-in of the project's documents reads: its local folder; "" when unknown.
+  std::string CheckInFolder(const std::string& projectIndexName);
   // Hands a request to the link: its stamp when queued, none when the link is gone
   // or refuses it.
   std::optional<std::uint32_t> SendRequest(std::uint32_t id, const std::string& body);
@@ -310,16 +319,21 @@ class CBrannockDoc : public LibraryDocument {
  public:
 
   // ===== batch queue and execution (CBrannockDocQueue.cpp) =====
-  // What the file replies of a batch's retrievals (kinds 1 and 16) apply.
-  struct BatchRetrieval {
+  // What the steps of a batch and their replies apply: the replace mode and writable
+  // choice of its retrievals (kinds 1, 16 and 18), the check-in mode of its check-ins
+  // (kind 5), the reference choices of its check-outs (kind 7).
+  struct BatchSettings {
     std::int32_t replaceMode = 0;
     bool writable = false;
+    std::int32_t checkInMode = 0;
+    bool referencing = false;
+    bool referenced = false;
   };
   // Starts the batch, numbers it (1, 2, ... per document) and appends it to the
-  // queue; its retrievals use the given settings, by default the document's replace
-  // mode and writable choice. True.
+  // queue; its steps use the given settings, by default the document's replace
+  // mode, writable choice and check-in mode. True.
   bool QueueBatch(InstructionBatch batch);
-  bool QueueBatch(InstructionBatch batch, const BatchRetrieval& retrieval);
+  bool QueueBatch(InstructionBatch batch, const BatchSettings& settings);
   // Runs at most one instruction step of the head batch, or removes the head batch
   // once every instruction is done and goes on with the next. An instruction whose
   // request cannot go out, or whose kind sends none, is done and failed at once; one
@@ -367,6 +381,21 @@ class CBrannockDoc : public LibraryDocument {
   bool ExecuteAddOriginalProject(InstructionBatch& batch, int index);
   bool ExecuteGetOriginalDocuments(InstructionBatch& batch, int index);
   bool ExecuteRefreshProjects(InstructionBatch& batch, int index);
+  // Queues an operation on chosen documents as one batch of `steps` of `kind` (5, 7,
+  // 18 or 19), each waiting for the one before so that a cancel leaves the rest
+  // unsent; `folder` is where retrieved files go ("" for the project's own) or where
+  // added files are read. True.
+  bool QueueDocumentSteps(std::int32_t kind, const std::vector<ProjectDocumentList>& steps,
+                          const std::string& folder, const BatchSettings& settings);
+  // Kinds 5, 7, 18 and 19: sends the instruction's documents whatever the step before
+  // did (it only orders them); a check-in or add whose files cannot be sent fails.
+  bool ExecuteDocumentStep(InstructionBatch& batch, int index);
+  // The settings the batch was queued with; the document's own for a batch not queued.
+  BatchSettings SettingsOf(const InstructionBatch& batch) const;
+  // Whether the user's answer on replacing held working copies is kept for the head
+  // batch's request of `stamp`: null when no batch sent it, else the answer slot
+  // (empty until asked), so a split retrieval asks once.
+  std::optional<bool>* FindHeldCopiesAnswer(std::uint32_t stamp);
   // Kinds 1 and 16: nothing to get for an empty or the root's index name; the
   // reply finds the batch's retrieval settings by the stamp.
   bool ExecuteRetrieval(InstructionBatch& batch, int index, std::uint32_t id, const std::string& body);
@@ -382,7 +411,9 @@ class CBrannockDoc : public LibraryDocument {
   // Shows what the ended head batch did, with its failed steps, and starts the next count.
   void ShowBatchNotice(const InstructionBatch& batch);
 
-  std::map<const InstructionBatch*, BatchRetrieval> batchRetrieval_;   // by queued batch
+  std::map<const InstructionBatch*, BatchSettings> batchSettings_;   // by queued batch
+  // The answer on replacing held working copies, by queued batch, once asked.
+  std::map<const InstructionBatch*, std::optional<bool>> heldCopiesAnswers_;
   std::uint64_t batchesQueued_ = 0;
   DoneNotice batchNotice_;   // what the head batch did so far
   // The rows each reference request of the head batch sent, by stamp: its reply lists only the refused.
@@ -426,9 +457,11 @@ class CBrannockDoc : public LibraryDocument {
   std::string GetUserBackupRoot();
   // Of the `received` documents of a retrieval into `folder`, the working copies of
   // check-outs the user holds that the user chose to keep (asked once, for all of
-  // them); none when the project's list is not held here.
-  std::set<std::string> KeepWorkingCopies(const std::string& projectIndexName, const std::string& projectName,
-                                          const std::string& folder, const std::vector<std::string>& received);
+  // them; once per batch for a batch's retrievals); none when the project's list is
+  // not held here.
+  std::set<std::string> KeepWorkingCopies(std::uint32_t stamp, const std::string& projectIndexName,
+                                          const std::string& projectName, const std::string& folder,
+                                          const std::vector<std::string>& received);
 
  public:
   // ===== end of file, deletion and renaming replies =====

@@ -203,10 +203,10 @@ void CBrannockDoc::CountDone(std::uint32_t stamp, DoneNotice::Operation operatio
   app_.ShowStatusNotice(notice.Text());
 }
 
-bool CBrannockDoc::IsFirstLevelInstruction(std::uint32_t stamp) const {
+bool CBrannockDoc::TellsWhereFilesWent(std::uint32_t stamp) const {
   int index = -1;
   const Instruction* instruction = FindAnswered(batches_, stamp, index);
-  return instruction != nullptr && instruction->GetPrerequisite() == 0;
+  return instruction != nullptr && instruction->GetPrerequisite() == 0 && !instruction->IsDocumentStep();
 }
 
 // ---- texts and boxes ----------------------------------------------------------------

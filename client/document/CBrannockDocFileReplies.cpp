@@ -94,17 +94,25 @@ std::optional<int> SingleInteger(std::string body) {
 
 // ---- 5022 / 5024 ------------------------------------------------------------------
 
-std::set<std::string> CBrannockDoc::KeepWorkingCopies(const std::string& projectIndexName,
+std::set<std::string> CBrannockDoc::KeepWorkingCopies(std::uint32_t stamp, const std::string& projectIndexName,
                                                        const std::string& projectName, const std::string& folder,
                                                        const std::vector<std::string>& received) {
   ProjectDocumentList list;
   if (!listCache_.GetProjectDocumentList(projectIndexName, tree_, libraryFolder_, list)) return {};
   const std::vector<std::string> held = HeldWorkingCopies::Find(list, userText_, folder, received);
   if (held.empty()) return {};
-  const platform::NotifyAnswer answer =
-      platform::Notify({HeldWorkingCopies::QuestionText(projectName, held), displayName_,
-                        platform::NotifyIcon::Warning, platform::NotifyButtons::YesNo});
-  if (answer == platform::NotifyAnswer::Yes) return {};
+  // The steps of one retrieval share the first answer.
+  std::optional<bool>* batchAnswer = FindHeldCopiesAnswer(stamp);
+  bool replace = false;
+  if (batchAnswer != nullptr && batchAnswer->has_value()) {
+    replace = **batchAnswer;
+  } else {
+    replace = platform::Notify({HeldWorkingCopies::QuestionText(projectName, held), displayName_,
+                                platform::NotifyIcon::Warning,
+                                platform::NotifyButtons::YesNo}) == platform::NotifyAnswer::Yes;
+    if (batchAnswer != nullptr) *batchAnswer = replace;
+  }
+  if (replace) return {};
   return std::set<std::string>(held.begin(), held.end());
 }
 
@@ -131,8 +139,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   settings.backupRoot = GetUserBackupRoot();
   settings.shownPath = tree_.GetShownPath(read.project);
   settings.shownPath.insert(settings.shownPath.begin(), connectionName_);
-  // The first level of a batch says where its files went; the levels below go beneath it.
-  settings.ownFolder = IsFirstLevelInstruction(stamp) && IsClientOwnFolder(settings.folder);
+  settings.ownFolder = TellsWhereFilesWent(stamp) && IsClientOwnFolder(settings.folder);
   settings.replaceMode = memory != nullptr ? memory->replaceMode : replaceMode_;
   settings.readOnly = memory != nullptr && !checkOut ? !memory->writable : readOnly;
   settings.checkOut = checkOut;
@@ -142,7 +149,7 @@ void CBrannockDoc::OnDocumentFilesReply(const Msg& reply, bool readOnly, bool ch
   // A retrieval never silently replaces the working copy of a document the user holds.
   const std::set<std::string> keptWorkingCopies =
       checkOut ? std::set<std::string>()
-               : KeepWorkingCopies(read.project, node->GetName(), settings.folder, ReceivedNames(read));
+               : KeepWorkingCopies(stamp, read.project, node->GetName(), settings.folder, ReceivedNames(read));
   const bool folderMade = placement.MakeFolder();
   std::vector<std::string> placedPaths;
   int placed = 0;

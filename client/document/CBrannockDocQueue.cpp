@@ -17,6 +17,8 @@ enum Kind {
   kGetProject = 1,
   kAddProject = 2,
   kAddDocuments = 3,
+  kCheckInDocuments = Instruction::kCheckInDocuments,
+  kCheckOutDocuments = Instruction::kCheckOutDocuments,
   kCreateEdition = 8,
   kListVersions = 10,
   kListDocuments = 11,
@@ -25,7 +27,15 @@ enum Kind {
   kAddOriginalProject = 15,
   kGetOriginalDocuments = 16,
   kRefreshProjects = 17,
+  kGetDocuments = Instruction::kGetDocuments,
+  kAddChosenDocuments = Instruction::kAddChosenDocuments,
 };
+
+std::vector<std::string> NamesOf(const ProjectDocumentList& documents) {
+  std::vector<std::string> names;
+  for (int d = 0; d < documents.GetCount(); ++d) names.push_back(documents.GetAt(d)->GetName());
+  return names;
+}
 
 // What the user asked for with a request sent outside a batch; empty for the list
 // requests, which the views ask again by themselves.
@@ -113,16 +123,16 @@ bool HoldsName(const ProjectDocumentList& list, const std::string& name) {
 // ---- the queue ----------------------------------------------------------------------
 
 bool CBrannockDoc::QueueBatch(InstructionBatch batch) {
-  return QueueBatch(std::move(batch), {replaceMode_, writableOnRetrieval_});
+  return QueueBatch(std::move(batch), {replaceMode_, writableOnRetrieval_, checkInMode_, false, false});
 }
 
-bool CBrannockDoc::QueueBatch(InstructionBatch batch, const BatchRetrieval& retrieval) {
+bool CBrannockDoc::QueueBatch(InstructionBatch batch, const BatchSettings& settings) {
   batch.Start();
   batch.SetNumber(++batchesQueued_);
   batches_.push_back(std::move(batch));
   // Queued batches stay in place (the queue only grows at its tail and shrinks at
   // its head), so the address keys the batch until it is removed.
-  batchRetrieval_[&batches_.back()] = retrieval;
+  batchSettings_[&batches_.back()] = settings;
   SendHint(ClientHints::kBatchQueued, UpdateHint::kTreeView);
   return true;
 }
@@ -150,13 +160,25 @@ void CBrannockDoc::ProcessNextInstruction() {
   }
   if (!IsComplete(batch)) return;
   ShowBatchNotice(batch);
-  batchRetrieval_.erase(&batch);
+  batchSettings_.erase(&batch);
+  heldCopiesAnswers_.erase(&batch);
   DeleteOwnedFiles(batch);
   batches_.pop_front();
   EndPublication();
   SendHint(ClientHints::kProjectTree, UpdateHint::kTreeView);
   SendHint(ClientHints::kDocumentList, UpdateHint::kDocumentListView);
   ProcessNextInstruction();
+}
+
+CBrannockDoc::BatchSettings CBrannockDoc::SettingsOf(const InstructionBatch& batch) const {
+  const auto found = batchSettings_.find(&batch);
+  if (found != batchSettings_.end()) return found->second;
+  return {replaceMode_, writableOnRetrieval_, checkInMode_, false, false};
+}
+
+std::optional<bool>* CBrannockDoc::FindHeldCopiesAnswer(std::uint32_t stamp) {
+  if (batches_.empty() || batches_.front().FindInstructionByMessage(stamp) < 0) return nullptr;
+  return &heldCopiesAnswers_[&batches_.front()];
 }
 
 QueueCancel CBrannockDoc::CancelQueuedWork() {
@@ -174,10 +196,18 @@ void CBrannockDoc::ShowBatchNotice(const InstructionBatch& batch) {
         batchNotice_.SetOperation(DoneNotice::Operation::kPublish, instruction.GetName());
         break;
       case kAddDocuments:
+      case kAddChosenDocuments:
         batchNotice_.SetOperation(DoneNotice::Operation::kAdd, instruction.GetSourceFolder());
         break;
       case kGetProject:
+      case kGetDocuments:
         batchNotice_.SetOperation(DoneNotice::Operation::kRetrieve, instruction.GetTargetFolder());
+        break;
+      case kCheckOutDocuments:
+        batchNotice_.SetOperation(DoneNotice::Operation::kCheckOut, std::string());
+        break;
+      case kCheckInDocuments:
+        batchNotice_.SetOperation(DoneNotice::Operation::kCheckIn, std::string());
         break;
       default:
         break;
@@ -185,6 +215,16 @@ void CBrannockDoc::ShowBatchNotice(const InstructionBatch& batch) {
   }
   for (int i = 1; i < batch.GetCount(); ++i) {
     const Instruction& instruction = *batch.GetInstruction(i);
+    if (instruction.IsDocumentStep()) {
+      // A step's documents are named when it failed; a cancel gave up the steps never sent.
+      if (!instruction.IsDone() || instruction.HasSucceeded()) continue;
+      if (instruction.IsSent()) {
+        batchNotice_.CountNotDone(NamesOf(instruction.GetDocuments()));
+      } else {
+        batchNotice_.CountCancelled(instruction.GetDocuments().GetCount());
+      }
+      continue;
+    }
     const bool counted = instruction.GetKind() == kCreateEdition || instruction.GetKind() == kAddDocuments ||
                          instruction.GetKind() == kGetProject || instruction.GetKind() == kAddDocumentReferences ||
                          instruction.GetKind() == kAddOriginalReferences;
@@ -318,6 +358,11 @@ bool CBrannockDoc::RunStep(InstructionBatch& batch, int index) {
       return ExecuteGetOriginalDocuments(batch, index);
     case kRefreshProjects:
       return ExecuteRefreshProjects(batch, index);
+    case kGetDocuments:
+    case kCheckOutDocuments:
+    case kCheckInDocuments:
+    case kAddChosenDocuments:
+      return ExecuteDocumentStep(batch, index);
     default:
       // Kinds without a request would never be answered: failing them lets the batch end.
       FinishInstruction(batch, index, false);
@@ -378,9 +423,7 @@ bool CBrannockDoc::ExecuteRetrieval(InstructionBatch& batch, int index, std::uin
   }
   const std::optional<std::uint32_t> stamp = SendStepRequest(batch, index, id, body);
   if (stamp) {
-    const auto found = batchRetrieval_.find(&batch);
-    const BatchRetrieval retrieval =
-        found == batchRetrieval_.end() ? BatchRetrieval{replaceMode_, writableOnRetrieval_} : found->second;
+    const BatchSettings retrieval = SettingsOf(batch);
     RequestMemory& memory = requestMemory_[*stamp];
     memory = RequestMemory();
     memory.replaceMode = retrieval.replaceMode;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "client/document/CBrannockDoc.h"
+#include "client/document/DocumentSteps.h"
 #include "client/library/ServerTreeText.h"
 #include "client/library/VersionedDocumentList.h"
 #include "common/FileHelpers.h"
@@ -37,7 +38,7 @@ class CBrannockDocQueueTest : public ClientLibraryTest {
   void RegisterCounters() override {
     for (MessageId id : {MSGID_REFRESH_PROJECTS, MSGID_ADD_PROJECT, MSGID_LIST_DOCUMENTS, MSGID_ADD_DOCUMENTS,
                          MSGID_RETRIEVE, MSGID_LIST_VERSIONS, MSGID_CREATE_EDITION, MSGID_ADD_ORIGINAL_REFERENCES,
-                         MSGID_GET_ORIGINAL_DOCUMENTS, MSGID_ADD_REFERENCES}) {
+                         MSGID_GET_ORIGINAL_DOCUMENTS, MSGID_ADD_REFERENCES, MSGID_CHECK_IN}) {
       server_.Dispatcher().Register(id, [this, id](RTE& engine, const Msg& request) {
         {
           std::lock_guard lock(seenMutex_);
@@ -450,6 +451,119 @@ TEST_F(CBrannockDocQueueTest, CancelKeepsWhatIsDoneSendsNothingMoreAndLeavesNoPa
   std::vector<platform::fs::FolderEntry> left;
   ASSERT_TRUE(platform::fs::ListFolder(work_ + "/TemporaryFiles", left));
   EXPECT_TRUE(left.empty());
+}
+
+// An operation on chosen documents of project P with one step more than two full ones:
+// its documents d0, d1, ... stored with their names as contents, the local folder made.
+class CBrannockDocStepsTest : public CBrannockDocQueueTest {
+ protected:
+  static constexpr int kDocuments = 2 * DocumentSteps::kFilesPerStep + 1;
+  static constexpr int kStep = DocumentSteps::kFilesPerStep;
+
+  void SetUp() override {
+    CBrannockDocQueueTest::SetUp();
+    project_ = CreateProject("", "P");
+    for (int i = 0; i < kDocuments; ++i) ASSERT_NO_FATAL_FAILURE(AddStoreDocument(project_, Name(i), Name(i)));
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_NO_FATAL_FAILURE(ShowStoreTree());
+    documents_ = LocalFolder(project_);
+    ASSERT_TRUE(CreateFolderPath(documents_));
+    app_->SetStatusNoticeHook([this](const std::string& text) { notices_.push_back(text); });
+  }
+  static std::string Name(int i) { return "d" + std::to_string(i); }
+  ProjectDocumentList All(const std::string& comment) const {
+    ProjectDocumentList list;
+    list.SetProjectIndexName(project_);
+    for (int i = 0; i < kDocuments; ++i) {
+      DocumentVersionEntry entry = *OneDocument(project_, Name(i), "", 1).GetAt(0);
+      entry.SetComment(comment);
+      list.Add(entry);
+    }
+    return list;
+  }
+  std::string Local(int i) const { return documents_ + "/" + Name(i); }
+  // Passes until the queued operation's first step is out, checks that the next one
+  // waits for it, cancels and runs the queue empty; what the cancel did.
+  QueueCancel CancelAfterFirstStep() {
+    EXPECT_TRUE(PassUntil([&] { return Head(1).IsSent(); }));
+    Passes(3);   // no reply taken: the next step waits for the one out
+    EXPECT_FALSE(Head(2).IsSent());
+    const QueueCancel cancel = doc_->CancelQueuedWork();
+    EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+    return cancel;
+  }
+
+  std::string project_;
+  std::string documents_;
+  std::vector<std::string> notices_;
+};
+
+// Cancelled while its first step is out, a retrieval places exactly that step's
+// files, whole; the other steps never reach the server and leave nothing behind.
+TEST_F(CBrannockDocStepsTest, ARetrievalCancelledAfterItsFirstStepKeepsExactlyThatStepsFiles) {
+  ASSERT_TRUE(doc_->SendGetDocuments(All(""), 0));
+  ASSERT_EQ(doc_->GetBatches().front().GetCount(), 4);   // the placeholder and three steps
+  const QueueCancel cancel = CancelAfterFirstStep();
+  EXPECT_EQ((std::vector<int>{cancel.awaitedDocuments, cancel.cancelled}), (std::vector<int>{kStep, 2}));
+  for (int i = 0; i < kDocuments; ++i) {
+    EXPECT_EQ(platform::fs::Exists(Local(i)) ? Content(Local(i)) : "-", i < kStep ? Name(i) : "-") << i;
+  }
+  EXPECT_EQ(SeenOf(MSGID_RETRIEVE).size(), 1u);
+  std::vector<platform::fs::FolderEntry> left;
+  ASSERT_TRUE(platform::fs::ListFolder(work_ + "/TemporaryFiles", left));
+  EXPECT_TRUE(left.empty());
+  EXPECT_EQ(notices_, std::vector<std::string>{"Retrieved 100 files into " + documents_ + ", 101 cancelled"});
+  EXPECT_EQ(Shown(), std::vector<std::string>{});   // told as the retrieval sent whole is
+}
+
+// Cancelled the same way, an add of chosen files stores exactly its first step's.
+TEST_F(CBrannockDocStepsTest, AnAddCancelledAfterItsFirstStepStoresExactlyThatStepsDocuments) {
+  std::vector<std::string> names;
+  for (int i = 0; i < kDocuments; ++i) names.push_back(local_.Put("new" + std::to_string(i), "x"));
+  for (std::string& name : names) name = name.substr(name.rfind('/') + 1);
+  ASSERT_TRUE(doc_->SendAddDocuments(project_, local_.Path(), names, "added"));
+  CancelAfterFirstStep();
+  const ProjectFileList stored = StoreList(project_);
+  for (int i = 0; i < kDocuments; ++i) EXPECT_EQ(stored.Contains(names[i]), i < kStep) << i;
+  EXPECT_EQ(notices_.back(), "Add to Library: 100 documents added, 0 refused, 0 folders failed, 101 cancelled");
+}
+
+// The steps of one retrieval share the user's one answer on the working copies the
+// user holds: asked at the first such copy, kept for the later steps' copies too.
+TEST_F(CBrannockDocStepsTest, ARetrievalInStepsAsksOnceAboutTheWorkingCopiesTheUserHolds) {
+  const std::vector<int> held = {0, kStep + 50};   // in the first and the second step
+  ProjectDocumentList list = All("");
+  for (int i : held) list.GetAt(i)->SetCheckedOutTo(doc_->GetUserText());
+  ProjectNode& node = *doc_->GetProjectTree().FindProjectByPath(project_);
+  node.MakeCacheFileName();
+  ASSERT_TRUE(list.WriteFile(DocumentListCache::ListFilePath(doc_->GetLibraryFolder(), node.GetCacheFilePath())));
+  for (int i : held) std::ofstream(Local(i), std::ios::binary) << "edited";
+  questionAnswer_ = platform::NotifyAnswer::No;
+
+  ASSERT_TRUE(doc_->SendGetDocuments(All(""), 0));
+  EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+  EXPECT_EQ(Shown().size(), 1u);
+  for (int i = 0; i < kDocuments; ++i) {
+    EXPECT_EQ(Content(Local(i)), std::count(held.begin(), held.end(), i) ? "edited" : Name(i)) << i;
+  }
+}
+
+// A step whose file went missing fails alone and is named in the one notice of the
+// check-in; the step after it still goes.
+TEST_F(CBrannockDocStepsTest, ACheckInStepThatCannotGoFailsAloneAndIsNamedInTheOneNotice) {
+  for (int i = 0; i < kDocuments; ++i) {
+    ASSERT_EQ(Store().CheckOutDocuments(project_, Name(i), -1, "ann", false, false).code, 0) << i;
+    std::ofstream(Local(i), std::ios::binary) << "changed " << i;
+  }
+  ASSERT_TRUE(doc_->SendCheckInDocuments(All("edited"), 1));
+  ASSERT_TRUE(platform::fs::DeleteFile(Local(kStep + 5)));   // in the second step
+
+  EXPECT_TRUE(PassUntil([&] { return doc_->GetBatches().empty(); }, seconds(20)));
+  EXPECT_EQ(SeenOf(MSGID_CHECK_IN).size(), 2u);
+  for (int i : {0, kStep - 1, kStep, 2 * kStep - 1, 2 * kStep}) {
+    EXPECT_EQ(platform::fs::IsReadOnly(Local(i)), i < kStep || i == 2 * kStep) << i;
+  }
+  EXPECT_EQ(notices_, std::vector<std::string>{"Checked in 101 documents, 100 not done (d100, d101, d102 and 97 more)"});
 }
 
 TEST_F(CBrannockDocQueueTest, AddingAFolderTreeWithRulesReachesTheStore) {

@@ -4,6 +4,7 @@
 
 #include "client/document/CBrannockDoc.h"
 #include "client/document/CBrannockApp.h"
+#include "client/document/DocumentSteps.h"
 #include "client/link/RequestBodies.h"
 #include "common/MessageIds.h"
 #include "common/NameValidation.h"
@@ -12,18 +13,21 @@
 
 namespace {
 
-// The rows of the files that follow a request, each read from `folder`. None when the
-// folder is unknown, a name is not one safe component, or a file cannot be sent (see
-// RequestBodies::SendableFileSize): then nothing may be sent at all.
-std::optional<std::vector<RequestBodies::FileRow>> ReadFileRows(
-    const std::string& folder, const std::vector<std::pair<std::string, std::string>>& namesAndComments) {
+// The rows of the files that follow a request, one per document, each read from
+// `folder` with its entry's comment. None when the folder is unknown, a name is not
+// one safe component, or a file cannot be sent (see RequestBodies::SendableFileSize):
+// then nothing may be sent at all.
+std::optional<std::vector<RequestBodies::FileRow>> ReadFileRows(const std::string& folder,
+                                                                const ProjectDocumentList& documents) {
   if (folder.empty()) return std::nullopt;
   std::vector<RequestBodies::FileRow> rows;
-  for (const auto& [name, comment] : namesAndComments) {
-    if (!IsValidStoredName(name)) return std::nullopt;
-    const std::optional<std::int32_t> size = RequestBodies::SendableFileSize(RequestBodies::FilePath(folder, name));
+  for (int i = 0; i < documents.GetCount(); ++i) {
+    const DocumentVersionEntry& entry = *documents.GetAt(i);
+    if (!IsValidStoredName(entry.GetName())) return std::nullopt;
+    const std::optional<std::int32_t> size =
+        RequestBodies::SendableFileSize(RequestBodies::FilePath(folder, entry.GetName()));
     if (!size) return std::nullopt;
-    rows.push_back({name, *size, comment});
+    rows.push_back({entry.GetName(), *size, entry.GetComment()});
   }
   return rows;
 }
@@ -77,19 +81,36 @@ bool CBrannockDoc::SendListDocuments(const std::string& projectIndexName) {
 bool CBrannockDoc::SendAddDocuments(const std::string& projectIndexName, const std::string& folder,
                                     const std::vector<std::string>& fileNames, const std::string& comments) {
   if (IsLinkEnded()) return false;
-  if (tree_.FindProjectByPath(projectIndexName) == nullptr) return false;
-  std::vector<std::pair<std::string, std::string>> namesAndComments;
-  for (const std::string& name : fileNames) namesAndComments.emplace_back(name, comments);
-  const auto rows = ReadFileRows(folder, namesAndComments);
-  if (!rows) return false;
-  return SendRemembered(MSGID_ADD_DOCUMENTS, RequestBodies::AddDocuments(folder, projectIndexName, *rows),
-                        {replaceMode_, writableOnRetrieval_, checkInMode_, folder});
+  ProjectDocumentList documents;
+  documents.SetProjectIndexName(projectIndexName);
+  for (const std::string& name : fileNames) {
+    DocumentVersionEntry entry;
+    entry.SetName(name);
+    entry.SetComment(comments);
+    documents.Add(entry);
+  }
+  std::vector<std::int64_t> sizes;
+  // Every file is checked before any step goes: an add that cannot be sent whole sends nothing.
+  const std::optional<std::string> body = FilesBody(MSGID_ADD_DOCUMENTS, documents, folder, &sizes);
+  if (!body) return false;
+  const std::vector<ProjectDocumentList> steps = DocumentSteps::Split(documents, sizes);
+  if (steps.size() > 1) {
+    return QueueDocumentSteps(Instruction::kAddChosenDocuments, steps, folder,
+                              {replaceMode_, writableOnRetrieval_, checkInMode_, false, false});
+  }
+  return SendRemembered(MSGID_ADD_DOCUMENTS, *body, {replaceMode_, writableOnRetrieval_, checkInMode_, folder});
 }
 
 bool CBrannockDoc::SendGetDocuments(const ProjectDocumentList& documents, std::int32_t replaceMode,
                                     const std::string& folder) {
   if (IsLinkEnded()) return false;
   replaceMode_ = replaceMode;
+  const std::vector<ProjectDocumentList> steps =
+      DocumentSteps::Split(documents, DocumentSteps::ListedSizes(documents));
+  if (steps.size() > 1) {
+    return QueueDocumentSteps(Instruction::kGetDocuments, steps, folder,
+                              {replaceMode, writableOnRetrieval_, checkInMode_, false, false});
+  }
   return SendRemembered(MSGID_RETRIEVE,
                         RequestBodies::GetDocuments(documents.GetProjectIndexName(), DocumentVersions(documents)),
                         {replaceMode, writableOnRetrieval_, checkInMode_, folder});
@@ -104,27 +125,118 @@ bool CBrannockDoc::SendCheckOutDocuments(const ProjectDocumentList& documents, b
                                          std::int32_t replaceMode) {
   if (IsLinkEnded()) return false;
   replaceMode_ = replaceMode;
+  const std::vector<ProjectDocumentList> steps =
+      DocumentSteps::Split(documents, DocumentSteps::ListedSizes(documents));
+  if (steps.size() > 1) {
+    return QueueDocumentSteps(Instruction::kCheckOutDocuments, steps, std::string(),
+                              {replaceMode, writableOnRetrieval_, checkInMode_, referencing, referenced});
+  }
   const std::string body = RequestBodies::CheckOutDocuments(documents.GetProjectIndexName(),
                                                             DocumentVersions(documents), referencing, referenced);
   return SendRemembered(MSGID_CHECK_OUT, body, {replaceMode, writableOnRetrieval_, checkInMode_, std::string()});
 }
 
+std::optional<std::string> CBrannockDoc::FilesBody(std::uint32_t id, const ProjectDocumentList& documents,
+                                                   const std::string& folder, std::vector<std::int64_t>* sizes) {
+  if (tree_.FindProjectByPath(documents.GetProjectIndexName()) == nullptr) return std::nullopt;
+  const auto rows = ReadFileRows(folder, documents);
+  if (!rows) return std::nullopt;
+  if (sizes != nullptr) {
+    for (const RequestBodies::FileRow& row : *rows) sizes->push_back(row.size);
+  }
+  return id == MSGID_ADD_DOCUMENTS ? RequestBodies::AddDocuments(folder, documents.GetProjectIndexName(), *rows)
+                                   : RequestBodies::CheckInDocuments(folder, documents.GetProjectIndexName(), *rows);
+}
+
+std::string CBrannockDoc::CheckInFolder(const std::string& projectIndexName) {
+  const ProjectNode* project = tree_.FindProjectByPath(projectIndexName);
+  return project == nullptr ? std::string() : project->GetLocalFolder();
+}
+
 bool CBrannockDoc::SendCheckInDocuments(const ProjectDocumentList& documents, std::int32_t checkInMode) {
   if (IsLinkEnded()) return false;
-  const ProjectNode* project = tree_.FindProjectByPath(documents.GetProjectIndexName());
-  if (project == nullptr) return false;
-  const std::string& folder = project->GetLocalFolder();
-  std::vector<std::pair<std::string, std::string>> namesAndComments;
-  for (int i = 0; i < documents.GetCount(); ++i) {
-    const DocumentVersionEntry* entry = documents.GetAt(i);
-    namesAndComments.emplace_back(entry->GetName(), entry->GetComment());
-  }
-  const auto rows = ReadFileRows(folder, namesAndComments);
-  if (!rows) return false;
+  const std::string folder = CheckInFolder(documents.GetProjectIndexName());
+  std::vector<std::int64_t> sizes;
+  // Every file is checked before any step goes: a check-in that cannot be sent whole sends nothing.
+  const std::optional<std::string> body = FilesBody(MSGID_CHECK_IN, documents, folder, &sizes);
+  if (!body) return false;
   checkInMode_ = checkInMode;
-  return SendRemembered(MSGID_CHECK_IN,
-                        RequestBodies::CheckInDocuments(folder, documents.GetProjectIndexName(), *rows),
-                        {replaceMode_, writableOnRetrieval_, checkInMode, folder});
+  const std::vector<ProjectDocumentList> steps = DocumentSteps::Split(documents, sizes);
+  if (steps.size() > 1) {
+    return QueueDocumentSteps(Instruction::kCheckInDocuments, steps, folder,
+                              {replaceMode_, writableOnRetrieval_, checkInMode, false, false});
+  }
+  return SendRemembered(MSGID_CHECK_IN, *body, {replaceMode_, writableOnRetrieval_, checkInMode, folder});
+}
+
+// ---- operations on many documents, in steps -----------------------------------------
+
+bool CBrannockDoc::QueueDocumentSteps(std::int32_t kind, const std::vector<ProjectDocumentList>& steps,
+                                      const std::string& folder, const BatchSettings& settings) {
+  InstructionBatch batch;
+  batch.GetInstruction(0)->SetIndexName(steps.front().GetProjectIndexName());
+  for (const ProjectDocumentList& step : steps) {
+    Instruction instruction;
+    instruction.SetKind(kind);
+    // Each step waits for the one before, so a cancel finds the rest unsent.
+    instruction.SetPrerequisite(batch.GetCount() - 1);
+    instruction.SetName(DocumentSteps::Name(step));
+    instruction.SetIndexName(step.GetProjectIndexName());
+    instruction.SetTargetFolder(folder);
+    instruction.SetSourceFolder(folder);
+    instruction.SetDocuments(step);
+    batch.AddInstruction(instruction);
+  }
+  return QueueBatch(std::move(batch), settings);
+}
+
+bool CBrannockDoc::ExecuteDocumentStep(InstructionBatch& batch, int index) {
+  // The step before only orders this one: its failure leaves these documents to go.
+  if (IsLinkEnded()) {
+    OnCloseDocument();
+    return false;
+  }
+  const Instruction& instruction = *batch.GetInstruction(index);
+  if (instruction.IsSent()) return true;
+  const ProjectDocumentList& documents = instruction.GetDocuments();
+  // Without documents the request would ask for nothing (a retrieval: the whole project).
+  if (documents.GetCount() == 0) {
+    FinishInstruction(batch, index, false);
+    return true;
+  }
+  const BatchSettings settings = SettingsOf(batch);
+  RequestMemory memory{settings.replaceMode, settings.writable, settings.checkInMode, std::string()};
+  std::uint32_t id = MSGID_RETRIEVE;
+  std::optional<std::string> body;
+  switch (instruction.GetKind()) {
+    case Instruction::kGetDocuments:
+      memory.folder = instruction.GetTargetFolder();
+      body = RequestBodies::GetDocuments(documents.GetProjectIndexName(), DocumentVersions(documents));
+      break;
+    case Instruction::kCheckOutDocuments:
+      id = MSGID_CHECK_OUT;
+      body = RequestBodies::CheckOutDocuments(documents.GetProjectIndexName(), DocumentVersions(documents),
+                                              settings.referencing, settings.referenced);
+      break;
+    case Instruction::kCheckInDocuments:
+      id = MSGID_CHECK_IN;
+      // Read now: the files are sent as they are when their step goes.
+      memory.folder = CheckInFolder(documents.GetProjectIndexName());
+      body = FilesBody(id, documents, memory.folder);
+      break;
+    default:
+      id = MSGID_ADD_DOCUMENTS;
+      memory.folder = instruction.GetSourceFolder();
+      body = FilesBody(id, documents, memory.folder);
+      break;
+  }
+  if (!body) {
+    FinishInstruction(batch, index, false);
+    return true;
+  }
+  const std::optional<std::uint32_t> stamp = SendStepRequest(batch, index, id, *body);
+  if (stamp) requestMemory_[*stamp] = std::move(memory);
+  return true;
 }
 
 bool CBrannockDoc::IsUndoCheckOutServed() const {

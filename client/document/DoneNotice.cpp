@@ -16,6 +16,26 @@ void DoneNotice::Count(Operation operation, const std::string& subject, int done
   refused_ += refused;
 }
 
+void DoneNotice::CountNotDone(const std::vector<std::string>& names) {
+  notDone_ += static_cast<int>(names.size());
+  for (const std::string& name : names) {
+    if (notDoneNames_.size() < kNamedNotDone) notDoneNames_.push_back(name);
+  }
+}
+
+std::string DoneNotice::StepsLeftText() const {
+  std::string text;
+  if (notDone_ > 0) {
+    std::string names;
+    for (const std::string& name : notDoneNames_) names += (names.empty() ? "" : ", ") + name;
+    const int unnamed = notDone_ - static_cast<int>(notDoneNames_.size());
+    if (unnamed > 0) names += " and " + std::to_string(unnamed) + " more";
+    text += ", " + std::to_string(notDone_) + " not done (" + names + ")";
+  }
+  if (cancelled_ > 0) text += ", " + std::to_string(cancelled_) + " cancelled";
+  return text;
+}
+
 void DoneNotice::SetOperation(Operation operation, const std::string& subject) {
   if (operation == Operation::kPublish && operation_ != Operation::kPublish) {
     *this = DoneNotice();
@@ -57,7 +77,7 @@ std::string DoneNotice::Text() const {
     case Operation::kAdd:
       // An add always says all three, so a refusal or failure is never overlooked.
       return "Add to Library: " + Counted(done_, "document", "documents") + " added, " + std::to_string(refused_) +
-             " refused, " + Counted(failed_, "folder failed", "folders failed");
+             " refused, " + Counted(failed_, "folder failed", "folders failed") + StepsLeftText();
     case Operation::kPublish:
       text = "Published " + (subject_.empty() ? std::string("the edition") : "\"" + subject_ + "\"") + " with " +
              Counted(done_, "document", "documents");
@@ -65,5 +85,5 @@ std::string DoneNotice::Text() const {
       break;
   }
   if (failed_ > 0) text += ", " + Counted(failed_, failedStep, failedSteps);
-  return text;
+  return text + StepsLeftText();
 }

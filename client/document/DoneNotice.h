@@ -1,9 +1,11 @@
 #pragma once
 // What one finished operation did, counted as its replies arrive: which operation,
-// where its files went, how many were done, refused and how many of its steps
-// failed; and the one line the status bar shows once it ends ("what, how many").
+// where its files went, how many were done, refused, how many of its steps failed,
+// the documents of its steps that failed (the first named) or were given up; and
+// the one line the status bar shows once it ends ("what, how many").
 // A publication outranks the retrievals and lists its batch also makes.
 #include <string>
+#include <vector>
 
 class DoneNotice {
  public:
@@ -15,6 +17,11 @@ class DoneNotice {
   void Count(Operation operation, const std::string& subject, int done, int refused);
   // Counts one step of the operation that never completed.
   void CountFailed() { ++failed_; }
+  // Counts the documents of a step that was sent but never completed; the notice
+  // names the first of them.
+  void CountNotDone(const std::vector<std::string>& names);
+  // Counts the documents of steps a cancel gave up before they were sent.
+  void CountCancelled(int documents) { cancelled_ += documents; }
   // Names the operation of a whole batch, whose steps may all have failed: a
   // publication takes over (what other operations counted is dropped) and gets
   // its edition's or supplement's name as subject; any other operation only when
@@ -26,9 +33,16 @@ class DoneNotice {
   std::string Text() const;
 
  private:
+  static constexpr std::size_t kNamedNotDone = 3;
+  // ", N not done (a, b, c and M more), K cancelled", or "".
+  std::string StepsLeftText() const;
+
   Operation operation_ = Operation::kNone;
   std::string subject_;
   int done_ = 0;
   int refused_ = 0;
   int failed_ = 0;
+  int notDone_ = 0;
+  std::vector<std::string> notDoneNames_;   // the first kNamedNotDone
+  int cancelled_ = 0;
 };

@@ -9,13 +9,14 @@ void Instruction::Clear() {
   indexName_.clear();
   targetFolder_.clear();
   sourceFolder_.clear();
+  documents_.Clear();
   sent_ = false;
   done_ = false;
   succeeded_ = false;
 }
 
 std::string Instruction::KindCaption(std::int32_t kind) {
-  static constexpr std::array<const char*, 17> kCaptions{
+  static constexpr std::array<const char*, 19> kCaptions{
       "Get Project: ",
       "Add Project: ",
       "Add Documents to Project: ",
@@ -33,6 +34,8 @@ std::string Instruction::KindCaption(std::int32_t kind) {
       "Add Original Project to Edition / Supplement: ",
       "Get Original Edition / Supplement Documents: ",
       "Refresh List of Projects",
+      "Get Documents: ",
+      "Add Documents: ",
   };
   if (kind < 1 || kind > static_cast<std::int32_t>(kCaptions.size())) return std::string();
   return kCaptions[static_cast<std::size_t>(kind - 1)];

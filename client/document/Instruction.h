@@ -1,18 +1,33 @@
 #pragma once
 // One step of a multi-step operation: its kind (which request it sends), the earlier
 // instruction of its batch it waits for, the names and local folders it works with,
-// and how far it got (sent, done, succeeded). A cleared instruction has kind and
-// prerequisite -1, empty texts and no flags set.
+// the chosen documents it sends or fetches, and how far it got (sent, done,
+// succeeded). A cleared instruction has kind and prerequisite -1, empty texts, no
+// documents and no flags set.
 #include <cstdint>
 #include <string>
 
+#include "client/library/ProjectDocumentList.h"
+
 class Instruction {
  public:
-  // Prerequisite and kind -1, texts empty, flags 0.
+  // The kinds whose step sends the request for the instruction's own documents: one
+  // step of an operation on many chosen documents, which goes out in steps.
+  static constexpr std::int32_t kCheckInDocuments = 5;
+  static constexpr std::int32_t kCheckOutDocuments = 7;
+  static constexpr std::int32_t kGetDocuments = 18;
+  static constexpr std::int32_t kAddChosenDocuments = 19;
+  // Whether the kind is one of these four.
+  bool IsDocumentStep() const {
+    return kind_ == kCheckInDocuments || kind_ == kCheckOutDocuments || kind_ == kGetDocuments ||
+           kind_ == kAddChosenDocuments;
+  }
+
+  // Prerequisite and kind -1, texts empty, no documents, flags 0.
   void Clear();
 
   // The text the progress list shows for a kind, followed there by the instruction's
-  // name; empty for a kind outside 1-17.
+  // name; empty for a kind outside 1-19.
   static std::string KindCaption(std::int32_t kind);
 
   void SetPrerequisite(std::int32_t index) { prerequisite_ = index; }
@@ -30,6 +45,9 @@ class Instruction {
   // The local folder whose documents are added, or the path of document-list cache files.
   void SetSourceFolder(const std::string& folder) { sourceFolder_ = folder; }
   std::string GetSourceFolder() const { return sourceFolder_; }
+  // The documents of a document kind's step (their project, names, versions, comments).
+  void SetDocuments(const ProjectDocumentList& documents) { documents_ = documents; }
+  const ProjectDocumentList& GetDocuments() const { return documents_; }
   void SetSent(bool sent) { sent_ = sent; }
   bool IsSent() const { return sent_; }
   void SetDone(bool done) { done_ = done; }
@@ -44,6 +62,7 @@ class Instruction {
   std::string indexName_;
   std::string targetFolder_;
   std::string sourceFolder_;
+  ProjectDocumentList documents_;
   bool sent_ = false;
   bool done_ = false;
   bool succeeded_ = false;

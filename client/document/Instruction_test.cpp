@@ -13,7 +13,9 @@ TEST(InstructionTest, KindCaptions) {
   EXPECT_EQ(Instruction::KindCaption(16), "Get Original Edition / Supplement Documents: ");
   EXPECT_EQ(Instruction::KindCaption(17), "Refresh List of Projects");
   EXPECT_EQ(Instruction::KindCaption(0), "");
-  EXPECT_EQ(Instruction::KindCaption(18), "");
+  EXPECT_EQ(Instruction::KindCaption(18), "Get Documents: ");
+  EXPECT_EQ(Instruction::KindCaption(19), "Add Documents: ");
+  EXPECT_EQ(Instruction::KindCaption(20), "");
   EXPECT_EQ(Instruction::KindCaption(-1), "");
   EXPECT_EQ(Instruction().GetKind(), -1);
   EXPECT_EQ(Instruction().GetPrerequisite(), -1);

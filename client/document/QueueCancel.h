@@ -1,7 +1,8 @@
 #pragma once
 // What cancelling a library's queued work does, counted over its batches: the steps
 // not yet sent are given up, the steps sent finish as the library answers them (a
-// file arriving is placed whole or not at all), and the steps done stay done.
+// file arriving is placed whole or not at all), and the steps done stay done. The
+// steps of an operation on chosen documents also count their documents.
 #include <deque>
 #include <string>
 
@@ -15,6 +16,10 @@ struct QueueCancel {
   int done = 0;        // finished before the cancel, with either outcome
   int awaited = 0;     // sent, their replies still to come
   int cancelled = 0;   // not sent, given up
+  // The documents the steps of each sort carry.
+  int doneDocuments = 0;
+  int awaitedDocuments = 0;
+  int cancelledDocuments = 0;
 
   // What a cancel would do now; nothing changes.
   static QueueCancel Count(const std::deque<InstructionBatch>& batches);
