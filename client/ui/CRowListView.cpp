@@ -529,7 +529,7 @@ void CRowListView::CheckIn() {
   }
   if (checkIn.documents.GetCount() == 0) return;
   if (missing && (!Ask(kProceedWithCheckIn) || IsClosePending())) return;
-  document_.SendCheckInDocuments(checkIn.documents, kCheckInReadOnly);
+  if (!document_.SendCheckInDocuments(checkIn.documents, kCheckInReadOnly)) Refuse(kCheckInNotSent);
 }
 
 void CRowListView::UndoCheckOut() {

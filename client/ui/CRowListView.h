@@ -37,6 +37,9 @@ class CRowListView : public CListViewEx, public DocumentView, public CommandTarg
       "The project to which you wish to check-in the selected files cannot be found.";
   static constexpr const char* kNoDeleteProject =
       "The project from which you wish to delete the selected files cannot be found.";
+  static constexpr const char* kCheckInNotSent =
+      "Nothing was checked in: a file is larger than 2 GiB, cannot be read, or has a name the library does not "
+      "accept, or the link to the library has ended.";
   static constexpr const char* kProceedWithCheckIn =
       "Do you wish to proceed with check-in of the remaining files that were found ?";
   static constexpr const char* kWritableOnRetrieval = "Make documents writable on retrieval ?";

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "client/document/ClientHints.h"
@@ -423,6 +424,12 @@ TEST_F(RowListViewEndToEndTest, CheckOutMakesCopiesWritableCheckInMakesANewVersi
   std::ofstream(Local("notes.txt"), std::ios::binary) << "n2";
   CheckInAll("   ");
   EXPECT_EQ(notifier_->Received().back().text, CRowListView::kNoComments);
+  // A file the wire cannot carry (sparse, so nothing is written) is told and nothing is sent.
+  std::filesystem::resize_file(Local("notes.txt"), std::uintmax_t{1} << 31);
+  CheckInAll("too large");
+  EXPECT_EQ(notifier_->Received().back().text, CRowListView::kCheckInNotSent);
+  EXPECT_EQ(checkIns_.load(), 0);
+  std::ofstream(Local("notes.txt"), std::ios::binary | std::ios::trunc) << "n2";
   CheckInAll("second draft");
   ASSERT_TRUE(PassUntil([&] { return Column(1) == std::vector<std::string>{"2", "2"}; }));
   EXPECT_TRUE(fs::IsReadOnly(Local("plan.txt")));
