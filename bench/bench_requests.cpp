@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,9 @@ struct Library {
 };
 
 Library& TheLibrary(int documents) {
+  // Every thread of a run asks for it: the first builds it, the others wait.
+  static std::mutex building;
+  const std::lock_guard lock(building);
   static std::map<int, std::unique_ptr<Library>> libraries;
   auto& library = libraries[documents];
   if (!library) library = std::make_unique<Library>(documents);
