@@ -18,6 +18,7 @@
 #include "server/engine/ReplyText.h"
 #include "server/engine/RequestDispatcher.h"
 #include "server/store/CWexmoorDoc.h"
+#include "server/store/CachedStatistics.h"
 #include "server/store/FileStatistics.h"
 #include "server/store/ProjectFileList.h"
 #include "server/store/StoreFilePaths.h"
@@ -35,7 +36,7 @@ struct DocumentListKind {
   MessageId failed;
   int emptyBodyCode;
   int unknownProjectCode;
-  std::string RecordCache::ParsedStatistics::*rows;
+  std::string_view (CachedStatistics::*rows)() const;
 };
 
 // The rows `kind` lists, in list order, of every document of the project's file
@@ -62,10 +63,10 @@ void AddGroupRows(RecordCache& records, const std::string& allPaths, const std::
   for (std::size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
     paths.push_back(std::string_view(allPaths).substr(start, ends[i] - start));
   }
-  const auto add = [&](const RecordCache::ParsedStatistics& document) {
-    if (document.latestRow.empty()) return;
+  const auto add = [&](const CachedStatistics& document) {
+    if (document.LatestRow().empty()) return;
     ++listed.count;
-    listed.rows.Append(document.*kind.rows);
+    listed.rows.Append((document.*kind.rows)());
   };
   if (records.VisitAllHeld(paths, add)) return;
   for (const RecordCache::ParsedRecord& document : records.ParsedAll({paths.begin(), paths.end()})) {
@@ -121,13 +122,13 @@ bool ListDocuments(RTE& engine, const Msg& request, const DocumentListKind& kind
 }
 
 const DocumentListKind kLatestVersions{MSGID_DOCUMENT_LIST, MSGID_DOCUMENT_LIST_FAILED, 6, 7,
-                                       &RecordCache::ParsedStatistics::latestRow};
+                                       &CachedStatistics::LatestRow};
 
 bool ListLatestVersions(RTE& engine, const Msg& request) { return ListDocuments(engine, request, kLatestVersions); }
 
 bool ListAllVersions(RTE& engine, const Msg& request) {
   static const DocumentListKind kind{MSGID_VERSION_LIST, MSGID_VERSION_LIST_FAILED, 22, 23,
-                                     &RecordCache::ParsedStatistics::versionRows};
+                                     &CachedStatistics::VersionRows};
   return ListDocuments(engine, request, kind);
 }
 

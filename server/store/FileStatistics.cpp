@@ -129,13 +129,19 @@ std::size_t FileStatistics::ApproximateBytes() const {
   return bytes;
 }
 
-std::string FileStatistics::EncodeVersions() const {
+std::string FileStatistics::EncodeVersions(std::pair<std::size_t, std::size_t>* latestRow) const {
   const auto original = std::find_if(versions_.begin(), versions_.end(),
                                      [](const FileEntry& version) { return version.IsOriginalEdition(); });
   const int originalIndex = original == versions_.end() ? -1 : static_cast<int>(original - versions_.begin());
   std::string body = AppendIntField(GetVersionCount(), "");
   body = EndRecord(AppendIntField(originalIndex, body));
-  for (auto version = versions_.rbegin(); version != versions_.rend(); ++version) version->EncodeRow(body);
+  const int latest = GetLatestVersionIndex();
+  if (latestRow != nullptr) *latestRow = {0, 0};
+  for (int index = GetVersionCount() - 1; index >= 0; --index) {
+    const std::size_t start = body.size();
+    versions_[static_cast<std::size_t>(index)].EncodeRow(body);
+    if (index == latest && latestRow != nullptr) *latestRow = {start, body.size() - start};
+  }
   return body;
 }
 
@@ -169,6 +175,11 @@ int FileStatistics::Load(const std::string& path, int& lineCounter) {
   Clear();
   std::ifstream in;
   if (OpenRecordFile(path, in) != RecordFileOpening::Opened) return kCannotOpen;
+  return LoadFrom(in, lineCounter);
+}
+
+int FileStatistics::LoadFrom(std::istream& in, int& lineCounter) {
+  Clear();
   lineCounter = 1;
 
   int result = 0;

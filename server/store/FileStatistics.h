@@ -5,7 +5,9 @@
 // owner, the header section, "Start FileEntry Array", one section per version,
 // "End FileEntry Array", "End FileStatistics"; every line ends CR CR LF.
 #include <cstddef>
+#include <istream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "server/store/FileEntry.h"
@@ -59,7 +61,9 @@ class FileStatistics : public FileEntry {
 
   // The version-list reply body: a line with the count and the index of the first
   // original-edition version (-1 when none), then one row per version, newest first.
-  std::string EncodeVersions() const;
+  // `latestRow`, when given, gets where in it the latest version's row is (its
+  // start and its size; 0 and 0 when no version is above 0).
+  std::string EncodeVersions(std::pair<std::size_t, std::size_t>* latestRow = nullptr) const;
   // The memory the record holds, roughly: what a cache counts it as.
   std::size_t ApproximateBytes() const;
 
@@ -71,6 +75,8 @@ class FileStatistics : public FileEntry {
   // Clears, then reads the file at the full `path`. 0 or a code 11000-11006 or a
   // section code (12xxx-14xxx); what was read before a failure stays.
   int Load(const std::string& path, int& lineCounter);
+  // The same from a record file's text.
+  int LoadFrom(std::istream& in, int& lineCounter);
 
  private:
   // Index of the first version with a holder; -1 when none.

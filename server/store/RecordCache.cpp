@@ -3,40 +3,39 @@
 #include <functional>
 #include <mutex>
 #include <shared_mutex>
+#include <sstream>
 #include <utility>
 
 #include "platform/MemoryPools.h"
+#include "platform/fs.h"
 
-namespace {
+RecordCache::RecordCache(std::size_t byteLimit)
+    : byteLimit_(byteLimit),
+      arena_(std::make_shared<RecordArena>()),
+      entries_(ArenaAllocator<Entry>(arena_)),
+      index_(0, ArenaAllocator<Index::value_type>(arena_)) {}
 
-// What a record costs besides its own estimate: the entry, its path and its index slot.
-std::size_t EntryBytes(const std::string& path, std::size_t recordBytes) {
-  return recordBytes + path.size() + 128;
+std::size_t RecordCache::EntryBytes(std::string_view path) {
+  // A list node and an index node each carry two links besides their value; the index a bucket.
+  return RecordArena::BlockBytes(path.size() + 1) + RecordArena::BlockBytes(sizeof(Entry) + 2 * sizeof(void*)) +
+         RecordArena::BlockBytes(sizeof(Index::value_type) + 2 * sizeof(void*)) + sizeof(void*);
 }
 
-}  // namespace
-
-RecordCache::ParsedStatistics::ParsedStatistics(FileStatistics parsed) : statistics(std::move(parsed)) {
-  const int latest = statistics.GetLatestVersionIndex();
-  if (latest >= 0) statistics.GetVersion(latest).EncodeRow(latestRow);
-  versionRows = statistics.EncodeVersions();
-}
-
-std::size_t RecordCache::BytesOf(const ParsedStatistics& parsed) {
-  return parsed.statistics.ApproximateBytes() + sizeof(ParsedStatistics) - sizeof(FileStatistics) +
-         parsed.latestRow.size() + parsed.versionRows.size();
+RecordCache::ParsedRecord RecordCache::MakeRecord(const FileStatistics& statistics, std::string_view fileText) const {
+  return std::allocate_shared<CachedStatistics>(ArenaAllocator<CachedStatistics>(arena_), statistics, fileText,
+                                                ArenaAllocator<char>(arena_));
 }
 
 RecordCache::StatisticsRecord RecordCache::Statistics(const std::string& path) {
-  ParsedRecord parsed = Parsed(path);
-  return parsed ? StatisticsRecord(parsed, &parsed->statistics) : nullptr;
+  const ParsedRecord parsed = Parsed(path);
+  return parsed ? parsed->Statistics() : nullptr;
 }
 
 RecordCache::ParsedRecord RecordCache::Parsed(const std::string& path) {
   Stamp stamp;
   {
     std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
-    if (ParsedRecord held = Find<ParsedStatistics>(path, stamp)) return held;
+    if (ParsedRecord held = Find<CachedStatistics>(path, stamp)) return held;
   }
   return LoadParsed(path, stamp);
 }
@@ -48,7 +47,7 @@ std::vector<RecordCache::ParsedRecord> RecordCache::ParsedAll(const std::vector<
     std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
     for (std::size_t i = 0; i < paths.size(); ++i) {
       Stamp stamp;
-      records[i] = Find<ParsedStatistics>(paths[i], stamp);
+      records[i] = Find<CachedStatistics>(paths[i], stamp);
       if (!records[i]) missing.emplace_back(i, stamp);
     }
   }
@@ -57,24 +56,27 @@ std::vector<RecordCache::ParsedRecord> RecordCache::ParsedAll(const std::vector<
 }
 
 bool RecordCache::VisitAllHeld(const std::vector<std::string_view>& paths,
-                               const std::function<void(const ParsedStatistics&)>& visit) const {
-  std::vector<const ParsedStatistics*> held(paths.size());
+                               const std::function<void(const CachedStatistics&)>& visit) const {
+  std::vector<const CachedStatistics*> held(paths.size());
   std::shared_lock<platform::WriterFirstMutex> hold(mutex_);
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    const ParsedRecord* record = Held<ParsedStatistics>(paths[i]);
+    const ParsedRecord* record = Held<CachedStatistics>(paths[i]);
     if (record == nullptr) return false;
     held[i] = record->get();
   }
-  for (const ParsedStatistics* parsed : held) visit(*parsed);
+  for (const CachedStatistics* parsed : held) visit(*parsed);
   return true;
 }
 
 RecordCache::ParsedRecord RecordCache::LoadParsed(const std::string& path, const Stamp& stamp) {
+  std::string text;
+  if (!platform::fs::ReadWholeFile(path, text)) return nullptr;
   FileStatistics statistics;
+  std::istringstream in(text);
   int lineCounter = 0;
-  if (statistics.Load(path, lineCounter) != 0) return nullptr;
-  auto loaded = std::make_shared<const ParsedStatistics>(std::move(statistics));
-  Offer(path, loaded, BytesOf(*loaded), stamp);
+  if (statistics.LoadFrom(in, lineCounter) != 0) return nullptr;
+  ParsedRecord loaded = MakeRecord(statistics, text);
+  Offer(path, loaded, loaded->Bytes(), stamp);
   return loaded;
 }
 
@@ -90,16 +92,21 @@ RecordCache::ListRecord RecordCache::List(const std::string& path) {
 }
 
 void RecordCache::Put(const std::string& path, FileStatistics statistics) {
-  auto parsed = std::make_shared<const ParsedStatistics>(std::move(statistics));
-  const std::size_t bytes = BytesOf(*parsed);
+  std::string text;
+  // Kept as the text the save wrote; a record that does not encode is read from the disk.
+  if (statistics.Encode(text) != 0) {
+    Drop(path);
+    return;
+  }
+  const ParsedRecord parsed = MakeRecord(statistics, text);
   std::size_t evicted = 0;
   {
     std::lock_guard<platform::WriterFirstMutex> hold(mutex_);
     MarkWritten(path);
-    evicted = Store(path, parsed, bytes);
+    evicted = Store(path, parsed, parsed->Bytes());
   }
   platform::NoteMemoryFreed(evicted);
-  if (listener_ != nullptr) listener_->Saved(path, parsed->statistics);
+  if (listener_ != nullptr) listener_->Saved(path, statistics);
 }
 
 void RecordCache::Put(const std::string& path, ProjectFileList list) {
@@ -147,7 +154,7 @@ void RecordCache::DropBelow(const std::string& folder) {
     ++allWrites_;
     for (auto entry = entries_.begin(); entry != entries_.end();) {
       const auto next = std::next(entry);
-      if (entry->path.compare(0, prefix.size(), prefix) == 0) Forget(entry);
+      if (std::string_view(entry->path).starts_with(prefix)) Forget(entry);
       entry = next;
     }
   }
@@ -195,10 +202,10 @@ std::size_t RecordCache::Store(const std::string& path, Record record, std::size
   std::size_t evicted = 0;
   const auto found = index_.find(path);
   if (found != index_.end()) evicted += Forget(found->second);
-  bytes = EntryBytes(path, bytes);
+  bytes += EntryBytes(path);
   if (bytes > byteLimit_) return evicted;
   evicted += MakeRoom(bytes);
-  entries_.emplace_front(path, std::move(record), bytes);
+  entries_.emplace_front(path, std::move(record), bytes, ArenaAllocator<char>(arena_));
   index_.emplace(entries_.front().path, entries_.begin());
   heldBytes_ += bytes;
   return evicted;

@@ -3,12 +3,15 @@
 // file lists. Writers put what they saved once the save succeeded and drop the
 // paths a failed save touched; readers take the shared parse, or on a miss read the
 // file and offer the parse back. A parse read while a writer changed its path is not
-// kept, so the disk stays the truth. Bounded by the records' approximate bytes; a
-// record not used since eviction last passed it goes first (a second chance for
-// each used one); what eviction frees is counted towards handing memory back to
-// the system. Readers share the lock and only mark what they use, and a published
-// record never changes, so many lists are served at once: a list of documents
-// takes the lock once for all of them (ParsedAll) and encodes without it.
+// kept, so the disk stays the truth. Statistics records are kept compact
+// (CachedStatistics); they, the entries and the index live in the cache's own
+// arena, so the passing work of requests never shares their pages and what it frees
+// goes back to the system. Bounded by the bytes the records take (the file lists'
+// estimated); a record not used since eviction last passed it goes first (a second
+// chance for each used one); what eviction frees is counted towards handing memory
+// back to the system. Readers share the lock and only mark what they use, and a
+// published record never changes, so many lists are served at once: a list of
+// documents takes the lock once for all of them (ParsedAll) and encodes without it.
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -23,22 +26,18 @@
 #include <vector>
 
 #include "platform/WriterFirstMutex.h"
+#include "server/store/ArenaAllocator.h"
+#include "server/store/CachedStatistics.h"
 #include "server/store/FileStatistics.h"
 #include "server/store/ProjectFileList.h"
+#include "server/store/RecordArena.h"
 
 class RecordCache {
  public:
   static constexpr std::size_t kDefaultByteLimit = std::size_t{64} << 20;
   using StatisticsRecord = std::shared_ptr<const FileStatistics>;
   using ListRecord = std::shared_ptr<const ProjectFileList>;
-  // A statistics record with its rows of the document lists, encoded once per parse.
-  struct ParsedStatistics {
-    explicit ParsedStatistics(FileStatistics parsed);
-    FileStatistics statistics;
-    std::string latestRow;    // the latest version's row; "" when no version is above 0
-    std::string versionRows;  // the version-list rows
-  };
-  using ParsedRecord = std::shared_ptr<const ParsedStatistics>;
+  using ParsedRecord = std::shared_ptr<const CachedStatistics>;
 
   // Told, after the cache took note, of every statistics record a writer saved,
   // every path it dropped and every folder whose records it dropped.
@@ -50,7 +49,7 @@ class RecordCache {
     virtual void DroppedBelow(const std::string& folder) = 0;
   };
 
-  explicit RecordCache(std::size_t byteLimit = kDefaultByteLimit) : byteLimit_(byteLimit) {}
+  explicit RecordCache(std::size_t byteLimit = kDefaultByteLimit);
   // Set once, before any writer runs; null for none.
   void SetWriteListener(WriteListener* listener) { listener_ = listener; }
   RecordCache(const RecordCache&) = delete;
@@ -65,7 +64,7 @@ class RecordCache {
   // shared lock and gives true; otherwise visits none. Takes no reference, so
   // readers of the same records on other cores do not contend for their counts.
   bool VisitAllHeld(const std::vector<std::string_view>& paths,
-                    const std::function<void(const ParsedStatistics&)>& visit) const;
+                    const std::function<void(const CachedStatistics&)>& visit) const;
   // The file list at `path`, never null; one whose LoadFailed() is true is not kept.
   ListRecord List(const std::string& path);
 
@@ -89,14 +88,19 @@ class RecordCache {
   using Record = std::variant<ParsedRecord, ListRecord>;
   WriteListener* listener_ = nullptr;
   struct Entry {
-    Entry(const std::string& p, Record r, std::size_t b) : path(p), record(std::move(r)), bytes(b) {}
-    std::string path;
+    Entry(std::string_view p, Record r, std::size_t b, const ArenaAllocator<char>& allocator)
+        : path(p, allocator), record(std::move(r)), bytes(b) {}
+    ArenaString path;
     Record record;
     std::size_t bytes;
     // Set by readers under the shared lock; eviction clears it and gives the entry another round.
     mutable std::atomic<bool> used{false};
   };
-  using Entries = std::list<Entry>;  // most recently stored (or spared) first
+  using Entries = std::list<Entry, ArenaAllocator<Entry>>;  // most recently stored (or spared) first
+  // Views of the entries' paths.
+  using Index = std::unordered_map<std::string_view, Entries::iterator, std::hash<std::string_view>,
+                                   std::equal_to<std::string_view>,
+                                   ArenaAllocator<std::pair<const std::string_view, Entries::iterator>>>;
   // Counts writes per stripe of paths (and for all paths at once), so that a reader
   // can tell whether a writer came between its read of the disk and its offer.
   struct Stamp {
@@ -116,7 +120,10 @@ class RecordCache {
   void Offer(const std::string& path, Record record, std::size_t bytes, const Stamp& stamp);
   // Both give the bytes of the records they let go.
   std::size_t Store(const std::string& path, Record record, std::size_t bytes);
-  static std::size_t BytesOf(const ParsedStatistics& parsed);
+  // What a record's entry costs besides the record: its node, its path and its index slot.
+  static std::size_t EntryBytes(std::string_view path);
+  // A statistics record kept in the arena.
+  ParsedRecord MakeRecord(const FileStatistics& statistics, std::string_view fileText) const;
   std::size_t Forget(Entries::iterator entry);
   // Frees room for `bytes` more; gives the bytes let go.
   std::size_t MakeRoom(std::size_t bytes);
@@ -127,8 +134,10 @@ class RecordCache {
   static constexpr std::size_t kStripes = 1024;
   const std::size_t byteLimit_;
   mutable platform::WriterFirstMutex mutex_;
+  // The statistics records, the entries and the index live here, apart from passing work.
+  const std::shared_ptr<RecordArena> arena_;
   Entries entries_;
-  std::unordered_map<std::string_view, Entries::iterator> index_;  // views of the entries' paths
+  Index index_;
   std::size_t heldBytes_ = 0;
   std::array<std::uint64_t, kStripes> stripeWrites_{};
   std::array<std::uint32_t, kStripes> stripeWriters_{};   // writers between BeginWrites and EndWrites

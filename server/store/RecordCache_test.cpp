@@ -22,6 +22,20 @@ std::string Encoded(const FileStatistics& statistics) {
   return text;
 }
 
+// A record the disk gives back: a statistics file holds a whole version at least.
+FileStatistics ReadableRecord(const std::string& owner) {
+  FileStatistics statistics;
+  statistics.SetOwnerProject(owner);
+  FileEntry version;
+  version.SetName("Plan.txt");
+  version.SetInternalFileName("WXFiName_1");
+  version.SetVersion(1);
+  version.SetAuthor("ann");
+  statistics.SetHeader(version);
+  statistics.AddVersion(version);
+  return statistics;
+}
+
 std::string Encoded(const ProjectFileList& list) {
   std::string text;
   EXPECT_TRUE(list.Encode(text));
@@ -126,11 +140,7 @@ TEST_F(RecordCacheTest, ReadersSeeTheDiskAfterEveryWriteAndEveryFailedOne) {
 TEST(RecordCacheBoundTest, KeepsTheMostRecentlyUsedWithinTheLimit) {
   platform::ScratchFolder scratch;
   const auto path = [&](int n) { return std::string(scratch / ("absent" + std::to_string(n))); };
-  const auto record = [] {
-    FileStatistics statistics;
-    statistics.SetOwnerProject("P");
-    return statistics;
-  };
+  const auto record = [] { return ReadableRecord("P"); };
   RecordCache measure;
   measure.Put(path(0), record());
   const std::size_t one = measure.HeldBytes();
@@ -177,18 +187,7 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
   std::vector<std::string> paths;
   for (int p = 0; p < kPaths; ++p) paths.push_back(scratch / ("stats" + std::to_string(p)));
   const std::vector<std::string_view> views(paths.begin(), paths.end());
-  const auto record = [](int path, int generation) {
-    FileStatistics statistics;
-    statistics.SetOwnerProject(std::to_string(path * 1000 + generation));
-    FileEntry version;   // a statistics file holds a whole version at least
-    version.SetName("Plan.txt");
-    version.SetInternalFileName("WXFiName_1");
-    version.SetVersion(1);
-    version.SetAuthor("ann");
-    statistics.SetHeader(version);
-    statistics.AddVersion(version);
-    return statistics;
-  };
+  const auto record = [](int path, int generation) { return ReadableRecord(std::to_string(path * 1000 + generation)); };
   RecordCache measure;
   measure.Put(paths[0], record(0, 0));
   const std::size_t one = measure.HeldBytes();
@@ -209,8 +208,9 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
     for (int r = 0; r < kReaders; ++r) {
       readers.emplace_back([&] {
         std::vector<int> seen(kPaths, 0);
-        const auto check = [&](int p, const RecordCache::ParsedStatistics* got) {
-          const int stored = got != nullptr ? std::stoi(got->statistics.GetOwnerProject()) : -1;
+        const auto check = [&](int p, const CachedStatistics* got) {
+          const std::shared_ptr<const FileStatistics> read = got != nullptr ? got->Statistics() : nullptr;
+          const int stored = read != nullptr ? std::stoi(read->GetOwnerProject()) : -1;
           if (stored / 1000 != p || stored % 1000 < seen[static_cast<std::size_t>(p)]) ++faults;
           if (stored >= 0) seen[static_cast<std::size_t>(p)] = stored % 1000;
         };
@@ -219,7 +219,7 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
           const std::vector<RecordCache::ParsedRecord> all = cache.ParsedAll(paths);
           for (int p = 0; p < kPaths; ++p) check(p, all[static_cast<std::size_t>(p)].get());
           int visited = 0;
-          const bool held = cache.VisitAllHeld(views, [&](const RecordCache::ParsedStatistics& got) { check(visited++, &got); });
+          const bool held = cache.VisitAllHeld(views, [&](const CachedStatistics& got) { check(visited++, &got); });
           if (visited != (held ? kPaths : 0)) ++faults;
         }
       });
@@ -253,7 +253,7 @@ TEST(RecordCacheConcurrencyTest, ReadersSeeEachPathsGenerationsInOrder) {
     for (int p = 0; p < kPaths; ++p) {
       const RecordCache::ParsedRecord last = cache.Parsed(paths[static_cast<std::size_t>(p)]);
       ASSERT_NE(nullptr, last) << c.what;
-      EXPECT_EQ(std::to_string(p * 1000 + kGenerations), last->statistics.GetOwnerProject()) << c.what;
+      EXPECT_EQ(std::to_string(p * 1000 + kGenerations), last->Statistics()->GetOwnerProject()) << c.what;
     }
   }
 }
