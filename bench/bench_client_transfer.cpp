@@ -19,10 +19,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "bench/ClientPasses.h"
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/document/DocumentViews.h"
@@ -43,9 +43,6 @@ namespace fs = platform::fs;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRounds = 3;
-constexpr auto kReplyLimit = std::chrono::seconds(120);
-// Short against every figure, and leaves the cores to the server and the link.
-constexpr auto kPassInterval = std::chrono::microseconds(200);
 constexpr TreeItem kCheckInTreeItem = 1;
 constexpr const char* kUser = "bench";
 // The small-file goals: files/s into an empty folder, and for replacing existing
@@ -273,15 +270,7 @@ class ClientBench {
 
   ProjectNode* Node(const Workload& workload) { return doc_->GetProjectTree().FindProjectByPath(workload.project); }
 
-  // Runs the application's pass until `done`, for at most kReplyLimit.
-  bool PassUntil(const std::function<bool()>& done) {
-    for (const Clock::time_point end = Clock::now() + kReplyLimit; Clock::now() < end;) {
-      app_->DoProcessing();
-      if (done()) return true;
-      std::this_thread::sleep_for(kPassInterval);
-    }
-    return done();
-  }
+  bool PassUntil(const std::function<bool()>& done) { return bench::PassUntil(*app_, done); }
 
   // Destroyed in reverse: the application logs off while the server still runs.
   TestServer server_;

@@ -12,9 +12,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "bench/BenchSupport.h"
+#include "bench/ClientPasses.h"
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/rules/LibraryFind.h"
@@ -31,8 +31,6 @@ constexpr int kRounds = 3;
 constexpr int kProjects = 100;
 constexpr int kDocumentsPerProject = 1000;
 constexpr double kGoalSeconds = 5.0;
-constexpr auto kReplyLimit = std::chrono::seconds(120);
-constexpr auto kPassInterval = std::chrono::microseconds(200);
 constexpr const char* kUser = "bench";
 
 class FindBench {
@@ -96,14 +94,7 @@ class FindBench {
     Fail(what);
     return std::nullopt;
   }
-  bool PassUntil(const std::function<bool()>& done) {
-    for (const Clock::time_point end = Clock::now() + kReplyLimit; Clock::now() < end;) {
-      app_->DoProcessing();
-      if (done()) return true;
-      std::this_thread::sleep_for(kPassInterval);
-    }
-    return done();
-  }
+  bool PassUntil(const std::function<bool()>& done) { return bench::PassUntil(*app_, done); }
 
   // Destroyed in reverse: the application logs off while the server still runs.
   TestServer server_;
