@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct Transport::Session {
   bool atEnd = false;                          // the peer closed its sending side
   mutable std::mutex mutex;                    // one TLS call at a time
   bool established = false;
+  std::string target, fingerprint;             // where a client's session is kept; empty: not kept
   std::vector<char> peeked;                    // decrypted bytes a Peek took from TLS
 
   ~Session() { SSL_free(ssl); }
@@ -124,6 +126,18 @@ Transport::Transport(Socket socket, std::shared_ptr<const TlsContext> context) :
     SSL_set_connect_state(session->ssl);
   }
   tls_ = std::move(session);
+}
+
+Transport::Transport(Socket socket, std::shared_ptr<const TlsContext> context, std::string target,
+                     std::string fingerprint)
+    : Transport(std::move(socket), std::move(context)) {
+  if (!tls_ || tls_->context->GetRole() != TlsContext::Role::Client || target.empty()) return;
+  if (SSL_SESSION* kept = tls_->context->Sessions().Find(target, fingerprint)) {
+    SSL_set_session(tls_->ssl, kept);   // takes its own reference
+    SSL_SESSION_free(kept);
+  }
+  tls_->target = std::move(target);
+  tls_->fingerprint = std::move(fingerprint);
 }
 
 Transport::~Transport() { Close(); }
@@ -246,6 +260,11 @@ void Transport::Close() {
     return;
   }
   std::lock_guard lock(tls_->mutex);
+  // The session, with the ticket the server gave since the handshake, serves the next connection.
+  if (tls_->established && !tls_->target.empty()) {
+    tls_->context->Sessions().Keep(tls_->target, tls_->fingerprint, SSL_get0_session(tls_->ssl));
+    tls_->target.clear();
+  }
   // The farewell goes if the socket takes it at once; the peer reads Closed either way.
   if (tls_->established && socket_.IsOpen()) SSL_shutdown(tls_->ssl);
   ERR_clear_error();
@@ -257,6 +276,12 @@ std::string Transport::PeerFingerprint() const {
   std::lock_guard lock(tls_->mutex);
   if (!tls_->established) return "";
   return TlsCredentials::FingerprintOf(SSL_get0_peer_certificate(tls_->ssl));
+}
+
+bool Transport::IsResumed() const {
+  if (!tls_) return false;
+  std::lock_guard lock(tls_->mutex);
+  return tls_->established && SSL_session_reused(tls_->ssl) == 1;
 }
 
 }  // namespace platform

@@ -25,6 +25,10 @@ class Transport {
   explicit Transport(Socket socket);
   // TLS over `socket` in the context's role (server or client).
   Transport(Socket socket, std::shared_ptr<const TlsContext> context);
+  // TLS as a client of `target` (its address and port) whose certificate is pinned
+  // by `fingerprint`: the handshake resumes the session the client context kept for
+  // that target under that fingerprint, and on Close this one's session is kept.
+  Transport(Socket socket, std::shared_ptr<const TlsContext> context, std::string target, std::string fingerprint);
   ~Transport();
   Transport(Transport&& other) noexcept;
   Transport& operator=(Transport&& other) noexcept;
@@ -53,6 +57,8 @@ class Transport {
   // The SHA-256 fingerprint of the certificate the peer presented (see
   // TlsCredentials); empty on a plain stream or before the handshake is done.
   std::string PeerFingerprint() const;
+  // Whether the handshake resumed a kept session instead of making a new one.
+  bool IsResumed() const;
 
   const Socket& GetSocket() const { return socket_; }
 

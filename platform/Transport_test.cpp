@@ -155,6 +155,55 @@ TEST(TransportTest, EndsAndFailuresReadAsOnThePlainSocket) {
   }
 }
 
+// One client connection under `target` pinned to `fingerprint`: whether it resumed
+// and the fingerprint it was shown. A byte from the server brings the ticket in.
+std::pair<bool, std::string> ConnectOnce(const std::shared_ptr<const TlsContext>& serverContext,
+                                         const std::shared_ptr<const TlsContext>& clientContext,
+                                         const std::string& target, const std::string& fingerprint) {
+  auto [accepted, connected] = ConnectedSockets();
+  Transport server(std::move(accepted), serverContext);
+  Transport client(std::move(connected), clientContext, target, fingerprint);
+  EXPECT_TRUE(Handshake(server, client));
+  EXPECT_EQ(Move(server, client, "x"), "x");
+  return {client.IsResumed(), client.PeerFingerprint()};
+}
+
+TEST(TransportTest, ResumedSessionsKeepTheirPin) {
+  Identity a, b;
+  std::string error;
+  const auto serverA = TlsContext::ForServer(a.certificatePath, a.keyPath, error);
+  const auto serverB = TlsContext::ForServer(b.certificatePath, b.keyPath, error);
+  const auto client = TlsContext::ForClient(error);
+  ASSERT_TRUE(serverA && serverB && client) << error;
+  const std::string pinA = TlsCredentials::FingerprintOfPem(a.certificatePem);
+  const std::string pinB = TlsCredentials::FingerprintOfPem(b.certificatePem);
+  struct Case {
+    const char* name;
+    std::shared_ptr<const TlsContext> server;
+    std::string target, pin;
+    bool resumed;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"first connection", serverA, "one", pinA, false, pinA},
+      {"same server again", serverA, "one", pinA, true, pinA},
+      {"another target", serverA, "two", pinA, false, pinA},
+      {"the pin changed", serverA, "one", pinB, false, pinA},
+      {"kept session dropped with the changed pin", serverA, "one", pinA, false, pinA},
+      {"again after the full handshake", serverA, "one", pinA, true, pinA},
+      {"another server behind the target", serverB, "one", pinA, false, pinB},
+      {"nothing kept from the refused server", serverA, "one", pinA, false, pinA},
+      {"no target: nothing kept", serverA, "", pinA, false, pinA},
+      {"no target: nothing resumed", serverA, "", pinA, false, pinA},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto [resumed, shown] = ConnectOnce(c.server, client, c.target, c.pin);
+    EXPECT_EQ(resumed, c.resumed);
+    EXPECT_EQ(shown, c.shown);
+  }
+}
+
 TEST(TransportTest, ServerContextRefusesFilesItCannotUse) {
   Identity identity, other;
   struct Case {

@@ -32,13 +32,15 @@ bool TestClient::Connect(std::uint16_t port) {
   return socket_.IsOpen();
 }
 
-bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
+bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs, const std::string& pin) {
   // One context serves every client: making one per connection would cost each logon.
   static const std::shared_ptr<const platform::TlsContext> context = [] {
     std::string error;
     return platform::TlsContext::ForClient(error);
   }();
-  socket_ = platform::Transport(platform::Socket::Connect("127.0.0.1", port), context);
+  platform::Socket connected = platform::Socket::Connect("127.0.0.1", port);
+  socket_ = pin.empty() ? platform::Transport(std::move(connected), context)
+                        : platform::Transport(std::move(connected), context, "127.0.0.1:" + std::to_string(port), pin);
   nextStamp_ = 1;
   loggedOn_ = false;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -47,7 +49,9 @@ bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
     socket_.WaitReadable(std::max(1, RemainingMs(deadline)));
     handshake = socket_.Advance();
   }
-  if (handshake == platform::Transport::Handshake::Done) return true;
+  if (handshake == platform::Transport::Handshake::Done && (pin.empty() || socket_.PeerFingerprint() == pin)) {
+    return true;
+  }
   socket_.Close();
   return false;
 }

@@ -66,9 +66,10 @@ class TestClient {
   // Connects to 127.0.0.1:port. False when nobody answers.
   bool Connect(std::uint16_t port);
   // The same over TLS, the handshake done within the time; false when it failed
-  // (the connection is then closed). Any certificate is taken: ServerFingerprint
-  // names the one presented.
-  bool ConnectTls(std::uint16_t port, int timeoutMs = kDefaultTimeoutMs);
+  // (the connection is then closed). Without `pin` any certificate is taken:
+  // ServerFingerprint names the one presented. With it, only a server showing that
+  // fingerprint, and the session kept from the last such connection to the port is resumed.
+  bool ConnectTls(std::uint16_t port, int timeoutMs = kDefaultTimeoutMs, const std::string& pin = "");
   std::string ServerFingerprint() const { return socket_.PeerFingerprint(); }
   void Close();
   bool IsConnected() const { return socket_.IsOpen(); }
