@@ -162,6 +162,10 @@ Transport::Handshake Transport::Advance() {
   const int result = SSL_do_handshake(tls_->ssl);
   if (result == 1) {
     tls_->established = true;
+    // Records are read ahead from now on: one socket read brings several instead
+    // of two reads (header, then body) for each. Not in the handshake, where bytes
+    // read ahead would hide the peer's next step from a poll of the socket.
+    SSL_set_read_ahead(tls_->ssl, 1);
     return Handshake::Done;
   }
   return StatusAfter(tls_->ssl, result) == IoStatus::WouldBlock ? Handshake::Pending : Handshake::Failed;
@@ -176,18 +180,41 @@ IoResult Transport::Send(const void* data, std::size_t length) {
   if (length == 0) return IoResult{IoStatus::Ok, 0};
   std::lock_guard lock(tls_->mutex);
   if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
-  std::size_t written = 0;
-  const int result = SSL_write_ex(tls_->ssl, data, length, &written);
-  if (result == 1) return IoResult{IoStatus::Ok, written};
+  // Each TLS write takes one record: go on while the socket takes them, as one
+  // plain send takes all it can. A record left half sent is finished by the next
+  // call, which starts at the same bytes.
+  const char* bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  int result = 1;
+  while (done < length && result == 1) {
+    std::size_t written = 0;
+    result = SSL_write_ex(tls_->ssl, bytes + done, length - done, &written);
+    if (result == 1) done += written;
+  }
+  if (done > 0) {
+    ERR_clear_error();   // what stopped the writing is met again by the next call
+    return IoResult{IoStatus::Ok, done};
+  }
   const IoStatus status = StatusAfter(tls_->ssl, result);
   // The peer's farewell ends what it reads too: writing on is a failure.
   return IoResult{status == IoStatus::Closed ? IoStatus::Failed : status, 0};
 }
 
 IoResult Transport::ReadLocked(void* buffer, std::size_t length) {
-  std::size_t read = 0;
-  const int result = SSL_read_ex(tls_->ssl, buffer, length, &read);
-  if (result == 1) return IoResult{IoStatus::Ok, read};
+  // Each TLS read gives one record: go on while bytes already taken from the
+  // socket hold more, as one plain receive gives all that has arrived.
+  char* bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  int result = 1;
+  while (done < length && result == 1 && (done == 0 || SSL_has_pending(tls_->ssl) == 1)) {
+    std::size_t read = 0;
+    result = SSL_read_ex(tls_->ssl, bytes + done, length - done, &read);
+    if (result == 1) done += read;
+  }
+  if (done > 0) {
+    ERR_clear_error();   // an end or failure after the bytes is met again by the next call
+    return IoResult{IoStatus::Ok, done};
+  }
   return IoResult{StatusAfter(tls_->ssl, result), 0};
 }
 
@@ -237,12 +264,22 @@ IoResult Transport::Peek(void* buffer, std::size_t length) {
 }
 
 bool Transport::WaitReadable(int timeoutMs) const {
-  if (tls_) {
-    std::lock_guard lock(tls_->mutex);
-    // Decrypted bytes already held are not seen by the socket.
-    if (!tls_->peeked.empty() || SSL_pending(tls_->ssl) > 0) return true;
-  }
+  if (tls_ && HoldsReadable()) return true;
   return socket_.WaitReadable(timeoutMs);
+}
+
+bool Transport::HoldsReadable() const {
+  std::lock_guard lock(tls_->mutex);
+  // Bytes TLS took from the socket are not seen by a poll of it: decrypted ones,
+  // and records read ahead, which count once a whole one is there (a part of one
+  // waits for the rest from the socket).
+  if (!tls_->peeked.empty() || SSL_pending(tls_->ssl) > 0) return true;
+  if (!tls_->established || SSL_has_pending(tls_->ssl) != 1) return false;
+  char byte = 0;
+  std::size_t read = 0;
+  const int result = SSL_peek_ex(tls_->ssl, &byte, 1, &read);
+  // An end or a failure is news to a reader too.
+  return result == 1 || StatusAfter(tls_->ssl, result) != IoStatus::WouldBlock;
 }
 
 bool Transport::Shutdown() {

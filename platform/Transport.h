@@ -67,6 +67,8 @@ class Transport {
   // What a read of `length` bytes gives before any is read: the handshake not done
   // yet (would block, or failed), or nothing asked; none when bytes may be read.
   std::optional<IoResult> NotReadable(std::size_t length);
+  // Whether TLS holds bytes (or an end) a read would give without the socket.
+  bool HoldsReadable() const;
 
   Socket socket_;
   std::unique_ptr<Session> tls_;

@@ -124,6 +124,29 @@ TEST(TransportTest, PeekGathersRecordsAndReceiveStillReadsThem) {
   EXPECT_EQ(std::string(read, got.bytes), "header+body");
 }
 
+TEST(TransportTest, RecordsReadAheadCountAsReadable) {
+  TlsPair pair;
+  ASSERT_TRUE(Handshake(pair.server, pair.client));
+  ASSERT_EQ(pair.client.Send("a", 1).status, IoStatus::Ok);
+  ASSERT_EQ(pair.client.Send("b", 1).status, IoStatus::Ok);
+  // Both records wait on the server's socket before it reads.
+  constexpr std::size_t kTwoRecords = 2 * (5 + 1 + 1 + 16);
+  char raw[64] = {};
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (pair.server.GetSocket().Peek(raw, sizeof raw).bytes < kTwoRecords && Clock::now() < deadline) {
+    pair.server.GetSocket().WaitReadable(5);
+  }
+  char read = 0;
+  ASSERT_EQ(pair.server.Receive(&read, 1).bytes, 1u);
+  EXPECT_EQ(read, 'a');
+  // The second record was read ahead with the first: the socket holds nothing more.
+  EXPECT_FALSE(pair.server.GetSocket().WaitReadable(0));
+  EXPECT_TRUE(pair.server.WaitReadable(0));
+  ASSERT_EQ(pair.server.Receive(&read, 1).bytes, 1u);
+  EXPECT_EQ(read, 'b');
+  EXPECT_FALSE(pair.server.WaitReadable(0));
+}
+
 // Receives once the peer's next bytes or end.
 IoResult ReceiveOne(Transport& transport) {
   char byte = 0;
