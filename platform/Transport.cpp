@@ -28,11 +28,25 @@ struct Transport::Session {
   bool established = false;
   std::string target, fingerprint;             // where a client's session is kept; empty: not kept
   std::vector<char> peeked;                    // decrypted bytes a Peek took from TLS
+  // Records a Send makes go out in one socket write. While some wait for the
+  // socket, whatever else TLS writes queues behind them.
+  bool gathering = false;
+  std::vector<char> outgoing;
+  std::size_t outgoingSent = 0;                // of `outgoing`, on the socket already
+  struct Record {
+    std::size_t end;                           // in `outgoing`
+    std::size_t plainBytes;
+  };
+  std::vector<Record> records;                 // those of `outgoing` a caller was not told of
 
   ~Session() { SSL_free(ssl); }
 };
 
 namespace {
+
+// About four records: one socket write for what a plain send of a caller's
+// usual call would take.
+constexpr std::size_t kGatheredBytes = 64 * 1024;
 
 bool IsRetryable(int error) {
   return error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS || error == EINTR;
@@ -43,7 +57,13 @@ Transport::Session& SessionOf(BIO* bio) { return *static_cast<Transport::Session
 // TLS moves its bytes with the plain socket's calls: sends never raise SIGPIPE.
 int SocketWrite(BIO* bio, const char* data, std::size_t length, std::size_t* written) {
   BIO_clear_retry_flags(bio);
-  const ssize_t sent = ::send(SessionOf(bio).fd, data, length, MSG_NOSIGNAL);
+  Transport::Session& session = SessionOf(bio);
+  if (session.gathering || !session.outgoing.empty()) {
+    session.outgoing.insert(session.outgoing.end(), data, data + length);
+    *written = length;
+    return 1;
+  }
+  const ssize_t sent = ::send(session.fd, data, length, MSG_NOSIGNAL);
   if (sent >= 0) {
     *written = static_cast<std::size_t>(sent);
     return 1;
@@ -180,24 +200,59 @@ IoResult Transport::Send(const void* data, std::size_t length) {
   if (length == 0) return IoResult{IoStatus::Ok, 0};
   std::lock_guard lock(tls_->mutex);
   if (!socket_.IsOpen()) return IoResult{IoStatus::Failed, 0};
-  // Each TLS write takes one record: go on while the socket takes them, as one
-  // plain send takes all it can. A record left half sent is finished by the next
-  // call, which starts at the same bytes.
+  // Records the socket did not take go first; the caller, told only of records
+  // sent whole, gives their bytes again and is told of them once they are out.
+  if (!tls_->outgoing.empty()) return SendOutgoingLocked();
+  // Each TLS write makes one record: gather several for one socket write, as one
+  // plain send takes many bytes.
   const char* bytes = static_cast<const char*>(data);
   std::size_t done = 0;
   int result = 1;
-  while (done < length && result == 1) {
+  tls_->gathering = true;
+  while (done < length && result == 1 && tls_->outgoing.size() < kGatheredBytes) {
     std::size_t written = 0;
     result = SSL_write_ex(tls_->ssl, bytes + done, length - done, &written);
-    if (result == 1) done += written;
+    if (result == 1) {
+      done += written;
+      tls_->records.push_back(Session::Record{tls_->outgoing.size(), written});
+    }
   }
+  tls_->gathering = false;
   if (done > 0) {
     ERR_clear_error();   // what stopped the writing is met again by the next call
-    return IoResult{IoStatus::Ok, done};
+    return SendOutgoingLocked();
   }
   const IoStatus status = StatusAfter(tls_->ssl, result);
   // The peer's farewell ends what it reads too: writing on is a failure.
   return IoResult{status == IoStatus::Closed ? IoStatus::Failed : status, 0};
+}
+
+IoResult Transport::SendOutgoingLocked() {
+  Session& session = *tls_;
+  while (session.outgoingSent < session.outgoing.size()) {
+    const ssize_t sent = ::send(session.fd, session.outgoing.data() + session.outgoingSent,
+                                session.outgoing.size() - session.outgoingSent, MSG_NOSIGNAL);
+    if (sent > 0) {
+      session.outgoingSent += static_cast<std::size_t>(sent);
+    } else if (sent < 0 && errno == EINTR) {
+      continue;
+    } else if (sent < 0 && IsRetryable(errno)) {
+      break;
+    } else {
+      return IoResult{IoStatus::Failed, 0};
+    }
+  }
+  std::size_t told = 0;
+  std::size_t whole = 0;
+  while (whole < session.records.size() && session.records[whole].end <= session.outgoingSent) {
+    told += session.records[whole++].plainBytes;
+  }
+  session.records.erase(session.records.begin(), session.records.begin() + static_cast<std::ptrdiff_t>(whole));
+  if (session.outgoingSent == session.outgoing.size()) {
+    session.outgoing.clear();
+    session.outgoingSent = 0;
+  }
+  return told > 0 ? IoResult{IoStatus::Ok, told} : IoResult{IoStatus::WouldBlock, 0};
 }
 
 IoResult Transport::ReadLocked(void* buffer, std::size_t length) {
@@ -285,7 +340,10 @@ bool Transport::HoldsReadable() const {
 bool Transport::Shutdown() {
   if (tls_) {
     std::lock_guard lock(tls_->mutex);
-    if (tls_->established && socket_.IsOpen()) SSL_shutdown(tls_->ssl);
+    if (tls_->established && socket_.IsOpen()) {
+      SSL_shutdown(tls_->ssl);
+      SendOutgoingLocked();
+    }
     ERR_clear_error();
   }
   return socket_.Shutdown();
@@ -303,7 +361,10 @@ void Transport::Close() {
     tls_->target.clear();
   }
   // The farewell goes if the socket takes it at once; the peer reads Closed either way.
-  if (tls_->established && socket_.IsOpen()) SSL_shutdown(tls_->ssl);
+  if (tls_->established && socket_.IsOpen()) {
+    SSL_shutdown(tls_->ssl);
+    SendOutgoingLocked();
+  }
   ERR_clear_error();
   socket_.Close();
 }

@@ -1,10 +1,12 @@
 #pragma once
 // A connected byte stream, plain or TLS, with the calls of a non-blocking Socket:
 // Send and Receive report "try again" instead of waiting, and Wait* let a caller
-// sleep until the stream may move bytes. Over TLS every call is a TLS call: the
-// handshake advances inside the first calls (which say "try again" until it is
-// done), bytes are encrypted and decrypted, and Close sends the TLS farewell. One
-// reading and one writing thread may use a TLS stream at once.
+// sleep until the stream may move bytes. A Send that took part of what it was
+// given is followed by one that starts with the bytes it did not take, as on a
+// socket. Over TLS every call is a TLS call: the handshake advances inside the
+// first calls (which say "try again" until it is done), bytes are encrypted and
+// decrypted, and Close sends the TLS farewell. One reading and one writing thread
+// may use a TLS stream at once.
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -64,6 +66,9 @@ class Transport {
 
  private:
   IoResult ReadLocked(void* buffer, std::size_t length);
+  // Puts gathered records on the socket as far as it takes them; Ok with the bytes
+  // of those now sent whole that the caller was not told of yet.
+  IoResult SendOutgoingLocked();
   // What a read of `length` bytes gives before any is read: the handshake not done
   // yet (would block, or failed), or nothing asked; none when bytes may be read.
   std::optional<IoResult> NotReadable(std::size_t length);
