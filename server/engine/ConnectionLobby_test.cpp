@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/ScratchFolder.h"
+#include "platform/TlsContext.h"
+#include "platform/TlsCredentials.h"
 
 namespace {
 
@@ -22,6 +28,60 @@ struct Scenario {
 };
 
 class ConnectionLobbyTest : public ::testing::TestWithParam<Scenario> {};
+
+// Over TLS a look takes a begun message's bytes off the socket, so its rest wakes
+// the lobby's wait at once instead of at the next paced turn.
+TEST(ConnectionLobbyLooks, TheRestOfABegunTlsMessageEndsTheWait) {
+  constexpr int kPacedMs = 10 * 60 * 1000;   // far beyond the wait below
+  platform::ScratchFolder folder;
+  std::string certificate, key, error;
+  ASSERT_TRUE(platform::TlsCredentials::Make("lobby", certificate, key, error)) << error;
+  const auto serverContext =
+      platform::TlsContext::ForServer(folder.Put("c.pem", certificate), folder.Put("k.pem", key), error);
+  const auto clientContext = platform::TlsContext::ForClient(error);
+  ASSERT_TRUE(serverContext && clientContext) << error;
+  platform::Socket listener = platform::Socket::Listen(0, 4, "127.0.0.1");
+  platform::Transport client(platform::Socket::Connect("127.0.0.1", listener.LocalPort()), clientContext);
+  platform::Socket accepted;
+  ASSERT_TRUE(listener.WaitReadable(10000));
+  ASSERT_EQ(platform::IoStatus::Ok, listener.Accept(accepted));
+  ConnectionLobby lobby(
+      2,
+      [](platform::Transport& connection) {
+        char bytes[8];
+        const platform::IoResult peeked = connection.Peek(bytes, sizeof bytes);
+        if (peeked.status == platform::IoStatus::WouldBlock) return A::Quiet;
+        if (peeked.status != platform::IoStatus::Ok) return A::Closed;
+        return peeked.bytes < sizeof bytes ? A::Begun : A::Logon;
+      },
+      std::chrono::seconds(60));
+  lobby.Add(platform::Transport(std::move(accepted), serverContext), Clock::now());
+  const platform::Socket noTls;
+  // The lobby moves the server's handshake and the begun message along.
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  bool sent = false;
+  while (lobby.NextArrival() != A::Begun && Clock::now() < deadline) {
+    if (!sent && client.Advance() == platform::Transport::Handshake::Done) {
+      sent = client.Send("head", 4).status == platform::IoStatus::Ok;
+    }
+    lobby.WaitForNews(listener, noTls, 5, 5);
+    lobby.Refresh(Clock::now());
+  }
+  ASSERT_EQ(lobby.NextArrival(), A::Begun);
+
+  std::promise<void> woken;
+  std::thread waiter([&] {
+    lobby.WaitForNews(listener, noTls, kPacedMs, kPacedMs);
+    woken.set_value();
+  });
+  ASSERT_EQ(client.Send("tail", 4).status, platform::IoStatus::Ok);
+  const bool wokenByTheRest = woken.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!wokenByTheRest) platform::Socket::Connect("127.0.0.1", listener.LocalPort());   // ends the wait
+  waiter.join();
+  EXPECT_TRUE(wokenByTheRest);
+  lobby.Refresh(Clock::now());
+  EXPECT_EQ(lobby.NextArrival(), A::Logon);
+}
 
 // Each connection's arrival is looked up by its peer's port.
 TEST_P(ConnectionLobbyTest, ServesByWhatArrivedAndTurnsTheNoisiestAway) {
