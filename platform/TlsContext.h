@@ -2,9 +2,13 @@
 // The TLS settings of one side of a connection: TLS 1.3 only. A server context
 // holds the server's certificate (with its chain) and private key; a client context
 // checks no certificate chain, because the client pins the server's certificate by
-// its fingerprint (Transport::PeerFingerprint) instead of trusting an authority.
+// its fingerprint (Transport::PeerFingerprint) instead of trusting an authority, and
+// keeps the sessions its connections may resume. A server context gives each client
+// one ticket to resume with; its ticket key lives as long as the context.
 #include <memory>
 #include <string>
+
+#include "platform/TlsSessionStore.h"
 
 struct ssl_ctx_st;
 
@@ -26,6 +30,8 @@ class TlsContext {
 
   Role GetRole() const { return role_; }
   ssl_ctx_st* Native() const { return context_; }
+  // The sessions a client context's connections may resume (empty in a server's).
+  TlsSessionStore& Sessions() const { return sessions_; }
 
   // The oldest error OpenSSL queued on this thread as text (the queue is emptied);
   // `otherwise` when none was queued.
@@ -36,6 +42,7 @@ class TlsContext {
 
   ssl_ctx_st* context_;
   Role role_;
+  mutable TlsSessionStore sessions_;
 };
 
 }  // namespace platform

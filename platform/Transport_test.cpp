@@ -55,10 +55,10 @@ bool Handshake(Transport& server, Transport& client) {
   return false;
 }
 
-// Sends all of `bytes` from one end while the other receives them.
-std::string Move(Transport& from, Transport& to, const std::string& bytes) {
+// Sends all of `bytes` from one end (but the first `alreadySent`) while the other receives them.
+std::string Move(Transport& from, Transport& to, const std::string& bytes, std::size_t alreadySent = 0) {
   std::string received;
-  std::size_t sent = 0;
+  std::size_t sent = alreadySent;
   std::vector<char> buffer(70000);
   const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
   while (received.size() < bytes.size() && Clock::now() < deadline) {
@@ -78,7 +78,8 @@ std::string Move(Transport& from, Transport& to, const std::string& bytes) {
 struct TlsPair {
   Identity identity;
   Transport server, client;
-  explicit TlsPair(bool inMemory) {
+  // `clientSendBuffer`: the client socket's send buffer, when not the system's.
+  explicit TlsPair(bool inMemory, int clientSendBuffer = 0) {
     std::string error;
     auto serverContext = TlsContext::ForServer(identity.certificatePath, identity.keyPath, error);
     auto clientContext = TlsContext::ForClient(error);
@@ -88,6 +89,9 @@ struct TlsPair {
       return;
     }
     auto [accepted, connected] = ConnectedSockets();
+    if (clientSendBuffer > 0) {
+      EXPECT_TRUE(connected.SetBufferSizes(clientSendBuffer, 0));
+    }
     server = Transport(std::move(accepted), serverContext);
     client = Transport(std::move(connected), clientContext);
   }
@@ -114,6 +118,18 @@ TEST(TransportTest, TlsCarriesBytesBothWaysAndNamesTheServersCertificate) {
   }
 }
 
+TEST(TransportTest, SendsTheSocketTakesInPartLoseAndRepeatNoByte) {
+  TlsPair pair(false, 4096);
+  ASSERT_TRUE(Handshake(pair.server, pair.client));
+  std::string bytes(2 * 1024 * 1024 + 3, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + (i >> 11));
+  // The first call takes less than it is given: the rest of its records wait.
+  const IoResult first = pair.client.Send(bytes.data(), 60000);
+  EXPECT_LT(first.bytes, 60000u);
+  const std::size_t taken = first.status == IoStatus::Ok ? first.bytes : 0;
+  EXPECT_TRUE(Move(pair.client, pair.server, bytes, taken) == bytes);
+}
+
 TEST(TransportTest, PeekGathersRecordsAndReceiveStillReadsThem) {
   for (const bool inMemory : kLinks) {
     SCOPED_TRACE(LinkName(inMemory));
@@ -138,6 +154,29 @@ TEST(TransportTest, PeekGathersRecordsAndReceiveStillReadsThem) {
     const IoResult got = pair.server.Receive(read, sizeof read);
     EXPECT_EQ(std::string(read, got.bytes), "header+body");
   }
+}
+
+TEST(TransportTest, RecordsReadAheadCountAsReadable) {
+  TlsPair pair(false);
+  ASSERT_TRUE(Handshake(pair.server, pair.client));
+  ASSERT_EQ(pair.client.Send("a", 1).status, IoStatus::Ok);
+  ASSERT_EQ(pair.client.Send("b", 1).status, IoStatus::Ok);
+  // Both records wait on the server's socket before it reads.
+  constexpr std::size_t kTwoRecords = 2 * (5 + 1 + 1 + 16);
+  char raw[64] = {};
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (pair.server.GetSocket().Peek(raw, sizeof raw).bytes < kTwoRecords && Clock::now() < deadline) {
+    pair.server.GetSocket().WaitReadable(5);
+  }
+  char read = 0;
+  ASSERT_EQ(pair.server.Receive(&read, 1).bytes, 1u);
+  EXPECT_EQ(read, 'a');
+  // The second record was read ahead with the first: the socket holds nothing more.
+  EXPECT_FALSE(pair.server.GetSocket().WaitReadable(0));
+  EXPECT_TRUE(pair.server.WaitReadable(0));
+  ASSERT_EQ(pair.server.Receive(&read, 1).bytes, 1u);
+  EXPECT_EQ(read, 'b');
+  EXPECT_FALSE(pair.server.WaitReadable(0));
 }
 
 // Receives once the peer's next bytes or end.
@@ -168,6 +207,54 @@ TEST(TransportTest, EndsAndFailuresReadAsOnThePlainSocket) {
     ASSERT_EQ(accepted.Send("not a TLS record at all\r\n", 25).status, IoStatus::Ok);
     EXPECT_EQ(ReceiveOne(client).status, IoStatus::Failed);
     EXPECT_EQ(client.PeerFingerprint(), "");
+  }
+}
+
+// One client connection under `target` pinned to `fingerprint`: whether it resumed
+// and the fingerprint it was shown. A byte from the server brings the ticket in.
+std::pair<bool, std::string> ConnectOnce(const std::shared_ptr<const TlsContext>& serverContext,
+                                         const std::shared_ptr<const TlsContext>& clientContext,
+                                         const std::string& target, const std::string& fingerprint) {
+  auto [accepted, connected] = ConnectedSockets();
+  Transport server(std::move(accepted), serverContext);
+  Transport client(std::move(connected), clientContext, target, fingerprint);
+  EXPECT_TRUE(Handshake(server, client));
+  EXPECT_EQ(Move(server, client, "x"), "x");
+  return {client.IsResumed(), client.PeerFingerprint()};
+}
+
+TEST(TransportTest, ResumedSessionsKeepTheirPin) {
+  Identity a, b;
+  std::string error;
+  const auto serverA = TlsContext::ForServer(a.certificatePath, a.keyPath, error);
+  const auto serverB = TlsContext::ForServer(b.certificatePath, b.keyPath, error);
+  const auto client = TlsContext::ForClient(error);
+  ASSERT_TRUE(serverA && serverB && client) << error;
+  const std::string pinA = TlsCredentials::FingerprintOfPem(a.certificatePem);
+  const std::string pinB = TlsCredentials::FingerprintOfPem(b.certificatePem);
+  struct Case {
+    const char* name;
+    std::shared_ptr<const TlsContext> server;
+    std::string target, pin;
+    bool resumed;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"first connection", serverA, "one", pinA, false, pinA},
+      {"same server again", serverA, "one", pinA, true, pinA},
+      {"another target", serverA, "two", pinA, false, pinA},
+      {"the pin changed", serverA, "one", pinB, false, pinA},
+      {"kept session dropped with the changed pin", serverA, "one", pinA, false, pinA},
+      {"again after the full handshake", serverA, "one", pinA, true, pinA},
+      {"another server behind the target", serverB, "one", pinA, false, pinB},
+      {"nothing kept from the refused server", serverA, "one", pinA, false, pinA},
+      {"no target: nothing kept or resumed", serverA, "", pinA, false, pinA},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto [resumed, shown] = ConnectOnce(c.server, client, c.target, c.pin);
+    EXPECT_EQ(resumed, c.resumed);
+    EXPECT_EQ(shown, c.shown);
   }
 }
 

@@ -41,11 +41,15 @@ std::shared_ptr<const platform::TlsContext> TestClient::ClientTlsContext() {
   return context;
 }
 
-bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs) {
-  return ConnectTls(platform::Transport(platform::Socket::Connect("127.0.0.1", port), ClientTlsContext()), timeoutMs);
+bool TestClient::ConnectTls(std::uint16_t port, int timeoutMs, const std::string& pin) {
+  platform::Socket connected = platform::Socket::Connect("127.0.0.1", port);
+  return ConnectTls(pin.empty() ? platform::Transport(std::move(connected), ClientTlsContext())
+                                : platform::Transport(std::move(connected), ClientTlsContext(),
+                                                      "127.0.0.1:" + std::to_string(port), pin),
+                    timeoutMs, pin);
 }
 
-bool TestClient::ConnectTls(platform::Transport transport, int timeoutMs) {
+bool TestClient::ConnectTls(platform::Transport transport, int timeoutMs, const std::string& pin) {
   socket_ = std::move(transport);
   nextStamp_ = 1;
   loggedOn_ = false;
@@ -55,7 +59,9 @@ bool TestClient::ConnectTls(platform::Transport transport, int timeoutMs) {
     socket_.WaitReadable(std::max(1, RemainingMs(deadline)));
     handshake = socket_.Advance();
   }
-  if (handshake == platform::Transport::Handshake::Done) return true;
+  if (handshake == platform::Transport::Handshake::Done && (pin.empty() || socket_.PeerFingerprint() == pin)) {
+    return true;
+  }
   socket_.Close();
   return false;
 }

@@ -67,11 +67,12 @@ class TestClient {
   // Connects to 127.0.0.1:port. False when nobody answers.
   bool Connect(std::uint16_t port);
   // The same over TLS, the handshake done within the time; false when it failed
-  // (the connection is then closed). Any certificate is taken: ServerFingerprint
-  // names the one presented.
-  bool ConnectTls(std::uint16_t port, int timeoutMs = kDefaultTimeoutMs);
+  // (the connection is then closed). Without `pin` any certificate is taken:
+  // ServerFingerprint names the one presented. With it, only a server showing that
+  // fingerprint, and the session kept from the last such connection to the port is resumed.
+  bool ConnectTls(std::uint16_t port, int timeoutMs = kDefaultTimeoutMs, const std::string& pin = "");
   // The same over a TLS end made already (say, one of Transport::MemoryPair).
-  bool ConnectTls(platform::Transport transport, int timeoutMs = kDefaultTimeoutMs);
+  bool ConnectTls(platform::Transport transport, int timeoutMs = kDefaultTimeoutMs, const std::string& pin = "");
   // The client context of every TLS connection of test clients.
   static std::shared_ptr<const platform::TlsContext> ClientTlsContext();
   std::string ServerFingerprint() const { return socket_.PeerFingerprint(); }

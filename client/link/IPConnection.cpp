@@ -1,5 +1,6 @@
 #include "client/link/IPConnection.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "client/link/FileReplyBody.h"
@@ -47,6 +49,13 @@ LinkEnd CauseOf(SocketTransfer::Outcome outcome) {
 std::string BodyText(const Msg& message) {
   const char* body = message.GetBody();
   return body == nullptr ? std::string() : std::string(body, message.GetBodyLength());
+}
+
+// The address and port a session is kept for.
+std::string TargetName(const sockaddr_in& address) {
+  char text[INET_ADDRSTRLEN] = {};
+  if (::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) return "";
+  return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
 }  // namespace
@@ -241,7 +250,8 @@ bool IPConnection::OpenSocket(LinkEnd& cause) {
 bool IPConnection::ShakeHands(platform::Socket opened, LinkEnd& cause) {
   std::string error;
   if (!tlsContext_) tlsContext_ = platform::TlsContext::ForClient(error);
-  platform::Transport secured(std::move(opened), tlsContext_);
+  // Reconnections to the same library resume the session its last connection had.
+  platform::Transport secured(std::move(opened), tlsContext_, TargetName(address_), GetExpectedFingerprint());
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectLimitMs);
   platform::Transport::Handshake handshake = secured.Advance();
   while (handshake == platform::Transport::Handshake::Pending && !stop_ && Clock::now() < deadline) {

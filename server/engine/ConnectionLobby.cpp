@@ -64,10 +64,16 @@ void ConnectionLobby::WaitForNews(const platform::Socket& listening, const platf
   std::vector<const platform::Socket*> sockets{&listening};
   if (tls.IsOpen()) sockets.push_back(&tls);
   const std::size_t listeners = sockets.size();
-  std::vector<Waiting*> quiet;
+  std::vector<Waiting*> polled;   // looked at again once the poll says they can be read
   bool busy = false;
   for (Waiting& entry : waiting_) {
-    if (entry.arrival != Arrival::Quiet) {
+    // A look at a TLS connection took its bytes off the socket, so a poll of the
+    // socket tells when more of a begun message arrive; a plain socket still holds
+    // them and reads as ready, so a begun plain message is looked at each turn.
+    if (entry.socket.IsTls() && entry.arrival == Arrival::Begun) {
+      sockets.push_back(&entry.socket.GetSocket());
+      polled.push_back(&entry);
+    } else if (entry.arrival != Arrival::Quiet) {
       busy = true;
     } else if (entry.socket.IsTls() && entry.socket.WaitReadable(0)) {
       // Bytes TLS already decrypted are not seen by a poll of the socket.
@@ -75,12 +81,12 @@ void ConnectionLobby::WaitForNews(const platform::Socket& listening, const platf
       busy = true;
     } else {
       sockets.push_back(&entry.socket.GetSocket());
-      quiet.push_back(&entry);
+      polled.push_back(&entry);
     }
   }
   std::vector<char> ready;
   platform::Socket::WaitAnyReadable(sockets, busy ? busyMs : idleMs, ready);
-  for (std::size_t i = 0; i < quiet.size(); ++i) quiet[i]->readable = ready[i + listeners] != 0;
+  for (std::size_t i = 0; i < polled.size(); ++i) polled[i]->readable = ready[i + listeners] != 0;
 }
 
 void ConnectionLobby::Refresh(Clock::time_point now) {

@@ -9,8 +9,8 @@
 // not finished) or, failing that, the quietest, the longest waiting first; a
 // connection waits at most the logon time bound. A TLS handshake runs while a
 // connection waits: until it is done the connection counts as quiet. Quiet
-// connections are looked at again only once one poll over all of them says they
-// can be read (or TLS holds bytes of theirs already).
+// connections, and TLS ones with a begun message, are looked at again only once
+// one poll over all of them says they can be read (or TLS holds bytes of theirs already).
 #include <chrono>
 #include <cstddef>
 #include <functional>

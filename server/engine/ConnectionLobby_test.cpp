@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/ScratchFolder.h"
+#include "platform/TlsContext.h"
+#include "platform/TlsCredentials.h"
 
 namespace {
 
@@ -22,6 +28,48 @@ struct Scenario {
 };
 
 class ConnectionLobbyTest : public ::testing::TestWithParam<Scenario> {};
+
+// Over TLS a look takes a begun message's bytes off the socket, so its rest wakes
+// the lobby's wait at once instead of at the next paced turn.
+TEST(ConnectionLobbyLooks, TheRestOfABegunTlsMessageEndsTheWait) {
+  platform::ScratchFolder folder;
+  std::string certificate, key, error;
+  ASSERT_TRUE(platform::TlsCredentials::Make("lobby", certificate, key, error)) << error;
+  const auto server = platform::TlsContext::ForServer(folder.Put("c.pem", certificate), folder.Put("k.pem", key), error);
+  ASSERT_TRUE(server) << error;
+  platform::Socket listener = platform::Socket::Listen(0, 4, "127.0.0.1"), accepted;
+  platform::Transport client(platform::Socket::Connect("127.0.0.1", listener.LocalPort()),
+                             platform::TlsContext::ForClient(error));
+  ASSERT_TRUE(listener.WaitReadable(10000) && listener.Accept(accepted) == platform::IoStatus::Ok);
+  const auto look = [](platform::Transport& connection) {
+    char bytes[8];
+    const platform::IoResult peeked = connection.Peek(bytes, sizeof bytes);
+    if (peeked.status != platform::IoStatus::Ok) return A::Quiet;
+    return peeked.bytes < sizeof bytes ? A::Begun : A::Logon;
+  };
+  ConnectionLobby lobby(2, look, std::chrono::seconds(60));
+  lobby.Add(platform::Transport(std::move(accepted), server), Clock::now());
+  const platform::Socket noTls;
+  // The lobby moves the server's handshake and the begun message along.
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  bool sent = false;
+  while (lobby.NextArrival() != A::Begun && Clock::now() < deadline) {
+    if (!sent && client.Advance() == platform::Transport::Handshake::Done) sent = client.Send("head", 4).bytes == 4;
+    lobby.WaitForNews(listener, noTls, 5, 5);
+    lobby.Refresh(Clock::now());
+  }
+  ASSERT_EQ(lobby.NextArrival(), A::Begun);
+  std::promise<void> woken;
+  std::thread waiter([&] {
+    lobby.WaitForNews(listener, noTls, 600000, 600000);   // paced far beyond the wait below
+    woken.set_value();
+  });
+  client.Send("tail", 4);
+  const bool wokenByTheRest = woken.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!wokenByTheRest) platform::Socket::Connect("127.0.0.1", listener.LocalPort());   // ends the wait
+  waiter.join();
+  EXPECT_TRUE(wokenByTheRest);
+}
 
 // Each connection's arrival is looked up by its peer's port.
 TEST_P(ConnectionLobbyTest, ServesByWhatArrivedAndTurnsTheNoisiestAway) {
