@@ -104,9 +104,10 @@ bool LibraryTreeCopy::PassListedFolder(const std::string& relative, const struct
     if (S_ISDIR(status.st_mode)) entries.push_back({name, Kind::Folder});
     if (S_ISREG(status.st_mode)) entries.push_back({name, IsVersionFileName(name) ? Kind::Version : Kind::Record});
   }
+  std::sort(entries.begin(), entries.end());
   // What the copy holds that the root no longer does (a project deleted or renamed) goes first.
   for (const Entry& before : folders_[relative].entries) {
-    if (std::find(entries.begin(), entries.end(), before) == entries.end() &&
+    if (!std::binary_search(entries.begin(), entries.end(), before) &&
         !RemoveFromCopy(Join(relative, before.name), before.kind == Kind::Folder, problem)) {
       return false;
     }
@@ -149,8 +150,7 @@ bool LibraryTreeCopy::PassWrittenInPlace(std::string& problem) {
     // folder was listed again, or lies where nothing is copied.
     const auto known = folders_.find(folder);
     if (known == folders_.end() ||
-        std::find(known->second.entries.begin(), known->second.entries.end(), Entry{name, Kind::Record}) ==
-            known->second.entries.end()) {
+        !std::binary_search(known->second.entries.begin(), known->second.entries.end(), Entry{name, Kind::Record})) {
       continue;
     }
     struct stat status {};

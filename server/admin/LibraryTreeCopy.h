@@ -46,12 +46,12 @@ class LibraryTreeCopy {
   struct Entry {
     std::string name;
     Kind kind = Kind::Record;
-    bool operator==(const Entry&) const = default;
+    auto operator<=>(const Entry&) const = default;
   };
   struct Folder {
     long long modified = 0;  // nanoseconds, as it stood before it was listed
     bool settled = false;    // modified well before it was listed, so a later change shows
-    std::vector<Entry> entries;
+    std::vector<Entry> entries;  // sorted, so that one is found without a walk over all
   };
 
   // Brings the folder at `relative` ("" for the root) up to date; false with `problem` set.
