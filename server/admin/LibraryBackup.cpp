@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -87,7 +88,13 @@ std::string LibraryBackup::MoveRefusal(const std::string& root) const {
 }
 
 std::string LibraryBackup::Copy(const std::string& root, const std::string& copy) {
-  LibraryTreeCopy tree(root, copy);
+  // Made holding the writers of record files, so that no in-place write in flight goes unnoted.
+  std::optional<LibraryTreeCopy> made;
+  {
+    platform::CriticalSection::Lock inventory(document_.GetInventorySection());
+    made.emplace(root, copy);
+  }
+  LibraryTreeCopy& tree = *made;
   // Each further pass takes what changed during the one before, until one finds
   // little, so that the last pass, which holds the writers, has little left to copy.
   for (int pass = 0; pass < kMostPassesUnheld; ++pass) {

@@ -58,7 +58,7 @@ LibraryTreeCopy::LibraryTreeCopy(std::string root, std::string copy) : root_(std
 std::string LibraryTreeCopy::Pass() {
   std::string problem;
   copies_ = 0;
-  PassFolder("", problem);
+  if (PassFolder("", problem)) PassWrittenInPlace(problem);
   return problem;
 }
 
@@ -104,9 +104,10 @@ bool LibraryTreeCopy::PassListedFolder(const std::string& relative, const struct
     if (S_ISDIR(status.st_mode)) entries.push_back({name, Kind::Folder});
     if (S_ISREG(status.st_mode)) entries.push_back({name, IsVersionFileName(name) ? Kind::Version : Kind::Record});
   }
+  std::sort(entries.begin(), entries.end());
   // What the copy holds that the root no longer does (a project deleted or renamed) goes first.
   for (const Entry& before : folders_[relative].entries) {
-    if (std::find(entries.begin(), entries.end(), before) == entries.end() &&
+    if (!std::binary_search(entries.begin(), entries.end(), before) &&
         !RemoveFromCopy(Join(relative, before.name), before.kind == Kind::Folder, problem)) {
       return false;
     }
@@ -123,26 +124,46 @@ bool LibraryTreeCopy::PassListedFolder(const std::string& relative, const struct
 }
 
 bool LibraryTreeCopy::PassUnchangedFolder(const std::string& relative, std::string& problem) {
-  const std::string source = relative.empty() ? root_ : root_ + "/" + relative;
-  // Copied: a subfolder's pass adds its own entry to folders_.
-  const std::vector<Entry> entries = folders_[relative].entries;
-  for (const Entry& entry : entries) {
-    if (entry.kind == Kind::Folder) {
-      if (!PassSubfolder(relative, entry.name, problem)) return false;
+  // Taken out first: a subfolder's pass adds its own entry to folders_.
+  std::vector<std::string> subfolders;
+  for (const Entry& entry : folders_[relative].entries) {
+    if (entry.kind == Kind::Folder) subfolders.push_back(entry.name);
+  }
+  for (const std::string& name : subfolders) {
+    if (!PassSubfolder(relative, name, problem)) return false;
+  }
+  return true;
+}
+
+bool LibraryTreeCopy::PassWrittenInPlace(std::string& problem) {
+  std::string root = std::filesystem::path(root_).lexically_normal().string();
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  const std::string below = root + "/";
+  for (const std::string& noted : writtenInPlace_.Noted()) {
+    const std::string path = std::filesystem::path(noted).lexically_normal().string();
+    if (path.compare(0, below.size(), below) != 0) continue;  // another library's
+    const std::string relative = path.substr(below.size());
+    const std::size_t slash = relative.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : relative.substr(0, slash);
+    const std::string name = relative.substr(slash + 1);
+    // Only a file its folder's last listing holds: any other is new there, so the
+    // folder was listed again, or lies where nothing is copied.
+    const auto known = folders_.find(folder);
+    if (known == folders_.end() ||
+        !std::binary_search(known->second.entries.begin(), known->second.entries.end(), Entry{name, Kind::Record})) {
       continue;
     }
-    if (entry.kind == Kind::Version) continue;  // written once, before the pass that listed it
     struct stat status {};
-    if (::lstat((source + "/" + entry.name).c_str(), &status) != 0) {
+    if (::lstat(path.c_str(), &status) != 0) {
       if (errno == ENOENT) continue;  // taken away meanwhile: the folder's time shows it next pass
-      problem = source + "/" + entry.name + " could not be read";
+      problem = path + " could not be read";
       return false;
     }
     if (!S_ISREG(status.st_mode)) {
-      problem = source + "/" + entry.name + " is no longer a file";
+      problem = path + " is no longer a file";
       return false;
     }
-    if (!CopyIfChanged(Join(relative, entry.name), status, problem)) return false;
+    if (!CopyIfChanged(relative, status, problem)) return false;
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "server/store/StoreChange.h"
 #include "server/store/StoreTestLibrary.h"
 
 namespace {
@@ -32,8 +33,11 @@ class LibraryTreeCopyTest : public StoreTestLibrary {
     Plant(path + ".new", content);
     stdfs::rename(path + ".new", path);
   }
-  static void Overwrite(const std::string& path, const std::string& content, std::ios::openmode mode) {
-    std::ofstream(path, std::ios::binary | std::ios::in | mode) << content;
+  // An append as the library's writers make it; the folder keeps its time.
+  static void AppendByTheLibrary(const std::string& tree, const std::string& file, const std::string& bytes) {
+    StoreChange change(tree + "/../journal");
+    ASSERT_TRUE(change.AppendFile(tree + file, bytes));
+    ASSERT_TRUE(change.Commit());
   }
 
   std::string tree_ = scratch_ / "tree";
@@ -46,10 +50,10 @@ TEST_F(LibraryTreeCopyTest, ALaterPassTakesEveryChangeMadeSinceTheOneBefore) {
     std::function<void(const std::string&)> make;
   } cases[] = {
       {"record replaced", [](const std::string& t) { Replace(t + "/P1/1Lo1_FileStatistics.wxf", "statistics new"); }},
-      {"record grown in place",
-       [](const std::string& t) { Overwrite(t + "/P1/1Lo1_FileStatistics.wxf", " and more", std::ios::app); }},
-      {"record rewritten in place at its size",
-       [](const std::string& t) { Overwrite(t + "/P1/P2/2Lo1_FileStatistics.wxf", "STATISTICS", std::ios::out); }},
+      {"record grown in place by the library",
+       [](const std::string& t) { AppendByTheLibrary(t, "/P1/1Lo1_FileStatistics.wxf", " and more"); }},
+      {"root record grown in place by the library",
+       [](const std::string& t) { AppendByTheLibrary(t, "/WXUsers.wxf", " and more users"); }},
       {"root record replaced", [](const std::string& t) { Replace(t + "/WXUsers.wxf", "other users"); }},
       {"version added", [](const std::string& t) { Plant(t + "/P1/P2/2Lo1Ver2.wxf", "version two, second"); }},
       {"version removed", [](const std::string& t) { stdfs::remove(t + "/P1/1Lo1Ver1.wxf"); }},

@@ -22,6 +22,7 @@
 #include "platform/FileDescriptor.h"
 #include "platform/ParallelSync.h"
 #include "platform/fs.h"
+#include "server/store/InPlaceWrites.h"
 #include "server/store/ProjectFolders.h"
 
 namespace {
@@ -82,6 +83,7 @@ class OpenFile {
   }
   // Writes at `offset` and syncs; a failure cuts the file back to `offset`.
   bool WriteAtAndSync(std::uint64_t offset, std::string_view bytes) const {
+    InPlaceWrites::Note(path_);
     for (std::uint64_t at = offset; !bytes.empty();) {
       if (!platform::MayChangeDisk(path_)) return CutFailed(offset);
       const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(at));
@@ -93,6 +95,7 @@ class OpenFile {
     return Sync() || CutFailed(offset);
   }
   bool CutAndSync(std::uint64_t length) const {
+    InPlaceWrites::Note(path_);
     return platform::ChangeDisk([&] { return ::ftruncate(fd_, static_cast<off_t>(length)); }) && Sync();
   }
 
