@@ -387,6 +387,10 @@ class CBrannockDoc : public LibraryDocument {
   // added files are read. True.
   bool QueueDocumentSteps(std::int32_t kind, const std::vector<ProjectDocumentList>& steps,
                           const std::string& folder, const BatchSettings& settings);
+  // Adds `steps` from `from` on to the end of `batch`, the first waiting for
+  // instruction `after` and each later one for the one before.
+  static void AppendDocumentSteps(InstructionBatch& batch, std::int32_t kind, const std::vector<ProjectDocumentList>& steps,
+                                  std::size_t from, int after, const std::string& folder);
   // Kinds 5, 7, 18 and 19: sends the instruction's documents whatever the step before
   // did (it only orders them); a check-in or add whose files cannot be sent fails.
   bool ExecuteDocumentStep(InstructionBatch& batch, int index);

@@ -6,6 +6,7 @@
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
 #include "client/document/ClientHints.h"
+#include "client/document/DocumentSteps.h"
 #include "client/document/LocalFolderScan.h"
 #include "client/library/VersionedDocumentList.h"
 #include "client/link/RequestBodies.h"
@@ -541,6 +542,9 @@ bool CBrannockDoc::ExecuteAddDocuments(InstructionBatch& batch, int index) {
   std::vector<LocalFileEntry> entries;
   ScanLocalFolder(entries, folder, batch.GetRuleSet());
   std::vector<RequestBodies::FileRow> files;
+  ProjectDocumentList chosen;
+  chosen.SetProjectIndexName(indexName);
+  std::vector<std::int64_t> sizes;
   for (const LocalFileEntry& entry : entries) {
     const std::string name = entry.GetFileName();
     if (entry.IsDirectory() || HoldsName(known, name)) continue;
@@ -550,11 +554,20 @@ bool CBrannockDoc::ExecuteAddDocuments(InstructionBatch& batch, int index) {
       return true;
     }
     files.push_back({name, *size, batch.GetComments()});
+    DocumentVersionEntry document;
+    document.SetName(name);
+    document.SetComment(batch.GetComments());
+    chosen.Add(document);
+    sizes.push_back(*size);
   }
   if (files.empty()) {
     FinishInstruction(batch, index, true);
     return true;
   }
+  // A large folder sends its first step here and the rest as steps of their own at
+  // the batch's end, so that a cancel falls between its files.
+  const std::vector<ProjectDocumentList> steps = DocumentSteps::Split(chosen, sizes);
+  files.resize(static_cast<std::size_t>(steps.front().GetCount()));
   const std::optional<std::uint32_t> stamp =
       SendStepRequest(batch, index, MSGID_ADD_DOCUMENTS, RequestBodies::AddDocuments(folder, indexName, files));
   if (stamp) {
@@ -563,6 +576,7 @@ bool CBrannockDoc::ExecuteAddDocuments(InstructionBatch& batch, int index) {
     memory.replaceMode = replaceMode_;
     memory.checkInMode = checkInMode_;
     memory.folder = folder;
+    AppendDocumentSteps(batch, Instruction::kAddChosenDocuments, steps, 1, index, folder);
   }
   return true;
 }

@@ -516,16 +516,30 @@ TEST_F(CBrannockDocStepsTest, ARetrievalCancelledAfterItsFirstStepKeepsExactlyTh
   EXPECT_EQ(Shown(), std::vector<std::string>{});   // told as the retrieval sent whole is
 }
 
-// Cancelled the same way, an add of chosen files stores exactly its first step's.
+// Cancelled the same way, an add of chosen files, or of a folder through the Add
+// dialog's batch, stores exactly its first step's.
 TEST_F(CBrannockDocStepsTest, AnAddCancelledAfterItsFirstStepStoresExactlyThatStepsDocuments) {
-  std::vector<std::string> names;
-  for (int i = 0; i < kDocuments; ++i) names.push_back(local_.Put("new" + std::to_string(i), "x"));
-  for (std::string& name : names) name = name.substr(name.rfind('/') + 1);
-  ASSERT_TRUE(doc_->SendAddDocuments(project_, local_.Path(), names, "added"));
-  CancelAfterFirstStep();
-  const ProjectFileList stored = StoreList(project_);
-  for (int i = 0; i < kDocuments; ++i) EXPECT_EQ(stored.Contains(names[i]), i < kStep) << i;
-  EXPECT_EQ(notices_.back(), "Add to Library: 100 documents added, 0 refused, 0 folders failed, 101 cancelled");
+  for (const bool wholeFolder : {false, true}) {
+    SCOPED_TRACE(wholeFolder ? "a folder" : "chosen files");
+    const std::string prefix = wholeFolder ? "folder" : "chosen";
+    platform::ScratchFolder source;
+    std::vector<std::string> names;
+    for (int i = 0; i < kDocuments; ++i) {
+      names.push_back(prefix + std::to_string(1000 + i));   // listed in the order written
+      std::ofstream(source.Path() + "/" + names.back(), std::ios::binary) << "x";
+    }
+    if (wholeFolder) {
+      InstructionBatch batch = Batch(project_, {Make(3, 0, "", "", source.Path())});
+      batch.GetRuleSet().AddInclusion(FolderRule::kAllDocuments, "");
+      ASSERT_TRUE(doc_->QueueBatch(std::move(batch)));
+    } else {
+      ASSERT_TRUE(doc_->SendAddDocuments(project_, source.Path(), names, "added"));
+    }
+    CancelAfterFirstStep();
+    const ProjectFileList stored = StoreList(project_);
+    for (int i = 0; i < kDocuments; ++i) EXPECT_EQ(stored.Contains(names[i]), i < kStep) << i;
+    EXPECT_EQ(notices_.back(), "Add to Library: 100 documents added, 0 refused, 0 folders failed, 101 cancelled");
+  }
 }
 
 // The steps of one retrieval share the user's one answer on the working copies the

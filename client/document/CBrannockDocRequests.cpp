@@ -175,19 +175,25 @@ bool CBrannockDoc::QueueDocumentSteps(std::int32_t kind, const std::vector<Proje
                                       const std::string& folder, const BatchSettings& settings) {
   InstructionBatch batch;
   batch.GetInstruction(0)->SetIndexName(steps.front().GetProjectIndexName());
-  for (const ProjectDocumentList& step : steps) {
+  AppendDocumentSteps(batch, kind, steps, 0, 0, folder);
+  return QueueBatch(std::move(batch), settings);
+}
+
+void CBrannockDoc::AppendDocumentSteps(InstructionBatch& batch, std::int32_t kind,
+                                       const std::vector<ProjectDocumentList>& steps, std::size_t from, int after,
+                                       const std::string& folder) {
+  for (std::size_t i = from; i < steps.size(); ++i) {
     Instruction instruction;
     instruction.SetKind(kind);
     // Each step waits for the one before, so a cancel finds the rest unsent.
-    instruction.SetPrerequisite(batch.GetCount() - 1);
-    instruction.SetName(DocumentSteps::Name(step));
-    instruction.SetIndexName(step.GetProjectIndexName());
+    instruction.SetPrerequisite(i == from ? after : batch.GetCount() - 1);
+    instruction.SetName(DocumentSteps::Name(steps[i]));
+    instruction.SetIndexName(steps[i].GetProjectIndexName());
     instruction.SetTargetFolder(folder);
     instruction.SetSourceFolder(folder);
-    instruction.SetDocuments(step);
+    instruction.SetDocuments(steps[i]);
     batch.AddInstruction(instruction);
   }
-  return QueueBatch(std::move(batch), settings);
 }
 
 bool CBrannockDoc::ExecuteDocumentStep(InstructionBatch& batch, int index) {
