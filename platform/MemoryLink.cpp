@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/BioMethod.h"
+
 namespace platform {
 
 namespace {
@@ -39,15 +41,7 @@ long LinkControl(BIO* bio, int command, long, void*) {
 }
 
 BIO_METHOD* LinkMethod() {
-  static BIO_METHOD* const method = [] {
-    BIO_METHOD* made = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "wexmoor memory link");
-    if (made != nullptr) {
-      BIO_meth_set_write_ex(made, LinkWrite);
-      BIO_meth_set_read_ex(made, LinkRead);
-      BIO_meth_set_ctrl(made, LinkControl);
-    }
-    return made;
-  }();
+  static BIO_METHOD* const method = NewSourceSinkMethod("wexmoor memory link", LinkWrite, LinkRead, LinkControl);
   return method;
 }
 

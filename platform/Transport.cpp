@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/BioMethod.h"
 #include "platform/MemoryLink.h"
 #include "platform/TlsContext.h"
 #include "platform/TlsCredentials.h"
@@ -94,15 +95,7 @@ long SocketControl(BIO* bio, int command, long, void*) {
 }
 
 BIO_METHOD* SocketMethod() {
-  static BIO_METHOD* const method = [] {
-    BIO_METHOD* made = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "wexmoor socket");
-    if (made != nullptr) {
-      BIO_meth_set_write_ex(made, SocketWrite);
-      BIO_meth_set_read_ex(made, SocketRead);
-      BIO_meth_set_ctrl(made, SocketControl);
-    }
-    return made;
-  }();
+  static BIO_METHOD* const method = NewSourceSinkMethod("wexmoor socket", SocketWrite, SocketRead, SocketControl);
   return method;
 }
 
