@@ -480,12 +480,13 @@ int CWexmoorDoc::CheckOutAlong(std::vector<FileStatistics>& changed, FileStatist
     const RecordCache::StatisticsRecord record = DocumentStatistics(folder, project, current.GetName());
     if (!record) return 15002;
     FileStatistics referencing = *record;
-    int match = -1;
-    for (int v = 0; v < referencing.GetVersionCount() && match < 0; ++v) {
-      if (referencing.GetVersion(v).GetLinkVersion() == HeaderVersion(current)) match = v;
-    }
-    if (match < 0 || match != referencing.GetLatestVersionIndex()) continue;
-    referencing.SetHeader(referencing.GetVersion(match));
+    // Only a latest version showing this very document and version is taken: one
+    // showing the same version number of another project's document is not.
+    const int latestIndex = referencing.GetLatestVersionIndex();
+    if (latestIndex < 0) continue;
+    const FileEntry& latest = referencing.GetVersion(latestIndex);
+    if (latest.GetInternalProjectName() != owner || latest.GetLinkVersion() != HeaderVersion(current)) continue;
+    referencing.SetHeader(latest);
     const int result = CheckOutAlong(changed, referencing, origin, user, reference, locks, visited);
     if (result != 0) return result;
   }

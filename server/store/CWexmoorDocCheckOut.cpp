@@ -51,14 +51,15 @@ bool IsHeldBy(const FileStatistics& statistics, const std::string& user, int ver
          statistics.GetVersion(held).GetVersion() == version;
 }
 
-// Index of the first version of `statistics` that shows version `version` of the
-// same document in `project`; -1 when none.
-int FindVersionShowing(const FileStatistics& statistics, const std::string& project, int version) {
-  for (int i = 0; i < statistics.GetVersionCount(); ++i) {
-    const FileEntry& entry = statistics.GetVersion(i);
-    if (entry.GetInternalProjectName() == project && entry.GetLinkVersion() == version) return i;
-  }
-  return -1;
+// Index of the held version of `statistics` when it shows version `version` of the
+// same document in `project`; -1 otherwise. An older version showing it is no part
+// of the check-out: the held one shows one original only, so a document reached
+// along two references (a diamond) is taken once, from the original it shows.
+int HeldVersionShowing(const FileStatistics& statistics, const std::string& project, int version) {
+  const int held = FirstCheckedOutIndex(statistics);
+  if (held < 0) return -1;
+  const FileEntry& entry = statistics.GetVersion(held);
+  return entry.GetInternalProjectName() == project && entry.GetLinkVersion() == version ? held : -1;
 }
 
 void RemoveAllLinks(FileEntry& entry) {
@@ -351,7 +352,7 @@ int CWexmoorDoc::CheckInAlong(std::vector<FileStatistics>& changed, FileStatisti
     code = LoadDocument(project, document.GetName(), kLinkedProjectMissing, kLinkedFileNotLoaded, kLinkedFileNotLoaded,
                         referencing, ignoredPath);
     if (code != 0) return code;
-    const int shown = FindVersionShowing(referencing, owner, oldVersion);
+    const int shown = HeldVersionShowing(referencing, owner, oldVersion);
     if (shown < 0) continue;
     referencing.SetHeader(referencing.GetVersion(shown));
     code = CheckInAlong(changed, referencing, request, owner, newVersion, locks, visited);
@@ -370,6 +371,8 @@ int CWexmoorDoc::ReleaseAlong(std::vector<FileStatistics>& changed, FileStatisti
   }
   const std::string owner = document.GetOwnerProject();
   if (!locks.TryAdd(owner, LockTable::kShared)) return kRetryAfterLockRefusal;
+  const int held = FirstCheckedOutIndex(document);
+  const int heldVersion = held >= 0 ? document.GetVersion(held).GetVersion() : -1;
   document.CancelCheckOut();
   changed.push_back(document);
   if (reference.empty()) return 0;
@@ -380,8 +383,9 @@ int CWexmoorDoc::ReleaseAlong(std::vector<FileStatistics>& changed, FileStatisti
     const int code = LoadDocument(links.GetAt(i).GetName(), document.GetName(), kLinkedProjectMissing,
                                   kLinkedFileNotLoaded, kLinkedFileNotLoaded, referencing, ignoredPath);
     if (code != 0) return code;
-    // References held otherwise, or by nobody, are not part of this check-out.
-    if (FirstCheckedOutIndex(referencing) < 0 || !IsHeldUnder(referencing, reference)) continue;
+    // References held otherwise, or by nobody, or holding a version that shows
+    // another original, are not part of this check-out.
+    if (!IsHeldUnder(referencing, reference) || HeldVersionShowing(referencing, owner, heldVersion) < 0) continue;
     if (const int along = ReleaseAlong(changed, referencing, reference, locks, visited); along != 0) return along;
   }
   return 0;

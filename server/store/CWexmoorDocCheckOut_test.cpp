@@ -77,11 +77,11 @@ class CheckOutTest : public StoreTestLibrary {
   std::string VersionFile(const std::string& project, int version) {
     return FolderOf(project) + FileOf(project) + "Ver" + std::to_string(version) + ".wxf";
   }
-  // Applies `change` to version 1 of the project's document and to its header.
-  void EditFirstVersion(const std::string& project, const std::function<void(FileEntry&)>& change) {
+  // Applies `change` to the version at `index` of the project's document and makes it the header.
+  void EditVersion(const std::string& project, int index, const std::function<void(FileEntry&)>& change) {
     FileStatistics statistics = Stats(project);
-    change(statistics.GetVersion(0));
-    statistics.SetHeader(statistics.GetVersion(0));
+    change(statistics.GetVersion(index));
+    statistics.SetHeader(statistics.GetVersion(index));
     SaveStatistics(project, statistics);
   }
   static void Hold(FileEntry& entry, const std::string& user, const std::string& reference) {
@@ -298,14 +298,52 @@ TEST_F(CheckOutTest, ReferenceAloneUnderAHeldOriginalBecomesAnOriginalOfItsOwnPr
   EXPECT_EQ(Holder(Stats(a_)), "bob");
 }
 
-TEST_F(CheckOutTest, ReferenceWhoseLatestVersionShowsAnOlderVersionIsNotTaken) {
+// A reference is taken along exactly when its latest version shows the version checked out.
+TEST_F(CheckOutTest, ReferenceIsTakenWhenItsLatestVersionShowsTheCheckedOutOne) {
+  struct Case {
+    int shownFirst, shownLatest;
+    bool taken;
+  };
+  int round = 0;
+  for (const Case& row : {Case{2, 1, false}, Case{2, 2, true}}) {
+    SCOPED_TRACE(std::to_string(row.shownFirst) + " then " + std::to_string(row.shownLatest));
+    ++round;
+    a_ = NewProject("A" + std::to_string(round));
+    b_ = NewProject("B" + std::to_string(round));
+    Original(2);
+    Reference(b_, a_, row.shownFirst);
+    Reference(b_, a_, row.shownLatest, true);
+    ASSERT_EQ(CheckOut(a_, 2, "ann", true).code, 0);
+    EXPECT_EQ(Holder(Stats(b_)), row.taken ? "ann" : "");
+    ASSERT_EQ(CheckIn(a_, "v3"), 0);
+    EXPECT_EQ(Stats(b_).GetVersionCount(), row.taken ? 3 : 2);
+    EXPECT_EQ(LinkCount(Latest(Stats(a_)), b_), row.taken ? 1 : 0);
+  }
+}
+
+// A:2 <- B:1 <- C:2, while C's older version 1 still shows A:2 too.
+TEST_F(CheckOutTest, DocumentReachedAlongTwoReferencesIsReleasedOrCheckedInOnceOnTheOriginalItsHeldVersionShows) {
   Original(2);
   Reference(b_, a_, 2);
-  Reference(b_, a_, 1, true);  // B's latest now shows version 1
-  ASSERT_EQ(CheckOut(a_, 2, "ann", true).code, 0);
-  EXPECT_EQ(Holder(Stats(b_)), "");
-  ASSERT_EQ(CheckIn(a_, "v3"), 0);
-  EXPECT_EQ(Stats(b_).GetVersionCount(), 2);
+  Reference(c_, a_, 2);
+  Reference(c_, b_, 1, true);
+  ASSERT_EQ(CheckOut(c_, -1, "ann", false, true).code, 0);
+  std::string holder;
+  ASSERT_EQ(Doc().ReleaseCheckOut(a_, kDoc, holder), 0);
+  for (const std::string& project : {a_, b_, c_}) EXPECT_EQ(Holder(Stats(project)), "") << project;
+  EXPECT_EQ(Stats(c_).GetVersionCount(), 2);
+
+  ASSERT_EQ(CheckOut(c_, -1, "ann", false, true).code, 0);
+  ASSERT_EQ(CheckIn(c_, "v3"), 0);
+  const FileEntry a = Latest(Stats(a_)), b = Latest(Stats(b_)), c = Latest(Stats(c_));
+  EXPECT_EQ(platform::ScratchFolder::Read(VersionFile(a_, 3)), "v3");
+  EXPECT_EQ(b.GetInternalProjectName() + "/" + std::to_string(b.GetLinkVersion()), a_ + "/3");
+  EXPECT_EQ(c.GetInternalProjectName() + "/" + std::to_string(c.GetLinkVersion()), b_ + "/2");
+  EXPECT_EQ(LinkCount(a, b_), 1);
+  EXPECT_EQ(LinkCount(a, c_), 0);
+  EXPECT_EQ(LinkCount(b, c_), 1);
+  EXPECT_EQ(Stats(c_).GetVersionCount(), 3);
+  for (const std::string& project : {a_, b_, c_}) EXPECT_EQ(Holder(Stats(project)), "") << project;
 }
 
 TEST_F(CheckOutTest, RefusedCheckInsLeaveFilesAndReceivedFileAlone) {
@@ -363,7 +401,7 @@ TEST_F(CheckOutTest, TheReceivedFileIsMadeDurableBeforeAnySectionAndOneThatCanno
 
 TEST_F(CheckOutTest, CheckInOfACheckOutWithoutReferenceIsAccepted) {
   Original(1);
-  EditFirstVersion(a_, [](FileEntry& v) { Hold(v, "ann", ""); });
+  EditVersion(a_, 0, [](FileEntry& v) { Hold(v, "ann", ""); });
   ASSERT_EQ(CheckIn(a_, "v2"), 0);
   EXPECT_EQ(Latest(Stats(a_)).GetVersion(), 2);
   EXPECT_EQ(Holder(Stats(a_)), "");
@@ -423,26 +461,31 @@ TEST_F(CheckOutTest, NewVersionLinksOnlyTheReferencesCheckedInWithIt) {
 TEST_F(CheckOutTest, CheckedInReferenceCountsOnceWhateverTheOldCount) {
   Original(1);
   Reference(b_, a_, 1);
-  EditFirstVersion(a_, [this](FileEntry& v) { v.AddLink(b_); });  // a stale count of 2
+  EditVersion(a_, 0, [this](FileEntry& v) { v.AddLink(b_); });  // a stale count of 2
   ASSERT_EQ(CheckOut(a_, -1, "ann", true).code, 0);
   ASSERT_EQ(CheckIn(a_, "v2"), 0);
   EXPECT_EQ(LinkCount(Latest(Stats(a_)), b_), 1);
 }
 
 TEST_F(CheckOutTest, ReferenceCyclesEndTheWalksWithAFailure) {
-  Original(1);
+  Original(2);
   Reference(b_, a_, 1);
   Reference(c_, b_, 1);
-  EditFirstVersion(c_, [this](FileEntry& v) { v.AddLink(b_); });  // C -> B -> C ...
-  EXPECT_EQ(CheckOut(a_, -1, "ann", true).code, CWexmoorDoc::kReferenceWalkFailed);
+  // A:1 <- B:1 <- A:2, the latest of A: checking out A:1 with its references comes back to A.
+  EditVersion(a_, 1, [this](FileEntry& v) {
+    v.SetInternalProjectName(b_);
+    v.SetLinkVersion(1);
+  });
+  EditVersion(b_, 0, [this](FileEntry& v) { v.AddLink(a_); });
+  EXPECT_EQ(CheckOut(a_, 1, "ann", true).code, CWexmoorDoc::kReferenceWalkFailed);
   for (const std::string& project : {a_, b_, c_}) EXPECT_EQ(Holder(Stats(project)), "") << project;
 
   // B and C showing each other, both held under one reference.
-  EditFirstVersion(b_, [this](FileEntry& v) {
+  EditVersion(b_, 0, [this](FileEntry& v) {
     v.SetInternalProjectName(c_);
     Hold(v, "ann", "R1");
   });
-  EditFirstVersion(c_, [](FileEntry& v) { Hold(v, "ann", "R1"); });
+  EditVersion(c_, 0, [](FileEntry& v) { Hold(v, "ann", "R1"); });
   EXPECT_EQ(CheckIn(b_, "v2"), CWexmoorDoc::kReferenceWalkFailed);
   EXPECT_EQ(Stats(b_).GetVersionCount(), 1);
 }
