@@ -6,6 +6,34 @@ std::string Counted(int count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// How the notice of an operation that moves documents says what it did.
+struct Wording {
+  const char* done;
+  const char* one;
+  const char* many;
+  bool saysWhere;      // " into" the folder the files went to
+  const char* refused;
+  const char* failedOne;
+  const char* failedMany;
+};
+
+const Wording& WordingOf(DoneNotice::Operation operation) {
+  static constexpr Wording kRetrieve{"Retrieved", "file", "files", true, "not placed", "project failed",
+                                     "projects failed"};
+  static constexpr Wording kCheckOut{"Checked out", "file", "files", true, "refused", "request failed",
+                                     "requests failed"};
+  static constexpr Wording kCheckIn{"Checked in", "document", "documents", false, "refused", "request failed",
+                                    "requests failed"};
+  static constexpr Wording kPublish{"Published", "document", "documents", false, "refused", "step failed",
+                                    "steps failed"};
+  switch (operation) {
+    case DoneNotice::Operation::kRetrieve: return kRetrieve;
+    case DoneNotice::Operation::kCheckOut: return kCheckOut;
+    case DoneNotice::Operation::kCheckIn: return kCheckIn;
+    default: return kPublish;
+  }
+}
+
 }  // namespace
 
 void DoneNotice::Count(Operation operation, const std::string& subject, int done, int refused) {
@@ -49,41 +77,25 @@ void DoneNotice::SetOperation(Operation operation, const std::string& subject) {
 }
 
 std::string DoneNotice::Text() const {
-  const std::string where = subject_.empty() ? "" : " into " + subject_;
-  std::string text;
-  const char* failedStep = "step failed";
-  const char* failedSteps = "steps failed";
   switch (operation_) {
     case Operation::kNone:
       return "";
-    case Operation::kRetrieve:
-      text = "Retrieved " + Counted(done_, "file", "files") + where;
-      if (refused_ > 0) text += ", " + std::to_string(refused_) + " not placed";
-      failedStep = "project failed";
-      failedSteps = "projects failed";
-      break;
-    case Operation::kCheckOut:
-      text = "Checked out " + Counted(done_, "file", "files") + where;
-      if (refused_ > 0) text += ", " + std::to_string(refused_) + " refused";
-      failedStep = "request failed";
-      failedSteps = "requests failed";
-      break;
-    case Operation::kCheckIn:
-      text = "Checked in " + Counted(done_, "document", "documents");
-      if (refused_ > 0) text += ", " + std::to_string(refused_) + " refused";
-      failedStep = "request failed";
-      failedSteps = "requests failed";
-      break;
     case Operation::kAdd:
       // An add always says all three, so a refusal or failure is never overlooked.
       return "Add to Library: " + Counted(done_, "document", "documents") + " added, " + std::to_string(refused_) +
              " refused, " + Counted(failed_, "folder failed", "folders failed") + StepsLeftText();
-    case Operation::kPublish:
-      text = "Published " + (subject_.empty() ? std::string("the edition") : "\"" + subject_ + "\"") + " with " +
-             Counted(done_, "document", "documents");
-      if (refused_ > 0) text += ", " + std::to_string(refused_) + " refused";
+    default:
       break;
   }
-  if (failed_ > 0) text += ", " + Counted(failed_, failedStep, failedSteps);
+  const Wording& wording = WordingOf(operation_);
+  std::string text = wording.done;
+  // A publication names what it made; the others where their files went.
+  if (operation_ == Operation::kPublish) {
+    text += " " + (subject_.empty() ? std::string("the edition") : "\"" + subject_ + "\"") + " with";
+  }
+  text += " " + Counted(done_, wording.one, wording.many);
+  if (wording.saysWhere && !subject_.empty()) text += " into " + subject_;
+  if (refused_ > 0) text += ", " + std::to_string(refused_) + " " + wording.refused;
+  if (failed_ > 0) text += ", " + Counted(failed_, wording.failedOne, wording.failedMany);
   return text + StepsLeftText();
 }
