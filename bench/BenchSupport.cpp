@@ -17,6 +17,16 @@
 
 namespace bench {
 
+std::optional<double> BestOf(int rounds, const std::function<std::optional<double>()>& run) {
+  std::optional<double> best;
+  for (int r = 0; r < rounds; ++r) {
+    const std::optional<double> seconds = run();
+    if (!seconds) return std::nullopt;
+    best = best ? std::min(*best, *seconds) : *seconds;
+  }
+  return best;
+}
+
 bool SendAll(platform::Socket& socket, const char* data, std::size_t length) {
   for (std::size_t sent = 0; sent < length;) {
     const platform::IoResult result = socket.Send(data + sent, std::min(kSocketCall, length - sent));

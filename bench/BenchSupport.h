@@ -5,8 +5,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +20,9 @@ class CWexmoorDoc;
 namespace bench {
 
 constexpr std::size_t kSocketCall = 60000;   // what the system hands to one socket call
+
+// The best (least) of `rounds` runs of `run` in seconds; none when any run failed.
+std::optional<double> BestOf(int rounds, const std::function<std::optional<double>()>& run);
 
 // Sends all `length` bytes in calls of at most kSocketCall; false when the socket fails.
 bool SendAll(platform::Socket& socket, const char* data, std::size_t length);

@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "bench/ClientPasses.h"
 #include "client/document/CBrannockApp.h"
 #include "client/document/CBrannockDoc.h"
@@ -286,17 +287,6 @@ class ClientBench {
   CBrannockDoc* doc_ = nullptr;
 };
 
-// The best of kRounds runs of `run`; none when any run failed.
-std::optional<double> Best(const std::function<std::optional<double>()>& run) {
-  std::optional<double> best;
-  for (int i = 0; i < kRounds; ++i) {
-    const std::optional<double> seconds = run();
-    if (!seconds) return std::nullopt;
-    best = best ? std::min(*best, *seconds) : *seconds;
-  }
-  return best;
-}
-
 void Report(const char* title, const Workload& workload, const std::optional<double>& seconds) {
   if (!seconds) {
     std::printf("%-32s %12s\n", title, "failed");
@@ -320,13 +310,14 @@ int main() {
     if (!bench.Start()) return 1;
     std::printf("%-32s %13s %12s %10s   (best of %d)\n", "", "time", "files/s", "MB/s", kRounds);
     Workload& small = bench.SmallFiles();
-    const std::optional<double> empty = Best([&] { return bench.Retrieve(small, false); });
+    const std::optional<double> empty = bench::BestOf(kRounds, [&] { return bench.Retrieve(small, false); });
     Report(small.title, small, empty);
-    const std::optional<double> replacing = Best([&] { return bench.Retrieve(small, true); });
+    const std::optional<double> replacing = bench::BestOf(kRounds, [&] { return bench.Retrieve(small, true); });
     Report("  replacing existing files", small, replacing);
-    const std::optional<double> large = Best([&] { return bench.Retrieve(bench.LargeFile(), false); });
+    const std::optional<double> large =
+        bench::BestOf(kRounds, [&] { return bench.Retrieve(bench.LargeFile(), false); });
     Report(bench.LargeFile().title, bench.LargeFile(), large);
-    const std::optional<double> checkIn = Best([&] { return bench.CheckIn(); });
+    const std::optional<double> checkIn = bench::BestOf(kRounds, [&] { return bench.CheckIn(); });
     Report(bench.CheckIns().title, bench.CheckIns(), checkIn);
     ReportRatio("empty folder", kEmptyFolderGoal, small, empty);
     ReportRatio("replacing, 3 x the rate before", 3 * kReplacingBefore, small, replacing);

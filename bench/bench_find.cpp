@@ -103,16 +103,6 @@ class FindBench {
   CBrannockDoc* doc_ = nullptr;
 };
 
-std::optional<double> Best(const std::function<std::optional<double>()>& round) {
-  std::optional<double> best;
-  for (int r = 0; r < kRounds; ++r) {
-    const std::optional<double> seconds = round();
-    if (!seconds) return std::nullopt;
-    best = best ? std::min(*best, *seconds) : *seconds;
-  }
-  return best;
-}
-
 bool Report(const char* title, const std::optional<double>& seconds) {
   if (!seconds) {
     std::printf("%-40s failed\n", title);
@@ -136,8 +126,10 @@ int main() {
       name.SetNameContains("DOC537.");
       DocumentFilter mine;
       mine.SetHolder(DocumentFilter::Holder::kMe);
-      const bool named = Report("find \"doc537.\" (one in each project)", Best([&] { return bench.Find(name, kProjects); }));
-      const bool held = Report("my check-outs (10)", Best([&] { return bench.Find(mine, kProjects / 10); }));
+      const bool named = Report("find \"doc537.\" (one in each project)",
+                                bench::BestOf(kRounds, [&] { return bench.Find(name, kProjects); }));
+      const bool held =
+          Report("my check-outs (10)", bench::BestOf(kRounds, [&] { return bench.Find(mine, kProjects / 10); }));
       passed = named && held;
     }
   }
