@@ -109,13 +109,9 @@ class ClientBench {
     for (Workload* workload : {&smallFiles_, &largeFile_, &checkIns_}) {
       if (!Fill(*workload)) return Fail("the library was not built");
     }
-    const std::string certificate = folder_ / "bench.wxc";
-    if (!server_.WriteCertificate(user->GetId(), certificate)) return Fail("no certificate");
-    app_ = std::make_unique<CBrannockApp>(folder_.Path(), "login");
-    if (!app_->InitInstance()) return Fail("the client did not start");
-    if (app_->ImportCertificate(certificate) != CertificateImport::Result::Imported) return Fail("import refused");
-    doc_ = CBrannockDoc::VisitLibrary(*app_, "0");
-    if (doc_ == nullptr) return Fail("the library did not open");
+    const char* failure = "";
+    app_ = bench::OpenLibraryClient(server_, user->GetId(), folder_, doc_, failure);
+    if (app_ == nullptr) return Fail(failure);
     doc_->SetInformationHook([this](const std::string& text) { shown_.push_back(text); });
     for (CountingView* view : {&localView_, &listView_}) doc_->GetViews().Attach(*view);
     if (!PassUntil([this] { return doc_->IsFirstRequestSent(); })) return Fail("no first request");

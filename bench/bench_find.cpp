@@ -53,13 +53,9 @@ class FindBench {
         return Fail("the check-out was refused");
       }
     }
-    const std::string certificate = folder_ / "bench.wxc";
-    if (!server_.WriteCertificate(user->GetId(), certificate)) return Fail("no certificate");
-    app_ = std::make_unique<CBrannockApp>(folder_.Path(), "login");
-    if (!app_->InitInstance()) return Fail("the client did not start");
-    if (app_->ImportCertificate(certificate) != CertificateImport::Result::Imported) return Fail("import refused");
-    doc_ = CBrannockDoc::VisitLibrary(*app_, "0");
-    if (doc_ == nullptr) return Fail("the library did not open");
+    const char* failure = "";
+    app_ = bench::OpenLibraryClient(server_, user->GetId(), folder_, doc_, failure);
+    if (app_ == nullptr) return Fail(failure);
     if (!PassUntil([this] { return doc_->IsFirstRequestSent() && doc_->GetUnansweredRequestCount() == 0; })) {
       return Fail("the first tree did not come");
     }
