@@ -1,6 +1,7 @@
 #include "platform/MemoryPools.h"
 
 #include <malloc.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +31,11 @@ void SetUpServerAllocator() {
   ::mallopt(M_ARENA_MAX, MemoryPoolBound(std::thread::hardware_concurrency()));
   ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kOwnMappingFrom));
   ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(kKeptAtTop));
+  pthread_attr_t threads;
+  if (pthread_getattr_default_np(&threads) != 0) return;
+  // Refused: threads keep the system's stack size, which works, only slower.
+  if (pthread_attr_setstacksize(&threads, kServerThreadStackBytes) == 0) pthread_setattr_default_np(&threads);
+  pthread_attr_destroy(&threads);
 }
 
 void NoteMemoryFreed(std::size_t bytes) {
