@@ -39,14 +39,18 @@ bool EvictedBefore(Arrival a, Arrival b) { return EvictRank(a) < EvictRank(b); }
 
 }  // namespace
 
-ConnectionLobby::ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest)
-    : capacity_(capacity), look_(std::move(look)), longest_(longest) {
+ConnectionLobby::ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest,
+                                 std::size_t lookers)
+    : capacity_(capacity), look_(std::move(look)), longest_(longest), lookers_(lookers) {
   waiting_.reserve(capacity_);
 }
 
 void ConnectionLobby::Add(platform::Transport socket, Clock::time_point now) {
   if (capacity_ == 0) return;
-  const Arrival arrival = look_(socket);
+  // A TLS arrival's first look runs its handshake's first step: it is looked at
+  // with the others in the next Refresh.
+  const bool tls = socket.IsTls();
+  const Arrival arrival = tls ? Arrival::Quiet : look_(socket);
   // One that has closed or sent garbage takes no one's place.
   if (arrival == Arrival::Refused) ++turnedAway_.refused;
   if (arrival == Arrival::Refused || arrival == Arrival::Closed) return;
@@ -56,7 +60,7 @@ void ConnectionLobby::Add(platform::Transport socket, Clock::time_point now) {
     waiting_.erase(evicted);
     ++turnedAway_.evicted;
   }
-  waiting_.push_back(Waiting{std::move(socket), now, arrival});
+  waiting_.push_back(Waiting{std::move(socket), now, arrival, tls});
 }
 
 void ConnectionLobby::WaitForNews(const platform::Socket& listening, const platform::Socket& tls, int idleMs,
@@ -89,12 +93,29 @@ void ConnectionLobby::WaitForNews(const platform::Socket& listening, const platf
   for (std::size_t i = 0; i < polled.size(); ++i) polled[i]->readable = ready[i + listeners] != 0;
 }
 
+void ConnectionLobby::LookAgain() {
+  // A whole first message stays what it is until it is served; a quiet one
+  // until it can be read.
+  std::vector<Waiting*> due;
+  bool tls = false;
+  for (Waiting& entry : waiting_) {
+    if (entry.arrival != Arrival::Begun && !entry.readable) continue;
+    due.push_back(&entry);
+    tls = tls || entry.socket.IsTls();
+  }
+  const auto lookAt = [this, &due](std::size_t i) { due[i]->arrival = look_(due[i]->socket); };
+  if (tls) {
+    lookers_.RunAll(due.size(), lookAt);
+  } else {
+    // Plain looks only copy what arrived: quicker than waking a thread.
+    for (std::size_t i = 0; i < due.size(); ++i) lookAt(i);
+  }
+}
+
 void ConnectionLobby::Refresh(Clock::time_point now) {
+  LookAgain();
   std::size_t kept = 0;
   for (Waiting& entry : waiting_) {
-    // A whole first message stays what it is until it is served; a quiet one
-    // until it can be read.
-    if (entry.arrival == Arrival::Begun || entry.readable) entry.arrival = look_(entry.socket);
     entry.readable = false;
     const bool expired = now - entry.since > longest_;
     if (entry.arrival == Arrival::Refused) ++turnedAway_.refused;

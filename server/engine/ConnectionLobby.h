@@ -8,7 +8,8 @@
 // newcomer to a full lobby takes the place of the noisiest (a message begun and
 // not finished) or, failing that, the quietest, the longest waiting first; a
 // connection waits at most the logon time bound. A TLS handshake runs while a
-// connection waits: until it is done the connection counts as quiet. Quiet
+// connection waits: until it is done the connection counts as quiet. Looks at TLS
+// connections (each may run a handshake step) are spread over a few threads. Quiet
 // connections, and TLS ones with a begun message, are looked at again only once
 // one poll over all of them says they can be read (or TLS holds bytes of theirs already).
 #include <chrono>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "platform/Transport.h"
+#include "platform/WorkerGroup.h"
 #include "server/engine/FirstMessagePeek.h"
 
 class ConnectionLobby {
@@ -38,9 +40,9 @@ class ConnectionLobby {
     int evicted = 0;   // made room for a newcomer or waited too long
   };
 
-  // `look` tells what a waiting connection has sent; `longest` is the longest a
-  // connection may wait.
-  ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest);
+  // `look` tells what a waiting connection has sent, from any of `lookers`
+  // threads besides the lobby's own; `longest` is the longest a connection may wait.
+  ConnectionLobby(std::size_t capacity, Look look, std::chrono::milliseconds longest, std::size_t lookers = 0);
 
   void Add(platform::Transport socket, Clock::time_point now);
   // Sleeps until a listening socket (`tls` may be closed) or a quiet waiting
@@ -65,10 +67,13 @@ class ConnectionLobby {
   // The index of the waiting connection ranked first by `better` (the longest
   // waiting among equals), or Size() when none waits.
   std::size_t Best(bool (*better)(Arrival, Arrival)) const;
+  // Looks again at every connection that began a message or became readable.
+  void LookAgain();
 
   std::size_t capacity_;
   Look look_;
   std::chrono::milliseconds longest_;
   std::vector<Waiting> waiting_;   // longest waiting first
   TurnedAway turnedAway_;
+  platform::WorkerGroup lookers_;
 };

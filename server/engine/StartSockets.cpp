@@ -44,8 +44,9 @@ constexpr int kMaxStrangers = 25;
 constexpr unsigned long long kMostReservedDescriptors = 128;
 constexpr unsigned long long kLeastReservedDescriptors = 24;
 constexpr unsigned long long kDescriptorsPerConnection = 3;
-// Threads kept for the listener, the console and the rest of the process.
-constexpr unsigned long long kReservedThreads = 16;
+// Threads kept for the listener, its lobby's lookers, the console and the rest of the process.
+constexpr unsigned long long kReservedThreads = 24;
+constexpr unsigned kMostLobbyLookers = 7;
 constexpr unsigned long long kThreadsPerConnection = 3;
 // How long a connection not logged on must have stalled in a begun message, or
 // been quiet, before it is closed for one that has sent a whole first message;
@@ -67,6 +68,10 @@ struct StrangerPlaces {
   int all = 0;
   int unsent = 0;
 };
+
+// Threads that share the lobby's TLS handshake steps with the listener: one per
+// other core, so a rush of handshakes does not queue behind one thread.
+std::size_t LobbyLookers(unsigned cores) { return std::clamp(cores, 2u, kMostLobbyLookers + 1) - 1; }
 
 // Lets the bound be sized from the most descriptors the system allows the process.
 void RaiseDescriptorLimit() {
@@ -322,7 +327,7 @@ int StartSockets(ServerConsole* console) {
     const FirstMessagePeek peek(settings);
     ConnectionLobby lobby(
         static_cast<std::size_t>(bound), [&peek](platform::Transport& connection) { return peek.Look(connection); },
-        std::chrono::milliseconds(RTE::kTimeBoundMs));
+        std::chrono::milliseconds(RTE::kTimeBoundMs), LobbyLookers(std::thread::hardware_concurrency()));
     TurnedAwayNotice notice;
     while (!console->ListenerStopFlag()) {
       console->ReapEndedConnections();

@@ -32,7 +32,7 @@ TEST(ConnectionBoundTest, LimitsLeaveRoomForFilesAndThreads) {
   EXPECT_EQ(64, ConnectionBound(256, RLIM_INFINITY));   // three descriptors each after a quarter kept
   EXPECT_EQ(13, ConnectionBound(64, RLIM_INFINITY));    // at least 24 kept
   EXPECT_EQ(1024, ConnectionBound(3200, RLIM_INFINITY));  // at most 128 kept
-  EXPECT_EQ(34, ConnectionBound(RLIM_INFINITY, 120));   // three threads each after the reserve
+  EXPECT_EQ(32, ConnectionBound(RLIM_INFINITY, 120));   // three threads each after the reserve
   EXPECT_EQ(1, ConnectionBound(100, 10));
   // Connections not logged on: a quarter, never more than 25.
   EXPECT_EQ(25, StrangerBound(1024));
