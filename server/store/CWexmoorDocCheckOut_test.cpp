@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/DiskChangeHook.h"
+#include "platform/MemoryPools.h"
 #include "platform/fs.h"
 #include "server/store/StoreFilePaths.h"
 #include "server/store/StoreTestLibrary.h"
@@ -231,6 +232,29 @@ TEST_F(CheckOutTest, ReferencingFlagTakesTheChainAndCheckInGivesEachANewVersionO
   FileStatistics resolved = Stats(c_);
   resolved.SetHeader(c);
   EXPECT_EQ(Doc().GetVersionFilePath(resolved), VersionFile(a_, 2));
+}
+
+// The walks along references recurse once per reference: the longest chain they
+// follow must fit the stack of a server thread.
+TEST_F(CheckOutTest, TheLongestChainOfReferencesIsWalkedOnAServerThreadsStack) {
+  Original(1);
+  std::string last = a_;
+  for (int i = 1; i < CWexmoorDoc::kMaxReferenceDepth; ++i) {
+    const std::string next = NewProject("R" + std::to_string(i));
+    Reference(next, last, 1);
+    last = next;
+  }
+  platform::SetUpServerAllocator();   // as the server program starts: its threads' stacks
+  std::thread([&] {
+    ASSERT_EQ(CheckOut(a_, -1, "ann", true).code, 0);
+    EXPECT_EQ(Stats(last).GetCheckOutReference(), Stats(a_).GetCheckOutReference());
+    ASSERT_EQ(CheckIn(a_, "v2"), 0);
+    EXPECT_EQ(Latest(Stats(last)).GetLinkVersion(), 2);
+    ASSERT_EQ(CheckOut(last, -1, "ann", false, true).code, 0);
+    std::string holder;
+    ASSERT_EQ(Doc().ReleaseCheckOut(a_, kDoc, holder), 0);
+    EXPECT_EQ(Holder(Stats(last)), "");
+  }).join();
 }
 
 TEST_F(CheckOutTest, ReleaseFromAnyMemberFreesTheWholeCheckOutWithoutANewVersion) {
