@@ -14,8 +14,8 @@ namespace platform {
 
 // The most pools: one per two cores, at least 2 and at most 8.
 int MemoryPoolBound(unsigned cores);
-// Far more than the server's threads take (no deep calls, no large local buffers)
-// and an eighth of the system's usual default.
+// Twice what the server's deepest call takes (a check-in along the longest chain
+// of references) and an eighth of the system's usual default.
 constexpr std::size_t kServerThreadStackBytes = std::size_t{1} << 20;
 // Caps the pools at MemoryPoolBound(this machine's cores), and gives every block
 // of 1 MiB or more its own mapping, returned to the system when freed (the

@@ -31,7 +31,7 @@ class ConnectionLobby {
     platform::Transport socket;
     Clock::time_point since;
     Arrival arrival = Arrival::Quiet;
-    bool readable = false;   // quiet, and bytes or its end arrived since it was looked at
+    bool readable = false;   // quiet, and bytes or its end arrived since it was looked at (or never looked at)
   };
 
   // Connections this lobby closed itself since the last TakeTurnedAway.
