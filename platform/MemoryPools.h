@@ -15,8 +15,13 @@ namespace platform {
 // The most pools: one per two cores, at least 2 and at most 8.
 int MemoryPoolBound(unsigned cores);
 // Twice what the server's deepest call takes (a check-in along the longest chain
-// of references) and an eighth of the system's usual default.
+// of references) and an eighth of the system's usual default; sanitizer builds,
+// whose frames are several times larger, keep the default.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr std::size_t kServerThreadStackBytes = std::size_t{8} << 20;
+#else
 constexpr std::size_t kServerThreadStackBytes = std::size_t{1} << 20;
+#endif
 // Caps the pools at MemoryPoolBound(this machine's cores), and gives every block
 // of 1 MiB or more its own mapping, returned to the system when freed (the
 // allocator would otherwise raise that limit after large frees and keep such

@@ -1,12 +1,16 @@
 #include "platform/WorkerGroup.h"
 
 #include <system_error>
+#include <utility>
 
 namespace platform {
 
-WorkerGroup::WorkerGroup(std::size_t helpers) {
-  threads_.reserve(helpers);
-  for (std::size_t i = 0; i < helpers; ++i) {
+WorkerGroup::WorkerGroup(std::size_t helpers) : helpers_(helpers) {}
+
+void WorkerGroup::StartHelpers() {
+  const std::size_t wanted = std::exchange(helpers_, 0);
+  threads_.reserve(wanted);
+  for (std::size_t i = 0; i < wanted; ++i) {
     try {
       threads_.emplace_back(&WorkerGroup::Help, this);
     } catch (const std::system_error&) {
@@ -26,6 +30,7 @@ WorkerGroup::~WorkerGroup() {
 
 void WorkerGroup::RunAll(std::size_t count, const Task& task) {
   if (count == 0) return;
+  if (count > 1 && helpers_ > 0) StartHelpers();
   const bool shared = count > 1 && !threads_.empty();
   if (shared) {
     {

@@ -18,18 +18,20 @@ class WorkerGroup {
  public:
   using Task = std::function<void(std::size_t)>;
 
-  // `helpers` threads besides the caller of RunAll; none that could not be started.
+  // `helpers` threads besides the caller of RunAll, started by the first round
+  // that has more than one task (a group never needed costs no thread); none that
+  // could not be started.
   explicit WorkerGroup(std::size_t helpers);
   ~WorkerGroup();   // joins the threads
   WorkerGroup(const WorkerGroup&) = delete;
   WorkerGroup& operator=(const WorkerGroup&) = delete;
 
-  std::size_t Helpers() const { return threads_.size(); }
   // task(0) ... task(count - 1), each once, the calling thread taking its share;
   // returns when every one has returned. One round at a time.
   void RunAll(std::size_t count, const Task& task);
 
  private:
+  void StartHelpers();
   void Help();
   // Runs the round's tasks not yet taken.
   void TakeTasks(const Task& task, std::size_t count);
@@ -43,6 +45,7 @@ class WorkerGroup {
   std::size_t helping_ = 0;      // helpers inside the round under way
   bool stopping_ = false;
   std::atomic<std::size_t> next_{0};
+  std::size_t helpers_;
   std::vector<std::thread> threads_;
 };
 
